@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs whatever of the build and test dependencies is missing. Quick when
+# everything is there: it only asks dpkg.
+set -euo pipefail
+
+packages=(
+    g++ cmake ninja-build pkg-config git
+    libgtest-dev libgmock-dev
+    qt6-base-dev
+    zlib1g-dev libdeflate-dev
+    clang libclang-rt-14-dev
+    zip unzip 7zip libarchive-tools python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "setup: installing ${missing[*]}"
+    sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo="sudo"
+    fi
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

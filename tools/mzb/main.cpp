@@ -1,0 +1,70 @@
+// mzb: the command-line front end to the engine and the project store, for
+// scripts, tests and machines without a desktop.
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "tools/mzb/Commands.h"
+
+namespace mzb::cli {
+
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "mzb: %s\n", message.c_str());
+    return kExitFatal;
+}
+
+namespace {
+
+// Kept in the order the help lists them.
+const Command kCommands[] = {
+    {"help", "help", nullptr},
+};
+
+void PrintHelp(std::FILE* out) {
+    std::fprintf(out, "usage: mzb [--ini FILE] COMMAND [ARGS...]\ncommands:\n");
+    for (const auto& c : kCommands) {
+        std::fprintf(out, "  mzb %s\n", c.usage);
+    }
+}
+
+} // namespace
+} // namespace mzb::cli
+
+int main(int argc, char** argv) {
+    using namespace mzb::cli;
+    GlobalOptions options;
+    int i = 1;
+    while (i < argc && std::strncmp(argv[i], "--", 2) == 0) {
+        if (std::strcmp(argv[i], "--ini") == 0 && i + 1 < argc) {
+            options.iniPath = argv[i + 1];
+            i += 2;
+        } else if (std::strcmp(argv[i], "--help") == 0) {
+            PrintHelp(stdout);
+            return kExitOk;
+        } else {
+            return UsageError(std::string("unknown option ") + argv[i]);
+        }
+    }
+    if (i >= argc) {
+        PrintHelp(stderr);
+        return kExitFatal;
+    }
+    const std::string name = argv[i];
+    const Args args(argv + i + 1, argv + argc);
+    for (const auto& c : kCommands) {
+        if (name == c.name) {
+            if (c.run == nullptr) {
+                PrintHelp(stdout);
+                return kExitOk;
+            }
+            try {
+                return c.run(options, args);
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "mzb: %s\n", e.what());
+                return kExitFatal;
+            }
+        }
+    }
+    return UsageError("unknown command " + name);
+}

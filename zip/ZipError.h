@@ -1,0 +1,66 @@
+#pragma once
+// The engine's error classes. Every failure the engine reports is one of
+// these, carrying the fixed English text the user sees.
+
+#include <stdexcept>
+#include <string>
+
+namespace mzb {
+
+class EZipError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class EUserCanceled : public EZipError {
+public:
+    using EZipError::EZipError;
+};
+class ENotEnoughRoom : public EZipError {
+public:
+    using EZipError::EZipError;
+};
+class EBadZipFile : public EZipError {
+public:
+    using EZipError::EZipError;
+};
+class EIncompleteZip : public EZipError {
+public:
+    using EZipError::EZipError;
+};
+class ENotAZipFile : public EZipError {
+public:
+    using EZipError::EZipError;
+};
+class EFatalUnzipError : public EZipError {
+public:
+    using EZipError::EZipError;
+};
+class EBiggerThanUncompressed : public EZipError {
+public:
+    using EZipError::EZipError;
+};
+class ECantWriteUCF : public EZipError {
+public:
+    using EZipError::EZipError;
+};
+// An entry query or list operation given an index outside the list.
+class EListError : public EZipError {
+public:
+    using EZipError::EZipError;
+};
+// A value that the archive format's fields cannot hold (a size, an offset, an
+// entry count): refused rather than written wrong.
+class EZipFormatError : public EZipError {
+public:
+    using EZipError::EZipError;
+};
+
+// The silent abort: ends the current operation without any report. It is not
+// an EZipError, so handlers that report engine errors let it pass.
+class EAbort : public std::exception {
+public:
+    const char* what() const noexcept override { return "Operation aborted"; }
+};
+
+} // namespace mzb
