@@ -1,11 +1,11 @@
 // mzb: the command-line front end to the engine and the project store, for
 // scripts, tests and machines without a desktop.
+#include "tools/mzb/Commands.h"
+
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <string>
-
-#include "tools/mzb/Commands.h"
 
 namespace mzb::cli {
 
