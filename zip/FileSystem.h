@@ -1,0 +1,110 @@
+#pragma once
+// The engine's view of the file system: listings with attributes, sizes and
+// times, existence, directories, deletion, renaming, times and attributes,
+// temporary files and link-safe output files.
+//
+// Paths are UTF-8 byte strings with '/' separators. Operations that can fail
+// answer false (or an empty result) and leave errno as the system set it;
+// none of them throws.
+//
+// Attributes use the MS-DOS attribute byte that archives store, mapped from
+// Linux: read-only when the owner lacks write permission, hidden when the
+// name begins with '.', system never, archive for every regular file (Linux
+// keeps no archive bit), directory for directories.
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mzb {
+
+inline constexpr std::uint32_t kAttrReadOnly = 0x01;
+inline constexpr std::uint32_t kAttrHidden = 0x02;
+inline constexpr std::uint32_t kAttrDirectory = 0x10;
+inline constexpr std::uint32_t kAttrArchive = 0x20;
+
+// One file or directory as a listing or a look-up reports it. For a symbolic
+// link every field but IsLink describes what the link points to.
+struct FileInfo {
+    std::string Name;              // last path component
+    std::uint64_t Size = 0;        // 0 for directories
+    std::uint32_t Attributes = 0;  // MS-DOS attribute byte (kAttr...)
+    std::uint32_t Mode = 0;        // Unix st_mode: file type and permission bits
+    std::time_t WriteTime = 0;     // last write, seconds since the epoch
+    std::uint32_t DosDateTime = 0; // last write as local MS-DOS time (low) and date (high)
+    bool IsLink = false;           // the entry itself is a symbolic link
+
+    bool IsDirectory() const { return (Attributes & kAttrDirectory) != 0; }
+};
+
+// The value for an archive's external attributes: the MS-DOS byte in the low
+// half, the Unix mode in the high half.
+std::uint32_t ExternalAttributes(const FileInfo& info);
+
+// The file or directory at a path, following a link there; nothing when
+// there is none (a dangling link included).
+std::optional<FileInfo> FileInfoOf(const std::string& path);
+
+bool FileExists(const std::string& path);      // exists and is not a directory
+bool DirectoryExists(const std::string& path); // a directory, or a link to one
+bool IsSymLink(const std::string& path);       // the path itself is a link
+
+// Every entry of a directory but "." and "..", hidden ones included, sorted
+// by name bytes so that the same tree always yields the same order. Entries
+// are looked up as they are taken, so one that vanished meanwhile, or a
+// dangling link, is passed over. An unreadable directory lists nothing.
+class DirListing {
+public:
+    explicit DirListing(const std::string& dir);
+    ~DirListing();
+    DirListing(DirListing&& other) noexcept;
+    DirListing& operator=(DirListing&& other) noexcept;
+    DirListing(const DirListing&) = delete;
+    DirListing& operator=(const DirListing&) = delete;
+
+    // Fills the next entry; false once the listing is exhausted.
+    bool Next(FileInfo& entry);
+
+private:
+    int dirFd_ = -1;
+    std::vector<std::string> names_;
+    std::size_t next_ = 0;
+};
+
+// Creates a directory and every missing parent; true when it exists after.
+bool ForceDirectories(const std::string& dir);
+
+// Removes a file, or a link itself (never what it points to).
+bool DeleteFile(const std::string& path);
+
+// Moves a file to a new name, atomically replacing any file of that name.
+bool RenameFile(const std::string& from, const std::string& to);
+
+// Set a file's last-write time; a link at the path is left alone rather
+// than followed. The MS-DOS form is a local time (low half) and date (high).
+bool SetFileWriteTime(const std::string& path, std::time_t when);
+bool SetFileDosDateTime(const std::string& path, std::uint32_t dosDateTime);
+
+// Applies archive external attributes: a Unix mode in the high half, when
+// present, gives the permission bits; otherwise the MS-DOS read-only bit
+// takes the write permission away or gives the owner's back. Setuid, setgid
+// and sticky are never set, and a link at the path is left alone.
+bool SetFileAttributes(const std::string& path, std::uint32_t externalAttributes);
+
+// The system's directory for temporary files, with a trailing '/'.
+std::string TempDirectory();
+
+// Creates a new empty file, readable by the owner only, in a directory under
+// a unique name beginning with the prefix, and returns its path; empty when
+// no file could be created.
+std::string CreateTempFile(const std::string& dir, const std::string& prefix);
+
+// Opens a regular file for writing, created or truncated, without ever
+// writing through a symbolic link at the path: a link standing there is
+// replaced by the new file. Anything else that is not a regular file (a
+// directory, a device, a FIFO) is refused. Returns the descriptor, or -1.
+int OpenForWriteNoFollow(const std::string& path);
+
+} // namespace mzb
