@@ -109,10 +109,10 @@ TEST_P(DeflateLevelTest, RoundTripsEverySample) {
 INSTANTIATE_TEST_SUITE_P(Levels, DeflateLevelTest, ::testing::Range(1, 10));
 
 // Sizes around the window (32 KiB), the window buffer (64 KiB), the point
-// where the window slides (65 274), the stored-block limit (65 535), the
-// record buffer (32 767 records) and the first read (32 768 bytes).
+// where the window slides (65 274), the stored-block limit (65 535), a block
+// of incompressible bytes (16 383 records) and the first read (32 768 bytes).
 TEST(DeflateBoundaries, RoundTripsAroundWindowAndBlockSizes) {
-    const std::size_t centres[] = {32767, 32768, 65274, 65535, 65536, 98304, 131072};
+    const std::size_t centres[] = {16383, 32767, 32768, 65274, 65535, 65536, 98304, 131072};
     const Bytes text = test::MakeText(140000, 7);
     const Bytes random = test::MakeRandomBytes(140000, 8);
     Deflater deflater;
@@ -191,7 +191,7 @@ TEST(DeflateEntry, SmallIncompressibleInputIsStoredAndKeepsLevelFlags) {
 
 TEST(DeflateEntry, LargeIncompressibleInputStaysDeflatedInStoredBlocks) {
     // Too big for one block, so it cannot become a stored entry; the stream
-    // must still cost only a few bytes per 32 KiB over the input.
+    // must still cost only a few bytes per block over the input.
     const Bytes input = test::MakeRandomBytes(500000, 13);
     Deflater deflater;
     const Compressed c = Compress(deflater, input, 6);
