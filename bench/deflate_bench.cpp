@@ -45,12 +45,12 @@ struct Figure {
 
 // The compressor sees the input as the archive writer gives it: reads of
 // about 32 KiB into its window, output in 1 KiB pieces to a collecting sink.
-void CompressOurs(mzb::Deflater& deflater, const Bytes& input, int level, Bytes& out) {
+void CompressOurs(mzb::TDeflater& deflater, const Bytes& input, int level, Bytes& out) {
     mzb::test::MemorySource source(input);
     mzb::test::MemorySink sink;
     sink.bytes.swap(out);
     sink.bytes.clear();
-    const mzb::DeflateResult r = deflater.deflate(source, sink, level);
+    const mzb::TDeflateResult r = deflater.Deflate(source, sink, level);
     out.swap(sink.bytes);
     if (r.method != 8) {
         std::fprintf(stderr, "unexpected stored result\n");
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
     const Corpus corpora[] = {{"text", mzb::test::MakeText(size, 1)},
                               {"binary", mzb::test::MakeBinary(size, 2)}};
 
-    mzb::Deflater deflater;
+    mzb::TDeflater deflater;
     const Codec ours{"ours", [&](const Bytes& in, int level, Bytes& out) {
                          CompressOurs(deflater, in, level, out);
                      }};

@@ -1,7 +1,7 @@
 #include "zip/Deflate.h"
 
-#include "zip/DeflateBitWriter.h"
 #include "zip/DeflateTrees.h"
+#include "zip/DeflateBitWriter.h"
 
 #include <algorithm>
 #include <array>
@@ -125,13 +125,13 @@ inline void slideDown(std::uint16_t* table, unsigned count) {
 // ---------------------------------------------------------------------------
 // The engine: per-object tables and buffers, per-entry and per-block state.
 // ---------------------------------------------------------------------------
-class Deflater::Engine {
+class TDeflater::Engine {
 public:
     Engine();
-    DeflateResult run(DeflateSource& source, DeflateSink& sink, int level);
+    TDeflateResult run(TDeflateSource& source, TDeflateSink& sink, int level);
 
 private:
-    void startEntry(DeflateSource& source, DeflateSink& sink, const LevelConfig& config);
+    void startEntry(TDeflateSource& source, TDeflateSink& sink, const LevelConfig& config);
     void fillWindow();
     void keepLookahead() {
         while (lookahead_ < kMinLookahead && !endOfInput_) {
@@ -201,17 +201,17 @@ private:
 
     // Per entry.
     const LevelConfig* config_ = nullptr;
-    DeflateSource* source_ = nullptr;
-    DeflateBitWriter out_;
+    TDeflateSource* source_ = nullptr;
+    TDeflateBitWriter out_;
     HuffmanBuilder huffman_;
-    DeflateResult result_;
+    TDeflateResult result_;
     unsigned strStart_ = 0;
     unsigned lookahead_ = 0;
     unsigned matchStart_ = 0;
     bool endOfInput_ = false;
 };
 
-Deflater::Engine::Engine()
+TDeflater::Engine::Engine()
     : window_(kWindowBytes + kWindowPadding, 0), head_(kHashSize, 0), prev_(kWindowSize, 0),
       recordLit_(kRecordCapacity, 0), recordDist_(kRecordCapacity, 0) {
     for (int code = 0; code < kLengthCodes - 1; ++code) {
@@ -239,7 +239,7 @@ Deflater::Engine::Engine()
     buildCanonicalCodes(fixedDistLengths_.data(), kDistanceCodes, fixedDistCodes_.data());
 }
 
-DeflateResult Deflater::Engine::run(DeflateSource& source, DeflateSink& sink, int level) {
+TDeflateResult TDeflater::Engine::run(TDeflateSource& source, TDeflateSink& sink, int level) {
     if (level < kMinDeflateLevel || level > kMaxDeflateLevel) {
         throw std::invalid_argument("deflate level out of range");
     }
@@ -260,12 +260,12 @@ DeflateResult Deflater::Engine::run(DeflateSource& source, DeflateSink& sink, in
     return result_;
 }
 
-void Deflater::Engine::startEntry(DeflateSource& source, DeflateSink& sink,
-                                  const LevelConfig& config) {
+void TDeflater::Engine::startEntry(TDeflateSource& source, TDeflateSink& sink,
+                                   const LevelConfig& config) {
     config_ = &config;
     source_ = &source;
     out_.start(sink);
-    result_ = DeflateResult{};
+    result_ = TDeflateResult{};
     result_.flagBits = config.flagBits;
     std::fill(head_.begin(), head_.end(), std::uint16_t{0});
     strStart_ = 0;
@@ -275,7 +275,7 @@ void Deflater::Engine::startEntry(DeflateSource& source, DeflateSink& sink,
     blockStart_ = 0;
     resetBlock();
 
-    const std::size_t first = source.read(window_.data(), kWindowSize);
+    const std::size_t first = source.Read(window_.data(), kWindowSize);
     lookahead_ = unsigned(first);
     endOfInput_ = first == 0;
     keepLookahead();
@@ -288,7 +288,7 @@ void Deflater::Engine::startEntry(DeflateSource& source, DeflateSink& sink,
 // Invariant on entry: lookahead_ < kMinLookahead, so strStart_ + lookahead_
 // leaves free space unless the position is past kSlideAt, where sliding makes
 // at least half the window free.
-void Deflater::Engine::fillWindow() {
+void TDeflater::Engine::fillWindow() {
     unsigned space = kWindowBytes - lookahead_ - strStart_;
     if (strStart_ >= kSlideAt) {
         std::memcpy(window_.data(), window_.data() + kWindowSize, kWindowSize);
@@ -300,7 +300,7 @@ void Deflater::Engine::fillWindow() {
         space += kWindowSize;
     }
     assert(space > 0);
-    const std::size_t got = source_->read(window_.data() + strStart_ + lookahead_, space);
+    const std::size_t got = source_->Read(window_.data() + strStart_ + lookahead_, space);
     if (got == 0) {
         endOfInput_ = true;
     }
@@ -313,7 +313,7 @@ void Deflater::Engine::fillWindow() {
 
 // Needs kMinMatch bytes of lookahead at `pos`. Returns the previous head of
 // the chain, the newest candidate for a match (0: none).
-inline unsigned Deflater::Engine::insertString(unsigned pos) {
+inline unsigned TDeflater::Engine::insertString(unsigned pos) {
     const std::uint8_t* p = window_.data() + pos;
     const unsigned hash =
         ((unsigned(p[0]) << (2 * kHashShift)) ^ (unsigned(p[1]) << kHashShift) ^ p[2]) & kHashMask;
@@ -327,7 +327,7 @@ inline unsigned Deflater::Engine::insertString(unsigned pos) {
 // `previousLength`, never longer than the lookahead. Returns the best length
 // found (previousLength when none beats it); matchStart_ holds its start when
 // it is longer.
-inline unsigned Deflater::Engine::longestMatch(unsigned candidate, unsigned previousLength) {
+inline unsigned TDeflater::Engine::longestMatch(unsigned candidate, unsigned previousLength) {
     const unsigned limitLength = std::min(lookahead_, kMaxMatch);
     unsigned best = previousLength;
     if (best >= limitLength) {
@@ -364,7 +364,7 @@ inline unsigned Deflater::Engine::longestMatch(unsigned candidate, unsigned prev
 
 // Levels 1-3: take the longest match at each position; only short matches
 // have their inner strings hashed.
-void Deflater::Engine::runFastMatcher() {
+void TDeflater::Engine::runFastMatcher() {
     while (lookahead_ > 0) {
         unsigned candidate = 0;
         if (lookahead_ >= kMinMatch) {
@@ -399,7 +399,7 @@ void Deflater::Engine::runFastMatcher() {
 
 // Levels 4-9: a match is only taken when the match at the next position is
 // not longer; otherwise the current byte goes out as a literal.
-void Deflater::Engine::runLazyMatcher() {
+void TDeflater::Engine::runLazyMatcher() {
     unsigned matchLength = kMinMatch - 1;
     bool literalPending = false;
     while (lookahead_ > 0) {
@@ -458,7 +458,7 @@ void Deflater::Engine::runLazyMatcher() {
 // Recording
 // ---------------------------------------------------------------------------
 
-inline bool Deflater::Engine::tallyLiteral(std::uint8_t byte) {
+inline bool TDeflater::Engine::tallyLiteral(std::uint8_t byte) {
     recordLit_[records_] = byte;
     recordDist_[records_] = 0;
     ++records_;
@@ -466,7 +466,7 @@ inline bool Deflater::Engine::tallyLiteral(std::uint8_t byte) {
     return blockFull();
 }
 
-inline bool Deflater::Engine::tallyMatch(unsigned distance, unsigned lengthMinus3) {
+inline bool TDeflater::Engine::tallyMatch(unsigned distance, unsigned lengthMinus3) {
     assert(distance >= 1 && distance <= kMaxDistance && lengthMinus3 <= kMaxMatch - kMinMatch);
     recordLit_[records_] = std::uint8_t(lengthMinus3);
     recordDist_[records_] = std::uint16_t(distance);
@@ -480,7 +480,7 @@ inline bool Deflater::Engine::tallyMatch(unsigned distance, unsigned lengthMinus
 // A block that is mostly literals and already shrinks the input to less than
 // half is unlikely to get better by growing: ending it lets the next block fit
 // its codes to what follows.
-inline bool Deflater::Engine::blockFull() {
+inline bool TDeflater::Engine::blockFull() {
     if (config_->estimateBlockEnd && records_ % kEstimateInterval == 0) {
         std::uint64_t bits = std::uint64_t{records_} * 8;
         for (int code = 0; code < kDistanceCodes; ++code) {
@@ -498,7 +498,7 @@ inline bool Deflater::Engine::blockFull() {
 // Blocks
 // ---------------------------------------------------------------------------
 
-void Deflater::Engine::resetBlock() {
+void TDeflater::Engine::resetBlock() {
     litFreq_.fill(0);
     distFreq_.fill(0);
     litFreq_[kEndOfBlock] = 1;
@@ -507,7 +507,7 @@ void Deflater::Engine::resetBlock() {
     blockStart_ = long(strStart_);
 }
 
-void Deflater::Engine::decideTextOrBinary() {
+void TDeflater::Engine::decideTextOrBinary() {
     std::uint64_t binary = 0;
     std::uint64_t text = 0;
     for (int b = 0; b < 256; ++b) {
@@ -520,7 +520,7 @@ void Deflater::Engine::decideTextOrBinary() {
     result_.internalAttributes = text / 4 >= binary ? 1 : 0;
 }
 
-void Deflater::Engine::flushBlock(bool last) {
+void TDeflater::Engine::flushBlock(bool last) {
     if (result_.internalAttributes == 2) {
         decideTextOrBinary();
     }
@@ -556,7 +556,7 @@ void Deflater::Engine::flushBlock(bool last) {
 
 // A stored block holds at most 65 535 bytes; a longer run (possible when a
 // block covers the whole window) is split.
-void Deflater::Engine::sendStoredBlocks(const std::uint8_t* data, std::uint64_t size, bool last) {
+void TDeflater::Engine::sendStoredBlocks(const std::uint8_t* data, std::uint64_t size, bool last) {
     do {
         const unsigned piece = unsigned(std::min<std::uint64_t>(size, kMaxStoredBlock));
         size -= piece;
@@ -570,7 +570,7 @@ void Deflater::Engine::sendStoredBlocks(const std::uint8_t* data, std::uint64_t 
 
 // Builds the literal/length, distance and code-length trees of the block and
 // returns the bits that a dynamic block would take, header excepted.
-std::uint64_t Deflater::Engine::buildDynamicTrees() {
+std::uint64_t TDeflater::Engine::buildDynamicTrees() {
     huffman_.buildLengths(litFreq_.data(), kLiteralLengthSymbols, kMaxCodeBits, litLengths_.data());
     huffman_.buildLengths(distFreq_.data(), kDistanceCodes, kMaxCodeBits, distLengths_.data());
     litCodeCount_ = kLiteralLengthSymbols;
@@ -607,7 +607,7 @@ std::uint64_t Deflater::Engine::buildDynamicTrees() {
     return bits;
 }
 
-std::uint64_t Deflater::Engine::fixedCost() const {
+std::uint64_t TDeflater::Engine::fixedCost() const {
     std::uint64_t bits = 0;
     for (int s = 0; s < kLiteralLengthSymbols; ++s) {
         const unsigned extra = s > kEndOfBlock ? kLengthExtraBits[s - kEndOfBlock - 1] : 0;
@@ -622,7 +622,7 @@ std::uint64_t Deflater::Engine::fixedCost() const {
 // Run-length codes one list of code lengths: zero runs with symbols 17 and
 // 18, repeats of the previous non-zero length with 16. Each list is coded on
 // its own, so no run crosses from one tree to the other.
-void Deflater::Engine::appendCodeLengthRuns(const std::uint8_t* lengths, int count) {
+void TDeflater::Engine::appendCodeLengthRuns(const std::uint8_t* lengths, int count) {
     auto emit = [&](unsigned symbol, unsigned extra) {
         runSymbols_[runCount_] = std::uint8_t(symbol);
         runExtra_[runCount_] = std::uint8_t(extra);
@@ -662,7 +662,7 @@ void Deflater::Engine::appendCodeLengthRuns(const std::uint8_t* lengths, int cou
     }
 }
 
-void Deflater::Engine::sendTrees() {
+void TDeflater::Engine::sendTrees() {
     buildCanonicalCodes(bitLenLengths_.data(), kBitLengthCodes, bitLenCodes_.data());
     out_.put(unsigned(litCodeCount_ - (kEndOfBlock + 1)), 5);
     out_.put(unsigned(distCodeCount_ - 1), 5);
@@ -678,9 +678,9 @@ void Deflater::Engine::sendTrees() {
 }
 
 // The hot loop of output: one or two puts per record, each at most 28 bits.
-void Deflater::Engine::sendRecords(const std::uint16_t* litCodes, const std::uint8_t* litLengths,
-                                   const std::uint16_t* distCodes,
-                                   const std::uint8_t* distLengths) {
+void TDeflater::Engine::sendRecords(const std::uint16_t* litCodes, const std::uint8_t* litLengths,
+                                    const std::uint16_t* distCodes,
+                                    const std::uint8_t* distLengths) {
     const std::uint8_t* lit = recordLit_.data();
     const std::uint16_t* dist = recordDist_.data();
     for (unsigned i = 0; i < records_; ++i) {
@@ -705,10 +705,10 @@ void Deflater::Engine::sendRecords(const std::uint16_t* litCodes, const std::uin
 
 // ---------------------------------------------------------------------------
 
-Deflater::Deflater() : engine_(std::make_unique<Engine>()) {}
-Deflater::~Deflater() = default;
+TDeflater::TDeflater() : engine_(std::make_unique<Engine>()) {}
+TDeflater::~TDeflater() = default;
 
-DeflateResult Deflater::deflate(DeflateSource& source, DeflateSink& sink, int level) {
+TDeflateResult TDeflater::Deflate(TDeflateSource& source, TDeflateSink& sink, int level) {
     return engine_->run(source, sink, level);
 }
 

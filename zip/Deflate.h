@@ -20,7 +20,7 @@ inline constexpr std::uint16_t kFlagFastCompression = 0x0004;
 inline constexpr int kMinDeflateLevel = 1;
 inline constexpr int kMaxDeflateLevel = 9;
 
-struct DeflateResult {
+struct TDeflateResult {
     std::uint64_t compressedSize = 0;
     // 8, or 0 when the data would not shrink and was written unchanged instead,
     // without any deflate framing.
@@ -31,18 +31,18 @@ struct DeflateResult {
     std::uint16_t flagBits = 0;
 };
 
-class Deflater {
+class TDeflater {
 public:
-    Deflater();
-    ~Deflater();
-    Deflater(const Deflater&) = delete;
-    Deflater& operator=(const Deflater&) = delete;
+    TDeflater();
+    ~TDeflater();
+    TDeflater(const TDeflater&) = delete;
+    TDeflater& operator=(const TDeflater&) = delete;
 
     // Compresses everything `source` yields into `sink` at `level`
     // (kMinDeflateLevel..kMaxDeflateLevel; storing without compression is the
     // writer's business). Throws std::invalid_argument for another level;
     // errors of the source or the sink pass through.
-    DeflateResult deflate(DeflateSource& source, DeflateSink& sink, int level);
+    TDeflateResult Deflate(TDeflateSource& source, TDeflateSink& sink, int level);
 
 private:
     class Engine;

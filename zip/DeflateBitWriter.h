@@ -11,11 +11,11 @@
 
 namespace mzb {
 
-class DeflateBitWriter {
+class TDeflateBitWriter {
 public:
     static constexpr std::size_t kBufferSize = 1024;
 
-    void start(DeflateSink& sink) {
+    void start(TDeflateSink& sink) {
         sink_ = &sink;
         bits_ = 0;
         bitCount_ = 0;
@@ -61,7 +61,7 @@ public:
         assert(bitCount_ == 0);
         drain();
         if (size != 0) {
-            sink_->write(data, size);
+            sink_->Write(data, size);
             handedOut_ += size;
         }
     }
@@ -77,13 +77,13 @@ public:
 private:
     void drain() {
         if (used_ != 0) {
-            sink_->write(buffer_.data(), used_);
+            sink_->Write(buffer_.data(), used_);
             handedOut_ += used_;
             used_ = 0;
         }
     }
 
-    DeflateSink* sink_ = nullptr;
+    TDeflateSink* sink_ = nullptr;
     std::uint64_t bits_ = 0;
     unsigned bitCount_ = 0;
     std::size_t used_ = 0;

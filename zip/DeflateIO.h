@@ -9,19 +9,19 @@
 
 namespace mzb {
 
-class DeflateSource {
+class TDeflateSource {
 public:
-    virtual ~DeflateSource() = default;
+    virtual ~TDeflateSource() = default;
     // Copies up to `capacity` bytes into `buffer` and returns how many; 0 means
     // end of input. Short reads before the end are allowed.
-    virtual std::size_t read(std::uint8_t* buffer, std::size_t capacity) = 0;
+    virtual std::size_t Read(std::uint8_t* buffer, std::size_t capacity) = 0;
 };
 
-class DeflateSink {
+class TDeflateSink {
 public:
-    virtual ~DeflateSink() = default;
+    virtual ~TDeflateSink() = default;
     // Takes all `size` bytes or throws.
-    virtual void write(const std::uint8_t* data, std::size_t size) = 0;
+    virtual void Write(const std::uint8_t* data, std::size_t size) = 0;
 };
 
 } // namespace mzb

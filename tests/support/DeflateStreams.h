@@ -10,14 +10,14 @@
 
 namespace mzb::test {
 
-class MemorySource : public DeflateSource {
+class MemorySource : public TDeflateSource {
 public:
     MemorySource(const std::uint8_t* data, std::size_t size, std::size_t piece = SIZE_MAX)
         : data_(data), size_(size), piece_(piece) {}
     explicit MemorySource(const std::vector<std::uint8_t>& data, std::size_t piece = SIZE_MAX)
         : MemorySource(data.data(), data.size(), piece) {}
 
-    std::size_t read(std::uint8_t* buffer, std::size_t capacity) override {
+    std::size_t Read(std::uint8_t* buffer, std::size_t capacity) override {
         const std::size_t n = std::min({capacity, piece_, size_ - offset_});
         if (n != 0) {
             std::memcpy(buffer, data_ + offset_, n);
@@ -33,9 +33,9 @@ private:
     std::size_t offset_ = 0;
 };
 
-class MemorySink : public DeflateSink {
+class MemorySink : public TDeflateSink {
 public:
-    void write(const std::uint8_t* data, std::size_t size) override {
+    void Write(const std::uint8_t* data, std::size_t size) override {
         bytes.insert(bytes.end(), data, data + size);
         ++writes;
         largestWrite = std::max(largestWrite, size);

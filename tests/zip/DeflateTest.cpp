@@ -1,8 +1,10 @@
 #include "zip/Deflate.h"
 
 #include "support/DeflateStreams.h"
+#include "support/MemoryDecoderIO.h"
 #include "support/SampleData.h"
 #include "support/ZlibOracle.h"
+#include "zip/Inflate.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -17,22 +19,22 @@ using test::MemorySource;
 using Bytes = std::vector<std::uint8_t>;
 
 struct Compressed {
-    DeflateResult result;
+    TDeflateResult result;
     Bytes bytes;
 };
 
-Compressed Compress(Deflater& deflater, const Bytes& input, int level,
+Compressed Compress(TDeflater& deflater, const Bytes& input, int level,
                     std::size_t piece = SIZE_MAX) {
     MemorySource source(input, piece);
     MemorySink sink;
     Compressed c;
-    c.result = deflater.deflate(source, sink, level);
+    c.result = deflater.Deflate(source, sink, level);
     c.bytes = std::move(sink.bytes);
     return c;
 }
 
 // What a reader would get back: the bytes themselves for a stored entry,
-// zlib's inflation of the stream otherwise.
+// the inflation of the stream otherwise, by zlib and by our own decoder.
 void ExpectRoundTrip(const Compressed& c, const Bytes& input, const std::string& what) {
     ASSERT_EQ(c.result.compressedSize, c.bytes.size()) << what;
     if (c.result.method == 0) {
@@ -44,6 +46,12 @@ void ExpectRoundTrip(const Compressed& c, const Bytes& input, const std::string&
     ASSERT_TRUE(inflated.has_value()) << what << ": zlib rejects the stream";
     EXPECT_TRUE(*inflated == input) << what << ": inflated " << inflated->size() << " of "
                                     << input.size() << " bytes, content differs";
+
+    static TInflater inflater;
+    test::MemoryInput in(c.bytes);
+    test::MemoryOutput out;
+    EXPECT_EQ(inflater.Inflate(in, out), TDecodeResult::Complete) << what;
+    EXPECT_TRUE(out.Bytes == input) << what << ": our inflate differs";
 }
 
 Bytes Repeat(std::uint8_t value, std::size_t n) {
@@ -99,7 +107,7 @@ const std::vector<Sample>& Samples() {
 class DeflateLevelTest : public ::testing::TestWithParam<int> {};
 
 TEST_P(DeflateLevelTest, RoundTripsEverySample) {
-    Deflater deflater;
+    TDeflater deflater;
     for (const Sample& sample : Samples()) {
         const Bytes input = sample.make();
         ExpectRoundTrip(Compress(deflater, input, GetParam()), input, sample.name);
@@ -115,7 +123,7 @@ TEST(DeflateBoundaries, RoundTripsAroundWindowAndBlockSizes) {
     const std::size_t centres[] = {16383, 32767, 32768, 65274, 65535, 65536, 98304, 131072};
     const Bytes text = test::MakeText(140000, 7);
     const Bytes random = test::MakeRandomBytes(140000, 8);
-    Deflater deflater;
+    TDeflater deflater;
     for (std::size_t centre : centres) {
         for (int delta = -2; delta <= 2; ++delta) {
             const std::size_t size = centre + std::size_t(std::ptrdiff_t(delta));
@@ -137,7 +145,7 @@ TEST(DeflateBoundaries, RoundTripsAroundWindowAndBlockSizes) {
 TEST(DeflateBoundaries, RoundTripsWhenInputArrivesInOddPieces) {
     const Bytes input =
         Concat(Concat(test::MakeText(70000, 9), test::MakeBinary(70000, 10)), Repeat('z', 5000));
-    Deflater deflater;
+    TDeflater deflater;
     for (std::size_t piece : {std::size_t{1}, std::size_t{31}, std::size_t{4096}}) {
         for (int level : {1, 5, 9}) {
             const std::string what =
@@ -158,14 +166,14 @@ TEST(DeflateBoundaries, BlockOfManyShortMatchesAndLiteralsRoundTrips) {
     while (input.size() < 400000) {
         input.push_back(std::uint8_t('a' + random.below(4)));
     }
-    Deflater deflater;
+    TDeflater deflater;
     for (int level = 1; level <= 9; ++level) {
         ExpectRoundTrip(Compress(deflater, input, level), input, "level " + std::to_string(level));
     }
 }
 
 TEST(DeflateEntry, EmptyInputBecomesStoredTextEntryOfSizeZero) {
-    Deflater deflater;
+    TDeflater deflater;
     for (int level = 1; level <= 9; ++level) {
         const Compressed c = Compress(deflater, {}, level);
         EXPECT_EQ(c.result.method, 0);
@@ -178,7 +186,7 @@ TEST(DeflateEntry, EmptyInputBecomesStoredTextEntryOfSizeZero) {
 TEST(DeflateEntry, SmallIncompressibleInputIsStoredAndKeepsLevelFlags) {
     const Bytes input = test::MakeRandomBytes(1000, 12);
     const std::uint16_t expectedFlags[10] = {0, 4, 4, 0, 0, 0, 0, 0, 2, 2};
-    Deflater deflater;
+    TDeflater deflater;
     for (int level = 1; level <= 9; ++level) {
         const Compressed c = Compress(deflater, input, level);
         EXPECT_EQ(c.result.method, 0) << level;
@@ -193,7 +201,7 @@ TEST(DeflateEntry, LargeIncompressibleInputStaysDeflatedInStoredBlocks) {
     // Too big for one block, so it cannot become a stored entry; the stream
     // must still cost only a few bytes per block over the input.
     const Bytes input = test::MakeRandomBytes(500000, 13);
-    Deflater deflater;
+    TDeflater deflater;
     const Compressed c = Compress(deflater, input, 6);
     EXPECT_EQ(c.result.method, 8);
     EXPECT_LE(c.bytes.size(), input.size() + input.size() / 1000);
@@ -201,7 +209,7 @@ TEST(DeflateEntry, LargeIncompressibleInputStaysDeflatedInStoredBlocks) {
 }
 
 TEST(DeflateEntry, OnlyTheFirstBlockDecidesTextOrBinary) {
-    Deflater deflater;
+    TDeflater deflater;
     const Bytes text = test::MakeText(200000, 14);
     const Bytes binary = test::MakeBinary(200000, 15);
     EXPECT_EQ(Compress(deflater, Concat(text, binary), 5).result.internalAttributes, 1);
@@ -212,17 +220,17 @@ TEST(DeflateEntry, OutputGoesOutInPiecesOfAtMostOneKiB) {
     const Bytes input = test::MakeText(300000, 16);
     MemorySource source(input);
     MemorySink sink;
-    Deflater().deflate(source, sink, 5);
+    TDeflater().Deflate(source, sink, 5);
     EXPECT_LE(sink.largestWrite, 1024u);
     EXPECT_GT(sink.writes, sink.bytes.size() / 1024);
 }
 
 TEST(DeflateEntry, RejectsLevelsOutsideOneToNine) {
-    Deflater deflater;
+    TDeflater deflater;
     for (int level : {-1, 0, 10}) {
         MemorySource source(Bytes{1, 2, 3});
         MemorySink sink;
-        EXPECT_THROW(deflater.deflate(source, sink, level), std::invalid_argument) << level;
+        EXPECT_THROW(deflater.Deflate(source, sink, level), std::invalid_argument) << level;
     }
 }
 
@@ -232,21 +240,21 @@ TEST(DeflateReuse, LaterEntriesDoNotDependOnEarlierOnes) {
     const Bytes first = test::MakeText(150000, 17);
     const Bytes second = Concat(test::MakeBinary(90000, 18), test::MakeText(20000, 17));
     for (int level : {1, 5, 9}) {
-        Deflater fresh;
+        TDeflater fresh;
         const Bytes expected = Compress(fresh, second, level).bytes;
 
-        Deflater reused;
+        TDeflater reused;
         Compress(reused, first, level);
         EXPECT_EQ(Compress(reused, second, level).bytes, expected) << level;
 
-        class FailingSink : public DeflateSink {
+        class FailingSink : public TDeflateSink {
         public:
-            void write(const std::uint8_t*, std::size_t) override {
+            void Write(const std::uint8_t*, std::size_t) override {
                 throw std::runtime_error("disk full");
             }
         } failing;
         MemorySource source(first);
-        EXPECT_THROW(reused.deflate(source, failing, level), std::runtime_error);
+        EXPECT_THROW(reused.Deflate(source, failing, level), std::runtime_error);
         EXPECT_EQ(Compress(reused, second, level).bytes, expected) << level;
     }
 }
@@ -256,7 +264,7 @@ TEST(DeflateReuse, LaterEntriesDoNotDependOnEarlierOnes) {
 TEST(DeflateRatio, SizesStayCloseToZlibAtTheSameLevel) {
     const Bytes text = test::MakeText(2 << 20, 19);
     const Bytes binary = test::MakeBinary(2 << 20, 20);
-    Deflater deflater;
+    TDeflater deflater;
     for (int level : {1, 3, 5, 6, 9}) {
         for (const Bytes* input : {&text, &binary}) {
             const double ours = double(Compress(deflater, *input, level).bytes.size());
