@@ -1,0 +1,168 @@
+#include "core/ArchiveList.h"
+
+#include "core/DateText.h"
+#include "support/TempDir.h"
+
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace mzb {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct FakeContents : ArchiveContentsView {
+    std::vector<std::string> shown;
+    int cleared = 0;
+    void ShowArchiveContents(const std::string& folder, const std::string& name) override {
+        shown.push_back(PathInFolder(folder, name));
+    }
+    void ClearContents() override { ++cleared; }
+};
+
+std::vector<std::string> Column(const std::vector<ArchiveRow>& rows, int column) {
+    std::vector<std::string> out;
+    for (const auto& r : rows) {
+        out.push_back(column == 0 ? r.Name : column == 1 ? r.Size : r.Date);
+    }
+    return out;
+}
+
+std::vector<ArchiveRow> Rows(std::initializer_list<std::pair<const char*, const char*>> nameSize) {
+    std::vector<ArchiveRow> rows;
+    for (const auto& [name, size] : nameSize) {
+        rows.push_back({name, size, "2024-01-01"});
+    }
+    return rows;
+}
+
+void SetWriteTime(const fs::path& file, LocalDateTime local) {
+    const CivilDateTime c = local.Civil();
+    std::tm tm{};
+    tm.tm_year = c.Year - 1900;
+    tm.tm_mon = c.Month - 1;
+    tm.tm_mday = c.Day;
+    tm.tm_hour = c.Hour;
+    tm.tm_min = c.Minute;
+    tm.tm_sec = c.Second;
+    tm.tm_isdst = -1;
+    const timespec times[2] = {{std::mktime(&tm), 0}, {std::mktime(&tm), 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+}
+
+class ArchiveListTest : public ::testing::Test {
+protected:
+    test::TempDir tmp;
+    TFindFile finder;
+    FakeContents contents;
+    ArchiveList list{finder, contents};
+
+    void Refresh() {
+        list.Folder = tmp.path().string();
+        list.RefreshArchiveList();
+    }
+};
+
+} // namespace
+
+TEST_F(ArchiveListTest, SizesInWholeKibibytesAndDatesWithoutMidnight) {
+    SetWriteTime(tmp.write("a.zip", std::string(1023, 'x')), LocalDateTime::Make(2024, 3, 10));
+    SetWriteTime(tmp.write("b.zip", std::string(2048, 'x')),
+                 LocalDateTime::Make(2024, 3, 10, 14, 5, 8));
+    SetWriteTime(tmp.write("c.zip", std::string(3071, 'x')),
+                 LocalDateTime::Make(2024, 3, 10, 14, 5, 9)); // odd second: 2-second resolution
+    tmp.write("d.txt", "not listed");
+    tmp.write(".e.zip", "hidden");
+    tmp.write("sub/f.zip", "not entered");
+    Refresh();
+    EXPECT_EQ(Column(list.Rows(), 0), (std::vector<std::string>{"a.zip", "b.zip", "c.zip"}));
+    EXPECT_EQ(Column(list.Rows(), 1), (std::vector<std::string>{"0", "2", "2"}));
+    EXPECT_EQ(Column(list.Rows(), 2), (std::vector<std::string>{"2024-03-10", "2024-03-10 14:05:08",
+                                                                "2024-03-10 14:05:08"}));
+    EXPECT_EQ(list.TotalText(), "(Total 3 files)");
+    EXPECT_EQ(contents.shown, std::vector<std::string>{tmp.path().string() + "/a.zip"});
+}
+
+TEST_F(ArchiveListTest, EmptyOrMissingFolderGivesTheEmptyList) {
+    Refresh();
+    EXPECT_TRUE(list.Rows().empty());
+    EXPECT_EQ(list.TotalText(), "(Total 0 files)");
+    EXPECT_EQ(contents.cleared, 1);
+    list.Folder = tmp.path().string() + "/missing";
+    list.RefreshArchiveList();
+    EXPECT_EQ(contents.cleared, 2);
+    EXPECT_TRUE(contents.shown.empty());
+}
+
+TEST(SortArchiveRows, ComparesNamesAndSizesAsText) {
+    auto rows = Rows({{"x", "9"}, {"y", "10"}, {"z", "100"}, {"w", "11"}});
+    SortArchiveRows(rows, ArchiveSortField::BySize, false);
+    EXPECT_EQ(Column(rows, 1), (std::vector<std::string>{"10", "100", "11", "9"}));
+    rows = Rows({{"a.zip", ""}, {"B.zip", ""}, {"ab.zip", ""}, {"a", ""}});
+    SortArchiveRows(rows, ArchiveSortField::ByName, false);
+    EXPECT_EQ(Column(rows, 0), (std::vector<std::string>{"B.zip", "a", "a.zip", "ab.zip"}));
+    SortArchiveRows(rows, ArchiveSortField::ByName, true);
+    EXPECT_EQ(Column(rows, 0), (std::vector<std::string>{"ab.zip", "a.zip", "a", "B.zip"}));
+}
+
+TEST(SortArchiveRows, DescendingExchangesEqualRows) {
+    // With equal keys every comparison exchanges: q=2 swaps rows 0,2 then
+    // 1,2 (3,1,2), q=1 swaps rows 0,1 (1,3,2).
+    auto rows = Rows({{"1", "5"}, {"2", "5"}, {"3", "5"}});
+    SortArchiveRows(rows, ArchiveSortField::BySize, true);
+    EXPECT_EQ(Column(rows, 0), (std::vector<std::string>{"1", "3", "2"}));
+    SortArchiveRows(rows, ArchiveSortField::BySize, false); // ascending leaves equal rows be
+    EXPECT_EQ(Column(rows, 0), (std::vector<std::string>{"1", "3", "2"}));
+}
+
+TEST(SortArchiveRows, DatesSortByTheirValueAcrossMonths) {
+    std::vector<ArchiveRow> rows = {{"jan31", "1", "2024-01-31 23:00:00"},
+                                    {"feb1", "1", "2024-02-01"},
+                                    {"dec", "1", "2023-12-31 09:00:00"},
+                                    {"feb1late", "1", "2024-02-01 00:00:02"}};
+    SortArchiveRows(rows, ArchiveSortField::ByDate, false);
+    EXPECT_EQ(Column(rows, 0), (std::vector<std::string>{"dec", "jan31", "feb1", "feb1late"}));
+    SortArchiveRows(rows, ArchiveSortField::ByDate, true);
+    EXPECT_EQ(Column(rows, 0), (std::vector<std::string>{"feb1late", "feb1", "jan31", "dec"}));
+    rows[1].Date = "yesterday";
+    EXPECT_THROW(SortArchiveRows(rows, ArchiveSortField::ByDate, false), std::invalid_argument);
+}
+
+TEST_F(ArchiveListTest, ASingleArchiveIsStillShown) {
+    tmp.write("only.zip", "");
+    list.SortField = ArchiveSortField::ByDate;
+    list.Descending = true;
+    Refresh();
+    EXPECT_EQ(Column(list.Rows(), 0), std::vector<std::string>{"only.zip"});
+    EXPECT_EQ(contents.shown.size(), 1u);
+}
+
+TEST_F(ArchiveListTest, DeleteAsksForTheSelectedRowsAndRefreshesWhateverTheAnswer) {
+    for (const char* name : {"a.zip", "b.zip", "c.zip", "d.zip"}) {
+        tmp.write(name, "");
+    }
+    Refresh();
+    std::string asked;
+    list.Folder = "  " + tmp.path().string() + "/ ";
+    list.DeleteArchives(1, 3, [&](const std::string& q) {
+        asked = q;
+        return false;
+    });
+    EXPECT_EQ(asked, "Do you want delete the 3 files ");
+    EXPECT_EQ(list.Folder, tmp.path().string() + "/");
+    EXPECT_EQ(list.Rows().size(), 4u);
+    list.DeleteArchives(1, 3, [](const std::string&) { return true; });
+    EXPECT_EQ(Column(list.Rows(), 0), std::vector<std::string>{"a.zip"});
+    EXPECT_EQ(list.TotalText(), "(Total 1 files)");
+}
+
+TEST(PathInFolder, PutsOneSeparatorAndKeepsAnEmptyFolderRelative) {
+    EXPECT_EQ(PathInFolder("/b", "x.zip"), "/b/x.zip");
+    EXPECT_EQ(PathInFolder("/b/", "x.zip"), "/b/x.zip");
+    EXPECT_EQ(PathInFolder("", "x.zip"), "x.zip");
+}
+
+} // namespace mzb
