@@ -1,5 +1,7 @@
 #include "zip/Crc32.h"
 
+#include "zip/ByteOrder.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define MZB_CRC_CLMUL 1
@@ -35,11 +37,6 @@ constexpr SliceTables MakeSliceTables() {
 }
 
 constexpr SliceTables kSlice = MakeSliceTables();
-
-inline std::uint32_t Load32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-}
 
 inline std::uint32_t Fold4(std::uint32_t w, int table) {
     return kSlice[table][w & 0xFFu] ^ kSlice[table - 1][(w >> 8) & 0xFFu] ^
@@ -154,8 +151,8 @@ constexpr std::array<std::uint32_t, 256> kCrc32Table = kSlice[0];
 
 std::uint32_t Crc32UpdatePortable(std::uint32_t reg, const std::uint8_t* p, std::size_t n) {
     while (n >= 16) {
-        reg = Fold4(Load32(p) ^ reg, 15) ^ Fold4(Load32(p + 4), 11) ^ Fold4(Load32(p + 8), 7) ^
-              Fold4(Load32(p + 12), 3);
+        reg = Fold4(GetLE32(p) ^ reg, 15) ^ Fold4(GetLE32(p + 4), 11) ^ Fold4(GetLE32(p + 8), 7) ^
+              Fold4(GetLE32(p + 12), 3);
         p += 16;
         n -= 16;
     }
