@@ -151,9 +151,16 @@ bool TZipHeaderInfo::ReadCentralHeader(TFileStream& stream) {
     if (!ReadExactly(stream, raw.data(), raw.size(), start)) {
         return false;
     }
+    const std::uint16_t flags = GetLE16(h + 8);
+    // Only a name without the UTF-8 flag can have a better form in the
+    // extra field.
+    std::string extra((flags & kFlagUtf8Name) == 0 ? GetLE16(h + 30) : 0, '\0');
+    if (!ReadExactly(stream, extra.data(), extra.size(), start)) {
+        return false;
+    }
     const std::uint16_t extraLength = GetLE16(h + 30);
     const std::uint16_t commentLength = GetLE16(h + 32);
-    if (!stream.Skip(std::int64_t(extraLength) + commentLength)) {
+    if (!stream.Skip(std::int64_t(extraLength - extra.size()) + commentLength)) {
         stream.Seek(start);
         return false;
     }
@@ -161,7 +168,7 @@ bool TZipHeaderInfo::ReadCentralHeader(TFileStream& stream) {
     TZipHeaderInfo e;
     e.VersionMadeBy = GetLE16(h + 4);
     e.VersionNeeded = GetLE16(h + 6);
-    e.Flags = GetLE16(h + 8);
+    e.Flags = flags;
     e.CompressionMethod = GetLE16(h + 10);
     e.FileDateTime = NormalizeDosDateTime(GetLE32(h + 12));
     e.Crc32 = GetLE32(h + 16);
@@ -176,8 +183,11 @@ bool TZipHeaderInfo::ReadCentralHeader(TFileStream& stream) {
     e.RelativeOffset = GetLE32(h + 42);
     e.CentralHeaderPosition = start;
     const bool fromDosHost = (e.VersionMadeBy >> 8) == 0;
-    SplitStoredName(DecodeStoredName(raw, (e.Flags & kFlagUtf8Name) != 0, fromDosHost),
-                    e.directory_, e.fileName_);
+    std::optional<std::string> name = UnicodePathFromExtra(extra, raw);
+    if (!name) {
+        name = DecodeStoredName(raw, (e.Flags & kFlagUtf8Name) != 0, fromDosHost);
+    }
+    SplitStoredName(*name, e.directory_, e.fileName_);
     *this = std::move(e);
     return true;
 }
