@@ -1,0 +1,40 @@
+#include "core/ArchiveNaming.h"
+
+#include "core/CommonSettings.h"
+#include "platform/Blanks.h"
+#include "zip/PathName.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace mzb {
+
+int PullIntoNumberRange(long long value) {
+    return static_cast<int>(std::clamp<long long>(value, kMinArchiveNumber, kMaxArchiveNumber));
+}
+
+int NextArchiveNumber(int value, int increase) {
+    return PullIntoNumberRange(static_cast<long long>(value) + PullIntoNumberRange(increase));
+}
+
+std::string NextArchiveName(const ArchiveNameInput& in) {
+    std::string name = WithTrailingSeparator(TrimBlanks(in.SaveDir));
+    name += TrimBlanks(in.Prefix);
+    if (in.UseDate) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, "%02d-%02d_%02d-%02d-%02d", in.Now.tm_mon + 1,
+                      in.Now.tm_mday, in.Now.tm_hour, in.Now.tm_min, in.Now.tm_sec);
+        name += suffix;
+    } else {
+        const std::string digits = std::to_string(PullIntoNumberRange(in.Number));
+        // Capped, so that a damaged width can never ask for a huge name.
+        const int width = std::min(in.Width, kMaxWidth);
+        if (in.IsAppend0 && width > static_cast<int>(digits.size())) {
+            name.append(static_cast<std::size_t>(width) - digits.size(), '0');
+        }
+        name += digits;
+    }
+    return name + ".zip";
+}
+
+} // namespace mzb

@@ -1,0 +1,101 @@
+#include "core/ArchiveNaming.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace mzb {
+namespace {
+
+std::tm At(int month, int day, int hour, int minute, int second) {
+    std::tm t{};
+    t.tm_year = 2026 - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    return t;
+}
+
+ArchiveNameInput Numbered(std::string dir, int number, bool append0, int width) {
+    ArchiveNameInput in;
+    in.SaveDir = std::move(dir);
+    in.Prefix = "docs";
+    in.UseDate = false;
+    in.Number = number;
+    in.IsAppend0 = append0;
+    in.Width = width;
+    return in;
+}
+
+TEST(ArchiveNamingTest, DateSuffixIsMonthDayAndTimeWithFixedSeparators) {
+    ArchiveNameInput in;
+    in.SaveDir = "/home/u/Backups";
+    in.Prefix = "docs";
+    in.Now = At(12, 7, 20, 41, 38);
+    EXPECT_EQ(NextArchiveName(in), "/home/u/Backups/docs12-07_20-41-38.zip");
+    in.Now = At(1, 2, 3, 4, 5);
+    EXPECT_EQ(NextArchiveName(in), "/home/u/Backups/docs01-02_03-04-05.zip");
+}
+
+TEST(ArchiveNamingTest, NumberSuffixIsPaddedOnlyWhenAskedAndShorterThanTheWidth) {
+    struct Case {
+        int number;
+        bool append0;
+        int width;
+        std::string expected;
+    };
+    const std::string zeros28(28, '0');
+    const Case cases[] = {
+        {7, true, 3, "/home/u/docs007.zip"},
+        {7, false, 3, "/home/u/docs7.zip"},
+        {7, true, 1, "/home/u/docs7.zip"},
+        {1000, true, 3, "/home/u/docs1000.zip"},
+        {12, true, 2, "/home/u/docs12.zip"},
+        {12, true, 30, "/home/u/docs" + zeros28 + "12.zip"},
+        {12, true, 2000000000, "/home/u/docs" + zeros28 + "12.zip"},
+        {0, false, 2, "/home/u/docs1.zip"},
+        {1005, false, 2, "/home/u/docs1000.zip"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NextArchiveName(Numbered("/home/u/", c.number, c.append0, c.width)), c.expected)
+            << c.number << " width " << c.width;
+    }
+}
+
+TEST(ArchiveNamingTest, DirectoryAndPrefixAreTrimmedAndTheDirectoryGetsOneSeparator) {
+    struct Case {
+        const char* dir;
+        const char* prefix;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"/home/u/", "docs", "/home/u/docs5.zip"},
+        {"/home/u/data", "docs", "/home/u/data/docs5.zip"},
+        {"  /home/u/data \t", "docs", "/home/u/data/docs5.zip"},
+        {"/", "docs", "/docs5.zip"},
+        {"/home/u/", " a b ", "/home/u/a b5.zip"},
+        {"/home/u/", "", "/home/u/5.zip"},
+        {"", "docs", "docs5.zip"},
+    };
+    for (const auto& c : cases) {
+        ArchiveNameInput in = Numbered(c.dir, 5, false, 2);
+        in.Prefix = c.prefix;
+        EXPECT_EQ(NextArchiveName(in), c.expected) << c.dir;
+    }
+}
+
+TEST(ArchiveNamingTest, NumberAdvancesByTheStepAndStopsAtTheTop) {
+    EXPECT_EQ(NextArchiveNumber(4, 3), 7);
+    EXPECT_EQ(NextArchiveNumber(999, 5), 1000);
+    EXPECT_EQ(NextArchiveNumber(1000, 5), 1000);
+    // The saved value may sit below 1: the editor stores shown minus step.
+    EXPECT_EQ(NextArchiveNumber(-4, 5), 1);
+    EXPECT_EQ(NextArchiveNumber(3, 0), 4);       // a step out of range counts as 1
+    EXPECT_EQ(NextArchiveNumber(3, 5000), 1000); // and is pulled to 1000 at most
+    EXPECT_EQ(NextArchiveNumber(2147483647, 1000), 1000);
+    EXPECT_EQ(NextArchiveNumber(-2147483647 - 1, 1), 1);
+}
+
+} // namespace
+} // namespace mzb
