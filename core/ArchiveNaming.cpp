@@ -21,9 +21,10 @@ std::string NextArchiveName(const ArchiveNameInput& in) {
     std::string name = WithTrailingSeparator(TrimBlanks(in.SaveDir));
     name += TrimBlanks(in.Prefix);
     if (in.UseDate) {
+        const CivilDateTime now = in.Now.Civil();
         char suffix[32];
-        std::snprintf(suffix, sizeof suffix, "%02d-%02d_%02d-%02d-%02d", in.Now.tm_mon + 1,
-                      in.Now.tm_mday, in.Now.tm_hour, in.Now.tm_min, in.Now.tm_sec);
+        std::snprintf(suffix, sizeof suffix, "%02d-%02d_%02d-%02d-%02d", now.Month, now.Day,
+                      now.Hour, now.Minute, now.Second);
         name += suffix;
     } else {
         const std::string digits = std::to_string(PullIntoNumberRange(in.Number));

@@ -3,7 +3,8 @@
 // suffix that is either the local date and time ("mm-dd_hh-nn-ss") or a
 // number, optionally padded with zeros; then ".zip".
 
-#include <ctime>
+#include "finder/LocalDateTime.h"
+
 #include <string>
 
 namespace mzb {
@@ -27,8 +28,8 @@ struct ArchiveNameInput {
     bool UseDate = true;
     int Number = 1; // pulled into 1 to 1000
     bool IsAppend0 = false;
-    int Width = 2; // padding stops at 30 digits
-    std::tm Now{}; // local date and time; only month to second are used
+    int Width = 2;     // padding stops at 30 digits
+    LocalDateTime Now; // only month to second are used
 };
 
 // An empty save directory gives the bare file name rather than one in the

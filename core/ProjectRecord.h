@@ -8,14 +8,14 @@
 
 namespace mzb {
 
-// The three values the schedule save writes and the editor's Save leaves
-// alone.
-struct ProjectSchedule {
+// The three schedule keys of one project, as stored: the values the
+// schedule save writes and the editor's Save leaves alone.
+struct StoredSchedule {
     bool IsEnabledAutoBack = false;
     int BackupMode = 0;                // 0 daily at a time, 1 every N minutes, 2 weekly
     std::string StartTime_or_Increase; // the time, the minutes or the weekday name
 
-    bool operator==(const ProjectSchedule&) const = default;
+    bool operator==(const StoredSchedule&) const = default;
 };
 
 struct ProjectRecord {
@@ -37,7 +37,7 @@ struct ProjectRecord {
     int BackupMode = 0;
     std::string StartTime_or_Increase;
 
-    ProjectSchedule Schedule() const {
+    StoredSchedule ScheduleValues() const {
         return {IsEnabledAutoBack, BackupMode, StartTime_or_Increase};
     }
 

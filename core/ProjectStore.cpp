@@ -106,8 +106,8 @@ void WriteProjectTo(ProfileText& t, const std::string& name, const ProjectRecord
     }
 }
 
-ProjectSchedule ReadScheduleFrom(const ProfileText& t, const std::string& name) {
-    ProjectSchedule s;
+StoredSchedule ReadScheduleFrom(const ProfileText& t, const std::string& name) {
+    StoredSchedule s;
     s.IsEnabledAutoBack = t.ReadBool(name, kIsEnabledAutoBack, false);
     s.BackupMode = t.ReadInteger(name, kBackupMode, 0);
     if (s.BackupMode < 0 || s.BackupMode > 2) {
@@ -117,7 +117,7 @@ ProjectSchedule ReadScheduleFrom(const ProfileText& t, const std::string& name) 
     return s;
 }
 
-void WriteScheduleTo(ProfileText& t, const std::string& name, const ProjectSchedule& s) {
+void WriteScheduleTo(ProfileText& t, const std::string& name, const StoredSchedule& s) {
     t.WriteBool(name, kIsEnabledAutoBack, s.IsEnabledAutoBack);
     t.WriteInteger(name, kBackupMode, s.BackupMode);
     t.WriteString(name, kStartTime, s.StartTime_or_Increase);
@@ -204,7 +204,7 @@ ProjectRecord ProjectStore::ReadProject(const std::string& name) const {
     r.StorePaths = t.ReadBool(name, kStorePath, true);
     r.StoreComment = t.ReadBool(name, kStoreComment, true);
     r.Comment = t.ReadString(name, kComment, "");
-    const ProjectSchedule s = ReadScheduleFrom(t, name);
+    const StoredSchedule s = ReadScheduleFrom(t, name);
     r.IsEnabledAutoBack = s.IsEnabledAutoBack;
     r.BackupMode = s.BackupMode;
     r.StartTime_or_Increase = s.StartTime_or_Increase;
@@ -226,11 +226,11 @@ void ProjectStore::WriteCounter(const std::string& name, int value) const {
     ProfileFile(iniPath_).Update([&](ProfileText& t) { t.WriteInteger(name, kValue, value); });
 }
 
-ProjectSchedule ProjectStore::ReadSchedule(const std::string& name) const {
+StoredSchedule ProjectStore::ReadSchedule(const std::string& name) const {
     return ReadScheduleFrom(ProfileFile(iniPath_).Read(), name);
 }
 
-void ProjectStore::WriteSchedule(const std::string& name, const ProjectSchedule& schedule) const {
+void ProjectStore::WriteSchedule(const std::string& name, const StoredSchedule& schedule) const {
     CheckWritableName(name);
     ProfileFile(iniPath_).Update([&](ProfileText& t) { WriteScheduleTo(t, name, schedule); });
 }
@@ -280,7 +280,7 @@ void ProjectStore::RenameProject(const std::string& oldName, const std::string& 
         t.WriteString(kCommon, Numbered(kCountPrefix, static_cast<std::size_t>(position)), newName);
         // Read before the erase, so that names that are one section (equal
         // but for case) keep the schedule.
-        const ProjectSchedule schedule = ReadScheduleFrom(t, oldName);
+        const StoredSchedule schedule = ReadScheduleFrom(t, oldName);
         t.EraseSection(oldName);
         WriteScheduleTo(t, newName, schedule);
         WriteProjectTo(t, newName, editorValues);

@@ -55,8 +55,8 @@ public:
     // "Value": the number the last numbered backup used.
     void WriteCounter(const std::string& name, int value) const;
 
-    ProjectSchedule ReadSchedule(const std::string& name) const;
-    void WriteSchedule(const std::string& name, const ProjectSchedule& schedule) const;
+    StoredSchedule ReadSchedule(const std::string& name) const;
+    void WriteSchedule(const std::string& name, const StoredSchedule& schedule) const;
     bool IsScheduleEnabled(const std::string& name) const;
     void CopySchedule(const std::string& oldName, const std::string& newName) const;
 

@@ -3,6 +3,7 @@
 // themselves and when. Nothing about past runs is stored; the advanced
 // NextRun in memory is the only record of what has run.
 
+#include "core/ProjectRecord.h"
 #include "core/ScheduleHost.h"
 #include "finder/LocalDateTime.h"
 
@@ -15,13 +16,6 @@
 namespace mzb {
 
 enum class ScheduleKind { DailyAt = 0, EveryMinutes = 1, WeeklyOn = 2 };
-
-// The three schedule keys of one project, as stored.
-struct StoredSchedule {
-    bool IsEnabledAutoBack = false;
-    int BackupMode = 0;
-    std::string StartTime_or_Increase;
-};
 
 struct ScheduleEntry {
     std::string ProjectName;

@@ -6,15 +6,8 @@
 namespace mzb {
 namespace {
 
-std::tm At(int month, int day, int hour, int minute, int second) {
-    std::tm t{};
-    t.tm_year = 2026 - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return t;
+LocalDateTime At(int month, int day, int hour, int minute, int second) {
+    return LocalDateTime::Make(2026, month, day, hour, minute, second);
 }
 
 ArchiveNameInput Numbered(std::string dir, int number, bool append0, int width) {

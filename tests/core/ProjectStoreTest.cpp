@@ -75,7 +75,7 @@ TEST_F(ProjectStoreTest, AnEmptySectionLoadsWithTheDefaultsOfEveryKey) {
     EXPECT_TRUE(r.StorePaths);
     EXPECT_TRUE(r.StoreComment);
     EXPECT_EQ(r.Comment, "");
-    EXPECT_EQ(r.Schedule(), ProjectSchedule{});
+    EXPECT_EQ(r.ScheduleValues(), StoredSchedule{});
 }
 
 TEST_F(ProjectStoreTest, ProjectListReadsOnlyBelowItsCountSkipsGapsAndSortsWithoutCase) {
@@ -186,7 +186,7 @@ TEST_F(ProjectStoreTest, ShrinkingAListLeavesTheOldKeysUnread) {
 }
 
 TEST_F(ProjectStoreTest, ScheduleAndEditorKeysLeaveEachOtherAlone) {
-    const ProjectSchedule weekly{true, 2, "Friday"};
+    const StoredSchedule weekly{true, 2, "Friday"};
     store_.WriteSchedule("Docs", weekly);
     store_.WriteProject("Docs", SampleProject());
     EXPECT_EQ(store_.ReadSchedule("Docs"), weekly);
@@ -194,7 +194,7 @@ TEST_F(ProjectStoreTest, ScheduleAndEditorKeysLeaveEachOtherAlone) {
 
     store_.WriteSchedule("Docs", {false, 1, "15"});
     EXPECT_EQ(store_.ReadProject("Docs").Password, "secret");
-    EXPECT_EQ(store_.ReadSchedule("Docs"), (ProjectSchedule{false, 1, "15"}));
+    EXPECT_EQ(store_.ReadSchedule("Docs"), (StoredSchedule{false, 1, "15"}));
     EXPECT_EQ(StoreWith("[D]\nBackupMode=9\n").ReadSchedule("D").BackupMode, 0);
 }
 
@@ -242,7 +242,7 @@ TEST_F(ProjectStoreTest, RenameMovesScheduleRewritesPasswordAndErasesTheOldSecti
     EXPECT_FALSE(ProfileFile(store.IniPath()).Read().HasSection("Docs"));
     const ProjectRecord back = store.ReadProject("Papers");
     EXPECT_EQ(back.Password, "secret");
-    EXPECT_EQ(back.Schedule(), (ProjectSchedule{true, 1, "30"}));
+    EXPECT_EQ(back.ScheduleValues(), (StoredSchedule{true, 1, "30"}));
     EXPECT_EQ(back.BackupItems, r.BackupItems);
 }
 
