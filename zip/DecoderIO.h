@@ -25,7 +25,8 @@
 // one exception kept from the original design: while inflating blocks,
 // EFatalUnzipError, EBiggerThanUncompressed and ECantWriteUCF are turned into
 // a TDecodeResult::DataError, so that a deflated entry fails its CRC check
-// and the run goes on. Everything else (EUserCanceled, EAbort, a handler's
+// and the run goes on (those of the final flush after the last block pass
+// through). Everything else (EUserCanceled, EAbort, a handler's
 // own exception) always passes through.
 
 #include <cstddef>

@@ -22,7 +22,8 @@ public:
     // Decodes one entry's deflate stream. A damaged or truncated stream ends
     // quietly as DataError with whatever whole chunks were already written;
     // so do the input and output errors of TDecoderInput/TDecoderOutput named
-    // in DecoderIO.h. Other exceptions pass through.
+    // in DecoderIO.h. Other exceptions pass through, and so do those of the
+    // final flush after the last block, which the reader handles itself.
     TDecodeResult Inflate(TDecoderInput& input, TDecoderOutput& output);
 
 private:

@@ -1,0 +1,65 @@
+#pragma once
+// Source and sink for the decoder fuzz targets: the input is handed out in
+// pieces of a size the fuzzer picks, and the output is kept up to a limit,
+// beyond which the sink refuses as the reader's does.
+
+#include "zip/DecoderIO.h"
+#include "zip/ZipError.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace mzb::fuzz {
+
+class PieceInput : public TDecoderInput {
+public:
+    PieceInput(const std::uint8_t* data, std::size_t size, std::size_t piece)
+        : data_(data), size_(size), piece_(std::max<std::size_t>(piece, 1)) {}
+
+    std::size_t Read(std::uint8_t* buffer, std::size_t capacity) override {
+        if (exhausted_) {
+            // Asking again after "used up" is a decoder fault.
+            std::abort();
+        }
+        const std::size_t n = std::min({capacity, piece_, size_ - offset_});
+        if (n == 0) {
+            exhausted_ = true;
+            return 0;
+        }
+        std::memcpy(buffer, data_ + offset_, n);
+        offset_ += n;
+        return n;
+    }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t piece_;
+    std::size_t offset_ = 0;
+    bool exhausted_ = false;
+};
+
+class LimitedOutput : public TDecoderOutput {
+public:
+    explicit LimitedOutput(std::size_t limit) : limit_(limit) {}
+
+    void Write(const std::uint8_t* data, std::size_t size) override {
+        if (size == 0 || size > kMaxDecodedBlock) {
+            std::abort();
+        }
+        if (Bytes.size() + size > limit_) {
+            throw EBiggerThanUncompressed("File is larger than uncompressed size!");
+        }
+        Bytes.insert(Bytes.end(), data, data + size);
+    }
+
+    std::vector<std::uint8_t> Bytes;
+
+private:
+    std::size_t limit_;
+};
+
+} // namespace mzb::fuzz
