@@ -38,4 +38,17 @@ std::string NextArchiveName(const ArchiveNameInput& in) {
     return name + ".zip";
 }
 
+std::string ArchiveNameOnLoad(const ProjectRecord& project, const CommonSettings& settings,
+                              LocalDateTime now) {
+    ArchiveNameInput in;
+    in.SaveDir = project.SavePath;
+    in.Prefix = project.FilenamePrefix;
+    in.UseDate = project.UseDate;
+    in.Number = NextArchiveNumber(project.Value, project.IncreaseValue);
+    in.IsAppend0 = settings.IsAppend0;
+    in.Width = settings.Width;
+    in.Now = now;
+    return NextArchiveName(in);
+}
+
 } // namespace mzb

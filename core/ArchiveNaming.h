@@ -3,6 +3,8 @@
 // suffix that is either the local date and time ("mm-dd_hh-nn-ss") or a
 // number, optionally padded with zeros; then ".zip".
 
+#include "core/CommonSettings.h"
+#include "core/ProjectRecord.h"
 #include "finder/LocalDateTime.h"
 
 #include <string>
@@ -35,5 +37,10 @@ struct ArchiveNameInput {
 // An empty save directory gives the bare file name rather than one in the
 // root; the store never hands out an empty one.
 std::string NextArchiveName(const ArchiveNameInput& input);
+
+// The name that loading the project into the editor shows: a numbered
+// project shows the number after its "Value" (see NextArchiveNumber).
+std::string ArchiveNameOnLoad(const ProjectRecord& project, const CommonSettings& settings,
+                              LocalDateTime now);
 
 } // namespace mzb

@@ -90,5 +90,23 @@ TEST(ArchiveNamingTest, NumberAdvancesByTheStepAndStopsAtTheTop) {
     EXPECT_EQ(NextArchiveNumber(-2147483647 - 1, 1), 1);
 }
 
+TEST(ArchiveNamingTest, LoadingANumberedProjectShowsTheNumberAfterItsValue) {
+    ProjectRecord project;
+    project.SavePath = " /home/u/Backups ";
+    project.FilenamePrefix = "docs";
+    project.UseDate = false;
+    project.Value = 3; // saved as shown 5 minus step 2
+    project.IncreaseValue = 2;
+    CommonSettings settings;
+    settings.IsAppend0 = true;
+    settings.Width = 3;
+    const LocalDateTime now = At(12, 7, 20, 41, 38);
+    EXPECT_EQ(ArchiveNameOnLoad(project, settings, now), "/home/u/Backups/docs005.zip");
+    project.Value = 1000;
+    EXPECT_EQ(ArchiveNameOnLoad(project, settings, now), "/home/u/Backups/docs1000.zip");
+    project.UseDate = true;
+    EXPECT_EQ(ArchiveNameOnLoad(project, settings, now), "/home/u/Backups/docs12-07_20-41-38.zip");
+}
+
 } // namespace
 } // namespace mzb

@@ -1,6 +1,7 @@
 // mzb: the command-line front end to the engine and the project store, for
 // scripts, tests and machines without a desktop.
 #include "tools/mzb/Commands.h"
+#include "tools/mzb/ProjectCommands.h"
 
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,9 @@ namespace {
 
 // Kept in the order the help lists them.
 const Command kCommands[] = {
+    {"projects", "projects", RunProjects},
+    {"show", "show NAME", RunShow},
+    {"next-name", "next-name NAME [--now \"YYYY-MM-DD HH:MM:SS\"]", RunNextName},
     {"help", "help", nullptr},
 };
 

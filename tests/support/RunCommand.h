@@ -1,0 +1,19 @@
+#pragma once
+// Runs a program to its end and gives back what it printed and its exit
+// status, for end-to-end tests of the command-line tool.
+
+#include <string>
+#include <vector>
+
+namespace mzb::test {
+
+struct CommandResult {
+    int exitCode = -1; // -1 when the program could not run or was killed
+    std::string out;
+    std::string err;
+};
+
+// argv[0] is the program's path; no shell is involved.
+CommandResult RunCommand(const std::vector<std::string>& argv);
+
+} // namespace mzb::test

@@ -1,0 +1,24 @@
+#pragma once
+// mzb's project commands: the project list, one project's keys, and the
+// archive name that loading a project computes.
+
+#include "core/ProjectStore.h"
+#include "tools/mzb/Commands.h"
+
+#include <optional>
+#include <string>
+
+namespace mzb::cli {
+
+// The store of --ini FILE, or of project.ini in the program directory.
+ProjectStore StoreFor(const GlobalOptions& options);
+
+// The project list's spelling of a name given on the command line (trimmed,
+// any letter case), or nothing when the list does not hold it.
+std::optional<std::string> FindListedProject(const ProjectStore& store, const std::string& name);
+
+int RunProjects(const GlobalOptions& options, const Args& args);
+int RunShow(const GlobalOptions& options, const Args& args);
+int RunNextName(const GlobalOptions& options, const Args& args);
+
+} // namespace mzb::cli
