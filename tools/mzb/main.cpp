@@ -1,5 +1,6 @@
 // mzb: the command-line front end to the engine and the project store, for
 // scripts, tests and machines without a desktop.
+#include "tools/mzb/BrowseCommands.h"
 #include "tools/mzb/Commands.h"
 #include "tools/mzb/ProjectCommands.h"
 
@@ -22,6 +23,7 @@ const Command kCommands[] = {
     {"projects", "projects", RunProjects},
     {"show", "show NAME", RunShow},
     {"next-name", "next-name NAME [--now \"YYYY-MM-DD HH:MM:SS\"]", RunNextName},
+    {"archives", "archives DIR [--by name|size|date] [--desc]", RunArchives},
     {"help", "help", nullptr},
 };
 

@@ -1,0 +1,61 @@
+#include "tools/mzb/BrowseCommands.h"
+
+#include "core/ArchiveList.h"
+
+#include <cstdio>
+
+namespace mzb::cli {
+
+namespace {
+
+// The archive list shows its first archive's entries; the command prints
+// only the list.
+struct NoContents : ArchiveContentsView {
+    void ShowArchiveContents(const std::string&, const std::string&) override {}
+    void ClearContents() override {}
+};
+
+} // namespace
+
+int RunArchives(const GlobalOptions&, const Args& args) {
+    std::string folder;
+    ArchiveSortField field = ArchiveSortField::ByName;
+    bool descending = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--by" && i + 1 < args.size()) {
+            const std::string& by = args[++i];
+            if (by == "name") {
+                field = ArchiveSortField::ByName;
+            } else if (by == "size") {
+                field = ArchiveSortField::BySize;
+            } else if (by == "date") {
+                field = ArchiveSortField::ByDate;
+            } else {
+                return UsageError("--by takes name, size or date, not " + by);
+            }
+        } else if (args[i] == "--desc") {
+            descending = true;
+        } else if (folder.empty() && args[i].rfind("--", 0) != 0) {
+            folder = args[i];
+        } else {
+            return UsageError("usage: mzb archives DIR [--by name|size|date] [--desc]");
+        }
+    }
+    if (folder.empty()) {
+        return UsageError("usage: mzb archives DIR [--by name|size|date] [--desc]");
+    }
+    TFindFile finder;
+    NoContents contents;
+    ArchiveList list(finder, contents);
+    list.Folder = folder;
+    list.SortField = field;
+    list.Descending = descending;
+    list.RefreshArchiveList();
+    for (const ArchiveRow& row : list.Rows()) {
+        std::printf("%s\t%s\t%s\n", row.Name.c_str(), row.Size.c_str(), row.Date.c_str());
+    }
+    std::printf("%s\n", list.TotalText().c_str());
+    return kExitOk;
+}
+
+} // namespace mzb::cli

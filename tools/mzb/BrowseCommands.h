@@ -1,0 +1,11 @@
+#pragma once
+// mzb archives and mzb contents: the restore page's two lists as text.
+
+#include "tools/mzb/Commands.h"
+
+namespace mzb::cli {
+
+// archives DIR [--by name|size|date] [--desc]
+int RunArchives(const GlobalOptions& options, const Args& args);
+
+} // namespace mzb::cli
