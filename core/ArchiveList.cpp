@@ -1,6 +1,8 @@
 #include "core/ArchiveList.h"
 
 #include "core/DateText.h"
+#include "platform/Blanks.h"
+#include "zip/PathName.h"
 
 #include <stdexcept>
 #include <unistd.h>
@@ -9,14 +11,6 @@
 namespace mzb {
 
 namespace {
-
-std::string Trim(const std::string& s) {
-    const size_t first = s.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
 
 LocalDateTime DateOf(const ArchiveRow& row) {
     const auto value = ParseDateTime(row.Date);
@@ -46,10 +40,7 @@ std::string TotalFilesText(size_t count) {
 
 std::string PathInFolder(const std::string& folder, const std::string& name) {
     // No folder is the current directory, as the finder lists it; never the root.
-    if (folder.empty() || folder.back() == '/') {
-        return folder + name;
-    }
-    return folder + '/' + name;
+    return WithTrailingSeparator(folder) + name;
 }
 
 ArchiveRow MakeArchiveRow(const TSearchRec& record) {
@@ -103,12 +94,12 @@ void ArchiveList::SortArchiveList() {
         return;
     }
     SortArchiveRows(rows_, SortField, Descending);
-    contents_.ShowArchiveContents(Trim(Folder), rows_[0].Name);
+    contents_.ShowArchiveContents(std::string(TrimBlanks(Folder)), rows_[0].Name);
 }
 
 void ArchiveList::DeleteArchives(size_t top, size_t bottom,
                                  const std::function<bool(const std::string&)>& askYesNo) {
-    Folder = Trim(Folder);
+    Folder = std::string(TrimBlanks(Folder));
     if (top <= bottom && bottom < rows_.size() &&
         askYesNo(DeleteArchivesQuestion(bottom - top + 1))) {
         for (size_t row = top; row <= bottom; ++row) {

@@ -1,5 +1,7 @@
 #include "core/DateText.h"
 
+#include "platform/Blanks.h"
+
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -7,16 +9,6 @@
 namespace mzb {
 
 namespace {
-
-std::string_view Trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
 
 // Reads 1..maxDigits decimal digits from the front of s.
 std::optional<int> TakeNumber(std::string_view& s, size_t minDigits, size_t maxDigits) {
@@ -66,7 +58,7 @@ std::string FormatDateTimeShort(LocalDateTime value) {
 }
 
 std::optional<LocalDateTime> ParseTimeOfDay(std::string_view text) {
-    std::string_view s = Trimmed(text);
+    std::string_view s = TrimBlanks(text);
     const auto hour = TakeNumber(s, 1, 2);
     if (!hour || !TakeChar(s, ':')) {
         return std::nullopt;
@@ -90,7 +82,7 @@ std::optional<LocalDateTime> ParseTimeOfDay(std::string_view text) {
 }
 
 std::optional<LocalDateTime> ParseDateTime(std::string_view text) {
-    std::string_view s = Trimmed(text);
+    std::string_view s = TrimBlanks(text);
     const auto year = TakeNumber(s, 4, 4);
     if (!year || !TakeChar(s, '-')) {
         return std::nullopt;

@@ -109,10 +109,9 @@ void WriteProjectTo(ProfileText& t, const std::string& name, const ProjectRecord
 StoredSchedule ReadScheduleFrom(const ProfileText& t, const std::string& name) {
     StoredSchedule s;
     s.IsEnabledAutoBack = t.ReadBool(name, kIsEnabledAutoBack, false);
+    // A kind this program never writes is kept as read: the schedule gives
+    // it an entry that never falls due, rather than a daily backup nobody set.
     s.BackupMode = t.ReadInteger(name, kBackupMode, 0);
-    if (s.BackupMode < 0 || s.BackupMode > 2) {
-        s.BackupMode = 0;
-    }
     s.StartTime_or_Increase = t.ReadString(name, kStartTime, "");
     return s;
 }

@@ -195,7 +195,7 @@ TEST_F(ProjectStoreTest, ScheduleAndEditorKeysLeaveEachOtherAlone) {
     store_.WriteSchedule("Docs", {false, 1, "15"});
     EXPECT_EQ(store_.ReadProject("Docs").Password, "secret");
     EXPECT_EQ(store_.ReadSchedule("Docs"), (StoredSchedule{false, 1, "15"}));
-    EXPECT_EQ(StoreWith("[D]\nBackupMode=9\n").ReadSchedule("D").BackupMode, 0);
+    EXPECT_EQ(StoreWith("[D]\nBackupMode=9\n").ReadSchedule("D").BackupMode, 9);
 }
 
 TEST_F(ProjectStoreTest, CounterWritesOnlyValueInPlace) {

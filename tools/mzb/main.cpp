@@ -3,6 +3,7 @@
 #include "tools/mzb/BrowseCommands.h"
 #include "tools/mzb/Commands.h"
 #include "tools/mzb/ProjectCommands.h"
+#include "tools/mzb/ScheduleCommands.h"
 
 #include <cstdio>
 #include <cstring>
@@ -24,6 +25,7 @@ const Command kCommands[] = {
     {"show", "show NAME", RunShow},
     {"next-name", "next-name NAME [--now \"YYYY-MM-DD HH:MM:SS\"]", RunNextName},
     {"archives", "archives DIR [--by name|size|date] [--desc]", RunArchives},
+    {"schedule", "schedule [--now \"YYYY-MM-DD HH:MM:SS\"]", RunScheduleTable},
     {"help", "help", nullptr},
 };
 
