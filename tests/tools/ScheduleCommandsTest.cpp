@@ -1,12 +1,11 @@
-#include "support/RunMzb.h"
+#include "support/RunCommand.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 namespace mzb {
 
-using test::RunMzb;
-using test::ShellQuote;
+using test::RunCommand;
 
 TEST(MzbSchedule, PrintsTheTableARebuildMakesAtTheGivenMoment) {
     test::TempDir tmp;
@@ -36,16 +35,15 @@ TEST(MzbSchedule, PrintsTheTableARebuildMakesAtTheGivenMoment) {
                                               "IsEnabledAutoBack=1\n"
                                               "BackupMode=9\n");
     const auto result =
-        RunMzb("--ini " + ShellQuote(ini.string()) + " schedule --now '2024-03-10 09:30:00'");
-    ASSERT_EQ(result.ExitCode, 0);
+        RunCommand({MZB_EXE, "--ini", ini.string(), "schedule", "--now", "2024-03-10 09:30:00"});
+    ASSERT_EQ(result.exitCode, 0);
     // In the project list's order: by name, letter case ignored.
-    EXPECT_EQ(result.Out, "Daily\t2024-03-10 08:00:00\t1440\n"
+    EXPECT_EQ(result.out, "Daily\t2024-03-10 08:00:00\t1440\n"
                           "Every\t2024-03-10 09:45:00\t15\n"
                           "Odd\tnever\t0\n"
                           "weekly\t2024-03-15 12:00:00\t10080\n");
-    EXPECT_EQ(
-        RunMzb("--ini " + ShellQuote(ini.string()) + " schedule --now noon 2>/dev/null").ExitCode,
-        2);
+    EXPECT_EQ(RunCommand({MZB_EXE, "--ini", ini.string(), "schedule", "--now", "noon"}).exitCode,
+              2);
 }
 
 } // namespace mzb

@@ -3,18 +3,13 @@
 #include "core/DateText.h"
 #include "core/ProjectStore.h"
 #include "core/Schedule.h"
-#include "platform/KnownDirectories.h"
+#include "tools/mzb/ProjectCommands.h"
 
 #include <cstdio>
 
 namespace mzb::cli {
 
 namespace {
-
-ProjectStore StoreOf(const GlobalOptions& options) {
-    return options.iniPath.empty() ? ProjectStore::InProgramDirectory(ProgramDirectory())
-                                   : ProjectStore(options.iniPath);
-}
 
 // The main window's side of the schedule for a table that is only built and
 // shown: a fixed clock, the stored project list, nothing running.
@@ -50,7 +45,7 @@ int RunScheduleTable(const GlobalOptions& options, const Args& args) {
     } else if (!args.empty()) {
         return UsageError("usage: mzb [--ini FILE] schedule [--now \"YYYY-MM-DD HH:MM:SS\"]");
     }
-    const ProjectStore store = StoreOf(options);
+    const ProjectStore store = StoreFor(options);
     CommonSettings common = store.ReadCommonSettings();
     TableHost host(now, common.ProjectNames);
     Schedule schedule(
