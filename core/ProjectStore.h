@@ -7,9 +7,10 @@
 // was before that operation.
 //
 // Names passed in are project names as the project list holds them.
-// Writing operations refuse a name that ProjectNameProblem refuses, or one
-// with blanks at its ends, with std::invalid_argument, since such a name
-// would write into another section or the settings.
+// Operations that write or erase a project section refuse a name that
+// ProjectNameProblem refuses, or one with blanks at its ends, with
+// std::invalid_argument, since such a name would write into another section
+// or the settings.
 
 #include "core/CommonSettings.h"
 #include "core/ProjectRecord.h"
