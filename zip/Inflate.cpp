@@ -359,46 +359,58 @@ void TInflater::DecodeCodes(const THuffmanTable& litLen, const THuffmanTable& di
     const unsigned dbits = dist.Bits;
     std::uint8_t* const base = window_.Data();
     std::uint8_t* const outFull = base + TOutputWindow::FullAt();
+    if (in_ > inLimit_) {
+        TopUp();
+    }
+    // Stores through out may alias any member, so the loop keeps its state in
+    // locals and writes it back only around the calls that need it.
     std::uint8_t* out = base + pos_;
     std::uint64_t bb = bits_;
     unsigned bc = count_;
     const std::uint8_t* in = in_;
+    const std::uint8_t* inLimit = inLimit_;
+    const auto refill = [&] {
+        bb |= Load64(in) << bc;
+        in += (63 - bc) >> 3;
+        bc |= 56;
+    };
+    refill();
+    // The next code's first-level entry is looked up as soon as its bits are
+    // known, so the lookup overlaps the copy of the match before it.
+    std::uint32_t e = lt[LowBits(bb, lbits)];
 
     for (;;) {
-        if (in > inLimit_) [[unlikely]] {
+        if (in > inLimit) [[unlikely]] {
+            // Leaves the bit buffer, and so e, as it was.
             in_ = in;
-            bits_ = bb;
             count_ = bc;
             TopUp();
             in = in_;
+            inLimit = inLimit_;
         }
         if (out >= outFull) [[unlikely]] {
             out = base + window_.Drain(static_cast<std::size_t>(out - base), *sink_);
         }
-        bb |= Load64(in) << bc;
-        in += (63 - bc) >> 3;
-        bc |= 56;
-
-        std::uint32_t e = lt[LowBits(bb, lbits)];
-        if (e & kHuffSubTable) {
+        if (e & kHuffSubTable) [[unlikely]] {
             e = Resolve(lt, lbits, e, bb);
         }
         unsigned n = e & kHuffLengthMask;
         if (e & kHuffLiteral) {
-            bb >>= n;
-            bc -= n;
-            *out++ = static_cast<std::uint8_t>(e >> 16);
-            // A second literal fits in what is left of the refill.
-            e = lt[LowBits(bb, lbits)];
-            if ((e & (kHuffLiteral | kHuffSubTable)) == kHuffLiteral) {
-                n = e & kHuffLengthMask;
+            // Further literals are taken from what is left of the refill as
+            // long as their codes lie wholly within the valid bits (at most
+            // 56 of them, well inside the window's slack).
+            do {
                 bb >>= n;
                 bc -= n;
                 *out++ = static_cast<std::uint8_t>(e >> 16);
-            }
+                e = lt[LowBits(bb, lbits)];
+                n = e & kHuffLengthMask;
+            } while ((e & (kHuffLiteral | kHuffSubTable)) == kHuffLiteral && n <= bc);
+            refill();
+            e = lt[LowBits(bb, lbits)];
             continue;
         }
-        if (e & kHuffEnd) {
+        if (e & kHuffEnd) [[unlikely]] {
             if ((e >> 16) != 0) {
                 throw TStreamError{};
             }
@@ -412,17 +424,21 @@ void TInflater::DecodeCodes(const THuffmanTable& litLen, const THuffmanTable& di
         bc -= n + extra;
 
         std::uint32_t d = dt[LowBits(bb, dbits)];
-        if (d & kHuffSubTable) {
-            d = Resolve(dt, dbits, d, bb);
-        }
-        if (d & kHuffEnd) {
-            throw TStreamError{};
+        if (d & (kHuffSubTable | kHuffEnd)) [[unlikely]] {
+            if (d & kHuffSubTable) {
+                d = Resolve(dt, dbits, d, bb);
+            }
+            if (d & kHuffEnd) {
+                throw TStreamError{};
+            }
         }
         n = d & kHuffLengthMask;
         extra = (d >> 8) & kHuffLengthMask;
         const std::size_t distance = (d >> 16) + LowBits(bb >> n, extra);
         bb >>= n + extra;
         bc -= n + extra;
+        refill();
+        e = lt[LowBits(bb, lbits)];
 
         // Nothing before the entry's first byte may be copied: the window
         // may still hold the previous entry there.
