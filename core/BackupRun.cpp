@@ -1,0 +1,199 @@
+#include "core/BackupRun.h"
+
+#include "core/ArchiveNaming.h"
+#include "platform/Blanks.h"
+
+#include <exception>
+#include <filesystem>
+#include <fstream>
+
+namespace mzb {
+
+namespace {
+
+std::string Trimmed(const std::string& text) {
+    return std::string(TrimBlanks(text));
+}
+
+std::string FileNameOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string LeftOutLine(const std::vector<std::string>& leftOut) {
+    std::string line = "\rFiles Left Out: " + std::to_string(leftOut.size()) + " (";
+    for (std::size_t i = 0; i < leftOut.size() && i < kLeftOutNamesShown; ++i) {
+        line += (i == 0 ? "'" : ", '") + leftOut[i] + "'";
+    }
+    if (leftOut.size() > kLeftOutNamesShown) {
+        line += ", ...";
+    }
+    return line + ")";
+}
+
+} // namespace
+
+BackupEditor EditorForProject(const ProjectRecord& project, const CommonSettings& settings,
+                              LocalDateTime now) {
+    BackupEditor e;
+    e.ProjectText = project.Name;
+    e.Filename = ArchiveNameOnLoad(project, settings, now);
+    e.Prefix = project.FilenamePrefix;
+    e.SaveDir = project.SavePath;
+    e.UseNumber = !project.UseDate;
+    e.Number = NextArchiveNumber(project.Value, project.IncreaseValue);
+    e.Increase = PullIntoNumberRange(project.IncreaseValue);
+    e.Recurse = project.IncludeSubdirectories;
+    e.StorePaths = project.StorePaths;
+    e.CommentTicked = project.StoreComment;
+    e.Comment = project.Comment;
+    e.PasswordTicked = project.UsePassword;
+    e.Password = project.Password;
+    e.ConfirmPassword = project.Password;
+    e.Include = project.BackupItems;
+    e.Exclude = project.NoBackupItems;
+    return e;
+}
+
+BackupJob MakeBackupJob(const BackupEditor& editor) {
+    BackupJob job;
+    job.ZipName = Trimmed(editor.Filename);
+    job.Recurse = editor.Recurse;
+    job.StorePaths = editor.StorePaths;
+    job.ArchiveComment = editor.CommentTicked ? Trimmed(editor.Comment) : std::string();
+    job.FilesList = editor.Include;
+    job.ExcludeList = editor.Exclude;
+    job.ArchivePassword = editor.PasswordTicked ? Trimmed(editor.Password) : std::string();
+    job.PackLevel = 5;
+    job.AddDirEntriesOnRecurse = false;
+    return job;
+}
+
+long long ArchiveSizeKb(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) {
+        throw EInOutError("I/O error: cannot open " + path);
+    }
+    const std::streamoff size = in.tellg();
+    if (size < 0) {
+        throw EInOutError("I/O error: cannot read the size of " + path);
+    }
+    return static_cast<long long>(size) / 1024;
+}
+
+std::string ValidationProblem(const BackupEditor& editor) {
+    if (TrimBlanks(editor.Filename).empty()) {
+        return "Please input the backup filename";
+    }
+    if (TrimBlanks(editor.Prefix).empty()) {
+        return "Please input the prefix of backup filename";
+    }
+    if (editor.PasswordTicked &&
+        TrimBlanks(editor.Password) != TrimBlanks(editor.ConfirmPassword)) {
+        return "Confirm password is not matching";
+    }
+    if (editor.Include.empty()) {
+        return "Please select files or directory to backup";
+    }
+    return {};
+}
+
+bool ValidateProject(const BackupEditor& editor, RunHost& host) {
+    const std::string problem = ValidationProblem(editor);
+    if (problem.empty()) {
+        return true;
+    }
+    host.ShowMessage(problem, MessageKind::Error);
+    return false;
+}
+
+std::string BackupCompletionText(const std::string& projectText, const std::string& archivePath,
+                                 long long sizeKb, const std::vector<std::string>& leftOut) {
+    std::string text = "Backup Files Succeeds!\rProject Name: '" + projectText + "'" + "\r" +
+                       "File Name:    '" + FileNameOf(archivePath) + "'" + "\r" +
+                       "File Size:    '" + std::to_string(sizeKb) + "Kb'";
+    if (!leftOut.empty()) {
+        text += LeftOutLine(leftOut);
+    }
+    return text;
+}
+
+std::string ArchiveExistsText(const std::string& archivePath) {
+    return archivePath + " has been exists,Backup suspend!";
+}
+
+BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
+                        const ProjectStore& store, BackupWriter& writer, RunHost& host) {
+    const std::string projectText = Trimmed(editor.ProjectText);
+    if (settings.PromptBeforeBackup &&
+        !host.AskYesNo("Do you want backup project '" + projectText + "'?",
+                       MessageKind::Information)) {
+        return BackupOutcome::Declined;
+    }
+    if (!ValidateProject(editor, host)) {
+        return BackupOutcome::Refused;
+    }
+    const int page = host.ActivePage();
+    const std::string path = Trimmed(editor.Filename);
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) {
+        if (!settings.IsOverWrite) {
+            host.ShowTimedMessage(ArchiveExistsText(path), MessageKind::Warning,
+                                  kRunMessageSeconds);
+            return BackupOutcome::Exists;
+        }
+        // A file that stays is found by the writer and worked on in place.
+        std::filesystem::remove(path, ec);
+    }
+    const BackupJob job = MakeBackupJob(editor);
+
+    std::vector<std::string> leftOut;
+    // Raised only after the writer is done: its failure cleanup must not take
+    // the finished archive with it.
+    std::exception_ptr sizeError;
+    BackupWriterEvents events;
+    events.OnTotalPercentDone = [&](int percent) { host.SetProgress(percent); };
+    events.OnFileLeftOut = [&](const std::string& name) { leftOut.push_back(name); };
+    events.OnZipComplete = [&](int) {
+        long long sizeKb = 0;
+        try {
+            sizeKb = ArchiveSizeKb(path);
+        } catch (const EInOutError&) {
+            sizeError = std::current_exception();
+            return;
+        }
+        host.ShowTimedMessage(BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut),
+                              MessageKind::Information, kRunMessageSeconds);
+    };
+
+    host.SetRunLock(false);
+    try {
+        writer.RunZip(job, events);
+        if (sizeError) {
+            std::rethrow_exception(sizeError);
+        }
+        if (editor.UseNumber) {
+            store.WriteCounter(projectText, editor.Number);
+            editor.Number = NextArchiveNumber(editor.Number, editor.Increase);
+        }
+        ArchiveNameInput next;
+        next.SaveDir = editor.SaveDir;
+        next.Prefix = editor.Prefix;
+        next.UseDate = !editor.UseNumber;
+        next.Number = editor.Number;
+        next.IsAppend0 = settings.IsAppend0;
+        next.Width = settings.Width;
+        next.Now = host.Now();
+        editor.Filename = NextArchiveName(next);
+        host.ShowPage(page);
+    } catch (...) {
+        host.SetRunLock(true);
+        host.SetProgress(0);
+        throw;
+    }
+    host.SetRunLock(true);
+    host.SetProgress(0);
+    return BackupOutcome::Completed;
+}
+
+} // namespace mzb

@@ -1,0 +1,119 @@
+#pragma once
+// One backup of the project the editor shows, without the window: the
+// confirmation, the project checks, the rule for an archive that already
+// exists, the writer's settings, the completion report and the number
+// suffix. The window, the schedule and the tray all go through RunBackup.
+
+#include "core/CommonSettings.h"
+#include "core/ProjectRecord.h"
+#include "core/ProjectStore.h"
+#include "core/RunHost.h"
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace mzb {
+
+// The editor's controls that a backup reads, as they stand when it starts.
+struct BackupEditor {
+    std::string ProjectText; // comboProject
+    std::string Filename;    // EditFilename, the archive path
+    std::string Prefix;      // EditPrefix
+    std::string SaveDir;     // EditSavePath
+    bool UseNumber = false;  // RadioUseNumber
+    int Number = 1;          // SpinValue
+    int Increase = 1;        // SpinIncrease
+    bool Recurse = true;     // RadioYes
+    bool StorePaths = true;  // CheckBoxpath
+    bool CommentTicked = true;
+    std::string Comment;
+    bool PasswordTicked = true;
+    std::string Password;
+    std::string ConfirmPassword;
+    std::vector<std::string> Include; // ListboxBackup
+    std::vector<std::string> Exclude; // ListBoxNobackup
+};
+
+// The editor as loading the project leaves it: the number shown is the one
+// after "Value", the confirmation equals the password, and the archive path
+// is the one that name computes.
+BackupEditor EditorForProject(const ProjectRecord& project, const CommonSettings& settings,
+                              LocalDateTime now);
+
+// The writer settings of one run. Every field is set on every run so that
+// nothing of an earlier project leaks into this one.
+struct BackupJob {
+    std::string ZipName;
+    bool Recurse = false;
+    bool StorePaths = false;
+    std::string ArchiveComment;
+    std::vector<std::string> FilesList;
+    std::vector<std::string> ExcludeList;
+    std::string ArchivePassword;
+    int PackLevel = 5;
+    bool AddDirEntriesOnRecurse = false;
+
+    bool operator==(const BackupJob&) const = default;
+};
+
+BackupJob MakeBackupJob(const BackupEditor& editor);
+
+// What the run hears from the writer while it works.
+struct BackupWriterEvents {
+    std::function<void(int percent)> OnTotalPercentDone;
+    // A file the writer could not read or an explicit file that does not
+    // exist: the archive will lack it.
+    std::function<void(const std::string& name)> OnFileLeftOut;
+    // The archive is complete; the writer returns only after this returns.
+    std::function<void(int fileCount)> OnZipComplete;
+};
+
+// The long-lived archive writer, seen from the run. Failures are raised.
+class BackupWriter {
+public:
+    virtual ~BackupWriter() = default;
+    // Sets the job's settings in the order of BackupJob's fields, then writes.
+    virtual void RunZip(const BackupJob& job, const BackupWriterEvents& events) = 0;
+};
+
+// The new archive could not be opened to read its size.
+class EInOutError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The size of the file in whole KiB, the remainder dropped.
+long long ArchiveSizeKb(const std::string& path);
+
+// The first check that fails, with its message; empty when all pass.
+std::string ValidationProblem(const BackupEditor& editor);
+// Shows the problem in an error box; false when the action must be abandoned.
+bool ValidateProject(const BackupEditor& editor, RunHost& host);
+
+// How many names of left-out files the completion report lists.
+inline constexpr std::size_t kLeftOutNamesShown = 3;
+
+// "Backup Files Succeeds!" with the project, the archive's file name and its
+// size; files left out add one more line with their count and first names.
+std::string BackupCompletionText(const std::string& projectText, const std::string& archivePath,
+                                 long long sizeKb, const std::vector<std::string>& leftOut);
+std::string ArchiveExistsText(const std::string& archivePath);
+
+enum class BackupOutcome {
+    Declined,  // No to the confirmation
+    Refused,   // a project check failed
+    Exists,    // the archive exists and overwriting is off
+    Completed, // the archive is written and reported
+};
+
+// One backup. On completion a numbered project's number is stored as
+// "Value", the editor's number advances by the step (at most 1000) and its
+// archive path is computed anew. A writer failure, or a completed archive
+// whose size cannot be read, is raised after the lock has been released and
+// the progress bar reset; neither advances the number.
+BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
+                        const ProjectStore& store, BackupWriter& writer, RunHost& host);
+
+} // namespace mzb

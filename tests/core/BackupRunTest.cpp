@@ -1,0 +1,296 @@
+#include "core/BackupRun.h"
+
+#include "support/FakeRunHost.h"
+#include "support/TempDir.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+namespace mzb {
+namespace {
+
+using test::FakeRunHost;
+using test::TempDir;
+
+// Writes an archive of a set size and tells the run what a real writer would.
+class FakeWriter : public BackupWriter {
+public:
+    std::vector<BackupJob> jobs;
+    std::size_t archiveBytes = 2048;
+    std::vector<std::string> leftOut;
+    bool fail = false;
+    bool removeBeforeComplete = false;
+
+    void RunZip(const BackupJob& job, const BackupWriterEvents& events) override {
+        jobs.push_back(job);
+        if (fail) {
+            throw std::runtime_error("Cannot create " + job.ZipName);
+        }
+        events.OnTotalPercentDone(50);
+        for (const auto& name : leftOut) {
+            events.OnFileLeftOut(name);
+        }
+        std::ofstream(job.ZipName, std::ios::binary) << std::string(archiveBytes, 'z');
+        if (removeBeforeComplete) {
+            std::filesystem::remove(job.ZipName);
+        }
+        events.OnTotalPercentDone(100);
+        events.OnZipComplete(1);
+    }
+};
+
+class BackupRunTest : public ::testing::Test {
+protected:
+    BackupRunTest() : store_(tmp_.dir() + "project.ini") {
+        editor_.ProjectText = "Docs";
+        editor_.SaveDir = tmp_.dir() + "out";
+        editor_.Prefix = "docs";
+        editor_.Filename = editor_.SaveDir + "/docs03-14_09-26-53.zip";
+        editor_.Include = {tmp_.dir() + "src"};
+        editor_.PasswordTicked = false;
+        editor_.CommentTicked = false;
+        std::filesystem::create_directories(editor_.SaveDir);
+    }
+
+    BackupOutcome Run() { return RunBackup(editor_, settings_, store_, writer_, host_); }
+
+    void ExpectNothingWritten() {
+        EXPECT_TRUE(writer_.jobs.empty());
+        EXPECT_TRUE(host_.locks.empty());
+        EXPECT_TRUE(store_.ReadProject("Docs").Value == 1);
+    }
+
+    TempDir tmp_;
+    ProjectStore store_;
+    CommonSettings settings_;
+    BackupEditor editor_;
+    FakeWriter writer_;
+    FakeRunHost host_;
+};
+
+TEST_F(BackupRunTest, ChecksRunInOrderAndTheFirstFailureIsTheOnlyMessage) {
+    struct Case {
+        const char* what;
+        void (*edit)(BackupEditor&);
+        const char* message;
+    };
+    const Case cases[] = {
+        {"blank file name",
+         [](BackupEditor& e) {
+             e.Filename = "  ";
+             e.Prefix = "";
+         },
+         "Please input the backup filename"},
+        {"empty prefix before empty list",
+         [](BackupEditor& e) {
+             e.Prefix = " \t";
+             e.Include.clear();
+         },
+         "Please input the prefix of backup filename"},
+        {"passwords differ in case",
+         [](BackupEditor& e) {
+             e.PasswordTicked = true;
+             e.Password = "Secret";
+             e.ConfirmPassword = "secret";
+             e.Include.clear();
+         },
+         "Confirm password is not matching"},
+        {"empty include list", [](BackupEditor& e) { e.Include.clear(); },
+         "Please select files or directory to backup"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        BackupEditor editor = editor_;
+        c.edit(editor);
+        FakeRunHost host;
+        EXPECT_EQ(RunBackup(editor, settings_, store_, writer_, host), BackupOutcome::Refused);
+        ASSERT_EQ(host.messages.size(), 1u);
+        EXPECT_EQ(host.messages[0].text, c.message);
+        EXPECT_EQ(host.messages[0].kind, MessageKind::Error);
+        EXPECT_FALSE(host.messages[0].timed);
+        EXPECT_TRUE(host.locks.empty());
+    }
+    EXPECT_TRUE(writer_.jobs.empty());
+}
+
+TEST_F(BackupRunTest, PasswordsEqualAfterTrimmingOrUntickedPass) {
+    editor_.PasswordTicked = true;
+    editor_.Password = " pw ";
+    editor_.ConfirmPassword = "pw";
+    EXPECT_EQ(ValidationProblem(editor_), "");
+    editor_.Password = editor_.ConfirmPassword = "";
+    EXPECT_EQ(ValidationProblem(editor_), "");
+    editor_.PasswordTicked = false;
+    editor_.Password = "a";
+    editor_.ConfirmPassword = "b";
+    EXPECT_EQ(ValidationProblem(editor_), "");
+}
+
+TEST_F(BackupRunTest, NoToTheConfirmationChangesNothing) {
+    settings_.PromptBeforeBackup = true;
+    editor_.UseNumber = true;
+    editor_.Number = 4;
+    host_.answerYes = false;
+    const BackupEditor before = editor_;
+    EXPECT_EQ(Run(), BackupOutcome::Declined);
+    ASSERT_EQ(host_.questions.size(), 1u);
+    EXPECT_EQ(host_.questions[0], "Do you want backup project 'Docs'?");
+    EXPECT_TRUE(host_.messages.empty());
+    EXPECT_EQ(editor_.Number, 4);
+    EXPECT_EQ(editor_.Filename, before.Filename);
+    EXPECT_FALSE(std::filesystem::exists(tmp_.dir() + "project.ini"));
+    ExpectNothingWritten();
+}
+
+TEST_F(BackupRunTest, CompletedRunReportsLocksOnceAndEndsAtZero) {
+    editor_.ProjectText = "Docs ";
+    host_.activePage = 1;
+    EXPECT_EQ(Run(), BackupOutcome::Completed);
+    EXPECT_EQ(host_.locks, (std::vector<bool>{false, true}));
+    EXPECT_EQ(host_.progress, (std::vector<int>{50, 100, 0}));
+    EXPECT_EQ(host_.pagesShown, std::vector<int>{1});
+    ASSERT_EQ(host_.messages.size(), 1u);
+    EXPECT_EQ(host_.messages[0].text, "Backup Files Succeeds!\rProject Name: 'Docs '\r"
+                                      "File Name:    'docs03-14_09-26-53.zip'\r"
+                                      "File Size:    '2Kb'");
+    EXPECT_EQ(host_.messages[0].kind, MessageKind::Information);
+    EXPECT_EQ(host_.timedSeconds, std::vector<int>{4});
+}
+
+TEST_F(BackupRunTest, SizeIsWholeKilobytesRoundedDown) {
+    for (auto [bytes, kb] : {std::pair{0, 0}, {1023, 0}, {1024, 1}, {2047, 1}}) {
+        const auto file = tmp_.write("size.bin", std::string(bytes, 'x'));
+        EXPECT_EQ(ArchiveSizeKb(file.string()), kb) << bytes;
+    }
+    writer_.archiveBytes = 1023;
+    Run();
+    EXPECT_TRUE(host_.messages.back().text.ends_with("File Size:    '0Kb'"));
+}
+
+TEST_F(BackupRunTest, EverySettingIsSetOnEveryRun) {
+    editor_.PasswordTicked = true;
+    editor_.Password = editor_.ConfirmPassword = "  s3cret ";
+    editor_.CommentTicked = true;
+    editor_.Comment = " weekly ";
+    editor_.Exclude = {"*.tmp"};
+    editor_.Filename = "  " + editor_.Filename + " ";
+    Run();
+    const BackupJob first = writer_.jobs.at(0);
+    EXPECT_EQ(first.ArchivePassword, "s3cret");
+    EXPECT_EQ(first.ArchiveComment, "weekly");
+    EXPECT_EQ(first.ZipName, tmp_.dir() + "out/docs03-14_09-26-53.zip");
+    EXPECT_EQ(first.PackLevel, 5);
+    EXPECT_FALSE(first.AddDirEntriesOnRecurse);
+
+    // The next project has neither; nothing of the first may carry over.
+    BackupEditor other = editor_;
+    other.Filename = tmp_.dir() + "out/other.zip";
+    other.PasswordTicked = false;
+    other.CommentTicked = true;
+    other.Comment = "   ";
+    other.Exclude.clear();
+    RunBackup(other, settings_, store_, writer_, host_);
+    const BackupJob second = writer_.jobs.at(1);
+    EXPECT_EQ(second.ArchivePassword, "");
+    EXPECT_EQ(second.ArchiveComment, "");
+    EXPECT_TRUE(second.ExcludeList.empty());
+}
+
+TEST_F(BackupRunTest, NumberIsStoredThenAdvancedAndPulledBackTo1000) {
+    struct Case {
+        int number, step, stored, shown;
+        const char* next;
+    };
+    for (const Case c : {Case{4, 3, 4, 7, "docs7.zip"}, Case{999, 5, 999, 1000, "docs1000.zip"},
+                         Case{1000, 1, 1000, 1000, "docs1000.zip"}}) {
+        SCOPED_TRACE(c.number);
+        BackupEditor editor = editor_;
+        editor.UseNumber = true;
+        editor.Number = c.number;
+        editor.Increase = c.step;
+        editor.Filename = tmp_.dir() + "out/n" + std::to_string(c.number) + ".zip";
+        EXPECT_EQ(RunBackup(editor, settings_, store_, writer_, host_), BackupOutcome::Completed);
+        EXPECT_EQ(store_.ReadProject("Docs").Value, c.stored);
+        EXPECT_EQ(editor.Number, c.shown);
+        EXPECT_EQ(editor.Filename, tmp_.dir() + "out/" + c.next);
+    }
+}
+
+TEST_F(BackupRunTest, DateNamedProjectGetsANewNameAndNoCounter) {
+    host_.now = LocalDateTime::Make(2026, 3, 14, 10, 0, 1);
+    Run();
+    EXPECT_EQ(editor_.Filename, tmp_.dir() + "out/docs03-14_10-00-01.zip");
+    EXPECT_FALSE(std::filesystem::exists(tmp_.dir() + "project.ini"));
+}
+
+TEST_F(BackupRunTest, ExistingArchiveIsKeptUnlessOverwriteIsOn) {
+    const auto old = tmp_.write("out/docs03-14_09-26-53.zip", "old");
+    EXPECT_EQ(Run(), BackupOutcome::Exists);
+    ASSERT_EQ(host_.messages.size(), 1u);
+    EXPECT_EQ(host_.messages[0].text, old.string() + " has been exists,Backup suspend!");
+    EXPECT_EQ(host_.messages[0].kind, MessageKind::Warning);
+    EXPECT_EQ(host_.timedSeconds, std::vector<int>{4});
+    EXPECT_EQ(test::ReadFile(old), "old");
+    ExpectNothingWritten();
+
+    settings_.IsOverWrite = true;
+    EXPECT_EQ(Run(), BackupOutcome::Completed);
+    EXPECT_EQ(test::ReadFile(old).size(), writer_.archiveBytes);
+}
+
+TEST_F(BackupRunTest, WriterFailureReleasesTheLockAndAdvancesNothing) {
+    editor_.UseNumber = true;
+    editor_.Number = 4;
+    const std::string path = editor_.Filename;
+    writer_.fail = true;
+    EXPECT_THROW(Run(), std::runtime_error);
+    EXPECT_EQ(host_.locks, (std::vector<bool>{false, true}));
+    EXPECT_EQ(host_.progress.back(), 0);
+    EXPECT_EQ(editor_.Number, 4);
+    EXPECT_EQ(editor_.Filename, path);
+    EXPECT_TRUE(host_.messages.empty());
+    EXPECT_FALSE(std::filesystem::exists(tmp_.dir() + "project.ini"));
+}
+
+TEST_F(BackupRunTest, UnreadableSizeIsAnErrorInsteadOfTheReport) {
+    editor_.UseNumber = true;
+    writer_.removeBeforeComplete = true;
+    EXPECT_THROW(Run(), EInOutError);
+    EXPECT_TRUE(host_.messages.empty());
+    EXPECT_EQ(host_.locks, (std::vector<bool>{false, true}));
+    EXPECT_FALSE(std::filesystem::exists(tmp_.dir() + "project.ini"));
+}
+
+TEST_F(BackupRunTest, FilesLeftOutAddALineWithCountAndFirstNames) {
+    writer_.leftOut = {"/a/locked.db", "/a/gone.txt", "/b/x", "/b/y"};
+    Run();
+    const std::string& text = host_.messages.at(0).text;
+    EXPECT_TRUE(text.starts_with("Backup Files Succeeds!\r"));
+    EXPECT_TRUE(text.ends_with("'2Kb'\rFiles Left Out: 4 ('/a/locked.db', '/a/gone.txt', "
+                               "'/b/x', ...)"))
+        << text;
+    EXPECT_EQ(BackupCompletionText("P", "/d/a.zip", 1, {"/only"}),
+              "Backup Files Succeeds!\rProject Name: 'P'\rFile Name:    'a.zip'\r"
+              "File Size:    '1Kb'\rFiles Left Out: 1 ('/only')");
+}
+
+TEST(EditorForProjectTest, ShowsTheNumberAfterValueAndTheMatchingPath) {
+    ProjectRecord p;
+    p.Name = "Docs";
+    p.FilenamePrefix = "docs";
+    p.UseDate = false;
+    p.Value = 999;
+    p.IncreaseValue = 5;
+    p.SavePath = "/srv/b";
+    p.Password = "pw";
+    const BackupEditor e = EditorForProject(p, CommonSettings{}, LocalDateTime::Make(2026, 1, 1));
+    EXPECT_EQ(e.Number, 1000);
+    EXPECT_EQ(e.Filename, "/srv/b/docs1000.zip");
+    EXPECT_EQ(e.ConfirmPassword, "pw");
+    EXPECT_TRUE(e.UseNumber);
+}
+
+} // namespace
+} // namespace mzb

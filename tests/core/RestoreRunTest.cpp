@@ -1,0 +1,145 @@
+#include "core/RestoreRun.h"
+
+#include "support/FakeRunHost.h"
+#include "zip/ZipError.h"
+
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+namespace mzb {
+namespace {
+
+using test::FakeRunHost;
+
+// A reader that plays back one scripted run.
+class ScriptedReader : public RestoreReader {
+public:
+    std::vector<RestoreJob> jobs;
+    std::vector<int> notRestored;
+    bool badPassword = false;
+    bool errorAfterComplete = false;
+
+    void Apply(const RestoreJob& job) override { jobs.push_back(job); }
+    void RunUnZip(const RestoreReaderEvents& events) override {
+        events.OnTotalPercentDone(40);
+        for (int index : notRestored) {
+            events.OnEntryNotRestored(index);
+        }
+        try {
+            if (badPassword) {
+                events.OnBadPassword(2);
+            }
+        } catch (...) {
+            events.OnUnZipComplete(1);
+            throw;
+        }
+        events.OnTotalPercentDone(100);
+        events.OnUnZipComplete(3);
+        if (errorAfterComplete) {
+            throw EZipError("Premature end of file reached");
+        }
+    }
+};
+
+class RestoreRunTest : public ::testing::Test {
+protected:
+    RestoreRunTest() {
+        editor_.ArchiveCell = "  docs4.zip";
+        editor_.FolderText = " /srv/backups ";
+        editor_.DestDir = " /home/u/restore";
+        editor_.ProjectText = "Mail";
+    }
+    RestoreOutcome Run() { return run_.Run(editor_, reader_, host_); }
+
+    RestoreEditor editor_;
+    ScriptedReader reader_;
+    FakeRunHost host_;
+    RestoreRun run_;
+};
+
+TEST_F(RestoreRunTest, JobTakesTheTrimmedFolderAndNameAndTheDestinationAsTyped) {
+    EXPECT_EQ(Run(), RestoreOutcome::Succeeded);
+    EXPECT_EQ(editor_.FolderText, "/srv/backups");
+    ASSERT_EQ(host_.questions.size(), 1u);
+    EXPECT_EQ(host_.questions[0], "Do you want restore the file 'docs4.zip'?");
+    const RestoreJob& job = reader_.jobs.at(0);
+    EXPECT_EQ(job.ZipName, "/srv/backups/docs4.zip");
+    EXPECT_EQ(job.DestDir, " /home/u/restore");
+    EXPECT_TRUE(job.DoAll);
+    EXPECT_TRUE(job.RecreateDirs);
+    EXPECT_EQ(job.Overwrite, RestoreOverwrite::Prompt);
+    EXPECT_EQ(job.Password, std::nullopt);
+    EXPECT_EQ(RestoreArchivePath("/srv/", "a.zip"), "/srv/a.zip");
+}
+
+TEST_F(RestoreRunTest, PasswordOnlyWhenNotBlankAndThenAsTyped) {
+    for (auto [typed, given] : {std::pair<std::string, std::optional<std::string>>{" pw ", " pw "},
+                                {"   ", std::nullopt},
+                                {"", std::nullopt}}) {
+        editor_.Password = typed;
+        EXPECT_EQ(MakeRestoreJob(editor_).Password, given) << '[' << typed << ']';
+    }
+}
+
+TEST_F(RestoreRunTest, SuccessReportNamesTheSelectedProjectAndTheArchive) {
+    Run();
+    EXPECT_EQ(host_.locks, (std::vector<bool>{false, true}));
+    EXPECT_EQ(host_.progress, (std::vector<int>{40, 100, 0}));
+    ASSERT_EQ(host_.messages.size(), 1u);
+    EXPECT_EQ(host_.messages[0].text,
+              "Restore Files Succeeds!\rProject Name: 'Mail'\rFilename:     'docs4.zip'");
+    EXPECT_EQ(host_.messages[0].kind, MessageKind::Information);
+    EXPECT_EQ(host_.timedSeconds, std::vector<int>{4});
+}
+
+TEST_F(RestoreRunTest, EmptyRowOrNoAnswerDoesNothing) {
+    editor_.ArchiveCell = "   ";
+    EXPECT_EQ(Run(), RestoreOutcome::NoArchive);
+    ASSERT_EQ(host_.messages.size(), 1u);
+    EXPECT_EQ(host_.messages[0].text, "No Zip file to restore!");
+    EXPECT_EQ(host_.messages[0].kind, MessageKind::Information);
+
+    editor_.ArchiveCell = "a.zip";
+    host_.answerYes = false;
+    EXPECT_EQ(Run(), RestoreOutcome::Declined);
+    EXPECT_TRUE(reader_.jobs.empty());
+    EXPECT_TRUE(host_.locks.empty());
+}
+
+TEST_F(RestoreRunTest, WrongPasswordEndsWithTheFailureTextOnceAndClearsTheFlag) {
+    reader_.badPassword = true;
+    EXPECT_EQ(Run(), RestoreOutcome::Failed);
+    ASSERT_EQ(host_.messages.size(), 2u);
+    EXPECT_EQ(host_.messages[0].text, "The password is incorrect");
+    EXPECT_EQ(host_.messages[0].kind, MessageKind::Error);
+    EXPECT_FALSE(host_.messages[0].timed);
+    EXPECT_EQ(host_.messages[1].text, "Restore files fails!");
+    EXPECT_EQ(host_.messages[1].kind, MessageKind::Error);
+    EXPECT_EQ(host_.locks, (std::vector<bool>{false, true}));
+    EXPECT_EQ(host_.progress.back(), 0);
+
+    reader_.badPassword = false;
+    EXPECT_EQ(Run(), RestoreOutcome::Succeeded);
+}
+
+TEST_F(RestoreRunTest, EntriesLostForOtherReasonsThanOverwriteFailTheRestore) {
+    reader_.notRestored = {1, 4, 4};
+    EXPECT_EQ(Run(), RestoreOutcome::Failed);
+    ASSERT_EQ(host_.messages.size(), 1u);
+    EXPECT_EQ(host_.messages[0].text, "Restore files fails!\rFiles Not Restored: 2");
+    EXPECT_EQ(host_.messages[0].kind, MessageKind::Error);
+
+    reader_.notRestored.clear();
+    EXPECT_EQ(Run(), RestoreOutcome::Succeeded);
+}
+
+TEST_F(RestoreRunTest, ErrorAfterTheReportIsRaisedWithTheLockReleased) {
+    reader_.errorAfterComplete = true;
+    EXPECT_THROW(Run(), EZipError);
+    EXPECT_EQ(host_.messages.size(), 1u);
+    EXPECT_EQ(host_.locks, (std::vector<bool>{false, true}));
+    EXPECT_EQ(host_.progress.back(), 0);
+}
+
+} // namespace
+} // namespace mzb

@@ -1,0 +1,48 @@
+#pragma once
+// A main window for the run tests: answers questions as told and records
+// every message, lock change and progress value in order.
+
+#include "core/RunHost.h"
+
+#include <string>
+#include <vector>
+
+namespace mzb::test {
+
+class FakeRunHost : public RunHost {
+public:
+    struct Message {
+        std::string text;
+        MessageKind kind;
+        bool timed;
+    };
+
+    bool answerYes = true;
+    std::vector<std::string> questions;
+    std::vector<Message> messages;
+    std::vector<bool> locks; // each SetRunLock value
+    std::vector<int> progress;
+    int activePage = 0;
+    std::vector<int> pagesShown;
+    std::vector<int> timedSeconds;
+    LocalDateTime now = LocalDateTime::Make(2026, 3, 14, 9, 26, 53);
+
+    bool AskYesNo(const std::string& text, MessageKind) override {
+        questions.push_back(text);
+        return answerYes;
+    }
+    void ShowMessage(const std::string& text, MessageKind kind) override {
+        messages.push_back({text, kind, false});
+    }
+    void ShowTimedMessage(const std::string& text, MessageKind kind, int seconds) override {
+        timedSeconds.push_back(seconds);
+        messages.push_back({text, kind, true});
+    }
+    void SetRunLock(bool enabled) override { locks.push_back(enabled); }
+    void SetProgress(int percent) override { progress.push_back(percent); }
+    int ActivePage() override { return activePage; }
+    void ShowPage(int page) override { pagesShown.push_back(page); }
+    LocalDateTime Now() override { return now; }
+};
+
+} // namespace mzb::test
