@@ -56,6 +56,13 @@ public:
     using EZipError::EZipError;
 };
 
+// An archive split into parts (a non-zero disk number, or a separate
+// directory file): recognised, but not read.
+class EMultiPartZip : public EZipError {
+public:
+    using EZipError::EZipError;
+};
+
 // The silent abort: ends the current operation without any report. It is not
 // an EZipError, so handlers that report engine errors let it pass.
 class EAbort : public std::exception {

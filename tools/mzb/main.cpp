@@ -1,5 +1,6 @@
 // mzb: the command-line front end to the engine and the project store, for
 // scripts, tests and machines without a desktop.
+#include "tools/mzb/ArchiveCommands.h"
 #include "tools/mzb/BrowseCommands.h"
 #include "tools/mzb/Commands.h"
 #include "tools/mzb/ProjectCommands.h"
@@ -26,6 +27,11 @@ const Command kCommands[] = {
     {"next-name", "next-name NAME [--now \"YYYY-MM-DD HH:MM:SS\"]", RunNextName},
     {"archives", "archives DIR [--by name|size|date] [--desc]", RunArchives},
     {"schedule", "schedule [--now \"YYYY-MM-DD HH:MM:SS\"]", RunScheduleTable},
+    {"list", "list ARCHIVE [PATTERN...]", RunList},
+    {"test", "test ARCHIVE [-p PASSWORD]", RunTest},
+    {"extract",
+     "extract ARCHIVE DEST [-p PASSWORD] [-o prompt|always|never|newer|older] [-j] [PATTERN...]",
+     RunExtract},
     {"help", "help", nullptr},
 };
 

@@ -1,0 +1,188 @@
+#include "tools/mzb/ArchiveCommands.h"
+
+#include "tools/mzb/TerminalHost.h"
+#include "zip/DosDateTime.h"
+#include "zip/ZipError.h"
+#include "zip/ZipReader.h"
+
+#include <cstdio>
+#include <map>
+#include <optional>
+
+namespace mzb::cli {
+namespace {
+
+struct ArchiveOptions {
+    std::string archive;
+    std::string dest;
+    std::string password;
+    TUZOverwriteMode overwrite = TUZOverwriteMode::Prompt;
+    bool junkPaths = false;
+    std::vector<std::string> patterns;
+};
+
+std::optional<TUZOverwriteMode> ParseOverwriteMode(const std::string& text) {
+    static const std::map<std::string, TUZOverwriteMode> kModes = {
+        {"prompt", TUZOverwriteMode::Prompt}, {"always", TUZOverwriteMode::Always},
+        {"never", TUZOverwriteMode::Never},   {"newer", TUZOverwriteMode::ifNewer},
+        {"older", TUZOverwriteMode::ifOlder},
+    };
+    const auto it = kModes.find(text);
+    return it == kModes.end() ? std::nullopt : std::optional(it->second);
+}
+
+// Positional arguments fill `positional` in order; the flags a command does
+// not take are usage errors. Returns an error text, empty when all is well.
+std::string ParseArgs(const Args& args, std::size_t positional, bool extractFlags,
+                      bool passwordFlag, ArchiveOptions& out) {
+    std::vector<std::string> plain;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "-p" && passwordFlag) {
+            if (++i == args.size()) {
+                return "-p needs a password";
+            }
+            out.password = args[i];
+        } else if (a == "-o" && extractFlags) {
+            if (++i == args.size()) {
+                return "-o needs prompt, always, never, newer or older";
+            }
+            const auto mode = ParseOverwriteMode(args[i]);
+            if (!mode) {
+                return "unknown overwrite mode " + args[i];
+            }
+            out.overwrite = *mode;
+        } else if (a == "-j" && extractFlags) {
+            out.junkPaths = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return "unknown option " + a;
+        } else {
+            plain.push_back(a);
+        }
+    }
+    if (plain.size() < positional) {
+        return "missing arguments";
+    }
+    out.archive = plain[0];
+    if (positional > 1) {
+        out.dest = plain[1];
+    }
+    out.patterns.assign(plain.begin() + static_cast<std::ptrdiff_t>(positional), plain.end());
+    return {};
+}
+
+// Counts and reports the entries that could not be restored, one line each.
+struct FailureReport {
+    int failed = 0;
+
+    void Attach(TZipReader& reader) {
+        reader.OnSkippingFile = [this](TZipReader&, int reason, const std::string& name, int,
+                                       bool&) {
+            static const char* const kReasons[] = {"wrong password", "not overwritten", "",
+                                                   "cannot create the output file",
+                                                   "unsafe or damaged entry, refused"};
+            if (reason == kSkipNotOverwritten) {
+                return;
+            }
+            const char* why = reason >= 0 && reason <= kSkipUnsafe ? kReasons[reason] : "skipped";
+            std::fprintf(stderr, "mzb: %s: %s\n", name.c_str(), why);
+            ++failed;
+        };
+        reader.OnBadCRC = [this](TZipReader& r, std::uint32_t calc, std::uint32_t stored,
+                                 int index) {
+            const auto& e = r.Entry(index);
+            std::fprintf(stderr, "mzb: %s%s: damaged data (CRC %08x, expected %08x)\n",
+                         e.Directory().c_str(), e.FileName().c_str(), calc, stored);
+            ++failed;
+        };
+    }
+};
+
+int Fatal(const std::string& archive, const std::exception& e) {
+    std::fprintf(stderr, "mzb: %s: %s\n", archive.c_str(), e.what());
+    return kExitFatal;
+}
+
+void OpenForReading(TZipReader& reader, const std::string& archive) {
+    reader.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
+    reader.DoProcessMessages = false;
+    reader.SetZipName(archive);
+    reader.OpenArchive();
+}
+
+int RunExtraction(const ArchiveOptions& o, bool testOnly) {
+    TerminalHost host;
+    TZipReader reader(host);
+    FailureReport report;
+    report.Attach(reader);
+    try {
+        OpenForReading(reader, o.archive);
+        reader.TestOnly = testOnly;
+        reader.ArchivePassword = o.password;
+        reader.OverwriteMode = o.overwrite;
+        reader.RecreateDirs = !o.junkPaths;
+        reader.DoAll = o.patterns.empty();
+        reader.SetFilesList(o.patterns);
+        if (!testOnly) {
+            reader.SetDestDir(o.dest);
+        }
+        reader.RunUnZip();
+    } catch (const EZipError& e) {
+        return Fatal(o.archive, e);
+    }
+    return report.failed == 0 ? kExitOk : kExitPartial;
+}
+
+} // namespace
+
+int RunList(const GlobalOptions&, const Args& args) {
+    ArchiveOptions o;
+    if (const auto error = ParseArgs(args, 1, false, false, o); !error.empty()) {
+        return UsageError(error + "; usage: mzb list ARCHIVE [PATTERN...]");
+    }
+    HeadlessHost host;
+    TZipReader reader(host);
+    try {
+        OpenForReading(reader, o.archive);
+        reader.RecreateDirs = true;
+        reader.DoAll = o.patterns.empty();
+        reader.SetFilesList(o.patterns);
+        for (int i = 0; i < reader.EntryCount(); ++i) {
+            const auto& e = reader.Entry(i);
+            if (!reader.IsChosen(e)) {
+                continue;
+            }
+            const auto t = UnpackDosDateTime(e.FileDateTime);
+            std::printf("%u\t%llu\t%llu\t%08x\t%04d-%02d-%02d %02d:%02d:%02d\t%04x\t%s%s\n",
+                        e.CompressionMethod, static_cast<unsigned long long>(e.CompressedSize),
+                        static_cast<unsigned long long>(e.UncompressedSize), e.Crc32, t.year,
+                        t.month, t.day, t.hour, t.minute, t.second, e.Flags, e.Directory().c_str(),
+                        e.FileName().c_str());
+        }
+    } catch (const EZipError& e) {
+        return Fatal(o.archive, e);
+    }
+    return kExitOk;
+}
+
+int RunTest(const GlobalOptions&, const Args& args) {
+    ArchiveOptions o;
+    if (const auto error = ParseArgs(args, 1, false, true, o); !error.empty()) {
+        return UsageError(error + "; usage: mzb test ARCHIVE [-p PASSWORD]");
+    }
+    return RunExtraction(o, true);
+}
+
+int RunExtract(const GlobalOptions&, const Args& args) {
+    ArchiveOptions o;
+    if (const auto error = ParseArgs(args, 2, true, true, o); !error.empty()) {
+        return UsageError(error + "; usage: mzb extract ARCHIVE DEST [-p PASSWORD] "
+                                  "[-o prompt|always|never|newer|older] [-j] [PATTERN...]");
+    }
+    if (o.dest.empty() || o.dest == "?") {
+        return UsageError("extract needs a destination directory");
+    }
+    return RunExtraction(o, false);
+}
+
+} // namespace mzb::cli
