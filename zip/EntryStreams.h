@@ -11,7 +11,7 @@
 
 namespace mzb {
 
-class TZipDecrypter;
+class TZipCryptKeys;
 
 // Delivers exactly the entry's compressed bytes, decrypted, and then
 // nothing: a decoder can never read into the next entry. Before each read
@@ -24,7 +24,7 @@ public:
     TEntryInput(TFileStream& archive, Poll poll) : archive_(archive), poll_(std::move(poll)) {}
 
     // The archive stands at the entry's first byte.
-    void Start(std::uint64_t compressedSize, TZipDecrypter* decrypter) {
+    void Start(std::uint64_t compressedSize, TZipCryptKeys* decrypter) {
         remaining_ = compressedSize;
         decrypter_ = decrypter;
     }
@@ -35,7 +35,7 @@ private:
     TFileStream& archive_;
     Poll poll_;
     std::uint64_t remaining_ = 0;
-    TZipDecrypter* decrypter_ = nullptr;
+    TZipCryptKeys* decrypter_ = nullptr;
 };
 
 // Takes the decoded blocks: never more than the entry's declared size

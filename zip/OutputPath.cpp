@@ -1,5 +1,7 @@
 #include "zip/OutputPath.h"
 
+#include "zip/PathName.h"
+
 #include <algorithm>
 #include <cctype>
 #include <vector>
@@ -53,7 +55,7 @@ SplitPath Split(std::string_view path) {
         if (StartsWithIgnoringCase(path, "UNC/")) {
             path = DropComponents(path.substr(4), 2);
         }
-    } else if (path.starts_with("//")) {
+    } else if (path.size() > 2 && path.starts_with("//") && path[2] != '/') {
         result.NamesAnotherMachine = true;
         path = DropComponents(path, 2);
     }
@@ -102,7 +104,7 @@ std::optional<std::string> OutputPathOf(const TOutputPathRules& rules, std::stri
         return std::nullopt;
     }
     const bool isDirectoryEntry = fileName.empty();
-    const std::string base = rules.DestDir.empty() ? std::string() : rules.DestDir + "/";
+    const std::string base = WithTrailingSeparator(rules.DestDir);
 
     if (!rules.RecreateDirs || directory.empty()) {
         // A stored name without a directory may still carry a drive ("C:x").
@@ -115,7 +117,10 @@ std::optional<std::string> OutputPathOf(const TOutputPathRules& rules, std::stri
         if (base.empty()) {
             return std::string(fileName);
         }
-        return Below(rules.DestDir, {fileName}, false) + (isDirectoryEntry ? "/" : "");
+        if (isDirectoryEntry) {
+            return base;
+        }
+        return Below(rules.DestDir, {fileName}, false);
     }
 
     std::string stored(directory);

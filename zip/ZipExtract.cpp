@@ -41,7 +41,7 @@ struct TExtractionRun {
     TEntryDecoder decoder;
     TEntryInput input;
     TEntryOutput output;
-    std::optional<TZipDecrypter> decrypter;
+    std::optional<TZipCryptKeys> decrypter;
     int fileCount = 0;
     mode_t createMode = 0644;
 };
@@ -227,7 +227,7 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     std::uint64_t dataSize = work.CompressedSize;
     run.decrypter.reset();
     if (work.IsEncrypted()) {
-        if (!CheckPassword(index, work, run, retry)) {
+        if (!CheckPassword(index, work, dataStart, run, retry)) {
             return false;
         }
         dataSize -= kEncryptionHeaderSize;
@@ -354,12 +354,12 @@ void TZipReader::ReportBadEntry(int index, const TZipHeaderInfo& work, TExtracti
 
 // Leaves the archive after the 12-byte encryption header and the decrypter
 // ready for the data. False when the entry is to be skipped.
-bool TZipReader::CheckPassword(int index, TZipHeaderInfo& work, TExtractionRun& run, bool& retry) {
+bool TZipReader::CheckPassword(int index, const TZipHeaderInfo& work, std::uint64_t headerStart,
+                               TExtractionRun& run, bool& retry) {
     const std::uint8_t expected = work.HasDataDescriptor()
                                       ? static_cast<std::uint8_t>(work.FileDateTime >> 8)
                                       : static_cast<std::uint8_t>(work.Crc32 >> 24);
     std::uint8_t header[kEncryptionHeaderSize];
-    const std::uint64_t headerStart = archive_.Position();
     for (;;) {
         if (!archive_.Seek(headerStart) || archive_.Read(header, sizeof header) != sizeof header) {
             throw EFatalUnzipError("Premature end of file reached");

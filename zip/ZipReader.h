@@ -162,7 +162,8 @@ private:
     bool DecodeEntry(const TZipHeaderInfo& work, std::uint64_t dataStart, std::uint64_t dataSize,
                      TExtractionRun& run, TFileStream* out);
     void ReportBadEntry(int index, const TZipHeaderInfo& work, TExtractionRun& run, bool& retry);
-    bool CheckPassword(int index, TZipHeaderInfo& work, TExtractionRun& run, bool& retry);
+    bool CheckPassword(int index, const TZipHeaderInfo& work, std::uint64_t headerStart,
+                       TExtractionRun& run, bool& retry);
     bool MayOverwrite(int index, const TZipHeaderInfo& work, const std::string& path);
     void Skip(int reason, const std::string& name, int index, TExtractionRun& run,
               std::uint64_t size, bool& retry);
