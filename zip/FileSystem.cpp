@@ -51,6 +51,8 @@ FileInfo InfoFromStat(std::string_view name, const struct stat& st, bool isLink)
     info.WriteTime = st.st_mtime;
     info.DosDateTime = DosDateTimeFromTime(st.st_mtime);
     info.IsLink = isLink;
+    info.Device = static_cast<std::uint64_t>(st.st_dev);
+    info.Inode = static_cast<std::uint64_t>(st.st_ino);
     if (S_ISDIR(st.st_mode)) {
         info.Attributes |= kAttrDirectory;
     } else {

@@ -35,8 +35,15 @@ struct FileInfo {
     std::time_t WriteTime = 0;     // last write, seconds since the epoch
     std::uint32_t DosDateTime = 0; // last write as local MS-DOS time (low) and date (high)
     bool IsLink = false;           // the entry itself is a symbolic link
+    std::uint64_t Device = 0;      // with Inode, tells two names of one file apart
+    std::uint64_t Inode = 0;
 
     bool IsDirectory() const { return (Attributes & kAttrDirectory) != 0; }
+    // Not a directory, device, FIFO or socket: something whose bytes can be read.
+    bool IsRegular() const { return (Mode & 0170000) == 0100000; }
+    bool IsSameFile(const FileInfo& other) const {
+        return Device == other.Device && Inode == other.Inode;
+    }
 };
 
 // The value for an archive's external attributes: the MS-DOS byte in the low
