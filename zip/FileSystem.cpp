@@ -1,5 +1,6 @@
 #include "zip/FileSystem.h"
 
+#include "zip/DosDateTime.h"
 #include "zip/PathName.h"
 
 #include <algorithm>
@@ -15,41 +16,12 @@
 namespace mzb {
 namespace {
 
-// MS-DOS times count years from 1980 in 7 bits and seconds in steps of two;
-// times outside 1980..2107 are pinned to the nearest representable one.
-std::uint32_t DosDateTimeFromTime(std::time_t when) {
-    std::tm local{};
-    if (localtime_r(&when, &local) == nullptr || local.tm_year < 80) {
-        return (1u << 21 | 1u << 16); // 1980-01-01 00:00:00
-    }
-    if (local.tm_year > 207) {
-        return (127u << 25 | 12u << 21 | 31u << 16 | 23u << 11 | 59u << 5 | 29u);
-    }
-    const auto date = static_cast<std::uint32_t>((local.tm_year - 80) << 9 |
-                                                 (local.tm_mon + 1) << 5 | local.tm_mday);
-    const auto time =
-        static_cast<std::uint32_t>(local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2);
-    return date << 16 | time;
-}
-
-std::time_t TimeFromDosDateTime(std::uint32_t dos) {
-    std::tm local{};
-    local.tm_year = static_cast<int>(dos >> 25 & 0x7F) + 80;
-    local.tm_mon = static_cast<int>(dos >> 21 & 0x0F) - 1;
-    local.tm_mday = static_cast<int>(dos >> 16 & 0x1F);
-    local.tm_hour = static_cast<int>(dos >> 11 & 0x1F);
-    local.tm_min = static_cast<int>(dos >> 5 & 0x3F);
-    local.tm_sec = static_cast<int>(dos & 0x1F) * 2;
-    local.tm_isdst = -1; // let the C library decide whether summer time applied then
-    return std::mktime(&local);
-}
-
 FileInfo InfoFromStat(std::string_view name, const struct stat& st, bool isLink) {
     FileInfo info;
     info.Name = name;
     info.Mode = static_cast<std::uint32_t>(st.st_mode) & 0xFFFF;
     info.WriteTime = st.st_mtime;
-    info.DosDateTime = DosDateTimeFromTime(st.st_mtime);
+    info.DosDateTime = TimeToDosDateTime(st.st_mtime);
     info.IsLink = isLink;
     info.Device = static_cast<std::uint64_t>(st.st_dev);
     info.Inode = static_cast<std::uint64_t>(st.st_ino);
@@ -190,7 +162,8 @@ bool SetFileWriteTime(const std::string& path, std::time_t when) {
 }
 
 bool SetFileDosDateTime(const std::string& path, std::uint32_t dosDateTime) {
-    return SetFileWriteTime(path, TimeFromDosDateTime(dosDateTime));
+    const auto when = DosDateTimeToTime(dosDateTime);
+    return when && SetFileWriteTime(path, *when);
 }
 
 bool SetFileAttributes(const std::string& path, std::uint32_t externalAttributes) {

@@ -90,7 +90,8 @@ bool DeleteFile(const std::string& path);
 bool RenameFile(const std::string& from, const std::string& to);
 
 // Set a file's last-write time; a link at the path is left alone rather
-// than followed. The MS-DOS form is a local time (low half) and date (high).
+// than followed. The MS-DOS form is a local time (low half) and date (high);
+// a value that names no real moment is refused.
 bool SetFileWriteTime(const std::string& path, std::time_t when);
 bool SetFileDosDateTime(const std::string& path, std::uint32_t dosDateTime);
 

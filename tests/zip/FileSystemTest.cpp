@@ -1,6 +1,7 @@
 #include "zip/FileSystem.h"
 
 #include "support/TempDir.h"
+#include "zip/DosDateTime.h"
 
 #include <cerrno>
 #include <cstring>
@@ -24,8 +25,7 @@ mode_t PermissionsOf(const fs::path& path) {
 }
 
 std::uint32_t DosDateTime(int year, int month, int day, int hour, int minute, int second) {
-    return static_cast<std::uint32_t>((year - 1980) << 25 | month << 21 | day << 16 | hour << 11 |
-                                      minute << 5 | second / 2);
+    return PackDosDateTime({year, month, day, hour, minute, second});
 }
 
 TEST(FileSystemTest, AttributesFollowTheLinuxMapping) {
@@ -88,6 +88,11 @@ TEST(FileSystemTest, DosDateTimeRoundTripsAtTwoSecondSteps) {
     local.tm_isdst = -1;
     ASSERT_TRUE(SetFileWriteTime(file, std::mktime(&local)));
     EXPECT_EQ(FileInfoOf(file)->DosDateTime, DosDateTime(2010, 6, 1, 8, 30, 16));
+
+    // A stored value naming no real moment leaves the file's time alone.
+    const auto kept = FileInfoOf(file)->WriteTime;
+    EXPECT_FALSE(SetFileDosDateTime(file, DosDateTime(2001, 2, 30, 0, 0, 0)));
+    EXPECT_EQ(FileInfoOf(file)->WriteTime, kept);
 
     // Before 1980 there is no MS-DOS time: the earliest one stands in.
     ASSERT_TRUE(SetFileWriteTime(file, 86400 * 365));
