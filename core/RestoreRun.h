@@ -52,7 +52,7 @@ struct RestoreReaderEvents {
     std::function<void(int fileIndex)> OnBadPassword;
     // An entry that was not restored for a reason other than the overwrite
     // mode: a bad CRC, a failed password, an unsafe name, an output file that
-    // could not be made. Called at most once per entry.
+    // could not be made. May come more than once for one entry.
     std::function<void(int fileIndex)> OnEntryNotRestored;
     // Fired at the end of every run, also one that ends with an error.
     std::function<void(int fileCount)> OnUnZipComplete;

@@ -1,8 +1,13 @@
 #include "core/RestoreRun.h"
 
+#include "core/ZipReaderRestore.h"
 #include "support/FakeRunHost.h"
+#include "support/TempDir.h"
+#include "zip/HeadlessHost.h"
 #include "zip/ZipError.h"
 
+#include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -139,6 +144,32 @@ TEST_F(RestoreRunTest, ErrorAfterTheReportIsRaisedWithTheLockReleased) {
     EXPECT_EQ(host_.messages.size(), 1u);
     EXPECT_EQ(host_.locks, (std::vector<bool>{false, true}));
     EXPECT_EQ(host_.progress.back(), 0);
+}
+
+// The window's reader lives on between runs, and so does its password.
+TEST(RestoreOverReaderTest, BlankPasswordReusesTheEarlierOne) {
+    test::TempDir tmp;
+    tmp.write("src/a.txt", "secret data\n");
+    const std::string pack = "cd '" + tmp.dir() + "src' && zip -q -P Key ../t.zip a.txt";
+    ASSERT_EQ(std::system(pack.c_str()), 0);
+    HeadlessHost engineHost;
+    TZipReader reader(engineHost);
+    reader.DoProcessMessages = false;
+    ZipReaderRestore view(reader);
+    RestoreRun run;
+    test::FakeRunHost host;
+    RestoreEditor editor;
+    editor.ArchiveCell = "t.zip";
+    editor.FolderText = tmp.dir();
+    editor.DestDir = tmp.dir() + "out";
+    editor.Overwrite = RestoreOverwrite::Always;
+    editor.Password = "Key";
+    EXPECT_EQ(run.Run(editor, view, host), RestoreOutcome::Succeeded);
+    editor.Password = "  ";
+    editor.Overwrite = std::nullopt;
+    std::filesystem::remove(tmp.path() / "out/a.txt");
+    EXPECT_EQ(run.Run(editor, view, host), RestoreOutcome::Succeeded);
+    EXPECT_EQ(test::ReadFile(tmp.path() / "out/a.txt"), "secret data\n");
 }
 
 } // namespace

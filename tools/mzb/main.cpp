@@ -4,6 +4,7 @@
 #include "tools/mzb/BrowseCommands.h"
 #include "tools/mzb/Commands.h"
 #include "tools/mzb/ProjectCommands.h"
+#include "tools/mzb/RunCommands.h"
 #include "tools/mzb/ScheduleCommands.h"
 
 #include <cstdio>
@@ -32,6 +33,8 @@ const Command kCommands[] = {
     {"extract",
      "extract ARCHIVE DEST [-p PASSWORD] [-o prompt|always|never|newer|older] [-j] [PATTERN...]",
      RunExtract},
+    {"restore", "restore ARCHIVE DEST [-p PASSWORD] [-o prompt|always|never|newer|older] [-j]",
+     RunRestore},
     {"help", "help", nullptr},
 };
 
