@@ -4,6 +4,7 @@
 // beyond which the sink refuses as the reader's does.
 
 #include "zip/DecoderIO.h"
+#include "zip/EntryDecoder.h"
 #include "zip/ZipError.h"
 
 #include <algorithm>
@@ -61,5 +62,28 @@ public:
 private:
     std::size_t limit_;
 };
+
+// Decodes data[3..] as one entry of a method with an end of its own: data[0]
+// picks the feeding (bit 7 set: small pieces), data[1..2] the declared size.
+// A decoder that calls the entry complete at another size is a fault.
+inline void DecodeSizedEntry(const std::uint8_t* data, std::size_t size, std::uint16_t method,
+                             std::uint16_t flags) {
+    if (size < 3) {
+        return;
+    }
+    TEntryCoding coding;
+    coding.Method = method;
+    coding.Flags = flags;
+    coding.UncompressedSize = std::size_t{data[1]} | std::size_t{data[2]} << 8;
+    coding.CompressedSize = size - 3;
+    const std::size_t piece = (data[0] & 0x80) ? 1 + (data[0] & 0x38) : 1 << 20;
+    static TEntryDecoder decoder;
+    PieceInput in(data + 3, size - 3, piece);
+    LimitedOutput out(coding.UncompressedSize);
+    if (decoder.Decode(coding, in, out) == TDecodeResult::Complete &&
+        out.Bytes.size() != coding.UncompressedSize) {
+        std::abort();
+    }
+}
 
 } // namespace mzb::fuzz

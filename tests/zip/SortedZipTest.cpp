@@ -11,7 +11,7 @@
 namespace mzb {
 namespace {
 
-struct Spec {
+struct EntryRow {
     const char* dir;
     const char* name;
     std::uint32_t date;
@@ -20,7 +20,7 @@ struct Spec {
     std::uint64_t offset;
 };
 
-std::unique_ptr<TZipHeaderInfo> Entry(const Spec& s) {
+std::unique_ptr<TZipHeaderInfo> Entry(const EntryRow& s) {
     auto e = std::make_unique<TZipHeaderInfo>();
     e->SetDirectory(s.dir);
     e->SetFileName(s.name);
@@ -44,7 +44,7 @@ const std::uint32_t kNew = PackDosDateTime({2020, 6, 1, 8, 0, 0});
 const std::uint32_t kInvalid = PackDosDateTime({2023, 2, 30, 0, 0, 0});
 
 // Entries chosen so that every mode gives a different order.
-const Spec kEntries[] = {
+const EntryRow kEntries[] = {
     {"b/", "Zeta", kOld, 50, 100, 300},         // rate 50
     {"A/", "beta", kNew, 10, 1000, 100},        // rate 1
     {"a/c/", "alpha", kInvalid, 900, 900, 200}, // rate 100, date counts as 0
@@ -73,14 +73,14 @@ TEST(SortedZip, EveryModeOrdersAsSpecified) {
     };
     for (const Case& c : cases) {
         TSortedZip list(c.mode, TDuplicates::Error, true);
-        for (const Spec& s : kEntries) {
+        for (const EntryRow& s : kEntries) {
             list.Add(Entry(s));
         }
         EXPECT_EQ(Names(list), c.order) << "mode " << int(c.mode);
 
         // Re-sorting a list built in another order gives the same result.
         TSortedZip other(TZipSortMode::ByNone, TDuplicates::Accept, true);
-        for (const Spec& s : kEntries) {
+        for (const EntryRow& s : kEntries) {
             other.Add(Entry(s));
         }
         other.SetSortMode(c.mode);
@@ -90,8 +90,8 @@ TEST(SortedZip, EveryModeOrdersAsSpecified) {
 }
 
 TEST(SortedZip, DuplicateRules) {
-    const Spec first{"Dir/", "File.TXT", kOld, 1, 1, 0};
-    const Spec sameNameOtherCase{"dir/", "file.txt", kNew, 2, 2, 10};
+    const EntryRow first{"Dir/", "File.TXT", kOld, 1, 1, 0};
+    const EntryRow sameNameOtherCase{"dir/", "file.txt", kNew, 2, 2, 10};
 
     TSortedZip error(TZipSortMode::ByName, TDuplicates::Error, true);
     error.Add(Entry(first));
@@ -157,7 +157,7 @@ TEST(SortedZip, ViewsDoNotOwnTheirEntries) {
     TSortedZip owner(TZipSortMode::ByNone, TDuplicates::Error, true);
     {
         TSortedZip view(TZipSortMode::ByName, TDuplicates::Accept, false);
-        for (const Spec& s : kEntries) {
+        for (const EntryRow& s : kEntries) {
             owner.Add(Entry(s));
         }
         for (std::size_t i = 0; i < owner.Count(); ++i) {
