@@ -4,8 +4,10 @@
 // password for every entry. Each byte of a stream is encrypted or
 // decrypted with the key state left by all the bytes before it.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 namespace mzb {
@@ -29,5 +31,45 @@ private:
     std::uint32_t key1_ = 0x23456789u;
     std::uint32_t key2_ = 0x34567890u;
 };
+
+// The header in front of an encrypted entry's data: ten filler bytes, then
+// bits 16..23 and 24..31 of the entry's CRC-32 (the last is what a reader
+// checks a password against), all encrypted.
+inline constexpr std::size_t kEncryptionHeaderSize = 12;
+inline constexpr std::size_t kEncryptionFillerSize = 10;
+
+// Fills n bytes. Readers never look at the filler, but it starts every
+// entry's key stream: two entries with the same password and the same
+// filler are encrypted with the same stream, and the XOR of their data
+// leaks. So the filler has to differ between any two headers.
+using TFillerSource = std::function<void(std::uint8_t* out, std::size_t n)>;
+
+// The system's random source; the clock-seeded generator when that fails.
+void SystemFiller(std::uint8_t* out, std::size_t n);
+
+// The traditional generator: seed := seed * 0x08088405 + 1, and a draw below
+// n is the high half of seed * n. Seeded from the clock it repeats within a
+// millisecond, which is why it is only the fallback.
+class TClockSeededRandom {
+public:
+    explicit TClockSeededRandom(std::uint32_t seed) : seed_(seed) {}
+    // Milliseconds since midnight UTC.
+    static std::uint32_t SeedFromClock();
+
+    std::uint32_t Below(std::uint32_t n) {
+        seed_ = seed_ * 0x08088405u + 1u;
+        return static_cast<std::uint32_t>((std::uint64_t(seed_) * n) >> 32);
+    }
+    // Each byte a draw below 32 767 shifted right by 7.
+    void Fill(std::uint8_t* out, std::size_t n);
+
+private:
+    std::uint32_t seed_;
+};
+
+// The encrypted header for an entry whose CRC-32 is crc. The keys, fresh
+// from the password, go on to encrypt the entry's data.
+std::array<std::uint8_t, kEncryptionHeaderSize>
+EncryptionHeader(TZipCryptKeys& keys, std::uint32_t crc, const TFillerSource& filler);
 
 } // namespace mzb

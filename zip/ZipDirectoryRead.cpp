@@ -90,10 +90,31 @@ void TZipReader::ReadDirectory() {
             throw EBadZipFile("Not a valid zip file!");
         }
     }
+    IndexLocalOffsets();
+    BuildSortedView();
+    haveDirectory_ = true;
+}
+
+void TZipReader::IndexLocalOffsets() {
+    localOffsets_.clear();
     for (std::size_t i = 0; i < entries_->Count(); ++i) {
         localOffsets_.push_back(entries_->Items(i).RelativeOffset);
     }
     std::sort(localOffsets_.begin(), localOffsets_.end());
+}
+
+void TZipReader::AdoptDirectory(std::unique_ptr<TSortedZip> entries,
+                                const TEndCentral& endCentral) {
+    const auto info = FileInfoOf(zipName_);
+    archiveTime_ = info ? info->WriteTime : 0;
+    archiveSize_ = info ? info->Size : 0;
+    entries_ = std::move(entries);
+    endCentral_.Assign(endCentral);
+    endCentral_.CommentChanged = false;
+    multiMode_ = TMultiMode::mmNone;
+    rebuilt_ = false;
+    leadingBytes_ = false;
+    IndexLocalOffsets();
     BuildSortedView();
     haveDirectory_ = true;
 }

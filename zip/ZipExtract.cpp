@@ -48,8 +48,6 @@ struct TExtractionRun {
 
 namespace {
 
-constexpr std::uint64_t kEncryptionHeaderSize = 12;
-
 std::string Lowercase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });

@@ -71,7 +71,7 @@ struct TZipReaderEvents {
 class TZipReader : public TZipReaderEvents {
 public:
     explicit TZipReader(THostServices& host);
-    ~TZipReader();
+    virtual ~TZipReader();
     TZipReader(const TZipReader&) = delete;
     TZipReader& operator=(const TZipReader&) = delete;
 
@@ -80,7 +80,7 @@ public:
     // A name ending in "?" asks the host's file dialog. Any other change
     // forgets the archive read so far; the same name (letter case ignored)
     // keeps it.
-    void SetZipName(const std::string& name);
+    virtual void SetZipName(const std::string& name);
     const std::string& DestDir() const { return destDir_; }
     // "?" asks the host's directory dialog.
     void SetDestDir(const std::string& dir);
@@ -140,11 +140,29 @@ public:
     // EUserCanceled when a cancel request came in meanwhile.
     void CheckForCancel();
 
-private:
+protected:
+    // For the writer, which rewrites the archive this reader describes.
     void ForgetArchive();
     void OpenArchiveFile();
     void CloseArchiveFileUnlessKept();
+    // Reads the directory when it is not in memory or the archive changed.
     void EnsureDirectory();
+    // Takes the directory of an archive just written as the one in memory.
+    void AdoptDirectory(std::unique_ptr<TSortedZip> entries, const TEndCentral& endCentral);
+    std::uint64_t DataLimitOf(const TZipHeaderInfo& entry) const;
+
+    THostServices& host_;
+    std::string zipName_;
+    std::string rootDir_;
+    std::vector<std::string> filesList_;
+    TZipSortMode sortMode_ = TZipSortMode::ByNone;
+    TFileStream archive_;
+    std::unique_ptr<TSortedZip> entries_; // ByNone order, owning
+    TEndCentral endCentral_;
+    bool leadingBytes_ = false;
+    bool cancelRequested_ = false;
+
+private:
     void ReadDirectory();
     void RefuseMultiPart() const;
     bool WalkCentralDirectory();
@@ -152,7 +170,7 @@ private:
     void MergeCentralHeader(std::unique_ptr<TZipHeaderInfo> header);
     void BuildSortedView();
     bool TryOpenArchive();
-    std::uint64_t DataLimitOf(const TZipHeaderInfo& entry) const;
+    void IndexLocalOffsets();
 
     int ExtractAll();
     int SelectEntries(std::uint64_t& totalBytes);
@@ -168,25 +186,14 @@ private:
     void Skip(int reason, const std::string& name, int index, TExtractionRun& run,
               std::uint64_t size, bool& retry);
 
-    THostServices& host_;
-    std::string zipName_;
     std::string destDir_;
-    std::string rootDir_;
-    std::vector<std::string> filesList_;
-    TZipSortMode sortMode_ = TZipSortMode::ByNone;
-
-    TFileStream archive_;
-    std::unique_ptr<TSortedZip> entries_;     // ByNone order, owning
     std::unique_ptr<TSortedZip> view_;        // SortMode order, not owning; null for ByNone
     std::vector<std::uint64_t> localOffsets_; // sorted, for the overlap check
-    TEndCentral endCentral_;
     bool haveDirectory_ = false;
     std::time_t archiveTime_ = 0;
     std::uint64_t archiveSize_ = 0;
     TMultiMode multiMode_ = TMultiMode::mmNone;
     bool rebuilt_ = false;
-    bool leadingBytes_ = false;
-    bool cancelRequested_ = false;
     bool busy_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include "tools/mzb/ArchiveCommands.h"
 #include "tools/mzb/BrowseCommands.h"
 #include "tools/mzb/Commands.h"
+#include "tools/mzb/CreateCommand.h"
 #include "tools/mzb/ProjectCommands.h"
 #include "tools/mzb/RunCommands.h"
 #include "tools/mzb/ScheduleCommands.h"
@@ -28,6 +29,9 @@ const Command kCommands[] = {
     {"next-name", "next-name NAME [--now \"YYYY-MM-DD HH:MM:SS\"]", RunNextName},
     {"archives", "archives DIR [--by name|size|date] [--desc]", RunArchives},
     {"schedule", "schedule [--now \"YYYY-MM-DD HH:MM:SS\"]", RunScheduleTable},
+    {"create",
+     "create ARCHIVE [-l LEVEL] [-p PASSWORD] [-r] [-j] [-c COMMENT] [-x PATTERN]... ITEM...",
+     RunCreate},
     {"list", "list ARCHIVE [PATTERN...]", RunList},
     {"test", "test ARCHIVE [-p PASSWORD]", RunTest},
     {"extract",
