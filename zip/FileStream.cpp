@@ -118,6 +118,7 @@ bool TFileStream::Attach(int fd) {
         ::close(fd);
         return false;
     }
+    Reset(); // a failed open before this one is no failure of this file
     fd_ = fd;
     if (!buf_) {
         buf_ = std::make_unique<std::uint8_t[]>(kBufferSize);

@@ -91,6 +91,11 @@ TEST(FileStream, OpenFailuresKeepTheReason) {
     EXPECT_EQ(s.LastError(), EISDIR);
     EXPECT_FALSE(s.IsOpen());
     EXPECT_EQ(s.Read(nullptr, 0), 0u);
+    // The next file opened starts without the old failure.
+    test::TempDir other;
+    const auto file = other.write("f", "x");
+    ASSERT_TRUE(s.Open(file.string(), TFileMode::Read));
+    EXPECT_EQ(s.LastError(), 0);
 }
 
 // A full disk must surface as a short count and a failed close, never as a
