@@ -118,8 +118,7 @@ void AddItems(const std::string& cwd, const std::string& item, bool recurse,
 // paths; one written relative to the current directory is made absolute.
 std::string ExcludePattern(const std::string& cwd, const std::string& pattern) {
     const bool relativePath = pattern.find(kPathSeparator) != std::string::npos &&
-                              pattern[0] != kPathSeparator && !IsWildcard(pattern.substr(0, 1)) &&
-                              pattern[0] != '?';
+                              pattern[0] != kPathSeparator && !IsWildcard(pattern.substr(0, 1));
     return relativePath ? cwd + pattern : pattern;
 }
 
