@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
@@ -217,12 +218,16 @@ TEST_F(WriterTest, EntryFieldsFollowLevelMethodAndPassword) {
     fs::remove(Zip());
     writer.ArchivePassword = "pw";
     writer.SetPackLevel(1);
-    Run({Src() + "empty", Src() + "text.txt"});
+    writer.SetStorePaths(true);
+    Run({Src() + "empty", Src() + "text.txt", Src()});
+    const auto& dir = writer.Entry(2);
+    EXPECT_FALSE(dir.IsEncrypted()) << "directory entries carry no encryption header";
+    EXPECT_EQ(dir.CompressedSize, 0u);
     const auto& e0 = writer.Entry(0);
     EXPECT_EQ(e0.CompressedSize, kEncryptionHeaderSize);
     EXPECT_TRUE(e0.IsEncrypted());
     EXPECT_EQ(writer.Entry(1).Flags & 0x0007, kFlagEncrypted | kFlagFastLevel);
-    EXPECT_EQ(DecodeWithZlib(Zip(), "pw")["empty"], "");
+    EXPECT_EQ(DecodeWithZlib(Zip(), "pw").at(Src().substr(1) + "empty"), "");
 }
 
 TEST(EncryptionHeaderTest, FillerThenCrcBytesAllEncrypted) {
@@ -289,6 +294,45 @@ TEST_F(WriterTest, StoredNamesFollowThePathSettings) {
     EXPECT_FALSE(writer.RelativePaths());
     Run(items);
     EXPECT_EQ(StoredNames(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+}
+
+// Files that change while they are read: a plain entry takes the size the
+// file had when opened; an encrypted entry whose contents differ from its
+// first pass (which made the check bytes) is taken back rather than written
+// undecryptable, and the archive stays sound.
+TEST_F(WriterTest, FilesChangingWhileReadNeverCorruptTheArchive) {
+    const std::string original = AsText(test::MakeRandomBytes(200000, 10));
+    const std::string growing = Put("growing", original);
+    Put("after", "after");
+    bool changed = false;
+    writer.OnTotalPercentDone = [&](TZipWriter&, int) {
+        if (!changed) {
+            changed = true;
+            std::ofstream(growing, std::ios::app) << "appended while read";
+        }
+    };
+    writer.SetPackLevel(0);
+    Run({growing, Src() + "after"});
+    EXPECT_EQ(DecodeWithZlib(Zip()),
+              (std::map<std::string, std::string>{{"growing", original}, {"after", "after"}}));
+
+    fs::remove(Zip());
+    Put("growing", original);
+    changed = false;
+    writer.OnTotalPercentDone = [&](TZipWriter&, int) {
+        if (!changed) {
+            changed = true;
+            std::fstream f(growing, std::ios::in | std::ios::out | std::ios::binary);
+            f.seekp(150000);
+            f << "overwritten while read";
+        }
+    };
+    writer.ArchivePassword = "pw";
+    EXPECT_EQ(Run({growing, Src() + "after"}), 1);
+    EXPECT_EQ(skipped, (std::vector<std::pair<int, std::string>>{{kSkipCannotOpen, growing}}));
+    EXPECT_EQ(DecodeWithZlib(Zip(), "pw"),
+              (std::map<std::string, std::string>{{"after", "after"}}));
+    EXPECT_EQ(Extracted("pw"), (std::map<std::string, std::string>{{"after", "after"}}));
 }
 
 TEST_F(WriterTest, DuplicateStoredNamesAreSkippedButLetterCaseCounts) {
