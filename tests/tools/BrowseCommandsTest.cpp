@@ -1,3 +1,4 @@
+#include "support/ArchiveBuilder.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
 
@@ -30,6 +31,35 @@ TEST(MzbArchives, PrintsTheSortedRowsAndTheTotal) {
 
     EXPECT_EQ(RunCommand({MZB_EXE, "archives", dir, "--by", "colour"}).exitCode, 2);
     EXPECT_EQ(RunCommand({MZB_EXE, "archives"}).exitCode, 2);
+}
+
+TEST(MzbContents, PrintsTheEntryRowsAndTheTotal) {
+    test::TempDir tmp;
+    test::ArchiveBuilder b;
+    b.Add("docs/", "");
+    b.AddEncrypted("docs/a.txt", std::string(100, 'a'), "pw", false);
+    b.Add("top.txt", "12345");
+    b.WriteTo((tmp.path() / "x.zip").string());
+    tmp.write("empty.zip", test::ArchiveBuilder().Build());
+    tmp.write("text.zip", "no archive in here, only enough text for an end record");
+    const std::string dir = tmp.path().string();
+
+    const auto listed = RunCommand({MZB_EXE, "contents", dir + "/x.zip"});
+    EXPECT_EQ(listed.exitCode, 0);
+    EXPECT_EQ(listed.out, "\t0\tdocs/\na.txt\t112\tdocs/\ntop.txt\t5\t\n(Total 3 files)\n");
+
+    const auto empty = RunCommand({MZB_EXE, "contents", dir + "/empty.zip"});
+    EXPECT_EQ(empty.exitCode, 0);
+    EXPECT_EQ(empty.out, "(Total 0 files)\n");
+
+    for (const char* bad : {"/text.zip", "/missing.zip"}) {
+        const auto refused = RunCommand({MZB_EXE, "contents", dir + bad});
+        EXPECT_EQ(refused.exitCode, 2) << bad;
+        EXPECT_EQ(refused.out, "") << bad;
+        EXPECT_NE(refused.err.find(bad), std::string::npos) << refused.err;
+    }
+    EXPECT_EQ(RunCommand({MZB_EXE, "contents"}).exitCode, 2);
+    EXPECT_EQ(RunCommand({MZB_EXE, "contents", dir + "/x.zip", "extra"}).exitCode, 2);
 }
 
 } // namespace mzb

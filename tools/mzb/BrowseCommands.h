@@ -7,5 +7,7 @@ namespace mzb::cli {
 
 // archives DIR [--by name|size|date] [--desc]
 int RunArchives(const GlobalOptions& options, const Args& args);
+// contents ARCHIVE
+int RunContents(const GlobalOptions& options, const Args& args);
 
 } // namespace mzb::cli

@@ -28,6 +28,7 @@ const Command kCommands[] = {
     {"show", "show NAME", RunShow},
     {"next-name", "next-name NAME [--now \"YYYY-MM-DD HH:MM:SS\"]", RunNextName},
     {"archives", "archives DIR [--by name|size|date] [--desc]", RunArchives},
+    {"contents", "contents ARCHIVE", RunContents},
     {"schedule", "schedule [--now \"YYYY-MM-DD HH:MM:SS\"]", RunScheduleTable},
     {"create",
      "create ARCHIVE [-l LEVEL] [-p PASSWORD] [-r] [-j] [-c COMMENT] [-x PATTERN]... ITEM...",
