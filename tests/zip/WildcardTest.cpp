@@ -140,6 +140,34 @@ TEST(Wildcard, AgreesWithTheAlgorithmAsWrittenOnRandomCases) {
     EXPECT_GT(matches, 10000);
 }
 
+// Long names made of runs, against patterns of stars that each could absorb
+// whole runs: the fast matcher skips positions by what it learnt from failed
+// tries, and these cases reach the word boundaries of what it remembers.
+TEST(Wildcard, AgreesWithTheAlgorithmAsWrittenOnLongNames) {
+    std::mt19937 gen(20261209);
+    const char* const tokens[] = {"*",     "*<a-b>", "*<!x>", "*<a>",  "*<a-c>", "?",
+                                  "<a-b>", "<!c>",   "a",     "b",     "c",      "x",
+                                  "ab",    "*?",     "*<b>?", "*<c-x>"};
+    const std::string runChars = "aabbcx";
+    int matches = 0;
+    for (int i = 0; i < 30000; ++i) {
+        std::string pattern;
+        for (std::size_t n = 1 + gen() % 7; n > 0; --n) {
+            pattern += tokens[gen() % std::size(tokens)];
+        }
+        std::string text;
+        const std::size_t length = 60 + gen() % 300;
+        while (text.size() < length) {
+            text.append(1 + gen() % 90, runChars[gen() % runChars.size()]);
+        }
+        const int expected = test::WildcardReference::Match(pattern, text);
+        ASSERT_EQ(static_cast<int>(MatchMask(pattern, text)), expected)
+            << "pattern \"" << pattern << "\" text \"" << text << "\"";
+        matches += expected == 1;
+    }
+    EXPECT_GT(matches, 3000);
+}
+
 // Names as long as an archive can hold against patterns that make a
 // backtracking matcher take exponential or quadratic time.
 TEST(Wildcard, HostileInputStaysFast) {
