@@ -1,6 +1,8 @@
 #include "zip/Wildcard.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <bitset>
 #include <cassert>
 #include <cstddef>
@@ -139,14 +141,59 @@ bool ReadSetTable(std::string_view p, std::size_t open, CharSet& set, std::size_
     return true;
 }
 
+// The characters a set of the main scan accepts (by folded value), with the
+// scan's own reading: members are tried in order, so a hit counts even when a
+// malformed member follows it, while a malformed member before any hit fails
+// every character not yet decided.
+CharSet ScanSetAccepts(std::string_view p, std::size_t open) {
+    CharSet accepted;
+    bool negated = false;
+    std::size_t i = SetBody(p, open, negated);
+    const bool closed = p.find('>', open + 1) != std::string_view::npos;
+    if (!closed || i >= p.size() || p[i] == '>') {
+        return accepted;
+    }
+    CharSet decided;
+    while (i < p.size()) {
+        if (p[i] == '>') {
+            if (negated) {
+                accepted |= ~decided;
+            }
+            break;
+        }
+        Member m;
+        if (!ReadMember(p, i, m)) {
+            break;
+        }
+        for (unsigned c = m.lo; c <= m.hi; ++c) {
+            if (!decided[c]) {
+                decided.set(c);
+                accepted[c] = !negated;
+            }
+        }
+        i = m.next;
+    }
+    return accepted;
+}
+
+// What one text byte means to a star in its loop, looked up once per byte.
+enum : std::uint8_t {
+    kCandidate = 1, // the element after the star accepts it: worth a scan
+    kAbsorbed = 2,  // the star may absorb it and move on
+};
+using ByteKinds = std::array<std::uint8_t, 256>;
+
 // A star as the pattern fixes it, plus its search state.
 struct Star {
     std::size_t q = 0;       // first pattern element after the star and its `*`/`?` run
     std::size_t skipped = 0; // characters taken by the `?` of that run
+    std::size_t segment = 0; // characters taken by the elements from q to the next star
     bool qualified = false;
     bool badQualifier = false; // its set is unusable: the star never matches
-    CharSet absorbs;
+    CharSet absorbs;           // qualified star: the folded characters it may absorb
 
+    // Offset of its ByteKinds in the matcher's table, made when it first loops.
+    std::size_t kinds = kNone;
     // Plain star: every entry position at or after this one has failed.
     std::size_t failedFrom = kNone;
     // Qualified star: offset of its tried-positions bitmap in the pool.
@@ -161,6 +208,39 @@ struct Star {
 
     // Failure from one entry implies failure from every later entry.
     bool FailsMonotonically() const { return !qualified || badQualifier; }
+};
+
+// Ranges of a bitmap of text positions, 64 to a word.
+class PositionBits {
+public:
+    explicit PositionBits(std::uint64_t* words) : words_(words) {}
+
+    // First position in [from, to) whose bit equals `value`; kNone if none.
+    std::size_t Find(std::size_t from, std::size_t to, bool value) const {
+        while (from < to) {
+            const std::uint64_t word = value ? words_[from / 64] : ~words_[from / 64];
+            const std::uint64_t ahead = word >> (from % 64);
+            if (ahead != 0) {
+                const std::size_t hit = from + static_cast<std::size_t>(std::countr_zero(ahead));
+                return hit < to ? hit : kNone;
+            }
+            from = (from / 64 + 1) * 64;
+        }
+        return kNone;
+    }
+
+    void Set(std::size_t from, std::size_t to) {
+        while (from < to) {
+            const std::size_t bit = from % 64;
+            const std::size_t n = std::min<std::size_t>(64 - bit, to - from);
+            const std::uint64_t mask = n == 64 ? ~std::uint64_t(0) : ((std::uint64_t(1) << n) - 1);
+            words_[from / 64] |= mask << bit;
+            from += n;
+        }
+    }
+
+private:
+    std::uint64_t* words_;
 };
 
 class Matcher {
@@ -215,10 +295,12 @@ private:
         }
     }
 
-    // Finds every star the main scan can meet, in pattern order. Sets are
-    // stepped over whole: a set always ends at the first '>' after its '<'.
+    // Finds every star the main scan can meet, in pattern order, with the
+    // length of the fixed segment behind each. Sets are stepped over whole:
+    // a set always ends at the first '>' after its '<'.
     void CompileStars() {
         std::size_t i = 0;
+        std::size_t elements = 0;
         while (i < p_.size()) {
             if (p_[i] == '<') {
                 const std::size_t close = p_.find('>', i + 1);
@@ -226,12 +308,18 @@ private:
                     return;
                 }
                 i = close + 1;
+                ++elements;
                 continue;
             }
             if (p_[i] != '*') {
                 ++i;
+                ++elements;
                 continue;
             }
+            if (!stars_.empty()) {
+                stars_.back().segment = elements;
+            }
+            elements = 0;
             Star s;
             std::size_t j = i + 1;
             if (j < p_.size() && p_[j] == '<') {
@@ -253,6 +341,28 @@ private:
         }
     }
 
+    // The loop's view of each text byte for a star whose pattern goes on
+    // after it (p_[s.q] is a literal or a set, never `*` or `?`).
+    void MakeKinds(Star& s) {
+        CharSet candidate;
+        if (p_[s.q] == '<') {
+            candidate = ScanSetAccepts(p_, s.q);
+        } else {
+            candidate.set(Fold(p_[s.q]));
+        }
+        s.kinds = kinds_.size();
+        ByteKinds& kinds = kinds_.emplace_back();
+        for (unsigned b = 0; b < 256; ++b) {
+            const unsigned char folded = Fold(static_cast<char>(b));
+            kinds[b] =
+                static_cast<std::uint8_t>((candidate[folded] ? kCandidate : 0) |
+                                          (!s.qualified || s.absorbs[folded] ? kAbsorbed : 0));
+        }
+    }
+
+    const ByteKinds& KindsOf(const Star& s) const { return kinds_[s.kinds]; }
+    PositionBits Tried(const Star& s) { return PositionBits(pool_.data() + s.tried); }
+
     enum class Entry { Matched, Failed, Looping };
 
     // The star step up to its loop over text positions.
@@ -266,6 +376,9 @@ private:
         }
         if (t == t_.size()) {
             return Entry::Failed;
+        }
+        if (s.kinds == kNone) {
+            MakeKinds(s);
         }
         if (s.qualified && s.tried == kNone) {
             s.tried = pool_.size();
@@ -289,28 +402,103 @@ private:
         return s.lastRejected == kNone || t > s.lastRejected;
     }
 
-    // Marks the star's current position as tried; false when an earlier
-    // scan already covered it (and with it everything this scan has left).
-    bool ClaimPosition(Star& s) {
-        if (!s.qualified) {
-            return s.pos < s.failedFrom;
-        }
-        std::uint64_t& word = pool_[s.tried + s.pos / 64];
-        const std::uint64_t bit = std::uint64_t(1) << (s.pos % 64);
-        if (word & bit) {
-            return false;
-        }
-        word |= bit;
-        return true;
-    }
-
     // The star absorbs the character at its position and moves on; false
     // when it may not or the text is used up.
     bool Advance(Star& s) const {
-        if (s.qualified && !s.absorbs[Fold(t_[s.pos])]) {
+        if (!(KindsOf(s)[static_cast<unsigned char>(t_[s.pos])] & kAbsorbed)) {
             return false;
         }
         return ++s.pos < t_.size();
+    }
+
+    // Moves the star from its current position, which it has not tried yet,
+    // to the first candidate, trying and absorbing the positions on the way
+    // as its loop would; false when the star gives up first: at the end of
+    // the text, at a character it may not absorb, or at a position an
+    // earlier loop has already tried (and so everything after it).
+    bool NextCandidate(Star& s) {
+        const ByteKinds& kinds = KindsOf(s);
+        const std::size_t limit = s.qualified ? t_.size() : std::min(t_.size(), s.failedFrom);
+        std::size_t p = s.pos;
+        while (p < limit && kinds[static_cast<unsigned char>(t_[p])] == kAbsorbed) {
+            ++p;
+        }
+        if (s.qualified) {
+            PositionBits tried = Tried(s);
+            const std::size_t end = std::min(p + 1, t_.size());
+            const std::size_t seen = tried.Find(s.pos, end, true);
+            tried.Set(s.pos, seen == kNone ? end : seen);
+            if (seen != kNone) {
+                return false;
+            }
+        }
+        if (p >= limit) {
+            return false;
+        }
+        s.pos = p;
+        return (kinds[static_cast<unsigned char>(t_[p])] & kCandidate) != 0;
+    }
+
+    // The first loop start, at or after `loopStart`, from which star `next`
+    // is not already known to fail; kNone when there is none. Only sure
+    // failures count, so the caller tries every position not skipped.
+    std::size_t FirstNotKnownToFail(const Star& next, std::size_t loopStart) {
+        if (loopStart > t_.size()) {
+            return kNone; // the segment or the star's `?`s run out of text
+        }
+        if (next.q == p_.size()) {
+            if (next.lastRejectedKnown && next.lastRejected != kNone &&
+                loopStart <= next.lastRejected) {
+                return next.lastRejected + 1;
+            }
+            return loopStart;
+        }
+        if (loopStart == t_.size()) {
+            return kNone;
+        }
+        if (next.tried == kNone) {
+            return loopStart;
+        }
+        return Tried(next).Find(loopStart, t_.size(), false);
+    }
+
+    // Star s has just failed to descend into `next`, which fails the same
+    // way from several entries. Moves s past every position whose descent
+    // could only reach `next` where it is known to fail, trying and
+    // absorbing them as the loop would; false when s gives up on the way.
+    // Without this a star in front of a qualified one would descend once per
+    // text position only to be turned back.
+    bool SkipKnownFailures(Star& s, const Star& next) {
+        if (!Advance(s)) {
+            return false;
+        }
+        const std::size_t from = s.pos;
+        const std::size_t reach = s.segment + next.skipped;
+        const std::size_t open = FirstNotKnownToFail(next, from + reach);
+        const std::size_t to = open == kNone ? t_.size() : std::min(open - reach, t_.size());
+        if (to == from) {
+            return true;
+        }
+        if (!s.qualified) {
+            if (s.failedFrom < to || to == t_.size()) {
+                return false;
+            }
+        } else {
+            const ByteKinds& kinds = KindsOf(s);
+            std::size_t p = from;
+            while (p < to && (kinds[static_cast<unsigned char>(t_[p])] & kAbsorbed)) {
+                ++p;
+            }
+            const std::size_t end = std::min(p + 1, to); // a rejected character is tried first
+            PositionBits tried = Tried(s);
+            const std::size_t seen = tried.Find(from, end, true);
+            tried.Set(from, seen == kNone ? end : seen);
+            if (seen != kNone || p < to || to == t_.size()) {
+                return false;
+            }
+        }
+        s.pos = to;
+        return true;
     }
 
     MaskResult Search(std::size_t t) {
@@ -327,27 +515,25 @@ private:
                 failed = e == Entry::Failed;
             } else {
                 // Back from star k+1, which failed from where this position led.
-                failed = stars_[k + 1].FailsMonotonically() || !Advance(s);
+                const Star& next = stars_[k + 1];
+                failed = next.FailsMonotonically() || !SkipKnownFailures(s, next);
             }
             bool descended = false;
             while (!failed) {
-                if (!ClaimPosition(s)) {
+                if (!NextCandidate(s)) {
                     failed = true;
                     break;
                 }
-                const char next = p_[s.q];
-                if (next == '<' || Fold(next) == Fold(t_[s.pos])) {
-                    const Reached r = Scan(s.q, s.pos);
-                    if (r.atStar) {
-                        assert(k + 1 < stars_.size());
-                        ++k;
-                        t = r.t;
-                        entering = descended = true;
-                        break;
-                    }
-                    if (r.result == MaskResult::Match) {
-                        return MaskResult::Match;
-                    }
+                const Reached r = Scan(s.q, s.pos);
+                if (r.atStar) {
+                    assert(k + 1 < stars_.size());
+                    ++k;
+                    t = r.t;
+                    entering = descended = true;
+                    break;
+                }
+                if (r.result == MaskResult::Match) {
+                    return MaskResult::Match;
                 }
                 failed = !Advance(s);
             }
@@ -370,6 +556,7 @@ private:
 
     std::string_view p_, t_;
     std::vector<Star> stars_;
+    std::vector<ByteKinds> kinds_;
     std::vector<std::uint64_t> pool_;
 };
 
