@@ -30,6 +30,15 @@
 //   run to the first rejected character r. A later entry inside [t, r] is a
 //   subset, an earlier one is not; a bitmap of tried positions lets a scan
 //   stop where an earlier scan of the same run began.
+// * The same bitmap tells star k, when star k+1 (qualified) has turned it
+//   back, which of its next positions could only enter star k+1 where it is
+//   already known to fail; star k steps over all of them at once instead of
+//   descending from each to be turned back again. Without that, a few
+//   qualified stars against a long name cost a descent per star and position.
+//
+// A star's loop walks its positions through a byte table (candidate for the
+// segment's first element, may be absorbed), and its segment is compiled to
+// one element per character, so the inner loops make no calls per byte.
 //
 // Stars are entered strictly in pattern order, so the search stack is always
 // stars 0..k and each star keeps its own loop state; no explicit stack and no
@@ -183,11 +192,22 @@ enum : std::uint8_t {
 };
 using ByteKinds = std::array<std::uint8_t, 256>;
 
+// One element of a star's segment: it takes exactly one text character.
+struct Element {
+    enum Kind : std::uint8_t { Literal, Any, Set } kind = Literal;
+    unsigned char ch = 0; // Literal: the folded character
+    std::size_t set = 0;  // Set: index of its accepted characters (folded)
+};
+
 // A star as the pattern fixes it, plus its search state.
 struct Star {
     std::size_t q = 0;       // first pattern element after the star and its `*`/`?` run
     std::size_t skipped = 0; // characters taken by the `?` of that run
-    std::size_t segment = 0; // characters taken by the elements from q to the next star
+    // The segment: the elements from q up to the next star or the pattern's
+    // end, each taking one character; compiled when the star first loops.
+    std::size_t segment = 0;        // its length in characters
+    std::size_t elements = kNone;   // offset of its elements in the matcher's list
+    std::size_t segmentEnd = kNone; // pattern position after it; kNone behind an unclosed set
     bool qualified = false;
     bool badQualifier = false; // its set is unusable: the star never matches
     CharSet absorbs;           // qualified star: the folded characters it may absorb
@@ -202,45 +222,92 @@ struct Star {
     std::size_t lastRejected = kNone;
     bool lastRejectedKnown = false;
 
-    // The loop in progress while the star is on the search stack.
+    // The loop in progress while the star is on the search stack. It tries
+    // every position from start on until it fails at pos; it ends at stop,
+    // where an earlier loop's tries begin (or the text ends). Its own tries
+    // are recorded only when it has failed, as nothing reads them before.
     bool looping = false;
-    std::size_t start = 0, pos = 0;
+    std::size_t start = 0, pos = 0, stop = 0;
 
     // Failure from one entry implies failure from every later entry.
     bool FailsMonotonically() const { return !qualified || badQualifier; }
 };
 
-// Ranges of a bitmap of text positions, 64 to a word.
+// A set of text positions: a bitmap, 64 positions to a word, with two
+// summaries of one bit per word (the word has a position set; the word is
+// full), so that finding the next set or clear position costs a step per
+// 4096 positions rather than one per 64.
 class PositionBits {
 public:
-    explicit PositionBits(std::uint64_t* words) : words_(words) {}
+    // Words the pool holds for a text of `size` characters.
+    static std::size_t WordsFor(std::size_t size) { return Words(size) + 2 * Summary(size); }
 
-    // First position in [from, to) whose bit equals `value`; kNone if none.
+    PositionBits(std::uint64_t* base, std::size_t size)
+        : words_(base), any_(base + Words(size)), full_(any_ + Summary(size)),
+          summary_(Summary(size)) {}
+
+    // First position in [from, to) that is in the set (`value` true) or not
+    // in it (false); kNone if none. `to` is at most the text's size.
     std::size_t Find(std::size_t from, std::size_t to, bool value) const {
-        while (from < to) {
-            const std::uint64_t word = value ? words_[from / 64] : ~words_[from / 64];
-            const std::uint64_t ahead = word >> (from % 64);
-            if (ahead != 0) {
-                const std::size_t hit = from + static_cast<std::size_t>(std::countr_zero(ahead));
-                return hit < to ? hit : kNone;
-            }
-            from = (from / 64 + 1) * 64;
+        if (from >= to) {
+            return kNone;
         }
-        return kNone;
+        std::size_t w = from / 64;
+        std::uint64_t word = Wanted(w, value) >> (from % 64);
+        std::size_t hit = from;
+        if (word == 0) {
+            w = NextWord(w + 1, value);
+            if (w == kNone || w * 64 >= to) {
+                return kNone;
+            }
+            word = Wanted(w, value);
+            hit = w * 64;
+        }
+        hit += static_cast<std::size_t>(std::countr_zero(word));
+        return hit < to ? hit : kNone;
     }
 
     void Set(std::size_t from, std::size_t to) {
         while (from < to) {
-            const std::size_t bit = from % 64;
+            const std::size_t w = from / 64, bit = from % 64;
             const std::size_t n = std::min<std::size_t>(64 - bit, to - from);
             const std::uint64_t mask = n == 64 ? ~std::uint64_t(0) : ((std::uint64_t(1) << n) - 1);
-            words_[from / 64] |= mask << bit;
+            words_[w] |= mask << bit;
+            any_[w / 64] |= std::uint64_t(1) << (w % 64);
+            if (words_[w] == ~std::uint64_t(0)) {
+                full_[w / 64] |= std::uint64_t(1) << (w % 64);
+            }
             from += n;
         }
     }
 
 private:
+    static std::size_t Words(std::size_t size) { return size / 64 + 1; }
+    static std::size_t Summary(std::size_t size) { return Words(size) / 64 + 1; }
+
+    std::uint64_t Wanted(std::size_t w, bool value) const { return value ? words_[w] : ~words_[w]; }
+
+    // The first word from w on with a wanted position; past the bitmap's
+    // words when only the summary's padding is left.
+    std::size_t NextWord(std::size_t w, bool value) const {
+        std::size_t sw = w / 64;
+        if (sw >= summary_) {
+            return kNone;
+        }
+        std::uint64_t m = (value ? any_[sw] : ~full_[sw]) & (~std::uint64_t(0) << (w % 64));
+        while (m == 0) {
+            if (++sw == summary_) {
+                return kNone;
+            }
+            m = value ? any_[sw] : ~full_[sw];
+        }
+        return sw * 64 + static_cast<std::size_t>(std::countr_zero(m));
+    }
+
     std::uint64_t* words_;
+    std::uint64_t* any_;
+    std::uint64_t* full_;
+    std::size_t summary_;
 };
 
 class Matcher {
@@ -295,12 +362,10 @@ private:
         }
     }
 
-    // Finds every star the main scan can meet, in pattern order, with the
-    // length of the fixed segment behind each. Sets are stepped over whole:
-    // a set always ends at the first '>' after its '<'.
+    // Finds every star the main scan can meet, in pattern order. Sets are
+    // stepped over whole: a set always ends at the first '>' after its '<'.
     void CompileStars() {
         std::size_t i = 0;
-        std::size_t elements = 0;
         while (i < p_.size()) {
             if (p_[i] == '<') {
                 const std::size_t close = p_.find('>', i + 1);
@@ -308,18 +373,12 @@ private:
                     return;
                 }
                 i = close + 1;
-                ++elements;
                 continue;
             }
             if (p_[i] != '*') {
                 ++i;
-                ++elements;
                 continue;
             }
-            if (!stars_.empty()) {
-                stars_.back().segment = elements;
-            }
-            elements = 0;
             Star s;
             std::size_t j = i + 1;
             if (j < p_.size() && p_[j] == '<') {
@@ -341,12 +400,78 @@ private:
         }
     }
 
+    // The segment of a star whose pattern goes on after it, as the main scan
+    // would read it from s.q.
+    void CompileSegment(Star& s) {
+        s.elements = elements_.size();
+        std::size_t i = s.q;
+        while (i < p_.size() && p_[i] != '*') {
+            Element e;
+            if (p_[i] == '?') {
+                e.kind = Element::Any;
+                ++i;
+            } else if (p_[i] == '<') {
+                e.kind = Element::Set;
+                e.set = sets_.size();
+                sets_.push_back(ScanSetAccepts(p_, i));
+                const std::size_t close = p_.find('>', i + 1);
+                if (close == std::string_view::npos) {
+                    elements_.push_back(e); // accepts nothing; the scan fails here
+                    break;
+                }
+                i = close + 1;
+            } else {
+                e.ch = Fold(p_[i]);
+                ++i;
+            }
+            elements_.push_back(e);
+        }
+        if (i >= p_.size() || p_[i] == '*') {
+            s.segmentEnd = i;
+        }
+        s.segment = elements_.size() - s.elements;
+    }
+
+    bool Accepts(const Element& e, char c) const {
+        switch (e.kind) {
+        case Element::Literal:
+            return Fold(c) == e.ch;
+        case Element::Set:
+            return sets_[e.set][Fold(c)];
+        case Element::Any:
+            break;
+        }
+        return true;
+    }
+
+    // The main scan from s.q and text position t, over the compiled segment.
+    Reached ScanSegment(const Star& s, std::size_t t) const {
+        if (s.segment > t_.size() - t) {
+            return {MaskResult::TextEnded};
+        }
+        const Element* e = elements_.data() + s.elements;
+        for (std::size_t i = 0; i < s.segment; ++i) {
+            if (!Accepts(e[i], t_[t + i])) {
+                return {MaskResult::SetMismatch};
+            }
+        }
+        t += s.segment;
+        if (s.segmentEnd == p_.size()) {
+            return {t == t_.size() ? MaskResult::Match : MaskResult::PatternEnded};
+        }
+        if (t == t_.size()) {
+            return {s.segmentEnd + 1 == p_.size() ? MaskResult::Match : MaskResult::TextEnded};
+        }
+        return {MaskResult::Match, true, t};
+    }
+
     // The loop's view of each text byte for a star whose pattern goes on
     // after it (p_[s.q] is a literal or a set, never `*` or `?`).
     void MakeKinds(Star& s) {
+        CompileSegment(s);
         CharSet candidate;
         if (p_[s.q] == '<') {
-            candidate = ScanSetAccepts(p_, s.q);
+            candidate = sets_[elements_[s.elements].set];
         } else {
             candidate.set(Fold(p_[s.q]));
         }
@@ -361,7 +486,7 @@ private:
     }
 
     const ByteKinds& KindsOf(const Star& s) const { return kinds_[s.kinds]; }
-    PositionBits Tried(const Star& s) { return PositionBits(pool_.data() + s.tried); }
+    PositionBits Tried(const Star& s) { return PositionBits(pool_.data() + s.tried, t_.size()); }
 
     enum class Entry { Matched, Failed, Looping };
 
@@ -380,9 +505,15 @@ private:
         if (s.kinds == kNone) {
             MakeKinds(s);
         }
-        if (s.qualified && s.tried == kNone) {
-            s.tried = pool_.size();
-            pool_.resize(pool_.size() + t_.size() / 64 + 1);
+        if (s.qualified) {
+            if (s.tried == kNone) {
+                s.tried = pool_.size();
+                pool_.resize(pool_.size() + PositionBits::WordsFor(t_.size()));
+            }
+            const std::size_t seen = Tried(s).Find(t, t_.size(), true);
+            s.stop = seen == kNone ? t_.size() : seen;
+        } else {
+            s.stop = std::min(t_.size(), s.failedFrom);
         }
         s.start = s.pos = t;
         s.looping = true;
@@ -403,40 +534,25 @@ private:
     }
 
     // The star absorbs the character at its position and moves on; false
-    // when it may not or the text is used up.
+    // when it may not, or when the next position ends the loop.
     bool Advance(Star& s) const {
         if (!(KindsOf(s)[static_cast<unsigned char>(t_[s.pos])] & kAbsorbed)) {
             return false;
         }
-        return ++s.pos < t_.size();
+        return ++s.pos < s.stop;
     }
 
-    // Moves the star from its current position, which it has not tried yet,
-    // to the first candidate, trying and absorbing the positions on the way
-    // as its loop would; false when the star gives up first: at the end of
-    // the text, at a character it may not absorb, or at a position an
-    // earlier loop has already tried (and so everything after it).
-    bool NextCandidate(Star& s) {
+    // Moves the star from its current position to the first candidate,
+    // trying and absorbing the positions on the way as its loop would; false
+    // when the loop ends first (s.pos is then where it ended).
+    bool NextCandidate(Star& s) const {
         const ByteKinds& kinds = KindsOf(s);
-        const std::size_t limit = s.qualified ? t_.size() : std::min(t_.size(), s.failedFrom);
         std::size_t p = s.pos;
-        while (p < limit && kinds[static_cast<unsigned char>(t_[p])] == kAbsorbed) {
+        while (p < s.stop && kinds[static_cast<unsigned char>(t_[p])] == kAbsorbed) {
             ++p;
         }
-        if (s.qualified) {
-            PositionBits tried = Tried(s);
-            const std::size_t end = std::min(p + 1, t_.size());
-            const std::size_t seen = tried.Find(s.pos, end, true);
-            tried.Set(s.pos, seen == kNone ? end : seen);
-            if (seen != kNone) {
-                return false;
-            }
-        }
-        if (p >= limit) {
-            return false;
-        }
         s.pos = p;
-        return (kinds[static_cast<unsigned char>(t_[p])] & kCandidate) != 0;
+        return p < s.stop && (kinds[static_cast<unsigned char>(t_[p])] & kCandidate) != 0;
     }
 
     // The first loop start, at or after `loopStart`, from which star `next`
@@ -479,26 +595,16 @@ private:
         if (to == from) {
             return true;
         }
-        if (!s.qualified) {
-            if (s.failedFrom < to || to == t_.size()) {
-                return false;
-            }
-        } else {
+        std::size_t p = std::min(to, s.stop);
+        if (s.qualified) {
             const ByteKinds& kinds = KindsOf(s);
-            std::size_t p = from;
-            while (p < to && (kinds[static_cast<unsigned char>(t_[p])] & kAbsorbed)) {
+            p = from;
+            while (p < to && p < s.stop && (kinds[static_cast<unsigned char>(t_[p])] & kAbsorbed)) {
                 ++p;
             }
-            const std::size_t end = std::min(p + 1, to); // a rejected character is tried first
-            PositionBits tried = Tried(s);
-            const std::size_t seen = tried.Find(from, end, true);
-            tried.Set(from, seen == kNone ? end : seen);
-            if (seen != kNone || p < to || to == t_.size()) {
-                return false;
-            }
         }
-        s.pos = to;
-        return true;
+        s.pos = p;
+        return p == to && to < s.stop;
     }
 
     MaskResult Search(std::size_t t) {
@@ -524,7 +630,7 @@ private:
                     failed = true;
                     break;
                 }
-                const Reached r = Scan(s.q, s.pos);
+                const Reached r = ScanSegment(s, s.pos);
                 if (r.atStar) {
                     assert(k + 1 < stars_.size());
                     ++k;
@@ -542,7 +648,9 @@ private:
             }
             if (s.looping) {
                 s.looping = false;
-                if (!s.qualified) {
+                if (s.qualified) {
+                    Tried(s).Set(s.start, std::min(s.pos + 1, t_.size()));
+                } else {
                     s.failedFrom = std::min(s.failedFrom, s.start);
                 }
             }
@@ -557,6 +665,8 @@ private:
     std::string_view p_, t_;
     std::vector<Star> stars_;
     std::vector<ByteKinds> kinds_;
+    std::vector<Element> elements_;
+    std::vector<CharSet> sets_;
     std::vector<std::uint64_t> pool_;
 };
 

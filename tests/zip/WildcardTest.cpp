@@ -142,30 +142,42 @@ TEST(Wildcard, AgreesWithTheAlgorithmAsWrittenOnRandomCases) {
 
 // Long names made of runs, against patterns of stars that each could absorb
 // whole runs: the fast matcher skips positions by what it learnt from failed
-// tries, and these cases reach the word boundaries of what it remembers.
+// tries, and these names reach the word boundaries of what it remembers (64
+// positions a word, 4096 a summary word).
 TEST(Wildcard, AgreesWithTheAlgorithmAsWrittenOnLongNames) {
     std::mt19937 gen(20261209);
     const char* const tokens[] = {"*",     "*<a-b>", "*<!x>", "*<a>",  "*<a-c>", "?",
                                   "<a-b>", "<!c>",   "a",     "b",     "c",      "x",
                                   "ab",    "*?",     "*<b>?", "*<c-x>"};
     const std::string runChars = "aabbcx";
-    int matches = 0;
-    for (int i = 0; i < 30000; ++i) {
-        std::string pattern;
-        for (std::size_t n = 1 + gen() % 7; n > 0; --n) {
-            pattern += tokens[gen() % std::size(tokens)];
+    auto compare = [&](int cases, std::size_t tokenCount, std::size_t minLength, std::size_t spread,
+                       std::size_t maxRun) {
+        int matches = 0;
+        for (int i = 0; i < cases; ++i) {
+            std::string pattern;
+            for (std::size_t n = 1 + gen() % tokenCount; n > 0; --n) {
+                pattern += tokens[gen() % std::size(tokens)];
+            }
+            std::string text;
+            const std::size_t length = minLength + gen() % spread;
+            while (text.size() < length) {
+                text.append(1 + gen() % maxRun, runChars[gen() % runChars.size()]);
+            }
+            const int expected = test::WildcardReference::Match(pattern, text);
+            EXPECT_EQ(static_cast<int>(MatchMask(pattern, text)), expected)
+                << "pattern \"" << pattern << "\" text of " << text.size();
+            if (::testing::Test::HasFailure()) {
+                ADD_FAILURE() << "text \"" << text << "\"";
+                break;
+            }
+            matches += expected == 1;
         }
-        std::string text;
-        const std::size_t length = 60 + gen() % 300;
-        while (text.size() < length) {
-            text.append(1 + gen() % 90, runChars[gen() % runChars.size()]);
-        }
-        const int expected = test::WildcardReference::Match(pattern, text);
-        ASSERT_EQ(static_cast<int>(MatchMask(pattern, text)), expected)
-            << "pattern \"" << pattern << "\" text \"" << text << "\"";
-        matches += expected == 1;
-    }
-    EXPECT_GT(matches, 3000);
+        return matches;
+    };
+    EXPECT_GT(compare(30000, 7, 60, 300, 90), 3000);
+    compare(40, 4, 4100, 900, 700);
+    compare(20000, 5, 100, 400, 40);
+    compare(2000, 4, 400, 1000, 150);
 }
 
 // Names as long as an archive can hold against patterns that make a
@@ -189,6 +201,9 @@ TEST(Wildcard, HostileInputStaysFast) {
         {"*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?b", as, false},
         {"*<a>*a*a*a*a*a*a*a*a*a*a*a*a*a*a*b", as, false},
         {"*<a-b>a*<a>a*<!c>a*<a>ab", as, false},
+        {"*<!x>a*<!x>a*<!x>a*<!x>b", as, false},
+        {"*<a-c>*<d-f>*<g-i>*<!x>*", as + "dx", false},
+        {"*<a-c>*<d-f>*<g-i>*<!x>*", as + "dg", true},
         {"a*<a>", as, true},
         {"a*<a>", as + "b", false},
     };
