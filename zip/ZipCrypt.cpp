@@ -13,26 +13,57 @@ TZipCryptKeys::TZipCryptKeys(std::string_view password) {
     }
 }
 
+namespace {
+
+// The keys in locals for the length of a buffer: written through a byte
+// pointer, which may alias anything, keys held in members would be stored
+// and reloaded on every byte.
+struct Keys {
+    std::uint32_t k0, k1, k2;
+
+    std::uint8_t StreamByte() const {
+        const std::uint32_t t = (k2 & 0xFFFFu) | 2u;
+        return static_cast<std::uint8_t>(((t * (t ^ 1u)) & 0xFFFFu) >> 8);
+    }
+    void Update(std::uint8_t plain) {
+        k0 = Crc32Byte(k0, plain);
+        k1 = (k1 + (k0 & 0xFFu)) * 134775813u + 1u;
+        k2 = Crc32Byte(k2, static_cast<std::uint8_t>(k1 >> 24));
+    }
+};
+
+} // namespace
+
 void TZipCryptKeys::Update(std::uint8_t plain) {
-    key0_ = Crc32Byte(key0_, plain);
-    key1_ = (key1_ + (key0_ & 0xFFu)) * 134775813u + 1u;
-    key2_ = Crc32Byte(key2_, static_cast<std::uint8_t>(key1_ >> 24));
+    Keys k{key0_, key1_, key2_};
+    k.Update(plain);
+    key0_ = k.k0;
+    key1_ = k.k1;
+    key2_ = k.k2;
 }
 
 void TZipCryptKeys::Encrypt(std::uint8_t* data, std::size_t n) {
+    Keys k{key0_, key1_, key2_};
     for (std::size_t i = 0; i < n; ++i) {
         const std::uint8_t plain = data[i];
-        data[i] = plain ^ KeyStreamByte();
-        Update(plain);
+        data[i] = plain ^ k.StreamByte();
+        k.Update(plain);
     }
+    key0_ = k.k0;
+    key1_ = k.k1;
+    key2_ = k.k2;
 }
 
 void TZipCryptKeys::Decrypt(std::uint8_t* data, std::size_t n) {
+    Keys k{key0_, key1_, key2_};
     for (std::size_t i = 0; i < n; ++i) {
-        const std::uint8_t plain = data[i] ^ KeyStreamByte();
+        const std::uint8_t plain = data[i] ^ k.StreamByte();
         data[i] = plain;
-        Update(plain);
+        k.Update(plain);
     }
+    key0_ = k.k0;
+    key1_ = k.k1;
+    key2_ = k.k2;
 }
 
 std::uint32_t TClockSeededRandom::SeedFromClock() {
