@@ -58,6 +58,9 @@ TEST(MzbContents, PrintsTheEntryRowsAndTheTotal) {
         EXPECT_EQ(refused.out, "") << bad;
         EXPECT_NE(refused.err.find(bad), std::string::npos) << refused.err;
     }
+    // A folder is no empty archive.
+    EXPECT_EQ(RunCommand({MZB_EXE, "contents", dir + "/"}).exitCode, 2);
+    EXPECT_EQ(RunCommand({MZB_EXE, "contents", dir}).exitCode, 2);
     EXPECT_EQ(RunCommand({MZB_EXE, "contents"}).exitCode, 2);
     EXPECT_EQ(RunCommand({MZB_EXE, "contents", dir + "/x.zip", "extra"}).exitCode, 2);
 }

@@ -2,6 +2,7 @@
 
 #include "core/ArchiveContents.h"
 #include "core/ArchiveList.h"
+#include "platform/Blanks.h"
 #include "zip/HeadlessHost.h"
 #include "zip/PathName.h"
 #include "zip/ZipError.h"
@@ -67,6 +68,11 @@ int RunContents(const GlobalOptions&, const Args& args) {
         return UsageError("usage: mzb contents ARCHIVE");
     }
     const std::string& archive = args[0];
+    // The contents view does nothing for a blank name; here that would print
+    // an empty listing for a folder as if it were an empty archive.
+    if (TrimBlanks(FileNamePart(archive)).empty()) {
+        return UsageError(archive + " names a folder, not an archive");
+    }
     HeadlessHost host;
     TZipReader reader(host);
     // The window shows a file without an end record as an empty archive; a
