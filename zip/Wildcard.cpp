@@ -1,9 +1,7 @@
 #include "zip/Wildcard.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
-#include <bitset>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
@@ -36,9 +34,8 @@
 //   descending from each to be turned back again. Without that, a few
 //   qualified stars against a long name cost a descent per star and position.
 //
-// A star's loop walks its positions through a byte table (candidate for the
-// segment's first element, may be absorbed), and its segment is compiled to
-// one element per character, so the inner loops make no calls per byte.
+// A star's loop steps over the characters that are neither worth a scan
+// nor a reason to stop through byte tables, in a tight loop of its own.
 //
 // Stars are entered strictly in pattern order, so the search stack is always
 // stars 0..k and each star keeps its own loop state; no explicit stack and no
@@ -119,14 +116,26 @@ MaskResult MatchSetChar(std::string_view p, std::size_t open, unsigned char ch, 
     }
 }
 
-using CharSet = std::bitset<256>;
+// A set of byte values, one bit each, with the word operations the tables
+// below are built from.
+struct CharSet {
+    std::uint64_t w[4] = {};
+
+    static CharSet All() { return ~CharSet(); }
+    bool operator[](unsigned c) const { return (w[c / 64] >> (c % 64)) & 1; }
+    void set(unsigned c) { w[c / 64] |= std::uint64_t(1) << (c % 64); }
+    CharSet operator~() const { return {{~w[0], ~w[1], ~w[2], ~w[3]}}; }
+    CharSet operator|(const CharSet& o) const {
+        return {{w[0] | o.w[0], w[1] | o.w[1], w[2] | o.w[2], w[3] | o.w[3]}};
+    }
+};
 
 // The whole set opening at pattern[open] as a membership table (negation
 // applied). False when it is empty, unclosed or holds a range without an end.
 bool ReadSetTable(std::string_view p, std::size_t open, CharSet& set, std::size_t& next) {
     bool negated = false;
     std::size_t i = SetBody(p, open, negated);
-    set.reset();
+    set = CharSet();
     if (i >= p.size() || p[i] == '>') {
         return false;
     }
@@ -144,7 +153,7 @@ bool ReadSetTable(std::string_view p, std::size_t open, CharSet& set, std::size_
         return false;
     }
     if (negated) {
-        set.flip();
+        set = ~set;
     }
     next = i + 1;
     return true;
@@ -166,7 +175,7 @@ CharSet ScanSetAccepts(std::string_view p, std::size_t open) {
     while (i < p.size()) {
         if (p[i] == '>') {
             if (negated) {
-                accepted |= ~decided;
+                accepted = accepted | ~decided;
             }
             break;
         }
@@ -177,7 +186,9 @@ CharSet ScanSetAccepts(std::string_view p, std::size_t open) {
         for (unsigned c = m.lo; c <= m.hi; ++c) {
             if (!decided[c]) {
                 decided.set(c);
-                accepted[c] = !negated;
+                if (!negated) {
+                    accepted.set(c);
+                }
             }
         }
         i = m.next;
@@ -185,35 +196,31 @@ CharSet ScanSetAccepts(std::string_view p, std::size_t open) {
     return accepted;
 }
 
-// What one text byte means to a star in its loop, looked up once per byte.
-enum : std::uint8_t {
-    kCandidate = 1, // the element after the star accepts it: worth a scan
-    kAbsorbed = 2,  // the star may absorb it and move on
-};
-using ByteKinds = std::array<std::uint8_t, 256>;
-
-// One element of a star's segment: it takes exactly one text character.
-struct Element {
-    enum Kind : std::uint8_t { Literal, Any, Set } kind = Literal;
-    unsigned char ch = 0; // Literal: the folded character
-    std::size_t set = 0;  // Set: index of its accepted characters (folded)
-};
+// A set of folded characters as the set of text bytes that fold into it.
+CharSet ByteSetOf(const CharSet& folded) {
+    // 'A'..'Z' and 'a'..'z' both lie in the second word, 32 bits apart.
+    constexpr std::uint64_t kUpper = ((std::uint64_t(1) << 26) - 1) << ('A' - 64);
+    CharSet bytes = folded;
+    bytes.w[1] = (folded.w[1] & ~kUpper) | ((folded.w[1] >> ('a' - 'A')) & kUpper);
+    return bytes;
+}
 
 // A star as the pattern fixes it, plus its search state.
 struct Star {
     std::size_t q = 0;       // first pattern element after the star and its `*`/`?` run
     std::size_t skipped = 0; // characters taken by the `?` of that run
-    // The segment: the elements from q up to the next star or the pattern's
-    // end, each taking one character; compiled when the star first loops.
-    std::size_t segment = 0;        // its length in characters
-    std::size_t elements = kNone;   // offset of its elements in the matcher's list
-    std::size_t segmentEnd = kNone; // pattern position after it; kNone behind an unclosed set
+    // Characters taken by the elements from q up to the next star (each
+    // takes one); known once the star has looped.
+    std::size_t segment = 0;
     bool qualified = false;
     bool badQualifier = false; // its set is unusable: the star never matches
     CharSet absorbs;           // qualified star: the folded characters it may absorb
 
-    // Offset of its ByteKinds in the matcher's table, made when it first loops.
-    std::size_t kinds = kNone;
+    // By text byte, made when the star first loops: the element after it
+    // accepts the byte; the star may absorb it; its walk has to stop at it.
+    bool prepared = false;
+    CharSet candidateBytes, absorbedBytes, stopBytes;
+
     // Plain star: every entry position at or after this one has failed.
     std::size_t failedFrom = kNone;
     // Qualified star: offset of its tried-positions bitmap in the pool.
@@ -365,6 +372,7 @@ private:
     // Finds every star the main scan can meet, in pattern order. Sets are
     // stepped over whole: a set always ends at the first '>' after its '<'.
     void CompileStars() {
+        stars_.reserve(static_cast<std::size_t>(std::count(p_.begin(), p_.end(), '*')));
         std::size_t i = 0;
         while (i < p_.size()) {
             if (p_[i] == '<') {
@@ -379,14 +387,13 @@ private:
                 ++i;
                 continue;
             }
-            Star s;
+            Star& s = stars_.emplace_back(); // in place: a Star is large to copy
             std::size_t j = i + 1;
             if (j < p_.size() && p_[j] == '<') {
                 s.qualified = true;
                 if (!ReadSetTable(p_, j, s.absorbs, j)) {
                     // Nothing behind a star that never matches is reachable.
                     s.badQualifier = true;
-                    stars_.push_back(s);
                     return;
                 }
             }
@@ -395,97 +402,46 @@ private:
                 ++j;
             }
             s.q = j;
-            stars_.push_back(s);
             i = j;
         }
     }
 
-    // The segment of a star whose pattern goes on after it, as the main scan
-    // would read it from s.q.
-    void CompileSegment(Star& s) {
-        s.elements = elements_.size();
-        std::size_t i = s.q;
-        while (i < p_.size() && p_[i] != '*') {
-            Element e;
-            if (p_[i] == '?') {
-                e.kind = Element::Any;
+    // The byte tables of a star whose pattern goes on after it, and the
+    // length of its segment (p_[s.q] is a literal or a set, never `*` or
+    // `?`). Sets are stepped over whole, as CompileStars does.
+    void PrepareLoop(Star& s) {
+        for (std::size_t i = s.q; i < p_.size() && p_[i] != '*'; ++s.segment) {
+            if (p_[i] != '<') {
                 ++i;
-            } else if (p_[i] == '<') {
-                e.kind = Element::Set;
-                e.set = sets_.size();
-                sets_.push_back(ScanSetAccepts(p_, i));
-                const std::size_t close = p_.find('>', i + 1);
-                if (close == std::string_view::npos) {
-                    elements_.push_back(e); // accepts nothing; the scan fails here
-                    break;
-                }
-                i = close + 1;
-            } else {
-                e.ch = Fold(p_[i]);
-                ++i;
+                continue;
             }
-            elements_.push_back(e);
-        }
-        if (i >= p_.size() || p_[i] == '*') {
-            s.segmentEnd = i;
-        }
-        s.segment = elements_.size() - s.elements;
-    }
-
-    bool Accepts(const Element& e, char c) const {
-        switch (e.kind) {
-        case Element::Literal:
-            return Fold(c) == e.ch;
-        case Element::Set:
-            return sets_[e.set][Fold(c)];
-        case Element::Any:
-            break;
-        }
-        return true;
-    }
-
-    // The main scan from s.q and text position t, over the compiled segment.
-    Reached ScanSegment(const Star& s, std::size_t t) const {
-        if (s.segment > t_.size() - t) {
-            return {MaskResult::TextEnded};
-        }
-        const Element* e = elements_.data() + s.elements;
-        for (std::size_t i = 0; i < s.segment; ++i) {
-            if (!Accepts(e[i], t_[t + i])) {
-                return {MaskResult::SetMismatch};
+            const std::size_t close = p_.find('>', i + 1);
+            if (close == std::string_view::npos) {
+                break; // the scan can never get past this set
             }
+            i = close + 1;
         }
-        t += s.segment;
-        if (s.segmentEnd == p_.size()) {
-            return {t == t_.size() ? MaskResult::Match : MaskResult::PatternEnded};
-        }
-        if (t == t_.size()) {
-            return {s.segmentEnd + 1 == p_.size() ? MaskResult::Match : MaskResult::TextEnded};
-        }
-        return {MaskResult::Match, true, t};
-    }
-
-    // The loop's view of each text byte for a star whose pattern goes on
-    // after it (p_[s.q] is a literal or a set, never `*` or `?`).
-    void MakeKinds(Star& s) {
-        CompileSegment(s);
-        CharSet candidate;
+        CharSet candidates;
         if (p_[s.q] == '<') {
-            candidate = sets_[elements_[s.elements].set];
+            candidates = ScanSetAccepts(p_, s.q);
         } else {
-            candidate.set(Fold(p_[s.q]));
+            candidates.set(Fold(p_[s.q]));
         }
-        s.kinds = kinds_.size();
-        ByteKinds& kinds = kinds_.emplace_back();
-        for (unsigned b = 0; b < 256; ++b) {
-            const unsigned char folded = Fold(static_cast<char>(b));
-            kinds[b] =
-                static_cast<std::uint8_t>((candidate[folded] ? kCandidate : 0) |
-                                          (!s.qualified || s.absorbs[folded] ? kAbsorbed : 0));
-        }
+        s.candidateBytes = ByteSetOf(candidates);
+        s.absorbedBytes = s.qualified ? ByteSetOf(s.absorbs) : CharSet::All();
+        s.stopBytes = s.candidateBytes | ~s.absorbedBytes;
+        s.prepared = true;
     }
 
-    const ByteKinds& KindsOf(const Star& s) const { return kinds_[s.kinds]; }
+    // Whether the character is worth a scan of the star's segment: its
+    // first element accepts it.
+    static bool IsCandidate(const Star& s, char c) {
+        return s.candidateBytes[static_cast<unsigned char>(c)];
+    }
+    static bool MayAbsorb(const Star& s, char c) {
+        return s.absorbedBytes[static_cast<unsigned char>(c)];
+    }
+
     PositionBits Tried(const Star& s) { return PositionBits(pool_.data() + s.tried, t_.size()); }
 
     enum class Entry { Matched, Failed, Looping };
@@ -502,8 +458,8 @@ private:
         if (t == t_.size()) {
             return Entry::Failed;
         }
-        if (s.kinds == kNone) {
-            MakeKinds(s);
+        if (!s.prepared) {
+            PrepareLoop(s);
         }
         if (s.qualified) {
             if (s.tried == kNone) {
@@ -536,7 +492,7 @@ private:
     // The star absorbs the character at its position and moves on; false
     // when it may not, or when the next position ends the loop.
     bool Advance(Star& s) const {
-        if (!(KindsOf(s)[static_cast<unsigned char>(t_[s.pos])] & kAbsorbed)) {
+        if (!MayAbsorb(s, t_[s.pos])) {
             return false;
         }
         return ++s.pos < s.stop;
@@ -546,13 +502,12 @@ private:
     // trying and absorbing the positions on the way as its loop would; false
     // when the loop ends first (s.pos is then where it ended).
     bool NextCandidate(Star& s) const {
-        const ByteKinds& kinds = KindsOf(s);
         std::size_t p = s.pos;
-        while (p < s.stop && kinds[static_cast<unsigned char>(t_[p])] == kAbsorbed) {
+        while (p < s.stop && !s.stopBytes[static_cast<unsigned char>(t_[p])]) {
             ++p;
         }
         s.pos = p;
-        return p < s.stop && (kinds[static_cast<unsigned char>(t_[p])] & kCandidate) != 0;
+        return p < s.stop && IsCandidate(s, t_[p]);
     }
 
     // The first loop start, at or after `loopStart`, from which star `next`
@@ -597,9 +552,8 @@ private:
         }
         std::size_t p = std::min(to, s.stop);
         if (s.qualified) {
-            const ByteKinds& kinds = KindsOf(s);
             p = from;
-            while (p < to && p < s.stop && (kinds[static_cast<unsigned char>(t_[p])] & kAbsorbed)) {
+            while (p < to && p < s.stop && MayAbsorb(s, t_[p])) {
                 ++p;
             }
         }
@@ -630,7 +584,7 @@ private:
                     failed = true;
                     break;
                 }
-                const Reached r = ScanSegment(s, s.pos);
+                const Reached r = Scan(s.q, s.pos);
                 if (r.atStar) {
                     assert(k + 1 < stars_.size());
                     ++k;
@@ -664,9 +618,6 @@ private:
 
     std::string_view p_, t_;
     std::vector<Star> stars_;
-    std::vector<ByteKinds> kinds_;
-    std::vector<Element> elements_;
-    std::vector<CharSet> sets_;
     std::vector<std::uint64_t> pool_;
 };
 
