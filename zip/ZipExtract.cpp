@@ -132,7 +132,14 @@ int TZipReader::ExtractAll() {
         if (OnStartUnZipInfo) {
             OnStartUnZipInfo(*this, numFiles, totalBytes, stopNow);
         }
-        if (numFiles != 0 && !stopNow) {
+        // NumFiles counts files only; directory entries are restored even
+        // when nothing else is, or an archive of empty folders would
+        // restore nothing.
+        bool anyChosen = false;
+        for (int i = 0; i < EntryCount() && !anyChosen; ++i) {
+            anyChosen = DoAll || Entry(i).Matched;
+        }
+        if (anyChosen && !stopNow) {
             for (int i = 0; i < EntryCount(); ++i) {
                 if (!DoAll && !Entry(i).Matched) {
                     continue;

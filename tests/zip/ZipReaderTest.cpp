@@ -111,6 +111,17 @@ TEST_F(ReaderTest, JunkedPathsPutEveryFileIntoDest) {
     EXPECT_FALSE(Exists("a"));
 }
 
+TEST_F(ReaderTest, AnArchiveOfEmptyFoldersRecreatesThem) {
+    ArchiveBuilder b;
+    b.Add("a/", "");
+    b.Add("a/b/", "");
+    int numFiles = -1;
+    reader.OnStartUnZipInfo = [&](TZipReader&, int n, std::uint64_t, bool&) { numFiles = n; };
+    EXPECT_EQ(Extract(b), 2);
+    EXPECT_EQ(numFiles, 0);
+    EXPECT_TRUE(fs::is_directory(Out() + "/a/b"));
+}
+
 TEST_F(ReaderTest, NeverRestoresSetuidSetgidOrSticky) {
     ArchiveBuilder b;
     b.Add("suid", "x").externalAttributes = 0x8FFF0020u; // -rwsrwsrwt
