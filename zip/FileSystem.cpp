@@ -166,22 +166,30 @@ bool SetFileDosDateTime(const std::string& path, std::uint32_t dosDateTime) {
     return when && SetFileWriteTime(path, *when);
 }
 
+std::uint32_t PermissionsFromAttributes(std::uint32_t currentMode,
+                                        std::uint32_t externalAttributes) {
+    constexpr std::uint32_t kPermissions = 0777;
+    const std::uint32_t unixMode = externalAttributes >> 16;
+    if (unixMode != 0) {
+        return unixMode & kPermissions;
+    }
+    const std::uint32_t mode = currentMode & kPermissions;
+    return (externalAttributes & kAttrReadOnly) != 0 ? mode & ~0222u : mode | S_IWUSR;
+}
+
 bool SetFileAttributes(const std::string& path, std::uint32_t externalAttributes) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) {
         return false;
     }
-    constexpr mode_t kPermissions = 0777;
-    const auto unixMode = static_cast<mode_t>(externalAttributes >> 16);
-    mode_t mode = st.st_mode & kPermissions;
-    if (unixMode != 0) {
-        mode = unixMode & kPermissions;
-    } else if ((externalAttributes & kAttrReadOnly) != 0) {
-        mode &= ~static_cast<mode_t>(0222);
-    } else {
-        mode |= S_IWUSR;
-    }
-    return ::chmod(path.c_str(), mode) == 0;
+    return ::chmod(path.c_str(), static_cast<mode_t>(PermissionsFromAttributes(
+                                     st.st_mode, externalAttributes))) == 0;
+}
+
+bool SetOpenFileDosDateTime(int fd, std::uint32_t dosDateTime) {
+    const auto when = DosDateTimeToTime(dosDateTime);
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {when.value_or(0), 0}};
+    return when && ::futimens(fd, times) == 0;
 }
 
 std::string TempDirectory() {
@@ -190,13 +198,21 @@ std::string TempDirectory() {
     return error ? std::string("/tmp/") : WithTrailingSeparator(dir.string());
 }
 
-std::string CreateTempFile(const std::string& dir, const std::string& prefix) {
-    std::string name = WithTrailingSeparator(dir) + prefix + "XXXXXX";
+int CreateOpenTempFile(const std::string& dir, const std::string& prefix, std::string& name) {
+    name = WithTrailingSeparator(dir) + prefix + "XXXXXX";
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
-        return {};
+        name.clear();
     }
-    ::close(fd);
+    return fd;
+}
+
+std::string CreateTempFile(const std::string& dir, const std::string& prefix) {
+    std::string name;
+    const int fd = CreateOpenTempFile(dir, prefix, name);
+    if (fd >= 0) {
+        ::close(fd);
+    }
     return name;
 }
 

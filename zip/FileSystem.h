@@ -100,6 +100,12 @@ bool SetFileDosDateTime(const std::string& path, std::uint32_t dosDateTime);
 // takes the write permission away or gives the owner's back. Setuid, setgid
 // and sticky are never set, and a link at the path is left alone.
 bool SetFileAttributes(const std::string& path, std::uint32_t externalAttributes);
+// The permission bits SetFileAttributes gives a file whose mode is currentMode.
+std::uint32_t PermissionsFromAttributes(std::uint32_t currentMode,
+                                        std::uint32_t externalAttributes);
+// SetFileDosDateTime through an open descriptor: no path lookup, so an
+// extraction sets the time of the file it wrote and of nothing else.
+bool SetOpenFileDosDateTime(int fd, std::uint32_t dosDateTime);
 
 // The system's directory for temporary files, with a trailing '/'.
 std::string TempDirectory();
@@ -108,6 +114,10 @@ std::string TempDirectory();
 // a unique name beginning with the prefix, and returns its path; empty when
 // no file could be created.
 std::string CreateTempFile(const std::string& dir, const std::string& prefix);
+// The same, keeping the new file open for reading and writing: returns its
+// descriptor (-1 when none could be created) and its path in `name`. The
+// file is new (created exclusively), so no link can stand in its place.
+int CreateOpenTempFile(const std::string& dir, const std::string& prefix, std::string& name);
 
 // Opens a regular file for writing, created or truncated, without ever
 // writing through a symbolic link at the path: a link standing there is

@@ -44,6 +44,7 @@ struct TExtractionRun {
     std::optional<TZipCryptKeys> decrypter;
     int fileCount = 0;
     mode_t createMode = 0644;
+    std::string lastDirectory; // the output folder last made sure of
 };
 
 namespace {
@@ -132,7 +133,14 @@ int TZipReader::ExtractAll() {
         if (OnStartUnZipInfo) {
             OnStartUnZipInfo(*this, numFiles, totalBytes, stopNow);
         }
-        if (numFiles != 0 && !stopNow) {
+        // NumFiles counts files only; directory entries are restored even
+        // when nothing else is, or an archive of empty folders would
+        // restore nothing.
+        bool anyChosen = false;
+        for (int i = 0; i < EntryCount() && !anyChosen; ++i) {
+            anyChosen = DoAll || Entry(i).Matched;
+        }
+        if (anyChosen && !stopNow) {
             for (int i = 0; i < EntryCount(); ++i) {
                 if (!DoAll && !Entry(i).Matched) {
                     continue;
@@ -217,9 +225,13 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
             return false;
         }
     }
+    // Entries come folder by folder: one check per folder, not per file.
     const std::string outDir = DirectoryPart(fname);
-    if (!TestOnly && !outDir.empty() && !DirectoryExists(outDir)) {
-        ForceDirectories(outDir);
+    if (!TestOnly && !outDir.empty() && outDir != run.lastDirectory) {
+        if (!DirectoryExists(outDir)) {
+            ForceDirectories(outDir);
+        }
+        run.lastDirectory = outDir;
     }
 
     std::uint64_t dataSize = work.CompressedSize;
@@ -234,29 +246,31 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     if (TestOnly) {
         return TestEntry(index, work, dataStart, dataSize, run, retry);
     }
-    if (!MayOverwrite(index, work, fname)) {
+    const auto existing = FileInfoOf(fname);
+    if (!MayOverwrite(index, work, fname, existing)) {
         Skip(kSkipNotOverwritten, fname, index, run, work.UncompressedSize, retry);
         return false;
     }
 
     // Decoded into a fresh file beside the output, put in place by rename:
     // a link standing at the output path is replaced, never followed.
-    const auto existing = FileInfoOf(fname);
     const bool blocked = (existing && existing->IsDirectory() && !IsSymLink(fname)) ||
                          (existing && !existing->IsLink &&
                           (existing->Attributes & kAttrReadOnly) != 0 && !ReplaceReadOnly);
-    const std::string temp =
-        blocked ? std::string() : CreateTempFile(outDir.empty() ? "." : outDir, ".mzb-part-");
-    const int fd = temp.empty() ? -1 : OpenForWriteNoFollow(temp);
+    // The temporary file is created and kept open, and its time and mode are
+    // set through the descriptor: no path is looked up again before the
+    // rename, which also saves several system calls per entry.
+    std::string temp;
+    const int fd =
+        blocked ? -1 : CreateOpenTempFile(outDir.empty() ? "." : outDir, ".mzb-part-", temp);
     TFileStream out;
-    if (fd < 0 || !out.Attach(fd)) {
+    if (fd < 0 || !out.Attach(fd)) { // Attach closes what it refuses
         if (!temp.empty()) {
             DeleteFile(temp);
         }
         Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry);
         return false;
     }
-    ::fchmod(fd, run.createMode);
 
     bool verified = false;
     try {
@@ -266,8 +280,16 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
         DeleteFile(temp);
         throw;
     }
-    const bool closed = (!FlushFilesOnClose || out.Sync()) && out.Close();
-    if (!closed) {
+    const bool written = FlushFilesOnClose ? out.Sync() : out.Flush();
+    if (written && verified) {
+        SetOpenFileDosDateTime(fd, work.FileDateTime);
+        const bool unixHost = (work.VersionMadeBy >> 8) == kHostUnix;
+        const std::uint32_t attributes =
+            unixHost ? work.ExternalAttributes : work.ExternalAttributes & 0xFFFFu;
+        ::fchmod(fd, RetainAttributes ? PermissionsFromAttributes(run.createMode, attributes)
+                                      : run.createMode);
+    }
+    if (!out.Close() || !written) {
         DeleteFile(temp);
         throw ECantWriteUCF("Cant write uncompressed file");
     }
@@ -275,12 +297,6 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
         DeleteFile(temp);
         ReportBadEntry(index, work, run, retry);
         return false;
-    }
-    SetFileDosDateTime(temp, work.FileDateTime);
-    if (RetainAttributes) {
-        const bool unixHost = (work.VersionMadeBy >> 8) == kHostUnix;
-        SetFileAttributes(temp,
-                          unixHost ? work.ExternalAttributes : work.ExternalAttributes & 0xFFFFu);
     }
     if (!RenameFile(temp, fname)) {
         DeleteFile(temp);
@@ -381,8 +397,15 @@ bool TZipReader::CheckPassword(int index, const TZipHeaderInfo& work, std::uint6
     }
 }
 
-bool TZipReader::MayOverwrite(int index, const TZipHeaderInfo& work, const std::string& path) {
-    if (OverwriteMode == TUZOverwriteMode::Always || !(FileExists(path) || IsSymLink(path))) {
+bool TZipReader::MayOverwrite(int index, const TZipHeaderInfo& work, const std::string& path,
+                              const std::optional<FileInfo>& existing) {
+    // A link counts as an existing file even when it points nowhere; a
+    // directory does not (it blocks the entry later).
+    if (OverwriteMode == TUZOverwriteMode::Always) {
+        return true;
+    }
+    const bool present = existing ? existing->IsLink || !existing->IsDirectory() : IsSymLink(path);
+    if (!present) {
         return true;
     }
     switch (OverwriteMode) {
@@ -403,7 +426,6 @@ bool TZipReader::MayOverwrite(int index, const TZipHeaderInfo& work, const std::
     case TUZOverwriteMode::ifOlder:
         break;
     }
-    const auto existing = FileInfoOf(path);
     const std::time_t fileTime = existing ? existing->WriteTime : 0;
     const auto stored = DosDateTimeToTime(work.FileDateTime);
     const std::time_t entryTime = stored ? *stored : std::time(nullptr);

@@ -18,6 +18,7 @@
 
 #include "zip/EndCentral.h"
 #include "zip/FileStream.h"
+#include "zip/FileSystem.h"
 #include "zip/HostServices.h"
 #include "zip/SortedZip.h"
 #include "zip/ZipHeaderInfo.h"
@@ -182,7 +183,8 @@ private:
     void ReportBadEntry(int index, const TZipHeaderInfo& work, TExtractionRun& run, bool& retry);
     bool CheckPassword(int index, const TZipHeaderInfo& work, std::uint64_t headerStart,
                        TExtractionRun& run, bool& retry);
-    bool MayOverwrite(int index, const TZipHeaderInfo& work, const std::string& path);
+    bool MayOverwrite(int index, const TZipHeaderInfo& work, const std::string& path,
+                      const std::optional<FileInfo>& existing);
     void Skip(int reason, const std::string& name, int index, TExtractionRun& run,
               std::uint64_t size, bool& retry);
 

@@ -111,6 +111,17 @@ TEST_F(ReaderTest, JunkedPathsPutEveryFileIntoDest) {
     EXPECT_FALSE(Exists("a"));
 }
 
+TEST_F(ReaderTest, AnArchiveOfEmptyFoldersRecreatesThem) {
+    ArchiveBuilder b;
+    b.Add("a/", "");
+    b.Add("a/b/", "");
+    int numFiles = -1;
+    reader.OnStartUnZipInfo = [&](TZipReader&, int n, std::uint64_t, bool&) { numFiles = n; };
+    EXPECT_EQ(Extract(b), 2);
+    EXPECT_EQ(numFiles, 0);
+    EXPECT_TRUE(fs::is_directory(Out() + "/a/b"));
+}
+
 TEST_F(ReaderTest, NeverRestoresSetuidSetgidOrSticky) {
     ArchiveBuilder b;
     b.Add("suid", "x").externalAttributes = 0x8FFF0020u; // -rwsrwsrwt
@@ -269,6 +280,35 @@ TEST_F(ReaderTest, PasswordFromOnBadPasswordIsKeptForLaterEntriesAndRuns) {
     EXPECT_EQ(reader.ArchivePassword, "right");
     EXPECT_EQ(At("s1"), std::string(70000, 'q'));
     EXPECT_EQ(At("s2"), "two");
+}
+
+TEST_F(ReaderTest, ADanglingLinkAtTheOutputPathCountsAsAnExistingFile) {
+    fs::create_directories(Out());
+    fs::create_symlink(tmp.dir() + "nowhere", Out() + "/f");
+    ArchiveBuilder b;
+    b.Add("f", "archive");
+    reader.OverwriteMode = TUZOverwriteMode::Never;
+    EXPECT_EQ(Extract(b), 0);
+    EXPECT_TRUE(fs::is_symlink(Out() + "/f"));
+    ASSERT_EQ(skipped.size(), 1u);
+    EXPECT_EQ(skipped[0].reason, kSkipNotOverwritten);
+}
+
+TEST_F(ReaderTest, MsDosReadOnlyAttributeTakesTheWritePermissionAway) {
+    ArchiveBuilder b;
+    auto& e = b.Add("ro.txt", "x");
+    e.versionMadeBy = 0x0014; // MS-DOS host: no Unix mode
+    e.externalAttributes = 0x21;
+    auto& f = b.Add("rw.txt", "y");
+    f.versionMadeBy = 0x0014;
+    f.externalAttributes = 0x20;
+    ::umask(022);
+    Extract(b);
+    struct stat st {};
+    ASSERT_EQ(::stat((Out() + "/ro.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0444u);
+    ASSERT_EQ(::stat((Out() + "/rw.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
 }
 
 TEST_F(ReaderTest, OverwriteModes) {
