@@ -2,7 +2,6 @@
 
 #include "core/ProjectName.h"
 #include "platform/Blanks.h"
-#include "zip/ZipError.h"
 
 #include <exception>
 
@@ -42,8 +41,6 @@ StoredBackupResult StoredProjectBackup::Start() {
             break;
         }
         return StoredBackupResult::Completed;
-    } catch (const EAbort&) {
-        return StoredBackupResult::Failed; // the silent abort: reported already
     } catch (const std::exception& e) {
         host_.ShowMessage(e.what(), MessageKind::Error);
         return StoredBackupResult::Failed;

@@ -141,12 +141,6 @@ TEST_F(HeadlessScheduleTest, ExistingArchiveIsReportedAndTheTickGoesOn) {
     EXPECT_EQ(host_.messages.at(0).text, tmp_.dir() + "out/a2.zip has been exists,Backup suspend!");
 }
 
-TEST_F(HeadlessScheduleTest, NothingScheduledLeavesTheTimerOff) {
-    AddProject("a", {false, 0, "08:00:00"});
-    Start("2026-03-14 09:30:00");
-    EXPECT_FALSE(scheduleHost_.TimerEnabled());
-}
-
 TEST(StoredProjectBackupTest, SelectsByNameWithoutRegardToCaseOrBlanks) {
     const TempDir tmp;
     const ProjectStore store(tmp.dir() + "project.ini");
