@@ -9,16 +9,11 @@
 #include <cstdio>
 
 namespace mzb::cli {
-namespace {
 
-// Prints the refusal on stderr; an unknown project is a refusal, not a
-// usage error, so scripts can tell the two apart.
 int NoSuchProject(const std::string& name) {
     std::fprintf(stderr, "mzb: no project named \"%s\"\n", name.c_str());
     return kExitPartial;
 }
-
-} // namespace
 
 ProjectStore StoreFor(const GlobalOptions& options) {
     return options.iniPath.empty() ? ProjectStore::InProgramDirectory(ProgramDirectory())

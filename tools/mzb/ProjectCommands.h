@@ -17,6 +17,10 @@ ProjectStore StoreFor(const GlobalOptions& options);
 // any letter case), or nothing when the list does not hold it.
 std::optional<std::string> FindListedProject(const ProjectStore& store, const std::string& name);
 
+// Prints the refusal on stderr and returns kExitPartial: an unknown project
+// is a refusal, not a usage error, so scripts can tell the two apart.
+int NoSuchProject(const std::string& name);
+
 int RunProjects(const GlobalOptions& options, const Args& args);
 int RunShow(const GlobalOptions& options, const Args& args);
 int RunNextName(const GlobalOptions& options, const Args& args);

@@ -1,7 +1,13 @@
 #include "tools/mzb/RunCommands.h"
 
+#include "core/DateText.h"
 #include "core/RestoreRun.h"
+#include "core/StoredProjectBackup.h"
 #include "core/ZipReaderRestore.h"
+#include "core/ZipWriterBackup.h"
+#include "tools/mzb/ConsoleRunHost.h"
+#include "tools/mzb/Interrupt.h"
+#include "tools/mzb/ProjectCommands.h"
 #include "tools/mzb/TerminalHost.h"
 
 #include <cstdio>
@@ -12,31 +18,6 @@
 namespace mzb::cli {
 namespace {
 
-// The window's side of a run on a terminal: every question is answered Yes,
-// since the command itself is the request, and texts go to standard output
-// with their carriage returns as line breaks.
-class ConsoleRunHost : public RunHost {
-public:
-    bool AskYesNo(const std::string&, MessageKind) override { return true; }
-    void ShowMessage(const std::string& text, MessageKind) override { Print(text); }
-    void ShowTimedMessage(const std::string& text, MessageKind, int) override { Print(text); }
-    void SetRunLock(bool) override {}
-    void SetProgress(int) override {}
-    int ActivePage() override { return 0; }
-    void ShowPage(int) override {}
-    LocalDateTime Now() override { return LocalDateTime::Now(); }
-
-private:
-    static void Print(std::string text) {
-        for (char& c : text) {
-            if (c == '\r') {
-                c = '\n';
-            }
-        }
-        std::printf("%s\n", text.c_str());
-    }
-};
-
 // The archive list's folder and row for an archive given by its path.
 void SplitArchivePath(const std::string& path, RestoreEditor& editor) {
     const std::filesystem::path p(path);
@@ -45,6 +26,51 @@ void SplitArchivePath(const std::string& path, RestoreEditor& editor) {
 }
 
 } // namespace
+
+int RunBackupProject(const GlobalOptions& options, const Args& args) {
+    const char* usage = "usage: mzb backup NAME [--now \"YYYY-MM-DD HH:MM:SS\"]";
+    if (args.size() != 1 && !(args.size() == 3 && args[1] == "--now")) {
+        return UsageError(usage);
+    }
+    std::optional<LocalDateTime> now;
+    if (args.size() == 3) {
+        now = ParseDateTime(args[2]);
+        if (!now) {
+            return UsageError("--now wants \"YYYY-MM-DD HH:MM:SS\", not \"" + args[2] + "\"");
+        }
+    }
+    const ProjectStore store = StoreFor(options);
+    CommonSettings settings = store.ReadCommonSettings();
+    // As the schedule runs it: the command itself is the confirmation.
+    settings.PromptBeforeBackup = false;
+
+    CatchInterrupts();
+    InterruptibleHost engineHost;
+    TZipWriter writer(engineHost);
+    engineHost.Serve(writer);
+    ZipWriterBackup writerView(writer);
+    ConsoleRunHost host(now);
+    StoredProjectBackup backup(store, settings, writerView, host);
+    if (!backup.Select(args[0])) {
+        return NoSuchProject(args[0]);
+    }
+    backup.Load();
+    return BackupExitStatus(backup.Start());
+}
+
+int BackupExitStatus(StoredBackupResult result) {
+    switch (result) {
+    case StoredBackupResult::Completed:
+        return kExitOk;
+    case StoredBackupResult::Declined:
+    case StoredBackupResult::Refused:
+    case StoredBackupResult::Exists:
+        return kExitPartial;
+    case StoredBackupResult::Failed:
+        break;
+    }
+    return kExitFatal;
+}
 
 int RunRestore(const GlobalOptions&, const Args& args) {
     static const std::map<std::string, RestoreOverwrite> kModes = {

@@ -1,11 +1,19 @@
 #include "tools/mzb/ScheduleCommands.h"
 
 #include "core/DateText.h"
+#include "core/HeadlessScheduleHost.h"
 #include "core/ProjectStore.h"
 #include "core/Schedule.h"
+#include "core/ZipWriterBackup.h"
+#include "tools/mzb/ConsoleRunHost.h"
+#include "tools/mzb/Interrupt.h"
 #include "tools/mzb/ProjectCommands.h"
+#include "tools/mzb/RunCommands.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <thread>
 
 namespace mzb::cli {
 
@@ -32,7 +40,78 @@ private:
     std::vector<std::string> projects_;
 };
 
+constexpr std::chrono::seconds kTickPeriod{60};
+// How soon an interrupt ends the wait between ticks.
+constexpr std::chrono::milliseconds kWaitSlice{200};
+
+// False when an interrupt came first.
+bool WaitUntil(std::chrono::steady_clock::time_point when) {
+    while (!Interrupted()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= when) {
+            return true;
+        }
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(when - now, kWaitSlice));
+    }
+    return false;
+}
+
+// The status of a session of scheduled backups: its worst result.
+int ScheduleExitStatus(const std::vector<StoredBackupResult>& results) {
+    int status = kExitOk;
+    for (const StoredBackupResult r : results) {
+        status = std::max(status, BackupExitStatus(r));
+    }
+    return status;
+}
+
 } // namespace
+
+int RunRunSchedule(const GlobalOptions& options, const Args& args) {
+    int ticks = -1; // until interrupted
+    if (args.size() == 2 && args[0] == "--minutes") {
+        const std::string& n = args[1];
+        const auto [end, error] = std::from_chars(n.data(), n.data() + n.size(), ticks);
+        if (error != std::errc{} || end != n.data() + n.size() || ticks < 1) {
+            return UsageError("--minutes takes a whole number of at least 1, not " + n);
+        }
+    } else if (!args.empty()) {
+        return UsageError("usage: mzb [--ini FILE] run-schedule [--minutes N]");
+    }
+    const ProjectStore store = StoreFor(options);
+    CommonSettings settings = store.ReadCommonSettings();
+
+    CatchInterrupts();
+    InterruptibleHost engineHost;
+    TZipWriter writer(engineHost);
+    engineHost.Serve(writer);
+    ZipWriterBackup writerView(writer);
+    ConsoleRunHost host;
+    StoredProjectBackup backup(store, settings, writerView, host);
+    HeadlessScheduleHost scheduleHost(backup, settings, host);
+    Schedule schedule(
+        scheduleHost, [&](const std::string& name) { return store.ReadSchedule(name); },
+        settings.PromptBeforeBackup);
+    schedule.RebuildSchedule();
+    if (!schedule.TimerEnabled()) {
+        std::fprintf(stderr, "mzb: no project is scheduled\n");
+        return kExitOk;
+    }
+    // The first tick comes at once rather than a minute after the start, so
+    // that what is due when the schedule starts runs without waiting.
+    auto due = std::chrono::steady_clock::now();
+    for (int tick = 0; ticks < 0 || tick < ticks; ++tick) {
+        if (tick > 0 && !WaitUntil(due += kTickPeriod)) {
+            break;
+        }
+        if (Interrupted()) {
+            break;
+        }
+        schedule.Timer1Timer();
+    }
+    return ScheduleExitStatus(scheduleHost.Results());
+}
 
 int RunScheduleTable(const GlobalOptions& options, const Args& args) {
     LocalDateTime now = LocalDateTime::Now();

@@ -38,6 +38,8 @@ const Command kCommands[] = {
     {"extract",
      "extract ARCHIVE DEST [-p PASSWORD] [-o prompt|always|never|newer|older] [-j] [PATTERN...]",
      RunExtract},
+    {"backup", "backup NAME [--now \"YYYY-MM-DD HH:MM:SS\"]", RunBackupProject},
+    {"run-schedule", "run-schedule [--minutes N]", RunRunSchedule},
     {"restore", "restore ARCHIVE DEST [-p PASSWORD] [-o prompt|always|never|newer|older] [-j]",
      RunRestore},
     {"help", "help", nullptr},

@@ -1,0 +1,65 @@
+#include "core/ZipWriterBackup.h"
+
+#include <filesystem>
+
+namespace mzb {
+
+namespace {
+
+// The run's handlers capture its locals; a later run must not reach them.
+class EventsCleared {
+public:
+    explicit EventsCleared(TZipWriter& writer) : writer_(writer) {}
+    ~EventsCleared() {
+        writer_.OnTotalPercentDone = nullptr;
+        writer_.OnSkippingFile = nullptr;
+        writer_.OnNoSuchFile = nullptr;
+        writer_.OnZipComplete = nullptr;
+    }
+    EventsCleared(const EventsCleared&) = delete;
+    EventsCleared& operator=(const EventsCleared&) = delete;
+
+private:
+    TZipWriter& writer_;
+};
+
+} // namespace
+
+void ZipWriterBackup::Apply(const BackupJob& job) {
+    // A file that cannot be removed is found by the writer and worked on as
+    // an existing archive. A directory of that name is never removed.
+    std::error_code ec;
+    if (!std::filesystem::is_directory(job.ZipName, ec)) {
+        std::filesystem::remove(job.ZipName, ec);
+    }
+    writer_.SetZipName(job.ZipName);
+    writer_.Recurse = job.Recurse;
+    writer_.SetStorePaths(job.StorePaths);
+    writer_.SetArchiveComment(job.ArchiveComment);
+    writer_.SetFilesList(job.FilesList);
+    writer_.ExcludeList = job.ExcludeList;
+    writer_.ArchivePassword = job.ArchivePassword;
+    writer_.SetPackLevel(job.PackLevel);
+    writer_.AddDirEntriesOnRecurse = job.AddDirEntriesOnRecurse;
+    writer_.OverwriteMode = TUZOverwriteMode::Always;
+}
+
+void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& events) {
+    Apply(job);
+    EventsCleared cleared(writer_);
+    writer_.OnTotalPercentDone = [&](TZipWriter&, int percent) {
+        events.OnTotalPercentDone(percent);
+    };
+    // Every reason (unreadable, duplicate stored name, too large) means the
+    // archive lacks the file; nobody retries on a run without a person.
+    writer_.OnSkippingFile = [&](TZipWriter&, int, const std::string& name, int, bool&) {
+        events.OnFileLeftOut(name);
+    };
+    writer_.OnNoSuchFile = [&](TZipWriter&, const std::string& name) {
+        events.OnFileLeftOut(name);
+    };
+    writer_.OnZipComplete = [&](TZipWriter&, int count) { events.OnZipComplete(count); };
+    writer_.RunZip();
+}
+
+} // namespace mzb

@@ -1,0 +1,244 @@
+#include "core/ZipWriterBackup.h"
+
+#include "support/FakeRunHost.h"
+#include "support/RunCommand.h"
+#include "support/SampleData.h"
+#include "support/TempDir.h"
+#include "zip/HeadlessHost.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+
+namespace mzb {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FakeRunHost;
+using test::ReadFile;
+using test::TempDir;
+
+// What our reader finds in an archive: every entry extracted with the
+// password, the comment and which entries are encrypted.
+struct ArchiveView {
+    std::map<std::string, std::string> files; // stored name -> contents
+    std::string comment;
+    int encrypted = 0;
+};
+
+ArchiveView Inspect(const std::string& archive, const std::string& password = {}) {
+    const TempDir out;
+    HeadlessHost host;
+    TZipReader reader(host);
+    reader.DoProcessMessages = false;
+    reader.SetZipName(archive);
+    reader.OpenArchive();
+    ArchiveView view;
+    view.comment = reader.ArchiveComment();
+    for (int i = 0; i < reader.EntryCount(); ++i) {
+        view.encrypted += reader.Entry(i).IsEncrypted() ? 1 : 0;
+    }
+    reader.SetDestDir(out.dir());
+    reader.DoAll = true;
+    reader.RecreateDirs = true;
+    reader.OverwriteMode = TUZOverwriteMode::Always;
+    reader.ArchivePassword = password;
+    EXPECT_EQ(reader.RunUnZip(), reader.EntryCount());
+    for (const auto& f : fs::recursive_directory_iterator(out.path())) {
+        if (f.is_regular_file()) {
+            view.files[fs::relative(f.path(), out.path()).string()] = ReadFile(f.path());
+        }
+    }
+    return view;
+}
+
+// unzip's own test of the archive; skipped where unzip is missing.
+void ExpectUnzipPasses(const std::string& archive, const std::string& password = {}) {
+    if (!fs::exists("/usr/bin/unzip")) {
+        return;
+    }
+    std::vector<std::string> argv = {"/usr/bin/unzip", "-tq"};
+    if (!password.empty()) {
+        argv.insert(argv.end(), {"-P", password});
+    }
+    argv.push_back(archive);
+    const auto r = test::RunCommand(argv);
+    EXPECT_EQ(r.exitCode, 0) << archive << "\n" << r.out << r.err;
+}
+
+// A backup run over the window's one long-lived writer, with real trees.
+class ZipWriterBackupTest : public ::testing::Test {
+protected:
+    explicit ZipWriterBackupTest(TZipLimits limits = {})
+        : store_(tmp_.dir() + "project.ini"), writer_(engineHost_, limits), view_(writer_) {
+        writer_.DoProcessMessages = false;
+        const auto text = test::MakeText(50000, 3);
+        tmp_.write("src/notes.txt", std::string(text.begin(), text.end()));
+        tmp_.write("src/sub/data.bin", "\x01\x02\x03");
+        tmp_.write("src/sub/empty", "");
+        fs::create_directories(tmp_.path() / "out");
+        editor_.ProjectText = "Docs";
+        editor_.SaveDir = tmp_.dir() + "out";
+        editor_.Prefix = "docs";
+        editor_.Filename = tmp_.dir() + "out/docs.zip";
+        editor_.Include = {tmp_.dir() + "src/*.*"};
+        editor_.Recurse = true;
+        editor_.StorePaths = false;
+        editor_.PasswordTicked = false;
+        editor_.CommentTicked = false;
+    }
+
+    BackupOutcome Run(BackupEditor& editor) {
+        return RunBackup(editor, settings_, store_, view_, host_);
+    }
+    BackupOutcome Run() { return Run(editor_); }
+
+    // What every archive of the whole tree holds.
+    std::map<std::string, std::string> Tree() const {
+        return {{"notes.txt", ReadFile(tmp_.path() / "src/notes.txt")},
+                {"data.bin", "\x01\x02\x03"},
+                {"empty", ""}};
+    }
+
+    TempDir tmp_;
+    ProjectStore store_;
+    CommonSettings settings_;
+    HeadlessHost engineHost_;
+    TZipWriter writer_;
+    ZipWriterBackup view_;
+    BackupEditor editor_;
+    FakeRunHost host_;
+};
+
+TEST_F(ZipWriterBackupTest, ProjectAfterOneWithPasswordAndCommentWritesNeither) {
+    BackupEditor locked = editor_;
+    locked.Filename = tmp_.dir() + "out/locked.zip";
+    locked.PasswordTicked = true;
+    locked.Password = locked.ConfirmPassword = " Key ";
+    locked.CommentTicked = true;
+    locked.Comment = " weekly ";
+    locked.Exclude = {"*.bin"};
+    ASSERT_EQ(Run(locked), BackupOutcome::Completed);
+    const ArchiveView first = Inspect(tmp_.dir() + "out/locked.zip", "Key");
+    EXPECT_EQ(first.comment, "weekly");
+    EXPECT_EQ(first.encrypted, 2);
+    EXPECT_EQ(first.files.size(), 2u) << "the exclusion leaves data.bin out";
+    ExpectUnzipPasses(tmp_.dir() + "out/locked.zip", "Key");
+
+    ASSERT_EQ(Run(), BackupOutcome::Completed);
+    const ArchiveView second = Inspect(tmp_.dir() + "out/docs.zip");
+    EXPECT_EQ(second.comment, "");
+    EXPECT_EQ(second.encrypted, 0);
+    EXPECT_EQ(second.files, Tree()) << "nor its exclusions";
+    ExpectUnzipPasses(tmp_.dir() + "out/docs.zip");
+}
+
+TEST_F(ZipWriterBackupTest, SameCommentTwiceInARowIsInBothArchives) {
+    editor_.CommentTicked = true;
+    editor_.Comment = "daily";
+    editor_.UseNumber = true;
+    editor_.Number = 1;
+    editor_.Filename = tmp_.dir() + "out/docs1.zip";
+    ASSERT_EQ(Run(), BackupOutcome::Completed);
+    ASSERT_EQ(editor_.Filename, tmp_.dir() + "out/docs2.zip");
+    ASSERT_EQ(Run(), BackupOutcome::Completed);
+    EXPECT_EQ(Inspect(tmp_.dir() + "out/docs1.zip").comment, "daily");
+    EXPECT_EQ(Inspect(tmp_.dir() + "out/docs2.zip").comment, "daily");
+
+    // The same name again (overwriting) must not lose it either.
+    settings_.IsOverWrite = true;
+    editor_.Filename = tmp_.dir() + "out/docs2.zip";
+    ASSERT_EQ(Run(), BackupOutcome::Completed);
+    EXPECT_EQ(Inspect(tmp_.dir() + "out/docs2.zip").comment, "daily");
+}
+
+TEST_F(ZipWriterBackupTest, ExistingArchiveIsKeptOrReplacedWithoutItsOldEntries) {
+    tmp_.write("src/gone.txt", "only in the first backup");
+    ASSERT_EQ(Run(), BackupOutcome::Completed);
+    fs::remove(tmp_.path() / "src/gone.txt");
+    const std::string archive = tmp_.dir() + "out/docs.zip";
+    const std::string before = ReadFile(archive);
+
+    editor_.Filename = archive;
+    EXPECT_EQ(Run(), BackupOutcome::Exists);
+    EXPECT_EQ(ReadFile(archive), before);
+
+    settings_.IsOverWrite = true;
+    editor_.Filename = archive;
+    ASSERT_EQ(Run(), BackupOutcome::Completed);
+    EXPECT_EQ(Inspect(archive).files, Tree()) << "a replaced archive carries nothing over";
+    ExpectUnzipPasses(archive);
+}
+
+TEST_F(ZipWriterBackupTest, NumberedRunsNameArchivesAndStoreTheNumberUsed) {
+    editor_.UseNumber = true;
+    struct Case {
+        int number, step;
+        const char* written;
+        int shown;
+        const char* next;
+    };
+    for (const Case c :
+         {Case{4, 3, "docs4.zip", 7, "docs7.zip"}, Case{7, 3, "docs7.zip", 10, "docs10.zip"},
+          Case{999, 5, "docs999.zip", 1000, "docs1000.zip"}}) {
+        SCOPED_TRACE(c.written);
+        editor_.Number = c.number;
+        editor_.Increase = c.step;
+        editor_.Filename = tmp_.dir() + "out/" + c.written;
+        ASSERT_EQ(Run(), BackupOutcome::Completed);
+        EXPECT_EQ(Inspect(tmp_.dir() + "out/" + c.written).files, Tree());
+        EXPECT_EQ(store_.ReadProject("Docs").Value, c.number);
+        EXPECT_EQ(editor_.Number, c.shown);
+        EXPECT_EQ(editor_.Filename, tmp_.dir() + "out/" + c.next);
+    }
+}
+
+TEST_F(ZipWriterBackupTest, WriterFailureLeavesNoArchiveAndTheNextRunIsClean) {
+    editor_.CommentTicked = true;
+    editor_.Comment = "lost";
+    editor_.Filename = tmp_.dir() + "missing-dir/docs.zip";
+    EXPECT_ANY_THROW(Run());
+    EXPECT_FALSE(fs::exists(tmp_.path() / "missing-dir"));
+    EXPECT_EQ(host_.locks, (std::vector<bool>{false, true}));
+
+    editor_.CommentTicked = false;
+    editor_.Filename = tmp_.dir() + "out/docs.zip";
+    ASSERT_EQ(Run(), BackupOutcome::Completed);
+    EXPECT_EQ(Inspect(tmp_.dir() + "out/docs.zip").comment, "");
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp_.path() / "out"), {}), 1);
+}
+
+TEST_F(ZipWriterBackupTest, ProgressRisesToOneHundredThenGoesBackToZero) {
+    ASSERT_EQ(Run(), BackupOutcome::Completed);
+    ASSERT_GE(host_.progress.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(host_.progress.begin(), host_.progress.end() - 1));
+    EXPECT_EQ(host_.progress.end()[-2], 100);
+    EXPECT_EQ(host_.progress.back(), 0);
+}
+
+class ZipWriterBackupLimitsTest : public ZipWriterBackupTest {
+protected:
+    ZipWriterBackupLimitsTest() : ZipWriterBackupTest(TZipLimits{40000, 0x7FFFFFFF, 0xFFFF}) {}
+};
+
+TEST_F(ZipWriterBackupLimitsTest, FilesLeftOutAreNamedInTheReport) {
+    tmp_.write("src/other/data.bin", "same stored name");
+    editor_.Include = {tmp_.dir() + "src/*.*", tmp_.dir() + "absent.txt"};
+    ASSERT_EQ(Run(), BackupOutcome::Completed);
+    const std::string& text = host_.messages.at(0).text;
+    // Too large, a duplicate stored name without paths, and a missing file.
+    EXPECT_NE(text.find("\rFiles Left Out: 3 ("), std::string::npos) << text;
+    EXPECT_NE(text.find("notes.txt'"), std::string::npos) << text;
+    EXPECT_NE(text.find("absent.txt'"), std::string::npos) << text;
+    EXPECT_NE(text.find("data.bin'"), std::string::npos) << text;
+    EXPECT_EQ(Inspect(editor_.SaveDir + "/docs.zip").files.size(), 2u);
+
+    // The events of that run are gone: a clean run reports the plain text.
+    editor_.Include = {tmp_.dir() + "src/sub/*.*"};
+    editor_.Filename = tmp_.dir() + "out/clean.zip";
+    ASSERT_EQ(Run(), BackupOutcome::Completed);
+    EXPECT_TRUE(host_.messages.at(1).text.ends_with("Kb'")) << host_.messages.at(1).text;
+}
+
+} // namespace
+} // namespace mzb
