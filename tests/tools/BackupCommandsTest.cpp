@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <regex>
 
 namespace mzb {
 namespace {
@@ -57,10 +56,15 @@ protected:
         return RunCommand(args);
     }
 
+    // "Value" of the one project section.
     std::string StoredValue() const {
-        std::smatch m;
         const std::string ini = ReadFile(ini_);
-        return std::regex_search(ini, m, std::regex("\nValue=([0-9]*)")) ? m[1].str() : "";
+        const auto at = ini.find("\nValue=");
+        if (at == std::string::npos) {
+            return {};
+        }
+        const auto from = at + 7;
+        return ini.substr(from, ini.find_first_of("\r\n", from) - from);
     }
 
     TempDir tmp_;
