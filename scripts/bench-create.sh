@@ -6,13 +6,13 @@
 #
 #   scripts/bench-create.sh [runs, default 3]
 #
-# Env: MZB (default build/release/mzb), BENCH_DIR (default /tmp/mzb-bench-tree),
+# Env: MZB (default build/release/bin/mzb), BENCH_DIR (default /tmp/mzb-bench-tree),
 # BENCH_SEED (default 1). The tree is laid once and reused while the seed stays.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
 runs="${1:-3}"
-mzb="${MZB:-$repo/build/release/mzb}"
+mzb="${MZB:-$repo/build/release/bin/mzb}"
 dir="${BENCH_DIR:-/tmp/mzb-bench-tree}"
 seed="${BENCH_SEED:-1}"
 
