@@ -1,7 +1,7 @@
 #include "zip/Deflate.h"
 
-#include "zip/DeflateTrees.h"
 #include "zip/DeflateBitWriter.h"
+#include "zip/DeflateTrees.h"
 
 #include <algorithm>
 #include <array>
@@ -118,6 +118,50 @@ inline void slideDown(std::uint16_t* table, unsigned count) {
         const unsigned v = table[i];
         table[i] = std::uint16_t(v >= kWindowSize ? v - kWindowSize : 0);
     }
+}
+
+// What one chain search needs, gathered so that the search runs as a function
+// of its own: inlined into the matcher loop, its few values were spilled to
+// the stack and reloaded for every candidate.
+struct TChainSearch {
+    const std::uint8_t* window;
+    const std::uint16_t* prev;
+    unsigned scanPos;
+    unsigned limitLength; // the lookahead, at most kMaxMatch
+    unsigned nice;
+    unsigned farthest; // candidates at or below this are out of reach
+    unsigned chain;
+};
+
+__attribute__((noinline)) unsigned searchChain(const TChainSearch& s, unsigned candidate,
+                                               unsigned best, unsigned& bestStart) {
+    const std::uint8_t* const window = s.window;
+    const std::uint16_t* const prev = s.prev;
+    const std::uint8_t* const scan = window + s.scanPos;
+    const unsigned limitLength = s.limitLength;
+    const unsigned nice = s.nice;
+    const unsigned farthest = s.farthest;
+    unsigned chain = s.chain;
+    // best >= 2, so both checks read only bytes below scan + limitLength.
+    const std::uint8_t* endBase = window + best - 1;
+    std::uint16_t scanEnd = load16(scan + best - 1);
+    const std::uint16_t scanStart = load16(scan);
+    do {
+        if (load16(endBase + candidate) != scanEnd || load16(window + candidate) != scanStart) {
+            continue;
+        }
+        const unsigned len = 2 + commonPrefix(scan + 2, window + candidate + 2, limitLength - 2);
+        if (len > best) {
+            bestStart = candidate;
+            best = len;
+            if (len >= nice) {
+                break;
+            }
+            endBase = window + best - 1;
+            scanEnd = load16(scan + best - 1);
+        }
+    } while ((candidate = prev[candidate & kWindowMask]) > farthest && --chain != 0);
+    return best;
 }
 
 } // namespace
@@ -329,37 +373,18 @@ inline unsigned TDeflater::Engine::insertString(unsigned pos) {
 // it is longer.
 inline unsigned TDeflater::Engine::longestMatch(unsigned candidate, unsigned previousLength) {
     const unsigned limitLength = std::min(lookahead_, kMaxMatch);
-    unsigned best = previousLength;
-    if (best >= limitLength) {
-        return best;
+    if (previousLength >= limitLength) {
+        return previousLength;
     }
-    unsigned chain = config_->chain;
-    if (previousLength >= config_->good) {
-        chain >>= 2;
-    }
-    const unsigned nice = std::min<unsigned>(config_->nice, limitLength);
-    const unsigned limit = strStart_ > kMaxDistance ? strStart_ - kMaxDistance : 0;
-    const std::uint8_t* const window = window_.data();
-    const std::uint8_t* const scan = window + strStart_;
-    // best >= 2, so both checks read only bytes below scan + limitLength.
-    std::uint16_t scanEnd = load16(scan + best - 1);
-    const std::uint16_t scanStart = load16(scan);
-    do {
-        const std::uint8_t* match = window + candidate;
-        if (load16(match + best - 1) != scanEnd || load16(match) != scanStart) {
-            continue;
-        }
-        const unsigned len = 2 + commonPrefix(scan + 2, match + 2, limitLength - 2);
-        if (len > best) {
-            matchStart_ = candidate;
-            best = len;
-            if (len >= nice) {
-                break;
-            }
-            scanEnd = load16(scan + best - 1);
-        }
-    } while ((candidate = prev_[candidate & kWindowMask]) > limit && --chain != 0);
-    return best;
+    TChainSearch search;
+    search.window = window_.data();
+    search.prev = prev_.data();
+    search.scanPos = strStart_;
+    search.limitLength = limitLength;
+    search.nice = std::min<unsigned>(config_->nice, limitLength);
+    search.farthest = strStart_ > kMaxDistance ? strStart_ - kMaxDistance : 0;
+    search.chain = previousLength >= config_->good ? config_->chain >> 2 : config_->chain;
+    return searchChain(search, candidate, previousLength, matchStart_);
 }
 
 // Levels 1-3: take the longest match at each position; only short matches
