@@ -1,10 +1,9 @@
 // Throughput of our CRC-32 beside zlib's and libdeflate's on the same data.
+#include "BenchSupport.h"
 #include "zip/Crc32.h"
 
-#include <chrono>
 #include <cstdio>
 #include <libdeflate.h>
-#include <random>
 #include <vector>
 #include <zlib.h>
 
@@ -13,47 +12,33 @@ namespace {
 constexpr std::size_t kDataSize = 100u * 1000u * 1000u;
 constexpr int kRounds = 5;
 
-template <typename F> double BestMegabytesPerSecond(F&& run, std::uint32_t& result) {
-    double best = 0;
-    for (int i = 0; i < kRounds; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        result = run();
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        best = std::max(best, kDataSize / 1e6 / took.count());
-    }
-    return best;
+// Keeps the last checksum so that the runs can be compared with each other.
+template <typename F> double Best(F&& run, std::uint32_t& result) {
+    return mzb::bench::BestMegabytesPerSecond(kDataSize, kRounds, [&] { result = run(); });
 }
 
 } // namespace
 
 int main() {
-    std::vector<std::uint8_t> data(kDataSize);
-    std::mt19937_64 gen(20261208);
-    for (std::size_t i = 0; i + 8 <= data.size(); i += 8) {
-        const std::uint64_t v = gen();
-        for (int b = 0; b < 8; ++b) {
-            data[i + b] = static_cast<std::uint8_t>(v >> (8 * b));
-        }
-    }
+    const std::vector<std::uint8_t> data = mzb::bench::SeededRandomBytes(kDataSize, 20261208);
 
     std::uint32_t ours = 0, portable = 0, zlib = 0, libdeflate = 0;
-    const double oursRate =
-        BestMegabytesPerSecond([&] { return mzb::Crc32(data.data(), data.size()); }, ours);
-    const double portableRate = BestMegabytesPerSecond(
+    const double oursRate = Best([&] { return mzb::Crc32(data.data(), data.size()); }, ours);
+    const double portableRate = Best(
         [&] {
             return mzb::Crc32UpdatePortable(mzb::kCrc32Init, data.data(), data.size()) ^
                    0xFFFFFFFFu;
         },
         portable);
-    const double zlibRate = BestMegabytesPerSecond(
+    const double zlibRate = Best(
         [&] {
             // zlib takes at most 4 GiB per call; 100 MB fits in one.
             return static_cast<std::uint32_t>(
                 crc32(0, data.data(), static_cast<uInt>(data.size())));
         },
         zlib);
-    const double libdeflateRate = BestMegabytesPerSecond(
-        [&] { return libdeflate_crc32(0, data.data(), data.size()); }, libdeflate);
+    const double libdeflateRate =
+        Best([&] { return libdeflate_crc32(0, data.data(), data.size()); }, libdeflate);
 
     std::printf("CRC-32 over %zu MB of seeded data (best of %d)\n", kDataSize / 1000000, kRounds);
     std::printf("  ours            %9.0f MB/s\n", oursRate);

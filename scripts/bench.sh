@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release benchmarks and runs them, each printing our figures
 # beside its peers' as ratios. With an argument, runs only the benchmarks
-# whose names contain it (crc, deflate, inflate, extract).
+# whose names contain it (crc, crypt, wildcard, deflate, inflate, extract,
+# create).
 #
 #   scripts/bench.sh            # every benchmark
 #   scripts/bench.sh extract    # mzb extract beside unzip, 7zz, bsdtar
@@ -12,17 +13,20 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset release >/dev/null
-benches=(crc_bench deflate_bench inflate_bench extract_bench)
+benches=(crc_bench crypt_bench wildcard_bench deflate_bench inflate_bench extract_bench create)
 chosen=()
 for b in "${benches[@]}"; do
     if [[ -z "${1:-}" || "$b" == *"$1"* ]]; then
         chosen+=("$b")
     fi
 done
-cmake --build build/release --target "${chosen[@]}" mzb
+targets=("${chosen[@]/create/}")
+cmake --build build/release --target ${targets[@]} mzb
 for b in "${chosen[@]}"; do
     echo "== $b"
-    if [[ "$b" == extract_bench ]]; then
+    if [[ "$b" == create ]]; then
+        scripts/bench-create.sh
+    elif [[ "$b" == extract_bench ]]; then
         "build/release/bin/$b" "${MZB_BENCH_DIR:-/tmp/mzb-extract-bench}"
     else
         "build/release/bin/$b"

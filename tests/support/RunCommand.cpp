@@ -2,7 +2,10 @@
 
 #include "support/TempDir.h"
 
+#include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,6 +46,18 @@ CommandResult RunCommand(const std::vector<std::string>& argv) {
     result.out = ReadFile(outPath);
     result.err = ReadFile(errPath);
     return result;
+}
+
+std::optional<std::string> FindProgram(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
+    for (std::string dir; std::getline(dirs, dir, ':');) {
+        const std::filesystem::path candidate = std::filesystem::path(dir) / name;
+        if (::access(candidate.c_str(), X_OK) == 0) {
+            return candidate.string();
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace mzb::test

@@ -2,6 +2,7 @@
 // Runs a program to its end and gives back what it printed and its exit
 // status, for end-to-end tests of the command-line tool.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,5 +16,8 @@ struct CommandResult {
 
 // argv[0] is the program's path; no shell is involved.
 CommandResult RunCommand(const std::vector<std::string>& argv);
+
+// The full path of an executable found on PATH, as the shell would find it.
+std::optional<std::string> FindProgram(const std::string& name);
 
 } // namespace mzb::test

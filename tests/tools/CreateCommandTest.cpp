@@ -19,23 +19,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::CommandResult;
+using test::FindProgram;
 using test::ReadFile;
 using test::RunCommand;
 using test::TempDir;
 
 const std::string kOddName = "naïve café/Grüße ✓.txt";
-
-std::optional<std::string> FindProgram(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::stringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
-    for (std::string dir; std::getline(dirs, dir, ':');) {
-        const fs::path candidate = fs::path(dir) / name;
-        if (::access(candidate.c_str(), X_OK) == 0) {
-            return candidate.string();
-        }
-    }
-    return std::nullopt;
-}
 
 // Regular files below a directory by relative path, and the directories.
 struct Tree {

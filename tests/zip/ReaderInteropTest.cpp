@@ -23,6 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::CommandResult;
+using test::FindProgram;
 using test::RunCommand;
 using test::TempDir;
 
@@ -120,21 +121,6 @@ std::string Quoted(const std::string& text) {
         out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     }
     return out + "'";
-}
-
-std::optional<std::string> FindProgram(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= dirs.size()) {
-        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-        const fs::path candidate = fs::path(dirs.substr(start, end - start)) / name;
-        if (::access(candidate.c_str(), X_OK) == 0) {
-            return candidate.string();
-        }
-        start = end + 1;
-    }
-    return std::nullopt;
 }
 
 // Runs a shell command inside the tree with a UTF-8 locale, so that every
