@@ -166,33 +166,25 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
                               MessageKind::Information, kRunMessageSeconds);
     };
 
-    host.SetRunLock(false);
-    try {
-        writer.RunZip(job, events);
-        if (sizeError) {
-            std::rethrow_exception(sizeError);
-        }
-        if (editor.UseNumber) {
-            store.WriteCounter(projectText, editor.Number);
-            editor.Number = NextArchiveNumber(editor.Number, editor.Increase);
-        }
-        ArchiveNameInput next;
-        next.SaveDir = editor.SaveDir;
-        next.Prefix = editor.Prefix;
-        next.UseDate = !editor.UseNumber;
-        next.Number = editor.Number;
-        next.IsAppend0 = settings.IsAppend0;
-        next.Width = settings.Width;
-        next.Now = host.Now();
-        editor.Filename = NextArchiveName(next);
-        host.ShowPage(page);
-    } catch (...) {
-        host.SetRunLock(true);
-        host.SetProgress(0);
-        throw;
+    const RunLock lock(host);
+    writer.RunZip(job, events);
+    if (sizeError) {
+        std::rethrow_exception(sizeError);
     }
-    host.SetRunLock(true);
-    host.SetProgress(0);
+    if (editor.UseNumber) {
+        store.WriteCounter(projectText, editor.Number);
+        editor.Number = NextArchiveNumber(editor.Number, editor.Increase);
+    }
+    ArchiveNameInput next;
+    next.SaveDir = editor.SaveDir;
+    next.Prefix = editor.Prefix;
+    next.UseDate = !editor.UseNumber;
+    next.Number = editor.Number;
+    next.IsAppend0 = settings.IsAppend0;
+    next.Width = settings.Width;
+    next.Now = host.Now();
+    editor.Filename = NextArchiveName(next);
+    host.ShowPage(page);
     return BackupOutcome::Completed;
 }
 

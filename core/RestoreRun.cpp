@@ -94,19 +94,13 @@ RestoreOutcome RestoreRun::Run(RestoreEditor& editor, RestoreReader& reader, Run
         }
     };
 
-    host.SetRunLock(false);
+    const RunLock lock(host);
     try {
         reader.RunUnZip(events);
     } catch (const EAbort&) {
         // The silent abort: the report was made by whoever raised it.
         outcome = RestoreOutcome::Failed;
-    } catch (...) {
-        host.SetRunLock(true);
-        host.SetProgress(0);
-        throw;
     }
-    host.SetRunLock(true);
-    host.SetProgress(0);
     return outcome;
 }
 

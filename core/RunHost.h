@@ -37,4 +37,20 @@ public:
 // The seconds every run result stays on screen.
 inline constexpr int kRunMessageSeconds = 4;
 
+// The run lock held for one run: taken when made, and released with the
+// progress bar cleared however the run ends.
+class RunLock {
+public:
+    explicit RunLock(RunHost& host) : host_(host) { host_.SetRunLock(false); }
+    ~RunLock() {
+        host_.SetRunLock(true);
+        host_.SetProgress(0);
+    }
+    RunLock(const RunLock&) = delete;
+    RunLock& operator=(const RunLock&) = delete;
+
+private:
+    RunHost& host_;
+};
+
 } // namespace mzb

@@ -49,6 +49,19 @@ std::uint32_t Crc32Of(const std::string& data) {
         crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
 }
 
+// The fields from "version needed" to the uncompressed size, which the local
+// and the central header hold alike.
+void PutSharedFields(std::string& out, const BuiltEntry& e) {
+    Put16(out, e.versionNeeded);
+    Put16(out, e.flags);
+    Put16(out, e.method);
+    Put32(out, e.dosDateTime);
+    Put32(out, e.crc ? *e.crc : Crc32Of(e.plain));
+    Put32(out, e.compressedSize ? *e.compressedSize : static_cast<std::uint32_t>(e.data.size()));
+    Put32(out,
+          e.uncompressedSize ? *e.uncompressedSize : static_cast<std::uint32_t>(e.plain.size()));
+}
+
 std::string RawDeflate(const std::string& data, int level) {
     z_stream z{};
     if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
@@ -109,15 +122,7 @@ std::string ArchiveBuilder::Build() const {
         offsets.push_back(static_cast<std::uint32_t>(out.size()));
         const std::string& localName = e.localName ? *e.localName : e.name;
         Put32(out, e.localSignature ? *e.localSignature : 0x04034B50u);
-        Put16(out, e.versionNeeded);
-        Put16(out, e.flags);
-        Put16(out, e.method);
-        Put32(out, e.dosDateTime);
-        Put32(out, e.crc ? *e.crc : Crc32Of(e.plain));
-        Put32(out,
-              e.compressedSize ? *e.compressedSize : static_cast<std::uint32_t>(e.data.size()));
-        Put32(out, e.uncompressedSize ? *e.uncompressedSize
-                                      : static_cast<std::uint32_t>(e.plain.size()));
+        PutSharedFields(out, e);
         Put16(out, static_cast<std::uint32_t>(localName.size()));
         Put16(out, static_cast<std::uint32_t>(e.localExtra.size()));
         out += localName;
@@ -135,15 +140,7 @@ std::string ArchiveBuilder::Build() const {
         ++count;
         Put32(out, 0x02014B50u);
         Put16(out, e.versionMadeBy);
-        Put16(out, e.versionNeeded);
-        Put16(out, e.flags);
-        Put16(out, e.method);
-        Put32(out, e.dosDateTime);
-        Put32(out, e.crc ? *e.crc : Crc32Of(e.plain));
-        Put32(out,
-              e.compressedSize ? *e.compressedSize : static_cast<std::uint32_t>(e.data.size()));
-        Put32(out, e.uncompressedSize ? *e.uncompressedSize
-                                      : static_cast<std::uint32_t>(e.plain.size()));
+        PutSharedFields(out, e);
         Put16(out, static_cast<std::uint32_t>(e.name.size()));
         Put16(out, static_cast<std::uint32_t>(e.centralExtra.size()));
         Put16(out, static_cast<std::uint32_t>(e.comment.size()));
