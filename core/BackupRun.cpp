@@ -122,6 +122,11 @@ std::string ArchiveExistsText(const std::string& archivePath) {
     return archivePath + " has been exists,Backup suspend!";
 }
 
+std::string ProjectBusyText(const std::string& projectText) {
+    return "Project '" + projectText +
+           "' is already being backed up by another run; this backup is skipped.";
+}
+
 BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
                         const ProjectStore& store, BackupWriter& writer, RunHost& host) {
     const std::string projectText = Trimmed(editor.ProjectText);
@@ -132,6 +137,14 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     }
     if (!ValidateProject(editor, host)) {
         return BackupOutcome::Refused;
+    }
+    // Held to the end, the number stored included: a second run of the
+    // project would write the same archive name.
+    const auto projectLock = store.TryLockBackup(projectText);
+    if (!projectLock) {
+        host.ShowTimedMessage(ProjectBusyText(projectText), MessageKind::Warning,
+                              kRunMessageSeconds);
+        return BackupOutcome::Busy;
     }
     const int page = host.ActivePage();
     const std::string path = Trimmed(editor.Filename);

@@ -100,15 +100,18 @@ inline constexpr std::size_t kLeftOutNamesShown = 3;
 std::string BackupCompletionText(const std::string& projectText, const std::string& archivePath,
                                  long long sizeKb, const std::vector<std::string>& leftOut);
 std::string ArchiveExistsText(const std::string& archivePath);
+std::string ProjectBusyText(const std::string& projectText);
 
 enum class BackupOutcome {
     Declined,  // No to the confirmation
     Refused,   // a project check failed
     Exists,    // the archive exists and overwriting is off
+    Busy,      // another run, of this program or another, backs the project up
     Completed, // the archive is written and reported
 };
 
-// One backup. On completion a numbered project's number is stored as
+// One backup, holding the project's backup lock (ProjectStore::TryLockBackup)
+// from the checks to the stored number. On completion a numbered project's number is stored as
 // "Value", the editor's number advances by the step (at most 1000) and its
 // archive path is computed anew. A writer failure, or a completed archive
 // whose size cannot be read, is raised after the lock has been released and

@@ -3,6 +3,7 @@
 #include "core/PasswordScramble.h"
 #include "core/ProjectName.h"
 #include "platform/Blanks.h"
+#include "platform/CaseInsensitive.h"
 #include "platform/KnownDirectories.h"
 #include "platform/ProfileFile.h"
 
@@ -142,6 +143,12 @@ int InRangeOrDefault(int value, int low, int high, int fallback) {
 
 } // namespace
 
+std::optional<KeyedLock> ProjectStore::TryLockBackup(const std::string& name) const {
+    std::string key(TrimBlanks(name));
+    std::transform(key.begin(), key.end(), key.begin(), FoldAsciiCase);
+    return KeyedLock::TryAcquire(iniPath_ + ".backup.lock", key);
+}
+
 ProjectStore ProjectStore::InProgramDirectory(const std::string& programDirectory) {
     return ProjectStore(programDirectory + "project.ini");
 }
@@ -151,14 +158,17 @@ CommonSettings ProjectStore::ReadCommonSettings() const {
     CommonSettings c;
     c.ProjectNames = ReadNamesFrom(t);
     c.LastProject = t.ReadString(kCommon, kLastProject, "");
+    // Start-up marks "By name" for a sort key it does not know.
     c.ByField = InRangeOrDefault(t.ReadInteger(kCommon, kByField, kSortByDate), kSortByName,
-                                 kSortByDate, kSortByDate);
+                                 kSortByDate, kSortByName);
     c.Sort = InRangeOrDefault(t.ReadInteger(kCommon, kSort, kSortAscending), kSortAscending,
                               kSortDescending, kSortAscending);
     c.AutoRun = t.ReadBool(kCommon, kAutoRun, false);
     c.IsMinimized = t.ReadBool(kCommon, kIsMinimized, false);
     c.IsAppend0 = t.ReadBool(kCommon, kIsAppend0, false);
-    c.Width = std::clamp(t.ReadInteger(kCommon, kWidth, kMinWidth), kMinWidth, kMaxWidth);
+    // As stored: only the preferences field keeps to its range, and naming
+    // pads to a width below it too.
+    c.Width = t.ReadInteger(kCommon, kWidth, kMinWidth);
     c.IsOverWrite = t.ReadBool(kCommon, kIsOverWrite, false);
     c.PromptBeforeBackup = t.ReadBool(kCommon, kPromptBeforeBackup, false);
     return c;

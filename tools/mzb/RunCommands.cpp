@@ -65,6 +65,7 @@ int BackupExitStatus(StoredBackupResult result) {
     case StoredBackupResult::Declined:
     case StoredBackupResult::Refused:
     case StoredBackupResult::Exists:
+    case StoredBackupResult::Busy:
         return kExitPartial;
     case StoredBackupResult::Failed:
         break;
