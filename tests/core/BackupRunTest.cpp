@@ -240,6 +240,25 @@ TEST_F(BackupRunTest, ExistingArchiveIsKeptUnlessOverwriteIsOn) {
     EXPECT_EQ(test::ReadFile(old).size(), writer_.archiveBytes);
 }
 
+// The other run may be writing that very archive: it is not removed even
+// when overwriting is on.
+TEST_F(BackupRunTest, ARunOfTheSameProjectElsewhereRefusesThisOneBeforeTheArchiveIsTouched) {
+    const auto old = tmp_.write("out/docs03-14_09-26-53.zip", "being written");
+    settings_.IsOverWrite = true;
+    {
+        const auto otherRun = store_.TryLockBackup("Docs");
+        EXPECT_EQ(Run(), BackupOutcome::Busy);
+        ASSERT_EQ(host_.messages.size(), 1u);
+        EXPECT_EQ(host_.messages[0].text,
+                  "Project 'Docs' is already being backed up by another run; this backup is "
+                  "skipped.");
+        EXPECT_EQ(host_.messages[0].kind, MessageKind::Warning);
+        EXPECT_EQ(test::ReadFile(old), "being written");
+        ExpectNothingWritten();
+    }
+    EXPECT_EQ(Run(), BackupOutcome::Completed) << "the lock goes with the run that held it";
+}
+
 TEST_F(BackupRunTest, WriterFailureReleasesTheLockAndAdvancesNothing) {
     editor_.UseNumber = true;
     editor_.Number = 4;

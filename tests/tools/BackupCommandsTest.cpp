@@ -1,4 +1,5 @@
 #include "core/PasswordScramble.h"
+#include "core/ProjectStore.h"
 #include "support/RunCommand.h"
 #include "support/SampleData.h"
 #include "support/TempDir.h"
@@ -127,6 +128,23 @@ TEST_F(BackupCommandsTest, RefusalsExitOneAndFailuresTwo) {
     EXPECT_EQ(Mzb({"backup", "Mail"}).exitCode, 1);
     EXPECT_EQ(Mzb({"backup"}).exitCode, 2);
     EXPECT_EQ(Mzb({"backup", "Docs", "--now", "yesterday"}).exitCode, 2);
+}
+
+// A cron job beside the window, or two at once: the project being backed up
+// is refused; another project is not held up.
+TEST_F(BackupCommandsTest, ABackupOfTheSameProjectAlreadyRunningIsRefusedWithStatusOne) {
+    const ProjectStore store(ini_);
+    {
+        const auto running = store.TryLockBackup("docs");
+        const CommandResult r = Mzb({"backup", "Docs"});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, "Project 'Docs' is already being backed up by another run; this backup "
+                         "is skipped.\n");
+        EXPECT_FALSE(fs::exists(tmp_.path() / "out/docs7.zip"));
+        EXPECT_EQ(StoredValue(), "4");
+    }
+    const auto other = store.TryLockBackup("Papers");
+    EXPECT_EQ(Mzb({"backup", "Docs"}).exitCode, 0);
 }
 
 TEST_F(BackupCommandsTest, DateNamedBackupTakesItsNameFromNow) {
