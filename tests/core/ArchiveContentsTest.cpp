@@ -2,6 +2,7 @@
 
 #include "core/ArchiveList.h"
 #include "support/ArchiveBuilder.h"
+#include "support/PeerTools.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
 #include "zip/base/HeadlessHost.h"
@@ -71,10 +72,8 @@ TEST_F(ArchiveContentsTest, RowsShowCompressedSizesAndStoredDirectoriesInArchive
 }
 
 TEST_F(ArchiveContentsTest, ArchiveOfAnotherToolWithPassword) {
-    const char* zip = "/usr/bin/zip";
-    if (access(zip, X_OK) != 0) {
-        GTEST_SKIP() << "zip not installed";
-    }
+    MZB_REQUIRE_PEERS("zip");
+    const std::string zip = test::PeerPath("zip");
     tmp.write("in/plain.bin", std::string(100, 'q'));
     tmp.write("in/text.txt", std::string(4000, 't'));
     const std::string archive = (tmp.path() / "tool.zip").string();

@@ -2,9 +2,9 @@
 
 #include "core/PasswordScramble.h"
 #include "core/ProjectName.h"
-#include "platform/KnownDirectories.h"
 #include "platform/ProfileFile.h"
 #include "support/ChildProcess.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +29,8 @@ protected:
 
     TempDir tmp_;
     ProjectStore store_ = ProjectStore::InProgramDirectory(tmp_.dir());
+    // The default save directory is the user's home.
+    const test::ScopedEnvironment home_{"HOME", "/home/tester"};
 };
 
 ProjectRecord SampleProject() {
@@ -59,7 +61,7 @@ TEST_F(ProjectStoreTest, WithoutAFileEverythingReadsAsItsDefault) {
 
     ProjectRecord expected;
     expected.Name = "Docs";
-    expected.SavePath = HomeDirectory();
+    expected.SavePath = "/home/tester/";
     EXPECT_EQ(store_.ReadProject("Docs"), expected);
     EXPECT_FALSE(store_.IsScheduleEnabled("Docs"));
 }
@@ -70,7 +72,7 @@ TEST_F(ProjectStoreTest, AnEmptySectionLoadsWithTheDefaultsOfEveryKey) {
     EXPECT_TRUE(r.UseDate);
     EXPECT_EQ(r.IncreaseValue, 1);
     EXPECT_EQ(r.Value, 1);
-    EXPECT_EQ(r.SavePath, HomeDirectory());
+    EXPECT_EQ(r.SavePath, "/home/tester/");
     EXPECT_TRUE(r.BackupItems.empty());
     EXPECT_TRUE(r.NoBackupItems.empty());
     EXPECT_TRUE(r.IncludeSubdirectories);

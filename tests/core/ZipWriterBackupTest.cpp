@@ -1,6 +1,7 @@
 #include "core/ZipWriterBackup.h"
 
 #include "support/FakeRunHost.h"
+#include "support/PeerTools.h"
 #include "support/RunCommand.h"
 #include "support/SampleData.h"
 #include "support/TempDir.h"
@@ -52,12 +53,9 @@ ArchiveView Inspect(const std::string& archive, const std::string& password = {}
     return view;
 }
 
-// unzip's own test of the archive; skipped where unzip is missing.
+// unzip's own test of the archive; the caller requires unzip.
 void ExpectUnzipPasses(const std::string& archive, const std::string& password = {}) {
-    if (!fs::exists("/usr/bin/unzip")) {
-        return;
-    }
-    std::vector<std::string> argv = {"/usr/bin/unzip", "-tq"};
+    std::vector<std::string> argv = {test::PeerPath("unzip"), "-tq"};
     if (!password.empty()) {
         argv.insert(argv.end(), {"-P", password});
     }
@@ -111,6 +109,7 @@ protected:
 };
 
 TEST_F(ZipWriterBackupTest, ProjectAfterOneWithPasswordAndCommentWritesNeither) {
+    MZB_REQUIRE_PEERS("unzip");
     BackupEditor locked = editor_;
     locked.Filename = tmp_.dir() + "out/locked.zip";
     locked.PasswordTicked = true;
@@ -153,6 +152,7 @@ TEST_F(ZipWriterBackupTest, SameCommentTwiceInARowIsInBothArchives) {
 }
 
 TEST_F(ZipWriterBackupTest, ExistingArchiveIsKeptOrReplacedWithoutItsOldEntries) {
+    MZB_REQUIRE_PEERS("unzip");
     tmp_.write("src/gone.txt", "only in the first backup");
     ASSERT_EQ(Run(), BackupOutcome::Completed);
     fs::remove(tmp_.path() / "src/gone.txt");

@@ -1,5 +1,6 @@
 #include "core/PasswordScramble.h"
 #include "core/ProjectStore.h"
+#include "support/PeerTools.h"
 #include "support/RunCommand.h"
 #include "support/SampleData.h"
 #include "support/TempDir.h"
@@ -73,6 +74,7 @@ protected:
 };
 
 TEST_F(BackupCommandsTest, BackupPassesUnzipAndRestoresByteIdenticalFiles) {
+    MZB_REQUIRE_PEERS("unzip");
     const CommandResult r = Mzb({"backup", "docs"});
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     const std::string archive = tmp_.dir() + "out/docs7.zip";
@@ -80,10 +82,8 @@ TEST_F(BackupCommandsTest, BackupPassesUnzipAndRestoresByteIdenticalFiles) {
     EXPECT_EQ(r.out, "Backup Files Succeeds!\nProject Name: 'Docs'\n"
                      "File Name:    'docs7.zip'\nFile Size:    '" +
                          kb + "Kb'\n");
-    if (fs::exists("/usr/bin/unzip")) {
-        const CommandResult t = RunCommand({"/usr/bin/unzip", "-tq", "-P", "Key 1", archive});
-        EXPECT_EQ(t.exitCode, 0) << t.out << t.err;
-    }
+    const CommandResult t = RunCommand({test::PeerPath("unzip"), "-tq", "-P", "Key 1", archive});
+    EXPECT_EQ(t.exitCode, 0) << t.out << t.err;
     const CommandResult restore =
         Mzb({"restore", archive, tmp_.dir() + "back", "-p", "Key 1", "-o", "always"});
     ASSERT_EQ(restore.exitCode, 0) << restore.out << restore.err;

@@ -302,8 +302,9 @@ TEST_F(ReaderTest, MsDosReadOnlyAttributeTakesTheWritePermissionAway) {
     auto& f = b.Add("rw.txt", "y");
     f.versionMadeBy = 0x0014;
     f.externalAttributes = 0x20;
-    ::umask(022);
+    const mode_t oldMask = ::umask(022);
     Extract(b);
+    ::umask(oldMask);
     struct stat st {};
     ASSERT_EQ(::stat((Out() + "/ro.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0444u);
