@@ -117,8 +117,9 @@ int RunRestore(const GlobalOptions&, const Args& args) {
         return run.Run(editor, readerView, host) == RestoreOutcome::Succeeded ? kExitOk
                                                                               : kExitPartial;
     } catch (const std::exception& e) {
+        // An archive that cannot be read is a failure, not a refusal.
         std::fprintf(stderr, "mzb: %s\n", e.what());
-        return kExitPartial;
+        return kExitFatal;
     }
 }
 
