@@ -1,6 +1,8 @@
 #include "zip/writer/ZipWriter.h"
 
 #include "support/ArchiveBuilder.h"
+#include "support/PeerTools.h"
+#include "support/RunCommand.h"
 #include "support/SampleData.h"
 #include "support/TempDir.h"
 #include "support/ZlibOracle.h"
@@ -10,6 +12,7 @@
 #include "zip/format/Crc32.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,6 +20,7 @@
 #include <map>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 namespace mzb {
@@ -333,6 +337,50 @@ TEST_F(WriterTest, FilesChangingWhileReadNeverCorruptTheArchive) {
     EXPECT_EQ(DecodeWithZlib(Zip(), "pw"),
               (std::map<std::string, std::string>{{"after", "after"}}));
     EXPECT_EQ(Extracted("pw"), (std::map<std::string, std::string>{{"after", "after"}}));
+}
+
+// Makes every later read of the open file fail, as a failing disk would:
+// its descriptor is replaced by one that cannot be read.
+void BreakReadsOf(const fs::path& file) {
+    for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (fs::read_symlink(e.path(), ec) == file && !ec) {
+            const int unreadable = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+            ::dup2(unreadable, std::stoi(e.path().filename().string()));
+            ::close(unreadable);
+        }
+    }
+}
+
+// Either way the entry would end short of what the file held when opened:
+// it is taken back, named to the skip handler, and the archive stays sound.
+TEST_F(WriterTest, AFileThatShrinksOrFailsWhileReadIsTakenBackAndReported) {
+    MZB_REQUIRE_PEERS("unzip");
+    const std::string original = AsText(test::MakeRandomBytes(200000, 11));
+    const std::function<void(const std::string&)> mishaps[] = {
+        [](const std::string& file) { fs::resize_file(file, 50000); },
+        [](const std::string& file) { BreakReadsOf(file); },
+    };
+    for (const bool deflate : {false, true}) {
+        for (const auto& mishap : mishaps) {
+            fs::remove(Zip());
+            skipped.clear();
+            const std::string file = Put("victim", original);
+            Put("after", "after");
+            bool struck = false;
+            writer.OnTotalPercentDone = [&](TZipWriter&, int) {
+                if (!std::exchange(struck, true)) {
+                    mishap(file);
+                }
+            };
+            writer.SetPackLevel(deflate ? 6 : 0);
+            EXPECT_EQ(Run({file, Src() + "after"}), 1);
+            EXPECT_EQ(skipped, (std::vector<std::pair<int, std::string>>{{kSkipCannotOpen, file}}));
+            EXPECT_EQ(Extracted(), (std::map<std::string, std::string>{{"after", "after"}}));
+            const auto check = test::RunCommand({test::PeerPath("unzip"), "-tq", Zip()});
+            EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+        }
+    }
 }
 
 TEST_F(WriterTest, DuplicateStoredNamesAreSkippedButLetterCaseCounts) {
