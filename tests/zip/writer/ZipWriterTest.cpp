@@ -1,6 +1,7 @@
 #include "zip/writer/ZipWriter.h"
 
 #include "support/ArchiveBuilder.h"
+#include "support/ChildProcess.h"
 #include "support/PeerTools.h"
 #include "support/RunCommand.h"
 #include "support/SampleData.h"
@@ -18,6 +19,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -690,6 +693,67 @@ TEST_F(UpdateTest, TemporaryFileOnAnotherFileSystemIsCopiedIntoPlace) {
     Run({Src() + "new.txt"});
     EXPECT_EQ(Extracted().size(), 4u);
     EXPECT_FALSE(fs::exists(Zip() + "$$$"));
+}
+
+// In a child process only: a file system of the given size at dir, in a
+// mount namespace of the child's own, so nothing outside sees it. False
+// where the system allows neither (no privileges, no user namespaces).
+bool MountSmallFileSystem(const std::string& dir, std::size_t bytes) {
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    if (::unshare(CLONE_NEWNS) != 0) {
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
+            return false;
+        }
+        std::ofstream("/proc/self/setgroups") << "deny";
+        std::ofstream("/proc/self/uid_map") << "0 " << uid << " 1";
+        std::ofstream("/proc/self/gid_map") << "0 " << gid << " 1";
+    }
+    return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           ::mount("tmpfs", dir.c_str(), "tmpfs", 0, ("size=" + std::to_string(bytes)).c_str()) ==
+               0;
+}
+
+// The temporary file on another file system is copied into place, and the
+// copy fails part-way (the archive's disk fills): the old archive comes back
+// as it was, and the new one is kept where the error says.
+TEST_F(UpdateTest, AFailedCopyIntoPlaceKeepsTheOldArchiveAndTheNamedTemporaryFile) {
+    const std::string small = tmp.dir() + "small/";
+    const std::string temp = tmp.dir() + "temp/";
+    fs::create_directories(small);
+    fs::create_directories(temp);
+    Put("big.bin", AsText(test::MakeRandomBytes(400000, 12)));
+    const std::string report = test::RunInChild([&] {
+        if (!MountSmallFileSystem(small, 256 << 10)) {
+            return std::string("no small file system");
+        }
+        const std::string archive = small + "backup.zip";
+        writer.SetZipName(archive);
+        writer.SetFilesList({Src() + "old.txt"});
+        writer.RunZip();
+        const std::string before = ReadFile(archive);
+        writer.TempPath = temp;
+        writer.SetFilesList({Src() + "big.bin"});
+        std::string error = "no error";
+        try {
+            writer.RunZip();
+        } catch (const EZipError& e) {
+            error = e.what();
+        }
+        std::string out =
+            ReadFile(archive) == before ? "old archive intact\n" : "old archive changed\n";
+        out += fs::exists(archive + "$$$") ? "aside left\n" : "";
+        for (const auto& e : fs::directory_iterator(temp)) {
+            const std::string kept = e.path().string();
+            out += "kept " + std::to_string(fs::file_size(kept) > 400000) + "\n";
+            out += error.find(kept) != std::string::npos ? "named\n" : "not named: " + error + "\n";
+        }
+        return out;
+    });
+    if (report == "no small file system") {
+        GTEST_SKIP() << "cannot mount a small file system here";
+    }
+    EXPECT_EQ(report, "old archive intact\nkept 1\nnamed\n");
 }
 
 TEST_F(WriterTest, EntriesOfOtherToolsAreCarriedOverIntact) {
