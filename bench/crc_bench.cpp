@@ -1,6 +1,6 @@
 // Throughput of our CRC-32 beside zlib's and libdeflate's on the same data.
 #include "BenchSupport.h"
-#include "zip/Crc32.h"
+#include "zip/format/Crc32.h"
 
 #include <cstdio>
 #include <libdeflate.h>

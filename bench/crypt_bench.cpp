@@ -2,8 +2,8 @@
 // beside our CRC-32 on the same data: every encrypted byte costs two CRC
 // table steps, a multiply and the key-stream byte, so CRC-32 is the yardstick.
 #include "BenchSupport.h"
-#include "zip/Crc32.h"
-#include "zip/ZipCrypt.h"
+#include "zip/crypt/ZipCrypt.h"
+#include "zip/format/Crc32.h"
 
 #include <cstdio>
 #include <vector>

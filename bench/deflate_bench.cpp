@@ -8,7 +8,7 @@
 #include "tests/support/DeflateStreams.h"
 #include "tests/support/SampleData.h"
 #include "tests/support/ZlibOracle.h"
-#include "zip/Deflate.h"
+#include "zip/codec/deflate/Deflate.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // binary data that zlib compressed at level 6. Figures are uncompressed MB
 // per second, best of several rounds, and every decoder's output is checked
 // against the original.
-#include "zip/Inflate.h"
+#include "zip/codec/inflate/Inflate.h"
 
 #include <algorithm>
 #include <cmath>

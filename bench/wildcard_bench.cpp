@@ -2,7 +2,7 @@
 // characters) against patterns that are hard for a backtracking matcher:
 // several stars, qualified ones among them, that can each absorb most of
 // the name.
-#include "zip/Wildcard.h"
+#include "zip/base/Wildcard.h"
 
 #include <algorithm>
 #include <chrono>

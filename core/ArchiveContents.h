@@ -5,7 +5,7 @@
 // costs only a look at the archive file's time. Nothing is extracted.
 
 #include "core/ArchiveContentsView.h"
-#include "zip/ZipReader.h"
+#include "zip/reader/ZipReader.h"
 
 #include <string>
 #include <vector>

@@ -2,7 +2,7 @@
 
 #include "core/DateText.h"
 #include "platform/Blanks.h"
-#include "zip/PathName.h"
+#include "zip/io/PathName.h"
 
 #include <stdexcept>
 #include <unistd.h>

@@ -2,7 +2,7 @@
 
 #include "core/CommonSettings.h"
 #include "platform/Blanks.h"
-#include "zip/PathName.h"
+#include "zip/io/PathName.h"
 
 #include <algorithm>
 #include <cstdio>

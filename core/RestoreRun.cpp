@@ -1,7 +1,7 @@
 #include "core/RestoreRun.h"
 
 #include "platform/Blanks.h"
-#include "zip/ZipError.h"
+#include "zip/base/ZipError.h"
 
 namespace mzb {
 

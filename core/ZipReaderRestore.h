@@ -4,7 +4,7 @@
 // in force until another one is typed.
 
 #include "core/RestoreRun.h"
-#include "zip/ZipReader.h"
+#include "zip/reader/ZipReader.h"
 
 namespace mzb {
 

@@ -5,7 +5,7 @@
 // next archive.
 
 #include "core/BackupRun.h"
-#include "zip/ZipWriter.h"
+#include "zip/writer/ZipWriter.h"
 
 namespace mzb {
 

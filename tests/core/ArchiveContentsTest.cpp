@@ -4,8 +4,8 @@
 #include "support/ArchiveBuilder.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
-#include "zip/HeadlessHost.h"
-#include "zip/ZipError.h"
+#include "zip/base/HeadlessHost.h"
+#include "zip/base/ZipError.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

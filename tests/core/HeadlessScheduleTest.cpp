@@ -4,7 +4,7 @@
 #include "core/ZipWriterBackup.h"
 #include "support/FakeRunHost.h"
 #include "support/TempDir.h"
-#include "zip/HeadlessHost.h"
+#include "zip/base/HeadlessHost.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 #include "core/ZipReaderRestore.h"
 #include "support/FakeRunHost.h"
 #include "support/TempDir.h"
-#include "zip/HeadlessHost.h"
-#include "zip/ZipError.h"
+#include "zip/base/HeadlessHost.h"
+#include "zip/base/ZipError.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -4,7 +4,7 @@
 #include "support/RunCommand.h"
 #include "support/SampleData.h"
 #include "support/TempDir.h"
-#include "zip/HeadlessHost.h"
+#include "zip/base/HeadlessHost.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // Memory ends for the compressor: a source that hands out its bytes in pieces
 // of a chosen size (to catch buffer-boundary faults) and a sink that collects.
 
-#include "zip/DeflateIO.h"
+#include "zip/codec/deflate/DeflateIO.h"
 
 #include <algorithm>
 #include <cstring>

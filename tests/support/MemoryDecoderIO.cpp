@@ -1,6 +1,6 @@
 #include "support/MemoryDecoderIO.h"
 
-#include "zip/ZipError.h"
+#include "zip/base/ZipError.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,7 +3,7 @@
 // pieces of a chosen size (to flush out buffer-boundary faults) and a sink
 // that collects blocks and can enforce a size limit as the reader does.
 
-#include "zip/DecoderIO.h"
+#include "zip/codec/inflate/DecoderIO.h"
 
 #include <cstddef>
 #include <cstdint>

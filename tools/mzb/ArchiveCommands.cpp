@@ -1,9 +1,9 @@
 #include "tools/mzb/ArchiveCommands.h"
 
 #include "tools/mzb/TerminalHost.h"
-#include "zip/DosDateTime.h"
-#include "zip/ZipError.h"
-#include "zip/ZipReader.h"
+#include "zip/base/DosDateTime.h"
+#include "zip/base/ZipError.h"
+#include "zip/reader/ZipReader.h"
 
 #include <cstdio>
 #include <map>

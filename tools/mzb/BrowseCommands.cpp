@@ -3,9 +3,9 @@
 #include "core/ArchiveContents.h"
 #include "core/ArchiveList.h"
 #include "platform/Blanks.h"
-#include "zip/HeadlessHost.h"
-#include "zip/PathName.h"
-#include "zip/ZipError.h"
+#include "zip/base/HeadlessHost.h"
+#include "zip/base/ZipError.h"
+#include "zip/io/PathName.h"
 
 #include <cstdio>
 

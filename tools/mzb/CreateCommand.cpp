@@ -1,10 +1,10 @@
 #include "tools/mzb/CreateCommand.h"
 
-#include "zip/HeadlessHost.h"
-#include "zip/PathName.h"
-#include "zip/Wildcard.h"
-#include "zip/ZipError.h"
-#include "zip/ZipWriter.h"
+#include "zip/base/HeadlessHost.h"
+#include "zip/base/Wildcard.h"
+#include "zip/base/ZipError.h"
+#include "zip/io/PathName.h"
+#include "zip/writer/ZipWriter.h"
 
 #include <cstdio>
 #include <filesystem>

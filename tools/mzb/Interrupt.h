@@ -5,7 +5,7 @@
 // the schedule's waiting.
 
 #include "tools/mzb/TerminalHost.h"
-#include "zip/ZipReader.h"
+#include "zip/reader/ZipReader.h"
 
 namespace mzb::cli {
 

@@ -2,7 +2,7 @@
 // Host services for mzb: questions are asked on the terminal, everything
 // else behaves as in any headless run.
 
-#include "zip/HeadlessHost.h"
+#include "zip/base/HeadlessHost.h"
 
 namespace mzb::cli {
 

@@ -1,0 +1,306 @@
+#include "zip/format/ZipHeaderInfo.h"
+
+#include "support/TempDir.h"
+#include "zip/base/ZipError.h"
+
+#include <gtest/gtest.h>
+#include <initializer_list>
+#include <string>
+
+namespace mzb {
+namespace {
+
+std::string Bytes(std::initializer_list<int> values) {
+    std::string s;
+    for (int v : values) {
+        s += static_cast<char>(v);
+    }
+    return s;
+}
+
+// A stream over a temporary file holding the given bytes.
+class StreamOver {
+public:
+    explicit StreamOver(const std::string& contents) {
+        path_ = dir_.write("f", contents).string();
+        EXPECT_TRUE(stream.Open(path_, TFileMode::ReadWrite));
+    }
+    std::string Contents() {
+        EXPECT_TRUE(stream.Flush());
+        return test::ReadFile(path_);
+    }
+    TFileStream stream;
+
+private:
+    test::TempDir dir_;
+    std::string path_;
+};
+
+TZipHeaderInfo SampleEntry() {
+    TZipHeaderInfo e;
+    e.SetDirectory("dir");
+    e.SetFileName("a.txt");
+    e.Flags = 0x0002;
+    e.CompressionMethod = 8;
+    e.FileDateTime = 0x5A2B3C4D;
+    e.Crc32 = 0x89ABCDEF;
+    e.CompressedSize = 0x01020304;
+    e.UncompressedSize = 0x05060708;
+    e.InternalAttributes = 1;
+    e.ExternalAttributes = 0x81A40020;
+    return e;
+}
+
+// Expected layouts written out by hand from the application note's tables.
+const std::string kLocalFixed = Bytes({
+    0x50, 0x4B, 0x03, 0x04, // signature
+    0x14, 0x00,             // version needed 2.0
+    0x02, 0x00,             // flags
+    0x08, 0x00,             // method
+    0x4D, 0x3C, 0x2B, 0x5A, // time, date
+    0xEF, 0xCD, 0xAB, 0x89, // CRC-32
+    0x04, 0x03, 0x02, 0x01, // compressed size
+    0x08, 0x07, 0x06, 0x05, // uncompressed size
+    0x09, 0x00,             // name length
+    0x00, 0x00,             // extra length
+});
+
+const std::string kCentralFixed = Bytes({
+    0x50, 0x4B, 0x01, 0x02, // signature
+    0x14, 0x03,             // made by: 2.0 on a Unix host
+    0x14, 0x00,             // version needed
+    0x02, 0x00,             // flags
+    0x08, 0x00,             // method
+    0x4D, 0x3C, 0x2B, 0x5A, // time, date
+    0xEF, 0xCD, 0xAB, 0x89, // CRC-32
+    0x04, 0x03, 0x02, 0x01, // compressed size
+    0x08, 0x07, 0x06, 0x05, // uncompressed size
+    0x09, 0x00,             // name length
+    0x00, 0x00,             // extra length
+    0x02, 0x00,             // comment length
+    0x00, 0x00,             // disk number start
+    0x01, 0x00,             // internal attributes
+    0x20, 0x00, 0xA4, 0x81, // external attributes
+    0x34, 0x12, 0x00, 0x00, // local header offset
+});
+
+TEST(ZipHeaderInfo, NewEntryDefaults) {
+    TZipHeaderInfo e;
+    e.SetFileName("x");
+    e.Crc32 = 5;
+    e.Clear();
+    EXPECT_EQ(e.VersionMadeBy, 0x0314);
+    EXPECT_EQ(e.VersionNeeded, 20);
+    EXPECT_EQ(e.CompressionMethod, 8);
+    EXPECT_EQ(e.Crc32, 0xFFFFFFFFu);
+    EXPECT_EQ(e.InternalAttributes, 1);
+    EXPECT_EQ(e.ExternalAttributes, 0x20u);
+    EXPECT_EQ(e.FileNameLength(), 0u);
+    EXPECT_FALSE(e.FileComment().has_value());
+}
+
+TEST(ZipHeaderInfo, NameAndCommentSettersKeepLengths) {
+    TZipHeaderInfo e;
+    e.SetDirectory("a/b");
+    EXPECT_EQ(e.Directory(), "a/b/");
+    e.SetDirectory("c/");
+    EXPECT_EQ(e.Directory(), "c/");
+    e.SetFileName("name.txt");
+    EXPECT_EQ(e.FileNameLength(), 10u);
+    EXPECT_EQ(e.LocalHeaderSize(), 40u);
+    e.SetFileComment("note");
+    EXPECT_EQ(e.FileCommentLength, 4);
+    EXPECT_TRUE(e.HasComment());
+    EXPECT_EQ(e.CentralHeaderSize(), 46u + 10 + 4);
+    e.SetFileComment(std::nullopt);
+    EXPECT_EQ(e.FileCommentLength, 0);
+    EXPECT_FALSE(e.HasComment());
+
+    TZipHeaderInfo copy;
+    e.SetFileComment("kept");
+    e.RewriteMark = 2;
+    copy.Assign(e);
+    e.SetFileComment("changed");
+    EXPECT_EQ(copy.FileComment(), "kept");
+    EXPECT_EQ(copy.RewriteMark, 2);
+}
+
+TEST(ZipHeaderInfo, LocalHeaderBytes) {
+    StreamOver f("prefix");
+    ASSERT_TRUE(f.stream.Seek(6));
+    TZipHeaderInfo e = SampleEntry();
+    ASSERT_TRUE(e.WriteLocalHeader(f.stream));
+    EXPECT_EQ(e.RelativeOffset, 6u);
+    EXPECT_EQ(f.Contents(), "prefix" + kLocalFixed + "dir/a.txt");
+}
+
+TEST(ZipHeaderInfo, CentralHeaderBytes) {
+    StreamOver f("");
+    TZipHeaderInfo e = SampleEntry();
+    e.RelativeOffset = 0x1234;
+    e.CentralExtraLength = 9; // read from elsewhere; never written
+    e.SetFileComment("hi");
+    ASSERT_TRUE(e.WriteCentralHeader(f.stream));
+    EXPECT_EQ(f.Contents(), kCentralFixed + "dir/a.txt" + "hi");
+}
+
+// Names are stored with '/', and a non-ASCII name as flagged UTF-8 in both
+// headers.
+TEST(ZipHeaderInfo, StoredNameForms) {
+    StreamOver f("");
+    TZipHeaderInfo e;
+    e.SetDirectory("Müll\\sub/");
+    e.SetFileName("ä.txt");
+    e.Flags = 0x0001;
+    ASSERT_TRUE(e.WriteLocalHeader(f.stream));
+    ASSERT_TRUE(e.WriteCentralHeader(f.stream));
+    const std::string bytes = f.Contents();
+    const std::string name = "Müll/sub/ä.txt";
+    EXPECT_EQ(bytes.substr(6, 2), Bytes({0x01, 0x08}));
+    EXPECT_EQ(bytes.substr(30, name.size()), name);
+    const std::size_t central = 30 + name.size();
+    EXPECT_EQ(bytes.substr(central + 8, 2), Bytes({0x01, 0x08}));
+    EXPECT_EQ(bytes.substr(central + 46, name.size()), name);
+}
+
+TEST(ZipHeaderInfo, ValuesBeyondTheirFieldsAreRefused) {
+    struct Case {
+        const char* what;
+        void (*set)(TZipHeaderInfo&);
+    };
+    const Case cases[] = {
+        {"compressed size", [](TZipHeaderInfo& e) { e.CompressedSize = 0xFFFFFFFFu; }},
+        {"size", [](TZipHeaderInfo& e) { e.UncompressedSize = 1ull << 32; }},
+        {"offset", [](TZipHeaderInfo& e) { e.RelativeOffset = 0xFFFFFFFFu; }},
+        {"name", [](TZipHeaderInfo& e) { e.SetFileName(std::string(65536, 'n')); }},
+        {"comment", [](TZipHeaderInfo& e) { e.SetFileComment(std::string(65536, 'c')); }},
+    };
+    for (const Case& c : cases) {
+        StreamOver f("");
+        TZipHeaderInfo e = SampleEntry();
+        c.set(e);
+        EXPECT_THROW(e.WriteCentralHeader(f.stream), EZipFormatError) << c.what;
+        EXPECT_EQ(f.Contents(), "") << c.what;
+    }
+    // The largest values that fit are written.
+    StreamOver f("");
+    TZipHeaderInfo e = SampleEntry();
+    e.CompressedSize = 0xFFFFFFFEu;
+    e.SetFileName(std::string(65535 - 4, 'n'));
+    EXPECT_TRUE(e.WriteCentralHeader(f.stream));
+}
+
+TEST(ZipHeaderInfo, LocalHeaderRefusesAnOffsetItsCentralHeaderCannotHold) {
+    StreamOver f("");
+    ASSERT_TRUE(f.stream.Seek(0xFFFFFFFFull));
+    TZipHeaderInfo e = SampleEntry();
+    EXPECT_THROW(e.WriteLocalHeader(f.stream), EZipFormatError);
+}
+
+// Two hand-written central headers, the first with an extra field and a
+// comment: the reader must land exactly on the second.
+TEST(ZipHeaderInfo, ReadsConsecutiveCentralHeaders) {
+    std::string first = kCentralFixed;
+    first[4] = 0x14; // made by 2.0 ...
+    first[5] = 0x00; // ... on an MS-DOS host
+    first[28] = 4;   // name length
+    first[30] = 5;   // extra length
+    first[32] = 2;   // comment length
+    // 24:59:62 on 2107-00-13, read back as 23:59:58 on 2099-01-13.
+    first[12] = 0x7F;
+    first[13] = 0xC7;
+    first[14] = 0x0D;
+    first[15] = 0xFE;
+    std::string second = kCentralFixed;
+    second[28] = 4;
+    second[32] = 0;
+    second[8] = 0x00;
+    second[9] = 0x08; // UTF-8 flag
+    StreamOver f("junk" + first + "a\\\x84x" + "EXTRA" + "cc" + second + "\xC3\xA4/b");
+    ASSERT_TRUE(f.stream.Seek(4));
+
+    TZipHeaderInfo e;
+    ASSERT_TRUE(e.ReadCentralHeader(f.stream));
+    EXPECT_EQ(e.CentralHeaderPosition, 4u);
+    EXPECT_EQ(e.VersionMadeBy, 0x0014);
+    EXPECT_EQ(e.Directory(), "a/");
+    EXPECT_EQ(e.FileName(), "äx"); // code page 437 from an MS-DOS host
+    EXPECT_EQ(e.FileDateTime, 0xEE2DBF7Du);
+    EXPECT_EQ(e.CentralExtraLength, 5);
+    EXPECT_EQ(e.FileCommentLength, 2);
+    EXPECT_FALSE(e.FileComment().has_value());
+    EXPECT_EQ(e.Crc32, 0x89ABCDEFu);
+    EXPECT_EQ(e.CompressedSize, 0x01020304u);
+    EXPECT_EQ(e.UncompressedSize, 0x05060708u);
+    EXPECT_EQ(e.ExternalAttributes, 0x81A40020u);
+    EXPECT_EQ(e.RelativeOffset, 0x1234u);
+
+    TZipHeaderInfo next;
+    ASSERT_TRUE(next.ReadCentralHeader(f.stream));
+    EXPECT_EQ(next.Directory(), "ä/");
+    EXPECT_EQ(next.FileName(), "b");
+
+    ASSERT_TRUE(e.LoadFileComment(f.stream));
+    EXPECT_EQ(e.FileComment(), "cc");
+}
+
+TEST(ZipHeaderInfo, UnixHostNamesKeepTheirBytes) {
+    std::string h = kCentralFixed;
+    h[28] = 2;
+    StreamOver f(h + "\x84z");
+    TZipHeaderInfo e;
+    ASSERT_TRUE(e.ReadCentralHeader(f.stream));
+    EXPECT_EQ(e.FileName(), "\x84z");
+}
+
+// A failed read leaves both the entry and the stream as they were, so the
+// caller can try something else from the same place.
+TEST(ZipHeaderInfo, FailedReadsChangeNothing) {
+    const std::string good = kCentralFixed + "dir/a.txt";
+    std::string badSignature = good;
+    badSignature[2] = 0x03;
+    const std::string cases[] = {
+        "",
+        good.substr(0, 45),
+        good.substr(0, 50), // name cut short
+        badSignature,
+        kLocalFixed + "dir/a.txt", // a local header where a central one belongs
+    };
+    for (const std::string& bytes : cases) {
+        StreamOver f("xy" + bytes);
+        ASSERT_TRUE(f.stream.Seek(2));
+        TZipHeaderInfo e;
+        e.SetFileName("untouched");
+        EXPECT_FALSE(e.ReadCentralHeader(f.stream));
+        EXPECT_EQ(f.stream.Position(), 2u);
+        EXPECT_EQ(e.FileName(), "untouched");
+    }
+    StreamOver f(good);
+    TZipHeaderInfo e;
+    EXPECT_FALSE(e.ReadLocalHeader(f.stream));
+    EXPECT_EQ(f.stream.Position(), 0u);
+}
+
+TEST(ZipHeaderInfo, ReadsALocalHeader) {
+    std::string h = kLocalFixed;
+    h[26] = 3;
+    h[28] = 4; // extra length
+    StreamOver f("abcd" + h + "\\\x81y" + "XXXX");
+    ASSERT_TRUE(f.stream.Seek(4));
+    TZipHeaderInfo e;
+    ASSERT_TRUE(e.ReadLocalHeader(f.stream));
+    EXPECT_EQ(f.stream.Position(), 4u + 30 + 3); // before the extra field
+    EXPECT_EQ(e.RelativeOffset, 4u);
+    EXPECT_EQ(e.VersionMadeBy, 0);
+    EXPECT_EQ(e.VersionNeeded, 20);
+    EXPECT_EQ(e.Flags, 2);
+    EXPECT_EQ(e.LocalExtraLength, 4);
+    EXPECT_EQ(e.InternalAttributes, 0);
+    EXPECT_EQ(e.ExternalAttributes, 0u);
+    EXPECT_EQ(e.Directory(), "/");
+    EXPECT_EQ(e.FileName(), "üy"); // always code page 437 without the flag
+    EXPECT_EQ(e.CompressedSize, 0x01020304u);
+}
+
+} // namespace
+} // namespace mzb

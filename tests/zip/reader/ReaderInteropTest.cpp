@@ -1,0 +1,377 @@
+// Archives written at test time by the installed ZIP tools, over one mixed
+// tree, must restore byte for byte with their times, modes and empty
+// folders. A test is skipped only when its tool is not installed.
+#include "support/RunCommand.h"
+#include "support/SampleData.h"
+#include "support/TempDir.h"
+#include "zip/base/HeadlessHost.h"
+#include "zip/base/ZipError.h"
+#include "zip/format/ZipFormat.h"
+#include "zip/reader/ZipReader.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace mzb {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CommandResult;
+using test::FindProgram;
+using test::RunCommand;
+using test::TempDir;
+
+constexpr std::size_t kLargeFileSize = 50u << 20;
+
+// Even seconds, so that the MS-DOS time of every tool is exact.
+std::time_t SampleTime(int i) {
+    std::tm tm{};
+    tm.tm_year = 2021 - 1900;
+    tm.tm_mon = 2 + i % 9;
+    tm.tm_mday = 1 + (i * 7) % 27;
+    tm.tm_hour = (i * 5) % 24;
+    tm.tm_min = (i * 13) % 60;
+    tm.tm_sec = (i * 14) % 60;
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
+}
+
+void WriteBytes(const fs::path& file, const std::vector<std::uint8_t>& bytes) {
+    fs::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+void SetTime(const fs::path& path, std::time_t when) {
+    const struct timespec times[2] = {{when, 0}, {when, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+// Mostly incompressible, with a compressible MiB in every eight: the entry
+// still spans stored and Huffman blocks over many input chunks, but every
+// tool compresses it in seconds even at its slowest level.
+std::vector<std::uint8_t> MakeLargeFile() {
+    constexpr std::size_t kChunk = 1u << 20;
+    std::vector<std::uint8_t> out;
+    out.reserve(kLargeFileSize);
+    for (std::size_t i = 0; out.size() < kLargeFileSize; ++i) {
+        const auto chunk =
+            i % 8 == 0 ? test::MakeBinary(kChunk, 100 + i) : test::MakeRandomBytes(kChunk, 100 + i);
+        out.insert(out.end(), chunk.begin(), chunk.end());
+    }
+    out.resize(kLargeFileSize);
+    return out;
+}
+
+// Text, binaries, random bytes, empty files, nested and empty folders,
+// non-ASCII names, a script with its execute bit and one 50 MB file.
+void MakeTree(const fs::path& root) {
+    using test::MakeBinary;
+    using test::MakeRandomBytes;
+    using test::MakeText;
+    const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files = {
+        {"readme.txt", MakeText(20000, 1)},
+        {"docs/guide.md", MakeText(150000, 2)},
+        {"docs/empty.txt", {}},
+        {"bin/tool.bin", MakeBinary(700000, 3)},
+        {"bin/noise.dat", MakeRandomBytes(70000, 4)},
+        {"bin/run.sh", {'#', '!', '/', 'b', 'i', 'n', '/', 's', 'h', '\n'}},
+        {"nested/a/b/c/deep.txt", MakeText(3000, 5)},
+        {"nested/a/zero", {}},
+        {"Ünïcödé/файл.txt", MakeText(5000, 6)},
+        {"日本語 名前.bin", MakeBinary(40000, 7)},
+        {"large/big.bin", MakeLargeFile()},
+    };
+    int i = 0;
+    for (const auto& [name, bytes] : files) {
+        WriteBytes(root / name, bytes);
+        SetTime(root / name, SampleTime(i++));
+    }
+    fs::permissions(root / "bin/run.sh", fs::perms(0755));
+    fs::create_directories(root / "empty-dir");
+    fs::create_directories(root / "nested/a/empty");
+}
+
+// Built once beside the test program and reused by every test process.
+const fs::path& Tree() {
+    static const fs::path tree = [] {
+        const fs::path home = fs::read_symlink("/proc/self/exe").parent_path();
+        const fs::path ready = home / "interop-tree-2";
+        if (!fs::exists(ready)) {
+            const fs::path building = home / ("interop-tree-2.tmp" + std::to_string(::getpid()));
+            MakeTree(building);
+            std::error_code lostRace;
+            fs::rename(building, ready, lostRace);
+            fs::remove_all(building, lostRace);
+        }
+        return ready;
+    }();
+    return tree;
+}
+
+std::string Quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return out + "'";
+}
+
+// Runs a shell command inside the tree with a UTF-8 locale, so that every
+// tool stores the non-ASCII names as they are.
+CommandResult RunInTree(const std::string& command) {
+    return RunCommand(
+        {"/bin/sh", "-c", "cd " + Quoted(Tree().string()) + " && LC_ALL=C.UTF-8 " + command});
+}
+
+struct Restore {
+    int extracted = 0;
+    std::vector<int> skipReasons;
+    int badCrc = 0;
+    int entriesDecoded = 0; // entries that produced output
+};
+
+class ReaderInteropTest : public ::testing::Test {
+protected:
+    void RequireTools(std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            if (!FindProgram(name)) {
+                GTEST_SKIP() << name << " is not installed";
+            }
+        }
+        Tree();
+    }
+
+    std::string Archive() const { return tmp.dir() + "peer.zip"; }
+    fs::path Out() const { return tmp.path() / "out"; }
+
+    void MakeArchive(const std::string& command) {
+        const CommandResult r = RunInTree(command);
+        ASSERT_EQ(r.exitCode, 0) << command << "\n" << r.out << r.err;
+    }
+
+    Restore Extract(const std::string& password = {}) {
+        Restore result;
+        int lastIndex = -1;
+        reader.OnSkippingFile = [&](TZipReader&, int reason, const std::string&, int, bool&) {
+            result.skipReasons.push_back(reason);
+        };
+        reader.OnBadCRC = [&](TZipReader&, std::uint32_t, std::uint32_t, int) { ++result.badCrc; };
+        reader.OnStartUnZip = [&](TZipReader&, int index, std::string&, bool&) {
+            lastIndex = index;
+        };
+        reader.OnFilePercentDone = [&](TZipReader&, int) {
+            if (lastIndex >= 0) {
+                ++result.entriesDecoded;
+                lastIndex = -1;
+            }
+        };
+        reader.SetZipName(Archive());
+        reader.SetDestDir(Out().string());
+        reader.ArchivePassword = password;
+        reader.RecreateDirs = true;
+        reader.DoAll = true;
+        reader.OverwriteMode = TUZOverwriteMode::Always;
+        result.extracted = reader.RunUnZip();
+        return result;
+    }
+
+    // Every file of the tree, byte for byte, with its time; every folder.
+    void ExpectTreeRestored(const fs::path& restored, bool times = true, bool modes = true) {
+        for (const auto& e : fs::recursive_directory_iterator(Tree())) {
+            const fs::path rel = fs::relative(e.path(), Tree());
+            const fs::path copy = restored / rel;
+            SCOPED_TRACE(rel.string());
+            if (e.is_directory()) {
+                EXPECT_TRUE(fs::is_directory(copy));
+                continue;
+            }
+            ASSERT_TRUE(fs::is_regular_file(copy));
+            ExpectSameBytes(e.path(), copy);
+            struct stat a {
+            }, b{};
+            ASSERT_EQ(::stat(e.path().c_str(), &a), 0);
+            ASSERT_EQ(::stat(copy.c_str(), &b), 0);
+            if (times) {
+                EXPECT_EQ(b.st_mtime, a.st_mtime);
+            }
+            if (modes) {
+                EXPECT_EQ(b.st_mode & 0777, a.st_mode & 0777);
+            }
+        }
+    }
+
+    static void ExpectSameBytes(const fs::path& a, const fs::path& b) {
+        ASSERT_EQ(fs::file_size(a), fs::file_size(b));
+        std::ifstream fa(a, std::ios::binary), fb(b, std::ios::binary);
+        std::vector<char> ba(1 << 20), bb(1 << 20);
+        std::uint64_t offset = 0;
+        while (fa.read(ba.data(), std::streamsize(ba.size())) || fa.gcount() > 0) {
+            const auto n = fa.gcount();
+            fb.read(bb.data(), n);
+            ASSERT_EQ(fb.gcount(), n);
+            ASSERT_TRUE(std::equal(ba.begin(), ba.begin() + n, bb.begin()))
+                << "first difference in the MiB at " << offset;
+            offset += std::uint64_t(n);
+        }
+    }
+
+    std::size_t TreeFileCount() const {
+        std::size_t n = 0;
+        for (const auto& e : fs::recursive_directory_iterator(Tree())) {
+            n += e.is_regular_file() ? 1 : 0;
+        }
+        return n;
+    }
+
+    TempDir tmp;
+    HeadlessHost host;
+    TZipReader reader{host};
+};
+
+TEST_F(ReaderInteropTest, InfoZipAtEveryLevel) {
+    RequireTools({"zip"});
+    for (const char* level : {"-0", "-1", "-6", "-9"}) {
+        SCOPED_TRACE(level);
+        fs::remove(Archive());
+        fs::remove_all(Out());
+        MakeArchive(std::string("zip -q -r ") + level + " " + Quoted(Archive()) + " .");
+        const Restore r = Extract();
+        EXPECT_TRUE(r.skipReasons.empty());
+        EXPECT_EQ(r.badCrc, 0);
+        ExpectTreeRestored(Out());
+    }
+}
+
+TEST_F(ReaderInteropTest, InfoZipFromAPipeWritesDataDescriptors) {
+    RequireTools({"zip"});
+    // Output to a pipe as well, or zip seeks back and fills in the sizes.
+    MakeArchive("cat large/big.bin | zip -q - - | cat > " + Quoted(Archive()));
+    reader.SetZipName(Archive());
+    reader.OpenArchive();
+    ASSERT_EQ(reader.EntryCount(), 1);
+    EXPECT_NE(reader.Entry(0).Flags & kFlagDataDescriptor, 0) << "no data descriptor";
+    const Restore r = Extract();
+    EXPECT_EQ(r.extracted, 1);
+    ExpectSameBytes(Tree() / "large/big.bin", Out() / "-");
+}
+
+TEST_F(ReaderInteropTest, SevenZipStoredDeflatedAndTraditionallyEncrypted) {
+    RequireTools({"7zz"});
+    const std::string add = "7zz a -tzip -y -bd -bso0 -bsp0 ";
+    for (const char* method : {"-mm=Copy", "-mm=Deflate"}) {
+        SCOPED_TRACE(method);
+        fs::remove(Archive());
+        fs::remove_all(Out());
+        MakeArchive(add + method + " " + Quoted(Archive()) + " .");
+        const Restore r = Extract();
+        EXPECT_TRUE(r.skipReasons.empty());
+        ExpectTreeRestored(Out());
+    }
+    fs::remove(Archive());
+    fs::remove_all(Out());
+    MakeArchive(add + "-mem=ZipCrypto -ppw " + Quoted(Archive()) + " .");
+    const Restore r = Extract("pw");
+    EXPECT_TRUE(r.skipReasons.empty());
+    ExpectTreeRestored(Out());
+}
+
+TEST_F(ReaderInteropTest, InfoZipEncryptedWithAPassword) {
+    RequireTools({"zip"});
+    MakeArchive("zip -q -r -P 'secret word' " + Quoted(Archive()) + " .");
+    const Restore r = Extract("secret word");
+    EXPECT_TRUE(r.skipReasons.empty());
+    ExpectTreeRestored(Out());
+}
+
+// The check byte of the encryption header refuses a wrong password before
+// any data is decoded; one entry in 256 passes it by chance and then fails
+// its CRC. Either way nothing is written. The large file is left out: it
+// would only cost time.
+TEST_F(ReaderInteropTest, WrongPasswordIsRefusedByTheHeaderCheck) {
+    RequireTools({"zip", "7zz"});
+    const std::vector<std::string> makers = {
+        "zip -q -r -P right " + Quoted(Archive()) + " . -x 'large/*'",
+        "7zz a -tzip -y -bd -bso0 -bsp0 -mem=ZipCrypto -pright '-xr!large' " + Quoted(Archive()) +
+            " .",
+    };
+    for (const auto& maker : makers) {
+        SCOPED_TRACE(maker);
+        fs::remove(Archive());
+        fs::remove_all(Out());
+        MakeArchive(maker);
+        const Restore r = Extract("wrong");
+        // One entry in 256 passes the check byte by chance; its data then
+        // fails the CRC, unless it has none: an empty file comes out empty,
+        // which is still the file that was saved. No wrong byte is written.
+        const std::size_t refusable = TreeFileCount() - 1; // all but the large file
+        EXPECT_LE(r.skipReasons.size(), refusable);
+        EXPECT_GE(r.skipReasons.size() + 1, refusable);
+        for (int reason : r.skipReasons) {
+            EXPECT_EQ(reason, kSkipBadPassword);
+        }
+        EXPECT_LE(r.entriesDecoded, 1);
+        std::size_t written = 0;
+        for (const auto& e : fs::recursive_directory_iterator(Out())) {
+            if (e.is_regular_file()) {
+                ++written;
+                ExpectSameBytes(Tree() / fs::relative(e.path(), Out()), e.path());
+            }
+        }
+        EXPECT_LE(written, 1u);
+    }
+}
+
+TEST_F(ReaderInteropTest, Bsdtar) {
+    RequireTools({"bsdtar"});
+    MakeArchive("bsdtar --format zip -cf " + Quoted(Archive()) + " .");
+    const Restore r = Extract();
+    EXPECT_TRUE(r.skipReasons.empty());
+    ExpectTreeRestored(Out());
+}
+
+TEST_F(ReaderInteropTest, PythonZipfileWithCommentsAndUtf8Names) {
+    RequireTools({"python3"});
+    const std::string script = R"(
+import os, sys, zipfile
+with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:
+    z.comment = 'Archive comment, ünïcödé'.encode()
+    for root, dirs, files in os.walk('.'):
+        dirs.sort()
+        for name in sorted(dirs) + sorted(files):
+            path = os.path.join(root, name)[2:]
+            info = zipfile.ZipInfo.from_file(path, path)
+            info.compress_type = zipfile.ZIP_DEFLATED
+            info.comment = ('comment of ' + info.filename).encode()
+            if info.is_dir():
+                z.writestr(info, b'')
+            else:
+                with open(path, 'rb') as f:
+                    z.writestr(info, f.read())
+)";
+    MakeArchive("python3 -c " + Quoted(script) + " " + Quoted(Archive()));
+    reader.SetZipName(Archive());
+    reader.OpenArchive();
+    EXPECT_EQ(reader.ArchiveComment(), "Archive comment, ünïcödé");
+    bool sawUtf8Name = false;
+    for (int i = 0; i < reader.EntryCount(); ++i) {
+        const std::string name = reader.EntryDirectory(i) + reader.EntryFileName(i);
+        EXPECT_EQ(reader.EntryComment(i), "comment of " + name);
+        if (name == "Ünïcödé/файл.txt") {
+            sawUtf8Name = (reader.Entry(i).Flags & kFlagUtf8Name) != 0;
+        }
+    }
+    EXPECT_TRUE(sawUtf8Name);
+    const Restore r = Extract();
+    EXPECT_TRUE(r.skipReasons.empty());
+    ExpectTreeRestored(Out());
+}
+
+} // namespace
+} // namespace mzb

@@ -1,0 +1,546 @@
+#include "zip/reader/ZipReader.h"
+
+#include "support/ArchiveBuilder.h"
+#include "support/TempDir.h"
+#include "zip/base/HeadlessHost.h"
+#include "zip/base/ZipError.h"
+
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace mzb {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ArchiveBuilder;
+using test::ReadFile;
+using test::TempDir;
+
+// A reader over an archive in a temporary directory, extracting into
+// tmp/out, with every event it fires recorded.
+class ReaderTest : public ::testing::Test {
+protected:
+    ReaderTest() : reader(host) {
+        reader.OnSkippingFile = [this](TZipReader&, int reason, const std::string& name, int,
+                                       bool&) {
+            skipped.push_back({reason, name});
+        };
+        reader.OnBadCRC = [this](TZipReader&, std::uint32_t, std::uint32_t, int index) {
+            badCrc.push_back(index);
+        };
+        reader.OnEndUnZip = [this](TZipReader&, int, const std::string& name) {
+            extracted.push_back(name);
+        };
+    }
+
+    std::string Archive(const ArchiveBuilder& b) {
+        const std::string path = tmp.dir() + "archive.zip";
+        b.WriteTo(path);
+        return path;
+    }
+
+    int Extract(const ArchiveBuilder& b, bool recreate = true) {
+        reader.SetZipName(Archive(b));
+        reader.SetDestDir(Out());
+        reader.RecreateDirs = recreate;
+        reader.DoAll = true;
+        return reader.RunUnZip();
+    }
+
+    std::string Out() const { return tmp.dir() + "out"; }
+    std::string At(const std::string& rel) const { return ReadFile(Out() + "/" + rel); }
+    bool Exists(const std::string& rel) const { return fs::exists(Out() + "/" + rel); }
+
+    // Every file below the temporary directory except the archive: what
+    // extraction made, wherever it went.
+    std::vector<std::string> AllFiles() const {
+        std::vector<std::string> files;
+        for (const auto& e : fs::recursive_directory_iterator(tmp.path())) {
+            if (e.is_regular_file() && e.path().filename() != "archive.zip") {
+                files.push_back(fs::relative(e.path(), tmp.path()).string());
+            }
+        }
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+
+    struct Skip {
+        int reason;
+        std::string name;
+    };
+
+    TempDir tmp;
+    HeadlessHost host;
+    TZipReader reader;
+    std::vector<Skip> skipped;
+    std::vector<int> badCrc;
+    std::vector<std::string> extracted;
+};
+
+TEST_F(ReaderTest, ExtractsStoredAndDeflatedEntriesWithTimesAndModes) {
+    ArchiveBuilder b;
+    b.Add("dir/", "").externalAttributes = 0x41ED0010u;
+    b.Add("dir/a.txt", "hello");
+    auto& script = b.AddDeflated("dir/sub/run.sh", std::string(100000, 'x') + "#!/bin/sh\n");
+    script.externalAttributes = 0x81ED0020u; // rwxr-xr-x
+    b.Add("empty", "");
+    EXPECT_EQ(Extract(b), 4);
+    EXPECT_EQ(At("dir/a.txt"), "hello");
+    EXPECT_EQ(At("dir/sub/run.sh"), std::string(100000, 'x') + "#!/bin/sh\n");
+    EXPECT_TRUE(Exists("empty"));
+    struct stat st {};
+    ASSERT_EQ(::stat((Out() + "/dir/sub/run.sh").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+    // 0x5A2B6C3D is 2025-01-11 13:33:58 local time.
+    std::tm tm = *std::localtime(&st.st_mtime);
+    EXPECT_EQ(tm.tm_year + 1900, 2025);
+    EXPECT_EQ(tm.tm_hour, 13);
+    EXPECT_EQ(tm.tm_sec, 58);
+    EXPECT_TRUE(skipped.empty());
+}
+
+TEST_F(ReaderTest, JunkedPathsPutEveryFileIntoDest) {
+    ArchiveBuilder b;
+    b.Add("a/b/c.txt", "c");
+    b.Add("a/", "");
+    EXPECT_EQ(Extract(b, false), 2); // the directory entry counts, creates nothing
+    EXPECT_EQ(At("c.txt"), "c");
+    EXPECT_FALSE(Exists("a"));
+}
+
+TEST_F(ReaderTest, AnArchiveOfEmptyFoldersRecreatesThem) {
+    ArchiveBuilder b;
+    b.Add("a/", "");
+    b.Add("a/b/", "");
+    int numFiles = -1;
+    reader.OnStartUnZipInfo = [&](TZipReader&, int n, std::uint64_t, bool&) { numFiles = n; };
+    EXPECT_EQ(Extract(b), 2);
+    EXPECT_EQ(numFiles, 0);
+    EXPECT_TRUE(fs::is_directory(Out() + "/a/b"));
+}
+
+TEST_F(ReaderTest, NeverRestoresSetuidSetgidOrSticky) {
+    ArchiveBuilder b;
+    b.Add("suid", "x").externalAttributes = 0x8FFF0020u; // -rwsrwsrwt
+    Extract(b);
+    struct stat st {};
+    ASSERT_EQ(::stat((Out() + "/suid").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0777u);
+}
+
+TEST_F(ReaderTest, LinksDevicesAndFifosInTheArchiveBecomePlainFiles) {
+    ArchiveBuilder b;
+    b.Add("link", "/etc/passwd").externalAttributes = 0xA1FF0020u;
+    b.Add("fifo", "").externalAttributes = 0x11A40020u;
+    Extract(b);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(Out() + "/link")));
+    EXPECT_EQ(At("link"), "/etc/passwd");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(Out() + "/fifo")));
+}
+
+TEST_F(ReaderTest, ReplacesALinkAtTheOutputPathInsteadOfWritingThroughIt) {
+    const auto victim = tmp.write("victim.txt", "precious");
+    fs::create_directories(Out());
+    fs::create_symlink(victim, Out() + "/a.txt");
+    ArchiveBuilder b;
+    b.Add("a.txt", "new");
+    reader.OverwriteMode = TUZOverwriteMode::Always;
+    EXPECT_EQ(Extract(b), 1);
+    EXPECT_EQ(ReadFile(victim), "precious");
+    EXPECT_FALSE(fs::is_symlink(Out() + "/a.txt"));
+    EXPECT_EQ(At("a.txt"), "new");
+}
+
+TEST_F(ReaderTest, UnsafeNamesAreRefusedAndTheirNeighboursExtracted) {
+    ArchiveBuilder b;
+    b.Add("first.txt", "1");
+    b.Add("../escape.txt", "evil");
+    b.Add("a/../../escape2.txt", "evil");
+    b.Add("..\\..\\escape3.txt", "evil");
+    b.Add("ctl\x01name", "evil");
+    b.Add("/abs/inside.txt", "abs");
+    b.Add("C:/drive/inside.txt", "drive");
+    b.Add("last.txt", "2");
+    EXPECT_EQ(Extract(b), 4);
+    EXPECT_EQ(At("first.txt"), "1");
+    EXPECT_EQ(At("last.txt"), "2");
+    EXPECT_EQ(At("abs/inside.txt"), "abs");
+    EXPECT_EQ(At("drive/inside.txt"), "drive");
+    ASSERT_EQ(skipped.size(), 4u);
+    for (const auto& s : skipped) {
+        EXPECT_EQ(s.reason, kSkipUnsafe) << s.name;
+    }
+    for (const auto& f : AllFiles()) {
+        EXPECT_EQ(f.rfind("out/", 0), 0u) << f << " was written outside the destination";
+    }
+}
+
+TEST_F(ReaderTest, InconsistentHeadersFailTheirEntryOnly) {
+    ArchiveBuilder b;
+    b.Add("ok1", "fine");
+    b.Add("badsig", "x").localSignature = 0x04034B51u;
+    b.AddEncrypted("short-crypt", "", "pw", false).compressedSize = 5;
+    b.Add("ok2", "fine too");
+    reader.ArchivePassword = "pw";
+    EXPECT_EQ(Extract(b), 2);
+    EXPECT_EQ(At("ok1"), "fine");
+    EXPECT_EQ(At("ok2"), "fine too");
+    ASSERT_EQ(skipped.size(), 2u);
+    EXPECT_EQ(skipped[0].reason, kSkipUnsafe);
+    EXPECT_EQ(skipped[1].reason, kSkipUnsafe);
+}
+
+TEST_F(ReaderTest, DataReachingIntoTheNextEntryIsRefused) {
+    ArchiveBuilder b;
+    b.Add("big", std::string(1000, 'a')).compressedSize = 5000; // claims the next entry's bytes
+    b.Add("next", "n");
+    EXPECT_EQ(Extract(b), 1);
+    EXPECT_EQ(At("next"), "n");
+    ASSERT_EQ(skipped.size(), 1u);
+    EXPECT_EQ(skipped[0].reason, kSkipUnsafe);
+}
+
+TEST_F(ReaderTest, EntriesSharingOneLocalHeaderAreReadFromTheLocalHeaders) {
+    // The overlapping bomb: many central entries point at one local header.
+    ArchiveBuilder b;
+    b.AddDeflated("kernel", std::string(1 << 20, '\0'));
+    for (int i = 0; i < 50; ++i) {
+        auto& e = b.Add("copy" + std::to_string(i), "");
+        e.inCentralDirectory = true;
+        e.relativeOffset = 0;
+        e.uncompressedSize = 1u << 20;
+        e.crc = test::Crc32Of(std::string(1 << 20, '\0'));
+    }
+    Extract(b);
+    std::uintmax_t written = 0;
+    for (const auto& f : AllFiles()) {
+        written += fs::file_size(tmp.path() / f);
+    }
+    // Only the one true entry is written, once.
+    EXPECT_LE(written, std::uintmax_t(1) << 20);
+    EXPECT_TRUE(reader.Rebuilt());
+}
+
+TEST_F(ReaderTest, OutputBeyondTheDeclaredSizeFailsTheEntry) {
+    ArchiveBuilder b;
+    auto& e = b.AddDeflated("bomb", std::string(10 << 20, 'z'));
+    e.uncompressedSize = 1000;
+    b.Add("after", "ok");
+    EXPECT_EQ(Extract(b), 1);
+    EXPECT_FALSE(Exists("bomb"));
+    EXPECT_EQ(badCrc.size(), 1u);
+    EXPECT_EQ(At("after"), "ok");
+}
+
+TEST_F(ReaderTest, ShortOutputWithAMatchingCrcStillFails) {
+    ArchiveBuilder b;
+    b.Add("short", "abc").uncompressedSize = 10;
+    EXPECT_EQ(Extract(b), 0);
+    EXPECT_EQ(badCrc.size(), 1u);
+    EXPECT_FALSE(Exists("short"));
+}
+
+TEST_F(ReaderTest, ADamagedEntryLeavesTheExistingFileAsItWas) {
+    fs::create_directories(Out());
+    tmp.write("out/keep.txt", "the good copy");
+    ArchiveBuilder b;
+    b.Add("keep.txt", "newer").crc = 1234;
+    reader.OverwriteMode = TUZOverwriteMode::Always;
+    EXPECT_EQ(Extract(b), 0);
+    EXPECT_EQ(At("keep.txt"), "the good copy");
+    EXPECT_EQ(AllFiles(), std::vector<std::string>{"out/keep.txt"}); // no stray partial file
+}
+
+TEST_F(ReaderTest, WrongPasswordWithoutHandlerSkipsOnlyEncryptedEntries) {
+    ArchiveBuilder b;
+    b.AddEncrypted("secret1", "s1", "right", true);
+    b.Add("plain", "p");
+    b.AddEncrypted("secret2", "s2", "right", false);
+    reader.ArchivePassword = "wrong";
+    EXPECT_EQ(Extract(b), 1);
+    EXPECT_EQ(At("plain"), "p");
+    ASSERT_EQ(skipped.size(), 2u);
+    EXPECT_EQ(skipped[0].reason, kSkipBadPassword);
+}
+
+TEST_F(ReaderTest, PasswordFromOnBadPasswordIsKeptForLaterEntriesAndRuns) {
+    ArchiveBuilder b;
+    b.AddEncrypted("s1", std::string(70000, 'q'), "right", true);
+    b.AddEncrypted("s2", "two", "right", false);
+    int asked = 0;
+    reader.OnBadPassword = [&](TZipReader&, int, std::string& pw) {
+        ++asked;
+        pw = "right";
+    };
+    EXPECT_EQ(Extract(b), 2);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(reader.ArchivePassword, "right");
+    EXPECT_EQ(At("s1"), std::string(70000, 'q'));
+    EXPECT_EQ(At("s2"), "two");
+}
+
+TEST_F(ReaderTest, ADanglingLinkAtTheOutputPathCountsAsAnExistingFile) {
+    fs::create_directories(Out());
+    fs::create_symlink(tmp.dir() + "nowhere", Out() + "/f");
+    ArchiveBuilder b;
+    b.Add("f", "archive");
+    reader.OverwriteMode = TUZOverwriteMode::Never;
+    EXPECT_EQ(Extract(b), 0);
+    EXPECT_TRUE(fs::is_symlink(Out() + "/f"));
+    ASSERT_EQ(skipped.size(), 1u);
+    EXPECT_EQ(skipped[0].reason, kSkipNotOverwritten);
+}
+
+TEST_F(ReaderTest, MsDosReadOnlyAttributeTakesTheWritePermissionAway) {
+    ArchiveBuilder b;
+    auto& e = b.Add("ro.txt", "x");
+    e.versionMadeBy = 0x0014; // MS-DOS host: no Unix mode
+    e.externalAttributes = 0x21;
+    auto& f = b.Add("rw.txt", "y");
+    f.versionMadeBy = 0x0014;
+    f.externalAttributes = 0x20;
+    ::umask(022);
+    Extract(b);
+    struct stat st {};
+    ASSERT_EQ(::stat((Out() + "/ro.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0444u);
+    ASSERT_EQ(::stat((Out() + "/rw.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+}
+
+TEST_F(ReaderTest, OverwriteModes) {
+    struct Case {
+        TUZOverwriteMode mode;
+        std::time_t fileTimeOffset; // existing file's time relative to the entry's
+        bool replaced;
+    };
+    const Case cases[] = {
+        {TUZOverwriteMode::Always, 0, true},    {TUZOverwriteMode::Never, 0, false},
+        {TUZOverwriteMode::ifNewer, -10, true}, {TUZOverwriteMode::ifNewer, 0, false},
+        {TUZOverwriteMode::ifNewer, 10, false}, {TUZOverwriteMode::ifOlder, 10, true},
+        {TUZOverwriteMode::ifOlder, 0, false},  {TUZOverwriteMode::ifOlder, -10, false},
+        {TUZOverwriteMode::Prompt, 0, false}, // the headless host answers No
+    };
+    ArchiveBuilder b;
+    b.Add("f", "archive");
+    for (const auto& c : cases) {
+        TempDir dir;
+        fs::create_directories(Out());
+        const auto path = tmp.write("out/f", "existing");
+        ArchiveBuilder probe;
+        reader.SetZipName(Archive(b));
+        const std::time_t entryTime = [&] {
+            reader.OpenArchive();
+            return reader.EntryDateTime(0);
+        }();
+        struct timespec times[2] = {{entryTime + c.fileTimeOffset, 0},
+                                    {entryTime + c.fileTimeOffset, 0}};
+        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+        reader.OverwriteMode = c.mode;
+        skipped.clear();
+        Extract(b);
+        EXPECT_EQ(At("f"), c.replaced ? "archive" : "existing")
+            << int(c.mode) << " offset " << c.fileTimeOffset;
+        EXPECT_EQ(skipped.size(), c.replaced ? 0u : 1u);
+    }
+    ASSERT_FALSE(host.Messages().empty());
+    EXPECT_EQ(host.Messages().back().Text, "Replace existing file f?");
+    EXPECT_EQ(host.Messages().back().Caption, "File Exists Alert");
+}
+
+TEST_F(ReaderTest, ProgressAndRunEvents) {
+    ArchiveBuilder b;
+    b.AddDeflated("a", std::string(100000, 'a'));
+    b.Add("d/", "");
+    b.Add("b", std::string(50000, 'b'));
+    int numFiles = -1;
+    std::uint64_t total = 0;
+    std::vector<int> totals;
+    int completed = -1;
+    reader.OnStartUnZipInfo = [&](TZipReader&, int n, std::uint64_t bytes, bool&) {
+        numFiles = n;
+        total = bytes;
+    };
+    reader.OnTotalPercentDone = [&](TZipReader&, int p) { totals.push_back(p); };
+    reader.OnUnZipComplete = [&](TZipReader&, int count) { completed = count; };
+    EXPECT_EQ(Extract(b), 3);
+    EXPECT_EQ(numFiles, 2);
+    EXPECT_EQ(total, 150000u);
+    EXPECT_EQ(completed, 3);
+    ASSERT_FALSE(totals.empty());
+    EXPECT_TRUE(std::is_sorted(totals.begin(), totals.end()));
+    EXPECT_EQ(totals.back(), 100);
+}
+
+TEST_F(ReaderTest, FilesListChoosesEntriesAndIsEmptiedByTheRun) {
+    ArchiveBuilder b;
+    b.Add("docs/A.TXT", "a");
+    b.Add("docs/b.bin", "b");
+    b.Add("c.txt", "c");
+    reader.SetZipName(Archive(b));
+    reader.SetDestDir(Out());
+    reader.RecreateDirs = true;
+    reader.SetFilesList({"*.txt"});
+    EXPECT_EQ(reader.RunUnZip(), 2);
+    EXPECT_TRUE(Exists("docs/A.TXT"));
+    EXPECT_FALSE(Exists("docs/b.bin"));
+    EXPECT_TRUE(reader.FilesList().empty());
+}
+
+TEST_F(ReaderTest, CancelEndsTheRunAndRemovesThePartialFile) {
+    ArchiveBuilder b;
+    b.Add("big", std::string(200000, 'x'));
+    int completed = -1;
+    reader.OnFilePercentDone = [&](TZipReader& r, int) { r.Cancel(); };
+    reader.OnUnZipComplete = [&](TZipReader&, int count) { completed = count; };
+    EXPECT_THROW(Extract(b), EUserCanceled);
+    EXPECT_EQ(completed, 0);
+    EXPECT_TRUE(AllFiles().empty());
+    EXPECT_FALSE(reader.Busy());
+}
+
+TEST_F(ReaderTest, UnknownMethodIsReportedAndWritesNothing) {
+    ArchiveBuilder b;
+    b.Add("m9", "data").method = 9;
+    EXPECT_EQ(Extract(b), 0);
+    ASSERT_EQ(host.Messages().size(), 1u);
+    EXPECT_EQ(host.Messages()[0].Text, "Unknown Compression Method");
+    EXPECT_EQ(host.Messages()[0].Caption, "Zip Error");
+    EXPECT_FALSE(Exists("m9"));
+}
+
+TEST_F(ReaderTest, DataRunningPastTheArchiveIsRefused) {
+    ArchiveBuilder b;
+    b.Add("a", std::string(100, 'a')).compressedSize = 1000;
+    b.centralOffset = 5000; // beyond the end, so the local headers are all there is
+    reader.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
+    EXPECT_EQ(Extract(b), 0);
+    ASSERT_EQ(skipped.size(), 1u);
+    EXPECT_EQ(skipped[0].reason, kSkipUnsafe);
+    EXPECT_TRUE(AllFiles().empty());
+}
+
+TEST_F(ReaderTest, DirectoryStates) {
+    ArchiveBuilder empty;
+    EXPECT_EQ(Extract(empty), 0);
+
+    tmp.write("zero.zip", "");
+    reader.SetZipName(tmp.dir() + "zero.zip");
+    reader.OpenArchive();
+    EXPECT_EQ(reader.EntryCount(), 0);
+
+    tmp.write("junk.zip", std::string(100, 'j'));
+    reader.SetZipName(tmp.dir() + "junk.zip");
+    reader.OpenArchive(); // izAssumeMulti: quietly nothing
+    EXPECT_EQ(reader.EntryCount(), 0);
+    EXPECT_THROW(reader.RunUnZip(), EIncompleteZip);
+    reader.IncompleteZipMode = TIncompleteZipMode::izAssumeNotAZip;
+    EXPECT_THROW(reader.OpenArchive(), ENotAZipFile);
+    reader.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
+    EXPECT_THROW(reader.OpenArchive(), EBadZipFile);
+    EXPECT_THROW(reader.Entry(0), EListError);
+}
+
+TEST_F(ReaderTest, MultiPartArchivesAreRefused) {
+    ArchiveBuilder b;
+    b.Add("a", "a");
+    b.thisDisk = 1;
+    reader.SetZipName(Archive(b));
+    EXPECT_THROW(reader.OpenArchive(), EMultiPartZip);
+    ArchiveBuilder parts;
+    parts.Add("a", "a").diskNumberStart = 2;
+    reader.SetZipName(tmp.dir() + "other.zip");
+    reader.SetZipName(Archive(parts));
+    EXPECT_THROW(reader.OpenArchive(), EMultiPartZip);
+}
+
+TEST_F(ReaderTest, DamagedCentralDirectoryIsRebuiltFromLocalHeaders) {
+    ArchiveBuilder b;
+    b.Add("one", "1");
+    b.AddDeflated("two", "22222222");
+    b.centralOffset = 3; // points into the first local header
+    EXPECT_EQ(Extract(b), 2);
+    EXPECT_TRUE(reader.Rebuilt());
+    EXPECT_EQ(At("two"), "22222222");
+}
+
+TEST_F(ReaderTest, SortModeViewAndQueries) {
+    ArchiveBuilder b;
+    b.Add("b/zeta", "1").comment = "last";
+    b.Add("a/alpha", "22");
+    b.comment = "archive note";
+    reader.SetZipName(Archive(b));
+    reader.OpenArchive();
+    EXPECT_EQ(reader.EntryFileName(0), "zeta");
+    reader.SetSortMode(TZipSortMode::ByName);
+    EXPECT_EQ(reader.EntryFileName(0), "alpha");
+    EXPECT_EQ(reader.EntryDirectory(0), "a/");
+    EXPECT_EQ(reader.EntryComment(1), "last");
+    EXPECT_EQ(reader.ArchiveComment(), "archive note");
+    EXPECT_THROW(reader.EntryFileName(2), EListError);
+}
+
+TEST_F(ReaderTest, TestOnlyChecksEverythingAndWritesNothing) {
+    ArchiveBuilder b;
+    b.AddDeflated("good", std::string(5000, 'g'));
+    b.Add("bad", "b").crc = 7;
+    reader.TestOnly = true;
+    EXPECT_EQ(Extract(b), 1);
+    EXPECT_EQ(badCrc.size(), 1u);
+    EXPECT_TRUE(AllFiles().empty());
+    EXPECT_FALSE(fs::exists(Out()));
+}
+
+// Every prefix of a small archive, and seeded random damage: each must end
+// in a result or an engine error, with nothing outside the destination.
+TEST_F(ReaderTest, TruncationAndCorruptionEndCleanly) {
+    ArchiveBuilder b;
+    b.Add("dir/", "");
+    b.AddDeflated("dir/text", "the quick brown fox jumps over the lazy dog, again and again");
+    b.Add("stored", "plain bytes");
+    b.AddEncrypted("crypt", "secret", "pw", true);
+    b.comment = "c";
+    const std::string whole = b.Build();
+    const std::string path = tmp.dir() + "archive.zip";
+    auto attempt = [&](const std::string& bytes) {
+        {
+            std::ofstream f(path, std::ios::binary | std::ios::trunc);
+            f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        }
+        HeadlessHost h;
+        TZipReader r(h);
+        r.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
+        r.ArchivePassword = "pw";
+        r.OverwriteMode = TUZOverwriteMode::Always;
+        r.RecreateDirs = true;
+        r.DoAll = true;
+        try {
+            r.SetZipName(path);
+            r.SetDestDir(Out());
+            r.RunUnZip();
+        } catch (const EZipError&) {
+        }
+    };
+    for (std::size_t n = 0; n < whole.size(); ++n) {
+        attempt(whole.substr(0, n));
+    }
+    std::uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes = whole;
+        const int flips = 1 + static_cast<int>(next() % 4);
+        for (int i = 0; i < flips; ++i) {
+            bytes[(next() >> 8) % bytes.size()] = static_cast<char>(next() >> 16);
+        }
+        attempt(bytes);
+    }
+    for (const auto& f : AllFiles()) {
+        EXPECT_EQ(f.rfind("out/", 0), 0u) << f;
+    }
+}
+
+} // namespace
+} // namespace mzb

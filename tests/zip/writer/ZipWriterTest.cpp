@@ -1,0 +1,695 @@
+#include "zip/writer/ZipWriter.h"
+
+#include "support/ArchiveBuilder.h"
+#include "support/SampleData.h"
+#include "support/TempDir.h"
+#include "support/ZlibOracle.h"
+#include "zip/base/ByteOrder.h"
+#include "zip/base/HeadlessHost.h"
+#include "zip/base/ZipError.h"
+#include "zip/format/Crc32.h"
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <utime.h>
+
+namespace mzb {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::TempDir;
+
+std::string AsText(const std::vector<std::uint8_t>& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void SetModified(const fs::path& file, std::time_t when) {
+    const utimbuf times{when, when};
+    ASSERT_EQ(::utime(file.c_str(), &times), 0);
+}
+
+// Every entry of an archive decoded without our inflater: the data as the
+// local header places it, decrypted with the keys, inflated by zlib, and
+// checked against the CRC the headers carry.
+std::string CommentOf(const std::string& archive) {
+    HeadlessHost host;
+    TZipReader reader(host);
+    reader.SetZipName(archive);
+    reader.OpenArchive();
+    return reader.ArchiveComment();
+}
+
+std::map<std::string, std::string> DecodeWithZlib(const std::string& archive,
+                                                  const std::string& password = {}) {
+    HeadlessHost host;
+    TZipReader reader(host);
+    reader.SetZipName(archive);
+    reader.OpenArchive();
+    const std::string bytes = ReadFile(archive);
+    std::map<std::string, std::string> files;
+    for (int i = 0; i < reader.EntryCount(); ++i) {
+        const auto& e = reader.Entry(i);
+        const auto* local = reinterpret_cast<const std::uint8_t*>(bytes.data()) + e.RelativeOffset;
+        EXPECT_EQ(GetLE32(local), kLocalHeaderSignature);
+        EXPECT_EQ(GetLE32(local + 14), e.Crc32) << "local and central headers differ";
+        EXPECT_EQ(GetLE32(local + 18), e.CompressedSize);
+        std::string data = bytes.substr(
+            e.RelativeOffset + 30 + GetLE16(local + 26) + GetLE16(local + 28), e.CompressedSize);
+        if (e.IsEncrypted()) {
+            auto* p = reinterpret_cast<std::uint8_t*>(data.data());
+            TZipCryptKeys keys(password);
+            keys.Decrypt(p, data.size());
+            EXPECT_EQ(p[11], e.Crc32 >> 24) << "check byte";
+            EXPECT_EQ(p[10], (e.Crc32 >> 16) & 0xFF);
+            data.erase(0, kEncryptionHeaderSize);
+        }
+        std::string plain = data;
+        if (e.CompressionMethod == kMethodDeflated) {
+            const auto inflated = test::ZlibInflateRaw(
+                reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
+            EXPECT_TRUE(inflated) << e.FileName() << " is not a valid deflate stream";
+            plain = inflated ? AsText(*inflated) : std::string();
+        }
+        EXPECT_EQ(Crc32(plain.data(), plain.size()), e.Crc32) << e.FileName();
+        EXPECT_EQ(plain.size(), e.UncompressedSize);
+        files[e.Directory() + e.FileName()] = plain;
+    }
+    return files;
+}
+
+class WriterTest : public ::testing::Test {
+protected:
+    WriterTest() : writer(host) {
+        writer.DoProcessMessages = false;
+        writer.OnSkippingFile = [this](TZipWriter&, int reason, const std::string& name, int,
+                                       bool&) { skipped.emplace_back(reason, name); };
+    }
+
+    std::string Src() const { return tmp.dir() + "src/"; }
+    std::string Zip() const { return tmp.dir() + "out.zip"; }
+    std::string Put(const std::string& rel, std::string_view contents) {
+        return tmp.write("src/" + rel, contents).string();
+    }
+
+    int Run(std::vector<std::string> items) {
+        writer.SetZipName(Zip());
+        writer.SetFilesList(items);
+        return writer.RunZip();
+    }
+
+    // What our own reader extracts, by stored name.
+    std::map<std::string, std::string> Extracted(const std::string& password = {}) {
+        const std::string dest = tmp.dir() + "extracted";
+        fs::remove_all(dest);
+        TZipReader reader(host);
+        reader.SetZipName(Zip());
+        reader.SetDestDir(dest);
+        reader.RecreateDirs = true;
+        reader.DoAll = true;
+        reader.OverwriteMode = TUZOverwriteMode::Always;
+        reader.ArchivePassword = password;
+        reader.RunUnZip();
+        std::map<std::string, std::string> files;
+        for (const auto& f : fs::recursive_directory_iterator(dest)) {
+            if (f.is_regular_file()) {
+                files[fs::relative(f.path(), dest).string()] = ReadFile(f.path());
+            }
+        }
+        return files;
+    }
+
+    std::vector<std::string> StoredNames() {
+        std::vector<std::string> names;
+        for (int i = 0; i < writer.EntryCount(); ++i) {
+            names.push_back(writer.Entry(i).Directory() + writer.Entry(i).FileName());
+        }
+        return names;
+    }
+
+    TempDir tmp;
+    HeadlessHost host;
+    TZipWriter writer;
+    std::vector<std::pair<int, std::string>> skipped;
+};
+
+// Inputs around the sizes where the compressor's window, its blocks and
+// the writer's 32 KiB pieces change hands.
+std::map<std::string, std::string> BoundaryInputs() {
+    std::map<std::string, std::string> inputs;
+    inputs["empty"] = "";
+    inputs["one"] = "x";
+    inputs["random"] = AsText(test::MakeRandomBytes(70000, 1));
+    inputs["runs"] = std::string(200000, 'a') + std::string(70000, '\0');
+    inputs["text"] = AsText(test::MakeText(300000, 2));
+    inputs["binary"] = AsText(test::MakeBinary(150000, 3));
+    const std::string text = AsText(test::MakeText(140000, 4));
+    for (const std::size_t size : {32767u, 32768u, 32769u, 65535u, 65536u, 65537u, 131072u}) {
+        inputs["text" + std::to_string(size)] = text.substr(0, size);
+    }
+    return inputs;
+}
+
+TEST_F(WriterTest, EveryLevelRoundTripsThroughOurReaderAndZlib) {
+    const auto inputs = BoundaryInputs();
+    for (const auto& [name, data] : inputs) {
+        Put(name, data);
+    }
+    for (int level = 0; level <= 9; ++level) {
+        SCOPED_TRACE("level " + std::to_string(level));
+        fs::remove(Zip());
+        writer.SetPackLevel(level);
+        EXPECT_EQ(Run({Src() + "*"}), int(inputs.size()));
+        EXPECT_EQ(Extracted(), inputs);
+        EXPECT_EQ(DecodeWithZlib(Zip()), inputs);
+    }
+    EXPECT_TRUE(skipped.empty());
+}
+
+TEST_F(WriterTest, EncryptedEntriesRoundTripAndCarryTheCheckBytes) {
+    const auto inputs = BoundaryInputs();
+    for (const auto& [name, data] : inputs) {
+        Put(name, data);
+    }
+    writer.ArchivePassword = "pass wörd";
+    for (const int level : {0, 5}) {
+        fs::remove(Zip());
+        writer.SetPackLevel(level);
+        Run({Src() + "*"});
+        EXPECT_EQ(Extracted("pass wörd"), inputs);
+        EXPECT_EQ(DecodeWithZlib(Zip(), "pass wörd"), inputs);
+    }
+    // Our reader refuses a wrong password instead of writing garbage.
+    EXPECT_TRUE(Extracted("wrong").size() < inputs.size());
+}
+
+TEST_F(WriterTest, EntryFieldsFollowLevelMethodAndPassword) {
+    Put("empty", "");
+    Put("text.txt", AsText(test::MakeText(50000, 5)));
+    Put("photo.jpg", AsText(test::MakeText(50000, 6)));
+    writer.NoCompressList = {"*.jpg"};
+    writer.SetPackLevel(9);
+    Run({Src() + "*"});
+    std::map<std::string, TZipHeaderInfo> byName;
+    for (int i = 0; i < writer.EntryCount(); ++i) {
+        byName[writer.Entry(i).FileName()] = writer.Entry(i);
+    }
+    const auto& empty = byName["empty"];
+    EXPECT_EQ(empty.CompressionMethod, kMethodStored);
+    EXPECT_EQ(empty.Crc32, 0u);
+    EXPECT_EQ(empty.CompressedSize, 0u);
+    EXPECT_EQ(byName["text.txt"].CompressionMethod, kMethodDeflated);
+    EXPECT_EQ(byName["text.txt"].Flags & 0x0006, kFlagMaximumLevel);
+    EXPECT_EQ(byName["text.txt"].InternalAttributes, 1);
+    EXPECT_EQ(byName["photo.jpg"].CompressionMethod, kMethodStored);
+    EXPECT_EQ(byName["photo.jpg"].Flags, 0);
+    EXPECT_EQ(byName["photo.jpg"].InternalAttributes, 0);
+    for (const auto& [name, e] : byName) {
+        EXPECT_EQ(e.VersionMadeBy >> 8, kHostUnix);
+        EXPECT_EQ(e.ExternalAttributes >> 16 & 0170000, 0100000u) << "regular-file mode";
+    }
+
+    fs::remove(Zip());
+    writer.ArchivePassword = "pw";
+    writer.SetPackLevel(1);
+    writer.SetStorePaths(true);
+    Run({Src() + "empty", Src() + "text.txt", Src()});
+    const auto& dir = writer.Entry(2);
+    EXPECT_FALSE(dir.IsEncrypted()) << "directory entries carry no encryption header";
+    EXPECT_EQ(dir.CompressedSize, 0u);
+    const auto& e0 = writer.Entry(0);
+    EXPECT_EQ(e0.CompressedSize, kEncryptionHeaderSize);
+    EXPECT_TRUE(e0.IsEncrypted());
+    EXPECT_EQ(writer.Entry(1).Flags & 0x0007, kFlagEncrypted | kFlagFastLevel);
+    EXPECT_EQ(DecodeWithZlib(Zip(), "pw").at(Src().substr(1) + "empty"), "");
+}
+
+TEST(EncryptionHeaderTest, FillerThenCrcBytesAllEncrypted) {
+    int calls = 0;
+    const TFillerSource filler = [&calls](std::uint8_t* out, std::size_t n) {
+        ++calls;
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = std::uint8_t(0xA0 + i);
+        }
+    };
+    TZipCryptKeys keys("secret");
+    auto header = EncryptionHeader(keys, 0x12345678u, filler);
+    TZipCryptKeys(std::string_view("secret")).Decrypt(header.data(), header.size());
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(header[0], 0xA0);
+    EXPECT_EQ(header[9], 0xA9);
+    EXPECT_EQ(header[10], 0x34);
+    EXPECT_EQ(header[11], 0x12);
+}
+
+// Equal headers would give equal key streams, and the XOR of two encrypted
+// files with the same password would be the XOR of their contents.
+TEST_F(WriterTest, TwoEntriesNeverShareAKeyStream) {
+    const std::string same(4000, 'z');
+    Put("a", same);
+    Put("b", same);
+    writer.ArchivePassword = "pw";
+    writer.SetPackLevel(0);
+    Run({Src() + "a", Src() + "b"});
+    const std::string bytes = ReadFile(Zip());
+    auto dataOf = [&](int i) {
+        const auto& e = writer.Entry(i);
+        return bytes.substr(e.RelativeOffset + e.LocalHeaderSize(), e.CompressedSize);
+    };
+    EXPECT_NE(dataOf(0).substr(0, 12), dataOf(1).substr(0, 12));
+    EXPECT_NE(dataOf(0).substr(12), dataOf(1).substr(12));
+}
+
+TEST_F(WriterTest, StoredNamesFollowThePathSettings) {
+    Put("a.txt", "a");
+    Put("sub/b.txt", "b");
+    Put("sub/deep/c.txt", "c");
+    const std::vector<std::string> items = {Src() + "a.txt", Src() + "sub/", Src() + "sub/b.txt",
+                                            Src() + "sub/deep/c.txt"};
+    writer.SetStorePaths(true);
+    Run(items);
+    const std::string base = Src().substr(1); // the full path without its leading '/'
+    EXPECT_EQ(StoredNames(),
+              (std::vector<std::string>{base + "a.txt", base + "sub/", base + "sub/b.txt",
+                                        base + "sub/deep/c.txt"}));
+
+    fs::remove(Zip());
+    writer.SetRootDir(Src());
+    writer.SetRelativePaths(true);
+    EXPECT_TRUE(writer.StorePaths());
+    EXPECT_TRUE(writer.Recurse);
+    Run(items);
+    EXPECT_EQ(StoredNames(),
+              (std::vector<std::string>{"a.txt", "sub/", "sub/b.txt", "sub/deep/c.txt"}));
+
+    // Without paths a directory entry would have no name; it is left out.
+    fs::remove(Zip());
+    writer.SetStorePaths(false);
+    EXPECT_FALSE(writer.RelativePaths());
+    Run(items);
+    EXPECT_EQ(StoredNames(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+}
+
+// Files that change while they are read: a plain entry takes the size the
+// file had when opened; an encrypted entry whose contents differ from its
+// first pass (which made the check bytes) is taken back rather than written
+// undecryptable, and the archive stays sound.
+TEST_F(WriterTest, FilesChangingWhileReadNeverCorruptTheArchive) {
+    const std::string original = AsText(test::MakeRandomBytes(200000, 10));
+    const std::string growing = Put("growing", original);
+    Put("after", "after");
+    bool changed = false;
+    writer.OnTotalPercentDone = [&](TZipWriter&, int) {
+        if (!changed) {
+            changed = true;
+            std::ofstream(growing, std::ios::app) << "appended while read";
+        }
+    };
+    writer.SetPackLevel(0);
+    Run({growing, Src() + "after"});
+    EXPECT_EQ(DecodeWithZlib(Zip()),
+              (std::map<std::string, std::string>{{"growing", original}, {"after", "after"}}));
+
+    fs::remove(Zip());
+    Put("growing", original);
+    changed = false;
+    writer.OnTotalPercentDone = [&](TZipWriter&, int) {
+        if (!changed) {
+            changed = true;
+            std::fstream f(growing, std::ios::in | std::ios::out | std::ios::binary);
+            f.seekp(150000);
+            f << "overwritten while read";
+        }
+    };
+    writer.ArchivePassword = "pw";
+    EXPECT_EQ(Run({growing, Src() + "after"}), 1);
+    EXPECT_EQ(skipped, (std::vector<std::pair<int, std::string>>{{kSkipCannotOpen, growing}}));
+    EXPECT_EQ(DecodeWithZlib(Zip(), "pw"),
+              (std::map<std::string, std::string>{{"after", "after"}}));
+    EXPECT_EQ(Extracted("pw"), (std::map<std::string, std::string>{{"after", "after"}}));
+}
+
+TEST_F(WriterTest, DuplicateStoredNamesAreSkippedButLetterCaseCounts) {
+    Put("one/same.txt", "first");
+    Put("two/same.txt", "second");
+    Put("one/Same.txt", "other case");
+    EXPECT_EQ(Run({Src() + "one/same.txt", Src() + "two/same.txt", Src() + "one/Same.txt"}), 2);
+    ASSERT_EQ(skipped.size(), 1u);
+    EXPECT_EQ(skipped[0], std::make_pair(kSkipDuplicateName, Src() + "two/same.txt"));
+    EXPECT_EQ(Extracted(), (std::map<std::string, std::string>{{"same.txt", "first"},
+                                                               {"Same.txt", "other case"}}));
+}
+
+TEST_F(WriterTest, UnopenableFileIsLeftOutAfterTheRetriesAsked) {
+    Put("ok.txt", "ok");
+    fs::create_directories(Src() + "notafile");
+    int retries = 1;
+    writer.OnSkippingFile = [&](TZipWriter&, int reason, const std::string& name, int index,
+                                bool& retry) {
+        skipped.emplace_back(reason, name);
+        EXPECT_EQ(index, -1);
+        retry = retries-- > 0;
+    };
+    EXPECT_EQ(Run({Src() + "notafile", Src() + "ok.txt"}), 1);
+    EXPECT_EQ(skipped,
+              (std::vector<std::pair<int, std::string>>{{kSkipCannotOpen, Src() + "notafile"},
+                                                        {kSkipCannotOpen, Src() + "notafile"}}));
+    EXPECT_EQ(Extracted(), (std::map<std::string, std::string>{{"ok.txt", "ok"}}));
+}
+
+TEST_F(WriterTest, FileOf2GiBIsLeftOutAndTheRunGoesOn) {
+    Put("small", "s");
+    const std::string big = Put("big", "");
+    fs::resize_file(big, std::uint64_t(1) << 31); // sparse: costs no disk
+    EXPECT_EQ(Run({Src() + "*"}), 1);
+    EXPECT_EQ(skipped, (std::vector<std::pair<int, std::string>>{{kSkipTooLarge, big}}));
+    EXPECT_EQ(writer.TotalBytes(), 1u);
+    EXPECT_EQ(DecodeWithZlib(Zip()), (std::map<std::string, std::string>{{"small", "s"}}));
+}
+
+TEST_F(WriterTest, ArchiveBeyondTheFormatsLimitsIsRefusedAndRemoved) {
+    for (int i = 0; i < 5; ++i) {
+        Put("f" + std::to_string(i), AsText(test::MakeRandomBytes(3000, i)));
+    }
+    {
+        TZipWriter few(host, TZipLimits{.MaxEntries = 3});
+        few.SetZipName(Zip());
+        few.SetFilesList({Src() + "*"});
+        EXPECT_THROW(few.RunZip(), EZipFormatError);
+        EXPECT_FALSE(fs::exists(Zip()));
+    }
+    TZipWriter small(host, TZipLimits{.MaxArchiveSize = 10000});
+    small.SetZipName(Zip());
+    small.SetFilesList({Src() + "*"});
+    try {
+        small.RunZip();
+        ADD_FAILURE() << "no error";
+    } catch (const EZipFormatError& e) {
+        EXPECT_NE(std::string(e.what()).find("2 GiB"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(Zip()));
+}
+
+TEST_F(WriterTest, NothingToAddStillWritesAValidEmptyArchive) {
+    Put("skip.tmp", "x");
+    writer.ExcludeList = {"*.tmp"};
+    writer.SetZipName(Zip());
+    writer.SetArchiveComment("only a comment");
+    int completed = -1;
+    writer.OnZipComplete = [&](TZipWriter&, int count) { completed = count; };
+    EXPECT_EQ(Run({Src() + "*", Src() + "missing.txt"}), 0);
+    EXPECT_EQ(completed, 0);
+    EXPECT_EQ(fs::file_size(Zip()), kEndCentralSize + std::string("only a comment").size());
+    EXPECT_EQ(CommentOf(Zip()), "only a comment");
+}
+
+// The backup run deletes the old archive and names it again with the same
+// comment: the comment is unchanged, yet the new archive must carry it.
+TEST_F(WriterTest, TwoRunsWithTheSameCommentBothCarryIt) {
+    Put("a", "a");
+    for (int run = 0; run < 2; ++run) {
+        fs::remove(Zip());
+        writer.SetZipName(Zip());
+        writer.SetArchiveComment("weekly");
+        Run({Src() + "a"});
+        EXPECT_EQ(CommentOf(Zip()), "weekly") << "run " << run;
+    }
+}
+
+TEST_F(WriterTest, ChangedCommentIsCarriedIntoTheArchiveWhenTheNameChanges) {
+    Put("a", "a");
+    Run({Src() + "a"});
+    writer.SetArchiveComment("added later");
+    writer.SetZipName(tmp.dir() + "other.zip");
+    EXPECT_EQ(CommentOf(Zip()), "added later");
+    EXPECT_EQ(DecodeWithZlib(Zip()).size(), 1u);
+}
+
+TEST_F(WriterTest, AfterARunTheReaderSideKnowsTheNewArchive) {
+    Put("a", "aaa");
+    Put("b", "bb");
+    writer.SetSortMode(TZipSortMode::ByUnCompressedSize);
+    Run({Src() + "b", Src() + "a"});
+    ASSERT_EQ(writer.EntryCount(), 2);
+    EXPECT_EQ(writer.Entry(0).FileName(), "a");
+    EXPECT_EQ(writer.SortMode(), TZipSortMode::ByUnCompressedSize);
+    EXPECT_TRUE(writer.FilesList().empty());
+    writer.SetDestDir(tmp.dir() + "x");
+    writer.DoAll = true;
+    EXPECT_EQ(writer.RunUnZip(), 2);
+    EXPECT_EQ(ReadFile(tmp.dir() + "x/a"), "aaa");
+}
+
+TEST_F(WriterTest, ProgressReachesOneHundredAndEventsComeInOrder) {
+    Put("a", AsText(test::MakeText(200000, 7)));
+    Put("b", std::string(100000, 'b'));
+    std::vector<int> total;
+    std::vector<std::string> events;
+    writer.OnTotalPercentDone = [&](TZipWriter&, int p) { total.push_back(p); };
+    writer.OnStartZipInfo = [&](TZipWriter&, int n, std::uint64_t bytes, TEndCentral&, bool&) {
+        events.push_back("info " + std::to_string(n) + " " + std::to_string(bytes));
+    };
+    writer.OnStartZip = [&](TZipWriter&, const std::string& name, TZipHeaderInfo&, bool&) {
+        events.push_back("start " + fs::path(name).filename().string());
+    };
+    writer.OnEndZip = [&](TZipWriter&, const std::string& name, std::uint64_t size, std::uint64_t,
+                          std::uint64_t) {
+        events.push_back("end " + fs::path(name).filename().string() + " " + std::to_string(size));
+    };
+    Run({Src() + "a", Src() + "b"});
+    EXPECT_EQ(events, (std::vector<std::string>{"info 2 300000", "start a", "end a 200000",
+                                                "start b", "end b 100000"}));
+    ASSERT_FALSE(total.empty());
+    EXPECT_TRUE(std::is_sorted(total.begin(), total.end()));
+    EXPECT_EQ(total.back(), 100);
+}
+
+// --- failures: nothing partial is left behind -------------------------------------
+
+class CancellingHost : public HeadlessHost {
+public:
+    void ProcessEvents() override {
+        if (++calls == cancelAt && writer != nullptr) {
+            writer->Cancel();
+        }
+    }
+    TZipWriter* writer = nullptr;
+    int calls = 0;
+    int cancelAt = 3;
+};
+
+TEST_F(WriterTest, CancelDuringARunRemovesTheOutputAndKeepsTheOldArchive) {
+    Put("big", AsText(test::MakeRandomBytes(400000, 8)));
+    CancellingHost cancelling;
+    TZipWriter w(cancelling);
+    cancelling.writer = &w;
+    w.SetZipName(Zip());
+    w.SetFilesList({Src() + "big"});
+    try {
+        w.RunZip();
+        ADD_FAILURE() << "no error";
+    } catch (const EUserCanceled& e) {
+        EXPECT_STREQ(e.what(), "User Aborted Operation");
+    }
+    EXPECT_FALSE(fs::exists(Zip()));
+
+    // Rewriting: the old archive stays as it was and the temporary goes.
+    Run({Src() + "big"});
+    const std::string before = ReadFile(Zip());
+    SetModified(Src() + "big", std::time(nullptr) + 3600);
+    cancelling.calls = 0;
+    w.TempPath = tmp.dir() + "temp";
+    fs::create_directories(w.TempPath);
+    w.SetFilesList({Src() + "big"});
+    EXPECT_THROW(w.RunZip(), EUserCanceled);
+    EXPECT_EQ(ReadFile(Zip()), before);
+    EXPECT_TRUE(fs::is_empty(w.TempPath));
+}
+
+TEST_F(WriterTest, StopNowAtTheStartCancelsTheRun) {
+    Put("a", "a");
+    bool completed = false;
+    writer.OnStartZipInfo = [](TZipWriter&, int, std::uint64_t, TEndCentral&, bool& stop) {
+        stop = true;
+    };
+    writer.OnZipComplete = [&](TZipWriter&, int) { completed = true; };
+    try {
+        Run({Src() + "a"});
+        ADD_FAILURE() << "no error";
+    } catch (const EUserCanceled& e) {
+        EXPECT_STREQ(e.what(), "User canceled Zip operation");
+    }
+    EXPECT_FALSE(completed);
+    EXPECT_FALSE(fs::exists(Zip()));
+    EXPECT_TRUE(writer.FilesList().empty());
+}
+
+// A full disk, made real with a file-size limit in a child process: 0 when
+// the run failed as it should and left nothing behind.
+int RunWithFileSizeLimit(const std::function<int()>& run, const std::string& output) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{100000, 100000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    int code = 1;
+    try {
+        run();
+    } catch (const ENotEnoughRoom& e) {
+        code = std::string(e.what()) == "Not enough room to write archive" ? 0 : 2;
+    }
+    return fs::exists(output) ? 3 : code;
+}
+
+TEST_F(WriterTest, ShortWriteRaisesNotEnoughRoomAndRemovesThePartialArchive) {
+    Put("big", AsText(test::MakeRandomBytes(300000, 9)));
+    EXPECT_EXIT(std::exit(RunWithFileSizeLimit([this] { return Run({Src() + "big"}); }, Zip())),
+                ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(WriterTest, SpanningIsRefused) {
+    Put("a", "a");
+    writer.MultiZipInfo.MultiMode = TMultiMode::mmSpan;
+    EXPECT_THROW(Run({Src() + "a"}), EZipError);
+    EXPECT_FALSE(fs::exists(Zip()));
+}
+
+// --- rewriting an existing archive ---------------------------------------------------
+
+class UpdateTest : public WriterTest {
+protected:
+    // An archive of old.txt, keep.txt and gone.txt written an hour ago.
+    void SetUp() override {
+        const std::time_t hourAgo = std::time(nullptr) - 3600;
+        for (const char* name : {"old.txt", "keep.txt", "gone.txt"}) {
+            SetModified(Put(name, std::string("first ") + name), hourAgo);
+        }
+        Run({Src() + "*"});
+        fs::remove(Src() + "gone.txt");
+        Put("old.txt", "second old.txt");                                // newer now
+        SetModified(Put("keep.txt", "second keep.txt"), hourAgo - 3600); // older than its entry
+        Put("new.txt", "new");
+        writer.OnUpdate = [this](TZipWriter& w, int action, int index) {
+            updates.emplace_back(action, w.Entry(index).FileName());
+        };
+    }
+
+    std::vector<std::pair<int, std::string>> updates;
+};
+
+TEST_F(UpdateTest, UpdateReplacesNewerFilesKeepsTheRestAndAddsNewOnes) {
+    writer.ZipAction = TZipAction::zaUpdate;
+    EXPECT_EQ(Run({Src() + "*"}), 2);
+    EXPECT_EQ(Extracted(), (std::map<std::string, std::string>{{"gone.txt", "first gone.txt"},
+                                                               {"keep.txt", "first keep.txt"},
+                                                               {"new.txt", "new"},
+                                                               {"old.txt", "second old.txt"}}));
+    EXPECT_EQ(DecodeWithZlib(Zip()).size(), 4u);
+    EXPECT_EQ(updates, (std::vector<std::pair<int, std::string>>{{1, "keep.txt"}, {0, "old.txt"}}));
+}
+
+TEST_F(UpdateTest, ReplaceTakesEveryListedFile) {
+    writer.ZipAction = TZipAction::zaReplace;
+    EXPECT_EQ(Run({Src() + "*"}), 3);
+    EXPECT_EQ(Extracted(), (std::map<std::string, std::string>{{"gone.txt", "first gone.txt"},
+                                                               {"keep.txt", "second keep.txt"},
+                                                               {"new.txt", "new"},
+                                                               {"old.txt", "second old.txt"}}));
+}
+
+TEST_F(UpdateTest, FreshenOnlyRefreshesWhatTheArchiveHolds) {
+    writer.ZipAction = TZipAction::zaFreshen;
+    EXPECT_EQ(Run({Src() + "*"}), 1);
+    EXPECT_EQ(Extracted(), (std::map<std::string, std::string>{{"gone.txt", "first gone.txt"},
+                                                               {"keep.txt", "first keep.txt"},
+                                                               {"old.txt", "second old.txt"}}));
+}
+
+TEST_F(UpdateTest, AFileThatCannotBeReadKeepsItsOldEntry) {
+    writer.ZipAction = TZipAction::zaReplace;
+    fs::remove(Src() + "old.txt");
+    fs::create_directories(Src() + "old.txt"); // listed by name, cannot be opened
+    Run({Src() + "old.txt", Src() + "keep.txt"});
+    EXPECT_EQ(Extracted()["old.txt"], "first old.txt");
+    EXPECT_EQ(skipped.size(), 1u);
+}
+
+TEST_F(UpdateTest, RewriteKeepsCommentsAndPermissionsAndLeavesNoTemporaryFile) {
+    writer.SetArchiveComment("kept");
+    writer.SetZipName(tmp.dir() + "elsewhere.zip"); // carries the comment in
+    fs::permissions(Zip(), fs::perms(0640));
+    writer.TempPath = tmp.dir() + "temp";
+    fs::create_directories(writer.TempPath);
+    Run({Src() + "new.txt"});
+    EXPECT_EQ(CommentOf(Zip()), "kept");
+    EXPECT_EQ(DecodeWithZlib(Zip()).size(), 4u);
+    EXPECT_EQ(fs::status(Zip()).permissions() & fs::perms::all, fs::perms(0640));
+    EXPECT_TRUE(fs::is_empty(writer.TempPath));
+    EXPECT_FALSE(fs::exists(Zip() + "$$$"));
+}
+
+TEST_F(UpdateTest, TemporaryFileOnAnotherFileSystemIsCopiedIntoPlace) {
+    struct stat a {
+    }, b{};
+    if (::stat("/dev/shm", &b) != 0 || (::stat(tmp.dir().c_str(), &a), a.st_dev == b.st_dev)) {
+        GTEST_SKIP() << "no second file system for the temporary file";
+    }
+    writer.TempPath = "/dev/shm";
+    Run({Src() + "new.txt"});
+    EXPECT_EQ(Extracted().size(), 4u);
+    EXPECT_FALSE(fs::exists(Zip() + "$$$"));
+}
+
+TEST_F(WriterTest, EntriesOfOtherToolsAreCarriedOverIntact) {
+    test::ArchiveBuilder b;
+    auto& described = b.AddDeflated("described.txt", std::string(5000, 'd'));
+    described.flags |= kFlagDataDescriptor;
+    described.dataDescriptor = std::string("PK\x07\x08", 4) + std::string(12, '\0');
+    b.Add("commented.txt", "c").comment = "entry comment";
+    b.Add("extra.txt", "e").localExtra = std::string("\x99\x99\x02\x00xy", 6);
+    b.AddEncrypted("secret.txt", "classified", "pw", true);
+    b.comment = "archive comment";
+    b.WriteTo(Zip());
+    Put("added.txt", "added");
+    Run({Src() + "added.txt"});
+    TZipReader reader(host);
+    reader.SetZipName(Zip());
+    reader.OpenArchive();
+    ASSERT_EQ(reader.EntryCount(), 5);
+    EXPECT_EQ(reader.ArchiveComment(), "archive comment");
+    EXPECT_EQ(reader.EntryComment(1), "entry comment");
+    EXPECT_EQ(Extracted("pw"),
+              (std::map<std::string, std::string>{{"described.txt", std::string(5000, 'd')},
+                                                  {"commented.txt", "c"},
+                                                  {"extra.txt", "e"},
+                                                  {"secret.txt", "classified"},
+                                                  {"added.txt", "added"}}));
+}
+
+TEST_F(WriterTest, DamagedExistingArchiveIsLeftAlone) {
+    const std::string junk = "this is not an archive at all, just some text";
+    tmp.write("out.zip", junk);
+    Put("a", "a");
+    EXPECT_THROW(Run({Src() + "a"}), EZipError);
+    EXPECT_EQ(ReadFile(Zip()), junk);
+}
+
+TEST_F(WriterTest, DisposeDeletesTheAddedFilesTheHandlerDoesNotKeep) {
+    Put("a", "a");
+    Put("b", "b");
+    writer.Dispose = true;
+    writer.OnDisposeFile = [](TZipWriter&, const std::string& name, bool& skip) {
+        skip = name.ends_with("/b");
+    };
+    Run({Src() + "a", Src() + "b"});
+    EXPECT_FALSE(fs::exists(Src() + "a"));
+    EXPECT_TRUE(fs::exists(Src() + "b"));
+    EXPECT_EQ(DecodeWithZlib(Zip()).size(), 2u);
+}
+
+} // namespace
+} // namespace mzb

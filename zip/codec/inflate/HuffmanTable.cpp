@@ -1,0 +1,118 @@
+#include "zip/codec/inflate/HuffmanTable.h"
+
+#include <algorithm>
+#include <array>
+#include <cassert>
+
+namespace mzb {
+namespace {
+
+constexpr unsigned kMaxSymbols = 288;
+constexpr unsigned kMaxFirstLevelBits = 12;
+
+std::uint32_t ReverseBits(std::uint32_t code, unsigned length) {
+    std::uint32_t r = 0;
+    for (unsigned i = 0; i < length; ++i) {
+        r = (r << 1) | (code & 1u);
+        code >>= 1;
+    }
+    return r;
+}
+
+} // namespace
+
+THuffmanBuild BuildHuffmanTable(THuffmanTable& table, unsigned requestedBits,
+                                const std::uint8_t* lengths, const std::uint16_t* codes,
+                                unsigned count, const std::uint32_t* templates) {
+    assert(count <= kMaxSymbols && requestedBits >= 1 && requestedBits <= kMaxFirstLevelBits);
+
+    std::array<unsigned, kHuffMaxCodeLength + 1> perLength{};
+    unsigned maxLength = 0;
+    for (unsigned s = 0; s < count; ++s) {
+        assert(lengths[s] <= kHuffMaxCodeLength);
+        ++perLength[lengths[s]];
+        maxLength = std::max<unsigned>(maxLength, lengths[s]);
+    }
+
+    // Kraft sum, counted in units of the longest code.
+    std::int64_t left = 1;
+    for (unsigned len = 1; len <= kHuffMaxCodeLength; ++len) {
+        left = (left << 1) - perLength[len];
+        if (left < 0) {
+            return THuffmanBuild::OverSubscribed;
+        }
+    }
+    const unsigned used = count - perLength[0];
+    // A lone code of length 1 leaves half the code space unused, yet it is how
+    // a stream says "one symbol only"; it counts as complete.
+    const bool complete = left == 0 || used == 0 || (used == 1 && maxLength == 1);
+
+    const unsigned bits = std::clamp(maxLength, 1u, requestedBits);
+    const std::uint32_t firstSize = 1u << bits;
+    table.Bits = bits;
+    std::uint32_t* const t = table.Entries;
+    std::fill(t, t + firstSize, kHuffInvalid);
+
+    std::array<std::uint16_t, kMaxSymbols> canonical;
+    if (codes == nullptr) {
+        std::array<std::uint32_t, kHuffMaxCodeLength + 2> next{};
+        std::uint32_t code = 0;
+        for (unsigned len = 1; len <= kHuffMaxCodeLength; ++len) {
+            code = (code + perLength[len - 1]) << 1;
+            next[len] = code;
+        }
+        next[0] = 0;
+        for (unsigned s = 0; s < count; ++s) {
+            canonical[s] = lengths[s] != 0 ? static_cast<std::uint16_t>(next[lengths[s]]++) : 0;
+        }
+        codes = canonical.data();
+    }
+
+    // Sub-table widths: the longest code under each first-level prefix.
+    std::array<std::uint8_t, 1u << kMaxFirstLevelBits> subBits{};
+    std::array<std::uint32_t, 1u << kMaxFirstLevelBits> subStart;
+    for (unsigned s = 0; s < count; ++s) {
+        const unsigned len = lengths[s];
+        if (len > bits) {
+            const std::uint32_t prefix = ReverseBits(codes[s], len) & (firstSize - 1);
+            subBits[prefix] = std::max<std::uint8_t>(subBits[prefix], len - bits);
+        }
+    }
+    std::uint32_t nextFree = firstSize;
+    for (std::uint32_t prefix = 0; prefix < firstSize; ++prefix) {
+        if (subBits[prefix] != 0) {
+            const std::uint32_t size = 1u << subBits[prefix];
+            subStart[prefix] = nextFree;
+            t[prefix] = HuffEntry(kHuffSubTable, subBits[prefix], nextFree);
+            std::fill(t + nextFree, t + nextFree + size, kHuffInvalid);
+            nextFree += size;
+        }
+    }
+
+    for (unsigned s = 0; s < count; ++s) {
+        const unsigned len = lengths[s];
+        if (len == 0) {
+            continue;
+        }
+        const std::uint32_t entry = templates[s] | len;
+        const std::uint32_t reversed = ReverseBits(codes[s], len);
+        if (len <= bits) {
+            for (std::uint32_t i = reversed; i < firstSize; i += 1u << len) {
+                t[i] = entry;
+            }
+        } else {
+            // Codes that are not prefix-free (only an incomplete implode tree
+            // can give them) overwrite each other here; they stay inside
+            // their own sub-table all the same.
+            const std::uint32_t prefix = reversed & (firstSize - 1);
+            std::uint32_t* const sub = t + subStart[prefix];
+            const std::uint32_t size = 1u << subBits[prefix];
+            for (std::uint32_t i = reversed >> bits; i < size; i += 1u << (len - bits)) {
+                sub[i] = entry;
+            }
+        }
+    }
+    return complete ? THuffmanBuild::Complete : THuffmanBuild::Incomplete;
+}
+
+} // namespace mzb

@@ -1,0 +1,477 @@
+#include "zip/codec/inflate/Inflate.h"
+
+#include "zip/base/ZipError.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+
+namespace mzb {
+namespace {
+
+static_assert(std::endian::native == std::endian::little,
+              "the bit reader loads input words little-endian");
+
+// ===== Format constants (RFC 1951, 3.2.5 and 3.2.7) =====
+
+constexpr unsigned kLitLenSymbols = 288;
+constexpr unsigned kDistSymbols = 32;
+constexpr unsigned kCodeLenSymbols = 19;
+constexpr unsigned kEndOfBlock = 256;
+
+constexpr std::array<std::uint16_t, 29> kLengthBase = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                                       15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
+                                                       67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr std::array<std::uint8_t, 29> kLengthExtra = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                                       2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr std::array<std::uint16_t, 30> kDistBase = {
+    1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr std::array<std::uint8_t, 30> kDistExtra = {0, 0, 0,  0,  1,  1,  2,  2,  3,  3,
+                                                     4, 4, 5,  5,  6,  6,  7,  7,  8,  8,
+                                                     9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+constexpr std::array<std::uint8_t, kCodeLenSymbols> kCodeLenOrder = {
+    16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+// First-level widths. 11 bits resolve nearly every literal/length code of
+// real data at once and 8 bits nearly every distance code, while the
+// tables stay small enough to rebuild for every dynamic block.
+constexpr unsigned kLitLenBits = 11;
+constexpr unsigned kDistBits = 8;
+constexpr unsigned kCodeLenBits = 7;
+constexpr unsigned kMaxCodeLength = 15;
+constexpr std::size_t kLitLenCapacity =
+    HuffmanTableCapacity(kLitLenSymbols, kLitLenBits, kMaxCodeLength);
+constexpr std::size_t kDistCapacity = HuffmanTableCapacity(kDistSymbols, kDistBits, kMaxCodeLength);
+
+constexpr std::array<std::uint32_t, kLitLenSymbols> MakeLitLenTemplates() {
+    std::array<std::uint32_t, kLitLenSymbols> t{};
+    for (unsigned s = 0; s < 256; ++s) {
+        t[s] = HuffEntry(kHuffLiteral, 0, s);
+    }
+    t[kEndOfBlock] = HuffEntry(kHuffEnd, 0, 0);
+    for (unsigned s = 257; s < 286; ++s) {
+        t[s] = HuffEntry(0, kLengthExtra[s - 257], kLengthBase[s - 257]);
+    }
+    t[286] = t[287] = kHuffInvalid;
+    return t;
+}
+constexpr std::array<std::uint32_t, kDistSymbols> MakeDistTemplates() {
+    std::array<std::uint32_t, kDistSymbols> t{};
+    for (unsigned s = 0; s < 30; ++s) {
+        t[s] = HuffEntry(0, kDistExtra[s], kDistBase[s]);
+    }
+    t[30] = t[31] = kHuffInvalid;
+    return t;
+}
+constexpr std::array<std::uint32_t, kCodeLenSymbols> MakeCodeLenTemplates() {
+    std::array<std::uint32_t, kCodeLenSymbols> t{};
+    for (unsigned s = 0; s < kCodeLenSymbols; ++s) {
+        t[s] = HuffEntry(0, 0, s);
+    }
+    return t;
+}
+constexpr auto kLitLenTemplates = MakeLitLenTemplates();
+constexpr auto kDistTemplates = MakeDistTemplates();
+constexpr auto kCodeLenTemplates = MakeCodeLenTemplates();
+
+// A damaged or truncated stream; caught in Inflate and never seen outside.
+struct TStreamError {};
+
+// Input bytes kept buffered before the decoder asks the source again.
+constexpr std::size_t kRefillWant = 64;
+
+inline std::uint64_t Load64(const std::uint8_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline std::uint64_t LowBits(std::uint64_t v, unsigned n) {
+    return v & ((std::uint64_t{1} << n) - 1);
+}
+
+// Sub-table step of a lookup: `entry` came from the first level.
+inline std::uint32_t Resolve(const std::uint32_t* t, unsigned bits, std::uint32_t entry,
+                             std::uint64_t bitBuffer) {
+    const unsigned width = (entry >> 8) & kHuffLengthMask;
+    return t[(entry >> 16) + LowBits(bitBuffer >> bits, width)];
+}
+
+} // namespace
+
+TInflater::TInflater()
+    : litLenEntries_(new std::uint32_t[kLitLenCapacity]),
+      distEntries_(new std::uint32_t[kDistCapacity]),
+      fixedLitLenEntries_(new std::uint32_t[kLitLenCapacity]),
+      fixedDistEntries_(new std::uint32_t[kDistCapacity]) {
+    std::array<std::uint8_t, kLitLenSymbols> lengths;
+    std::fill(lengths.begin(), lengths.begin() + 144, 8);
+    std::fill(lengths.begin() + 144, lengths.begin() + 256, 9);
+    std::fill(lengths.begin() + 256, lengths.begin() + 280, 7);
+    std::fill(lengths.begin() + 280, lengths.end(), 8);
+    fixedLitLen_.Entries = fixedLitLenEntries_.get();
+    BuildHuffmanTable(fixedLitLen_, kLitLenBits, lengths.data(), nullptr, kLitLenSymbols,
+                      kLitLenTemplates.data());
+    // 30 codes of 5 bits leave two codes unused: they decode as invalid.
+    std::fill(lengths.begin(), lengths.begin() + 30, 5);
+    fixedDist_.Entries = fixedDistEntries_.get();
+    BuildHuffmanTable(fixedDist_, kDistBits, lengths.data(), nullptr, 30, kDistTemplates.data());
+}
+
+// ===== Bit reader =====
+
+// Called once in_ has passed inLimit_: buffers more input, or, with the
+// source used up, rewinds in_ over the pad (all of it is zeros) and checks
+// that no pad bit has been consumed yet.
+void TInflater::TopUp() {
+    if (!input_.AtEnd()) {
+        in_ = input_.Refill(in_, kRefillWant);
+        inLimit_ = input_.AtEnd() ? input_.End() : input_.End() - 8;
+    }
+    if (input_.AtEnd()) {
+        if (in_ > input_.End()) {
+            padLoaded_ += static_cast<std::size_t>(in_ - input_.End());
+            in_ = input_.End();
+        }
+        if (ConsumedPastEnd()) {
+            throw TStreamError{};
+        }
+    }
+}
+
+bool TInflater::ConsumedPastEnd() const {
+    if (!input_.AtEnd()) {
+        return false;
+    }
+    const std::size_t pad =
+        padLoaded_ + (in_ > input_.End() ? static_cast<std::size_t>(in_ - input_.End()) : 0);
+    // Pad bits are the most recently loaded ones, so they are the last to go.
+    return pad * 8 > count_;
+}
+
+inline void TInflater::Fill() {
+    if (in_ > inLimit_) {
+        TopUp();
+    }
+    bits_ |= Load64(in_) << count_;
+    in_ += (63 - count_) >> 3;
+    count_ |= 56;
+}
+
+std::uint32_t TInflater::Take(unsigned n) {
+    if (count_ < n) {
+        Fill();
+    }
+    const auto v = static_cast<std::uint32_t>(LowBits(bits_, n));
+    bits_ >>= n;
+    count_ -= n;
+    return v;
+}
+
+// ===== Blocks =====
+
+TDecodeResult TInflater::Inflate(TDecoderInput& input, TDecoderOutput& output) {
+    sink_ = &output;
+    input_.Begin(input);
+    pos_ = window_.Begin(false);
+    bits_ = 0;
+    count_ = 0;
+    padLoaded_ = 0;
+    in_ = input_.Begin();
+    try {
+        TopUp();
+        DecodeBlocks();
+    } catch (const TStreamError&) {
+        return TDecodeResult::DataError;
+    } catch (const EFatalUnzipError&) {
+        return TDecodeResult::DataError;
+    } catch (const EBiggerThanUncompressed&) {
+        return TDecodeResult::DataError;
+    } catch (const ECantWriteUCF&) {
+        return TDecodeResult::DataError;
+    }
+    window_.Finish(pos_, output);
+    return TDecodeResult::Complete;
+}
+
+void TInflater::DecodeBlocks() {
+    bool last = false;
+    while (!last) {
+        last = Take(1) != 0;
+        switch (Take(2)) {
+        case 0:
+            CopyStoredBlock();
+            break;
+        case 1:
+            DecodeCodes(fixedLitLen_, fixedDist_);
+            break;
+        case 2:
+            ReadDynamicTables();
+            DecodeCodes(dynamicLitLen_, dynamicDist_);
+            break;
+        default:
+            throw TStreamError{};
+        }
+    }
+    if (ConsumedPastEnd()) {
+        throw TStreamError{};
+    }
+}
+
+void TInflater::CopyStoredBlock() {
+    Take(count_ & 7);
+    const std::uint32_t len = Take(16);
+    const std::uint32_t nlen = Take(16);
+    if (len != (~nlen & 0xFFFFu)) {
+        throw TStreamError{};
+    }
+    std::uint32_t left = len;
+    std::uint8_t* const base = window_.Data();
+    // Whole bytes still in the bit buffer come first.
+    while (left > 0 && count_ >= 8) {
+        if (pos_ >= TOutputWindow::FullAt()) {
+            pos_ = window_.Drain(pos_, *sink_);
+        }
+        base[pos_++] = static_cast<std::uint8_t>(bits_);
+        bits_ >>= 8;
+        count_ -= 8;
+        --left;
+    }
+    if (ConsumedPastEnd()) {
+        throw TStreamError{};
+    }
+    if (left == 0) {
+        return;
+    }
+    // The bit buffer is empty and in_ is the next byte: copy straight from
+    // the input buffer.
+    bits_ = 0;
+    while (left > 0) {
+        std::size_t avail = in_ < input_.End() ? static_cast<std::size_t>(input_.End() - in_) : 0;
+        if (avail == 0) {
+            if (input_.AtEnd()) {
+                throw TStreamError{};
+            }
+            TopUp();
+            continue;
+        }
+        if (pos_ >= TOutputWindow::FullAt()) {
+            pos_ = window_.Drain(pos_, *sink_);
+        }
+        const std::size_t n =
+            std::min({static_cast<std::size_t>(left), avail, TOutputWindow::FullAt() - pos_});
+        std::memcpy(base + pos_, in_, n);
+        pos_ += n;
+        in_ += n;
+        left -= static_cast<std::uint32_t>(n);
+    }
+}
+
+void TInflater::ReadDynamicTables() {
+    const unsigned nLitLen = Take(5) + 257;
+    const unsigned nDist = Take(5) + 1;
+    const unsigned nCodeLen = Take(4) + 4;
+    if (nLitLen > 286 || nDist > 30) {
+        throw TStreamError{};
+    }
+
+    std::array<std::uint8_t, kCodeLenSymbols> codeLenLengths{};
+    for (unsigned i = 0; i < nCodeLen; ++i) {
+        codeLenLengths[kCodeLenOrder[i]] = static_cast<std::uint8_t>(Take(3));
+    }
+    // The code-length code is decoded through the distance table's storage:
+    // it is rebuilt below only after the last code length has been read.
+    THuffmanTable codeLen{distEntries_.get(), 0};
+    if (BuildHuffmanTable(codeLen, kCodeLenBits, codeLenLengths.data(), nullptr, kCodeLenSymbols,
+                          kCodeLenTemplates.data()) != THuffmanBuild::Complete) {
+        throw TStreamError{};
+    }
+
+    // Literal/length and distance lengths form one sequence: a repeat may run
+    // from one into the other.
+    std::array<std::uint8_t, 286 + 30> lengths;
+    const unsigned total = nLitLen + nDist;
+    unsigned n = 0;
+    while (n < total) {
+        if (count_ < kCodeLenBits + 7) {
+            Fill();
+        }
+        const std::uint32_t e = codeLen.Entries[LowBits(bits_, codeLen.Bits)];
+        if (e & kHuffEnd) {
+            throw TStreamError{};
+        }
+        const unsigned len = e & kHuffLengthMask;
+        bits_ >>= len;
+        count_ -= len;
+        const unsigned symbol = e >> 16;
+        if (symbol < 16) {
+            lengths[n++] = static_cast<std::uint8_t>(symbol);
+            continue;
+        }
+        std::uint8_t value = 0;
+        unsigned repeat;
+        if (symbol == 16) {
+            if (n == 0) {
+                throw TStreamError{};
+            }
+            value = lengths[n - 1];
+            repeat = 3 + Take(2);
+        } else if (symbol == 17) {
+            repeat = 3 + Take(3);
+        } else {
+            repeat = 11 + Take(7);
+        }
+        if (repeat > total - n) {
+            throw TStreamError{};
+        }
+        std::fill_n(lengths.begin() + n, repeat, value);
+        n += repeat;
+    }
+    // Without an end-of-block code the block could never end.
+    if (lengths[kEndOfBlock] == 0) {
+        throw TStreamError{};
+    }
+
+    dynamicLitLen_.Entries = litLenEntries_.get();
+    dynamicDist_.Entries = distEntries_.get();
+    if (BuildHuffmanTable(dynamicLitLen_, kLitLenBits, lengths.data(), nullptr, nLitLen,
+                          kLitLenTemplates.data()) != THuffmanBuild::Complete ||
+        BuildHuffmanTable(dynamicDist_, kDistBits, lengths.data() + nLitLen, nullptr, nDist,
+                          kDistTemplates.data()) != THuffmanBuild::Complete) {
+        throw TStreamError{};
+    }
+}
+
+// ===== The decoding loop =====
+//
+// Entry contract: a table pair is built; pos_ < FullAt() + kSlack - 258.
+// Each turn refills the bit buffer once (to at least 56 bits), which covers
+// the longest length code with its extra bits (15 + 5) and the longest
+// distance code with its extra bits (15 + 13). The window's slack covers one
+// match (at most 258 bytes, plus a 16-byte copy overshoot) written past
+// FullAt() before the next turn drains it.
+void TInflater::DecodeCodes(const THuffmanTable& litLen, const THuffmanTable& dist) {
+    const std::uint32_t* const lt = litLen.Entries;
+    const std::uint32_t* const dt = dist.Entries;
+    const unsigned lbits = litLen.Bits;
+    const unsigned dbits = dist.Bits;
+    std::uint8_t* const base = window_.Data();
+    std::uint8_t* const outFull = base + TOutputWindow::FullAt();
+    if (in_ > inLimit_) {
+        TopUp();
+    }
+    // Stores through out may alias any member, so the loop keeps its state in
+    // locals and writes it back only around the calls that need it.
+    std::uint8_t* out = base + pos_;
+    std::uint64_t bb = bits_;
+    unsigned bc = count_;
+    const std::uint8_t* in = in_;
+    const std::uint8_t* inLimit = inLimit_;
+    const auto refill = [&] {
+        bb |= Load64(in) << bc;
+        in += (63 - bc) >> 3;
+        bc |= 56;
+    };
+    refill();
+    // The next code's first-level entry is looked up as soon as its bits are
+    // known, so the lookup overlaps the copy of the match before it.
+    std::uint32_t e = lt[LowBits(bb, lbits)];
+
+    for (;;) {
+        if (in > inLimit) [[unlikely]] {
+            // Leaves the bit buffer, and so e, as it was.
+            in_ = in;
+            count_ = bc;
+            TopUp();
+            in = in_;
+            inLimit = inLimit_;
+        }
+        if (out >= outFull) [[unlikely]] {
+            out = base + window_.Drain(static_cast<std::size_t>(out - base), *sink_);
+        }
+        if (e & kHuffSubTable) [[unlikely]] {
+            e = Resolve(lt, lbits, e, bb);
+        }
+        unsigned n = e & kHuffLengthMask;
+        if (e & kHuffLiteral) {
+            // Further literals are taken from what is left of the refill as
+            // long as their codes lie wholly within the valid bits (at most
+            // 56 of them, well inside the window's slack).
+            do {
+                bb >>= n;
+                bc -= n;
+                *out++ = static_cast<std::uint8_t>(e >> 16);
+                e = lt[LowBits(bb, lbits)];
+                n = e & kHuffLengthMask;
+            } while ((e & (kHuffLiteral | kHuffSubTable)) == kHuffLiteral && n <= bc);
+            refill();
+            e = lt[LowBits(bb, lbits)];
+            continue;
+        }
+        if (e & kHuffEnd) [[unlikely]] {
+            if ((e >> 16) != 0) {
+                throw TStreamError{};
+            }
+            bb >>= n;
+            bc -= n;
+            break;
+        }
+        unsigned extra = (e >> 8) & kHuffLengthMask;
+        const std::size_t length = (e >> 16) + LowBits(bb >> n, extra);
+        bb >>= n + extra;
+        bc -= n + extra;
+
+        std::uint32_t d = dt[LowBits(bb, dbits)];
+        if (d & (kHuffSubTable | kHuffEnd)) [[unlikely]] {
+            if (d & kHuffSubTable) {
+                d = Resolve(dt, dbits, d, bb);
+            }
+            if (d & kHuffEnd) {
+                throw TStreamError{};
+            }
+        }
+        n = d & kHuffLengthMask;
+        extra = (d >> 8) & kHuffLengthMask;
+        const std::size_t distance = (d >> 16) + LowBits(bb >> n, extra);
+        bb >>= n + extra;
+        bc -= n + extra;
+        refill();
+        e = lt[LowBits(bb, lbits)];
+
+        // Nothing before the entry's first byte may be copied: the window
+        // may still hold the previous entry there.
+        if (distance > static_cast<std::size_t>(out - base)) {
+            throw TStreamError{};
+        }
+        const std::uint8_t* src = out - distance;
+        std::uint8_t* const end = out + length;
+        if (distance >= 16) {
+            do {
+                std::memcpy(out, src, 16);
+                out += 16;
+                src += 16;
+            } while (out < end);
+        } else if (distance >= 8) {
+            do {
+                std::memcpy(out, src, 8);
+                out += 8;
+                src += 8;
+            } while (out < end);
+        } else if (distance == 1) {
+            std::memset(out, *src, length);
+        } else {
+            for (std::size_t i = 0; i < length; ++i) {
+                out[i] = src[i];
+            }
+        }
+        out = end;
+    }
+    pos_ = static_cast<std::size_t>(out - base);
+    in_ = in;
+    bits_ = bb;
+    count_ = bc;
+}
+
+} // namespace mzb

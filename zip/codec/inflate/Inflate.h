@@ -1,0 +1,67 @@
+#pragma once
+// The deflate decoder (RFC 1951): stored, fixed and dynamic blocks.
+//
+// One object decodes any number of entries one after the other; its buffers
+// (input, window, tables) are allocated once, at construction.
+
+#include "zip/codec/inflate/DecoderIO.h"
+#include "zip/codec/inflate/HuffmanTable.h"
+#include "zip/codec/inflate/InputBuffer.h"
+#include "zip/codec/inflate/OutputWindow.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace mzb {
+
+class TInflater {
+public:
+    TInflater();
+
+    // Decodes one entry's deflate stream. A damaged or truncated stream ends
+    // quietly as DataError with whatever whole chunks were already written;
+    // so do the input and output errors of TDecoderInput/TDecoderOutput named
+    // in DecoderIO.h. Other exceptions pass through, and so do those of the
+    // final flush after the last block, which the reader handles itself.
+    TDecodeResult Inflate(TDecoderInput& input, TDecoderOutput& output);
+
+private:
+    void DecodeBlocks();
+    void CopyStoredBlock();
+    void ReadDynamicTables();
+    void DecodeCodes(const THuffmanTable& litLen, const THuffmanTable& dist);
+
+    // Bit reader.
+    void TopUp();
+    void Fill();
+    std::uint32_t Take(unsigned n);
+    bool ConsumedPastEnd() const;
+
+    TInputBuffer input_;
+    TOutputWindow window_;
+    TDecoderOutput* sink_ = nullptr;
+    std::size_t pos_ = 0;
+
+    // The bit buffer holds count_ unread bits, least significant first; the
+    // bits above them are either zero or the low bits of *in_, so a wide load
+    // may be OR-ed in at any time. in_ never passes inLimit_ by more than one
+    // load: up to there at least 8 bytes can be read, real or pad.
+    std::uint64_t bits_ = 0;
+    unsigned count_ = 0;
+    const std::uint8_t* in_ = nullptr;
+    const std::uint8_t* inLimit_ = nullptr;
+    // Pad bytes loaded into the bit buffer after the real input ran out.
+    std::size_t padLoaded_ = 0;
+
+    std::unique_ptr<std::uint32_t[]> litLenEntries_;
+    std::unique_ptr<std::uint32_t[]> distEntries_;
+    std::unique_ptr<std::uint32_t[]> fixedLitLenEntries_;
+    std::unique_ptr<std::uint32_t[]> fixedDistEntries_;
+    THuffmanTable fixedLitLen_{};
+    THuffmanTable fixedDist_{};
+    THuffmanTable dynamicLitLen_{};
+    THuffmanTable dynamicDist_{};
+};
+
+} // namespace mzb

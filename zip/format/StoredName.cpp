@@ -1,0 +1,61 @@
+#include "zip/format/StoredName.h"
+
+#include "zip/base/ByteOrder.h"
+#include "zip/format/Cp437.h"
+#include "zip/format/Crc32.h"
+
+#include <algorithm>
+
+namespace mzb {
+
+std::string EncodeStoredName(std::string_view directory, std::string_view fileName) {
+    std::string name;
+    name.reserve(directory.size() + fileName.size());
+    name.append(directory).append(fileName);
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
+}
+
+bool HasNonAsciiBytes(std::string_view name) {
+    return std::any_of(name.begin(), name.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+std::string DecodeStoredName(std::string_view raw, bool utf8Flag, bool legacyOem) {
+    std::string name =
+        !utf8Flag && legacyOem && HasNonAsciiBytes(raw) ? Cp437ToUtf8(raw) : std::string(raw);
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
+}
+
+std::optional<std::string> UnicodePathFromExtra(std::string_view extra, std::string_view rawName) {
+    constexpr std::uint16_t kUnicodePathId = 0x7075;
+    const auto* p = reinterpret_cast<const std::uint8_t*>(extra.data());
+    std::size_t at = 0;
+    while (extra.size() - at >= 4) {
+        const std::uint16_t id = GetLE16(p + at);
+        const std::size_t size = GetLE16(p + at + 2);
+        at += 4;
+        if (size > extra.size() - at) {
+            break;
+        }
+        // Version 1, CRC-32 of the name bytes it stands for, the name.
+        if (id == kUnicodePathId && size >= 5 && p[at] == 1 &&
+            GetLE32(p + at + 1) == Crc32(rawName.data(), rawName.size())) {
+            std::string name(extra.substr(at + 5, size - 5));
+            std::replace(name.begin(), name.end(), '\\', '/');
+            return name;
+        }
+        at += size;
+    }
+    return std::nullopt;
+}
+
+void SplitStoredName(std::string_view name, std::string& directory, std::string& fileName) {
+    const std::size_t slash = name.rfind('/');
+    const std::size_t split = slash == std::string_view::npos ? 0 : slash + 1;
+    directory.assign(name.substr(0, split));
+    fileName.assign(name.substr(split));
+}
+
+} // namespace mzb

@@ -1,0 +1,101 @@
+#pragma once
+// One archive entry: the values of its local and central headers, its name
+// split into directory and file name, and the marks the reader and writer
+// keep on it.
+
+#include "zip/format/ZipFormat.h"
+#include "zip/io/FileStream.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace mzb {
+
+class TZipHeaderInfo {
+public:
+    TZipHeaderInfo() = default;
+
+    // Back to the values of a new entry.
+    void Clear() { *this = TZipHeaderInfo(); }
+    // Every field, the comment text and the marks.
+    void Assign(const TZipHeaderInfo& source) { *this = source; }
+
+    std::uint16_t VersionMadeBy = kVersionMadeBy;
+    std::uint16_t VersionNeeded = kVersionNeeded;
+    std::uint16_t Flags = 0;
+    std::uint16_t CompressionMethod = kMethodDeflated;
+    std::uint32_t FileDateTime = 0; // MS-DOS time (low half) and date (high half)
+    std::uint32_t Crc32 = 0xFFFFFFFFu;
+    // Includes the 12-byte encryption header of an encrypted entry.
+    std::uint64_t CompressedSize = 0;
+    std::uint64_t UncompressedSize = 0;
+    // As read from a central header; never written (central headers carry
+    // no extra field).
+    std::uint16_t CentralExtraLength = 0;
+    // As read from, or copied with, a local header; written into it.
+    std::uint16_t LocalExtraLength = 0;
+    // Kept when a header is read even though the text is loaded later.
+    std::uint16_t FileCommentLength = 0;
+    std::uint16_t DiskNumberStart = 0;
+    // 1 text, 0 binary; 2 while the compressor has not yet decided.
+    std::uint16_t InternalAttributes = 1;
+    // MS-DOS attributes in the low byte, the Unix mode in the high half.
+    std::uint32_t ExternalAttributes = 0x20;
+    std::uint64_t RelativeOffset = 0;
+    std::uint64_t CentralHeaderPosition = 0;
+    bool Matched = false;
+    std::uint8_t RewriteMark = 0; // 2: dropped when the archive is rewritten
+    bool Selected = false;
+
+    const std::string& FileName() const { return fileName_; }
+    // Empty, or ending in '/'.
+    const std::string& Directory() const { return directory_; }
+    void SetFileName(std::string_view name);
+    // A '/' is appended to a non-empty directory that lacks one.
+    void SetDirectory(std::string_view directory);
+    // Bytes of the stored name (directory plus file name).
+    std::size_t FileNameLength() const { return directory_.size() + fileName_.size(); }
+
+    // Absent until set or loaded; FileCommentLength may be non-zero then.
+    const std::optional<std::string>& FileComment() const { return fileComment_; }
+    void SetFileComment(std::optional<std::string> comment);
+    // Reads the comment of an entry read from a central header, from that
+    // header again. False when it cannot be read; the entry is unchanged.
+    bool LoadFileComment(TFileStream& archive);
+
+    bool IsEncrypted() const { return (Flags & kFlagEncrypted) != 0; }
+    bool HasDataDescriptor() const { return (Flags & kFlagDataDescriptor) != 0; }
+    bool HasComment() const { return FileCommentLength != 0; }
+
+    std::uint64_t LocalHeaderSize() const {
+        return kLocalHeaderSize + FileNameLength() + LocalExtraLength;
+    }
+    std::uint64_t CentralHeaderSize() const {
+        return kCentralHeaderSize + FileNameLength() + CentralExtraLength + FileCommentLength;
+    }
+
+    // Write the header and the stored name at the stream's position (the
+    // local header's extra field, when there is one, is the caller's to
+    // copy). A name with non-ASCII bytes sets the UTF-8 flag in Flags first.
+    // Throw EZipFormatError for a value its field cannot hold; return false
+    // when the stream took fewer bytes than written.
+    bool WriteLocalHeader(TFileStream& stream); // sets RelativeOffset first
+    bool WriteCentralHeader(TFileStream& stream);
+
+    // Read a header at the stream's position. On success the entry holds its
+    // values (the time normalised, the name decoded) and the stream stands
+    // after the record (a central header's extra field and comment skipped;
+    // a local header's extra field not). On failure the entry and the
+    // stream's position are unchanged.
+    bool ReadCentralHeader(TFileStream& stream);
+    bool ReadLocalHeader(TFileStream& stream);
+
+private:
+    std::string fileName_;
+    std::string directory_;
+    std::optional<std::string> fileComment_;
+};
+
+} // namespace mzb

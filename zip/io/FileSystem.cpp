@@ -1,0 +1,255 @@
+#include "zip/io/FileSystem.h"
+
+#include "zip/base/DosDateTime.h"
+#include "zip/io/PathName.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace mzb {
+namespace {
+
+FileInfo InfoFromStat(std::string_view name, const struct stat& st, bool isLink) {
+    FileInfo info;
+    info.Name = name;
+    info.Mode = static_cast<std::uint32_t>(st.st_mode) & 0xFFFF;
+    info.WriteTime = st.st_mtime;
+    info.DosDateTime = TimeToDosDateTime(st.st_mtime);
+    info.IsLink = isLink;
+    info.Device = static_cast<std::uint64_t>(st.st_dev);
+    info.Inode = static_cast<std::uint64_t>(st.st_ino);
+    if (S_ISDIR(st.st_mode)) {
+        info.Attributes |= kAttrDirectory;
+    } else {
+        info.Size = static_cast<std::uint64_t>(st.st_size);
+        if (S_ISREG(st.st_mode)) {
+            info.Attributes |= kAttrArchive;
+        }
+    }
+    if ((st.st_mode & S_IWUSR) == 0) {
+        info.Attributes |= kAttrReadOnly;
+    }
+    if (!info.Name.empty() && info.Name.front() == '.') {
+        info.Attributes |= kAttrHidden;
+    }
+    return info;
+}
+
+// Looks an entry up relative to a directory descriptor (or AT_FDCWD).
+std::optional<FileInfo> InfoAt(int dirFd, const std::string& path, std::string_view name) {
+    struct stat st {};
+    if (::fstatat(dirFd, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return std::nullopt;
+    }
+    const bool isLink = S_ISLNK(st.st_mode);
+    if (isLink && ::fstatat(dirFd, path.c_str(), &st, 0) != 0) {
+        return std::nullopt;
+    }
+    return InfoFromStat(name, st, isLink);
+}
+
+bool StatFollowing(const std::string& path, struct stat& st) {
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+} // namespace
+
+std::uint32_t ExternalAttributes(const FileInfo& info) {
+    return info.Mode << 16 | info.Attributes;
+}
+
+std::optional<FileInfo> FileInfoOf(const std::string& path) {
+    return InfoAt(AT_FDCWD, path, FileNamePart(WithoutTrailingSeparator(path)));
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return StatFollowing(path, st) && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+    struct stat st {};
+    return StatFollowing(path, st) && S_ISDIR(st.st_mode);
+}
+
+bool IsSymLink(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+DirListing::DirListing(const std::string& dir) {
+    dirFd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd_ < 0) {
+        return;
+    }
+    // The stream gets its own descriptor so that ours stays open for the
+    // look-ups while the stream is closed right after reading the names.
+    const int streamFd = ::dup(dirFd_);
+    DIR* stream = streamFd < 0 ? nullptr : ::fdopendir(streamFd);
+    if (stream == nullptr) {
+        if (streamFd >= 0) {
+            ::close(streamFd);
+        }
+        return;
+    }
+    while (const dirent* entry = ::readdir(stream)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") {
+            names_.emplace_back(name);
+        }
+    }
+    ::closedir(stream);
+    std::sort(names_.begin(), names_.end());
+}
+
+DirListing::~DirListing() {
+    if (dirFd_ >= 0) {
+        ::close(dirFd_);
+    }
+}
+
+DirListing::DirListing(DirListing&& other) noexcept
+    : dirFd_(std::exchange(other.dirFd_, -1)), names_(std::move(other.names_)), next_(other.next_) {
+}
+
+DirListing& DirListing::operator=(DirListing&& other) noexcept {
+    if (this != &other) {
+        if (dirFd_ >= 0) {
+            ::close(dirFd_);
+        }
+        dirFd_ = std::exchange(other.dirFd_, -1);
+        names_ = std::move(other.names_);
+        next_ = other.next_;
+    }
+    return *this;
+}
+
+bool DirListing::Next(FileInfo& entry) {
+    while (next_ < names_.size()) {
+        const std::string& name = names_[next_++];
+        if (auto info = InfoAt(dirFd_, name, name)) {
+            entry = std::move(*info);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ForceDirectories(const std::string& dir) {
+    std::error_code ignored;
+    std::filesystem::create_directories(dir, ignored);
+    return DirectoryExists(dir);
+}
+
+bool DeleteFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool SetFileWriteTime(const std::string& path, std::time_t when) {
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
+    return ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool SetFileDosDateTime(const std::string& path, std::uint32_t dosDateTime) {
+    const auto when = DosDateTimeToTime(dosDateTime);
+    return when && SetFileWriteTime(path, *when);
+}
+
+std::uint32_t PermissionsFromAttributes(std::uint32_t currentMode,
+                                        std::uint32_t externalAttributes) {
+    constexpr std::uint32_t kPermissions = 0777;
+    const std::uint32_t unixMode = externalAttributes >> 16;
+    if (unixMode != 0) {
+        return unixMode & kPermissions;
+    }
+    const std::uint32_t mode = currentMode & kPermissions;
+    return (externalAttributes & kAttrReadOnly) != 0 ? mode & ~0222u : mode | S_IWUSR;
+}
+
+bool SetFileAttributes(const std::string& path, std::uint32_t externalAttributes) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) {
+        return false;
+    }
+    return ::chmod(path.c_str(), static_cast<mode_t>(PermissionsFromAttributes(
+                                     st.st_mode, externalAttributes))) == 0;
+}
+
+bool SetOpenFileDosDateTime(int fd, std::uint32_t dosDateTime) {
+    const auto when = DosDateTimeToTime(dosDateTime);
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {when.value_or(0), 0}};
+    return when && ::futimens(fd, times) == 0;
+}
+
+std::string TempDirectory() {
+    std::error_code error;
+    const auto dir = std::filesystem::temp_directory_path(error);
+    return error ? std::string("/tmp/") : WithTrailingSeparator(dir.string());
+}
+
+int CreateOpenTempFile(const std::string& dir, const std::string& prefix, std::string& name) {
+    name = WithTrailingSeparator(dir) + prefix + "XXXXXX";
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+        name.clear();
+    }
+    return fd;
+}
+
+std::string CreateTempFile(const std::string& dir, const std::string& prefix) {
+    std::string name;
+    const int fd = CreateOpenTempFile(dir, prefix, name);
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return name;
+}
+
+int OpenForWriteNoFollow(const std::string& path) {
+    // O_NONBLOCK keeps a FIFO that appears at the path from stalling the
+    // open; the type check below then refuses it.
+    constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    constexpr int kAttempts = 3; // a link re-created between removal and open
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0) {
+            if (S_ISLNK(st.st_mode)) {
+                if (::unlink(path.c_str()) != 0) {
+                    return -1;
+                }
+            } else if (!S_ISREG(st.st_mode)) {
+                errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+                return -1;
+            }
+        }
+        const int fd = ::open(path.c_str(), kFlags, 0666);
+        if (fd < 0) {
+            if (errno == ELOOP) {
+                continue;
+            }
+            return -1;
+        }
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            errno = EINVAL;
+            return -1;
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return fd;
+    }
+    errno = ELOOP;
+    return -1;
+}
+
+} // namespace mzb

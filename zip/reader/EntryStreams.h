@@ -1,0 +1,74 @@
+#pragma once
+// The reader's ends of the decoder interface for one entry being extracted:
+// its compressed bytes out of the archive, its decoded bytes into the output
+// file. Both are set up once per run and re-aimed at each entry.
+
+#include "zip/codec/inflate/DecoderIO.h"
+#include "zip/io/FileStream.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace mzb {
+
+class TZipCryptKeys;
+
+// Delivers exactly the entry's compressed bytes, decrypted, and then
+// nothing: a decoder can never read into the next entry. Before each read
+// the host gets its turn (and may cancel); an archive that ends early
+// raises EFatalUnzipError "Premature end of file reached".
+class TEntryInput final : public TDecoderInput {
+public:
+    using Poll = std::function<void()>;
+
+    TEntryInput(TFileStream& archive, Poll poll) : archive_(archive), poll_(std::move(poll)) {}
+
+    // The archive stands at the entry's first byte.
+    void Start(std::uint64_t compressedSize, TZipCryptKeys* decrypter) {
+        remaining_ = compressedSize;
+        decrypter_ = decrypter;
+    }
+
+    std::size_t Read(std::uint8_t* buffer, std::size_t capacity) override;
+
+private:
+    TFileStream& archive_;
+    Poll poll_;
+    std::uint64_t remaining_ = 0;
+    TZipCryptKeys* decrypter_ = nullptr;
+};
+
+// Takes the decoded blocks: never more than the entry's declared size
+// (EBiggerThanUncompressed), every byte on the disk (ECantWriteUCF), the
+// CRC-32 and both percentages kept up to date.
+class TEntryOutput final : public TDecoderOutput {
+public:
+    using Progress = std::function<void(int filePercent, int totalPercent)>;
+
+    explicit TEntryOutput(Progress progress) : progress_(std::move(progress)) {}
+
+    void StartRun(std::uint64_t totalBytes) {
+        runTotal_ = totalBytes;
+        runWritten_ = 0;
+    }
+    void RemoveFromTotal(std::uint64_t bytes) { runTotal_ -= std::min(runTotal_, bytes); }
+    std::uint64_t RunTotal() const { return runTotal_; }
+
+    // Without a file the bytes are only counted and checked.
+    void Start(TFileStream* file, std::uint64_t uncompressedSize);
+    void Write(const std::uint8_t* data, std::size_t size) override;
+
+    std::uint32_t Crc32() const { return crc_ ^ 0xFFFFFFFFu; }
+    std::uint64_t Written() const { return written_; }
+
+private:
+    Progress progress_;
+    TFileStream* file_ = nullptr;
+    std::uint64_t limit_ = 0;
+    std::uint64_t written_ = 0;
+    std::uint32_t crc_ = 0xFFFFFFFFu;
+    std::uint64_t runTotal_ = 0;
+    std::uint64_t runWritten_ = 0;
+};
+
+} // namespace mzb

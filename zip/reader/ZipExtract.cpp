@@ -1,0 +1,435 @@
+// The extraction run: choosing the entries, and for each one the checks,
+// the decision about an existing file, decoding into a temporary file
+// beside the output and, once the CRC-32 proves it whole, putting it in
+// place. An existing file is only ever replaced by a complete, verified
+// one: a damaged entry or a failed run leaves it as it was.
+#include "zip/base/ByteOrder.h"
+#include "zip/base/DosDateTime.h"
+#include "zip/base/Wildcard.h"
+#include "zip/base/ZipError.h"
+#include "zip/crypt/ZipCrypt.h"
+#include "zip/io/FileSystem.h"
+#include "zip/io/OutputPath.h"
+#include "zip/io/PathName.h"
+#include "zip/reader/EntryDecoder.h"
+#include "zip/reader/EntryStreams.h"
+#include "zip/reader/ZipReader.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+#include <sys/stat.h>
+
+namespace mzb {
+
+struct TExtractionRun {
+    TExtractionRun(TZipReader& reader, TFileStream& archive)
+        : input(archive, [&reader] { reader.CheckForCancel(); }),
+          output([&reader](int filePercent, int totalPercent) {
+              if (reader.OnFilePercentDone) {
+                  reader.OnFilePercentDone(reader, filePercent);
+              }
+              if (reader.OnTotalPercentDone) {
+                  reader.OnTotalPercentDone(reader, totalPercent);
+              }
+          }) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        createMode = 0666 & ~mask;
+    }
+
+    TEntryDecoder decoder;
+    TEntryInput input;
+    TEntryOutput output;
+    std::optional<TZipCryptKeys> decrypter;
+    int fileCount = 0;
+    mode_t createMode = 0644;
+    std::string lastDirectory; // the output folder last made sure of
+};
+
+namespace {
+
+std::string Lowercase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// Restores the settings a run changes for its own length.
+class RunScope {
+public:
+    explicit RunScope(bool& keepOpen) : keepOpen_(keepOpen), saved_(keepOpen) { keepOpen_ = true; }
+    ~RunScope() { keepOpen_ = saved_; }
+    RunScope(const RunScope&) = delete;
+    RunScope& operator=(const RunScope&) = delete;
+
+private:
+    bool& keepOpen_;
+    bool saved_;
+};
+
+} // namespace
+
+int TZipReader::RunUnZip() {
+    if (destDir_ == "?") {
+        return 0;
+    }
+    busy_ = true;
+    cancelRequested_ = false;
+    struct Idle {
+        TZipReader& r;
+        ~Idle() {
+            r.busy_ = false;
+            r.cancelRequested_ = false;
+        }
+    } idle{*this};
+    OpenArchive();
+    EnsureDirectory();
+    const int count = ExtractAll();
+    CloseArchiveFileUnlessKept();
+    return count;
+}
+
+bool TZipReader::IsChosen(const TZipHeaderInfo& entry) const {
+    if (DoAll) {
+        return true;
+    }
+    if (entry.FileName().empty() && !RecreateDirs) {
+        return false;
+    }
+    const std::string name = Lowercase(entry.Directory() + entry.FileName());
+    return std::any_of(filesList_.begin(), filesList_.end(),
+                       [&](const std::string& p) { return MatchesMask(Lowercase(p), name); });
+}
+
+int TZipReader::SelectEntries(std::uint64_t& totalBytes) {
+    totalBytes = 0;
+    int numFiles = EntryCount();
+    for (int i = 0; i < EntryCount(); ++i) {
+        auto& e = const_cast<TZipHeaderInfo&>(Entry(i));
+        e.Matched = IsChosen(e);
+        if (e.Matched && !e.FileName().empty()) {
+            totalBytes += e.UncompressedSize;
+        }
+        if (!e.Matched || e.FileName().empty()) {
+            --numFiles;
+        }
+    }
+    return numFiles;
+}
+
+int TZipReader::ExtractAll() {
+    cancelRequested_ = false;
+    RunScope scope(KeepZipOpen);
+    auto run = std::make_unique<TExtractionRun>(*this, archive_);
+    try {
+        if (!TestOnly && !destDir_.empty() && !DirectoryExists(destDir_)) {
+            ForceDirectories(destDir_);
+        }
+        std::uint64_t totalBytes = 0;
+        const int numFiles = SelectEntries(totalBytes);
+        run->output.StartRun(totalBytes);
+        bool stopNow = false;
+        if (OnStartUnZipInfo) {
+            OnStartUnZipInfo(*this, numFiles, totalBytes, stopNow);
+        }
+        // NumFiles counts files only; directory entries are restored even
+        // when nothing else is, or an archive of empty folders would
+        // restore nothing.
+        bool anyChosen = false;
+        for (int i = 0; i < EntryCount() && !anyChosen; ++i) {
+            anyChosen = DoAll || Entry(i).Matched;
+        }
+        if (anyChosen && !stopNow) {
+            for (int i = 0; i < EntryCount(); ++i) {
+                if (!DoAll && !Entry(i).Matched) {
+                    continue;
+                }
+                bool retry = false;
+                do {
+                    retry = false;
+                    ExtractEntry(i, *run, retry);
+                } while (retry);
+            }
+        }
+    } catch (...) {
+        filesList_.clear();
+        const int count = run->fileCount;
+        run.reset();
+        if (OnUnZipComplete) {
+            OnUnZipComplete(*this, count);
+        }
+        throw;
+    }
+    filesList_.clear();
+    const int count = run->fileCount;
+    run.reset();
+    if (OnUnZipComplete) {
+        OnUnZipComplete(*this, count);
+    }
+    return count;
+}
+
+void TZipReader::Skip(int reason, const std::string& name, int index, TExtractionRun& run,
+                      std::uint64_t size, bool& retry) {
+    if (OnSkippingFile) {
+        OnSkippingFile(*this, reason, name, index, retry);
+    }
+    run.output.RemoveFromTotal(size);
+}
+
+bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
+    TZipHeaderInfo work;
+    work.Assign(Entry(index));
+    const std::string storedName = work.Directory() + work.FileName();
+    const bool isFile = !work.FileName().empty();
+    const auto path =
+        OutputPathOf({destDir_, rootDir_, RecreateDirs}, work.Directory(), work.FileName());
+
+    if (!isFile) {
+        if (!path) {
+            Skip(kSkipUnsafe, storedName, index, run, 0, retry);
+            return false;
+        }
+        if (RecreateDirs && !TestOnly && !path->empty() && !DirectoryExists(*path)) {
+            ForceDirectories(*path);
+        }
+        ++run.fileCount;
+        return true;
+    }
+
+    // The local header must be where the directory says, and the entry's
+    // data must end before the next entry or the directory begins.
+    std::uint8_t local[kLocalHeaderSize];
+    bool sound = archive_.Seek(work.RelativeOffset) &&
+                 archive_.Read(local, sizeof local) == sizeof local &&
+                 GetLE32(local) == kLocalHeaderSignature;
+    const std::uint64_t dataStart = work.RelativeOffset + kLocalHeaderSize +
+                                    (sound ? GetLE16(local + 26) + GetLE16(local + 28) : 0);
+    if (work.IsEncrypted() && work.CompressedSize < kEncryptionHeaderSize) {
+        sound = false;
+    }
+    if (dataStart + work.CompressedSize > DataLimitOf(work)) {
+        sound = false;
+    }
+    if (!path || !sound) {
+        Skip(kSkipUnsafe, storedName, index, run, work.UncompressedSize, retry);
+        return false;
+    }
+
+    std::string fname = *path;
+    bool skip = false;
+    if (OnStartUnZip) {
+        OnStartUnZip(*this, index, fname, skip);
+        if (skip) {
+            return false;
+        }
+    }
+    // Entries come folder by folder: one check per folder, not per file.
+    const std::string outDir = DirectoryPart(fname);
+    if (!TestOnly && !outDir.empty() && outDir != run.lastDirectory) {
+        if (!DirectoryExists(outDir)) {
+            ForceDirectories(outDir);
+        }
+        run.lastDirectory = outDir;
+    }
+
+    std::uint64_t dataSize = work.CompressedSize;
+    run.decrypter.reset();
+    if (work.IsEncrypted()) {
+        if (!CheckPassword(index, work, dataStart, run, retry)) {
+            return false;
+        }
+        dataSize -= kEncryptionHeaderSize;
+    }
+
+    if (TestOnly) {
+        return TestEntry(index, work, dataStart, dataSize, run, retry);
+    }
+    const auto existing = FileInfoOf(fname);
+    if (!MayOverwrite(index, work, fname, existing)) {
+        Skip(kSkipNotOverwritten, fname, index, run, work.UncompressedSize, retry);
+        return false;
+    }
+
+    // Decoded into a fresh file beside the output, put in place by rename:
+    // a link standing at the output path is replaced, never followed.
+    const bool blocked = (existing && existing->IsDirectory() && !IsSymLink(fname)) ||
+                         (existing && !existing->IsLink &&
+                          (existing->Attributes & kAttrReadOnly) != 0 && !ReplaceReadOnly);
+    // The temporary file is created and kept open, and its time and mode are
+    // set through the descriptor: no path is looked up again before the
+    // rename, which also saves several system calls per entry.
+    std::string temp;
+    const int fd =
+        blocked ? -1 : CreateOpenTempFile(outDir.empty() ? "." : outDir, ".mzb-part-", temp);
+    TFileStream out;
+    if (fd < 0 || !out.Attach(fd)) { // Attach closes what it refuses
+        if (!temp.empty()) {
+            DeleteFile(temp);
+        }
+        Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry);
+        return false;
+    }
+
+    bool verified = false;
+    try {
+        verified = DecodeEntry(work, dataStart, dataSize, run, &out);
+    } catch (...) {
+        out.Close();
+        DeleteFile(temp);
+        throw;
+    }
+    const bool written = FlushFilesOnClose ? out.Sync() : out.Flush();
+    if (written && verified) {
+        SetOpenFileDosDateTime(fd, work.FileDateTime);
+        const bool unixHost = (work.VersionMadeBy >> 8) == kHostUnix;
+        const std::uint32_t attributes =
+            unixHost ? work.ExternalAttributes : work.ExternalAttributes & 0xFFFFu;
+        ::fchmod(fd, RetainAttributes ? PermissionsFromAttributes(run.createMode, attributes)
+                                      : run.createMode);
+    }
+    if (!out.Close() || !written) {
+        DeleteFile(temp);
+        throw ECantWriteUCF("Cant write uncompressed file");
+    }
+    if (!verified) {
+        DeleteFile(temp);
+        ReportBadEntry(index, work, run, retry);
+        return false;
+    }
+    if (!RenameFile(temp, fname)) {
+        DeleteFile(temp);
+        Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry);
+        return false;
+    }
+    if (OnEndUnZip) {
+        OnEndUnZip(*this, index, fname);
+    }
+    ++run.fileCount;
+    return true;
+}
+
+bool TZipReader::TestEntry(int index, const TZipHeaderInfo& work, std::uint64_t dataStart,
+                           std::uint64_t dataSize, TExtractionRun& run, bool& retry) {
+    if (!DecodeEntry(work, dataStart, dataSize, run, nullptr)) {
+        ReportBadEntry(index, work, run, retry);
+        return false;
+    }
+    if (OnEndUnZip) {
+        OnEndUnZip(*this, index, work.Directory() + work.FileName());
+    }
+    ++run.fileCount;
+    return true;
+}
+
+// True when the entry decoded completely to its declared size and CRC-32.
+// Errors that end the run pass through.
+bool TZipReader::DecodeEntry(const TZipHeaderInfo& work, std::uint64_t dataStart,
+                             std::uint64_t dataSize, TExtractionRun& run, TFileStream* out) {
+    const TEntryCoding coding{work.CompressionMethod, work.Flags, dataSize, work.UncompressedSize};
+    archive_.Seek(dataStart + (work.IsEncrypted() ? kEncryptionHeaderSize : 0));
+    run.input.Start(dataSize, run.decrypter ? &*run.decrypter : nullptr);
+    run.output.Start(out, work.UncompressedSize);
+    TDecodeResult result = TDecodeResult::DataError;
+    try {
+        result = run.decoder.Decode(coding, run.input, run.output);
+    } catch (const EBiggerThanUncompressed&) {
+        return false;
+    }
+    if (result == TDecodeResult::UnknownMethod) {
+        host_.MessageBox("Unknown Compression Method", "Zip Error", TMessageKind::Error,
+                         TMessageButtons::Ok);
+    }
+    // A stream that ends early can still match a CRC by chance; the size
+    // must match as well.
+    return result == TDecodeResult::Complete && run.output.Crc32() == work.Crc32 &&
+           run.output.Written() == work.UncompressedSize;
+}
+
+void TZipReader::ReportBadEntry(int index, const TZipHeaderInfo& work, TExtractionRun& run,
+                                bool& retry) {
+    if (work.IsEncrypted()) {
+        std::string newPassword = ArchivePassword;
+        if (OnBadPassword) {
+            OnBadPassword(*this, index, newPassword);
+        }
+        if (newPassword != ArchivePassword) {
+            ArchivePassword = newPassword;
+            retry = true;
+        } else if (OnSkippingFile) {
+            OnSkippingFile(*this, kSkipBadPassword, work.Directory() + work.FileName(), index,
+                           retry);
+        }
+    } else if (OnBadCRC) {
+        OnBadCRC(*this, run.output.Crc32(), work.Crc32, index);
+    }
+}
+
+// Leaves the archive after the 12-byte encryption header and the decrypter
+// ready for the data. False when the entry is to be skipped.
+bool TZipReader::CheckPassword(int index, const TZipHeaderInfo& work, std::uint64_t headerStart,
+                               TExtractionRun& run, bool& retry) {
+    const std::uint8_t expected = work.HasDataDescriptor()
+                                      ? static_cast<std::uint8_t>(work.FileDateTime >> 8)
+                                      : static_cast<std::uint8_t>(work.Crc32 >> 24);
+    std::uint8_t header[kEncryptionHeaderSize];
+    for (;;) {
+        if (!archive_.Seek(headerStart) || archive_.Read(header, sizeof header) != sizeof header) {
+            throw EFatalUnzipError("Premature end of file reached");
+        }
+        run.decrypter.emplace(ArchivePassword);
+        run.decrypter->Decrypt(header, sizeof header);
+        if (header[kEncryptionHeaderSize - 1] == expected) {
+            return true;
+        }
+        std::string newPassword = ArchivePassword;
+        if (OnBadPassword) {
+            OnBadPassword(*this, index, newPassword);
+        }
+        if (newPassword == ArchivePassword) {
+            run.decrypter.reset();
+            Skip(kSkipBadPassword, work.Directory() + work.FileName(), index, run,
+                 work.UncompressedSize, retry);
+            return false;
+        }
+        ArchivePassword = newPassword;
+    }
+}
+
+bool TZipReader::MayOverwrite(int index, const TZipHeaderInfo& work, const std::string& path,
+                              const std::optional<FileInfo>& existing) {
+    // A link counts as an existing file even when it points nowhere; a
+    // directory does not (it blocks the entry later).
+    if (OverwriteMode == TUZOverwriteMode::Always) {
+        return true;
+    }
+    const bool present = existing ? existing->IsLink || !existing->IsDirectory() : IsSymLink(path);
+    if (!present) {
+        return true;
+    }
+    switch (OverwriteMode) {
+    case TUZOverwriteMode::Always:
+        return true;
+    case TUZOverwriteMode::Prompt:
+        if (OnPromptForOverwrite) {
+            bool overwrite = false;
+            OnPromptForOverwrite(*this, overwrite, index, path);
+            return overwrite;
+        }
+        return host_.MessageBox("Replace existing file " + work.FileName() + "?",
+                                "File Exists Alert", TMessageKind::Question,
+                                TMessageButtons::YesNo) == TMessageAnswer::Yes;
+    case TUZOverwriteMode::Never:
+        return false;
+    case TUZOverwriteMode::ifNewer:
+    case TUZOverwriteMode::ifOlder:
+        break;
+    }
+    const std::time_t fileTime = existing ? existing->WriteTime : 0;
+    const auto stored = DosDateTimeToTime(work.FileDateTime);
+    const std::time_t entryTime = stored ? *stored : std::time(nullptr);
+    return OverwriteMode == TUZOverwriteMode::ifNewer ? entryTime > fileTime : entryTime < fileTime;
+}
+
+} // namespace mzb

@@ -1,0 +1,202 @@
+#pragma once
+// TZipReader: opens an archive, keeps its directory in memory, answers
+// questions about its entries and extracts them into files.
+//
+//   TZipReader reader(host);
+//   reader.SetZipName("/backups/daily.zip");
+//   reader.SetDestDir("/home/u/restore");
+//   reader.RecreateDirs = true;
+//   reader.DoAll = true;
+//   int extracted = reader.RunUnZip();
+//
+// The directory is read on first need and again whenever the archive's file
+// time changes. Everything an archive says is untrusted: output paths stay
+// below DestDir, entries whose data would overlap another's are refused,
+// output never exceeds an entry's declared size and never goes through a
+// link. Entries that fail are reported through the events and the run goes
+// on; errors that end a run are raised after OnUnZipComplete.
+
+#include "zip/base/HostServices.h"
+#include "zip/format/EndCentral.h"
+#include "zip/format/SortedZip.h"
+#include "zip/format/ZipHeaderInfo.h"
+#include "zip/io/FileStream.h"
+#include "zip/io/FileSystem.h"
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mzb {
+
+enum class TUZOverwriteMode { Prompt = 0, Always = 1, Never = 2, ifNewer = 3, ifOlder = 4 };
+enum class TIncompleteZipMode { izAssumeMulti = 0, izAssumeBad = 1, izAssumeNotAZip = 2 };
+enum class TMultiMode { mmNone = 0, mmSpan = 1, mmBlocks = 2 };
+
+// The Reason of OnSkippingFile.
+inline constexpr int kSkipBadPassword = 0;
+inline constexpr int kSkipNotOverwritten = 1;
+inline constexpr int kSkipCannotCreate = 3;
+// The entry's name would leave the destination, or its headers are
+// inconsistent with the archive (bad local header, data overlapping another
+// entry, an encryption header that cannot be there).
+inline constexpr int kSkipUnsafe = 4;
+
+class TEntryDecoder;
+class TZipReader;
+struct TExtractionRun;
+
+struct TZipReaderEvents {
+    std::function<void(TZipReader&, int NumFiles, std::uint64_t TotalBytes, bool& StopNow)>
+        OnStartUnZipInfo;
+    std::function<void(TZipReader&, int FileIndex, std::string& FName, bool& Skip)> OnStartUnZip;
+    std::function<void(TZipReader&, int FileIndex, const std::string& FName)> OnEndUnZip;
+    std::function<void(TZipReader&, int Percent)> OnFilePercentDone;
+    std::function<void(TZipReader&, int Percent)> OnTotalPercentDone;
+    std::function<void(TZipReader&, bool& OverWriteIt, int FileIndex, const std::string& FName)>
+        OnPromptForOverwrite;
+    std::function<void(TZipReader&, int Reason, const std::string& FName, int FileIndex,
+                       bool& Retry)>
+        OnSkippingFile;
+    std::function<void(TZipReader&, int FileIndex, std::string& NewPassword)> OnBadPassword;
+    std::function<void(TZipReader&, std::uint32_t CalcCRC, std::uint32_t StoredCRC, int FileIndex)>
+        OnBadCRC;
+    std::function<void(TZipReader&, TIncompleteZipMode& IncompleteMode)> OnInCompleteZip;
+    std::function<void(TZipReader&, int FileCount)> OnUnZipComplete;
+};
+
+class TZipReader : public TZipReaderEvents {
+public:
+    explicit TZipReader(THostServices& host);
+    virtual ~TZipReader();
+    TZipReader(const TZipReader&) = delete;
+    TZipReader& operator=(const TZipReader&) = delete;
+
+    // --- settings ---------------------------------------------------------
+    const std::string& ZipName() const { return zipName_; }
+    // A name ending in "?" asks the host's file dialog. Any other change
+    // forgets the archive read so far; the same name (letter case ignored)
+    // keeps it.
+    virtual void SetZipName(const std::string& name);
+    const std::string& DestDir() const { return destDir_; }
+    // "?" asks the host's directory dialog.
+    void SetDestDir(const std::string& dir);
+    const std::string& RootDir() const { return rootDir_; }
+    void SetRootDir(const std::string& dir);
+    const std::vector<std::string>& FilesList() const { return filesList_; }
+    void SetFilesList(const std::vector<std::string>& patterns) { filesList_ = patterns; }
+    TZipSortMode SortMode() const { return sortMode_; }
+    // Reorders the view of the directory in memory at once.
+    void SetSortMode(TZipSortMode mode);
+    static constexpr int ThisVersion() { return 100; }
+
+    bool RecreateDirs = false;
+    TUZOverwriteMode OverwriteMode = TUZOverwriteMode::Prompt;
+    bool DoAll = false;
+    TIncompleteZipMode IncompleteZipMode = TIncompleteZipMode::izAssumeMulti;
+    bool KeepZipOpen = false;
+    bool DoProcessMessages = true;
+    bool RetainAttributes = true;
+    bool ReplaceReadOnly = false;
+    bool FlushFilesOnClose = false;
+    // Decode and check every chosen entry without creating any file.
+    bool TestOnly = false;
+    std::string ArchivePassword;
+
+    // --- directory and entries --------------------------------------------
+    // Reads the directory when it is not in memory or the archive changed.
+    // Without an end record in izAssumeMulti mode it returns with no entries.
+    void OpenArchive();
+    int EntryCount() const;
+    // Entries in SortMode order; an index out of range raises EListError.
+    const TZipHeaderInfo& Entry(int index) const;
+    std::string EntryFileName(int index) const { return Entry(index).FileName(); }
+    std::string EntryDirectory(int index) const { return Entry(index).Directory(); }
+    std::uint64_t EntryCompressedSize(int index) const { return Entry(index).CompressedSize; }
+    // The current time when the stored value names no real moment.
+    std::time_t EntryDateTime(int index) const;
+    std::string EntryComment(int index);
+    std::string ArchiveComment();
+    const TEndCentral& EndCentral() const { return endCentral_; }
+    bool Rebuilt() const { return rebuilt_; }
+    bool MayHaveLeadingBytes() const { return leadingBytes_; }
+    TMultiMode MultiMode() const { return multiMode_; }
+
+    // --- extraction --------------------------------------------------------
+    // Extracts the chosen entries into DestDir and returns how many were
+    // extracted (directory entries included).
+    int RunUnZip();
+    bool Busy() const { return busy_; }
+    // Whether a run would choose the entry: DoAll, or a FilesList pattern
+    // matching its stored name (directory entries only with RecreateDirs).
+    bool IsChosen(const TZipHeaderInfo& entry) const;
+    // Asks the running operation to stop at its next check.
+    void Cancel() { cancelRequested_ = true; }
+
+    // For the decoding steps: lets the host run its events, then raises
+    // EUserCanceled when a cancel request came in meanwhile.
+    void CheckForCancel();
+
+protected:
+    // For the writer, which rewrites the archive this reader describes.
+    void ForgetArchive();
+    void OpenArchiveFile();
+    void CloseArchiveFileUnlessKept();
+    // Reads the directory when it is not in memory or the archive changed.
+    void EnsureDirectory();
+    // Takes the directory of an archive just written as the one in memory.
+    void AdoptDirectory(std::unique_ptr<TSortedZip> entries, const TEndCentral& endCentral);
+    std::uint64_t DataLimitOf(const TZipHeaderInfo& entry) const;
+
+    THostServices& host_;
+    std::string zipName_;
+    std::string rootDir_;
+    std::vector<std::string> filesList_;
+    TZipSortMode sortMode_ = TZipSortMode::ByNone;
+    TFileStream archive_;
+    std::unique_ptr<TSortedZip> entries_; // ByNone order, owning
+    TEndCentral endCentral_;
+    bool leadingBytes_ = false;
+    bool cancelRequested_ = false;
+
+private:
+    void ReadDirectory();
+    void RefuseMultiPart() const;
+    bool WalkCentralDirectory();
+    bool RebuildFromLocalHeaders();
+    void MergeCentralHeader(std::unique_ptr<TZipHeaderInfo> header);
+    void BuildSortedView();
+    bool TryOpenArchive();
+    void IndexLocalOffsets();
+
+    int ExtractAll();
+    int SelectEntries(std::uint64_t& totalBytes);
+    bool ExtractEntry(int index, TExtractionRun& run, bool& retry);
+    bool TestEntry(int index, const TZipHeaderInfo& work, std::uint64_t dataStart,
+                   std::uint64_t dataSize, TExtractionRun& run, bool& retry);
+    bool DecodeEntry(const TZipHeaderInfo& work, std::uint64_t dataStart, std::uint64_t dataSize,
+                     TExtractionRun& run, TFileStream* out);
+    void ReportBadEntry(int index, const TZipHeaderInfo& work, TExtractionRun& run, bool& retry);
+    bool CheckPassword(int index, const TZipHeaderInfo& work, std::uint64_t headerStart,
+                       TExtractionRun& run, bool& retry);
+    bool MayOverwrite(int index, const TZipHeaderInfo& work, const std::string& path,
+                      const std::optional<FileInfo>& existing);
+    void Skip(int reason, const std::string& name, int index, TExtractionRun& run,
+              std::uint64_t size, bool& retry);
+
+    std::string destDir_;
+    std::unique_ptr<TSortedZip> view_;        // SortMode order, not owning; null for ByNone
+    std::vector<std::uint64_t> localOffsets_; // sorted, for the overlap check
+    bool haveDirectory_ = false;
+    std::time_t archiveTime_ = 0;
+    std::uint64_t archiveSize_ = 0;
+    TMultiMode multiMode_ = TMultiMode::mmNone;
+    bool rebuilt_ = false;
+    bool busy_ = false;
+};
+
+} // namespace mzb

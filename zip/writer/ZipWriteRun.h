@@ -1,0 +1,62 @@
+#pragma once
+// The state of one TZipWriter run, shared by the files that make up the
+// writer. Nothing here outlives the run.
+
+#include "zip/codec/deflate/Deflate.h"
+#include "zip/crypt/ZipCrypt.h"
+#include "zip/format/EndCentral.h"
+#include "zip/format/SortedZip.h"
+#include "zip/io/FileStream.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace mzb {
+
+// A file that cannot be added after all, found out once its entry has been
+// started (a read error, or a file changing under an encrypted entry's two
+// passes): the entry is taken back and the run goes on.
+struct TEntryAbandoned {};
+
+struct TZipWriteRun {
+    // Pieces in which stored data is copied and the compressor is fed.
+    static constexpr std::size_t kCopyBufferSize = 32768;
+    // The first pass over a file to be encrypted only computes its CRC.
+    static constexpr std::size_t kCrcPassBufferSize = 8192;
+
+    std::string outputPath;
+    bool rewriting = false;  // an existing archive is carried over into a temporary file
+    bool keepOutput = false; // the temporary file holds the only complete copy
+    bool finished = false;   // the new archive stands under its name
+    int added = 0;           // files added (carried-over entries not counted)
+    TFileStream output;
+    TFileStream input;
+
+    std::unique_ptr<TSortedZip> entries; // ByNone order, owning: the new directory
+    std::unordered_set<std::string> storedNames;
+    // Stored names of the existing archive, for freshening.
+    std::unordered_set<std::string> existingNames;
+    // FilesList items already taken by the carry-over.
+    std::vector<bool> itemTaken;
+    TEndCentral endCentral;
+    std::vector<std::string> disposeList;
+
+    // Allocated on the first compressed entry, released with the run.
+    std::unique_ptr<TDeflater> deflater;
+    std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(kCopyBufferSize);
+    std::vector<std::uint8_t> cryptBuffer; // encrypted copy of the data written
+
+    // The entry being written.
+    std::uint32_t crc = 0;
+    std::uint64_t fileSize = 0; // bytes the entry may take from its file
+    std::uint64_t fileRead = 0;
+    std::optional<TZipCryptKeys> keys;
+    std::uint64_t bytesRead = 0;       // over all entries, for the total percentage
+    std::uint64_t uncheckedOutput = 0; // written since the last cancel check
+};
+
+} // namespace mzb

@@ -1,0 +1,197 @@
+#pragma once
+// TZipWriter: writes archives. It extends the reader, sharing its archive
+// name, file list, root directory, directory in memory and end record, so
+// that after a run the reader side knows the archive just written.
+//
+//   TZipWriter writer(host);
+//   writer.SetZipName("/backups/daily.zip");
+//   writer.SetStorePaths(true);
+//   writer.SetFilesList({"/home/u/Documents/*.odt", "/home/u/notes.txt"});
+//   writer.ArchivePassword = "secret";
+//   int added = writer.RunZip();
+//
+// A run expands the file list, writes one entry per file (stored or
+// deflated, encrypted when a password is set) and ends with the central
+// directory and the end record. An archive that already exists is rewritten
+// through a temporary file, its entries carried over, replaced or kept as
+// ZipAction says; the old archive is replaced only once the new one is
+// complete. Whatever fails, the run leaves no partial archive behind.
+
+#include "zip/crypt/ZipCrypt.h"
+#include "zip/format/ZipFormat.h"
+#include "zip/reader/ZipReader.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace mzb {
+
+// What a run does with an entry of the existing archive that a listed file
+// matches: zaUpdate and zaFreshen replace it when the file is newer,
+// zaReplace always; zaFreshen also leaves out files the archive lacks.
+enum class TZipAction { zaUpdate = 0, zaReplace = 1, zaFreshen = 2 };
+
+// Settings for splitting an archive over disks or numbered files. They are
+// kept, but a run that asks for splitting is refused.
+struct TMultiZipInfo {
+    TMultiMode MultiMode = TMultiMode::mmNone;
+    std::uint64_t BlockSize = 1457600;
+    std::uint64_t FirstBlockSize = 1457600;
+    std::uint64_t SaveOnFirstDisk = 0;
+    bool SaveZipInfoOnFirstDisk = false;
+    bool CheckDiskLabels = true;
+    bool WriteDiskLabels = true;
+};
+
+// The Reason of the writer's OnSkippingFile.
+inline constexpr int kSkipDuplicateName = 1;
+inline constexpr int kSkipCannotOpen = 2;
+inline constexpr int kSkipTooLarge = 3;
+
+// What the archive format can hold: sizes and positions are signed 32-bit
+// numbers for many readers, entry counts 16-bit. A file beyond MaxFileSize
+// is left out; an archive that would grow beyond MaxArchiveSize bytes or
+// MaxEntries entries stops the run. Tests lower them to reach them cheaply.
+struct TZipLimits {
+    std::uint64_t MaxFileSize = 0x7FFFFFFF;
+    std::uint64_t MaxArchiveSize = 0x7FFFFFFF;
+    // 0xFFFF in the count fields announces the extended record format.
+    std::uint64_t MaxEntries = kMaxField16;
+};
+
+struct TZipWriteRun;
+
+class TZipWriter : public TZipReader {
+public:
+    explicit TZipWriter(THostServices& host, TZipLimits limits = {},
+                        TFillerSource filler = SystemFiller);
+    ~TZipWriter() override;
+
+    // --- settings ---------------------------------------------------------
+    // A different name first carries a changed comment into the archive
+    // named so far (when it exists), then forgets that archive.
+    void SetZipName(const std::string& name) override;
+    // The comment of the next archive written; a different text marks the
+    // end record's CommentChanged.
+    void SetArchiveComment(const std::string& comment);
+
+    // Off also turns off RelativePaths and StoreVolumes.
+    bool StorePaths() const { return storePaths_; }
+    void SetStorePaths(bool on);
+    // On also turns on StorePaths and Recurse.
+    bool RelativePaths() const { return relativePaths_; }
+    void SetRelativePaths(bool on);
+    // On also turns on StorePaths. Linux paths have no volume part, so it
+    // changes no stored name: a leading '/' is never stored.
+    bool StoreVolumes() const { return storeVolumes_; }
+    void SetStoreVolumes(bool on);
+    // 0 stores every file; 1..9 deflate. Values outside are brought in range.
+    int PackLevel() const { return packLevel_; }
+    void SetPackLevel(int level);
+
+    std::vector<std::string> ExcludeList;
+    std::vector<std::string> NoCompressList; // file-name patterns stored as they are
+    bool Recurse = false;
+    bool AddDirEntriesOnRecurse = false;
+    TZipAction ZipAction = TZipAction::zaUpdate;
+    std::string TempPath; // where an existing archive is rewritten; else the system's
+    // Linux has no short names and no archive bit: kept, without effect.
+    bool Store83Names = false;
+    bool SkipIfArchiveBitNotSet = false;
+    bool ResetArchiveBitOnZip = false;
+    bool Dispose = false; // delete the files added, after a run that succeeded
+    TMultiZipInfo MultiZipInfo;
+
+    // --- events (Sender first; unset events are not called) ---------------
+    std::function<void(TZipWriter&, int NumFiles, std::uint64_t TotalBytes,
+                       TEndCentral& EndCentralRecord, bool& StopNow)>
+        OnStartZipInfo;
+    std::function<void(TZipWriter&, const std::string& FName, TZipHeaderInfo& ZipHeader,
+                       bool& Skip)>
+        OnStartZip;
+    std::function<void(TZipWriter&, const std::string& FName, std::uint64_t UncompressedSize,
+                       std::uint64_t CompressedSize, std::uint64_t CurrentZipSize)>
+        OnEndZip;
+    std::function<void(TZipWriter&, int Reason, const std::string& FName, int FileIndex,
+                       bool& Retry)>
+        OnSkippingFile;
+    std::function<void(TZipWriter&, const std::string& FName)> OnNoSuchFile;
+    std::function<void(TZipWriter&, const std::string& FName)> OnRecursingFile;
+    std::function<void(TZipWriter&, const std::string& FName, bool& Skip)> OnDeleteEntry;
+    // UDAction 0: the entry is being replaced; 1: it is kept.
+    std::function<void(TZipWriter&, int UDAction, int FileIndex)> OnUpdate;
+    std::function<void(TZipWriter&, const std::string& FName, bool& Skip)> OnDisposeFile;
+    std::function<void(TZipWriter&, int Percent)> OnFilePercentDone;
+    std::function<void(TZipWriter&, int Percent)> OnTotalPercentDone;
+    std::function<void(TZipWriter&, int FileCount)> OnZipComplete;
+    // Splitting only, which runs refuse; never fired.
+    std::function<void(TZipWriter&, int DiskNumber)> OnPrepareNextDisk;
+    std::function<void(TZipWriter&, std::string& FileName)> OnGetNextDisk;
+
+    // --- running ------------------------------------------------------------
+    // One run over FilesList, which is empty afterwards. Returns the number
+    // of files added and then fires OnZipComplete with it; a failure raises
+    // instead (EUserCanceled, ENotEnoughRoom, EZipFormatError for what the
+    // format cannot hold, reader errors for a damaged existing archive).
+    int RunZip();
+    // The bytes the current or last run set out to read.
+    std::uint64_t TotalBytes() const { return totalBytes_; }
+    const TZipLimits& Limits() const { return limits_; }
+
+private:
+    class TEntryIO;
+
+    int Run();
+    std::string HeldComment();
+    void ExpandList(TZipWriteRun& run);
+    void OpenOutput(TZipWriteRun& run);
+    void PrepareEndRecord(TZipWriteRun& run);
+    void AddListedFiles(TZipWriteRun& run);
+    void WriteCentralDirectory(TZipWriteRun& run);
+    void CloseOutput(TZipWriteRun& run);
+    void ReplaceArchive(TZipWriteRun& run);
+    [[noreturn]] void CopyBack(TZipWriteRun& run, const std::string& aside);
+    void AdoptNewDirectory(TZipWriteRun& run);
+    void DisposeFiles(const TZipWriteRun& run);
+    void Abandon(TZipWriteRun& run) noexcept;
+
+    // Adding one file (ZipWriterAdd.cpp).
+    bool AddItem(TZipWriteRun& run, const std::string& item);
+    bool AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderInfo& entry);
+    bool OpenInput(TZipWriteRun& run, const std::string& item);
+    void WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry);
+    void StoreData(TZipWriteRun& run, TZipHeaderInfo& entry);
+    std::uint32_t CrcPass(TZipWriteRun& run);
+    void Commit(TZipWriteRun& run, std::unique_ptr<TZipHeaderInfo> entry);
+    bool IsStoredNameTaken(const TZipWriteRun& run, const std::string& name) const;
+    std::string StoredDirectoryOf(const std::string& item) const;
+    std::string StoredNameOf(const std::string& item) const;
+    void SkipFile(TZipWriteRun& run, int reason, const std::string& item, std::uint64_t size);
+
+    // The two ends of every entry's data, and the checks on what is written.
+    std::size_t ReadStep(TZipWriteRun& run, std::uint8_t* buffer, std::size_t capacity);
+    void WriteStep(TZipWriteRun& run, const std::uint8_t* data, std::size_t size);
+    void WriteHeader(TZipWriteRun& run, TZipHeaderInfo& entry);
+    void WriteRaw(TZipWriteRun& run, const void* data, std::size_t size);
+    void CheckArchiveRoom(const TZipWriteRun& run, std::uint64_t more) const;
+    void CheckEntryRoom(const TZipWriteRun& run) const;
+
+    // Carrying over an existing archive (ZipWriterUpdate.cpp).
+    void CarryOver(TZipWriteRun& run);
+    bool ReplacesEntry(TZipWriteRun& run, const TZipHeaderInfo& old, std::size_t item, int index);
+    void CopyEntry(TZipWriteRun& run, const TZipHeaderInfo& old);
+    void CopyBytes(TZipWriteRun& run, std::uint64_t from, std::uint64_t size);
+
+    TZipLimits limits_;
+    TFillerSource filler_;
+    bool storePaths_ = false;
+    bool relativePaths_ = false;
+    bool storeVolumes_ = false;
+    int packLevel_ = 6;
+    std::uint64_t totalBytes_ = 0;
+};
+
+} // namespace mzb
