@@ -1,7 +1,7 @@
 #include "ui/TApplication.h"
 
 #include "ui/StandardMessages.h"
-#include "zip/ZipError.h"
+#include "zip/base/ZipError.h"
 
 namespace mzb {
 

@@ -8,8 +8,8 @@
 #include "ui/StandardMessages.h"
 #include "ui/Taboutform.h"
 #include "ui_TFormMain.h"
-#include "zip/ZipReader.h"
-#include "zip/ZipWriter.h"
+#include "zip/reader/ZipReader.h"
+#include "zip/writer/ZipWriter.h"
 
 #include <QAction>
 #include <QApplication>

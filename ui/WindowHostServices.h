@@ -4,7 +4,7 @@
 // pending events, so the window repaints, the tray answers and timers tick
 // while a backup or a restore runs on the user-interface thread.
 
-#include "zip/HostServices.h"
+#include "zip/base/HostServices.h"
 
 class QWidget;
 
