@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <optional>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,12 +94,36 @@ void SyncDirectoryOf(const std::string& file) {
     }
 }
 
+constexpr std::string_view kTempInfix = ".tmp-";
+constexpr std::size_t kTempUniqueLength = 6; // the XXXXXX of mkostemp
+
+// Temporary files of writers killed before their rename. Only a writer
+// holding the lock has one, so under the lock every one found is a leftover;
+// each holds a copy of the file, scrambled passwords included.
+void RemoveLeftoverTemporaryFiles(const std::string& target) {
+    const auto slash = target.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    const std::string prefix =
+        (slash == std::string::npos ? target : target.substr(slash + 1)) + std::string(kTempInfix);
+    DIR* listing = ::opendir(dir.c_str());
+    if (listing == nullptr) {
+        return;
+    }
+    while (const dirent* e = ::readdir(listing)) {
+        const std::string_view name = e->d_name;
+        if (name.size() == prefix.size() + kTempUniqueLength && name.starts_with(prefix)) {
+            ::unlinkat(::dirfd(listing), e->d_name, 0);
+        }
+    }
+    ::closedir(listing);
+}
+
 enum class Replaced { Done, DirectoryRefused, Failed };
 
 // Writes the bytes beside the target and renames them over it; on any
 // failure the target is untouched and the temporary file gone.
 Replaced ReplaceFile(const std::string& target, const std::string& bytes) {
-    std::string temp = target + ".tmp-XXXXXX";
+    std::string temp = target + std::string(kTempInfix) + std::string(kTempUniqueLength, 'X');
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         return errno == EACCES || errno == EPERM ? Replaced::DirectoryRefused : Replaced::Failed;
@@ -173,6 +199,7 @@ void ProfileFile::Update(const std::function<void(ProfileText&)>& edit) const {
     if (!lock) {
         written = RewriteInPlace(file.get(), after);
     } else {
+        RemoveLeftoverTemporaryFiles(target);
         switch (ReplaceFile(target, after)) {
         case Replaced::Done:
             written = true;

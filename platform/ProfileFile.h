@@ -10,7 +10,8 @@
 // unique name in the same directory ("<file>.tmp-XXXXXX", created
 // exclusively, owner-only), is flushed to disk, renamed over the file, and
 // the directory is flushed too, so a crash or a full disk leaves either the
-// old file or the new one, never a mixture. A new file is readable and
+// old file or the new one, never a mixture; the next update removes the
+// temporary file a killed writer left. A new file is readable and
 // writable by its owner only (it holds scrambled passwords); a rewritten one
 // keeps its permissions. A link at the path is written through.
 //

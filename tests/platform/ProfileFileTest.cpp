@@ -136,8 +136,11 @@ TEST(ProfileFileTest, AWriterKilledWhileHoldingTheLockDoesNotBlockTheNext) {
         holder.Kill();
         EXPECT_EQ(holder.Result(), "killed by signal 9");
     }
+    // One killed after making its temporary file left it behind.
+    tmp.write("project.ini.tmp-Ab12Cd", "[Common]\nPassword=#1#2\n");
     SetWidth(path, 4);
     EXPECT_EQ(ReadFile(path), "[Common]\nWidth=4\n");
+    EXPECT_EQ(NamesIn(tmp.path()), (std::set<std::string>{"project.ini", "project.ini.lock"}));
 }
 
 // A file an administrator prepared in a folder the user may not write: the
