@@ -132,7 +132,7 @@ int RunExtraction(const ArchiveOptions& o, bool testOnly) {
         reader.RunUnZip();
     } catch (const EZipError& e) {
         if (Interrupted()) {
-            const std::string entries = " (" + std::to_string(done) + " entries)";
+            const std::string entries = " (entries done: " + std::to_string(done) + ")";
             return ReportInterrupted(o.archive + (testOnly
                                                       ? " was tested only in part" + entries
                                                       : " was extracted only in part" + entries +
