@@ -157,7 +157,7 @@ TEST_F(InterruptTest, EveryLongCommandEndsOnItsSignalAndLeavesNoPartialOutput) {
          "writer-mid-entry",
          SIGHUP,
          "the backup of project 'Docs' was not made; no partial archive was left\n"},
-        {{"run-schedule"},
+        {{"run-schedule", "--minutes", "1"},
          "writer-mid-entry",
          SIGTERM,
          "the schedule stopped; the backup under way was not made and no partial archive was "
