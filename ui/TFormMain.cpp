@@ -191,6 +191,10 @@ void TFormMain::SetRunLock(bool enabled) {
         item->setEnabled(enabled);
     }
     engineHost_.SetBusyCursor(!enabled);
+    if (enabled && closeAfterRun_) {
+        closeAfterRun_ = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
 }
 
 void TFormMain::RebuildTrayBackupMenu() {
@@ -272,6 +276,11 @@ void TFormMain::ApplicationEvents1Minimize() {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
+    if (runLocked_) {
+        closeAfterRun_ = true;
+        event->ignore();
+        return;
+    }
     timer1_.stop();
     try {
         WriteExitState();

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
@@ -167,6 +168,21 @@ private slots:
             "Project Count=2\nCount0=alpha\nCount1=Beta\nAuto Run=1\n"
             "PromptBeforeBackup=1\nLast Project=Beta\nBy Field=1\nSort=1\n";
         QCOMPARE(QString::fromStdString(text), QString::fromStdString("[Common]\n" + expected));
+    }
+
+    void closeDuringARunWaitsForItsEnd() {
+        MainWindowFixture f;
+        f.WriteIni(CommonWith({"a"}, ""));
+        auto form = f.Open();
+        form->show();
+        QSignalSpy closed(form.get(), &TFormMain::Closed);
+        form->Host().SetRunLock(false);
+        form->Controls().SpExit->click();
+        QVERIFY(form->isVisible());
+        QVERIFY(closed.isEmpty());
+        form->Host().SetRunLock(true);
+        QVERIFY(closed.wait(5000));
+        QVERIFY(f.IniText().find("Last Project=a") != std::string::npos);
     }
 
     void closeWithAnEmptyListWritesNothing() {

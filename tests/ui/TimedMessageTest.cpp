@@ -69,9 +69,6 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<bool>("icon");
         QTest::newRow("warning") << 0 << "Warning" << true;
-        QTest::newRow("error") << 1 << "Error" << true;
-        QTest::newRow("information") << 2 << "Information" << true;
-        QTest::newRow("confirmation") << 3 << "Confirm" << true;
         QTest::newRow("custom") << 4 << QCoreApplication::applicationName() << false;
     }
     void titleAndIconFollowTheKind() {
