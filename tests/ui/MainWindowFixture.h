@@ -21,7 +21,7 @@ struct MainWindowFixture {
     std::unique_ptr<TFormMain> Open(bool trayAvailable = false) const {
         ProgramSetup setup;
         setup.Layout = LayoutFor(dir.dir());
-        setup.TrayAvailable = trayAvailable;
+        setup.TrayAvailable = [trayAvailable] { return trayAvailable; };
         return std::make_unique<TFormMain>(setup);
     }
 };
