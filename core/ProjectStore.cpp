@@ -158,7 +158,8 @@ CommonSettings ProjectStore::ReadCommonSettings() const {
     CommonSettings c;
     c.ProjectNames = ReadNamesFrom(t);
     c.LastProject = t.ReadString(kCommon, kLastProject, "");
-    // Start-up marks "By name" for a sort key it does not know.
+    // A number outside the three sort keys leaves the list sorted by name;
+    // text that is no number reads as the default, by date.
     c.ByField = InRangeOrDefault(t.ReadInteger(kCommon, kByField, kSortByDate), kSortByName,
                                  kSortByDate, kSortByName);
     c.Sort = InRangeOrDefault(t.ReadInteger(kCommon, kSort, kSortAscending), kSortAscending,

@@ -33,9 +33,9 @@ public:
 
     const std::string& IniPath() const { return iniPath_; }
 
-    // Every key of "Common", the project list included. A "By Field" outside
-    // 0 to 2 reads as 0 (by name), a "Sort" outside 0 and 1 as 0; "Width" is
-    // read as stored.
+    // Every key of "Common", the project list included. A "By Field" number
+    // outside 0 to 2 reads as 0 (by name), a "Sort" outside 0 and 1 as 0;
+    // "Width" is read as stored.
     CommonSettings ReadCommonSettings() const;
     // Ordered by name without regard to case; empty entries skipped.
     std::vector<std::string> ReadProjectNames() const;
