@@ -37,6 +37,8 @@ StoredBackupResult StoredProjectBackup::Start() {
             return StoredBackupResult::Refused;
         case BackupOutcome::Exists:
             return StoredBackupResult::Exists;
+        case BackupOutcome::Incomplete:
+            return StoredBackupResult::Incomplete;
         case BackupOutcome::Completed:
             break;
         }

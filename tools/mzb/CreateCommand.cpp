@@ -1,12 +1,15 @@
 #include "tools/mzb/CreateCommand.h"
 
 #include "zip/base/HeadlessHost.h"
+#include "zip/base/PrintableName.h"
 #include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
 #include "zip/io/PathName.h"
 #include "zip/writer/ZipWriter.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 
@@ -133,8 +136,8 @@ int RunCreate(const GlobalOptions&, const Args& args) {
     HeadlessHost host;
     TZipWriter writer(host);
     int skipped = 0;
-    auto report = [&skipped](const std::string& name, const char* why) {
-        std::fprintf(stderr, "mzb: %s: %s\n", name.c_str(), why);
+    auto report = [&skipped](const std::string& name, const std::string& why) {
+        std::fprintf(stderr, "mzb: %s: %s\n", PrintableName(name).c_str(), why.c_str());
         ++skipped;
     };
     writer.OnSkippingFile = [&report](TZipWriter&, int reason, const std::string& name, int,
@@ -146,6 +149,11 @@ int RunCreate(const GlobalOptions&, const Args& args) {
     };
     writer.OnNoSuchFile = [&report](TZipWriter&, const std::string& name) {
         report(name, "no such file");
+    };
+    writer.OnFolderNotListed = [&report](TZipWriter&, const std::string& name, int error) {
+        report(name, error == ENOENT || error == ENOTDIR
+                         ? std::string("no such folder")
+                         : std::string("cannot list the folder: ") + std::strerror(error));
     };
     try {
         writer.DoProcessMessages = false;
@@ -171,7 +179,8 @@ int RunCreate(const GlobalOptions&, const Args& args) {
         writer.SetFilesList(list);
         writer.RunZip();
     } catch (const EZipError& e) {
-        std::fprintf(stderr, "mzb: %s: %s\n", o.archive.c_str(), e.what());
+        std::fprintf(stderr, "mzb: %s: %s\n", PrintableName(o.archive).c_str(),
+                     PrintableName(e.what()).c_str());
         return kExitFatal;
     }
     return skipped == 0 ? kExitOk : kExitPartial;

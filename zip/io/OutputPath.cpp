@@ -9,11 +9,10 @@
 namespace mzb {
 namespace {
 
-bool HasControlCharacter(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        const auto b = static_cast<unsigned char>(c);
-        return b < 0x20 || b == 0x7F;
-    });
+// Every other byte is legal in a Linux name; a NUL would cut the path
+// short where the system reads it.
+bool HasNul(std::string_view text) {
+    return text.find('\0') != std::string_view::npos;
 }
 
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
@@ -99,8 +98,8 @@ std::string Below(const std::string& base, const std::vector<std::string_view>& 
 
 std::optional<std::string> OutputPathOf(const TOutputPathRules& rules, std::string_view directory,
                                         std::string_view fileName) {
-    if (HasControlCharacter(directory) || HasControlCharacter(fileName) || fileName == "." ||
-        fileName == ".." || fileName.find('/') != std::string_view::npos) {
+    if (HasNul(directory) || HasNul(fileName) || fileName == "." || fileName == ".." ||
+        fileName.find('/') != std::string_view::npos) {
         return std::nullopt;
     }
     const bool isDirectoryEntry = fileName.empty();
@@ -124,7 +123,6 @@ std::optional<std::string> OutputPathOf(const TOutputPathRules& rules, std::stri
     }
 
     std::string stored(directory);
-    std::replace(stored.begin(), stored.end(), '\\', '/');
     if (!rules.RootDir.empty() && StartsWithIgnoringCase(stored, rules.RootDir)) {
         stored.erase(0, rules.RootDir.size());
     }

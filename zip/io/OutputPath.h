@@ -6,8 +6,9 @@
 // With a destination directory, leading separators and the drive (C:, also
 // the drive-relative C:x), share (//server/share) and device (//?/, //./)
 // prefixes of a stored directory are removed and the rest goes below the
-// destination. A ".." component, a NUL or other control character, or a
-// file name of "." or ".." makes the entry unsafe. Without a destination
+// destination. A ".." component, a NUL, or a file name of "." or ".." makes
+// the entry unsafe; control characters and '\' are name characters as
+// Linux has them (names from MS-DOS hosts reach here with '/' already). Without a destination
 // (restore to the stored locations) an absolute directory stays absolute,
 // a drive letter is dropped, share and device prefixes are unsafe, and ".."
 // is still refused.
