@@ -46,7 +46,7 @@ struct SplitPath {
     bool Unsafe = false;
 };
 
-SplitPath Split(std::string_view path) {
+SplitPath Split(std::string_view path, bool dosHost) {
     SplitPath result;
     if (path.starts_with("//?/") || path.starts_with("//./")) {
         result.NamesAnotherMachine = true;
@@ -58,7 +58,7 @@ SplitPath Split(std::string_view path) {
         result.NamesAnotherMachine = true;
         path = DropComponents(path, 2);
     }
-    if (HasDriveLetter(path)) {
+    if (dosHost && HasDriveLetter(path)) {
         path.remove_prefix(2);
     }
     result.Absolute = path.starts_with("/");
@@ -97,7 +97,7 @@ std::string Below(const std::string& base, const std::vector<std::string_view>& 
 } // namespace
 
 std::optional<std::string> OutputPathOf(const TOutputPathRules& rules, std::string_view directory,
-                                        std::string_view fileName) {
+                                        std::string_view fileName, bool dosHost) {
     if (HasNul(directory) || HasNul(fileName) || fileName == "." || fileName == ".." ||
         fileName.find('/') != std::string_view::npos) {
         return std::nullopt;
@@ -107,7 +107,7 @@ std::optional<std::string> OutputPathOf(const TOutputPathRules& rules, std::stri
 
     if (!rules.RecreateDirs || directory.empty()) {
         // A stored name without a directory may still carry a drive ("C:x").
-        if (rules.RecreateDirs && HasDriveLetter(fileName)) {
+        if (rules.RecreateDirs && dosHost && HasDriveLetter(fileName)) {
             fileName.remove_prefix(2);
             if (fileName.empty() && !isDirectoryEntry) {
                 return std::nullopt;
@@ -127,7 +127,7 @@ std::optional<std::string> OutputPathOf(const TOutputPathRules& rules, std::stri
         stored.erase(0, rules.RootDir.size());
     }
     stored.append(fileName);
-    SplitPath split = Split(stored);
+    SplitPath split = Split(stored, dosHost);
     if (split.Unsafe || (rules.DestDir.empty() && split.NamesAnotherMachine)) {
         return std::nullopt;
     }

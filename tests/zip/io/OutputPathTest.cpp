@@ -56,25 +56,42 @@ const PathCase kCases[] = {
     {"empty dest without folders is the current directory", "", false, "/etc/", "f", "f"},
 };
 
+// As names from an MS-DOS or Windows host: drive letters mean drives.
 TEST(OutputPathTest, MapsStoredNamesInsideTheDestination) {
     for (const auto& c : kCases) {
         TOutputPathRules rules{c.destDir, "", c.recreate};
-        EXPECT_EQ(OutputPathOf(rules, c.directory, c.fileName), c.expected) << c.what;
+        EXPECT_EQ(OutputPathOf(rules, c.directory, c.fileName, true), c.expected) << c.what;
+    }
+}
+
+// A Linux folder may be called "c:"; only its safety is checked.
+TEST(OutputPathTest, UnixHostNamesKeepWhatLooksLikeADrive) {
+    const PathCase cases[] = {
+        {"drive-like folder", "/out", true, "C:/data/", "a.txt", "/out/C:/data/a.txt"},
+        {"drive-like file name", "/out", true, "", "c:x", "/out/c:x"},
+        {"drive-like folder, stored locations", "", true, "c:/", "f", "c:/f"},
+        {"absolute stored directory goes below dest", "/out", true, "/etc/", "passwd",
+         "/out/etc/passwd"},
+        {"dot-dot still refused", "/out", true, "c:/../../", "f", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        TOutputPathRules rules{c.destDir, "", c.recreate};
+        EXPECT_EQ(OutputPathOf(rules, c.directory, c.fileName, false), c.expected) << c.what;
     }
 }
 
 TEST(OutputPathTest, EmbeddedNulIsUnsafe) {
     const std::string name("a\0b", 3);
-    EXPECT_EQ(OutputPathOf({"/out", "", false}, "", name), std::nullopt);
-    EXPECT_EQ(OutputPathOf({"/out", "", true}, std::string("d\0/", 3), "f"), std::nullopt);
+    EXPECT_EQ(OutputPathOf({"/out", "", false}, "", name, false), std::nullopt);
+    EXPECT_EQ(OutputPathOf({"/out", "", true}, std::string("d\0/", 3), "f", false), std::nullopt);
 }
 
 TEST(OutputPathTest, RootDirIsRemovedIgnoringCase) {
     const TOutputPathRules rules{"/out", "Home/User/", true};
-    EXPECT_EQ(OutputPathOf(rules, "home/user/docs/", "a"), "/out/docs/a");
-    EXPECT_EQ(OutputPathOf(rules, "home/other/", "a"), "/out/home/other/a");
+    EXPECT_EQ(OutputPathOf(rules, "home/user/docs/", "a", false), "/out/docs/a");
+    EXPECT_EQ(OutputPathOf(rules, "home/other/", "a", false), "/out/home/other/a");
     // Removing the prefix must not open a way out of the destination.
-    EXPECT_EQ(OutputPathOf(rules, "home/user/../../", "a"), std::nullopt);
+    EXPECT_EQ(OutputPathOf(rules, "home/user/../../", "a", false), std::nullopt);
 }
 
 } // namespace

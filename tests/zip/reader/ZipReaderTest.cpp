@@ -164,15 +164,17 @@ TEST_F(ReaderTest, UnsafeNamesAreRefusedAndTheirNeighboursExtracted) {
     b.Add(std::string("nul\0name", 8), "evil");
     b.Add("ctl\x01name", "ctl");
     b.Add("/abs/inside.txt", "abs");
-    b.Add("C:/drive/inside.txt", "drive");
+    b.Add("C:/drive/inside.txt", "drive").versionMadeBy = 0x0B14; // NTFS
+    b.Add("c:/folder.txt", "a Linux folder name");
     b.Add("last.txt", "2");
-    EXPECT_EQ(Extract(b), 6);
+    EXPECT_EQ(Extract(b), 7);
     EXPECT_EQ(At("first.txt"), "1");
     EXPECT_EQ(At("last.txt"), "2");
     EXPECT_EQ(At("abs/inside.txt"), "abs");
     EXPECT_EQ(At("drive/inside.txt"), "drive");
     EXPECT_EQ(At("..\\..\\name.txt"), "unix");
     EXPECT_EQ(At("ctl\x01name"), "ctl");
+    EXPECT_EQ(At("c:/folder.txt"), "a Linux folder name");
     ASSERT_EQ(skipped.size(), 4u);
     for (const auto& s : skipped) {
         EXPECT_EQ(s.reason, kSkipUnsafe) << s.name;
