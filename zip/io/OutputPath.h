@@ -8,12 +8,12 @@
 // prefixes of a stored directory are removed and the rest goes below the
 // destination; drive letters are taken for what they are only in names from
 // MS-DOS and Windows hosts (elsewhere "c:" is a folder name like any other).
-// A ".." component, a NUL, or a file name of "." or ".." makes
-// the entry unsafe; control characters and '\' are name characters as
-// Linux has them (names from MS-DOS hosts reach here with '/' already). Without a destination
-// (restore to the stored locations) an absolute directory stays absolute,
-// a drive letter is dropped, share and device prefixes are unsafe, and ".."
-// is still refused.
+// A ".." component, a NUL, or a file name of "." or ".." makes the entry
+// unsafe; control characters and '\' are name characters as Linux has them
+// (names from MS-DOS hosts reach here with '/' already). Without a
+// destination (restore to the stored locations) an absolute directory stays
+// absolute, a drive letter is dropped, share and device prefixes are unsafe,
+// and ".." is still refused.
 
 #include <optional>
 #include <string>
