@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
+#include <optional>
+#include <string>
 #include <sys/stat.h>
 
 namespace mzb {
@@ -54,12 +56,39 @@ Snapshot Take(const fs::path& root) {
     return s;
 }
 
+// An environment variable set for the length of a test, then put back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        ::setenv(name, value, 1);
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            ::setenv(name_, old_->c_str(), 1);
+        } else {
+            ::unsetenv(name_);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
 class AwkwardNamesTest : public ::testing::Test {
 protected:
+    AwkwardNamesTest() : cwd_(fs::current_path()), umask_(::umask(022)) {}
+    ~AwkwardNamesTest() override {
+        fs::current_path(cwd_);
+        ::umask(umask_);
+    }
+
     void SetUp() override {
-        ::setenv("TZ", "UTC", 1);
-        ::setenv("LC_ALL", "C.UTF-8", 1);
-        ::umask(022);
         const std::string chain = [] {
             std::string c;
             for (int i = 1; i <= kChainLevels; ++i) {
@@ -120,6 +149,10 @@ protected:
         }
     }
 
+    const fs::path cwd_;
+    const mode_t umask_;
+    const ScopedEnv tz_{"TZ", "UTC"};
+    const ScopedEnv locale_{"LC_ALL", "C.UTF-8"};
     TempDir tmp_;
     Snapshot source_;
 };
@@ -128,7 +161,7 @@ TEST_F(AwkwardNamesTest, CreateAndExtractGiveEveryFileBack) {
     const std::string archive = tmp_.dir() + "awkward.zip";
     fs::current_path(tmp_.path() / "home");
     const CommandResult created = Mzb({"create", archive, "-r", "tree"});
-    fs::current_path(tmp_.path());
+    fs::current_path(cwd_);
     ASSERT_EQ(created.exitCode, 0) << created.err;
     EXPECT_EQ(created.err, "");
 
