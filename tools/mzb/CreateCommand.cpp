@@ -1,6 +1,6 @@
 #include "tools/mzb/CreateCommand.h"
 
-#include "zip/base/HeadlessHost.h"
+#include "tools/mzb/Interrupt.h"
 #include "zip/base/PrintableName.h"
 #include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
@@ -133,8 +133,11 @@ int RunCreate(const GlobalOptions&, const Args& args) {
         return UsageError(error + "; " + kUsage);
     }
     const std::string cwd = WithTrailingSeparator(std::filesystem::current_path().string());
-    HeadlessHost host;
+    CatchInterrupts();
+    InterruptibleHost host;
     TZipWriter writer(host);
+    host.Serve(writer);
+    const bool updating = std::filesystem::exists(Absolute(cwd, o.archive));
     int skipped = 0;
     auto report = [&skipped](const std::string& name, const std::string& why) {
         std::fprintf(stderr, "mzb: %s: %s\n", PrintableName(name).c_str(), why.c_str());
@@ -156,7 +159,6 @@ int RunCreate(const GlobalOptions&, const Args& args) {
                          : std::string("cannot list the folder: ") + std::strerror(error));
     };
     try {
-        writer.DoProcessMessages = false;
         writer.SetZipName(Absolute(cwd, o.archive));
         writer.SetRootDir(cwd);
         // Paths are stored as given: relative to the current directory.
@@ -179,6 +181,10 @@ int RunCreate(const GlobalOptions&, const Args& args) {
         writer.SetFilesList(list);
         writer.RunZip();
     } catch (const EZipError& e) {
+        if (Interrupted()) {
+            return ReportInterrupted(o.archive + (updating ? " was not updated and is as it was"
+                                                           : " was not written; nothing was left"));
+        }
         std::fprintf(stderr, "mzb: %s: %s\n", PrintableName(o.archive).c_str(),
                      PrintableName(e.what()).c_str());
         return kExitFatal;
