@@ -39,6 +39,8 @@ StoredBackupResult StoredProjectBackup::Start() {
             return StoredBackupResult::Exists;
         case BackupOutcome::Busy:
             return StoredBackupResult::Busy;
+        case BackupOutcome::Incomplete:
+            return StoredBackupResult::Incomplete;
         case BackupOutcome::Completed:
             break;
         }

@@ -54,7 +54,7 @@ TEST_F(ArchiveContentsTest, RowsShowCompressedSizesAndStoredDirectoriesInArchive
     b.Add("zeta/stored.txt", std::string(100, 's'));
     b.AddDeflated("deflated.txt", text);
     b.AddEncrypted("a/b/secret.txt", std::string(100, 'p'), "pw", false);
-    b.Add("made\\elsewhere.txt", "dos"); // a DOS tool's separator
+    b.Add("made\\elsewhere.txt", "dos").versionMadeBy = 0x0014; // a DOS tool's separator
     b.Add("emptydir/", "");
     b.WriteTo((tmp.path() / "mixed.zip").string());
     Show("mixed.zip");

@@ -147,6 +147,34 @@ TEST_F(BackupCommandsTest, ABackupOfTheSameProjectAlreadyRunningIsRefusedWithSta
     EXPECT_EQ(Mzb({"backup", "Docs"}).exitCode, 0);
 }
 
+// A drive that is not mounted, or a list that matches nothing: the archive
+// is written and the number advances, but scripts see status 1.
+TEST_F(BackupCommandsTest, BackupsThatLackFilesExitOne) {
+    WriteIni("Backup Directory Count=2\r\nBackup0=" + tmp_.dir() +
+             "src/*.*\r\nBackup1=/media/not-mounted/photos/*\r\n");
+    const CommandResult missing = Mzb({"backup", "Docs"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.out.ends_with(
+        "Kb'\nFiles Left Out: 1 ('folder not found: /media/not-mounted/photos')\n"))
+        << missing.out;
+    EXPECT_EQ(StoredValue(), "7");
+
+    fs::remove(tmp_.path() / "out/docs7.zip");
+    WriteIni("Backup Directory Count=1\r\nBackup0=" + tmp_.dir() + "src/*.none\r\n");
+    const CommandResult nothing = Mzb({"backup", "Docs"});
+    EXPECT_EQ(nothing.exitCode, 1);
+    EXPECT_TRUE(nothing.out.ends_with("'0Kb'\nNo files were backed up.\n")) << nothing.out;
+    EXPECT_TRUE(fs::exists(tmp_.path() / "out/docs7.zip"));
+
+    fs::remove(tmp_.path() / "out/docs7.zip");
+    WriteIni("IsEnabledAutoBack=1\r\nBackupMode=0\r\nStartTime_or_Increase=00:00:00\r\n"
+             "Backup Directory Count=1\r\nBackup0=/media/not-mounted/photos/*\r\n");
+    const CommandResult scheduled = Mzb({"run-schedule", "--minutes", "1"});
+    EXPECT_EQ(scheduled.exitCode, 1);
+    EXPECT_NE(scheduled.out.find("folder not found: /media/not-mounted/photos"), std::string::npos)
+        << scheduled.out;
+}
+
 TEST_F(BackupCommandsTest, DateNamedBackupTakesItsNameFromNow) {
     WriteIni("Whether use Date=1\r\n");
     const CommandResult r = Mzb({"backup", "Docs", "--now", "2026-03-14 09:26:53"});

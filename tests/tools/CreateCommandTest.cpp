@@ -278,6 +278,11 @@ TEST_F(CreateTest, ExitStatusTellsSkippedFilesFromFailures) {
     EXPECT_TRUE(fs::exists(archive));
     fs::remove(archive);
 
+    auto noFolder = RunCommand({MZB_EXE, "create", archive, "gone/*.txt"});
+    EXPECT_EQ(noFolder.exitCode, 1);
+    EXPECT_EQ(noFolder.err, "mzb: " + tmp.dir() + "gone: no such folder\n");
+    fs::remove(archive);
+
     auto duplicate = RunCommand({MZB_EXE, "create", archive, "-j", "-r", "-x", "*.tmp", "d"});
     EXPECT_EQ(duplicate.exitCode, 1);
     EXPECT_NE(duplicate.err.find("two/same.txt"), std::string::npos) << duplicate.err;

@@ -78,6 +78,7 @@ int BackupExitStatus(StoredBackupResult result) {
     switch (result) {
     case StoredBackupResult::Completed:
         return kExitOk;
+    case StoredBackupResult::Incomplete:
     case StoredBackupResult::Declined:
     case StoredBackupResult::Refused:
     case StoredBackupResult::Exists:
