@@ -218,7 +218,7 @@ TEST_F(ZipWriterBackupTest, ProgressRisesToOneHundredThenGoesBackToZero) {
 
 class ZipWriterBackupLimitsTest : public ZipWriterBackupTest {
 protected:
-    ZipWriterBackupLimitsTest() : ZipWriterBackupTest(TZipLimits{40000, 0x7FFFFFFF, 0xFFFF}) {}
+    ZipWriterBackupLimitsTest() : ZipWriterBackupTest(TZipLimits{.MaxFileSize = 40000}) {}
 };
 
 TEST_F(ZipWriterBackupLimitsTest, FilesLeftOutAreNamedInTheReport) {

@@ -1,10 +1,9 @@
 // The writer at the format's limits: archives within the classic fields stay
 // exactly as they always were; beyond them the ZIP64 records carry what the
 // classic fields cannot.
-#include "zip/writer/ZipWriter.h"
-
 #include "support/TempDir.h"
 #include "zip/base/HeadlessHost.h"
+#include "zip/writer/ZipWriter.h"
 
 #include <cstdlib>
 #include <ctime>
