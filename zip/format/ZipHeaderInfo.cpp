@@ -81,7 +81,7 @@ void TZipHeaderInfo::SetFileComment(std::optional<std::string> comment) {
     // A longer comment is kept so that writing can refuse it by name.
     FileCommentLength =
         comment ? static_cast<std::uint16_t>(std::min<std::size_t>(comment->size(), 0xFFFF)) : 0;
-    fileComment_ = std::move(comment);
+    fileComment_ = comment ? std::make_shared<const std::string>(std::move(*comment)) : nullptr;
 }
 
 bool TZipHeaderInfo::UsesZip64(const TClassicLimits& limits) const {

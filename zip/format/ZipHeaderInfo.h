@@ -7,6 +7,7 @@
 #include "zip/io/FileStream.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -63,7 +64,9 @@ public:
     std::size_t FileNameLength() const { return directory_.size() + fileName_.size(); }
 
     // Absent until set or loaded; FileCommentLength may be non-zero then.
-    const std::optional<std::string>& FileComment() const { return fileComment_; }
+    std::optional<std::string> FileComment() const {
+        return fileComment_ ? std::optional<std::string>(*fileComment_) : std::nullopt;
+    }
     void SetFileComment(std::optional<std::string> comment);
     // Reads the comment of an entry read from a central header, from that
     // header again. False when it cannot be read; the entry is unchanged.
@@ -114,7 +117,10 @@ private:
 
     std::string fileName_;
     std::string directory_;
-    std::optional<std::string> fileComment_;
+    // Shared between copies, never changed in place: an archive's directory
+    // holds an entry per file, and most have no comment, so a pointer keeps
+    // each entry small.
+    std::shared_ptr<const std::string> fileComment_;
 };
 
 } // namespace mzb

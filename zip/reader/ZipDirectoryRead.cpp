@@ -106,6 +106,7 @@ void TZipReader::ReadDirectory() {
 
 void TZipReader::IndexLocalOffsets() {
     localOffsets_.clear();
+    localOffsets_.reserve(entries_->Count());
     for (std::size_t i = 0; i < entries_->Count(); ++i) {
         localOffsets_.push_back(entries_->Items(i).RelativeOffset);
     }

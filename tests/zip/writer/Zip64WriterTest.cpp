@@ -2,6 +2,7 @@
 // exactly as they always were; beyond them the ZIP64 records carry what the
 // classic fields cannot.
 #include "support/PeerTests.h"
+#include "support/RunCommand.h"
 #include "support/TempDir.h"
 #include "zip/base/HeadlessHost.h"
 #include "zip/writer/ZipWriter.h"
@@ -307,6 +308,46 @@ TEST_F(Zip64WriterTest, UpdatingAZip64ArchiveKeepsItsEntriesValid) {
     EXPECT_EQ(z.substr(37, 20), Bytes({0x01, 0x00, 0x10, 0x00}) + LE64(3000) + LE64(3000));
     EXPECT_EQ(Extracted(), Sources({"big.bin", "small.txt"}));
     EXPECT_EQ(test::PeerTestFailures(Zip()), std::vector<std::string>{});
+}
+
+// Peers' ZIP64 entries, one with data descriptors whose sizes take 8 bytes,
+// are carried over with their other extra blocks when a file is added.
+TEST_F(Zip64WriterTest, PeersZip64EntriesAreCarriedOverIntact) {
+    const auto python = test::FindProgram("python3");
+    const auto zip = test::FindProgram("zip");
+    if (!python || !zip) {
+        GTEST_SKIP() << "python3 or zip is not installed";
+    }
+    Put("a.txt", 500);
+    Put("added.txt", 5);
+    const std::string streamed = R"(
+import sys, zipfile
+class Pipe:
+    def __init__(self): self.data = bytearray()
+    def write(self, b): self.data += b; return len(b)
+    def flush(self): pass
+pipe = Pipe()
+with zipfile.ZipFile(pipe, 'w', zipfile.ZIP_DEFLATED) as z:
+    for name in ('s.txt', 't.txt'):
+        with z.open(name, 'w', force_zip64=True) as f:
+            f.write(name.encode() * 100)
+open(sys.argv[1], 'wb').write(pipe.data)
+)";
+    const std::vector<std::vector<std::string>> makers = {
+        {*python, "-c", streamed, Zip()},
+        {"/bin/sh", "-c", "cd " + tmp.dir() + "src && " + *zip + " -q -fz " + Zip() + " a.txt"},
+    };
+    for (const auto& maker : makers) {
+        fs::remove(Zip());
+        const test::CommandResult made = test::RunCommand(maker);
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+        const std::map<std::string, std::string> before = Extracted();
+        ASSERT_EQ(Run({}, {"added.txt"}), 1);
+        auto expected = before;
+        expected["added.txt"] = ReadFile(tmp.path() / "src/added.txt");
+        EXPECT_EQ(Extracted(), expected);
+        EXPECT_EQ(test::PeerTestFailures(Zip()), std::vector<std::string>{});
+    }
 }
 
 } // namespace
