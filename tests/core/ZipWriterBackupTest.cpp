@@ -218,7 +218,8 @@ TEST_F(ZipWriterBackupTest, ProgressRisesToOneHundredThenGoesBackToZero) {
 
 class ZipWriterBackupLimitsTest : public ZipWriterBackupTest {
 protected:
-    ZipWriterBackupLimitsTest() : ZipWriterBackupTest(TZipLimits{.MaxFileSize = 40000}) {}
+    ZipWriterBackupLimitsTest()
+        : ZipWriterBackupTest(TZipLimits{.MaxFileSize = 40000, .Classic = {}}) {}
 };
 
 TEST_F(ZipWriterBackupLimitsTest, FilesLeftOutAreNamedInTheReport) {

@@ -157,19 +157,25 @@ bool TEndCentral::LoadZip64Record(TFileStream& archive) {
         ThisDisk = std::max<std::uint32_t>(ThisDisk, 1);
         return true;
     }
+    // Without a marker in the end record the locator's bytes may be the end
+    // of a name that happens to hold them: then only a sound ZIP64 record
+    // counts, and anything else is no ZIP64 record at all.
+    const bool needed = ThisDisk == kZip64Marker16 || CentralStartDisk == kZip64Marker16 ||
+                        EntriesThisDisk == kZip64Marker16 || TotalEntries == kZip64Marker16 ||
+                        CentralSize == kZip64Marker32 || CentralOffset == kZip64Marker32;
     const std::uint64_t zip64Start = GetLE64(locator + 8);
     // The record, and whatever it says follows it, lie before the locator.
     if (zip64Start > locatorStart || locatorStart - zip64Start < kZip64EndCentralSize) {
-        return false;
+        return !needed;
     }
     std::uint8_t r[kZip64EndCentralSize];
     if (!archive.Seek(zip64Start) || archive.Read(r, sizeof r) != sizeof r ||
         GetLE32(r) != kZip64EndCentralSignature) {
-        return false;
+        return !needed;
     }
     const std::uint64_t recordSize = GetLE64(r + 4);
     if (recordSize < kZip64EndCentralSize - 12 || recordSize > locatorStart - zip64Start - 12) {
-        return false;
+        return !needed;
     }
     const std::uint32_t thisDisk = GetLE32(r + 16);
     const std::uint32_t centralStartDisk = GetLE32(r + 20);
@@ -181,7 +187,7 @@ bool TEndCentral::LoadZip64Record(TFileStream& archive) {
     // least its fixed part: no count can ask for more than the file holds.
     if (centralOffset > zip64Start || centralSize > zip64Start - centralOffset ||
         totalEntries > centralSize / kCentralHeaderSize || entriesThisDisk > totalEntries) {
-        return false;
+        return !needed;
     }
     if (!Agrees(ThisDisk, kZip64Marker16, thisDisk) ||
         !Agrees(CentralStartDisk, kZip64Marker16, centralStartDisk) ||
@@ -189,7 +195,7 @@ bool TEndCentral::LoadZip64Record(TFileStream& archive) {
         !Agrees(TotalEntries, kZip64Marker16, totalEntries) ||
         !Agrees(CentralSize, kZip64Marker32, centralSize) ||
         !Agrees(CentralOffset, kZip64Marker32, centralOffset)) {
-        return false;
+        return !needed;
     }
     ThisDisk = thisDisk;
     CentralStartDisk = centralStartDisk;

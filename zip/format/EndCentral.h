@@ -65,11 +65,14 @@ public:
 
     // After Locate: when a ZIP64 locator stands right before the record,
     // takes the counts, size and offset of the ZIP64 end record it points
-    // to. True when there is no locator or the records agree; false for a
-    // damaged archive: a locator or record that is cut short, points outside
-    // the file or before the directory it describes, disagrees with the
-    // classic fields that hold no marker, or counts more entries than its
-    // directory has room for. The numbers are unchanged then.
+    // to. A record that is cut short, lies outside the file or after the
+    // locator, keeps its directory anywhere but before itself, counts more
+    // entries than its directory has room for or disagrees with a classic
+    // field that holds no marker is a damaged one: false when the classic
+    // record has a marker and so needs it; otherwise the locator's bytes were
+    // something else (the end of a name, say) and the classic record stands.
+    // The numbers are unchanged unless the record is taken. True as well
+    // when there is no locator.
     bool LoadZip64Record(TFileStream& archive);
 
 private:

@@ -214,6 +214,17 @@ TEST(EndCentral, ReadsTheZip64RecordAndRefusesOneThatContradictsItselfOrTheFile)
     ASSERT_TRUE(e.Locate(s));
     EXPECT_TRUE(e.LoadZip64Record(s));
     EXPECT_NE(e.ThisDisk, 0u);
+    // A damaged record behind an end record that needs none: the locator's
+    // bytes were part of something else, and the end record stands.
+    Zip64Tail unneeded;
+    unneeded.classicEntries = 3;
+    unneeded.classicOffset = 10;
+    unneeded.locatorPointsAt = 100;
+    ASSERT_TRUE(s.Open(dir.write("unneeded.zip", unneeded.Bytes()).string(), TFileMode::Read));
+    TEndCentral u;
+    ASSERT_TRUE(u.Locate(s));
+    EXPECT_TRUE(u.LoadZip64Record(s));
+    EXPECT_EQ(u.CentralOffset, 10u);
     const Located classic = LocateIn(Record(0));
     TEndCentral c = classic.record;
     TFileStream cs;

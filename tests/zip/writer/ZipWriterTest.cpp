@@ -383,7 +383,7 @@ TEST_F(WriterTest, UnopenableFileIsLeftOutAfterTheRetriesAsked) {
 TEST_F(WriterTest, FileBeyondTheLargestSizeTakenIsLeftOutAndTheRunGoesOn) {
     Put("small", "s");
     const std::string big = Put("big", std::string(1001, 'b'));
-    TZipWriter capped(host, TZipLimits{.MaxFileSize = 1000});
+    TZipWriter capped(host, TZipLimits{.MaxFileSize = 1000, .Classic = {}});
     capped.OnSkippingFile = writer.OnSkippingFile;
     capped.SetZipName(Zip());
     capped.SetFilesList({Src() + "*"});
