@@ -17,6 +17,7 @@
 // ZipAction says; the old archive is replaced only once the new one is
 // complete. Whatever fails, the run leaves no partial archive behind.
 
+#include "zip/base/WorkerPool.h"
 #include "zip/crypt/ZipCrypt.h"
 #include "zip/format/ZipFormat.h"
 #include "zip/reader/ZipReader.h"
@@ -63,6 +64,8 @@ struct TZipLimits {
 };
 
 struct TZipWriteRun;
+struct TPreparedFile;
+class TPiecePipeline;
 
 class TZipWriter : public TZipReader {
 public:
@@ -104,6 +107,9 @@ public:
     bool ResetArchiveBitOnZip = false;
     bool Dispose = false; // delete the files added, after a run that succeeded
     TMultiZipInfo MultiZipInfo;
+    // Threads that compress; the run itself, its events and every write stay
+    // on the calling thread, and the archive is the same for any count.
+    unsigned Threads = DefaultThreadCount();
 
     // --- events (Sender first; unset events are not called) ---------------
     std::function<void(TZipWriter&, int NumFiles, std::uint64_t TotalBytes,
@@ -142,7 +148,6 @@ public:
     const TZipLimits& Limits() const { return limits_; }
 
 private:
-    class TEntryIO;
 
     int Run();
     std::string HeldComment();
@@ -160,10 +165,15 @@ private:
 
     // Adding one file (ZipWriterAdd.cpp).
     bool AddItem(TZipWriteRun& run, const std::string& item);
-    bool AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderInfo& entry);
+    bool AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderInfo& entry,
+                 const TPreparedFile& prepared);
     bool OpenInput(TZipWriteRun& run, const std::string& item);
-    void WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry);
+    TPiecePipeline& Pipeline(TZipWriteRun& run);
+    bool CompressesFile(const std::string& fileName) const;
+    void WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry, const TPreparedFile& prepared);
     void StoreData(TZipWriteRun& run, TZipHeaderInfo& entry);
+    void DeflateData(TZipWriteRun& run, TZipHeaderInfo& entry, const TPreparedFile& prepared,
+                     bool readAhead);
     std::uint32_t CrcPass(TZipWriteRun& run);
     void Commit(TZipWriteRun& run, std::unique_ptr<TZipHeaderInfo> entry);
     bool IsStoredNameTaken(const TZipWriteRun& run, const std::string& name) const;
@@ -173,6 +183,7 @@ private:
 
     // The two ends of every entry's data, and the checks on what is written.
     std::size_t ReadStep(TZipWriteRun& run, std::uint8_t* buffer, std::size_t capacity);
+    void CountRead(TZipWriteRun& run, std::size_t bytes);
     void WriteStep(TZipWriteRun& run, const std::uint8_t* data, std::size_t size);
     void WriteHeader(TZipWriteRun& run, TZipHeaderInfo& entry);
     void WriteRaw(TZipWriteRun& run, const void* data, std::size_t size);
