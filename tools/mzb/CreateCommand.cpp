@@ -14,11 +14,12 @@ namespace mzb::cli {
 namespace {
 
 constexpr const char* kUsage = "usage: mzb create ARCHIVE [-l LEVEL] [-p PASSWORD] [-r] [-j] "
-                               "[-c COMMENT] [-x PATTERN]... ITEM...";
+                               "[-t THREADS] [-c COMMENT] [-x PATTERN]... ITEM...";
 
 struct CreateOptions {
     std::string archive;
     int level = 5;
+    unsigned threads = DefaultThreadCount();
     std::string password;
     bool recurse = false;
     bool junkPaths = false;
@@ -47,6 +48,13 @@ std::string ParseCreateArgs(const Args& args, CreateOptions& out) {
                 return "-l needs a level from 0 to 9";
             }
             out.level = *level;
+        } else if (a == "-t") {
+            const std::string* v = value();
+            const auto threads = v ? ParseThreadCount(*v) : std::nullopt;
+            if (!threads) {
+                return "-t needs a thread count from 1 to 256";
+            }
+            out.threads = *threads;
         } else if (a == "-p" || a == "-c" || a == "-x") {
             const std::string* v = value();
             if (!v) {
@@ -157,6 +165,7 @@ int RunCreate(const GlobalOptions&, const Args& args) {
         writer.Recurse = o.recurse;
         writer.AddDirEntriesOnRecurse = o.recurse;
         writer.SetPackLevel(o.level);
+        writer.Threads = o.threads;
         for (const auto& pattern : o.excludes) {
             writer.ExcludeList.push_back(ExcludePattern(cwd, pattern));
         }
