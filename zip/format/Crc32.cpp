@@ -192,7 +192,8 @@ constexpr std::uint32_t MultiplyModP(std::uint32_t a, std::uint32_t b) {
     return product;
 }
 
-// x^(2^k) mod P for k = 0..66 (a 64-bit length times 8): squaring the previous one doubles the power.
+// x^(2^k) mod P for k = 0..66 (a 64-bit length times 8): squaring the previous one doubles the
+// power.
 constexpr std::array<std::uint32_t, 67> MakePowersOfTwo() {
     std::array<std::uint32_t, 67> t{};
     t[0] = kOne >> 1; // x^1

@@ -147,8 +147,8 @@ void TPiecePipeline::StartFile(const TPlannedFile& planned) {
         std::uint64_t done = 0;
         while (done < size) {
             const std::size_t got = input_.Read(
-                buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(),
-                                                                                size - done)));
+                buffer.data(),
+                static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - done)));
             if (got == 0) {
                 break;
             }

@@ -17,14 +17,13 @@
 #include "zip/base/WorkerPool.h"
 #include "zip/writer/FilePiece.h"
 
-#include <sys/stat.h>
-
 #include <deque>
 #include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace mzb {
@@ -36,8 +35,8 @@ struct TPlannedFile {
 
 struct TPreparedFile {
     std::string path;
-    bool opened = false;        // false: the run opens it itself, with its events
-    struct stat status {};      // of the file as opened
+    bool opened = false;              // false: the run opens it itself, with its events
+    struct stat status {};            // of the file as opened
     std::optional<std::uint32_t> crc; // the whole file's, read first when asked for
     std::uint64_t crcLength = 0;
 

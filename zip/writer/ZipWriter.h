@@ -148,7 +148,6 @@ public:
     const TZipLimits& Limits() const { return limits_; }
 
 private:
-
     int Run();
     std::string HeldComment();
     void ExpandList(TZipWriteRun& run);

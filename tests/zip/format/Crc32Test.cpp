@@ -103,8 +103,8 @@ TEST(Crc32, CombineOfPiecesEqualsZlibOfTheWhole) {
     const std::vector<std::uint8_t> zeros(5u << 20, 0);
     const std::uint32_t zerosCrc = ZlibCrc(zeros.data(), zeros.size());
     EXPECT_EQ(Crc32Combine(Crc32(data.data(), 10), zerosCrc, zeros.size()),
-              static_cast<std::uint32_t>(crc32(ZlibCrc(data.data(), 10), zeros.data(),
-                                               static_cast<uInt>(zeros.size()))));
+              static_cast<std::uint32_t>(
+                  crc32(ZlibCrc(data.data(), 10), zeros.data(), static_cast<uInt>(zeros.size()))));
 }
 
 } // namespace

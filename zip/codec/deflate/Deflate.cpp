@@ -595,8 +595,7 @@ void TDeflater::Engine::flushBlock(bool last) {
     const std::uint64_t inputLength = std::uint64_t(long(strStart_) - blockStart_);
     const std::uint8_t* data = dataInWindow ? window_.data() + blockStart_ : nullptr;
 
-    if (last && wholeEntry_ && out_.bytesProduced() == 0 && dataInWindow &&
-        inputLength <= chosen) {
+    if (last && wholeEntry_ && out_.bytesProduced() == 0 && dataInWindow && inputLength <= chosen) {
         // The whole entry is this one block and deflating would not shrink
         // it: the entry becomes an ordinary stored one.
         out_.putBytes(data, inputLength);
