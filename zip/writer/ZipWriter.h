@@ -17,7 +17,6 @@
 // ZipAction says; the old archive is replaced only once the new one is
 // complete. Whatever fails, the run leaves no partial archive behind.
 
-#include "zip/base/WorkerPool.h"
 #include "zip/crypt/ZipCrypt.h"
 #include "zip/format/ZipFormat.h"
 #include "zip/reader/ZipReader.h"
@@ -107,9 +106,6 @@ public:
     bool ResetArchiveBitOnZip = false;
     bool Dispose = false; // delete the files added, after a run that succeeded
     TMultiZipInfo MultiZipInfo;
-    // Threads that compress; the run itself, its events and every write stay
-    // on the calling thread, and the archive is the same for any count.
-    unsigned Threads = DefaultThreadCount();
 
     // --- events (Sender first; unset events are not called) ---------------
     std::function<void(TZipWriter&, int NumFiles, std::uint64_t TotalBytes,
