@@ -18,6 +18,7 @@ struct ArchiveOptions {
     std::string password;
     TUZOverwriteMode overwrite = TUZOverwriteMode::Prompt;
     bool junkPaths = false;
+    unsigned threads = DefaultThreadCount();
     std::vector<std::string> patterns;
 };
 
@@ -54,6 +55,12 @@ std::string ParseArgs(const Args& args, std::size_t positional, bool extractFlag
             out.overwrite = *mode;
         } else if (a == "-j" && extractFlags) {
             out.junkPaths = true;
+        } else if (a == "-t" && extractFlags) {
+            const auto threads = ++i < args.size() ? ParseThreadCount(args[i]) : std::nullopt;
+            if (!threads) {
+                return "-t needs a thread count from 1 to 256";
+            }
+            out.threads = *threads;
         } else if (a.size() > 1 && a[0] == '-') {
             return "unknown option " + a;
         } else {
@@ -120,6 +127,7 @@ int RunExtraction(const ArchiveOptions& o, bool testOnly) {
         reader.TestOnly = testOnly;
         reader.ArchivePassword = o.password;
         reader.OverwriteMode = o.overwrite;
+        reader.Threads = o.threads;
         reader.RecreateDirs = !o.junkPaths;
         reader.DoAll = o.patterns.empty();
         reader.SetFilesList(o.patterns);
@@ -177,7 +185,8 @@ int RunExtract(const GlobalOptions&, const Args& args) {
     ArchiveOptions o;
     if (const auto error = ParseArgs(args, 2, true, true, o); !error.empty()) {
         return UsageError(error + "; usage: mzb extract ARCHIVE DEST [-p PASSWORD] "
-                                  "[-o prompt|always|never|newer|older] [-j] [PATTERN...]");
+                                  "[-o prompt|always|never|newer|older] [-j] [-t THREADS] "
+                                  "[PATTERN...]");
     }
     if (o.dest.empty() || o.dest == "?") {
         return UsageError("extract needs a destination directory");

@@ -28,16 +28,28 @@ void SplitArchivePath(const std::string& path, RestoreEditor& editor) {
 } // namespace
 
 int RunBackupProject(const GlobalOptions& options, const Args& args) {
-    const char* usage = "usage: mzb backup NAME [--now \"YYYY-MM-DD HH:MM:SS\"]";
-    if (args.size() != 1 && !(args.size() == 3 && args[1] == "--now")) {
-        return UsageError(usage);
-    }
+    const char* usage = "usage: mzb backup NAME [--now \"YYYY-MM-DD HH:MM:SS\"] [-t THREADS]";
+    std::vector<std::string> plain;
     std::optional<LocalDateTime> now;
-    if (args.size() == 3) {
-        now = ParseDateTime(args[2]);
-        if (!now) {
-            return UsageError("--now wants \"YYYY-MM-DD HH:MM:SS\", not \"" + args[2] + "\"");
+    unsigned threads = DefaultThreadCount();
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--now" && i + 1 < args.size()) {
+            now = ParseDateTime(args[++i]);
+            if (!now) {
+                return UsageError("--now wants \"YYYY-MM-DD HH:MM:SS\", not \"" + args[i] + "\"");
+            }
+        } else if (args[i] == "-t" && i + 1 < args.size()) {
+            const auto count = ParseThreadCount(args[++i]);
+            if (!count) {
+                return UsageError("-t needs a thread count from 1 to 256");
+            }
+            threads = *count;
+        } else {
+            plain.push_back(args[i]);
         }
+    }
+    if (plain.size() != 1) {
+        return UsageError(usage);
     }
     const ProjectStore store = StoreFor(options);
     CommonSettings settings = store.ReadCommonSettings();
@@ -47,12 +59,13 @@ int RunBackupProject(const GlobalOptions& options, const Args& args) {
     CatchInterrupts();
     InterruptibleHost engineHost;
     TZipWriter writer(engineHost);
+    writer.Threads = threads;
     engineHost.Serve(writer);
     ZipWriterBackup writerView(writer);
     ConsoleRunHost host(now);
     StoredProjectBackup backup(store, settings, writerView, host);
-    if (!backup.Select(args[0])) {
-        return NoSuchProject(args[0]);
+    if (!backup.Select(plain[0])) {
+        return NoSuchProject(plain[0]);
     }
     backup.Load();
     return BackupExitStatus(backup.Start());
@@ -79,8 +92,9 @@ int RunRestore(const GlobalOptions&, const Args& args) {
         {"older", RestoreOverwrite::IfOlder},
     };
     const char* usage = "; usage: mzb restore ARCHIVE DEST [-p PASSWORD] "
-                        "[-o prompt|always|never|newer|older] [-j]";
+                        "[-o prompt|always|never|newer|older] [-j] [-t THREADS]";
     RestoreEditor editor;
+    unsigned threads = DefaultThreadCount();
     std::vector<std::string> plain;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -94,6 +108,12 @@ int RunRestore(const GlobalOptions&, const Args& args) {
             editor.Overwrite = it->second;
         } else if (a == "-j") {
             editor.UseFolderNames = false;
+        } else if (a == "-t" && i + 1 < args.size()) {
+            const auto count = ParseThreadCount(args[++i]);
+            if (!count) {
+                return UsageError("-t needs a thread count from 1 to 256" + std::string(usage));
+            }
+            threads = *count;
         } else if (a.size() > 1 && a[0] == '-') {
             return UsageError("unknown option " + a + usage);
         } else {
@@ -109,6 +129,7 @@ int RunRestore(const GlobalOptions&, const Args& args) {
     TerminalHost engineHost;
     TZipReader reader(engineHost);
     reader.DoProcessMessages = false;
+    reader.Threads = threads;
     ZipReaderRestore readerView(reader);
     ConsoleRunHost host;
     RestoreRun run;

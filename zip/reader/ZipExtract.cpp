@@ -325,8 +325,8 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
 // The decoded temporary file gets the entry's time and mode and takes the
 // output's place, or goes when the data did not verify.
 bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::string& fname,
-                             const std::string& temp, TFileStream& out, bool verified,
-                             bool written, TExtractionRun& run, bool& retry) {
+                             const std::string& temp, TFileStream& out, bool verified, bool written,
+                             TExtractionRun& run, bool& retry) {
     if (written && verified) {
         const int fd = out.Descriptor();
         SetOpenFileDosDateTime(fd, work.FileDateTime);
