@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# Builds the program and starts it.
+# Builds the program and starts its window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/build.sh release
-bin=build/release/bin
-if [ -x "$bin/mzbackup" ]; then
-    exec "$bin/mzbackup" "$@"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "No display here: the window needs a desktop; build/release/bin/mzb works without one (scripts/build.sh builds it)."
+    exit 1
 fi
-echo "The main window is not built yet; starting the command-line tool instead."
-exec "$bin/mzb" "${@:-help}"
+scripts/build.sh release
+exec build/release/bin/mzbackup "$@"

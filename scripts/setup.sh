@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config git
     libgtest-dev libgmock-dev
-    qt6-base-dev
+    qt6-base-dev libqt6svg6 qt6-qpa-plugins libxkbcommon-x11-0
+    xvfb xauth x11-utils fonts-dejavu-core
     zlib1g-dev libdeflate-dev
     clang libclang-rt-14-dev
     zip unzip 7zip libarchive-tools python3

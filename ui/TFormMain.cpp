@@ -1,0 +1,295 @@
+#include "ui/TFormMain.h"
+
+#include "core/ProjectName.h"
+#include "core/StartupState.h"
+#include "finder/FindFile.h"
+#include "platform/qt/DefaultHandler.h"
+#include "ui/ProductInfo.h"
+#include "ui/StandardMessages.h"
+#include "ui/Taboutform.h"
+#include "ui_TFormMain.h"
+#include "zip/reader/ZipReader.h"
+#include "zip/writer/ZipWriter.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenu>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QWindowStateChangeEvent>
+
+namespace mzb {
+namespace {
+
+constexpr int kScheduleTickMs = 60000;
+constexpr int kBackupPage = 0;
+
+// A project name as a menu caption: an '&' stays a letter, not an
+// accelerator mark.
+QString MenuCaption(const std::string& name) {
+    return QString::fromStdString(name).replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+} // namespace
+
+TFormMain::TFormMain(const ProgramSetup& setup, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::TFormMain>()), setup_(setup),
+      store_(setup.Layout.IniPath()), engineHost_(this), runHost_(*this), scheduleHost_(*this),
+      zipWriter_(std::make_unique<TZipWriter>(engineHost_)),
+      zipReader_(std::make_unique<TZipReader>(engineHost_)),
+      findFile_(std::make_unique<TFindFile>()),
+      scheduleMark_(QStringLiteral(":/ui/icons/schedule-mark.svg")) {
+    ui->setupUi(this);
+    setWindowTitle(QString::fromLatin1(kMainCaption));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(712, 515);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+    timer1_.setObjectName(QStringLiteral("Timer1"));
+    timer1_.setInterval(kScheduleTickMs);
+    timer1_.setTimerType(Qt::PreciseTimer);
+    BuildMenus();
+    ui->Tabbackup->Attach(*this);
+    ui->TabRestore->Attach(*this);
+    ConnectHandlers();
+
+    // The creation steps, in their order; each relies on the ones before.
+    trayIcon1_->setIcon(QApplication::windowIcon());
+    if (setup_.TrayAvailable) {
+        trayIcon1_->show();
+    }
+    ui->TabRestore->SetGridHeadings();
+    ui->PageControl1->setCurrentIndex(kBackupPage);
+    PageControl1Change();
+    ReadStartupSettings();
+    if (ui->comboProject->currentIndex() >= 0) {
+        comboProjectChange();
+    }
+    RebuildSchedule();
+    if (startMinimized_) {
+        setWindowState(Qt::WindowMinimized);
+    }
+}
+
+TFormMain::~TFormMain() = default;
+
+void TFormMain::BuildMenus() {
+    popupMenu1_ = new QMenu(this);
+    popupMenu1_->setObjectName(QStringLiteral("PopupMenu1"));
+    QAction* preferences = popupMenu1_->addAction(QStringLiteral("Preferences..."));
+    preferences->setObjectName(QStringLiteral("menuPreferences"));
+    popupMenu1_->addSeparator();
+    QAction* help = popupMenu1_->addAction(QStringLiteral("Help..."));
+    help->setObjectName(QStringLiteral("Help1"));
+    QAction* about = popupMenu1_->addAction(QStringLiteral("About..."));
+    about->setObjectName(QStringLiteral("About1"));
+    ui->SpMenu->setMenu(popupMenu1_);
+    connect(preferences, &QAction::triggered, this, &TFormMain::menuPreferencesClick);
+    connect(help, &QAction::triggered, this, &TFormMain::Help1Click);
+    connect(about, &QAction::triggered, this, &TFormMain::About1Click);
+
+    popupMenu2_ = new QMenu(this);
+    popupMenu2_->setObjectName(QStringLiteral("PopupMenu2"));
+    QAction* open = popupMenu2_->addAction(QStringLiteral("Open Main Window"));
+    open->setObjectName(QStringLiteral("OpenMainWindow1"));
+    popupMenu2_->addSeparator();
+    menuBackup_ = popupMenu2_->addMenu(QStringLiteral("Backup"));
+    menuBackup_->setObjectName(QStringLiteral("menuBackup"));
+    popupMenu2_->addSeparator();
+    QAction* exit = popupMenu2_->addAction(QStringLiteral("E&xit"));
+    exit->setObjectName(QStringLiteral("Exit1"));
+    connect(open, &QAction::triggered, this, &TFormMain::OpenMainWindow1Click);
+    connect(exit, &QAction::triggered, this, &TFormMain::SpExitClick);
+
+    trayIcon1_ = new QSystemTrayIcon(this);
+    trayIcon1_->setObjectName(QStringLiteral("TrayIcon1"));
+    trayIcon1_->setToolTip(QString::fromLatin1(kProductName));
+    trayIcon1_->setContextMenu(popupMenu2_);
+    connect(trayIcon1_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                // The service shows the menu on a right-button click itself.
+                if (reason != QSystemTrayIcon::Context) {
+                    OpenMainWindow1Click();
+                }
+            });
+}
+
+void TFormMain::ConnectHandlers() {
+    connect(ui->SpExit, &QToolButton::clicked, this, &TFormMain::SpExitClick);
+    connect(ui->SpStart, &QToolButton::clicked, this, [this] { SpStartClick(); });
+    connect(ui->SpRestore, &QToolButton::clicked, this, &TFormMain::SpRestoreClick);
+    connect(ui->comboProject, &QComboBox::activated, this, &TFormMain::comboProjectChange);
+    connect(ui->PageControl1, &QTabWidget::currentChanged, this, &TFormMain::PageControl1Change);
+}
+
+void TFormMain::ReadStartupSettings() {
+    settings_ = store_.ReadCommonSettings();
+    for (const std::string& name : settings_.ProjectNames) {
+        ui->comboProject->addItem(QString::fromStdString(name));
+    }
+    RebuildTrayBackupMenu();
+    ui->comboProject->setCurrentIndex(
+        StartupProjectIndex(settings_.ProjectNames, settings_.LastProject));
+    ui->TabRestore->SetSortMarks(settings_.ByField, settings_.Sort);
+    startMinimized_ = StartsMinimized(settings_);
+}
+
+std::vector<std::string> TFormMain::ProjectNames() const {
+    std::vector<std::string> names;
+    for (int i = 0; i < ui->comboProject->count(); ++i) {
+        names.push_back(ui->comboProject->itemText(i).toStdString());
+    }
+    return names;
+}
+
+bool TFormMain::SelectProject(const std::string& name) {
+    const std::vector<std::string> names = ProjectNames();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (SameProjectName(names[i], name)) {
+            ui->comboProject->setCurrentIndex(static_cast<int>(i));
+            return true;
+        }
+    }
+    ui->comboProject->setCurrentIndex(-1);
+    return false;
+}
+
+bool TFormMain::SpStartClick() {
+    return ui->Tabbackup->StartBackup();
+}
+
+void TFormMain::SpRestoreClick() {
+    ui->TabRestore->StartRestore();
+}
+
+void TFormMain::comboProjectChange() {
+    ui->Tabbackup->LoadSelectedProject();
+}
+
+void TFormMain::PageControl1Change() {
+    if (ui->PageControl1->currentWidget() == ui->TabRestore) {
+        ui->TabRestore->PageActivated();
+    }
+}
+
+void TFormMain::menuPreferencesClick() {}
+
+void TFormMain::RebuildSchedule() {}
+
+void TFormMain::SetRunLock(bool enabled) {
+    runLocked_ = !enabled;
+    ui->SpStart->setEnabled(enabled);
+    ui->SpRestore->setEnabled(enabled);
+    ui->Tabbackup->setEnabled(enabled);
+    ui->TabRestore->setEnabled(enabled);
+    ui->PageControl1->tabBar()->setEnabled(enabled);
+    for (QAction* item : menuBackup_->actions()) {
+        item->setEnabled(enabled);
+    }
+    engineHost_.SetBusyCursor(!enabled);
+}
+
+void TFormMain::RebuildTrayBackupMenu() {
+    menuBackup_->clear();
+    for (const std::string& name : ProjectNames()) {
+        QAction* item = menuBackup_->addAction(MenuCaption(name));
+        item->setData(QString::fromStdString(name));
+        item->setEnabled(!runLocked_);
+        if (store_.IsScheduleEnabled(name)) {
+            item->setIcon(scheduleMark_);
+        }
+        connect(item, &QAction::triggered, this, [this, item] { TrayBackupItemClick(item); });
+    }
+}
+
+void TFormMain::SetTrayMarks(const std::vector<bool>& marks) {
+    const QList<QAction*> items = menuBackup_->actions();
+    for (qsizetype i = 0; i < items.size() && i < static_cast<qsizetype>(marks.size()); ++i) {
+        items[i]->setIcon(marks[i] ? scheduleMark_ : QIcon());
+    }
+}
+
+void TFormMain::TrayBackupItemClick(QAction* item) {
+    SelectProject(item->data().toString().toStdString());
+    comboProjectChange();
+    SpStartClick();
+}
+
+void TFormMain::OpenMainWindow1Click() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+    // A question or report open over the window stays in front of it.
+    if (QWidget* modal = QApplication::activeModalWidget();
+        modal != nullptr && modal->isVisible() && modal->isEnabled()) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
+void TFormMain::SpExitClick() {
+    close();
+}
+
+void TFormMain::Help1Click() {
+    OpenFileWithDefaultHandler(setup_.Layout.HelpFile);
+}
+
+void TFormMain::About1Click() {
+    Taboutform about(this);
+    about.exec();
+}
+
+void TFormMain::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) {
+        return;
+    }
+    const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+    if ((windowState() & Qt::WindowMinimized) && !(change->oldState() & Qt::WindowMinimized)) {
+        ApplicationEvents1Minimize();
+    }
+}
+
+void TFormMain::ApplicationEvents1Minimize() {
+    if (startMinimized_) {
+        startMinimized_ = false;
+        return;
+    }
+    // Without a tray the taskbar entry is the only way back to the window.
+    if (setup_.TrayAvailable) {
+        QTimer::singleShot(0, this, [this] {
+            if (windowState() & Qt::WindowMinimized) {
+                hide();
+            }
+        });
+    }
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    timer1_.stop();
+    try {
+        WriteExitState();
+    } catch (const std::exception& error) {
+        ShowMessageBox(this, error.what(), MessageKind::Error);
+    }
+    trayIcon1_->hide();
+    event->accept();
+    emit Closed();
+}
+
+void TFormMain::WriteExitState() {
+    CommonSettings exit = settings_;
+    exit.ProjectNames = ProjectNames();
+    exit.LastProject = ui->comboProject->currentText().toStdString();
+    exit.ByField = ui->TabRestore->MarkedSortField();
+    exit.Sort = ui->TabRestore->MarkedSortOrder();
+    store_.WriteExitState(exit);
+}
+
+} // namespace mzb

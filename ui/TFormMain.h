@@ -1,0 +1,144 @@
+#pragma once
+// The main window: the tool bar with the project selector, the "Backup "
+// and "Restore" pages, the progress bar, the program menu, the tray icon
+// with its menu, and the state of the whole run (the program-wide
+// settings, the long-lived archive writer, reader and file finder, the
+// one-minute timer). Its creation reads project.ini, its close writes the
+// exit state back.
+
+#include "core/CommonSettings.h"
+#include "core/ProjectStore.h"
+#include "ui/ProgramSetup.h"
+#include "ui/WindowHostServices.h"
+#include "ui/WindowRunHost.h"
+#include "ui/WindowScheduleHost.h"
+
+#include <QIcon>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+
+namespace Ui {
+class TFormMain;
+}
+
+namespace mzb {
+
+class TFindFile;
+class TZipReader;
+class TZipWriter;
+
+class TFormMain : public QWidget {
+    Q_OBJECT
+
+public:
+    // Runs the creation steps: reads "Common" and the project list, loads
+    // the last project, builds the schedule, and minimises when the program
+    // was set to start minimised. Call show() afterwards.
+    explicit TFormMain(const ProgramSetup& setup, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // --- the state of the run, for the pages, the hosts and other windows ---
+    Ui::TFormMain& Controls() { return *ui; }
+    const std::string& ProgramDirectory() const { return setup_.Layout.ProgramDirectory; }
+    const ProjectStore& Store() const { return store_; }
+    CommonSettings& Settings() { return settings_; }
+    RunHost& Host() { return runHost_; }
+    ScheduleHost& Scheduling() { return scheduleHost_; }
+    THostServices& EngineHost() { return engineHost_; }
+    TZipWriter& ZipWriter1() { return *zipWriter_; }
+    TZipReader& ZipReader1() { return *zipReader_; }
+    TFindFile& FindFile1() { return *findFile_; }
+    QTimer& Timer1() { return timer1_; }
+    // Image 0 of ImageList1: the mark of a scheduled project.
+    const QIcon& ScheduleMark() const { return scheduleMark_; }
+    // The names of comboProject, in list order.
+    std::vector<std::string> ProjectNames() const;
+    // Selects the project in comboProject, letter case ignored; false and an
+    // empty selection when the list lacks it.
+    bool SelectProject(const std::string& name);
+
+    // --- seams: the pages and the other windows fill them ---
+    // Start Backup (SpStart), also run by the tray and the schedule; false
+    // when the run ended with an error.
+    bool SpStartClick();
+    // Start Restore (SpRestore).
+    void SpRestoreClick();
+    // Loads the project selected in comboProject into the editor.
+    void comboProjectChange();
+    // The active page changed; the Restore page lists its folder then.
+    void PageControl1Change();
+    // "Preferences...": opens the preferences window.
+    void menuPreferencesClick();
+    // Rebuilds the schedule table and starts Timer1 when a project is
+    // scheduled.
+    void RebuildSchedule();
+
+    // --- this window's own handlers ---
+    // False disables Start Backup, Start Restore, both pages and the tray
+    // Backup submenu for the length of a run, with the busy cursor.
+    void SetRunLock(bool enabled);
+    // One Backup submenu item per project of comboProject, marked when the
+    // project's schedule is on.
+    void RebuildTrayBackupMenu();
+    // The marks of the Backup submenu's items, in list order.
+    void SetTrayMarks(const std::vector<bool>& marks);
+    // Selects and loads the item's project, then backs it up as SpStart does.
+    void TrayBackupItemClick(QAction* item);
+    // Restores the window from minimised or the tray and brings the program
+    // to the front: a tray click, "Open Main Window", a second start.
+    void OpenMainWindow1Click();
+    void SpExitClick();
+    void Help1Click();
+    void About1Click();
+
+    // The start-minimised flag, until the first minimise clears it.
+    bool StartMinimized() const { return startMinimized_; }
+
+signals:
+    // The close steps have run; the program ends.
+    void Closed();
+
+protected:
+    // A minimise hides the taskbar entry where a tray icon can bring the
+    // window back (ApplicationEvents1Minimize).
+    void changeEvent(QEvent* event) override;
+    // The close steps: Timer1 stops, then the exit state is written.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenus();
+    void ConnectHandlers();
+    void ReadStartupSettings();
+    void ApplicationEvents1Minimize();
+    void WriteExitState();
+
+    std::unique_ptr<Ui::TFormMain> ui;
+    ProgramSetup setup_;
+    ProjectStore store_;
+    CommonSettings settings_;
+    bool startMinimized_ = false;
+    bool runLocked_ = false;
+
+    WindowHostServices engineHost_;
+    WindowRunHost runHost_;
+    WindowScheduleHost scheduleHost_;
+    std::unique_ptr<TZipWriter> zipWriter_;
+    std::unique_ptr<TZipReader> zipReader_;
+    std::unique_ptr<TFindFile> findFile_;
+    QTimer timer1_;
+    QIcon scheduleMark_;
+
+    QMenu* popupMenu1_ = nullptr;
+    QMenu* popupMenu2_ = nullptr;
+    QMenu* menuBackup_ = nullptr;
+    QSystemTrayIcon* trayIcon1_ = nullptr;
+};
+
+} // namespace mzb

@@ -1,0 +1,30 @@
+#pragma once
+// The schedule's view of the main window: the project selector, the states
+// of Save Project and Start Backup, the editor's loading, the backup, the
+// one-minute timer and the tray marks.
+
+#include "core/ScheduleHost.h"
+
+namespace mzb {
+
+class TFormMain;
+
+class WindowScheduleHost : public ScheduleHost {
+public:
+    explicit WindowScheduleHost(TFormMain& form) : form_(form) {}
+
+    LocalDateTime Now() override { return LocalDateTime::Now(); }
+    std::vector<std::string> ProjectNames() override;
+    bool IsSaveEnabled() override;
+    bool IsStartEnabled() override;
+    bool SelectProject(const std::string& name) override;
+    void LoadSelectedProject() override;
+    bool StartBackup() override;
+    void SetTimerEnabled(bool enabled) override;
+    void SetTrayMarks(const std::vector<bool>& marks) override;
+
+private:
+    TFormMain& form_;
+};
+
+} // namespace mzb

@@ -1,0 +1,57 @@
+// The program entry: one running copy per user and program directory; a
+// later start brings that copy to the front and ends without reading or
+// writing project.ini.
+
+#include "platform/KnownDirectories.h"
+#include "platform/ProgramLayout.h"
+#include "platform/SingleCopyName.h"
+#include "platform/qt/SingleCopy.h"
+#include "ui/ProductInfo.h"
+#include "ui/TApplication.h"
+#include "ui/TFormMain.h"
+
+#include <QIcon>
+#include <QSystemTrayIcon>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        if (const char* value = std::getenv(name); value != nullptr && value[0] != '\0') {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!HasDisplay()) {
+        std::fprintf(stderr, "mzbackup: no display to open the window on; "
+                             "mzb backs up and restores from the command line.\n");
+        return 1;
+    }
+    mzb::TApplication app(argc, argv);
+    // A report that closes while the window sits in the tray is the last
+    // window to close, and must not end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(mzb::kDesktopName));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/desktop/morvaleen-zip-backup.svg")));
+
+    const mzb::ProgramLayout layout = mzb::LayoutFor(mzb::ProgramDirectory());
+    mzb::SingleCopy single(mzb::SingleCopySocketPath(layout.ProgramDirectory));
+    if (single.Claim() == mzb::SingleCopy::Role::Second) {
+        return 0;
+    }
+    mzb::EnsureIniDirectory(layout);
+
+    mzb::TFormMain form({layout, QSystemTrayIcon::isSystemTrayAvailable()});
+    QObject::connect(&single, &mzb::SingleCopy::ActivationRequested, &form,
+                     &mzb::TFormMain::OpenMainWindow1Click);
+    QObject::connect(&form, &mzb::TFormMain::Closed, &app, &QCoreApplication::quit);
+    form.show();
+    return app.exec();
+}
