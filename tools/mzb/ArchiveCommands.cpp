@@ -1,5 +1,6 @@
 #include "tools/mzb/ArchiveCommands.h"
 
+#include "tools/mzb/ProgressLine.h"
 #include "tools/mzb/TerminalHost.h"
 #include "zip/base/DosDateTime.h"
 #include "zip/base/ZipError.h"
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <unistd.h>
 
 namespace mzb::cli {
 namespace {
@@ -18,6 +20,7 @@ struct ArchiveOptions {
     std::string password;
     TUZOverwriteMode overwrite = TUZOverwriteMode::Prompt;
     bool junkPaths = false;
+    bool quiet = false;
     unsigned threads = DefaultThreadCount();
     std::vector<std::string> patterns;
 };
@@ -55,6 +58,8 @@ std::string ParseArgs(const Args& args, std::size_t positional, bool extractFlag
             out.overwrite = *mode;
         } else if (a == "-j" && extractFlags) {
             out.junkPaths = true;
+        } else if (a == "-q" && extractFlags) {
+            out.quiet = true;
         } else if (a == "-t" && extractFlags) {
             const auto threads = ++i < args.size() ? ParseThreadCount(args[i]) : std::nullopt;
             if (!threads) {
@@ -81,6 +86,7 @@ std::string ParseArgs(const Args& args, std::size_t positional, bool extractFlag
 // Counts and reports the entries that could not be restored, one line each.
 struct FailureReport {
     int failed = 0;
+    TProgressLine* progress = nullptr; // taken away before each line
 
     void Attach(TZipReader& reader) {
         reader.OnSkippingFile = [this](TZipReader&, int reason, const std::string& name, int,
@@ -92,12 +98,18 @@ struct FailureReport {
                 return;
             }
             const char* why = reason >= 0 && reason <= kSkipUnsafe ? kReasons[reason] : "skipped";
+            if (progress) {
+                progress->Clear();
+            }
             std::fprintf(stderr, "mzb: %s: %s\n", name.c_str(), why);
             ++failed;
         };
         reader.OnBadCRC = [this](TZipReader& r, std::uint32_t calc, std::uint32_t stored,
                                  int index) {
             const auto& e = r.Entry(index);
+            if (progress) {
+                progress->Clear();
+            }
             std::fprintf(stderr, "mzb: %s%s: damaged data (CRC %08x, expected %08x)\n",
                          e.Directory().c_str(), e.FileName().c_str(), calc, stored);
             ++failed;
@@ -122,6 +134,20 @@ int RunExtraction(const ArchiveOptions& o, bool testOnly) {
     TZipReader reader(host);
     FailureReport report;
     report.Attach(reader);
+    // Testing prints nothing on success either; a restore shows its progress.
+    TProgressLine progress(o.quiet || testOnly);
+    report.progress = &progress;
+    const bool mayAsk = o.overwrite == TUZOverwriteMode::Prompt;
+    reader.OnStartUnZip = [&progress, mayAsk](TZipReader& r, int index, std::string& fname, bool&) {
+        // A question about an existing file gets a line of its own.
+        if (mayAsk && ::access(fname.c_str(), F_OK) == 0) {
+            progress.Clear();
+        }
+        progress.SetName(r.Entry(index).Directory() + r.Entry(index).FileName());
+    };
+    reader.OnTotalPercentDone = [&progress](TZipReader&, int percent) {
+        progress.SetPercent(percent);
+    };
     try {
         OpenForReading(reader, o.archive);
         reader.TestOnly = testOnly;
@@ -136,8 +162,10 @@ int RunExtraction(const ArchiveOptions& o, bool testOnly) {
         }
         reader.RunUnZip();
     } catch (const EZipError& e) {
+        progress.Clear();
         return Fatal(o.archive, e);
     }
+    progress.Clear();
     return report.failed == 0 ? kExitOk : kExitPartial;
 }
 
@@ -185,7 +213,7 @@ int RunExtract(const GlobalOptions&, const Args& args) {
     ArchiveOptions o;
     if (const auto error = ParseArgs(args, 2, true, true, o); !error.empty()) {
         return UsageError(error + "; usage: mzb extract ARCHIVE DEST [-p PASSWORD] "
-                                  "[-o prompt|always|never|newer|older] [-j] [-t THREADS] "
+                                  "[-o prompt|always|never|newer|older] [-j] [-q] [-t THREADS] "
                                   "[PATTERN...]");
     }
     if (o.dest.empty() || o.dest == "?") {

@@ -1,5 +1,6 @@
 #include "tools/mzb/CreateCommand.h"
 
+#include "tools/mzb/ProgressLine.h"
 #include "zip/base/HeadlessHost.h"
 #include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
@@ -14,7 +15,7 @@ namespace mzb::cli {
 namespace {
 
 constexpr const char* kUsage = "usage: mzb create ARCHIVE [-l LEVEL] [-p PASSWORD] [-r] [-j] "
-                               "[-t THREADS] [-c COMMENT] [-x PATTERN]... ITEM...";
+                               "[-t THREADS] [-q] [-c COMMENT] [-x PATTERN]... ITEM...";
 
 struct CreateOptions {
     std::string archive;
@@ -23,6 +24,7 @@ struct CreateOptions {
     std::string password;
     bool recurse = false;
     bool junkPaths = false;
+    bool quiet = false;
     std::optional<std::string> comment;
     std::vector<std::string> excludes;
     std::vector<std::string> items;
@@ -71,6 +73,8 @@ std::string ParseCreateArgs(const Args& args, CreateOptions& out) {
             out.recurse = true;
         } else if (a == "-j") {
             out.junkPaths = true;
+        } else if (a == "-q") {
+            out.quiet = true;
         } else if (a.size() > 1 && a[0] == '-') {
             return "unknown option " + a;
         } else {
@@ -141,7 +145,9 @@ int RunCreate(const GlobalOptions&, const Args& args) {
     HeadlessHost host;
     TZipWriter writer(host);
     int skipped = 0;
-    auto report = [&skipped](const std::string& name, const char* why) {
+    TProgressLine progress(o.quiet);
+    auto report = [&skipped, &progress](const std::string& name, const char* why) {
+        progress.Clear();
         std::fprintf(stderr, "mzb: %s: %s\n", name.c_str(), why);
         ++skipped;
     };
@@ -154,6 +160,12 @@ int RunCreate(const GlobalOptions&, const Args& args) {
     };
     writer.OnNoSuchFile = [&report](TZipWriter&, const std::string& name) {
         report(name, "no such file");
+    };
+    writer.OnStartZip = [&progress](TZipWriter&, const std::string&, TZipHeaderInfo& entry, bool&) {
+        progress.SetName(entry.Directory() + entry.FileName());
+    };
+    writer.OnTotalPercentDone = [&progress](TZipWriter&, int percent) {
+        progress.SetPercent(percent);
     };
     try {
         writer.DoProcessMessages = false;
@@ -180,9 +192,11 @@ int RunCreate(const GlobalOptions&, const Args& args) {
         writer.SetFilesList(list);
         writer.RunZip();
     } catch (const EZipError& e) {
+        progress.Clear();
         std::fprintf(stderr, "mzb: %s: %s\n", o.archive.c_str(), e.what());
         return kExitFatal;
     }
+    progress.Clear();
     return skipped == 0 ? kExitOk : kExitPartial;
 }
 
