@@ -5,6 +5,7 @@
 namespace mzb::cli {
 
 void ConsoleRunHost::Print(std::string text) {
+    progress_.Clear();
     for (char& c : text) {
         if (c == '\r') {
             c = '\n';

@@ -28,12 +28,15 @@ void SplitArchivePath(const std::string& path, RestoreEditor& editor) {
 } // namespace
 
 int RunBackupProject(const GlobalOptions& options, const Args& args) {
-    const char* usage = "usage: mzb backup NAME [--now \"YYYY-MM-DD HH:MM:SS\"] [-t THREADS]";
+    const char* usage = "usage: mzb backup NAME [--now \"YYYY-MM-DD HH:MM:SS\"] [-t THREADS] [-q]";
     std::vector<std::string> plain;
     std::optional<LocalDateTime> now;
     unsigned threads = DefaultThreadCount();
+    bool quiet = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--now" && i + 1 < args.size()) {
+        if (args[i] == "-q") {
+            quiet = true;
+        } else if (args[i] == "--now" && i + 1 < args.size()) {
             now = ParseDateTime(args[++i]);
             if (!now) {
                 return UsageError("--now wants \"YYYY-MM-DD HH:MM:SS\", not \"" + args[i] + "\"");
@@ -62,7 +65,7 @@ int RunBackupProject(const GlobalOptions& options, const Args& args) {
     writer.Threads = threads;
     engineHost.Serve(writer);
     ZipWriterBackup writerView(writer);
-    ConsoleRunHost host(now);
+    ConsoleRunHost host(now, quiet);
     StoredProjectBackup backup(store, settings, writerView, host);
     if (!backup.Select(plain[0])) {
         return NoSuchProject(plain[0]);
@@ -92,9 +95,10 @@ int RunRestore(const GlobalOptions&, const Args& args) {
         {"older", RestoreOverwrite::IfOlder},
     };
     const char* usage = "; usage: mzb restore ARCHIVE DEST [-p PASSWORD] "
-                        "[-o prompt|always|never|newer|older] [-j] [-t THREADS]";
+                        "[-o prompt|always|never|newer|older] [-j] [-t THREADS] [-q]";
     RestoreEditor editor;
     unsigned threads = DefaultThreadCount();
+    bool quiet = false;
     std::vector<std::string> plain;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -108,6 +112,8 @@ int RunRestore(const GlobalOptions&, const Args& args) {
             editor.Overwrite = it->second;
         } else if (a == "-j") {
             editor.UseFolderNames = false;
+        } else if (a == "-q") {
+            quiet = true;
         } else if (a == "-t" && i + 1 < args.size()) {
             const auto count = ParseThreadCount(args[++i]);
             if (!count) {
@@ -131,7 +137,7 @@ int RunRestore(const GlobalOptions&, const Args& args) {
     reader.DoProcessMessages = false;
     reader.Threads = threads;
     ZipReaderRestore readerView(reader);
-    ConsoleRunHost host;
+    ConsoleRunHost host(std::nullopt, quiet);
     RestoreRun run;
     try {
         return run.Run(editor, readerView, host) == RestoreOutcome::Succeeded ? kExitOk
