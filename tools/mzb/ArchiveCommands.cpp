@@ -1,5 +1,6 @@
 #include "tools/mzb/ArchiveCommands.h"
 
+#include "tools/mzb/Interrupt.h"
 #include "tools/mzb/ProgressLine.h"
 #include "tools/mzb/TerminalHost.h"
 #include "zip/base/DosDateTime.h"
@@ -124,14 +125,15 @@ int Fatal(const std::string& archive, const std::exception& e) {
 
 void OpenForReading(TZipReader& reader, const std::string& archive) {
     reader.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
-    reader.DoProcessMessages = false;
     reader.SetZipName(archive);
     reader.OpenArchive();
 }
 
 int RunExtraction(const ArchiveOptions& o, bool testOnly) {
-    TerminalHost host;
+    CatchInterrupts();
+    InterruptibleHost host;
     TZipReader reader(host);
+    host.Serve(reader);
     FailureReport report;
     report.Attach(reader);
     // Testing prints nothing on success either; a restore shows its progress.
@@ -148,6 +150,8 @@ int RunExtraction(const ArchiveOptions& o, bool testOnly) {
     reader.OnTotalPercentDone = [&progress](TZipReader&, int percent) {
         progress.SetPercent(percent);
     };
+    int done = 0;
+    reader.OnUnZipComplete = [&done](TZipReader&, int count) { done = count; };
     try {
         OpenForReading(reader, o.archive);
         reader.TestOnly = testOnly;
@@ -163,6 +167,13 @@ int RunExtraction(const ArchiveOptions& o, bool testOnly) {
         reader.RunUnZip();
     } catch (const EZipError& e) {
         progress.Clear();
+        if (Interrupted()) {
+            const std::string entries = " (entries done: " + std::to_string(done) + ")";
+            return ReportInterrupted(o.archive + (testOnly
+                                                      ? " was tested only in part" + entries
+                                                      : " was extracted only in part" + entries +
+                                                            "; no partial file was left"));
+        }
         return Fatal(o.archive, e);
     }
     progress.Clear();
@@ -179,6 +190,7 @@ int RunList(const GlobalOptions&, const Args& args) {
     HeadlessHost host;
     TZipReader reader(host);
     try {
+        reader.DoProcessMessages = false;
         OpenForReading(reader, o.archive);
         reader.RecreateDirs = true;
         reader.DoAll = o.patterns.empty();

@@ -1,7 +1,7 @@
 #include "tools/mzb/CreateCommand.h"
 
+#include "tools/mzb/Interrupt.h"
 #include "tools/mzb/ProgressLine.h"
-#include "zip/base/HeadlessHost.h"
 #include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
 #include "zip/io/PathName.h"
@@ -142,8 +142,11 @@ int RunCreate(const GlobalOptions&, const Args& args) {
         return UsageError(error + "; " + kUsage);
     }
     const std::string cwd = WithTrailingSeparator(std::filesystem::current_path().string());
-    HeadlessHost host;
+    CatchInterrupts();
+    InterruptibleHost host;
     TZipWriter writer(host);
+    host.Serve(writer);
+    const bool updating = std::filesystem::exists(Absolute(cwd, o.archive));
     int skipped = 0;
     TProgressLine progress(o.quiet);
     auto report = [&skipped, &progress](const std::string& name, const char* why) {
@@ -168,7 +171,6 @@ int RunCreate(const GlobalOptions&, const Args& args) {
         progress.SetPercent(percent);
     };
     try {
-        writer.DoProcessMessages = false;
         writer.SetZipName(Absolute(cwd, o.archive));
         writer.SetRootDir(cwd);
         // Paths are stored as given: relative to the current directory.
@@ -193,6 +195,10 @@ int RunCreate(const GlobalOptions&, const Args& args) {
         writer.RunZip();
     } catch (const EZipError& e) {
         progress.Clear();
+        if (Interrupted()) {
+            return ReportInterrupted(o.archive + (updating ? " was not updated and is as it was"
+                                                           : " was not written; nothing was left"));
+        }
         std::fprintf(stderr, "mzb: %s: %s\n", o.archive.c_str(), e.what());
         return kExitFatal;
     }

@@ -103,6 +103,8 @@ public:
     bool DoProcessMessages = true;
     bool RetainAttributes = true;
     bool ReplaceReadOnly = false;
+    // Extracted files forced to the disk as each is closed. Archives the
+    // writer finishes always are.
     bool FlushFilesOnClose = false;
     // Threads that decode (and, in the writer, compress); the run itself,
     // its events and every file put in place stay on the calling thread.

@@ -3,6 +3,7 @@
 // (encryption, room and cancel checks).
 #include "zip/base/DosDateTime.h"
 #include "zip/base/Percent.h"
+#include "zip/base/TestSignal.h"
 #include "zip/base/ZipError.h"
 #include "zip/format/Crc32.h"
 #include "zip/io/FileSystem.h"
@@ -426,6 +427,9 @@ void TZipWriter::CountRead(TZipWriteRun& run, std::size_t bytes) {
     run.bytesRead += bytes;
     if (OnTotalPercentDone) {
         OnTotalPercentDone(*this, PercentOf(run.bytesRead, totalBytes_));
+    }
+    if (run.fileSize > TZipWriteRun::kCopyBufferSize && run.fileRead * 2 >= run.fileSize) {
+        TestSignalPoint("writer-mid-entry");
     }
     CheckForCancel();
 }
