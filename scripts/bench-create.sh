@@ -35,11 +35,13 @@ echo "tree: $files files, $bytes bytes; best of $runs runs, wall time"
 # Read the tree once so the first tool does not pay for the cold cache alone.
 find src -type f -exec cat {} + >/dev/null
 
-names=(mzb zip 7zz bsdtar python)
+names=(mzb mzb-t1 zip 7zz 7zz-mt bsdtar python)
 declare -A cmd=(
     [mzb]="$mzb create out.zip -l 5 -r src/"
+    [mzb-t1]="$mzb create out.zip -l 5 -r -t 1 src/"
     [zip]="zip -q -r -5 out.zip src"
     [7zz]="7zz a -tzip -mx=5 -mmt=1 -bd -bso0 -bsp0 out.zip src"
+    [7zz-mt]="7zz a -tzip -mx=5 -bd -bso0 -bsp0 out.zip src"
     [bsdtar]="bsdtar --format zip -cf out.zip src"
     [python]="python3 $repo/scripts/bench-tree.py pyzip out.zip src"
 )
@@ -60,11 +62,11 @@ for name in "${names[@]}"; do
     rm -f out.zip
 done
 
-printf "\n%-7s %9s %12s %10s | %9s %9s\n" tool "time s" "size bytes" "RSS KiB" "time/mzb" "size/mzb"
+printf "\n%-8s %9s %12s %10s | %9s %9s\n" tool "time s" "size bytes" "RSS KiB" "time/mzb" "size/mzb"
 for name in "${names[@]}"; do
     awk -v n="$name" -v t="${best_time[$name]}" -v s="${size[$name]}" -v m="${best_rss[$name]}" \
         -v t0="${best_time[mzb]}" -v s0="${size[mzb]}" \
-        'BEGIN { printf "%-7s %9.2f %12d %10d | %9.3f %9.4f\n", n, t, s, m, t / t0, s / s0 }'
+        'BEGIN { printf "%-8s %9.2f %12d %10d | %9.3f %9.4f\n", n, t, s, m, t / t0, s / s0 }'
 done
 echo
 echo "time = best wall time of the runs; RSS = the highest peak resident set seen;"

@@ -1,6 +1,8 @@
 #include "tools/mzb/ArchiveCommands.h"
 
 #include "tools/mzb/Interrupt.h"
+#include "tools/mzb/ProgressLine.h"
+#include "tools/mzb/TerminalHost.h"
 #include "zip/base/DosDateTime.h"
 #include "zip/base/PrintableName.h"
 #include "zip/base/ZipError.h"
@@ -9,6 +11,7 @@
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <unistd.h>
 
 namespace mzb::cli {
 namespace {
@@ -19,6 +22,8 @@ struct ArchiveOptions {
     std::string password;
     TUZOverwriteMode overwrite = TUZOverwriteMode::Prompt;
     bool junkPaths = false;
+    bool quiet = false;
+    unsigned threads = DefaultThreadCount();
     std::vector<std::string> patterns;
 };
 
@@ -55,6 +60,14 @@ std::string ParseArgs(const Args& args, std::size_t positional, bool extractFlag
             out.overwrite = *mode;
         } else if (a == "-j" && extractFlags) {
             out.junkPaths = true;
+        } else if (a == "-q" && extractFlags) {
+            out.quiet = true;
+        } else if (a == "-t" && extractFlags) {
+            const auto threads = ++i < args.size() ? ParseThreadCount(args[i]) : std::nullopt;
+            if (!threads) {
+                return "-t needs a thread count from 1 to 256";
+            }
+            out.threads = *threads;
         } else if (a.size() > 1 && a[0] == '-') {
             return "unknown option " + a;
         } else {
@@ -75,6 +88,7 @@ std::string ParseArgs(const Args& args, std::size_t positional, bool extractFlag
 // Counts and reports the entries that could not be restored, one line each.
 struct FailureReport {
     int failed = 0;
+    TProgressLine* progress = nullptr; // taken away before each line
 
     void Attach(TZipReader& reader) {
         reader.OnSkippingFile = [this](TZipReader&, int reason, const std::string& name, int,
@@ -86,12 +100,18 @@ struct FailureReport {
                 return;
             }
             const char* why = reason >= 0 && reason <= kSkipUnsafe ? kReasons[reason] : "skipped";
+            if (progress) {
+                progress->Clear();
+            }
             std::fprintf(stderr, "mzb: %s: %s\n", PrintableName(name).c_str(), why);
             ++failed;
         };
         reader.OnBadCRC = [this](TZipReader& r, std::uint32_t calc, std::uint32_t stored,
                                  int index) {
             const auto& e = r.Entry(index);
+            if (progress) {
+                progress->Clear();
+            }
             std::fprintf(stderr, "mzb: %s: damaged data (CRC %08x, expected %08x)\n",
                          PrintableName(e.Directory() + e.FileName()).c_str(), calc, stored);
             ++failed;
@@ -118,6 +138,20 @@ int RunExtraction(const ArchiveOptions& o, bool testOnly) {
     host.Serve(reader);
     FailureReport report;
     report.Attach(reader);
+    // Testing prints nothing on success either; a restore shows its progress.
+    TProgressLine progress(o.quiet || testOnly);
+    report.progress = &progress;
+    const bool mayAsk = o.overwrite == TUZOverwriteMode::Prompt;
+    reader.OnStartUnZip = [&progress, mayAsk](TZipReader& r, int index, std::string& fname, bool&) {
+        // A question about an existing file gets a line of its own.
+        if (mayAsk && ::access(fname.c_str(), F_OK) == 0) {
+            progress.Clear();
+        }
+        progress.SetName(r.Entry(index).Directory() + r.Entry(index).FileName());
+    };
+    reader.OnTotalPercentDone = [&progress](TZipReader&, int percent) {
+        progress.SetPercent(percent);
+    };
     int done = 0;
     reader.OnUnZipComplete = [&done](TZipReader&, int count) { done = count; };
     try {
@@ -125,6 +159,7 @@ int RunExtraction(const ArchiveOptions& o, bool testOnly) {
         reader.TestOnly = testOnly;
         reader.ArchivePassword = o.password;
         reader.OverwriteMode = o.overwrite;
+        reader.Threads = o.threads;
         reader.RecreateDirs = !o.junkPaths;
         reader.DoAll = o.patterns.empty();
         reader.SetFilesList(o.patterns);
@@ -133,6 +168,7 @@ int RunExtraction(const ArchiveOptions& o, bool testOnly) {
         }
         reader.RunUnZip();
     } catch (const EZipError& e) {
+        progress.Clear();
         if (Interrupted()) {
             const std::string entries = " (entries done: " + std::to_string(done) + ")";
             return ReportInterrupted(o.archive + (testOnly
@@ -142,6 +178,7 @@ int RunExtraction(const ArchiveOptions& o, bool testOnly) {
         }
         return Fatal(o.archive, e);
     }
+    progress.Clear();
     return report.failed == 0 ? kExitOk : kExitPartial;
 }
 
@@ -190,7 +227,8 @@ int RunExtract(const GlobalOptions&, const Args& args) {
     ArchiveOptions o;
     if (const auto error = ParseArgs(args, 2, true, true, o); !error.empty()) {
         return UsageError(error + "; usage: mzb extract ARCHIVE DEST [-p PASSWORD] "
-                                  "[-o prompt|always|never|newer|older] [-j] [PATTERN...]");
+                                  "[-o prompt|always|never|newer|older] [-j] [-q] [-t THREADS] "
+                                  "[PATTERN...]");
     }
     if (o.dest.empty() || o.dest == "?") {
         return UsageError("extract needs a destination directory");

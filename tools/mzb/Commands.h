@@ -2,6 +2,7 @@
 // The commands of the mzb tool. Each group of commands lives in its own
 // file; main.cpp only dispatches.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,15 @@ struct Command {
     const char* usage;
     CommandFn run;
 };
+
+// The value of -t: a thread count from 1 to 256.
+inline std::optional<unsigned> ParseThreadCount(const std::string& text) {
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != text.npos) {
+        return std::nullopt;
+    }
+    const unsigned n = unsigned(std::stoul(text));
+    return n >= 1 && n <= 256 ? std::optional<unsigned>(n) : std::nullopt;
+}
 
 // Prints "mzb: <message>" on stderr and returns kExitFatal.
 int UsageError(const std::string& message);

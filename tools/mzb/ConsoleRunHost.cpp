@@ -9,6 +9,7 @@ namespace mzb::cli {
 // A message's carriage returns break its lines; any other control
 // character, in a file name it quotes, is shown escaped.
 void ConsoleRunHost::Print(const std::string& text) {
+    progress_.Clear();
     std::string lines;
     std::size_t from = 0;
     for (;;) {

@@ -2,6 +2,7 @@
 
 #include "tools/mzb/Interrupt.h"
 #include "zip/base/PrintableName.h"
+#include "tools/mzb/ProgressLine.h"
 #include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
 #include "zip/io/PathName.h"
@@ -17,14 +18,16 @@ namespace mzb::cli {
 namespace {
 
 constexpr const char* kUsage = "usage: mzb create ARCHIVE [-l LEVEL] [-p PASSWORD] [-r] [-j] "
-                               "[-c COMMENT] [-x PATTERN]... ITEM...";
+                               "[-t THREADS] [-q] [-c COMMENT] [-x PATTERN]... ITEM...";
 
 struct CreateOptions {
     std::string archive;
     int level = 5;
+    unsigned threads = DefaultThreadCount();
     std::string password;
     bool recurse = false;
     bool junkPaths = false;
+    bool quiet = false;
     std::optional<std::string> comment;
     std::vector<std::string> excludes;
     std::vector<std::string> items;
@@ -50,6 +53,13 @@ std::string ParseCreateArgs(const Args& args, CreateOptions& out) {
                 return "-l needs a level from 0 to 9";
             }
             out.level = *level;
+        } else if (a == "-t") {
+            const std::string* v = value();
+            const auto threads = v ? ParseThreadCount(*v) : std::nullopt;
+            if (!threads) {
+                return "-t needs a thread count from 1 to 256";
+            }
+            out.threads = *threads;
         } else if (a == "-p" || a == "-c" || a == "-x") {
             const std::string* v = value();
             if (!v) {
@@ -66,6 +76,8 @@ std::string ParseCreateArgs(const Args& args, CreateOptions& out) {
             out.recurse = true;
         } else if (a == "-j") {
             out.junkPaths = true;
+        } else if (a == "-q") {
+            out.quiet = true;
         } else if (a.size() > 1 && a[0] == '-') {
             return "unknown option " + a;
         } else {
@@ -139,7 +151,9 @@ int RunCreate(const GlobalOptions&, const Args& args) {
     host.Serve(writer);
     const bool updating = std::filesystem::exists(Absolute(cwd, o.archive));
     int skipped = 0;
-    auto report = [&skipped](const std::string& name, const std::string& why) {
+    TProgressLine progress(o.quiet);
+    auto report = [&skipped, &progress](const std::string& name, const std::string& why) {
+        progress.Clear();
         std::fprintf(stderr, "mzb: %s: %s\n", PrintableName(name).c_str(), why.c_str());
         ++skipped;
     };
@@ -158,6 +172,12 @@ int RunCreate(const GlobalOptions&, const Args& args) {
                          ? std::string("no such folder")
                          : std::string("cannot list the folder: ") + std::strerror(error));
     };
+    writer.OnStartZip = [&progress](TZipWriter&, const std::string&, TZipHeaderInfo& entry, bool&) {
+        progress.SetName(entry.Directory() + entry.FileName());
+    };
+    writer.OnTotalPercentDone = [&progress](TZipWriter&, int percent) {
+        progress.SetPercent(percent);
+    };
     try {
         writer.SetZipName(Absolute(cwd, o.archive));
         writer.SetRootDir(cwd);
@@ -167,6 +187,7 @@ int RunCreate(const GlobalOptions&, const Args& args) {
         writer.Recurse = o.recurse;
         writer.AddDirEntriesOnRecurse = o.recurse;
         writer.SetPackLevel(o.level);
+        writer.Threads = o.threads;
         for (const auto& pattern : o.excludes) {
             writer.ExcludeList.push_back(ExcludePattern(cwd, pattern));
         }
@@ -181,6 +202,7 @@ int RunCreate(const GlobalOptions&, const Args& args) {
         writer.SetFilesList(list);
         writer.RunZip();
     } catch (const EZipError& e) {
+        progress.Clear();
         if (Interrupted()) {
             return ReportInterrupted(o.archive + (updating ? " was not updated and is as it was"
                                                            : " was not written; nothing was left"));
@@ -189,6 +211,7 @@ int RunCreate(const GlobalOptions&, const Args& args) {
                      PrintableName(e.what()).c_str());
         return kExitFatal;
     }
+    progress.Clear();
     return skipped == 0 ? kExitOk : kExitPartial;
 }
 

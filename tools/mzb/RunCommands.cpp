@@ -22,6 +22,7 @@ namespace {
 // what was not finished.
 class InterruptedRestoreHost : public ConsoleRunHost {
 public:
+    explicit InterruptedRestoreHost(bool quiet) : ConsoleRunHost(std::nullopt, quiet) {}
     void ShowTimedMessage(const std::string& text, MessageKind kind, int seconds) override {
         if (!Interrupted()) {
             ConsoleRunHost::ShowTimedMessage(text, kind, seconds);
@@ -39,16 +40,31 @@ void SplitArchivePath(const std::string& path, RestoreEditor& editor) {
 } // namespace
 
 int RunBackupProject(const GlobalOptions& options, const Args& args) {
-    const char* usage = "usage: mzb backup NAME [--now \"YYYY-MM-DD HH:MM:SS\"]";
-    if (args.size() != 1 && !(args.size() == 3 && args[1] == "--now")) {
-        return UsageError(usage);
-    }
+    const char* usage = "usage: mzb backup NAME [--now \"YYYY-MM-DD HH:MM:SS\"] [-t THREADS] [-q]";
+    std::vector<std::string> plain;
     std::optional<LocalDateTime> now;
-    if (args.size() == 3) {
-        now = ParseDateTime(args[2]);
-        if (!now) {
-            return UsageError("--now wants \"YYYY-MM-DD HH:MM:SS\", not \"" + args[2] + "\"");
+    unsigned threads = DefaultThreadCount();
+    bool quiet = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-q") {
+            quiet = true;
+        } else if (args[i] == "--now" && i + 1 < args.size()) {
+            now = ParseDateTime(args[++i]);
+            if (!now) {
+                return UsageError("--now wants \"YYYY-MM-DD HH:MM:SS\", not \"" + args[i] + "\"");
+            }
+        } else if (args[i] == "-t" && i + 1 < args.size()) {
+            const auto count = ParseThreadCount(args[++i]);
+            if (!count) {
+                return UsageError("-t needs a thread count from 1 to 256");
+            }
+            threads = *count;
+        } else {
+            plain.push_back(args[i]);
         }
+    }
+    if (plain.size() != 1) {
+        return UsageError(usage);
     }
     const ProjectStore store = StoreFor(options);
     CommonSettings settings = store.ReadCommonSettings();
@@ -58,12 +74,13 @@ int RunBackupProject(const GlobalOptions& options, const Args& args) {
     CatchInterrupts();
     InterruptibleHost engineHost;
     TZipWriter writer(engineHost);
+    writer.Threads = threads;
     engineHost.Serve(writer);
     ZipWriterBackup writerView(writer);
-    ConsoleRunHost host(now);
+    ConsoleRunHost host(now, quiet);
     StoredProjectBackup backup(store, settings, writerView, host);
-    if (!backup.Select(args[0])) {
-        return NoSuchProject(args[0]);
+    if (!backup.Select(plain[0])) {
+        return NoSuchProject(plain[0]);
     }
     backup.Load();
     const StoredBackupResult result = backup.Start();
@@ -97,8 +114,10 @@ int RunRestore(const GlobalOptions&, const Args& args) {
         {"older", RestoreOverwrite::IfOlder},
     };
     const char* usage = "; usage: mzb restore ARCHIVE DEST [-p PASSWORD] "
-                        "[-o prompt|always|never|newer|older] [-j]";
+                        "[-o prompt|always|never|newer|older] [-j] [-t THREADS] [-q]";
     RestoreEditor editor;
+    unsigned threads = DefaultThreadCount();
+    bool quiet = false;
     std::vector<std::string> plain;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -112,6 +131,14 @@ int RunRestore(const GlobalOptions&, const Args& args) {
             editor.Overwrite = it->second;
         } else if (a == "-j") {
             editor.UseFolderNames = false;
+        } else if (a == "-q") {
+            quiet = true;
+        } else if (a == "-t" && i + 1 < args.size()) {
+            const auto count = ParseThreadCount(args[++i]);
+            if (!count) {
+                return UsageError("-t needs a thread count from 1 to 256" + std::string(usage));
+            }
+            threads = *count;
         } else if (a.size() > 1 && a[0] == '-') {
             return UsageError("unknown option " + a + usage);
         } else {
@@ -127,9 +154,10 @@ int RunRestore(const GlobalOptions&, const Args& args) {
     CatchInterrupts();
     InterruptibleHost engineHost;
     TZipReader reader(engineHost);
+    reader.Threads = threads;
     engineHost.Serve(reader);
     ZipReaderRestore readerView(reader);
-    InterruptedRestoreHost host;
+    InterruptedRestoreHost host(quiet);
     RestoreRun run;
     try {
         return run.Run(editor, readerView, host) == RestoreOutcome::Succeeded ? kExitOk

@@ -168,4 +168,55 @@ std::uint32_t Crc32Update(std::uint32_t reg, const std::uint8_t* data, std::size
     return Crc32UpdatePortable(reg, data, n);
 }
 
+// --- combining ------------------------------------------------------------------
+//
+// A finished CRC is the remainder of the message polynomial (with the initial
+// register and final inversion folded in), so appending B multiplies A's part
+// by x^(8 * length of B) modulo P, and B's standalone CRC already carries the
+// rest: crc(A B) = crc(A) * x^(8|B|) mod P xor crc(B). In the reflected order
+// used here bit 31 is the coefficient of x^0.
+
+namespace {
+
+constexpr std::uint32_t kOne = 0x80000000u; // the polynomial 1
+
+// a * b mod P, both reflected.
+constexpr std::uint32_t MultiplyModP(std::uint32_t a, std::uint32_t b) {
+    std::uint32_t product = 0;
+    for (std::uint32_t bit = kOne; bit != 0; bit >>= 1) {
+        if (a & bit) {
+            product ^= b;
+        }
+        b = (b & 1u) ? (b >> 1) ^ kPolyReflected : b >> 1;
+    }
+    return product;
+}
+
+// x^(2^k) mod P for k = 0..66 (a 64-bit length times 8): squaring the previous one doubles the
+// power.
+constexpr std::array<std::uint32_t, 67> MakePowersOfTwo() {
+    std::array<std::uint32_t, 67> t{};
+    t[0] = kOne >> 1; // x^1
+    for (std::size_t k = 1; k < t.size(); ++k) {
+        t[k] = MultiplyModP(t[k - 1], t[k - 1]);
+    }
+    return t;
+}
+
+constexpr std::array<std::uint32_t, 67> kXPowTwo = MakePowersOfTwo();
+
+} // namespace
+
+std::uint32_t Crc32Combine(std::uint32_t crcA, std::uint32_t crcB, std::uint64_t lengthB) {
+    // x^(8 * lengthB) as the product of the powers for lengthB's set bits
+    // (shifted by 3 for the factor 8).
+    std::uint32_t shift = kOne;
+    for (std::size_t k = 3; lengthB != 0; lengthB >>= 1, ++k) {
+        if (lengthB & 1u) {
+            shift = MultiplyModP(shift, kXPowTwo[k]);
+        }
+    }
+    return MultiplyModP(shift, crcA) ^ crcB;
+}
+
 } // namespace mzb

@@ -31,6 +31,11 @@ inline std::uint32_t Crc32(const void* data, std::size_t n) {
     return Crc32Update(kCrc32Init, static_cast<const std::uint8_t*>(data), n) ^ 0xFFFFFFFFu;
 }
 
+// The finished CRC-32 of A followed by B, from the finished CRC-32s of each
+// and the length of B: pieces of one file checksummed apart, even at the
+// same time, give the file's CRC without a second pass.
+std::uint32_t Crc32Combine(std::uint32_t crcA, std::uint32_t crcB, std::uint64_t lengthB);
+
 // The portable table path alone, so tests can hold the accelerated path
 // against it on machines that have both.
 std::uint32_t Crc32UpdatePortable(std::uint32_t reg, const std::uint8_t* data, std::size_t n);

@@ -47,4 +47,9 @@ void TEntryOutput::Write(const std::uint8_t* data, std::size_t size) {
     progress_(PercentOf(written_, limit_), PercentOf(runWritten_, runTotal_));
 }
 
+void TEntryOutput::Count(std::uint64_t bytes) {
+    runWritten_ += bytes;
+    progress_(100, PercentOf(runWritten_, runTotal_));
+}
+
 } // namespace mzb

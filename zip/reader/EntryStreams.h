@@ -53,6 +53,8 @@ public:
     }
     void RemoveFromTotal(std::uint64_t bytes) { runTotal_ -= std::min(runTotal_, bytes); }
     std::uint64_t RunTotal() const { return runTotal_; }
+    // An entry decoded elsewhere (on a worker): its bytes join the run's.
+    void Count(std::uint64_t bytes);
 
     // Without a file the bytes are only counted and checked.
     void Start(TFileStream* file, std::uint64_t uncompressedSize);

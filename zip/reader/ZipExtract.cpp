@@ -14,6 +14,7 @@
 #include "zip/io/OutputPath.h"
 #include "zip/io/PartFile.h"
 #include "zip/io/PathName.h"
+#include "zip/reader/DecodeAhead.h"
 #include "zip/reader/EntryDecoder.h"
 #include "zip/reader/EntryStreams.h"
 #include "zip/reader/ZipReader.h"
@@ -52,6 +53,8 @@ struct TExtractionRun {
     int fileCount = 0;
     mode_t createMode = 0644;
     std::string lastDirectory; // the output folder last made sure of
+    // With more than one thread: entries decoding on the workers.
+    std::unique_ptr<TDecodeAhead> ahead;
     // Folders already rid of part files a killed run left behind.
     std::unordered_set<std::string> cleanedFolders;
 };
@@ -153,15 +156,26 @@ int TZipReader::ExtractAll() {
             anyChosen = DoAll || Entry(i).Matched;
         }
         if (anyChosen && !stopNow) {
+            if (Threads > 1 && !TestOnly) {
+                run->ahead = std::make_unique<TDecodeAhead>(Threads, archive_.Descriptor());
+            }
             for (int i = 0; i < EntryCount(); ++i) {
                 if (!DoAll && !Entry(i).Matched) {
                     continue;
+                }
+                if (run->ahead) {
+                    // Decoding on the workers reads no input here, so the
+                    // host gets its turn between entries.
+                    CheckForCancel();
                 }
                 bool retry = false;
                 do {
                     retry = false;
                     ExtractEntry(i, *run, retry);
                 } while (retry);
+            }
+            while (run->ahead && !run->ahead->Empty()) {
+                CompleteOldest(*run);
             }
         }
     } catch (...) {
@@ -239,6 +253,13 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
             return false;
         }
     }
+    // Two entries for one file are put in place in archive order: the
+    // later one's overwrite decision sees the earlier one.
+    if (run.ahead && run.ahead->Pending(fname)) {
+        while (!run.ahead->Empty()) {
+            CompleteOldest(run);
+        }
+    }
     // Entries come folder by folder: one check per folder, not per file.
     const std::string outDir = DirectoryPart(fname);
     if (!TestOnly && !outDir.empty() && outDir != run.lastDirectory) {
@@ -289,6 +310,23 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
         return false;
     }
 
+    if (run.ahead) {
+        auto job = std::make_unique<TDecodeJob>();
+        job->index = index;
+        job->work.Assign(work);
+        job->dataStart = dataStart + (work.IsEncrypted() ? kEncryptionHeaderSize : 0);
+        job->dataSize = dataSize;
+        job->decrypter = run.decrypter;
+        job->fname = fname;
+        job->temp = temp;
+        job->out = std::move(out);
+        job->sync = FlushFilesOnClose;
+        if (run.ahead->Full()) {
+            CompleteOldest(run);
+        }
+        run.ahead->Submit(std::move(job));
+        return true;
+    }
     bool verified = false;
     try {
         verified = DecodeEntry(work, dataStart, dataSize, run, &out);
@@ -298,7 +336,16 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
         throw;
     }
     const bool written = FlushFilesOnClose ? out.Sync() : out.Flush();
+    return FinishEntry(index, work, fname, temp, out, verified, written, run, retry);
+}
+
+// The decoded temporary file gets the entry's time and mode and takes the
+// output's place, or goes when the data did not verify.
+bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::string& fname,
+                             const std::string& temp, TFileStream& out, bool verified, bool written,
+                             TExtractionRun& run, bool& retry) {
     if (written && verified) {
+        const int fd = out.Descriptor();
         SetOpenFileDosDateTime(fd, work.FileDateTime);
         const bool unixHost = (work.VersionMadeBy >> 8) == kHostUnix;
         const std::uint32_t attributes =
@@ -325,6 +372,42 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     }
     ++run.fileCount;
     return true;
+}
+
+// Takes back the oldest entry decoded on a worker and finishes it as the
+// calling thread would have. An answer asking to try again (a new password)
+// runs the entry once more here, without workers.
+void TZipReader::CompleteOldest(TExtractionRun& run) {
+    const std::unique_ptr<TDecodeJob> job = run.ahead->TakeOldest();
+    if (job->result == TDecodeResult::UnknownMethod) {
+        host_.MessageBox("Unknown Compression Method", "Zip Error", TMessageKind::Error,
+                         TMessageButtons::Ok);
+    }
+    run.output.Count(job->size);
+    try {
+        // A cancel asked for by the progress handlers ends the run before
+        // this entry is put in place, as it would in the middle of decoding.
+        CheckForCancel();
+    } catch (...) {
+        job->out.Close();
+        DeleteFile(job->temp);
+        throw;
+    }
+    bool retry = false;
+    FinishEntry(job->index, job->work, job->fname, job->temp, job->out, job->Verified(),
+                job->written, run, retry);
+    if (retry) {
+        std::unique_ptr<TDecodeAhead> ahead = std::move(run.ahead);
+        struct TRestore {
+            TExtractionRun& run;
+            std::unique_ptr<TDecodeAhead>& ahead;
+            ~TRestore() { run.ahead = std::move(ahead); }
+        } restore{run, ahead};
+        do {
+            retry = false;
+            ExtractEntry(job->index, run, retry);
+        } while (retry);
+    }
 }
 
 bool TZipReader::TestEntry(int index, const TZipHeaderInfo& work, std::uint64_t dataStart,

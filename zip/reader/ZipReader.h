@@ -17,6 +17,7 @@
 // on; errors that end a run are raised after OnUnZipComplete.
 
 #include "zip/base/HostServices.h"
+#include "zip/base/WorkerPool.h"
 #include "zip/format/EndCentral.h"
 #include "zip/format/SortedZip.h"
 #include "zip/format/ZipHeaderInfo.h"
@@ -105,6 +106,10 @@ public:
     // Extracted files forced to the disk as each is closed. Archives the
     // writer finishes always are.
     bool FlushFilesOnClose = false;
+    // Threads that decode (and, in the writer, compress); the run itself,
+    // its events and every file put in place stay on the calling thread.
+    // 1 does all the work there. A written archive is the same for any count.
+    unsigned Threads = DefaultThreadCount();
     // Decode and check every chosen entry without creating any file.
     bool TestOnly = false;
     std::string ArchivePassword;
@@ -182,6 +187,10 @@ private:
                    std::uint64_t dataSize, TExtractionRun& run, bool& retry);
     bool DecodeEntry(const TZipHeaderInfo& work, std::uint64_t dataStart, std::uint64_t dataSize,
                      TExtractionRun& run, TFileStream* out);
+    bool FinishEntry(int index, const TZipHeaderInfo& work, const std::string& fname,
+                     const std::string& temp, TFileStream& out, bool verified, bool written,
+                     TExtractionRun& run, bool& retry);
+    void CompleteOldest(TExtractionRun& run);
     void ReportBadEntry(int index, const TZipHeaderInfo& work, TExtractionRun& run, bool& retry);
     bool CheckPassword(int index, const TZipHeaderInfo& work, std::uint64_t headerStart,
                        TExtractionRun& run, bool& retry);

@@ -7,6 +7,7 @@
 #include "zip/format/EndCentral.h"
 #include "zip/format/SortedZip.h"
 #include "zip/io/FileStream.h"
+#include "zip/writer/PiecePipeline.h"
 
 #include <cstdint>
 #include <memory>
@@ -45,7 +46,10 @@ struct TZipWriteRun {
     TEndCentral endCentral;
     std::vector<std::string> disposeList;
 
-    // Allocated on the first compressed entry, released with the run.
+    // Made on the first entry, released with the run: the files read ahead
+    // and compressed on the workers, and the caller's own deflater for a
+    // file it reads itself (one that could not be opened ahead).
+    std::unique_ptr<TPiecePipeline> pipeline;
     std::unique_ptr<TDeflater> deflater;
     std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(kCopyBufferSize);
     std::vector<std::uint8_t> cryptBuffer; // encrypted copy of the data written

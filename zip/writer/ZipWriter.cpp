@@ -253,6 +253,15 @@ void TZipWriter::PrepareEndRecord(TZipWriteRun& run) {
 }
 
 void TZipWriter::AddListedFiles(TZipWriteRun& run) {
+    std::vector<TPlannedFile> plan;
+    for (std::size_t i = 0; i < filesList_.size(); ++i) {
+        const std::string& item = filesList_[i];
+        if (!run.itemTaken[i]) {
+            plan.push_back({item, KindOfItem(item) != TFileItemKind::Directory &&
+                                      CompressesFile(FileNamePart(item))});
+        }
+    }
+    Pipeline(run).Plan(std::move(plan));
     for (std::size_t i = 0; i < filesList_.size(); ++i) {
         if (!run.itemTaken[i]) {
             AddItem(run, filesList_[i]);

@@ -66,6 +66,8 @@ struct TZipLimits {
 };
 
 struct TZipWriteRun;
+struct TPreparedFile;
+class TPiecePipeline;
 class TFileCommit;
 
 class TZipWriter : public TZipReader {
@@ -155,8 +157,6 @@ public:
     void SetFileCommit(TFileCommit& commit) { commit_ = &commit; }
 
 private:
-    class TEntryIO;
-
     int Run();
     std::string HeldComment();
     void ExpandList(TZipWriteRun& run);
@@ -172,10 +172,15 @@ private:
 
     // Adding one file (ZipWriterAdd.cpp).
     bool AddItem(TZipWriteRun& run, const std::string& item);
-    bool AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderInfo& entry);
+    bool AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderInfo& entry,
+                 const TPreparedFile& prepared);
     bool OpenInput(TZipWriteRun& run, const std::string& item);
-    void WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry);
+    TPiecePipeline& Pipeline(TZipWriteRun& run);
+    bool CompressesFile(const std::string& fileName) const;
+    void WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry, const TPreparedFile& prepared);
     void StoreData(TZipWriteRun& run, TZipHeaderInfo& entry);
+    void DeflateData(TZipWriteRun& run, TZipHeaderInfo& entry, const TPreparedFile& prepared,
+                     bool readAhead);
     std::uint32_t CrcPass(TZipWriteRun& run);
     void Commit(TZipWriteRun& run, std::unique_ptr<TZipHeaderInfo> entry);
     bool IsStoredNameTaken(const TZipWriteRun& run, const std::string& name) const;
@@ -185,10 +190,10 @@ private:
 
     // The two ends of every entry's data, and the checks on what is written.
     std::size_t ReadStep(TZipWriteRun& run, std::uint8_t* buffer, std::size_t capacity);
+    void CountRead(TZipWriteRun& run, std::size_t bytes);
     void WriteStep(TZipWriteRun& run, const std::uint8_t* data, std::size_t size);
     void WriteHeader(TZipWriteRun& run, TZipHeaderInfo& entry, std::string_view extra = {});
     void WriteRaw(TZipWriteRun& run, const void* data, std::size_t size);
-    bool Compresses(const TZipHeaderInfo& entry) const;
 
     // Carrying over an existing archive (ZipWriterUpdate.cpp).
     void CarryOver(TZipWriteRun& run);

@@ -9,6 +9,8 @@
 #include "zip/io/FileSystem.h"
 #include "zip/io/PathName.h"
 #include "zip/writer/DirSearch.h"
+#include "zip/writer/FilePiece.h"
+#include "zip/writer/PiecePipeline.h"
 #include "zip/writer/ZipWriteRun.h"
 #include "zip/writer/ZipWriter.h"
 
@@ -52,22 +54,6 @@ std::uint64_t MostDataBytes(std::uint64_t size, bool deflated, bool encrypted) {
 
 } // namespace
 
-// The compressor's two ends, over the writer's read and write steps.
-class TZipWriter::TEntryIO final : public TDeflateSource, public TDeflateSink {
-public:
-    TEntryIO(TZipWriter& writer, TZipWriteRun& run) : writer_(writer), run_(run) {}
-    std::size_t Read(std::uint8_t* buffer, std::size_t capacity) override {
-        return writer_.ReadStep(run_, buffer, capacity);
-    }
-    void Write(const std::uint8_t* data, std::size_t size) override {
-        writer_.WriteStep(run_, data, size);
-    }
-
-private:
-    TZipWriter& writer_;
-    TZipWriteRun& run_;
-};
-
 // --- stored names ---------------------------------------------------------------
 
 std::string TZipWriter::StoredDirectoryOf(const std::string& item) const {
@@ -94,9 +80,35 @@ bool TZipWriter::IsStoredNameTaken(const TZipWriteRun& run, const std::string& n
 
 // --- adding ---------------------------------------------------------------------
 
+TPiecePipeline& TZipWriter::Pipeline(TZipWriteRun& run) {
+    if (!run.pipeline) {
+        run.pipeline = std::make_unique<TPiecePipeline>(Threads, packLevel_, limits_.MaxFileSize,
+                                                        !ArchivePassword.empty());
+    }
+    return *run.pipeline;
+}
+
+bool TZipWriter::CompressesFile(const std::string& fileName) const {
+    return packLevel_ != 0 && !MatchesPatternList(NoCompressList, fileName);
+}
+
+// Files the run adds one by one while carrying over an archive were not
+// planned; each is then planned alone, so a large one still compresses on
+// every worker.
 bool TZipWriter::AddItem(TZipWriteRun& run, const std::string& item) {
+    TPiecePipeline& pipeline = Pipeline(run);
+    const TPreparedFile* prepared = pipeline.Take(item);
+    if (!prepared) {
+        pipeline.Plan({{item, KindOfItem(item) != TFileItemKind::Directory &&
+                                  CompressesFile(FileNamePart(item))}});
+        prepared = pipeline.Take(item);
+    }
+    struct TFinish {
+        TPiecePipeline& pipeline;
+        ~TFinish() { pipeline.Finish(); }
+    } finish{pipeline};
     auto entry = std::make_unique<TZipHeaderInfo>();
-    if (!AddFile(run, item, *entry)) {
+    if (!AddFile(run, item, *entry, *prepared)) {
         return false;
     }
     Commit(run, std::move(entry));
@@ -137,11 +149,8 @@ bool TZipWriter::OpenInput(TZipWriteRun& run, const std::string& item) {
     }
 }
 
-bool TZipWriter::Compresses(const TZipHeaderInfo& entry) const {
-    return packLevel_ != 0 && !MatchesPatternList(NoCompressList, entry.FileName());
-}
-
-bool TZipWriter::AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderInfo& entry) {
+bool TZipWriter::AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderInfo& entry,
+                         const TPreparedFile& prepared) {
     const bool isDirectory = KindOfItem(item) == TFileItemKind::Directory;
     std::uint64_t size = 0;
     if (isDirectory) {
@@ -161,13 +170,15 @@ bool TZipWriter::AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderI
             return false;
         }
         entry.ExternalAttributes = ExternalAttributes(*info);
-        if (!OpenInput(run, item)) {
-            return false;
-        }
         // Size and time of the file as opened: it may have changed since
         // the list was made.
-        struct stat st {};
-        ::fstat(run.input.Descriptor(), &st);
+        struct stat st = prepared.status;
+        if (!prepared.opened) {
+            if (!OpenInput(run, item)) {
+                return false;
+            }
+            ::fstat(run.input.Descriptor(), &st);
+        }
         size = static_cast<std::uint64_t>(st.st_size);
         if (size > limits_.MaxFileSize) {
             run.input.Close();
@@ -205,7 +216,7 @@ bool TZipWriter::AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderI
     // after, in the same room: a file whose data may outgrow the classic
     // fields keeps room for the ZIP64 block from the start.
     entry.LocalZip64 =
-        !isDirectory && MostDataBytes(size, Compresses(entry), !ArchivePassword.empty()) >
+        !isDirectory && MostDataBytes(size, CompressesFile(entry.FileName()), !ArchivePassword.empty()) >
                             limits_.Classic.MaxField32;
     WriteHeader(run, entry);
     if (isDirectory) {
@@ -215,7 +226,7 @@ bool TZipWriter::AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderI
         return true;
     }
     try {
-        WriteEntryData(run, entry);
+        WriteEntryData(run, entry, prepared);
     } catch (const TEntryAbandoned&) {
         run.input.Close();
         run.output.Seek(entry.RelativeOffset);
@@ -229,41 +240,44 @@ bool TZipWriter::AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderI
     return true;
 }
 
-void TZipWriter::WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry) {
+void TZipWriter::WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry,
+                                const TPreparedFile& prepared) {
     run.fileSize = entry.UncompressedSize;
-    run.keys.reset();
-    if (!ArchivePassword.empty()) {
-        // The header's check bytes come from the CRC, so it is needed first.
-        entry.Crc32 = CrcPass(run);
-        if (!run.input.Seek(0)) {
-            throw TEntryAbandoned{};
-        }
-        run.keys.emplace(ArchivePassword);
-        const auto header = EncryptionHeader(*run.keys, entry.Crc32, filler_);
-        WriteRaw(run, header.data(), header.size());
-    }
-    run.crc = kCrc32Init;
     run.fileRead = 0;
-    if (!Compresses(entry)) {
-        StoreData(run, entry);
-    } else {
-        if (!run.deflater) {
-            run.deflater = std::make_unique<TDeflater>();
-        }
-        TEntryIO io(*this, run);
-        const TDeflateResult result = run.deflater->Deflate(io, io, packLevel_);
-        entry.CompressionMethod = result.method;
-        entry.InternalAttributes = result.internalAttributes;
-        entry.Flags |= result.flagBits;
-        entry.CompressedSize = result.compressedSize;
+    run.keys.reset();
+    const bool compress = CompressesFile(entry.FileName());
+    // Read ahead only when it was planned to be compressed: OnStartZip may
+    // have renamed the entry into or out of NoCompressList.
+    const bool readAhead = prepared.opened && compress;
+    if (prepared.opened && !compress && !run.input.Open(prepared.path, TFileMode::Read)) {
+        throw TEntryAbandoned{};
     }
-    const std::uint32_t crc = run.crc ^ 0xFFFFFFFFu;
+    std::uint32_t crc = 0;
+    if (compress) {
+        DeflateData(run, entry, prepared, readAhead);
+        crc = entry.Crc32;
+    } else {
+        if (!ArchivePassword.empty()) {
+            // The header's check bytes come from the CRC, so it is needed first.
+            entry.Crc32 = CrcPass(run);
+            if (!run.input.Seek(0)) {
+                throw TEntryAbandoned{};
+            }
+            run.keys.emplace(ArchivePassword);
+            const auto header = EncryptionHeader(*run.keys, entry.Crc32, filler_);
+            WriteRaw(run, header.data(), header.size());
+        }
+        run.crc = kCrc32Init;
+        StoreData(run, entry);
+        crc = run.crc ^ 0xFFFFFFFFu;
+    }
     // A read error or a file that shrank cuts the data short of what the
     // file held when it was opened: a copy that silently lacks its end is
     // no backup. A file changed between the two passes no longer matches
-    // the check byte already written.
-    if (run.input.LastError() != 0 || run.fileRead != run.fileSize ||
-        (run.keys && crc != entry.Crc32)) {
+    // the check byte already written. (Pieces read ahead carry their own
+    // read errors and short reads.)
+    if ((!readAhead && (run.input.LastError() != 0 || run.fileRead != run.fileSize)) ||
+        (run.keys && (crc != entry.Crc32 || run.fileRead != run.fileSize))) {
         throw TEntryAbandoned{};
     }
     entry.UncompressedSize = run.fileRead;
@@ -282,6 +296,86 @@ void TZipWriter::WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry) {
     run.output.Seek(entry.RelativeOffset);
     WriteHeader(run, entry);
     run.output.Seek(end);
+}
+
+// The file's pieces, compressed ahead on the workers or here from the
+// input the run opened itself, go out in order; progress and the cancel
+// check come per 32 KiB of input as the pieces are written. On return the
+// entry's CRC is the one of the data written, and for an encrypted entry the
+// header's CRC was checked against it by the caller.
+void TZipWriter::DeflateData(TZipWriteRun& run, TZipHeaderInfo& entry,
+                             const TPreparedFile& prepared, bool readAhead) {
+    TPieceReader reader(run.fileSize);
+    auto next = [&]() -> std::shared_ptr<TFilePiece> {
+        if (readAhead) {
+            return run.pipeline->NextPiece();
+        }
+        if (reader.Done()) {
+            return nullptr;
+        }
+        if (!run.deflater) {
+            run.deflater = std::make_unique<TDeflater>();
+        }
+        std::shared_ptr<TFilePiece> piece = reader.Next(run.input);
+        CompressPiece(*piece, *run.deflater, packLevel_);
+        return piece;
+    };
+    std::shared_ptr<TFilePiece> piece;
+    if (!ArchivePassword.empty()) {
+        std::uint32_t headerCrc = 0;
+        if (!readAhead) {
+            headerCrc = CrcPass(run);
+            if (!run.input.Seek(0)) {
+                throw TEntryAbandoned{};
+            }
+            reader = TPieceReader(run.fileSize);
+        } else if (prepared.crc) {
+            headerCrc = *prepared.crc;
+            run.fileSize = prepared.crcLength;
+        } else {
+            // A file of one piece: its own CRC, computed with its compression.
+            piece = next();
+            headerCrc = piece->crc;
+            run.fileSize = piece->size;
+        }
+        run.keys.emplace(ArchivePassword);
+        const auto header = EncryptionHeader(*run.keys, headerCrc, filler_);
+        WriteRaw(run, header.data(), header.size());
+        entry.Crc32 = headerCrc;
+    }
+    std::uint32_t crc = 0;
+    std::uint64_t compressed = 0;
+    bool first = true;
+    for (piece = piece ? piece : next(); piece; piece = next()) {
+        if (piece->readFailed) {
+            throw TEntryAbandoned{};
+        }
+        for (std::size_t done = 0; done < piece->size; done += TZipWriteRun::kCopyBufferSize) {
+            CountRead(run, std::min(piece->size - done, TZipWriteRun::kCopyBufferSize));
+        }
+        const std::vector<std::uint8_t>& out = piece->output;
+        for (std::size_t done = 0; done < out.size(); done += TZipWriteRun::kCopyBufferSize) {
+            WriteStep(run, out.data() + done,
+                      std::min(out.size() - done, TZipWriteRun::kCopyBufferSize));
+        }
+        compressed += out.size();
+        if (first) {
+            // Method, text or binary and level bits are the first piece's: a
+            // file of one piece may be stored, and the first block decides.
+            entry.CompressionMethod = piece->result.method;
+            entry.InternalAttributes = piece->result.internalAttributes;
+            entry.Flags |= piece->result.flagBits;
+            crc = piece->crc;
+        } else {
+            crc = Crc32Combine(crc, piece->crc, piece->size);
+        }
+        first = false;
+    }
+    entry.CompressedSize = compressed;
+    if (run.keys && crc != entry.Crc32) {
+        throw TEntryAbandoned{};
+    }
+    entry.Crc32 = crc;
 }
 
 void TZipWriter::StoreData(TZipWriteRun& run, TZipHeaderInfo& entry) {
@@ -333,20 +427,24 @@ std::size_t TZipWriter::ReadStep(TZipWriteRun& run, std::uint8_t* buffer, std::s
     if (got == 0) {
         return 0;
     }
-    run.fileRead += got;
+    run.crc = Crc32Update(run.crc, buffer, got);
+    CountRead(run, got);
+    return got;
+}
+
+void TZipWriter::CountRead(TZipWriteRun& run, std::size_t bytes) {
+    run.fileRead += bytes;
     if (OnFilePercentDone) {
         OnFilePercentDone(*this, PercentOf(run.fileRead, run.fileSize));
     }
-    run.bytesRead += got;
+    run.bytesRead += bytes;
     if (OnTotalPercentDone) {
         OnTotalPercentDone(*this, PercentOf(run.bytesRead, totalBytes_));
     }
-    run.crc = Crc32Update(run.crc, buffer, got);
     if (run.fileSize > TZipWriteRun::kCopyBufferSize && run.fileRead * 2 >= run.fileSize) {
         TestSignalPoint("writer-mid-entry");
     }
     CheckForCancel();
-    return got;
 }
 
 void TZipWriter::WriteStep(TZipWriteRun& run, const std::uint8_t* data, std::size_t size) {

@@ -1,7 +1,8 @@
 // Round trip: whatever bytes and level the fuzzer picks, our deflate's output
 // must inflate back to exactly those bytes, through zlib and through our own
-// decoder. The first byte chooses the level
-// and how the input is cut into reads; the rest is the data.
+// decoder. The first byte chooses the level, how the input is cut into reads
+// and whether it is deflated as two pieces (the second with the first's end
+// as history) joined into one stream; the rest is the data.
 
 #include "tests/support/DeflateStreams.h"
 #include "tests/support/ZlibOracle.h"
@@ -50,9 +51,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t* input = data + 1;
     const std::size_t inputSize = size - 1;
 
-    mzb::test::MemorySource source(input, inputSize, piece);
     mzb::test::MemorySink sink;
-    const mzb::TDeflateResult result = deflater.Deflate(source, sink, level);
+    mzb::TDeflateResult result;
+    if (data[0] >= 144 && inputSize >= 2) {
+        const std::size_t cut = inputSize / 2;
+        mzb::test::MemorySource head(input, cut, piece);
+        mzb::TDeflatePiece first;
+        first.last = false;
+        const auto a = deflater.Deflate(head, sink, level, first);
+        mzb::test::MemorySource tail(input + cut, inputSize - cut, piece);
+        mzb::TDeflatePiece second;
+        second.historySize = std::min(cut, mzb::kDeflateHistory);
+        second.history = input + cut - second.historySize;
+        const auto b = deflater.Deflate(tail, sink, level, second);
+        result = a;
+        result.compressedSize = a.compressedSize + b.compressedSize;
+        result.method = a.method == 8 && b.method == 8 ? 8 : 99; // pieces are never stored raw
+    } else {
+        mzb::test::MemorySource source(input, inputSize, piece);
+        result = deflater.Deflate(source, sink, level);
+    }
 
     bool ok = result.compressedSize == sink.bytes.size();
     if (result.method == 0) {

@@ -275,5 +275,70 @@ TEST(DeflateRatio, SizesStayCloseToZlibAtTheSameLevel) {
     }
 }
 
+// Pieces deflated apart, each after the first with the 32 KiB before it as
+// history, concatenate into one stream that zlib and our inflate read back
+// whole; one piece with no history comes out exactly as the whole input.
+TEST(DeflatePieces, ConcatenatedPiecesInflateToTheWhole) {
+    const Bytes input = Concat(Concat(test::MakeText(700000, 7), test::MakeBinary(500000, 8)),
+                               test::MakeRandomBytes(90000, 9));
+    TDeflater deflater;
+    for (const std::size_t pieceSize : {std::size_t(1), std::size_t(40000), std::size_t(262144)}) {
+        for (const int level : {1, 5, 9}) {
+            const std::size_t size = pieceSize == 1 ? 5000 : input.size();
+            Compressed joined;
+            for (std::size_t pos = 0; pos < size; pos += pieceSize) {
+                const std::size_t n = std::min(pieceSize, size - pos);
+                const std::size_t history = std::min<std::size_t>(pos, kDeflateHistory);
+                TDeflatePiece piece;
+                piece.history = input.data() + pos - history;
+                piece.historySize = history;
+                piece.last = pos + n == size;
+                const Bytes part(input.begin() + long(pos), input.begin() + long(pos + n));
+                MemorySource source(part, SIZE_MAX);
+                MemorySink sink;
+                const auto result = deflater.Deflate(source, sink, level, piece);
+                EXPECT_EQ(result.method, 8) << "a piece is never stored without framing";
+                if (!piece.last) {
+                    ASSERT_GE(sink.bytes.size(), 5u);
+                    EXPECT_TRUE(Bytes(sink.bytes.end() - 4, sink.bytes.end()) ==
+                                (Bytes{0, 0, 0xFF, 0xFF}))
+                        << "a piece ends with an empty stored block";
+                }
+                joined.bytes.insert(joined.bytes.end(), sink.bytes.begin(), sink.bytes.end());
+            }
+            joined.result.compressedSize = joined.bytes.size();
+            ExpectRoundTrip(joined, Bytes(input.begin(), input.begin() + long(size)),
+                            "pieces of " + std::to_string(pieceSize) + " at level " +
+                                std::to_string(level));
+        }
+    }
+    const Bytes small = test::MakeText(50000, 10);
+    MemorySource source(small, SIZE_MAX);
+    MemorySink sink;
+    deflater.Deflate(source, sink, 5, TDeflatePiece{});
+    EXPECT_TRUE(sink.bytes == Compress(deflater, small, 5).bytes);
+}
+
+// The history is what makes later pieces as small as the whole: with it,
+// 1 MiB pieces cost well under half a percent.
+TEST(DeflatePieces, MegabytePiecesCostUnderHalfAPercent) {
+    const Bytes input = Concat(test::MakeText(3u << 20, 11), test::MakeBinary(3u << 20, 12));
+    TDeflater deflater;
+    const std::size_t whole = Compress(deflater, input, 5).bytes.size();
+    std::size_t pieces = 0;
+    constexpr std::size_t kPiece = 1 << 20;
+    for (std::size_t pos = 0; pos < input.size(); pos += kPiece) {
+        const std::size_t history = std::min<std::size_t>(pos, kDeflateHistory);
+        TDeflatePiece piece{input.data() + pos - history, history, pos + kPiece >= input.size()};
+        const Bytes part(input.begin() + long(pos),
+                         input.begin() + long(std::min(pos + kPiece, input.size())));
+        MemorySource source(part, SIZE_MAX);
+        MemorySink sink;
+        deflater.Deflate(source, sink, 5, piece);
+        pieces += sink.bytes.size();
+    }
+    EXPECT_LT(double(pieces), double(whole) * 1.005) << pieces << " against " << whole;
+}
+
 } // namespace
 } // namespace mzb

@@ -83,5 +83,29 @@ TEST(Crc32, UniformBlocks) {
     }
 }
 
+// Pieces checksummed apart, of any lengths (empty, odd, beyond 4 GiB's bit
+// count in the shift), combine to zlib's CRC of the whole.
+TEST(Crc32, CombineOfPiecesEqualsZlibOfTheWhole) {
+    const auto data = RandomBytes(300000, 4);
+    const std::uint32_t whole = ZlibCrc(data.data(), data.size());
+    for (std::size_t cut : {0u, 1u, 7u, 32768u, 150001u, 299999u, 300000u}) {
+        const std::uint32_t a = Crc32(data.data(), cut);
+        const std::uint32_t b = Crc32(data.data() + cut, data.size() - cut);
+        EXPECT_EQ(Crc32Combine(a, b, data.size() - cut), whole) << "cut at " << cut;
+    }
+    std::uint32_t crc = Crc32(data.data(), 1000);
+    for (std::size_t pos = 1000; pos < data.size(); pos += 65536) {
+        const std::size_t n = std::min<std::size_t>(65536, data.size() - pos);
+        crc = Crc32Combine(crc, Crc32(data.data() + pos, n), n);
+    }
+    EXPECT_EQ(crc, whole);
+    // A long run of zeros, whose shift uses the high powers.
+    const std::vector<std::uint8_t> zeros(5u << 20, 0);
+    const std::uint32_t zerosCrc = ZlibCrc(zeros.data(), zeros.size());
+    EXPECT_EQ(Crc32Combine(Crc32(data.data(), 10), zerosCrc, zeros.size()),
+              static_cast<std::uint32_t>(
+                  crc32(ZlibCrc(data.data(), 10), zeros.data(), static_cast<uInt>(zeros.size()))));
+}
+
 } // namespace
 } // namespace mzb

@@ -1,6 +1,7 @@
 #include "zip/reader/ZipReader.h"
 
 #include "support/ArchiveBuilder.h"
+#include "support/SampleData.h"
 #include "support/TempDir.h"
 #include "zip/base/HeadlessHost.h"
 #include "zip/base/ZipError.h"
@@ -561,6 +562,78 @@ TEST_F(ReaderTest, TruncationAndCorruptionEndCleanly) {
     for (const auto& f : AllFiles()) {
         EXPECT_EQ(f.rfind("out/", 0), 0u) << f;
     }
+}
+
+// Decoding on workers changes nothing a user sees: the same files with the
+// same bytes, times and modes, the same entries refused (a bad CRC, a wrong
+// password, a name leaving the destination), a link at an output path
+// replaced rather than written through, and of two entries for one file
+// the second decides against the first as without workers.
+TEST_F(ReaderTest, ThreadsRestoreWhatOneThreadRestores) {
+    ArchiveBuilder b;
+    for (int i = 0; i < 40; ++i) {
+        const std::string data(
+            reinterpret_cast<const char*>(test::MakeText(1000 + i * 3001, i).data()),
+            1000 + i * 3001);
+        test::BuiltEntry& e = i % 2 ? b.AddDeflated("d/f" + std::to_string(i), data)
+                                    : b.Add("s/f" + std::to_string(i), data);
+        e.dosDateTime = 0x5A2B6C3Du + unsigned(i) * 2;
+        e.externalAttributes = (i % 3 ? 0x81A40020u : 0x81ED0020u);
+    }
+    b.AddDeflated("bad crc", std::string(5000, 'q')).crc = 1;
+    b.AddEncrypted("secret", "hidden text", "pw", true);
+    b.AddEncrypted("other key", "other text", "not pw", false);
+    b.Add("../escape", "x");
+    b.Add("twice", "first");
+    b.Add("twice", "second");
+    b.Add("linked", "through no link");
+    const std::string archive = Archive(b);
+    auto restore = [&](unsigned threads, TUZOverwriteMode mode) {
+        const std::string dest = tmp.dir() + "dest/";
+        fs::create_directories(dest);
+        fs::create_symlink(tmp.dir() + "target", dest + "linked");
+        skipped.clear();
+        badCrc.clear();
+        extracted.clear();
+        reader.Threads = threads;
+        reader.ArchivePassword = "pw";
+        reader.OverwriteMode = mode;
+        reader.SetZipName(archive);
+        reader.SetDestDir(dest);
+        reader.RecreateDirs = true;
+        reader.DoAll = true;
+        const int count = reader.RunUnZip();
+        std::vector<std::string> seen;
+        for (const auto& e : fs::recursive_directory_iterator(dest)) {
+            struct stat st {};
+            ::lstat(e.path().c_str(), &st);
+            const std::string rel = fs::relative(e.path(), dest).string();
+            // Folders get the time of their last change, which differs.
+            seen.push_back(rel + " " + std::to_string(st.st_mode) +
+                           (S_ISREG(st.st_mode)
+                                ? " " + std::to_string(st.st_mtime) + " " +
+                                      std::to_string(test::Crc32Of(ReadFile(e.path())))
+                                : std::string()));
+        }
+        std::sort(seen.begin(), seen.end());
+        std::vector<std::string> skips;
+        for (const auto& s : skipped) {
+            skips.push_back(std::to_string(s.reason) + " " + s.name);
+        }
+        seen.push_back("count " + std::to_string(count));
+        seen.insert(seen.end(), skips.begin(), skips.end());
+        for (const int i : badCrc) {
+            seen.push_back("bad crc " + std::to_string(i));
+        }
+        fs::remove_all(dest);
+        return seen;
+    };
+    for (const auto mode : {TUZOverwriteMode::Always, TUZOverwriteMode::Never}) {
+        const auto one = restore(1, mode);
+        EXPECT_EQ(restore(4, mode), one);
+        EXPECT_FALSE(fs::exists(tmp.dir() + "target"));
+    }
+    EXPECT_FALSE(fs::exists(tmp.dir() + "escape"));
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "zip/io/FileCommit.h"
 #include "zip/io/PartFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -518,6 +519,127 @@ TEST_F(WriterTest, ProgressReachesOneHundredAndEventsComeInOrder) {
     EXPECT_EQ(total.back(), 100);
 }
 
+// --- threads: the same archive and the same events with any number --------------
+
+// A tree of many small files (some empty, some sharing a stored name), one
+// file large enough to be cut into pieces, and a file in NoCompressList.
+void PutThreadsTree(const std::function<void(const std::string&, std::string_view)>& put) {
+    for (int i = 0; i < 120; ++i) {
+        const std::string name = "many/f" + std::to_string(i) + (i % 3 == 0 ? ".bin" : ".txt");
+        put(name, i % 17 == 0 ? std::string()
+                              : AsText(i % 3 == 0 ? test::MakeBinary(100 + i * 397, i)
+                                                  : test::MakeText(50 + i * 811, i)));
+    }
+    put("other/f5.txt", "same stored name without paths");
+    put("large.dat", AsText(test::MakeText(1500000, 90)) + AsText(test::MakeBinary(1200000, 91)));
+    put("raw.jpg", AsText(test::MakeRandomBytes(5000, 92)));
+}
+
+class ThreadsTest : public WriterTest {
+protected:
+    // A writer whose encryption filler is fixed, so that archives compare.
+    std::string Write(unsigned threads, const std::string& zip, bool storePaths = true) {
+        TZipWriter w(host, {}, [](std::uint8_t* out, std::size_t n) { std::fill_n(out, n, 0x5A); });
+        Configure(w, threads, storePaths);
+        w.SetZipName(zip);
+        w.SetFilesList({Src() + "*"});
+        w.RunZip();
+        return ReadFile(zip);
+    }
+    void Configure(TZipWriter& w, unsigned threads, bool storePaths) {
+        w.DoProcessMessages = false;
+        w.Threads = threads;
+        w.Recurse = true;
+        w.SetRootDir(Src());
+        w.SetRelativePaths(storePaths);
+        w.SetStorePaths(storePaths);
+        w.SetPackLevel(5);
+        w.NoCompressList = {"*.jpg"};
+        w.ArchivePassword = password;
+    }
+    std::string password;
+};
+
+TEST_F(ThreadsTest, ArchivesAreByteIdenticalWithOneTwoAndFourThreads) {
+    PutThreadsTree([this](const std::string& rel, std::string_view data) { Put(rel, data); });
+    for (const std::string pw : {"", "secret"}) {
+        SCOPED_TRACE("password \"" + pw + "\"");
+        password = pw;
+        const std::string one = Write(1, tmp.dir() + "t1.zip");
+        EXPECT_EQ(Write(2, tmp.dir() + "t2.zip"), one);
+        EXPECT_EQ(Write(4, tmp.dir() + "t4.zip"), one);
+        fs::copy_file(tmp.dir() + "t1.zip", Zip(), fs::copy_options::overwrite_existing);
+        EXPECT_EQ(DecodeWithZlib(Zip(), pw).at("large.dat"), ReadFile(Src() + "large.dat"));
+        EXPECT_EQ(Extracted(pw).at("many/f3.bin"), ReadFile(Src() + "many/f3.bin"));
+    }
+    // An update: changed and new files replace and join the carried-over ones.
+    const std::string base = tmp.dir() + "base.zip";
+    fs::copy_file(tmp.dir() + "t1.zip", base);
+    Put("large.dat", AsText(test::MakeBinary(2100000, 93)));
+    Put("many/f4.txt", "changed");
+    Put("many/new.txt", AsText(test::MakeText(40000, 94)));
+    for (const auto& f : {"large.dat", "many/f4.txt"}) {
+        SetModified(Src() + f, std::time(nullptr) + 7200);
+    }
+    std::string first;
+    for (const unsigned threads : {1u, 2u, 4u}) {
+        const std::string zip = tmp.dir() + "u" + std::to_string(threads) + ".zip";
+        fs::copy_file(base, zip);
+        const std::string written = Write(threads, zip);
+        if (first.empty()) {
+            first = written;
+        }
+        EXPECT_EQ(written, first) << threads << " threads";
+    }
+    fs::copy_file(tmp.dir() + "u4.zip", Zip(), fs::copy_options::overwrite_existing);
+    const auto files = DecodeWithZlib(Zip(), password);
+    EXPECT_EQ(files.at("large.dat"), ReadFile(Src() + "large.dat"));
+    EXPECT_EQ(files.at("many/new.txt"), ReadFile(Src() + "many/new.txt"));
+}
+
+TEST_F(ThreadsTest, EventsAndPercentsWithFourThreadsAreThoseOfOne) {
+    PutThreadsTree([this](const std::string& rel, std::string_view data) { Put(rel, data); });
+    auto record = [this](unsigned threads) {
+        std::vector<std::string> events;
+        TZipWriter w(host);
+        // Without paths many/f5.txt and other/f5.txt share a stored name.
+        Configure(w, threads, false);
+        w.OnStartZip = [&](TZipWriter&, const std::string& name, TZipHeaderInfo&, bool&) {
+            events.push_back("start " + name);
+        };
+        w.OnSkippingFile = [&](TZipWriter&, int reason, const std::string& name, int, bool&) {
+            events.push_back("skip " + std::to_string(reason) + " " + name);
+        };
+        w.OnEndZip = [&](TZipWriter&, const std::string& name, std::uint64_t size,
+                         std::uint64_t packed, std::uint64_t archive) {
+            events.push_back("end " + name + " " + std::to_string(size) + " " +
+                             std::to_string(packed) + " " + std::to_string(archive));
+        };
+        w.OnFilePercentDone = [&](TZipWriter&, int p) {
+            events.push_back("file " + std::to_string(p));
+        };
+        w.OnTotalPercentDone = [&](TZipWriter&, int p) {
+            events.push_back("total " + std::to_string(p));
+        };
+        fs::remove(Zip());
+        w.SetZipName(Zip());
+        w.SetFilesList({Src() + "*"});
+        w.RunZip();
+        return events;
+    };
+    const auto one = record(1);
+    EXPECT_EQ(record(4), one);
+    EXPECT_NE(std::find(one.begin(), one.end(), "skip 1 " + Src() + "other/f5.txt"), one.end());
+    std::vector<int> total;
+    for (const auto& e : one) {
+        if (e.starts_with("total ")) {
+            total.push_back(std::stoi(e.substr(6)));
+        }
+    }
+    EXPECT_TRUE(std::is_sorted(total.begin(), total.end()));
+    EXPECT_EQ(total.back(), 100);
+}
+
 // --- failures: nothing partial is left behind -------------------------------------
 
 class CancellingHost : public HeadlessHost {
@@ -556,6 +678,39 @@ TEST_F(WriterTest, CancelDuringARunRemovesTheOutputAndKeepsTheOldArchive) {
     EXPECT_THROW(w.RunZip(), EUserCanceled);
     EXPECT_EQ(ReadFile(Zip()), before);
     EXPECT_EQ(ArchiveFolder(), std::set<std::string>{"out.zip"});
+}
+
+// Workers still compress pieces read ahead when the cancel comes: the run
+// stops all the same and leaves neither archive nor temporary file.
+TEST_F(WriterTest, CancelWithFourThreadsAtAnyPointLeavesNothingBehind) {
+    PutThreadsTree([this](const std::string& rel, std::string_view data) { Put(rel, data); });
+    CancellingHost cancelling;
+    TZipWriter w(cancelling);
+    cancelling.writer = &w;
+    w.Threads = 4;
+    w.Recurse = true;
+    w.TempPath = tmp.dir() + "temp";
+    fs::create_directories(w.TempPath);
+    for (const bool rewriting : {false, true}) {
+        if (rewriting) {
+            Run({Src() + "*"});
+        }
+        const std::string before = rewriting ? ReadFile(Zip()) : std::string();
+        for (const int at : {1, 2, 7, 40, 90, 140}) {
+            SCOPED_TRACE("cancel at call " + std::to_string(at) + (rewriting ? ", rewriting" : ""));
+            cancelling.calls = 0;
+            cancelling.cancelAt = at;
+            SetModified(Src() + "large.dat", std::time(nullptr) + 3600 + at);
+            w.SetZipName(Zip());
+            w.SetFilesList({Src() + "*"});
+            EXPECT_THROW(w.RunZip(), EUserCanceled);
+            EXPECT_EQ(fs::exists(Zip()), rewriting);
+            if (rewriting) {
+                EXPECT_EQ(ReadFile(Zip()), before);
+            }
+            EXPECT_TRUE(fs::is_empty(w.TempPath));
+        }
+    }
 }
 
 TEST_F(WriterTest, StopNowAtTheStartCancelsTheRun) {

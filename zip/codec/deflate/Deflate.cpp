@@ -172,10 +172,13 @@ __attribute__((noinline)) unsigned searchChain(const TChainSearch& s, unsigned c
 class TDeflater::Engine {
 public:
     Engine();
-    TDeflateResult run(TDeflateSource& source, TDeflateSink& sink, int level);
+    TDeflateResult run(TDeflateSource& source, TDeflateSink& sink, int level,
+                       const TDeflatePiece& piece);
 
 private:
-    void startEntry(TDeflateSource& source, TDeflateSink& sink, const LevelConfig& config);
+    void startEntry(TDeflateSource& source, TDeflateSink& sink, const LevelConfig& config,
+                    const TDeflatePiece& piece);
+    void finishPiece();
     void fillWindow();
     void keepLookahead() {
         while (lookahead_ < kMinLookahead && !endOfInput_) {
@@ -253,6 +256,8 @@ private:
     unsigned lookahead_ = 0;
     unsigned matchStart_ = 0;
     bool endOfInput_ = false;
+    bool lastPiece_ = true;
+    bool wholeEntry_ = true; // no history and last: the data may be stored as it is
 };
 
 TDeflater::Engine::Engine()
@@ -283,11 +288,15 @@ TDeflater::Engine::Engine()
     buildCanonicalCodes(fixedDistLengths_.data(), kDistanceCodes, fixedDistCodes_.data());
 }
 
-TDeflateResult TDeflater::Engine::run(TDeflateSource& source, TDeflateSink& sink, int level) {
+TDeflateResult TDeflater::Engine::run(TDeflateSource& source, TDeflateSink& sink, int level,
+                                      const TDeflatePiece& piece) {
     if (level < kMinDeflateLevel || level > kMaxDeflateLevel) {
         throw std::invalid_argument("deflate level out of range");
     }
-    startEntry(source, sink, kLevels[std::size_t(level)]);
+    if (piece.historySize > kDeflateHistory) {
+        throw std::invalid_argument("deflate history longer than the window");
+    }
+    startEntry(source, sink, kLevels[std::size_t(level)], piece);
     switch (config_->matcher) {
     case Matcher::Fast:
         runFastMatcher();
@@ -305,8 +314,10 @@ TDeflateResult TDeflater::Engine::run(TDeflateSource& source, TDeflateSink& sink
 }
 
 void TDeflater::Engine::startEntry(TDeflateSource& source, TDeflateSink& sink,
-                                   const LevelConfig& config) {
+                                   const LevelConfig& config, const TDeflatePiece& piece) {
     config_ = &config;
+    lastPiece_ = piece.last;
+    wholeEntry_ = piece.last && piece.historySize == 0;
     source_ = &source;
     out_.start(sink);
     result_ = TDeflateResult{};
@@ -317,12 +328,39 @@ void TDeflater::Engine::startEntry(TDeflateSource& source, TDeflateSink& sink,
     matchStart_ = 0;
     endOfInput_ = false;
     blockStart_ = 0;
+    // The history sits in the window as if it had just been compressed: the
+    // position starts behind it and the block starts there too.
+    const unsigned history = unsigned(piece.historySize);
+    if (history != 0) {
+        std::memcpy(window_.data(), piece.history, history);
+    }
+    strStart_ = history;
     resetBlock();
 
-    const std::size_t first = source.Read(window_.data(), kWindowSize);
+    const std::size_t first = source.Read(window_.data() + history, kWindowSize);
     lookahead_ = unsigned(first);
     endOfInput_ = first == 0;
     keepLookahead();
+    // Position 0 stays out: it is the chains' end mark. The last two strings
+    // of the history hash bytes of the piece, which are in the window now.
+    for (unsigned pos = 1; pos + kMinMatch <= history + lookahead_ && pos < history; ++pos) {
+        insertString(pos);
+    }
+}
+
+// A piece that is not the last closes its block and adds an empty stored
+// block, which brings the stream to a byte boundary without ending it.
+void TDeflater::Engine::finishPiece() {
+    if (lastPiece_) {
+        flushBlock(true);
+        return;
+    }
+    if (records_ != 0) {
+        flushBlock(false);
+    }
+    out_.put(kStoredBlock << 1, 3);
+    out_.alignToByte();
+    out_.put(0xFFFFu << 16, 32);
 }
 
 // ---------------------------------------------------------------------------
@@ -419,7 +457,7 @@ void TDeflater::Engine::runFastMatcher() {
         }
         keepLookahead();
     }
-    flushBlock(true);
+    finishPiece();
 }
 
 // Levels 4-9: a match is only taken when the match at the next position is
@@ -476,7 +514,7 @@ void TDeflater::Engine::runLazyMatcher() {
     if (literalPending) {
         tallyLiteral(window_[strStart_ - 1]);
     }
-    flushBlock(true);
+    finishPiece();
 }
 
 // ---------------------------------------------------------------------------
@@ -557,7 +595,7 @@ void TDeflater::Engine::flushBlock(bool last) {
     const std::uint64_t inputLength = std::uint64_t(long(strStart_) - blockStart_);
     const std::uint8_t* data = dataInWindow ? window_.data() + blockStart_ : nullptr;
 
-    if (last && out_.bytesProduced() == 0 && dataInWindow && inputLength <= chosen) {
+    if (last && wholeEntry_ && out_.bytesProduced() == 0 && dataInWindow && inputLength <= chosen) {
         // The whole entry is this one block and deflating would not shrink
         // it: the entry becomes an ordinary stored one.
         out_.putBytes(data, inputLength);
@@ -734,7 +772,12 @@ TDeflater::TDeflater() : engine_(std::make_unique<Engine>()) {}
 TDeflater::~TDeflater() = default;
 
 TDeflateResult TDeflater::Deflate(TDeflateSource& source, TDeflateSink& sink, int level) {
-    return engine_->run(source, sink, level);
+    return engine_->run(source, sink, level, TDeflatePiece{});
+}
+
+TDeflateResult TDeflater::Deflate(TDeflateSource& source, TDeflateSink& sink, int level,
+                                  const TDeflatePiece& piece) {
+    return engine_->run(source, sink, level, piece);
 }
 
 } // namespace mzb

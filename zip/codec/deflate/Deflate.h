@@ -31,6 +31,20 @@ struct TDeflateResult {
     std::uint16_t flagBits = 0;
 };
 
+// One piece of a longer input, deflated on its own so that the pieces of a
+// large file can be compressed at the same time and their streams simply
+// concatenated: a piece after the first sees the input just before it as its
+// history, and every piece but the last ends on a byte boundary with an empty
+// stored block, without the final-block bit.
+struct TDeflatePiece {
+    const std::uint8_t* history = nullptr; // up to kDeflateHistory bytes
+    std::size_t historySize = 0;
+    bool last = true;
+};
+
+// The history a piece can refer back to.
+inline constexpr std::size_t kDeflateHistory = 32768;
+
 class TDeflater {
 public:
     TDeflater();
@@ -43,6 +57,11 @@ public:
     // writer's business). Throws std::invalid_argument for another level;
     // errors of the source or the sink pass through.
     TDeflateResult Deflate(TDeflateSource& source, TDeflateSink& sink, int level);
+    // The same for one piece. A whole input (no history, last) comes out
+    // exactly as Deflate makes it; only a whole input may turn into stored
+    // data without framing (method 0).
+    TDeflateResult Deflate(TDeflateSource& source, TDeflateSink& sink, int level,
+                           const TDeflatePiece& piece);
 
 private:
     class Engine;
