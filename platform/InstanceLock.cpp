@@ -1,32 +1,24 @@
 #include "platform/InstanceLock.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 namespace mzb {
 
-std::optional<InstanceLock> InstanceLock::TryAcquire(const std::string& path) {
+InstanceLock::InstanceLock(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
-        return std::nullopt;
+        return;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return std::nullopt;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        fd_ = fd;
+        state_ = State::Held;
+        return;
     }
-    return InstanceLock(fd);
-}
-
-InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
+    state_ = errno == EWOULDBLOCK ? State::HeldElsewhere : State::Unavailable;
+    ::close(fd);
 }
 
 InstanceLock::~InstanceLock() {

@@ -32,9 +32,11 @@ SingleCopy::Role SingleCopy::Claim() {
     QElapsedTimer waited;
     waited.start();
     for (;;) {
-        lock_ = InstanceLock::TryAcquire(socketPath_ + ".lock");
-        if (lock_) {
-            Listen();
+        lock_ = std::make_unique<InstanceLock>(socketPath_ + ".lock");
+        if (lock_->Result() != InstanceLock::State::HeldElsewhere) {
+            if (lock_->Result() == InstanceLock::State::Held) {
+                Listen();
+            }
             return Role::Running;
         }
         if (AskRunningCopy() || waited.elapsed() > kWaitForRunningCopyMs) {

@@ -8,7 +8,7 @@
 
 #include <QLocalServer>
 #include <QObject>
-#include <optional>
+#include <memory>
 #include <string>
 
 namespace mzb {
@@ -25,7 +25,9 @@ public:
     explicit SingleCopy(std::string socketPath, QObject* parent = nullptr);
 
     // Decides this copy's role. A second copy that finds the running one
-    // still starting waits for it to listen, a few seconds at most.
+    // still starting waits for it to listen, a few seconds at most. Where
+    // no lock can be made at all (no writable runtime folder) this copy
+    // runs: a second copy is better than none.
     Role Claim();
 
 signals:
@@ -37,7 +39,7 @@ private:
     bool AskRunningCopy() const;
 
     std::string socketPath_;
-    std::optional<InstanceLock> lock_;
+    std::unique_ptr<InstanceLock> lock_;
     QLocalServer server_;
 };
 

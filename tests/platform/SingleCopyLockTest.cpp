@@ -11,16 +11,14 @@ TEST(SingleCopyLockTest, OneHolderAtATimeAndFreeAgainOnceReleased) {
     test::TempDir tmp;
     const std::string path = tmp.dir() + "copy.lock";
     {
-        auto first = InstanceLock::TryAcquire(path);
-        ASSERT_TRUE(first.has_value());
-        EXPECT_FALSE(InstanceLock::TryAcquire(path).has_value());
-        // Moving the lock keeps it held.
-        InstanceLock moved = std::move(*first);
-        first.reset();
-        EXPECT_FALSE(InstanceLock::TryAcquire(path).has_value());
+        const InstanceLock first(path);
+        ASSERT_EQ(first.Result(), InstanceLock::State::Held);
+        EXPECT_EQ(InstanceLock(path).Result(), InstanceLock::State::HeldElsewhere);
     }
-    EXPECT_TRUE(InstanceLock::TryAcquire(path).has_value());
-    EXPECT_FALSE(InstanceLock::TryAcquire(tmp.dir() + "missing/dir/copy.lock").has_value());
+    EXPECT_EQ(InstanceLock(path).Result(), InstanceLock::State::Held);
+    // No lock file at all is not another copy running.
+    EXPECT_EQ(InstanceLock(tmp.dir() + "missing/dir/copy.lock").Result(),
+              InstanceLock::State::Unavailable);
 }
 
 TEST(SingleCopyLockTest, SocketNameDependsOnTheProgramDirectoryOnly) {

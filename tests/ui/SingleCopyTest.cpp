@@ -95,6 +95,10 @@ private slots:
         SingleCopy second(path);
         QCOMPARE(second.Claim(), SingleCopy::Role::Second);
         QVERIFY(activations.wait(kSettleMs));
+
+        // Without a folder for the lock the program still starts.
+        SingleCopy homeless(dir.dir() + "missing/copy");
+        QCOMPARE(homeless.Claim(), SingleCopy::Role::Running);
     }
 
     void secondProgramEndsAndACrashedCopyDoesNotBlockTheNext() {

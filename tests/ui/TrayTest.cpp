@@ -109,15 +109,6 @@ private slots:
         }
     }
 
-    void betweenChunksTheWindowHandlesItsEvents() {
-        MainWindowFixture f;
-        auto form = f.Open();
-        bool ticked = false;
-        QTimer::singleShot(0, [&ticked] { ticked = true; });
-        form->EngineHost().ProcessEvents();
-        QVERIFY(ticked);
-    }
-
     void minimiseGoesToTheTrayAndATrayClickBringsItBack() {
         MainWindowFixture f;
         auto form = f.Open(true);
