@@ -114,7 +114,7 @@ void TZipWriter::CopyEntry(TZipWriteRun& run, const TZipHeaderInfo& old) {
     entry->LocalExtraLength = local.LocalExtraLength;
     WriteHeader(run, *entry);
     CopyBytes(run, extraStart, length);
-    Commit(run, std::move(entry));
+    Commit(run, std::move(entry), std::string());
 }
 
 void TZipWriter::CopyBytes(TZipWriteRun& run, std::uint64_t from, std::uint64_t size) {
