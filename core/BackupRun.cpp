@@ -1,6 +1,7 @@
 #include "core/BackupRun.h"
 
 #include "core/ArchiveNaming.h"
+#include "core/ProjectEditor.h"
 #include "platform/Blanks.h"
 
 #include <exception>
@@ -36,22 +37,7 @@ std::string LeftOutLine(const std::vector<std::string>& leftOut) {
 BackupEditor EditorForProject(const ProjectRecord& project, const CommonSettings& settings,
                               LocalDateTime now) {
     BackupEditor e;
-    e.ProjectText = project.Name;
-    e.Filename = ArchiveNameOnLoad(project, settings, now);
-    e.Prefix = project.FilenamePrefix;
-    e.SaveDir = project.SavePath;
-    e.UseNumber = !project.UseDate;
-    e.Number = NextArchiveNumber(project.Value, project.IncreaseValue);
-    e.Increase = PullIntoNumberRange(project.IncreaseValue);
-    e.Recurse = project.IncludeSubdirectories;
-    e.StorePaths = project.StorePaths;
-    e.CommentTicked = project.StoreComment;
-    e.Comment = project.Comment;
-    e.PasswordTicked = project.UsePassword;
-    e.Password = project.Password;
-    e.ConfirmPassword = project.Password;
-    e.Include = project.BackupItems;
-    e.Exclude = project.NoBackupItems;
+    LoadProjectIntoEditor(e, project, settings, now);
     return e;
 }
 
@@ -154,6 +140,7 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     BackupWriterEvents events;
     events.OnTotalPercentDone = [&](int percent) { host.SetProgress(percent); };
     events.OnFileLeftOut = [&](const std::string& name) { leftOut.push_back(name); };
+    events.OnFileStarted = [&](const std::string& file) { host.ShowCurrentFile(file); };
     events.OnZipComplete = [&](int) {
         long long sizeKb = 0;
         try {
@@ -175,15 +162,7 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
         store.WriteCounter(projectText, editor.Number);
         editor.Number = NextArchiveNumber(editor.Number, editor.Increase);
     }
-    ArchiveNameInput next;
-    next.SaveDir = editor.SaveDir;
-    next.Prefix = editor.Prefix;
-    next.UseDate = !editor.UseNumber;
-    next.Number = editor.Number;
-    next.IsAppend0 = settings.IsAppend0;
-    next.Width = settings.Width;
-    next.Now = host.Now();
-    editor.Filename = NextArchiveName(next);
+    editor.Filename = EditorArchiveName(editor, settings, host.Now());
     host.ShowPage(page);
     return BackupOutcome::Completed;
 }

@@ -66,6 +66,8 @@ struct BackupWriterEvents {
     // A file the writer could not read or an explicit file that does not
     // exist: the archive will lack it.
     std::function<void(const std::string& name)> OnFileLeftOut;
+    // The writer starts packing this file.
+    std::function<void(const std::string& path)> OnFileStarted;
     // The archive is complete; the writer returns only after this returns.
     std::function<void(int fileCount)> OnZipComplete;
 };
@@ -100,6 +102,9 @@ inline constexpr std::size_t kLeftOutNamesShown = 3;
 std::string BackupCompletionText(const std::string& projectText, const std::string& archivePath,
                                  long long sizeKb, const std::vector<std::string>& leftOut);
 std::string ArchiveExistsText(const std::string& archivePath);
+// The timed warning after the user cancelled a run: the writer has removed
+// what it had written, and the number has not advanced.
+inline constexpr const char* kBackupCanceledText = "Backup canceled, no archive was written!";
 
 enum class BackupOutcome {
     Declined,  // No to the confirmation

@@ -14,6 +14,7 @@ public:
         writer_.OnTotalPercentDone = nullptr;
         writer_.OnSkippingFile = nullptr;
         writer_.OnNoSuchFile = nullptr;
+        writer_.OnStartZip = nullptr;
         writer_.OnZipComplete = nullptr;
     }
     EventsCleared(const EventsCleared&) = delete;
@@ -58,6 +59,11 @@ void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& eve
     writer_.OnNoSuchFile = [&](TZipWriter&, const std::string& name) {
         events.OnFileLeftOut(name);
     };
+    if (events.OnFileStarted) {
+        writer_.OnStartZip = [&](TZipWriter&, const std::string& item, TZipHeaderInfo&, bool&) {
+            events.OnFileStarted(item);
+        };
+    }
     writer_.OnZipComplete = [&](TZipWriter&, int count) { events.OnZipComplete(count); };
     writer_.RunZip();
 }
