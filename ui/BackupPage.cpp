@@ -13,6 +13,7 @@
 #include "ui_TFormMain.h"
 #include "zip/base/ZipError.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QSignalBlocker>
 
@@ -70,7 +71,9 @@ void BackupPage::Attach(TFormMain& form) {
     Ui::TFormMain& main = form.Controls();
     QFont selectorFont(QStringLiteral("Arial"));
     selectorFont.setPixelSize(15);
-    main.comboProject->setFont(selectorFont);
+    // The list that drops down; the closed selector keeps the tool bar's font,
+    // so the tool bar keeps its room.
+    main.comboProject->view()->setFont(selectorFont);
     main.comboProject->setItemDelegate(
         new ProjectItemDelegate(form.Store(), form.ScheduleMark(), main.comboProject));
     connect(main.SpNew, &QToolButton::clicked, this, &BackupPage::SpNewClick);
