@@ -91,9 +91,9 @@ public:
     std::optional<std::string> AskDirectory() override { return directory; }
 };
 
-ProjectRecord Docs(const std::string& root) {
+ProjectRecord Docs(const std::string& root, const std::string& name = "Docs") {
     ProjectRecord r;
-    r.Name = "Docs";
+    r.Name = name;
     r.FilenamePrefix = "docs";
     r.UseDate = false;
     r.Value = 4;
@@ -338,12 +338,14 @@ private slots:
     }
 
     void startBackupWritesTheArchiveReportsAndAdvancesTheNumber() {
-        OpenWith({Docs(Root())});
+        // An "=" in the name is no obstacle to loading, backing up or counting.
+        OpenWith({Docs(Root(), "Docs=Weekly")});
         form_->Controls().PageControl1->setCurrentIndex(1);
         Find<QToolButton>("SpStart")->click();
         QCOMPARE(host_->messages.size(), std::size_t(1));
-        QVERIFY(host_->messages[0].starts_with("Backup Files Succeeds!\rProject Name: 'Docs'\r"
-                                               "File Name:    'docs7.zip'\r"));
+        QVERIFY(
+            host_->messages[0].starts_with("Backup Files Succeeds!\rProject Name: 'Docs=Weekly'\r"
+                                           "File Name:    'docs7.zip'\r"));
         QCOMPARE(host_->startEnabledAtMessage, std::vector<bool>{false});
         QVERIFY(Enabled("SpStart") && Enabled("Tabbackup"));
         QVERIFY(!Find<QPushButton>("SpCancelRun")->isVisibleTo(form_.get()));
@@ -353,9 +355,34 @@ private slots:
 
         QCOMPARE(Extracted(Root() + "out/docs7.zip", Root() + "x", "secret"),
                  (std::map<std::string, std::string>{{"a.txt", "alpha"}}));
-        QCOMPARE(Store().ReadProject("Docs").Value, 7);
+        QCOMPARE(Store().ReadProject("Docs=Weekly").Value, 7);
         QCOMPARE(Find<QSpinBox>("SpinValue")->value(), 10);
         QCOMPARE(Text("EditFilename"), QString::fromStdString(Root() + "out/docs10.zip"));
+    }
+
+    void trayBackupOfAMinimisedWindowLoadsTheProjectFirst() {
+        ProjectRecord other = Docs(Root(), "Other");
+        other.FilenamePrefix = "other";
+        other.UsePassword = false;
+        other.Password.clear();
+        OpenWith({Docs(Root()), other});
+        form_->showMinimized();
+        QAction* item = Find<QMenu>("menuBackup")->actions().at(1);
+        QCOMPARE(item->data().toString(), QStringLiteral("Other"));
+        item->trigger();
+        QCOMPARE(form_->Controls().comboProject->currentText(), QStringLiteral("Other"));
+        QCOMPARE(host_->messages.size(), std::size_t(1));
+        QCOMPARE(Extracted(Root() + "out/other7.zip", Root() + "x", ""),
+                 (std::map<std::string, std::string>{{"a.txt", "alpha"}}));
+        QCOMPARE(Store().ReadProject("Docs").Value, 4);
+    }
+
+    void typingWithoutAProjectAsksForItsName() {
+        OpenWith({});
+        dialogs_.names = {std::nullopt};
+        Find<QLineEdit>("EditPrefix")->setText(QStringLiteral("x"));
+        QCOMPARE(dialogs_.captions, std::vector<QString>{QStringLiteral("Add Project")});
+        QCOMPARE(form_->Controls().comboProject->count(), 0);
     }
 
     void cancelInTheMiddleOfARunLeavesNoArchive() {
