@@ -269,6 +269,13 @@ private slots:
         QVERIFY(ini.find("Value=997\n") != std::string::npos);
         QVERIFY(ini.find("Password=secret") == std::string::npos);
 
+        dialogs_.directory = Root() + "elsewhere";
+        Find<QToolButton>("SpSelectDirectory")->click();
+        QCOMPARE(Text("EditFilename"), QString::fromStdString(Root() + "elsewhere/b1000.zip"));
+        Find<QListWidget>("ListBoxNobackup")->setCurrentRow(-1);
+        Find<QToolButton>("Button5")->click();
+        QCOMPARE(host_->messages.back(), std::string("Please select item by clicking"));
+
         dialogs_.wildcardEntry = Root() + "more/*.doc";
         Find<QToolButton>("Button1")->click();
         Find<QLineEdit>("EditPrefix")->setText(QStringLiteral("c"));
@@ -279,6 +286,7 @@ private slots:
         QCOMPARE(Text("EditPrefix"), QStringLiteral("b"));
         QCOMPARE(Find<QSpinBox>("SpinValue")->value(), 1000);
         QCOMPARE(Items("ListboxBackup"), QStringList{QString::fromStdString(Root() + "src/*")});
+        QCOMPARE(Text("EditFilename"), QString::fromStdString(Root() + "out/b1000.zip"));
     }
 
     void newRenameAndDeleteKeepListFileAndTrayInStep() {
@@ -385,7 +393,14 @@ private slots:
         QCOMPARE(form_->Controls().comboProject->count(), 0);
     }
 
+    void cancelInTheMiddleOfARunLeavesNoArchive_data() {
+        QTest::addColumn<bool>("byEscape");
+        QTest::newRow("Cancel button") << false;
+        QTest::newRow("Escape") << true;
+    }
+
     void cancelInTheMiddleOfARunLeavesNoArchive() {
+        QFETCH(bool, byEscape);
         const std::string big(300000, 'x');
         for (int i = 0; i < 8; ++i) {
             tmp_->write("src/big" + std::to_string(i) + ".bin", big + std::to_string(i));
@@ -403,7 +418,11 @@ private slots:
                 startEnabled = Enabled("SpStart");
                 trayEnabled = Find<QMenu>("menuBackup")->actions().front()->isEnabled();
                 progressText = form_->Controls().ProgressBar1->text();
-                cancel->click();
+                if (byEscape) {
+                    QTest::keyClick(form_.get(), Qt::Key_Escape);
+                } else {
+                    cancel->click();
+                }
             }
         };
         Find<QToolButton>("SpStart")->click();
