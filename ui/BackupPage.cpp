@@ -246,6 +246,11 @@ bool BackupPage::SpSaveClick() {
     const ProjectRecord record = SaveEditor(e);
     try {
         form_->Store().WriteProject(ShownProject(), record);
+        // A saved project is listed in the file at once, not only at exit:
+        // mzb and a program that never closes normally find it too.
+        if (isNewProject_) {
+            form_->Store().WriteProjectNames(form_->ProjectNames());
+        }
     } catch (const std::exception& error) {
         host_->ShowMessage(error.what(), MessageKind::Error);
         return false;

@@ -308,6 +308,7 @@ private slots:
         ExpectViewMode(true);
         QCOMPARE(TrayItems(), (QStringList{QStringLiteral("Alpha=1"), QStringLiteral("Docs")}));
         QCOMPARE(Store().ReadProject("Alpha=1").BackupItems.size(), 2u);
+        QCOMPARE(Store().ReadProjectNames(), (std::vector<std::string>{"Alpha=1", "Docs"}));
 
         dialogs_.names = {std::string("docs")};
         Find<QToolButton>("SpRename")->click();

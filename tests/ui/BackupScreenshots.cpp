@@ -32,14 +32,13 @@ class BackupScreenshots : public QObject {
     }
 
 private slots:
-    void initTestCase() {
+    void backupPageAndItsWindows() {
+        // Skipped here rather than in initTestCase, which would leave QtTest
+        // skipping the classes that run after this one.
         dir_ = QString::fromLocal8Bit(std::getenv("MZB_SCREENSHOT_DIR"));
         if (dir_.isEmpty()) {
             QSKIP("MZB_SCREENSHOT_DIR is not set");
         }
-    }
-
-    void backupPageInViewAndEditMode() {
         test::TempDir tmp;
         const ProjectStore store(tmp.dir() + "project.ini");
         ProjectRecord r;
