@@ -7,6 +7,7 @@
 #include <QFileSystemModel>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 namespace mzb {
 namespace {
@@ -38,6 +39,8 @@ TFormselectbyfilter::TFormselectbyfilter(QWidget* parent)
     ui->ComboBox1->setCurrentIndex(0);
     connect(ui->DirectoryListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TFormselectbyfilter::DirectoryChanged);
+    connect(model_, &QFileSystemModel::directoryLoaded, this,
+            &TFormselectbyfilter::ShowPendingDirectory);
     connect(ui->ButtonOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
     SelectDirectory(LastDirectory());
@@ -57,14 +60,42 @@ std::string TFormselectbyfilter::Pattern() const {
 }
 
 void TFormselectbyfilter::SelectDirectory(const QString& path) {
-    const QModelIndex index = model_->index(path);
-    ui->DirectoryListBox1->setCurrentIndex(index);
-    ui->DirectoryListBox1->scrollTo(index);
-    ui->DirectoryListBox1->expand(index);
+    pending_ = path;
     ui->DirLabel->setText(path);
+    ShowPendingDirectory();
+}
+
+// The model lists folders in the background: the tree reaches a deep
+// directory only once each folder above it has been listed.
+void TFormselectbyfilter::ShowPendingDirectory() {
+    if (pending_.isEmpty()) {
+        return;
+    }
+    const QModelIndex index = model_->index(pending_);
+    if (!index.isValid()) {
+        return;
+    }
+    for (QModelIndex above = index.parent(); above.isValid(); above = above.parent()) {
+        ui->DirectoryListBox1->expand(above);
+    }
+    ui->DirectoryListBox1->setCurrentIndex(index);
+    ui->DirectoryListBox1->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    ui->DirectoryListBox1->expand(index);
+    if (model_->filePath(index) == pending_) {
+        pending_.clear();
+    }
+}
+
+void TFormselectbyfilter::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Scrolling needs the tree's final size, which it has only once shown.
+    QTimer::singleShot(0, this, [this] { SelectDirectory(ui->DirLabel->text()); });
 }
 
 void TFormselectbyfilter::DirectoryChanged() {
+    if (!pending_.isEmpty()) {
+        return;
+    }
     const QModelIndex index = ui->DirectoryListBox1->currentIndex();
     if (index.isValid()) {
         ui->DirLabel->setText(model_->filePath(index));

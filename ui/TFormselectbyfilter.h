@@ -4,6 +4,7 @@
 // directory chosen last, the first time at the working directory.
 
 #include <QDialog>
+#include <QString>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,11 +34,16 @@ public:
     // nothing when cancelled.
     static std::optional<std::string> Ask(QWidget* parent);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void DirectoryChanged();
+    void ShowPendingDirectory();
 
     std::unique_ptr<Ui::TFormselectbyfilter> ui;
     QFileSystemModel* model_;
+    QString pending_; // the directory the tree is still on its way to
 };
 
 } // namespace mzb
