@@ -1,6 +1,7 @@
 #include "core/BackupRun.h"
 
 #include "core/ArchiveNaming.h"
+#include "core/ProjectEditor.h"
 #include "platform/Blanks.h"
 #include "zip/base/PrintableName.h"
 
@@ -39,22 +40,7 @@ std::string LeftOutLine(const std::vector<std::string>& leftOut) {
 BackupEditor EditorForProject(const ProjectRecord& project, const CommonSettings& settings,
                               LocalDateTime now) {
     BackupEditor e;
-    e.ProjectText = project.Name;
-    e.Filename = ArchiveNameOnLoad(project, settings, now);
-    e.Prefix = project.FilenamePrefix;
-    e.SaveDir = project.SavePath;
-    e.UseNumber = !project.UseDate;
-    e.Number = NextArchiveNumber(project.Value, project.IncreaseValue);
-    e.Increase = PullIntoNumberRange(project.IncreaseValue);
-    e.Recurse = project.IncludeSubdirectories;
-    e.StorePaths = project.StorePaths;
-    e.CommentTicked = project.StoreComment;
-    e.Comment = project.Comment;
-    e.PasswordTicked = project.UsePassword;
-    e.Password = project.Password;
-    e.ConfirmPassword = project.Password;
-    e.Include = project.BackupItems;
-    e.Exclude = project.NoBackupItems;
+    LoadProjectIntoEditor(e, project, settings, now);
     return e;
 }
 
@@ -181,6 +167,7 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     BackupWriterEvents events;
     events.OnTotalPercentDone = [&](int percent) { host.SetProgress(percent); };
     events.OnFileLeftOut = [&](const std::string& name) { leftOut.push_back(name); };
+    events.OnFileStarted = [&](const std::string& file) { host.ShowCurrentFile(file); };
     int packed = 0;
     events.OnZipComplete = [&](int fileCount) {
         packed = fileCount;
@@ -205,15 +192,7 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
         store.WriteCounter(projectText, editor.Number);
         editor.Number = NextArchiveNumber(editor.Number, editor.Increase);
     }
-    ArchiveNameInput next;
-    next.SaveDir = editor.SaveDir;
-    next.Prefix = editor.Prefix;
-    next.UseDate = !editor.UseNumber;
-    next.Number = editor.Number;
-    next.IsAppend0 = settings.IsAppend0;
-    next.Width = settings.Width;
-    next.Now = host.Now();
-    editor.Filename = NextArchiveName(next);
+    editor.Filename = EditorArchiveName(editor, settings, host.Now());
     host.ShowPage(page);
     return leftOut.empty() && packed > 0 ? BackupOutcome::Completed : BackupOutcome::Incomplete;
 }

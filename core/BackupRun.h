@@ -67,6 +67,8 @@ struct BackupWriterEvents {
     // exist, or a folder that could not be found or listed (as
     // FolderLeftOutText words it): the archive will lack it.
     std::function<void(const std::string& name)> OnFileLeftOut;
+    // The writer starts packing this file.
+    std::function<void(const std::string& path)> OnFileStarted;
     // The archive is complete, holding fileCount files (directory entries
     // not counted); the writer returns only after this returns.
     std::function<void(int fileCount)> OnZipComplete;
@@ -111,6 +113,9 @@ std::string BackupCompletionText(const std::string& projectText, const std::stri
                                  int fileCount);
 std::string ArchiveExistsText(const std::string& archivePath);
 std::string ProjectBusyText(const std::string& projectText);
+// The timed warning after the user cancelled a run: the writer has removed
+// what it had written, and the number has not advanced.
+inline constexpr const char* kBackupCanceledText = "Backup canceled, no archive was written!";
 
 enum class BackupOutcome {
     Declined,  // No to the confirmation

@@ -30,8 +30,8 @@ std::optional<std::string> ProjectNameProblem(std::string_view name) {
         return "The name \"Common\" is reserved for the program's settings.";
     }
     for (const char c : name) {
-        if (c == ']' || c == '=') {
-            return std::string("A project name cannot contain \"") + c + "\".";
+        if (c == ']') {
+            return "A project name cannot contain \"]\".";
         }
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
             return "A project name cannot contain line breaks or control characters.";

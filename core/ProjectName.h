@@ -20,10 +20,12 @@ bool SameProjectName(std::string_view a, std::string_view b);
 void SortProjectNames(std::vector<std::string>& names);
 
 // Why a name, trimmed of blanks, cannot be a project, or nothing when it
-// can. Refused are: an empty name, a name holding "]", "=", a line break
-// or another control character (the file could not give it back, or it
-// would address another section), one longer than a stored value can be,
-// and "Common" in any letter case (it would share the settings).
+// can. Refused are: an empty name, a name holding "]", a line break or
+// another control character (the file could not give it back, or it would
+// address another section), one longer than a stored value can be, and
+// "Common" in any letter case (it would share the settings). An "=" is
+// harmless: a section line begins with "[", and a list value is all that
+// follows the first "=" of its line.
 std::optional<std::string> ProjectNameProblem(std::string_view name);
 
 } // namespace mzb

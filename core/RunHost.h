@@ -27,6 +27,9 @@ public:
     // submenu (with the busy cursor); true releases them.
     virtual void SetRunLock(bool enabled) = 0;
     virtual void SetProgress(int percent) = 0;
+    // The file the run is working on, beside the progress; a host without a
+    // place for it ignores it.
+    virtual void ShowCurrentFile(const std::string& path) { (void)path; }
     // The active page of the tabbed area, and making one active again, which
     // runs the page-change handler once.
     virtual int ActivePage() = 0;

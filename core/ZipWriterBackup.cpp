@@ -18,6 +18,7 @@ public:
         writer_.OnNoSuchFile = nullptr;
         writer_.OnFolderNotListed = nullptr;
         writer_.OnEndZip = nullptr;
+        writer_.OnStartZip = nullptr;
         writer_.OnZipComplete = nullptr;
     }
     EventsCleared(const EventsCleared&) = delete;
@@ -73,6 +74,11 @@ void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& eve
             ++files;
         }
     };
+    if (events.OnFileStarted) {
+        writer_.OnStartZip = [&](TZipWriter&, const std::string& item, TZipHeaderInfo&, bool&) {
+            events.OnFileStarted(item);
+        };
+    }
     writer_.OnZipComplete = [&](TZipWriter&, int) { events.OnZipComplete(files); };
     writer_.RunZip();
 }

@@ -9,6 +9,9 @@ cd "$(dirname "$0")/.."
 # shot name (the PNG's name)   what it shows
 shots=(
     main-backup            # the main window on the "Backup " page
+    main-backup-edit       # the same page in edit mode, after a change
+    name-prompt            # the name prompt of New and Rename
+    wildcard-window        # the wildcard window of the content lists
     main-restore           # the main window on the "Restore" page
     main-menu              # the program menu of SpMenu
     tray-menu              # the tray menu with its Backup submenu
@@ -26,7 +29,7 @@ cmake --build build/release --target ui_screenshots
 
 program=$(mktemp -d)
 trap 'rm -rf "$program"' EXIT
-mkdir -p "$program/home/Backups" "$program/home/Documents"
+mkdir -p "$program/home/Backups" "$program/home/Documents/Letters" "$program/home/Documents/Reports"
 cat >"$program/project.ini" <<INI
 [Common]
 Project Count=4
@@ -41,9 +44,14 @@ Sort=1
 Filename prefix=Documents
 Whether use Date=1
 Save Path=$program/home/Backups/
-Backup Directory Count=1
+Backup Directory Count=2
 Backup0=$program/home/Documents/*.*
+Backup1=$program/home/Notes/todo.txt
+No Backup Directory Count=1
+NoBackup0=*.tmp
 Whether password Project=0
+Whether store comment in Zip=1
+Comment=Weekly documents
 IsEnabledAutoBack=1
 BackupMode=0
 StartTime_or_Increase=21:30:00

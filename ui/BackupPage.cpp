@@ -1,8 +1,59 @@
 #include "ui/BackupPage.h"
 
+#include "core/ContentEntry.h"
+#include "core/ProjectEditor.h"
+#include "core/ProjectName.h"
+#include "core/ZipWriterBackup.h"
+#include "platform/Blanks.h"
+#include "platform/CaseInsensitive.h"
+#include "ui/BackupPageDialogs.h"
+#include "ui/ProjectItemDelegate.h"
+#include "ui/TFormMain.h"
 #include "ui_BackupPage.h"
+#include "ui_TFormMain.h"
+#include "zip/base/ZipError.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QSignalBlocker>
 
 namespace mzb {
+namespace {
+
+std::vector<std::string> Entries(const QListWidget* list) {
+    std::vector<std::string> entries;
+    for (int i = 0; i < list->count(); ++i) {
+        entries.push_back(list->item(i)->text().toStdString());
+    }
+    return entries;
+}
+
+void SetEntries(QListWidget* list, const std::vector<std::string>& entries) {
+    list->clear();
+    for (const std::string& entry : entries) {
+        list->addItem(QString::fromStdString(entry));
+    }
+}
+
+// The position that keeps the list sorted by name without regard to case.
+int SortedPosition(const std::vector<std::string>& names, const std::string& name) {
+    int i = 0;
+    while (i < static_cast<int>(names.size()) && CompareIgnoringCase(names[i], name) <= 0) {
+        ++i;
+    }
+    return i;
+}
+
+int PositionOf(const std::vector<std::string>& names, const std::string& name) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (SameProjectName(names[i], name)) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+} // namespace
 
 BackupPage::BackupPage(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::BackupPage>()) {
     ui->setupUi(this);
@@ -12,11 +63,408 @@ BackupPage::~BackupPage() = default;
 
 void BackupPage::Attach(TFormMain& form) {
     form_ = &form;
+    host_ = &form.Host();
+    standardDialogs_ = std::make_unique<StandardBackupPageDialogs>(&form, form.Host());
+    dialogs_ = standardDialogs_.get();
+    writer_ = std::make_unique<ZipWriterBackup>(form.ZipWriter1());
+
+    Ui::TFormMain& main = form.Controls();
+    QFont selectorFont(QStringLiteral("Arial"));
+    selectorFont.setPixelSize(15);
+    // The list that drops down; the closed selector keeps the tool bar's font,
+    // so the tool bar keeps its room.
+    main.comboProject->view()->setFont(selectorFont);
+    main.comboProject->setItemDelegate(
+        new ProjectItemDelegate(form.Store(), form.ScheduleMark(), main.comboProject));
+    connect(main.SpNew, &QToolButton::clicked, this, &BackupPage::SpNewClick);
+    connect(main.SpEdit, &QToolButton::clicked, this, &BackupPage::SpEditClick);
+    connect(main.SpRename, &QToolButton::clicked, this, &BackupPage::SpRenameClick);
+    connect(main.SpDelete, &QToolButton::clicked, this, &BackupPage::SpDeleteClick);
+    connect(main.SpSave, &QToolButton::clicked, this, [this] { SpSaveClick(); });
+    connect(main.SpCancel, &QToolButton::clicked, this, &BackupPage::SpCancelClick);
+    ConnectEditor();
+    ClearEditorControls();
+    SetEditState(true);
 }
 
-void BackupPage::LoadSelectedProject() {}
+void BackupPage::ConnectEditor() {
+    for (QLineEdit* field :
+         {ui->EditPrefix, ui->EditPassword, ui->EditConfirmPassword, ui->Editcomment}) {
+        connect(field, &QLineEdit::textChanged, this, &BackupPage::SpEditClick);
+    }
+    for (QSpinBox* spin : {ui->SpinValue, ui->SpinIncrease}) {
+        connect(spin, &QSpinBox::valueChanged, this, &BackupPage::SpEditClick);
+    }
+    // A pair of options reports one change, from the option that got selected.
+    for (QRadioButton* option :
+         {ui->RadioUseDate, ui->RadioUserNumber, ui->RadioYes, ui->RadioNo}) {
+        connect(option, &QRadioButton::toggled, this, [this](bool selected) {
+            if (selected) {
+                EnableDependentFields();
+                SpEditClick();
+            }
+        });
+    }
+    for (QCheckBox* box : {ui->CheckBoxPassword, ui->CheckBoxpath, ui->CheckBoxcomment}) {
+        connect(box, &QCheckBox::toggled, this, [this] {
+            EnableDependentFields();
+            SpEditClick();
+        });
+    }
+    connect(ui->Button1, &QToolButton::clicked, this, [this] { AddByWildcard(ui->ListboxBackup); });
+    connect(ui->Button2, &QToolButton::clicked, this, [this] { AddByFilename(ui->ListboxBackup); });
+    connect(ui->Button4, &QToolButton::clicked, this, [this] { DeleteItem(ui->ListboxBackup); });
+    connect(ui->SpeedButton1, &QToolButton::clicked, this,
+            [this] { DeleteAllItems(ui->ListboxBackup); });
+    connect(ui->Button6, &QToolButton::clicked, this,
+            [this] { AddByWildcard(ui->ListBoxNobackup); });
+    connect(ui->Button3, &QToolButton::clicked, this,
+            [this] { AddByFilename(ui->ListBoxNobackup); });
+    connect(ui->Button5, &QToolButton::clicked, this, [this] { DeleteItem(ui->ListBoxNobackup); });
+    connect(ui->SpeedButton2, &QToolButton::clicked, this,
+            [this] { DeleteAllItems(ui->ListBoxNobackup); });
+    connect(ui->SpSelectDirectory, &QToolButton::clicked, this,
+            &BackupPage::SpSelectDirectoryClick);
+}
+
+// --- the editor as values ----------------------------------------------------
+
+BackupEditor BackupPage::ReadEditor() const {
+    BackupEditor e;
+    e.ProjectText = form_->Controls().comboProject->currentText().toStdString();
+    e.Filename = ui->EditFilename->text().toStdString();
+    e.Prefix = ui->EditPrefix->text().toStdString();
+    e.SaveDir = savePath_;
+    e.UseNumber = ui->RadioUserNumber->isChecked();
+    e.Number = SpinFieldValue(ui->SpinValue->cleanText().toStdString());
+    e.Increase = SpinFieldValue(ui->SpinIncrease->cleanText().toStdString());
+    e.Recurse = ui->RadioYes->isChecked();
+    e.StorePaths = ui->CheckBoxpath->isChecked();
+    e.CommentTicked = ui->CheckBoxcomment->isChecked();
+    e.Comment = ui->Editcomment->text().toStdString();
+    e.PasswordTicked = ui->CheckBoxPassword->isChecked();
+    e.Password = ui->EditPassword->text().toStdString();
+    e.ConfirmPassword = ui->EditConfirmPassword->text().toStdString();
+    e.Include = Entries(ui->ListboxBackup);
+    e.Exclude = Entries(ui->ListBoxNobackup);
+    return e;
+}
+
+void BackupPage::WriteEditor(const BackupEditor& e) {
+    const bool wasLoading = std::exchange(loadingGuard_, true);
+    ui->EditPrefix->setText(QString::fromStdString(e.Prefix));
+    (e.UseNumber ? ui->RadioUserNumber : ui->RadioUseDate)->setChecked(true);
+    ui->SpinIncrease->setValue(e.Increase);
+    ui->SpinValue->setValue(e.Number);
+    savePath_ = e.SaveDir;
+    ui->EditFilename->setText(QString::fromStdString(e.Filename));
+    SetEntries(ui->ListboxBackup, e.Include);
+    SetEntries(ui->ListBoxNobackup, e.Exclude);
+    (e.Recurse ? ui->RadioYes : ui->RadioNo)->setChecked(true);
+    ui->CheckBoxPassword->setChecked(e.PasswordTicked);
+    ui->EditPassword->setText(QString::fromStdString(e.Password));
+    ui->EditConfirmPassword->setText(QString::fromStdString(e.ConfirmPassword));
+    ui->CheckBoxpath->setChecked(e.StorePaths);
+    ui->CheckBoxcomment->setChecked(e.CommentTicked);
+    ui->Editcomment->setText(QString::fromStdString(e.Comment));
+    EnableDependentFields();
+    loadingGuard_ = wasLoading;
+}
+
+void BackupPage::ClearEditorControls() {
+    BackupEditor e = ReadEditor();
+    ClearEditor(e);
+    WriteEditor(e);
+}
+
+void BackupPage::EnableDependentFields() {
+    const bool numbered = ui->RadioUserNumber->isChecked();
+    ui->SpinValue->setEnabled(numbered);
+    ui->SpinIncrease->setEnabled(numbered);
+    ui->Labelauto->setEnabled(numbered);
+    ui->Editcomment->setEnabled(ui->CheckBoxcomment->isChecked());
+}
+
+std::string BackupPage::ShownProject() const {
+    return std::string(TrimBlanks(form_->Controls().comboProject->currentText().toStdString()));
+}
+
+void BackupPage::ProjectListChanged() {
+    form_->Settings().ProjectNames = form_->ProjectNames();
+}
+
+void BackupPage::ActivateBackupPage() {
+    form_->Controls().PageControl1->setCurrentWidget(this);
+}
+
+// --- loading and the editor states ------------------------------------------
+
+void BackupPage::LoadSelectedProject() {
+    if (form_->Controls().comboProject->currentIndex() < 0) {
+        return;
+    }
+    BackupEditor e = ReadEditor();
+    LoadProjectIntoEditor(e, form_->Store().ReadProject(ShownProject()), form_->Settings(),
+                          host_->Now());
+    WriteEditor(e);
+}
+
+void BackupPage::SetEditState(bool view) {
+    Ui::TFormMain& main = form_->Controls();
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{main.comboProject, main.SpRename, main.SpNew, main.SpEdit,
+                                         main.SpDelete, main.SpStart, main.SpRestore}) {
+        control->setEnabled(view);
+    }
+    if (auto* preferences = form_->findChild<QAction*>(QStringLiteral("menuPreferences"))) {
+        preferences->setEnabled(view);
+    }
+    main.SpSave->setEnabled(!view);
+    main.SpCancel->setEnabled(!view);
+    EnableDependentFields();
+}
+
+void BackupPage::SpEditClick() {
+    ActivateBackupPage();
+    if (loadingGuard_) {
+        return;
+    }
+    if (form_->Controls().comboProject->count() == 0) {
+        SpNewClick();
+        return;
+    }
+    ui->EditFilename->setText(
+        QString::fromStdString(EditorArchiveName(ReadEditor(), form_->Settings(), host_->Now())));
+    SetEditState(false);
+}
+
+bool BackupPage::SpSaveClick() {
+    BackupEditor e = ReadEditor();
+    if (!ValidateProject(e, *host_)) {
+        return false;
+    }
+    const ProjectRecord record = SaveEditor(e);
+    try {
+        form_->Store().WriteProject(ShownProject(), record);
+        // A saved project is listed in the file at once, not only at exit:
+        // mzb and a program that never closes normally find it too.
+        if (isNewProject_) {
+            form_->Store().WriteProjectNames(form_->ProjectNames());
+        }
+    } catch (const std::exception& error) {
+        host_->ShowMessage(error.what(), MessageKind::Error);
+        return false;
+    }
+    WriteEditor(e);
+    SetEditState(true);
+    if (isNewProject_) {
+        form_->RebuildTrayBackupMenu();
+        isNewProject_ = false;
+    }
+    return true;
+}
+
+void BackupPage::SpCancelClick() {
+    QComboBox* combo = form_->Controls().comboProject;
+    if (isNewProject_ && addedByNew_) {
+        const int added = PositionOf(form_->ProjectNames(), *addedByNew_);
+        if (added >= 0) {
+            combo->removeItem(added);
+            ProjectListChanged();
+        }
+        if (combo->count() > 0) {
+            combo->setCurrentIndex(0);
+        } else {
+            ClearEditorControls();
+        }
+    }
+    SetEditState(true);
+    LoadSelectedProject();
+    isNewProject_ = false;
+    addedByNew_.reset();
+}
+
+// --- the project commands ---------------------------------------------------
+
+void BackupPage::SpNewClick() {
+    ActivateBackupPage();
+    std::optional<std::string> name =
+        dialogs_->AskProjectName(QStringLiteral("Add Project"), QString());
+    if (!name) {
+        return;
+    }
+    name = std::string(TrimBlanks(*name));
+    if (const auto problem = ProjectNameProblem(*name)) {
+        host_->ShowMessage(*problem, MessageKind::Warning);
+        return;
+    }
+    QComboBox* combo = form_->Controls().comboProject;
+    const std::vector<std::string> names = form_->ProjectNames();
+    const int existing = PositionOf(names, *name);
+    if (existing < 0) {
+        const int position = SortedPosition(names, *name);
+        combo->insertItem(position, QString::fromStdString(*name));
+        combo->setCurrentIndex(position);
+        ProjectListChanged();
+        addedByNew_ = *name;
+    } else {
+        if (!host_->AskYesNo("Project " + *name + " existe,do you overwrite?",
+                             MessageKind::Warning)) {
+            return;
+        }
+        combo->setCurrentIndex(existing);
+        addedByNew_.reset();
+    }
+    ClearEditorControls();
+    SetEditState(false);
+    isNewProject_ = true;
+}
+
+void BackupPage::SpRenameClick() {
+    const std::string oldName = ShownProject();
+    if (oldName.empty()) {
+        return;
+    }
+    QComboBox* combo = form_->Controls().comboProject;
+    const int position = combo->currentIndex();
+    std::optional<std::string> newName =
+        dialogs_->AskProjectName(QStringLiteral("Rename Project"), QString::fromStdString(oldName));
+    if (!newName) {
+        return;
+    }
+    newName = std::string(TrimBlanks(*newName));
+    const int existing = PositionOf(form_->ProjectNames(), *newName);
+    if (existing >= 0 && existing != position) {
+        host_->ShowMessage("Project Name exists,Rename fail!", MessageKind::Error);
+        return;
+    }
+    if (existing == position) {
+        return;
+    }
+    if (const auto problem = ProjectNameProblem(*newName)) {
+        host_->ShowMessage(*problem, MessageKind::Warning);
+        return;
+    }
+    BackupEditor e = ReadEditor();
+    if (!ValidateProject(e, *host_)) {
+        return;
+    }
+    e.ProjectText = *newName;
+    const ProjectRecord record = SaveEditor(e);
+    try {
+        form_->Store().RenameProject(oldName, *newName, position, record);
+    } catch (const std::exception& error) {
+        host_->ShowMessage(error.what(), MessageKind::Error);
+        return;
+    }
+    combo->setItemText(position, QString::fromStdString(*newName));
+    ProjectListChanged();
+    WriteEditor(e);
+    SetEditState(true);
+    form_->RebuildTrayBackupMenu();
+    form_->RebuildSchedule();
+}
+
+void BackupPage::SpDeleteClick() {
+    QComboBox* combo = form_->Controls().comboProject;
+    const std::string name = ShownProject();
+    if (combo->currentIndex() < 0 ||
+        !host_->AskYesNo("Do you delete '" + name + "' project?", MessageKind::Information)) {
+        return;
+    }
+    combo->removeItem(combo->currentIndex());
+    ProjectListChanged();
+    try {
+        form_->Store().EraseProject(name);
+        form_->Store().WriteProjectNames(form_->ProjectNames());
+    } catch (const std::exception& error) {
+        host_->ShowMessage(error.what(), MessageKind::Error);
+    }
+    form_->RebuildTrayBackupMenu();
+    if (combo->count() == 0) {
+        combo->setCurrentIndex(-1);
+        ClearEditorControls();
+    } else {
+        combo->setCurrentIndex(0);
+        LoadSelectedProject();
+    }
+    form_->RebuildSchedule();
+}
+
+// --- the content lists and the save directory -------------------------------
+
+void BackupPage::AddByWildcard(QListWidget* list) {
+    const std::optional<std::string> entry = dialogs_->AskWildcardEntry();
+    if (!entry) {
+        return;
+    }
+    list->addItem(QString::fromStdString(*entry));
+    list->setCurrentRow(FirstEqualEntry(Entries(list), *entry));
+    SpEditClick();
+}
+
+void BackupPage::AddByFilename(QListWidget* list) {
+    const std::vector<std::string> files = dialogs_->AskFiles();
+    if (files.empty()) {
+        return;
+    }
+    for (const std::string& file : files) {
+        list->addItem(QString::fromStdString(file));
+    }
+    SpEditClick();
+}
+
+void BackupPage::DeleteItem(QListWidget* list) {
+    if (list->count() == 0) {
+        return;
+    }
+    if (list->currentRow() < 0 || list->selectedItems().isEmpty()) {
+        host_->ShowMessage("Please select item by clicking", MessageKind::Information);
+        return;
+    }
+    delete list->takeItem(list->currentRow());
+    SpEditClick();
+}
+
+void BackupPage::DeleteAllItems(QListWidget* list) {
+    if (list->count() == 0) {
+        return;
+    }
+    list->clear();
+    SpEditClick();
+}
+
+void BackupPage::SpSelectDirectoryClick() {
+    const std::optional<std::string> directory = dialogs_->AskDirectory();
+    if (!directory || ShownProject().empty()) {
+        return;
+    }
+    savePath_ = *directory;
+    SpEditClick();
+}
+
+// --- the backup run -----------------------------------------------------------
 
 bool BackupPage::StartBackup() {
+    BackupEditor e = ReadEditor();
+    try {
+        const BackupOutcome outcome =
+            RunBackup(e, form_->Settings(), form_->Store(), *writer_, *host_);
+        if (outcome != BackupOutcome::Completed) {
+            return outcome != BackupOutcome::Refused;
+        }
+    } catch (const EUserCanceled&) {
+        host_->ShowTimedMessage(kBackupCanceledText, MessageKind::Warning, kRunMessageSeconds);
+        return false;
+    } catch (const std::exception& error) {
+        host_->ShowMessage(error.what(), MessageKind::Error);
+        return false;
+    }
+    // The advanced number is shown as the run leaves it: no edit, and the
+    // page that was active stays so.
+    const QSignalBlocker blockNumber(ui->SpinValue);
+    ui->SpinValue->setValue(e.Number);
+    ui->EditFilename->setText(QString::fromStdString(e.Filename));
     return true;
 }
 

@@ -1,11 +1,18 @@
 #pragma once
 // The "Backup " page (Tabbackup): the project editor with the include and
 // exclude lists, the archive naming and the archive options of the project
-// that comboProject selects. Loading a project into it, the editor states
-// and the Start Backup run live here.
+// that comboProject selects. Loading a project into it, the editor states,
+// the project commands of the tool bar and the Start Backup run live here;
+// the rules behind them are core's (ProjectEditor, BackupRun).
+
+#include "core/BackupRun.h"
 
 #include <QWidget>
 #include <memory>
+#include <optional>
+#include <string>
+
+class QListWidget;
 
 namespace Ui {
 class BackupPage;
@@ -13,6 +20,7 @@ class BackupPage;
 
 namespace mzb {
 
+class BackupPageDialogs;
 class TFormMain;
 
 class BackupPage : public QWidget {
@@ -23,18 +31,59 @@ public:
     ~BackupPage() override;
 
     // The main window whose state the page edits; given once, right after
-    // the window has built its controls.
+    // the window has built its controls. It connects the tool bar's
+    // project buttons.
     void Attach(TFormMain& form);
+    // Test seams: where questions and messages go (the window's run host
+    // until then) and which windows ask for names, entries and folders.
+    void SetHost(RunHost& host) { host_ = &host; }
+    void SetDialogs(BackupPageDialogs& dialogs) { dialogs_ = &dialogs; }
 
     // comboProjectChange: loads the project selected in comboProject.
     void LoadSelectedProject();
     // SpStartClick: backs up the project the page shows; false when the run
-    // ended with an error.
+    // was cancelled or ended with an error.
     bool StartBackup();
 
+    // The editor's handlers.
+    void SpEditClick();
+    bool SpSaveClick();
+    void SpCancelClick();
+    void SpNewClick();
+    void SpRenameClick();
+    void SpDeleteClick();
+    void SetEditState(bool view);
+
+    // The list buttons and the save-directory button.
+    void AddByWildcard(QListWidget* list);
+    void AddByFilename(QListWidget* list);
+    void DeleteItem(QListWidget* list);
+    void DeleteAllItems(QListWidget* list);
+    void SpSelectDirectoryClick();
+
 private:
+    void ConnectEditor();
+    BackupEditor ReadEditor() const;
+    // Fills the controls with the loading guard held.
+    void WriteEditor(const BackupEditor& editor);
+    void ClearEditorControls();
+    void EnableDependentFields();
+    std::string ShownProject() const;
+    // comboProject's entries changed: the settings' copy of the list follows.
+    void ProjectListChanged();
+    void ActivateBackupPage();
+
     std::unique_ptr<Ui::BackupPage> ui;
     TFormMain* form_ = nullptr;
+    RunHost* host_ = nullptr;
+    std::unique_ptr<BackupPageDialogs> standardDialogs_;
+    BackupPageDialogs* dialogs_ = nullptr;
+    std::unique_ptr<BackupWriter> writer_;
+
+    bool loadingGuard_ = false;
+    bool isNewProject_ = false;
+    std::optional<std::string> addedByNew_; // the entry New put into the list
+    std::string savePath_;
 };
 
 } // namespace mzb

@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QMenu>
 #include <QScreen>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QWindowStateChangeEvent>
 
@@ -123,6 +124,13 @@ void TFormMain::ConnectHandlers() {
     connect(ui->SpRestore, &QToolButton::clicked, this, &TFormMain::SpRestoreClick);
     connect(ui->comboProject, &QComboBox::activated, this, &TFormMain::comboProjectChange);
     connect(ui->PageControl1, &QTabWidget::currentChanged, this, &TFormMain::PageControl1Change);
+    connect(ui->SpCancelRun, &QPushButton::clicked, this, [this] { runHost_.RequestCancel(); });
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (runLocked_) {
+            runHost_.RequestCancel();
+        }
+    });
 }
 
 void TFormMain::ReadStartupSettings() {
@@ -188,6 +196,10 @@ void TFormMain::SetRunLock(bool enabled) {
     ui->PageControl1->tabBar()->setEnabled(enabled);
     for (QAction* item : menuBackup_->actions()) {
         item->setEnabled(enabled);
+    }
+    ui->SpCancelRun->setVisible(!enabled);
+    if (enabled) {
+        runHost_.ShowCurrentFile(std::string());
     }
     engineHost_.SetBusyCursor(!enabled);
     if (enabled && closeAfterRun_) {

@@ -4,6 +4,10 @@
 #include "ui/TFormMain.h"
 #include "ui/TMsgForm.h"
 #include "ui_TFormMain.h"
+#include "zip/reader/ZipReader.h"
+#include "zip/writer/ZipWriter.h"
+
+#include <algorithm>
 
 namespace mzb {
 
@@ -27,6 +31,29 @@ void WindowRunHost::SetRunLock(bool enabled) {
 
 void WindowRunHost::SetProgress(int percent) {
     form_.Controls().ProgressBar1->setValue(percent);
+}
+
+void WindowRunHost::ShowCurrentFile(const std::string& path) {
+    QProgressBar* bar = form_.Controls().ProgressBar1;
+    if (path.empty()) {
+        bar->setTextVisible(false);
+        bar->setFormat(QStringLiteral("%p%"));
+        return;
+    }
+    // The percent stays readable: a long path loses its middle.
+    const QString prefix = QStringLiteral("%p%   ");
+    const int room =
+        bar->width() - bar->fontMetrics().horizontalAdvance(QStringLiteral("100%   ")) - 16;
+    bar->setFormat(prefix + bar->fontMetrics().elidedText(QString::fromStdString(path),
+                                                          Qt::ElideMiddle, std::max(room, 40)));
+    bar->setTextVisible(true);
+}
+
+void WindowRunHost::RequestCancel() {
+    // One of the two runs at most is going; a request to the idle one is
+    // cleared when its next run starts.
+    form_.ZipWriter1().Cancel();
+    form_.ZipReader1().Cancel();
 }
 
 int WindowRunHost::ActivePage() {

@@ -1,7 +1,7 @@
 #pragma once
 // The backup and restore runs' view of the main window: standard message
-// boxes, the timed message window, the run lock, the progress bar and the
-// tabbed pages.
+// boxes, the timed message window, the run lock, the progress bar with the
+// current file, the tabbed pages and the cancel request of a run.
 
 #include "core/RunHost.h"
 
@@ -18,9 +18,15 @@ public:
     void ShowTimedMessage(const std::string& text, MessageKind kind, int seconds) override;
     void SetRunLock(bool enabled) override;
     void SetProgress(int percent) override;
+    // The progress bar's text names the file; an empty path hides the text.
+    void ShowCurrentFile(const std::string& path) override;
     int ActivePage() override;
     void ShowPage(int page) override;
     LocalDateTime Now() override { return LocalDateTime::Now(); }
+
+    // The Cancel button and Escape: the running backup or restore stops at
+    // its next chunk.
+    void RequestCancel();
 
 private:
     TFormMain& form_;

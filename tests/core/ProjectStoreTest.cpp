@@ -324,6 +324,31 @@ TEST_F(ProjectStoreTest, BackupLockRefusesTheSameProjectInAnyProcessUntilItsHold
     EXPECT_TRUE(store_.TryLockBackup("Docs")) << "a killed holder lets go";
 }
 
+TEST_F(ProjectStoreTest, ANameWithEqualsSignsLivesThroughEveryOperation) {
+    const std::string name = "x=1 =y=";
+    ProjectRecord r = SampleProject();
+    r.Name = name;
+    store_.WriteProjectNames({"Docs", name});
+    store_.WriteProject("Docs", SampleProject());
+    store_.WriteProject(name, r);
+    store_.WriteLastProject(name);
+    EXPECT_EQ(store_.ReadProjectNames(), (std::vector<std::string>{"Docs", name}));
+    EXPECT_EQ(store_.ReadCommonSettings().LastProject, name);
+    EXPECT_EQ(store_.ReadProject(name), r);
+
+    store_.WriteCounter(name, 9);
+    r.Value = 9;
+    EXPECT_EQ(store_.ReadProject(name), r);
+    EXPECT_EQ(store_.ReadProject("Docs").Value, SampleProject().Value);
+
+    store_.EraseProject(name);
+    ProjectRecord gone;
+    gone.Name = name;
+    gone.SavePath = "/home/tester/";
+    EXPECT_EQ(store_.ReadProject(name), gone);
+    EXPECT_EQ(store_.ReadProject("Docs").FilenamePrefix, "docs");
+}
+
 TEST_F(ProjectStoreTest, AFailedWriteReportsThePath) {
     const ProjectStore store(tmp_.dir() + "missing/project.ini");
     try {
@@ -396,7 +421,8 @@ TEST(ProjectNameTest, RefusesNamesTheFileCannotHoldFaithfully) {
         {"", true},
         {"   ", true},
         {"a]b", true},
-        {"a=b", true},
+        {"a=b", false},
+        {"=", false},
         {"two\nlines", true},
         {"cr\r", true},
         {std::string("n\0l", 3), true},

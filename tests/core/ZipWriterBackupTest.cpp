@@ -7,6 +7,7 @@
 #include "support/TempDir.h"
 #include "support/Unprivileged.h"
 #include "zip/base/HeadlessHost.h"
+#include "zip/base/ZipError.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -266,6 +267,42 @@ TEST_F(ZipWriterBackupTest, AFolderThatCannotBeReadIsLeftOutAndTheRestBackedUp) 
         return ok;
     });
     EXPECT_TRUE(held);
+}
+
+// Cancels the run as the Cancel button does, once the writer has started
+// the named file.
+class CancellingHost : public FakeRunHost {
+public:
+    CancellingHost(TZipWriter& writer, std::string file)
+        : writer_(writer), file_(std::move(file)) {}
+    void ShowCurrentFile(const std::string& path) override {
+        started.push_back(path);
+        if (path == file_) {
+            writer_.Cancel();
+        }
+    }
+    std::vector<std::string> started;
+
+private:
+    TZipWriter& writer_;
+    std::string file_;
+};
+
+TEST_F(ZipWriterBackupTest, CancelInTheMiddleLeavesNoArchiveAndKeepsTheNumber) {
+    editor_.UseNumber = true;
+    editor_.Number = 4;
+    editor_.Include = {tmp_.dir() + "src/notes.txt", tmp_.dir() + "src/sub/data.bin"};
+    const std::string archive = editor_.Filename;
+    CancellingHost host(writer_, tmp_.dir() + "src/notes.txt");
+    EXPECT_THROW(RunBackup(editor_, settings_, store_, view_, host), EUserCanceled);
+    EXPECT_EQ(host.started, std::vector<std::string>{tmp_.dir() + "src/notes.txt"});
+    EXPECT_EQ(host.locks, (std::vector<bool>{false, true}));
+    EXPECT_EQ(host.progress.back(), 0);
+    EXPECT_FALSE(fs::exists(archive));
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp_.path() / "out"), {}), 0);
+    EXPECT_EQ(editor_.Number, 4);
+    EXPECT_EQ(editor_.Filename, archive);
+    EXPECT_FALSE(fs::exists(store_.IniPath()));
 }
 
 class ZipWriterBackupLimitsTest : public ZipWriterBackupTest {

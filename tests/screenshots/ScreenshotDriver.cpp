@@ -9,12 +9,16 @@
 #include "core/BackupRun.h"
 #include "core/RestoreRun.h"
 #include "ui/TFormMain.h"
+#include "ui/TFormProjectName.h"
+#include "ui/TFormselectbyfilter.h"
 #include "ui/TMsgForm.h"
 #include "ui/Taboutform.h"
 #include "ui_TFormMain.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
 #include <QTest>
@@ -65,6 +69,30 @@ bool MainOnPage(ShotContext& c, int page) {
     return SaveWindow(c.form, c.file);
 }
 
+// The "Backup " page after a change: Save and Cancel enabled, the project
+// commands disabled. Cancel puts the editor back for the shots that follow.
+bool BackupEditMode(ShotContext& c) {
+    c.form.Controls().PageControl1->setCurrentIndex(0);
+    c.form.findChild<QLineEdit*>(QStringLiteral("EditPrefix"))->setText(QStringLiteral("Letters"));
+    const bool saved = SaveWindow(c.form, c.file);
+    c.form.Controls().SpCancel->click();
+    return saved;
+}
+
+bool NamePrompt(ShotContext& c) {
+    TFormProjectName prompt(c.form.Host(), &c.form);
+    prompt.setWindowTitle(QStringLiteral("Add Project"));
+    prompt.findChild<QLineEdit*>(QStringLiteral("EditProjName"))
+        ->setText(QStringLiteral("Letters 2026"));
+    return SaveWindow(prompt, c.file);
+}
+
+bool WildcardWindow(ShotContext& c) {
+    TFormselectbyfilter wildcard(&c.form);
+    wildcard.SelectDirectory(QDir::homePath() + QStringLiteral("/Documents"));
+    return SaveWindow(wildcard, c.file);
+}
+
 bool ProgramMenu(ShotContext& c) {
     c.form.show();
     if (!QTest::qWaitForWindowExposed(&c.form)) {
@@ -109,6 +137,9 @@ using Shot = std::function<bool(ShotContext&)>;
 const std::map<std::string, Shot>& Shots() {
     static const std::map<std::string, Shot> shots = {
         {"main-backup", [](ShotContext& c) { return MainOnPage(c, 0); }},
+        {"main-backup-edit", BackupEditMode},
+        {"name-prompt", NamePrompt},
+        {"wildcard-window", WildcardWindow},
         {"main-restore", [](ShotContext& c) { return MainOnPage(c, 1); }},
         {"main-menu", ProgramMenu},
         {"tray-menu", TrayMenu},

@@ -3,6 +3,8 @@
 
 #include "MainWindowFixture.h"
 #include "UiTest.h"
+#include "support/FakeRunHost.h"
+#include "ui/BackupPage.h"
 
 #include <QAction>
 #include <QMenu>
@@ -84,8 +86,14 @@ private slots:
         f.WriteIni(kThreeProjects + "[Common]\nLast Project=alpha\n");
         auto form = f.Open();
         QCOMPARE(form->Controls().comboProject->currentText(), QStringLiteral("alpha"));
+        // The run that follows refuses the empty project; its message is
+        // answered here instead of waiting for a person.
+        test::FakeRunHost host;
+        form->Controls().Tabbackup->SetHost(host);
         BackupMenu(*form)->actions().at(2)->trigger();
         QCOMPARE(form->Controls().comboProject->currentText(), QStringLiteral("R&D"));
+        QCOMPARE(host.messages.size(), std::size_t(1));
+        QCOMPARE(host.messages[0].text, std::string("Please input the prefix of backup filename"));
     }
 
     void runLockDisablesTheRunCommandsPagesAndTraySubmenu() {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -38,7 +39,9 @@ struct TZipWriteRun {
     TFileStream input;
 
     std::unique_ptr<TSortedZip> entries; // ByNone order, owning: the new directory
-    std::unordered_set<std::string> storedNames;
+    // Each stored name to the path it was added from (empty for an entry
+    // carried over from the existing archive).
+    std::unordered_map<std::string, std::string> storedNames;
     // Stored names of the existing archive, for freshening.
     std::unordered_set<std::string> existingNames;
     // FilesList items already taken by the carry-over.

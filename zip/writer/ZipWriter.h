@@ -182,7 +182,8 @@ private:
     void DeflateData(TZipWriteRun& run, TZipHeaderInfo& entry, const TPreparedFile& prepared,
                      bool readAhead);
     std::uint32_t CrcPass(TZipWriteRun& run);
-    void Commit(TZipWriteRun& run, std::unique_ptr<TZipHeaderInfo> entry);
+    void Commit(TZipWriteRun& run, std::unique_ptr<TZipHeaderInfo> entry,
+                const std::string& source);
     bool IsStoredNameTaken(const TZipWriteRun& run, const std::string& name) const;
     std::string StoredDirectoryOf(const std::string& item) const;
     std::string StoredNameOf(const std::string& item) const;

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace mzb {
@@ -50,6 +51,12 @@ std::string CleanStoredDirectory(std::string_view dir) {
 // data takes its size; encryption adds its header.
 std::uint64_t MostDataBytes(std::uint64_t size, bool deflated, bool encrypted) {
     return size + (deflated ? size / 4 + 64 : 0) + (encrypted ? kEncryptionHeaderSize : 0);
+}
+
+// "/a/./x" and "/a//x" are the file "/a/x" too.
+bool IsSamePath(const std::string& a, const std::string& b) {
+    return !a.empty() && std::filesystem::path(a).lexically_normal() ==
+                             std::filesystem::path(b).lexically_normal();
 }
 
 } // namespace
@@ -111,7 +118,7 @@ bool TZipWriter::AddItem(TZipWriteRun& run, const std::string& item) {
     if (!AddFile(run, item, *entry, *prepared)) {
         return false;
     }
-    Commit(run, std::move(entry));
+    Commit(run, std::move(entry), item);
     ++run.added;
     if (Dispose && KindOfItem(item) != TFileItemKind::Directory) {
         run.disposeList.push_back(item);
@@ -119,8 +126,9 @@ bool TZipWriter::AddItem(TZipWriteRun& run, const std::string& item) {
     return true;
 }
 
-void TZipWriter::Commit(TZipWriteRun& run, std::unique_ptr<TZipHeaderInfo> entry) {
-    run.storedNames.insert(entry->Directory() + entry->FileName());
+void TZipWriter::Commit(TZipWriteRun& run, std::unique_ptr<TZipHeaderInfo> entry,
+                        const std::string& source) {
+    run.storedNames.emplace(entry->Directory() + entry->FileName(), source);
     run.entries->Add(std::move(entry));
     ++run.endCentral.EntriesThisDisk;
     ++run.endCentral.TotalEntries;
@@ -198,9 +206,15 @@ bool TZipWriter::AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderI
     if (name.empty()) {
         return false;
     }
-    if (IsStoredNameTaken(run, name)) {
+    if (const auto taken = run.storedNames.find(name); taken != run.storedNames.end()) {
         run.input.Close();
-        SkipFile(run, kSkipDuplicateName, item, size);
+        // Overlapping list entries ("/a/*" and "/a/x.txt") name one file
+        // twice; it is in the archive already, so nothing is left out.
+        if (IsSamePath(taken->second, item)) {
+            totalBytes_ -= std::min(size, totalBytes_);
+        } else {
+            SkipFile(run, kSkipDuplicateName, item, size);
+        }
         return false;
     }
     bool skip = false;

@@ -127,7 +127,7 @@ void TZipWriter::CopyEntry(TZipWriteRun& run, const TZipHeaderInfo& old) {
     entry->LocalZip64 = local.LocalZip64;
     WriteHeader(run, *entry, WithoutExtraBlock(extra, kExtraZip64));
     CopyBytes(run, dataStart, length);
-    Commit(run, std::move(entry));
+    Commit(run, std::move(entry), std::string());
 }
 
 void TZipWriter::CopyBytes(TZipWriteRun& run, std::uint64_t from, std::uint64_t size) {

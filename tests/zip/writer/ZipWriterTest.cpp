@@ -415,6 +415,17 @@ TEST_F(WriterTest, DuplicateStoredNamesAreSkippedButLetterCaseCounts) {
                                                                {"Same.txt", "other case"}}));
 }
 
+TEST_F(WriterTest, OneFileNamedByOverlappingItemsIsAddedOnceAndNotLeftOut) {
+    Put("a/x.txt", "x");
+    Put("a/y.txt", "y");
+    int lastPercent = -1;
+    writer.OnTotalPercentDone = [&](TZipWriter&, int percent) { lastPercent = percent; };
+    EXPECT_EQ(Run({Src() + "a/*", Src() + "a/x.txt", Src() + "a//./x.txt"}), 2);
+    EXPECT_TRUE(skipped.empty());
+    EXPECT_EQ(lastPercent, 100);
+    EXPECT_EQ(Extracted(), (std::map<std::string, std::string>{{"x.txt", "x"}, {"y.txt", "y"}}));
+}
+
 TEST_F(WriterTest, UnopenableFileIsLeftOutAfterTheRetriesAsked) {
     Put("ok.txt", "ok");
     fs::create_directories(Src() + "notafile");

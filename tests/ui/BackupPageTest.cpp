@@ -1,0 +1,444 @@
+// The "Backup " page driven through its controls, found by name: loading,
+// editing and saving a project, the project commands, and a real backup
+// from Start Backup to the report.
+
+#include "ui/BackupPage.h"
+
+#include "UiTest.h"
+#include "core/BackupRun.h"
+#include "core/ProjectStore.h"
+#include "support/TempDir.h"
+#include "ui/BackupPageDialogs.h"
+#include "ui/TFormMain.h"
+#include "ui_TFormMain.h"
+#include "zip/base/HeadlessHost.h"
+#include "zip/reader/ZipReader.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+#include <deque>
+#include <filesystem>
+#include <map>
+#include <sys/stat.h>
+
+using namespace mzb;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The window's run host with a person's answers put in: questions and
+// messages are recorded and answered, the lock, the progress and the pages
+// go to the window. Each message also notes what the lock showed then.
+class AnsweringHost : public RunHost {
+public:
+    AnsweringHost(TFormMain& form) : form_(form), real_(form.Host()) {}
+
+    bool answerYes = true;
+    std::vector<std::string> questions;
+    std::vector<std::string> messages;
+    std::vector<bool> startEnabledAtMessage;
+    std::function<void(int)> onProgress;
+
+    bool AskYesNo(const std::string& text, MessageKind) override {
+        questions.push_back(text);
+        return answerYes;
+    }
+    void ShowMessage(const std::string& text, MessageKind) override { messages.push_back(text); }
+    void ShowTimedMessage(const std::string& text, MessageKind, int) override {
+        messages.push_back(text);
+        startEnabledAtMessage.push_back(form_.Controls().SpStart->isEnabled());
+    }
+    void SetRunLock(bool enabled) override { real_.SetRunLock(enabled); }
+    void SetProgress(int percent) override {
+        real_.SetProgress(percent);
+        if (onProgress) {
+            onProgress(percent);
+        }
+    }
+    void ShowCurrentFile(const std::string& path) override { real_.ShowCurrentFile(path); }
+    int ActivePage() override { return real_.ActivePage(); }
+    void ShowPage(int page) override { real_.ShowPage(page); }
+    LocalDateTime Now() override { return LocalDateTime::Make(2026, 12, 7, 20, 41, 38); }
+
+private:
+    TFormMain& form_;
+    RunHost& real_;
+};
+
+class ScriptedDialogs : public BackupPageDialogs {
+public:
+    std::deque<std::optional<std::string>> names;
+    std::vector<QString> captions;
+    std::optional<std::string> wildcardEntry;
+    std::vector<std::string> files;
+    std::optional<std::string> directory;
+
+    std::optional<std::string> AskProjectName(const QString& caption, const QString&) override {
+        captions.push_back(caption);
+        auto name = names.front();
+        names.pop_front();
+        return name;
+    }
+    std::optional<std::string> AskWildcardEntry() override { return wildcardEntry; }
+    std::vector<std::string> AskFiles() override { return files; }
+    std::optional<std::string> AskDirectory() override { return directory; }
+};
+
+ProjectRecord Docs(const std::string& root, const std::string& name = "Docs") {
+    ProjectRecord r;
+    r.Name = name;
+    r.FilenamePrefix = "docs";
+    r.UseDate = false;
+    r.Value = 4;
+    r.IncreaseValue = 3;
+    r.SavePath = root + "out";
+    r.BackupItems = {root + "src/*"};
+    r.NoBackupItems = {"*.tmp"};
+    r.IncludeSubdirectories = false;
+    r.UsePassword = true;
+    r.Password = "secret";
+    r.StorePaths = false;
+    r.StoreComment = true;
+    r.Comment = "weekly";
+    return r;
+}
+
+// What our reader extracts from the archive, by stored name.
+std::map<std::string, std::string> Extracted(const std::string& archive, const std::string& dest,
+                                             const std::string& password) {
+    HeadlessHost host;
+    TZipReader reader(host);
+    reader.SetZipName(archive);
+    reader.SetDestDir(dest);
+    reader.RecreateDirs = true;
+    reader.DoAll = true;
+    reader.OverwriteMode = TUZOverwriteMode::Always;
+    reader.ArchivePassword = password;
+    reader.RunUnZip();
+    std::map<std::string, std::string> files;
+    for (const auto& f : fs::recursive_directory_iterator(dest)) {
+        if (f.is_regular_file()) {
+            files[fs::relative(f.path(), dest).string()] = test::ReadFile(f.path());
+        }
+    }
+    return files;
+}
+
+} // namespace
+
+class BackupPageTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::TempDir> tmp_;
+    std::unique_ptr<TFormMain> form_;
+    std::unique_ptr<AnsweringHost> host_;
+    ScriptedDialogs dialogs_;
+
+    template <typename T> T* Find(const char* name) {
+        T* control = form_->findChild<T*>(QString::fromLatin1(name));
+        if (control == nullptr) {
+            qFatal("no control %s", name);
+        }
+        return control;
+    }
+    QString Text(const char* name) { return Find<QLineEdit>(name)->text(); }
+    bool Checked(const char* name) { return Find<QAbstractButton>(name)->isChecked(); }
+    bool Enabled(const char* name) { return Find<QWidget>(name)->isEnabled(); }
+    QStringList Items(const char* name) {
+        QStringList items;
+        QListWidget* list = Find<QListWidget>(name);
+        for (int i = 0; i < list->count(); ++i) {
+            items << list->item(i)->text();
+        }
+        return items;
+    }
+    QStringList TrayItems() {
+        QStringList items;
+        for (QAction* item : Find<QMenu>("menuBackup")->actions()) {
+            items << item->data().toString();
+        }
+        return items;
+    }
+    ProjectStore Store() const { return ProjectStore(tmp_->dir() + "project.ini"); }
+    std::string Root() const { return tmp_->dir(); }
+    BackupPage& Page() { return *form_->Controls().Tabbackup; }
+
+    void OpenWith(const std::vector<ProjectRecord>& projects) {
+        std::vector<std::string> names;
+        for (const ProjectRecord& p : projects) {
+            Store().WriteProject(p.Name, p);
+            names.push_back(p.Name);
+        }
+        if (!names.empty()) {
+            Store().WriteProjectNames(names);
+            Store().WriteLastProject(names.front());
+        }
+        ProgramSetup setup;
+        setup.Layout = LayoutFor(Root());
+        form_ = std::make_unique<TFormMain>(setup);
+        form_->show();
+        host_ = std::make_unique<AnsweringHost>(*form_);
+        Page().SetHost(*host_);
+        Page().SetDialogs(dialogs_);
+    }
+
+    void ExpectViewMode(bool view) {
+        for (const char* name :
+             {"comboProject", "SpRename", "SpNew", "SpEdit", "SpDelete", "SpStart", "SpRestore"}) {
+            QVERIFY2(Enabled(name) == view, name);
+        }
+        QCOMPARE(Find<QAction>("menuPreferences")->isEnabled(), view);
+        QCOMPARE(Enabled("SpSave"), !view);
+        QCOMPARE(Enabled("SpCancel"), !view);
+    }
+
+private slots:
+    void initTestCase() {
+        umask(022);
+        setenv("TZ", "UTC", 1);
+        setenv("LC_ALL", "C", 1);
+    }
+    void init() {
+        tmp_ = std::make_unique<test::TempDir>();
+        setenv("HOME", tmp_->path().c_str(), 1);
+        fs::create_directories(tmp_->path() / "out");
+        tmp_->write("src/a.txt", "alpha");
+        tmp_->write("src/b.tmp", "left out");
+        tmp_->write("src/sub/c.txt", "not searched");
+        dialogs_ = ScriptedDialogs();
+    }
+    void cleanup() {
+        if (form_) {
+            form_->close();
+        }
+        host_.reset();
+        form_.reset();
+        tmp_.reset();
+    }
+
+    void loadShowsTheProjectInEveryControl() {
+        OpenWith({Docs(Root())});
+        QCOMPARE(form_->Controls().comboProject->currentText(), QStringLiteral("Docs"));
+        QCOMPARE(Text("EditPrefix"), QStringLiteral("docs"));
+        QVERIFY(Checked("RadioUserNumber"));
+        QCOMPARE(Find<QSpinBox>("SpinValue")->value(), 7);
+        QCOMPARE(Find<QSpinBox>("SpinIncrease")->value(), 3);
+        QVERIFY(Enabled("SpinValue") && Enabled("SpinIncrease") && Enabled("Labelauto"));
+        QCOMPARE(Text("EditFilename"), QString::fromStdString(Root() + "out/docs7.zip"));
+        QCOMPARE(Items("ListboxBackup"), QStringList{QString::fromStdString(Root() + "src/*")});
+        QCOMPARE(Items("ListBoxNobackup"), QStringList{QStringLiteral("*.tmp")});
+        QVERIFY(Checked("RadioNo"));
+        QVERIFY(Checked("CheckBoxPassword"));
+        QCOMPARE(Text("EditPassword"), QStringLiteral("secret"));
+        QCOMPARE(Text("EditConfirmPassword"), QStringLiteral("secret"));
+        QCOMPARE(Find<QLineEdit>("EditPassword")->echoMode(), QLineEdit::Password);
+        QVERIFY(!Checked("CheckBoxpath"));
+        QVERIFY(Checked("CheckBoxcomment"));
+        QCOMPARE(Text("Editcomment"), QStringLiteral("weekly"));
+        QVERIFY(Enabled("Editcomment"));
+        ExpectViewMode(true);
+        QCOMPARE(TrayItems(), QStringList{QStringLiteral("Docs")});
+    }
+
+    void editSaveWritesTheEditorAndCancelRestoresIt() {
+        OpenWith({Docs(Root())});
+        Find<QLineEdit>("EditPrefix")->setText(QStringLiteral(" b "));
+        QCOMPARE(Text("EditFilename"), QString::fromStdString(Root() + "out/b7.zip"));
+        ExpectViewMode(false);
+        Find<QCheckBox>("CheckBoxcomment")->setChecked(false);
+        QVERIFY(!Enabled("Editcomment"));
+        Find<QSpinBox>("SpinValue")->setValue(1000);
+        Find<QToolButton>("SpSave")->click();
+        ExpectViewMode(true);
+        QCOMPARE(Text("Editcomment"), QString());
+
+        ProjectRecord saved = Docs(Root());
+        saved.FilenamePrefix = "b";
+        saved.Value = 997;
+        saved.StoreComment = false;
+        saved.Comment.clear();
+        QCOMPARE(Store().ReadProject("Docs"), saved);
+        const std::string ini = test::ReadFile(tmp_->path() / "project.ini");
+        QVERIFY(ini.find("Value=997\n") != std::string::npos);
+        QVERIFY(ini.find("Password=secret") == std::string::npos);
+
+        dialogs_.directory = Root() + "elsewhere";
+        Find<QToolButton>("SpSelectDirectory")->click();
+        QCOMPARE(Text("EditFilename"), QString::fromStdString(Root() + "elsewhere/b1000.zip"));
+        Find<QListWidget>("ListBoxNobackup")->setCurrentRow(-1);
+        Find<QToolButton>("Button5")->click();
+        QCOMPARE(host_->messages.back(), std::string("Please select item by clicking"));
+
+        dialogs_.wildcardEntry = Root() + "more/*.doc";
+        Find<QToolButton>("Button1")->click();
+        Find<QLineEdit>("EditPrefix")->setText(QStringLiteral("c"));
+        QCOMPARE(Items("ListboxBackup").size(), 2);
+        ExpectViewMode(false);
+        Find<QToolButton>("SpCancel")->click();
+        ExpectViewMode(true);
+        QCOMPARE(Text("EditPrefix"), QStringLiteral("b"));
+        QCOMPARE(Find<QSpinBox>("SpinValue")->value(), 1000);
+        QCOMPARE(Items("ListboxBackup"), QStringList{QString::fromStdString(Root() + "src/*")});
+        QCOMPARE(Text("EditFilename"), QString::fromStdString(Root() + "out/b1000.zip"));
+    }
+
+    void newRenameAndDeleteKeepListFileAndTrayInStep() {
+        OpenWith({Docs(Root())});
+        dialogs_.names = {std::string("Alpha=1")};
+        Find<QToolButton>("SpNew")->click();
+        QCOMPARE(dialogs_.captions.back(), QStringLiteral("Add Project"));
+        QCOMPARE(form_->ProjectNames(), (std::vector<std::string>{"Alpha=1", "Docs"}));
+        ExpectViewMode(false);
+        QCOMPARE(Text("EditPrefix"), QString());
+        QVERIFY(Checked("CheckBoxpath") && Checked("CheckBoxcomment") &&
+                !Checked("CheckBoxPassword"));
+        Find<QToolButton>("SpSave")->click();
+        QCOMPARE(host_->messages.back(), std::string("Please input the backup filename"));
+        Find<QLineEdit>("EditPrefix")->setText(QStringLiteral("alpha"));
+        dialogs_.files = {Root() + "src/a.txt", Root() + "src/b.tmp"};
+        Find<QToolButton>("Button2")->click();
+        Find<QToolButton>("SpSave")->click();
+        ExpectViewMode(true);
+        QCOMPARE(TrayItems(), (QStringList{QStringLiteral("Alpha=1"), QStringLiteral("Docs")}));
+        QCOMPARE(Store().ReadProject("Alpha=1").BackupItems.size(), 2u);
+        QCOMPARE(Store().ReadProjectNames(), (std::vector<std::string>{"Alpha=1", "Docs"}));
+
+        dialogs_.names = {std::string("docs")};
+        Find<QToolButton>("SpRename")->click();
+        QCOMPARE(dialogs_.captions.back(), QStringLiteral("Rename Project"));
+        QCOMPARE(host_->messages.back(), std::string("Project Name exists,Rename fail!"));
+
+        dialogs_.names = {std::string(" Beta ")};
+        Find<QToolButton>("SpRename")->click();
+        QCOMPARE(form_->ProjectNames(), (std::vector<std::string>{"Beta", "Docs"}));
+        QCOMPARE(TrayItems(), (QStringList{QStringLiteral("Beta"), QStringLiteral("Docs")}));
+        QCOMPARE(Store().ReadProject("Beta").FilenamePrefix, std::string("alpha"));
+        QCOMPARE(Store().ReadProject("Alpha=1").FilenamePrefix, std::string());
+
+        host_->answerYes = false;
+        Find<QToolButton>("SpDelete")->click();
+        QCOMPARE(host_->questions.back(), std::string("Do you delete 'Beta' project?"));
+        QCOMPARE(form_->ProjectNames().size(), 2u);
+        host_->answerYes = true;
+        Find<QToolButton>("SpDelete")->click();
+        QCOMPARE(form_->ProjectNames(), std::vector<std::string>{"Docs"});
+        QCOMPARE(TrayItems(), QStringList{QStringLiteral("Docs")});
+        QCOMPARE(Store().ReadProjectNames(), std::vector<std::string>{"Docs"});
+        QCOMPARE(Text("EditPrefix"), QStringLiteral("docs"));
+
+        dialogs_.names = {std::string("DOCS")};
+        Find<QToolButton>("SpNew")->click();
+        QCOMPARE(host_->questions.back(), std::string("Project DOCS existe,do you overwrite?"));
+        Find<QToolButton>("SpCancel")->click();
+        QCOMPARE(form_->ProjectNames(), std::vector<std::string>{"Docs"});
+        QCOMPARE(Text("EditPrefix"), QStringLiteral("docs"));
+
+        Find<QToolButton>("SpDelete")->click();
+        QCOMPARE(form_->Controls().comboProject->count(), 0);
+        QCOMPARE(Text("EditPrefix"), QString());
+        QVERIFY(Store().ReadProjectNames().empty());
+    }
+
+    void startBackupWritesTheArchiveReportsAndAdvancesTheNumber() {
+        // An "=" in the name is no obstacle to loading, backing up or counting.
+        OpenWith({Docs(Root(), "Docs=Weekly")});
+        form_->Controls().PageControl1->setCurrentIndex(1);
+        Find<QToolButton>("SpStart")->click();
+        QCOMPARE(host_->messages.size(), std::size_t(1));
+        QVERIFY(
+            host_->messages[0].starts_with("Backup Files Succeeds!\rProject Name: 'Docs=Weekly'\r"
+                                           "File Name:    'docs7.zip'\r"));
+        QCOMPARE(host_->startEnabledAtMessage, std::vector<bool>{false});
+        QVERIFY(Enabled("SpStart") && Enabled("Tabbackup"));
+        QVERIFY(!Find<QPushButton>("SpCancelRun")->isVisibleTo(form_.get()));
+        QCOMPARE(form_->Controls().ProgressBar1->value(), 0);
+        QCOMPARE(form_->Controls().PageControl1->currentIndex(), 1);
+        ExpectViewMode(true);
+
+        QCOMPARE(Extracted(Root() + "out/docs7.zip", Root() + "x", "secret"),
+                 (std::map<std::string, std::string>{{"a.txt", "alpha"}}));
+        QCOMPARE(Store().ReadProject("Docs=Weekly").Value, 7);
+        QCOMPARE(Find<QSpinBox>("SpinValue")->value(), 10);
+        QCOMPARE(Text("EditFilename"), QString::fromStdString(Root() + "out/docs10.zip"));
+    }
+
+    void trayBackupOfAMinimisedWindowLoadsTheProjectFirst() {
+        ProjectRecord other = Docs(Root(), "Other");
+        other.FilenamePrefix = "other";
+        other.UsePassword = false;
+        other.Password.clear();
+        OpenWith({Docs(Root()), other});
+        form_->showMinimized();
+        QAction* item = Find<QMenu>("menuBackup")->actions().at(1);
+        QCOMPARE(item->data().toString(), QStringLiteral("Other"));
+        item->trigger();
+        QCOMPARE(form_->Controls().comboProject->currentText(), QStringLiteral("Other"));
+        QCOMPARE(host_->messages.size(), std::size_t(1));
+        QCOMPARE(Extracted(Root() + "out/other7.zip", Root() + "x", ""),
+                 (std::map<std::string, std::string>{{"a.txt", "alpha"}}));
+        QCOMPARE(Store().ReadProject("Docs").Value, 4);
+    }
+
+    void typingWithoutAProjectAsksForItsName() {
+        OpenWith({});
+        dialogs_.names = {std::nullopt};
+        Find<QLineEdit>("EditPrefix")->setText(QStringLiteral("x"));
+        QCOMPARE(dialogs_.captions, std::vector<QString>{QStringLiteral("Add Project")});
+        QCOMPARE(form_->Controls().comboProject->count(), 0);
+    }
+
+    void cancelInTheMiddleOfARunLeavesNoArchive_data() {
+        QTest::addColumn<bool>("byEscape");
+        QTest::newRow("Cancel button") << false;
+        QTest::newRow("Escape") << true;
+    }
+
+    void cancelInTheMiddleOfARunLeavesNoArchive() {
+        QFETCH(bool, byEscape);
+        const std::string big(300000, 'x');
+        for (int i = 0; i < 8; ++i) {
+            tmp_->write("src/big" + std::to_string(i) + ".bin", big + std::to_string(i));
+        }
+        OpenWith({Docs(Root())});
+        // What the window showed in the middle of the run, when Cancel was pressed.
+        bool cancelShown = false;
+        bool startEnabled = true;
+        bool trayEnabled = true;
+        QString progressText;
+        host_->onProgress = [&](int percent) {
+            QPushButton* cancel = Find<QPushButton>("SpCancelRun");
+            if (percent > 0 && percent < 100 && cancel->isVisibleTo(form_.get()) && !cancelShown) {
+                cancelShown = true;
+                startEnabled = Enabled("SpStart");
+                trayEnabled = Find<QMenu>("menuBackup")->actions().front()->isEnabled();
+                progressText = form_->Controls().ProgressBar1->text();
+                if (byEscape) {
+                    QTest::keyClick(form_.get(), Qt::Key_Escape);
+                } else {
+                    cancel->click();
+                }
+            }
+        };
+        Find<QToolButton>("SpStart")->click();
+        QVERIFY(cancelShown);
+        QVERIFY(!startEnabled);
+        QVERIFY(!trayEnabled);
+        QVERIFY2(progressText.contains(QStringLiteral("src/big")), qPrintable(progressText));
+        QCOMPARE(host_->messages, std::vector<std::string>{kBackupCanceledText});
+        QVERIFY(fs::is_empty(tmp_->path() / "out"));
+        QCOMPARE(Store().ReadProject("Docs").Value, 4);
+        QCOMPARE(Find<QSpinBox>("SpinValue")->value(), 7);
+        QVERIFY(Enabled("SpStart"));
+        QVERIFY(!Find<QPushButton>("SpCancelRun")->isVisibleTo(form_.get()));
+    }
+};
+
+MZB_UI_TEST(BackupPageTest);
+#include "BackupPageTest.moc"

@@ -1,0 +1,47 @@
+#include "ui/TFormProjectName.h"
+
+#include "core/RunHost.h"
+#include "platform/Blanks.h"
+#include "ui_TFormProjectName.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace mzb {
+
+TFormProjectName::TFormProjectName(RunHost& host, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TFormProjectName>()), host_(host) {
+    ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(225, 136);
+    connect(ui->ButtonOk, &QPushButton::clicked, this, &TFormProjectName::ButtonOkClick);
+    connect(ui->ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TFormProjectName::~TFormProjectName() = default;
+
+std::optional<std::string> TFormProjectName::Ask(const QString& caption, const QString& text) {
+    setWindowTitle(caption);
+    ui->EditProjName->setText(text);
+    ui->EditProjName->selectAll();
+    ui->EditProjName->setFocus();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+    if (exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return std::string(TrimBlanks(ui->EditProjName->text().toStdString()));
+}
+
+void TFormProjectName::ButtonOkClick() {
+    if (TrimBlanks(ui->EditProjName->text().toStdString()).empty()) {
+        host_.ShowMessage("Please input project name", MessageKind::Warning);
+        return;
+    }
+    accept();
+}
+
+} // namespace mzb
