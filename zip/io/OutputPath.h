@@ -8,9 +8,10 @@
 // prefixes of a stored directory are removed and the rest goes below the
 // destination. A ".." component, a NUL or other control character, or a
 // file name of "." or ".." makes the entry unsafe. Without a destination
-// (restore to the stored locations) an absolute directory stays absolute,
-// a drive letter is dropped, share and device prefixes are unsafe, and ".."
-// is still refused.
+// the files go back where they came from: the stored path below the root
+// of the file system, relative and absolute stored directories alike (a
+// backup stores "/home/u/a.txt" as "home/u/a.txt"), a drive letter dropped.
+// Share and device prefixes are then unsafe, and ".." is still refused.
 
 #include <optional>
 #include <string>
@@ -22,6 +23,9 @@ struct TOutputPathRules {
     std::string DestDir; // without a trailing '/' (the root excepted); may be empty
     std::string RootDir; // removed from the front of stored directories; empty or ending in '/'
     bool RecreateDirs = false;
+    // What an empty DestDir stands for. Tests give a folder of their own,
+    // so that a restore to the original places writes nothing outside it.
+    std::string OriginalRoot = "/";
 };
 
 // The output path of an entry; for a directory entry (empty file name) the

@@ -102,6 +102,10 @@ bool TZipReader::IsChosen(const TZipHeaderInfo& entry) const {
                        [&](const std::string& p) { return MatchesMask(Lowercase(p), name); });
 }
 
+TOutputPathRules TZipReader::OutputRules() const {
+    return {destDir_, rootDir_, RecreateDirs, OriginalRoot};
+}
+
 int TZipReader::SelectEntries(std::uint64_t& totalBytes) {
     totalBytes = 0;
     int numFiles = EntryCount();
@@ -183,8 +187,7 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     work.Assign(Entry(index));
     const std::string storedName = work.Directory() + work.FileName();
     const bool isFile = !work.FileName().empty();
-    const auto path =
-        OutputPathOf({destDir_, rootDir_, RecreateDirs}, work.Directory(), work.FileName());
+    const auto path = OutputPathOf(OutputRules(), work.Directory(), work.FileName());
 
     if (!isFile) {
         if (!path) {

@@ -22,6 +22,7 @@
 #include "zip/format/ZipHeaderInfo.h"
 #include "zip/io/FileStream.h"
 #include "zip/io/FileSystem.h"
+#include "zip/io/OutputPath.h"
 
 #include <cstdint>
 #include <ctime>
@@ -105,6 +106,10 @@ public:
     bool FlushFilesOnClose = false;
     // Decode and check every chosen entry without creating any file.
     bool TestOnly = false;
+    // Where an empty DestDir puts the files: their stored paths below the
+    // root of the file system, where a backup took them from. Tests point
+    // it at a folder of their own.
+    std::string OriginalRoot = "/";
     std::string ArchivePassword;
 
     // --- directory and entries --------------------------------------------
@@ -134,6 +139,8 @@ public:
     // Whether a run would choose the entry: DoAll, or a FilesList pattern
     // matching its stored name (directory entries only with RecreateDirs).
     bool IsChosen(const TZipHeaderInfo& entry) const;
+    // How the run places entries: DestDir, RootDir, RecreateDirs, OriginalRoot.
+    TOutputPathRules OutputRules() const;
     // Asks the running operation to stop at its next check.
     void Cancel() { cancelRequested_ = true; }
 

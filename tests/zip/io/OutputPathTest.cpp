@@ -47,17 +47,18 @@ const PathCase kCases[] = {
     {"directory entry", "/out", true, "a/b/", "", "/out/a/b/"},
     {"directory entry with dot-dot", "/out", true, "a/../../", "", std::nullopt},
     {"directory entry junked", "/out", false, "a/", "", "/out/"},
-    {"empty dest keeps absolute locations", "", true, "/home/u/", "f", "/home/u/f"},
-    {"empty dest keeps relative locations", "", true, "a/", "f", "a/f"},
+    {"empty dest restores absolute locations", "", true, "/home/u/", "f", "/home/u/f"},
+    {"empty dest puts relative locations below the root", "", true, "home/u/", "f", "/home/u/f"},
     {"empty dest drops the drive", "", true, "C:/data/", "a.txt", "/data/a.txt"},
     {"empty dest still refuses dot-dot", "", true, "/home/../etc/", "f", std::nullopt},
     {"empty dest refuses shares", "", true, "//srv/share/", "f", std::nullopt},
-    {"empty dest without folders is the current directory", "", false, "/etc/", "f", "f"},
+    {"empty dest without folders is the root", "", false, "/etc/", "f", "/f"},
+    {"empty dest directory entry", "", true, "home/u/", "", "/home/u/"},
 };
 
 TEST(OutputPathTest, MapsStoredNamesInsideTheDestination) {
     for (const auto& c : kCases) {
-        TOutputPathRules rules{c.destDir, "", c.recreate};
+        const TOutputPathRules rules{c.destDir, "", c.recreate};
         EXPECT_EQ(OutputPathOf(rules, c.directory, c.fileName), c.expected) << c.what;
     }
 }
@@ -66,6 +67,14 @@ TEST(OutputPathTest, EmbeddedNulIsUnsafe) {
     const std::string name("a\0b", 3);
     EXPECT_EQ(OutputPathOf({"/out", "", false}, "", name), std::nullopt);
     EXPECT_EQ(OutputPathOf({"/out", "", true}, std::string("d\0/", 3), "f"), std::nullopt);
+}
+
+TEST(OutputPathTest, EmptyDestinationStandsForTheOriginalRoot) {
+    const TOutputPathRules rules{"", "", true, "/tmp/root"};
+    EXPECT_EQ(OutputPathOf(rules, "home/u/", "f"), "/tmp/root/home/u/f");
+    EXPECT_EQ(OutputPathOf(rules, "/home/u/", "f"), "/tmp/root/home/u/f");
+    EXPECT_EQ(OutputPathOf(rules, "home/../../", "f"), std::nullopt);
+    EXPECT_EQ(OutputPathOf({"", "", false, "/tmp/root"}, "home/u/", "f"), "/tmp/root/f");
 }
 
 TEST(OutputPathTest, RootDirIsRemovedIgnoringCase) {
