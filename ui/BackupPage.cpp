@@ -1,5 +1,6 @@
 #include "ui/BackupPage.h"
 
+#include "platform/KnownDirectories.h"
 #include "ui_BackupPage.h"
 
 namespace mzb {
@@ -18,6 +19,14 @@ void BackupPage::LoadSelectedProject() {}
 
 bool BackupPage::StartBackup() {
     return true;
+}
+
+} // namespace mzb
+
+namespace mzb {
+
+std::string BackupPage::SavePath() const {
+    return HomeDirectory();
 }
 
 } // namespace mzb

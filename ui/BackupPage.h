@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <memory>
+#include <string>
 
 namespace Ui {
 class BackupPage;
@@ -31,6 +32,9 @@ public:
     // SpStartClick: backs up the project the page shows; false when the run
     // ended with an error.
     bool StartBackup();
+    // The save directory of the shown project (its "Save Path"); the home
+    // folder while no project is shown.
+    std::string SavePath() const;
 
 private:
     std::unique_ptr<Ui::BackupPage> ui;
