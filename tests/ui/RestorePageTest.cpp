@@ -185,6 +185,12 @@ private slots:
         f.List(f.Path("zips"));
         QCOMPARE(f.Archives()->horizontalHeaderItem(1)->text(), QStringLiteral("Size(KB)"));
         QCOMPARE(f.Label("LabelZipNumber"), QStringLiteral("(Total 3 files)"));
+        // Showing the page again lists the project's save folder.
+        f.Main().PageControl1->setCurrentIndex(1);
+        QCOMPARE(f.Find<QLineEdit>("DirectoryView")->text(),
+                 QString::fromStdString(f.Path("home/")));
+        QCOMPARE(f.Label("LabelZipNumber"), QStringLiteral("(Total 0 files)"));
+        f.List(f.Path("zips"));
 
         f.Action("PupmenuBysize")->trigger();
         QCOMPARE(f.Column(0), (QStringList{"a.zip", "C.zip", "b.zip"})); // "10" before "2"
