@@ -151,8 +151,10 @@ CommonSettings ProjectStore::ReadCommonSettings() const {
     CommonSettings c;
     c.ProjectNames = ReadNamesFrom(t);
     c.LastProject = t.ReadString(kCommon, kLastProject, "");
+    // A number outside the three sort keys leaves the list sorted by name;
+    // text that is no number reads as the default, by date.
     c.ByField = InRangeOrDefault(t.ReadInteger(kCommon, kByField, kSortByDate), kSortByName,
-                                 kSortByDate, kSortByDate);
+                                 kSortByDate, kSortByName);
     c.Sort = InRangeOrDefault(t.ReadInteger(kCommon, kSort, kSortAscending), kSortAscending,
                               kSortDescending, kSortAscending);
     c.AutoRun = t.ReadBool(kCommon, kAutoRun, false);

@@ -33,7 +33,8 @@ public:
 
     // Every key of "Common", the project list included. Values outside
     // their range ("By Field", "Sort", "Width") read as in range: an
-    // out-of-range sort field as its default, "Width" pulled to 2 to 30.
+    // out-of-range "By Field" as by name, "Sort" as ascending, "Width"
+    // pulled to 2 to 30.
     CommonSettings ReadCommonSettings() const;
     // Ordered by name without regard to case; empty entries skipped.
     std::vector<std::string> ReadProjectNames() const;

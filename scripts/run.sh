@@ -2,9 +2,9 @@
 # Builds the program and starts its window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/build.sh release
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "No display here: the window needs a desktop; build/release/bin/mzb works without one (scripts/build.sh builds it)."
+    echo "No display here for the window; build/release/bin/mzb backs up and restores from the command line."
     exit 1
 fi
-scripts/build.sh release
 exec build/release/bin/mzbackup "$@"

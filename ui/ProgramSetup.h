@@ -4,11 +4,15 @@
 
 #include "platform/ProgramLayout.h"
 
+#include <functional>
+
 namespace mzb {
 
 struct ProgramSetup {
     ProgramLayout Layout;
-    bool TrayAvailable = false;
+    // Asked at each minimise: a panel started after the program (as at a
+    // login that starts it) brings its tray only later.
+    std::function<bool()> TrayAvailable = [] { return false; };
 };
 
 } // namespace mzb

@@ -59,9 +59,8 @@ TFormMain::TFormMain(const ProgramSetup& setup, QWidget* parent)
 
     // The creation steps, in their order; each relies on the ones before.
     trayIcon1_->setIcon(QApplication::windowIcon());
-    if (setup_.TrayAvailable) {
-        trayIcon1_->show();
-    }
+    // Shown also where no tray is there yet: it appears once one is.
+    trayIcon1_->show();
     ui->TabRestore->SetGridHeadings();
     ui->PageControl1->setCurrentIndex(kBackupPage);
     PageControl1Change();
@@ -191,6 +190,10 @@ void TFormMain::SetRunLock(bool enabled) {
         item->setEnabled(enabled);
     }
     engineHost_.SetBusyCursor(!enabled);
+    if (enabled && closeAfterRun_) {
+        closeAfterRun_ = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
 }
 
 void TFormMain::RebuildTrayBackupMenu() {
@@ -262,7 +265,7 @@ void TFormMain::ApplicationEvents1Minimize() {
         return;
     }
     // Without a tray the taskbar entry is the only way back to the window.
-    if (setup_.TrayAvailable) {
+    if (setup_.TrayAvailable()) {
         QTimer::singleShot(0, this, [this] {
             if (windowState() & Qt::WindowMinimized) {
                 hide();
@@ -272,6 +275,11 @@ void TFormMain::ApplicationEvents1Minimize() {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
+    if (runLocked_) {
+        closeAfterRun_ = true;
+        event->ignore();
+        return;
+    }
     timer1_.stop();
     try {
         WriteExitState();

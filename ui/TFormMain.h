@@ -109,7 +109,9 @@ protected:
     // A minimise hides the taskbar entry where a tray icon can bring the
     // window back (ApplicationEvents1Minimize).
     void changeEvent(QEvent* event) override;
-    // The close steps: Timer1 stops, then the exit state is written.
+    // The close steps: Timer1 stops, then the exit state is written. A close
+    // asked for during a run waits for the run's end, so the archive being
+    // written is finished and reported rather than cut off.
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -125,6 +127,7 @@ private:
     CommonSettings settings_;
     bool startMinimized_ = false;
     bool runLocked_ = false;
+    bool closeAfterRun_ = false;
 
     WindowHostServices engineHost_;
     WindowRunHost runHost_;

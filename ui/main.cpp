@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     }
     mzb::EnsureIniDirectory(layout);
 
-    mzb::TFormMain form({layout, QSystemTrayIcon::isSystemTrayAvailable()});
+    mzb::TFormMain form({layout, &QSystemTrayIcon::isSystemTrayAvailable});
     QObject::connect(&single, &mzb::SingleCopy::ActivationRequested, &form,
                      &mzb::TFormMain::OpenMainWindow1Click);
     QObject::connect(&form, &mzb::TFormMain::Closed, &app, &QCoreApplication::quit);

@@ -105,7 +105,9 @@ TEST_F(ProjectStoreTest, CommonValuesThatDoNotParseOrLieOutsideTheirRangeReadAsD
         {"[Common]\nWidth=abc\n", 2, 2, 0},
         {"[Common]\nWidth=500\n", 30, 2, 0},
         {"[Common]\nWidth=1\nBy Field=0\nSort=1\n", 2, 0, 1},
-        {"[Common]\nBy Field=7\nSort=-1\n", 2, 2, 0},
+        {"[Common]\nBy Field=7\nSort=-1\n", 2, 0, 0},
+        {"[Common]\nBy Field=-1\nSort=2\n", 2, 0, 0},
+        {"[Common]\nBy Field=date\n", 2, 2, 0},
         {"[common]\nWIDTH=5\nby field=1\n", 5, 1, 0},
     };
     for (const auto& c : cases) {

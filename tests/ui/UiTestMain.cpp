@@ -1,6 +1,7 @@
 #include "UiTest.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/desktop/morvaleen-zip-backup.svg")));
     auto& tests = mzb::test::UiTests();
     std::vector<std::string> chosen;
     std::vector<char*> rest{argv[0]};

@@ -5,6 +5,7 @@
 #include "core/ProjectName.h"
 #include "platform/Blanks.h"
 #include "platform/KnownDirectories.h"
+#include "platform/ProgramLayout.h"
 
 #include <cstdio>
 
@@ -16,8 +17,14 @@ int NoSuchProject(const std::string& name) {
 }
 
 ProjectStore StoreFor(const GlobalOptions& options) {
-    return options.iniPath.empty() ? ProjectStore::InProgramDirectory(ProgramDirectory())
-                                   : ProjectStore(options.iniPath);
+    if (!options.iniPath.empty()) {
+        return ProjectStore(options.iniPath);
+    }
+    // The window's rule: beside the executable, or the user's settings
+    // folder for an installed copy.
+    const ProgramLayout layout = LayoutFor(ProgramDirectory());
+    EnsureIniDirectory(layout);
+    return ProjectStore(layout.IniPath());
 }
 
 std::optional<std::string> FindListedProject(const ProjectStore& store, const std::string& name) {

@@ -1,0 +1,171 @@
+// Takes the pictures of docs/screenshots: the program's own windows, built
+// by the window classes over the project.ini of a prepared program folder,
+// shown on the X server the script starts, and saved as PNG files.
+//
+//   ui_screenshots PROGRAM_DIR OUT_DIR SHOT...
+//
+// Each shot is one row of the table at the end of this file.
+
+#include "core/BackupRun.h"
+#include "core/RestoreRun.h"
+#include "ui/TFormMain.h"
+#include "ui/TMsgForm.h"
+#include "ui/Taboutform.h"
+#include "ui_TFormMain.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QMenu>
+#include <QScreen>
+#include <QTest>
+#include <QToolButton>
+#include <cstdio>
+#include <functional>
+#include <map>
+
+namespace {
+
+using namespace mzb;
+
+constexpr int kSettleMs = 300;
+
+struct ShotContext {
+    TFormMain& form;
+    QString file;
+};
+
+bool Save(const QPixmap& picture, const QString& file) {
+    if (picture.isNull() || !picture.save(file)) {
+        std::fprintf(stderr, "ui_screenshots: cannot save %s\n", qPrintable(file));
+        return false;
+    }
+    return true;
+}
+
+// What the screen shows inside the rectangle: popups and their windows
+// together.
+bool SaveScreen(const QRect& area, const QString& file) {
+    QTest::qWait(kSettleMs);
+    return Save(QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(),
+                                                             area.height()),
+                file);
+}
+
+bool SaveWindow(QWidget& window, const QString& file) {
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) {
+        return false;
+    }
+    QTest::qWait(kSettleMs);
+    return Save(window.grab(), file);
+}
+
+bool MainOnPage(ShotContext& c, int page) {
+    c.form.Controls().PageControl1->setCurrentIndex(page);
+    return SaveWindow(c.form, c.file);
+}
+
+bool ProgramMenu(ShotContext& c) {
+    c.form.show();
+    if (!QTest::qWaitForWindowExposed(&c.form)) {
+        return false;
+    }
+    QToolButton* button = c.form.Controls().SpMenu;
+    QMenu* menu = button->menu();
+    menu->popup(button->mapToGlobal(QPoint(0, button->height())));
+    const QRect area = c.form.frameGeometry().united(menu->geometry());
+    const bool saved = SaveScreen(area, c.file);
+    menu->hide();
+    return saved;
+}
+
+// The menu as it opens over the desktop, the window in the tray.
+bool TrayMenu(ShotContext& c) {
+    c.form.hide();
+    auto* menu = c.form.findChild<QMenu*>(QStringLiteral("PopupMenu2"));
+    auto* backup = c.form.findChild<QMenu*>(QStringLiteral("menuBackup"));
+    menu->popup(QPoint(40, 40));
+    QTest::qWait(kSettleMs);
+    menu->setActiveAction(backup->menuAction());
+    QTest::qWait(kSettleMs * 2);
+    QRect area = menu->geometry().united(backup->geometry()).adjusted(-8, -8, 8, 8);
+    const bool saved = SaveScreen(area, c.file);
+    menu->hide();
+    return saved;
+}
+
+bool Message(ShotContext& c, const std::string& text, MessageKind kind) {
+    const auto window = CreateTimedMessageWindow(text, kind, 60);
+    return SaveWindow(*window, c.file);
+}
+
+bool About(ShotContext& c) {
+    Taboutform about(&c.form);
+    return SaveWindow(about, c.file);
+}
+
+using Shot = std::function<bool(ShotContext&)>;
+
+const std::map<std::string, Shot>& Shots() {
+    static const std::map<std::string, Shot> shots = {
+        {"main-backup", [](ShotContext& c) { return MainOnPage(c, 0); }},
+        {"main-restore", [](ShotContext& c) { return MainOnPage(c, 1); }},
+        {"main-menu", ProgramMenu},
+        {"tray-menu", TrayMenu},
+        {"message-warning",
+         [](ShotContext& c) {
+             return Message(c, ArchiveExistsText("/home/robin/Backups/Documents12-09_09-26-53.zip"),
+                            MessageKind::Warning);
+         }},
+        {"message-error",
+         [](ShotContext& c) { return Message(c, kRestoreFailedText, MessageKind::Error); }},
+        {"message-information",
+         [](ShotContext& c) {
+             return Message(c,
+                            BackupCompletionText("Documents",
+                                                 "/home/robin/Backups/Documents12-09_09-26-53.zip",
+                                                 1843, {}),
+                            MessageKind::Information);
+         }},
+        {"message-confirmation",
+         [](ShotContext& c) {
+             return Message(c, "Do you want backup project 'Documents'?",
+                            MessageKind::Confirmation);
+         }},
+        {"message-custom",
+         [](ShotContext& c) {
+             return Message(c, "Morvaleen ZIP Backup keeps running in the tray.",
+                            MessageKind::Custom);
+         }},
+        {"about", About},
+    };
+    return shots;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/desktop/morvaleen-zip-backup.svg")));
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: ui_screenshots PROGRAM_DIR OUT_DIR SHOT...\n");
+        return 2;
+    }
+    ProgramSetup setup;
+    setup.Layout = LayoutFor(argv[1]);
+    TFormMain form(setup);
+    int failures = 0;
+    for (int i = 3; i < argc; ++i) {
+        const auto shot = Shots().find(argv[i]);
+        if (shot == Shots().end()) {
+            std::fprintf(stderr, "ui_screenshots: no shot named %s\n", argv[i]);
+            ++failures;
+            continue;
+        }
+        ShotContext context{form, QString::fromLocal8Bit(argv[2]) + "/" + argv[i] + ".png"};
+        if (!shot->second(context)) {
+            ++failures;
+        }
+    }
+    return failures == 0 ? 0 : 1;
+}
