@@ -11,7 +11,8 @@
 
 namespace mzb::test {
 
-CommandResult RunCommand(const std::vector<std::string>& argv) {
+CommandResult RunCommand(const std::vector<std::string>& argv,
+                         const std::vector<std::string>& env) {
     // Files rather than pipes: a program that fills one stream while we
     // wait on the other can never block.
     TempDir tmp;
@@ -31,6 +32,9 @@ CommandResult RunCommand(const std::vector<std::string>& argv) {
         if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
             ::_exit(127);
         }
+        for (const auto& entry : env) {
+            ::putenv(const_cast<char*>(entry.c_str()));
+        }
         ::execv(args[0], args.data());
         ::_exit(127);
     }
@@ -42,6 +46,8 @@ CommandResult RunCommand(const std::vector<std::string>& argv) {
     }
     if (WIFEXITED(status)) {
         result.exitCode = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.signal = WTERMSIG(status);
     }
     result.out = ReadFile(outPath);
     result.err = ReadFile(errPath);

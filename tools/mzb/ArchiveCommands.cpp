@@ -1,6 +1,6 @@
 #include "tools/mzb/ArchiveCommands.h"
 
-#include "tools/mzb/TerminalHost.h"
+#include "tools/mzb/Interrupt.h"
 #include "zip/base/DosDateTime.h"
 #include "zip/base/ZipError.h"
 #include "zip/reader/ZipReader.h"
@@ -105,16 +105,19 @@ int Fatal(const std::string& archive, const std::exception& e) {
 
 void OpenForReading(TZipReader& reader, const std::string& archive) {
     reader.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
-    reader.DoProcessMessages = false;
     reader.SetZipName(archive);
     reader.OpenArchive();
 }
 
 int RunExtraction(const ArchiveOptions& o, bool testOnly) {
-    TerminalHost host;
+    CatchInterrupts();
+    InterruptibleHost host;
     TZipReader reader(host);
+    host.Serve(reader);
     FailureReport report;
     report.Attach(reader);
+    int done = 0;
+    reader.OnUnZipComplete = [&done](TZipReader&, int count) { done = count; };
     try {
         OpenForReading(reader, o.archive);
         reader.TestOnly = testOnly;
@@ -128,6 +131,13 @@ int RunExtraction(const ArchiveOptions& o, bool testOnly) {
         }
         reader.RunUnZip();
     } catch (const EZipError& e) {
+        if (Interrupted()) {
+            const std::string entries = " (entries done: " + std::to_string(done) + ")";
+            return ReportInterrupted(o.archive + (testOnly
+                                                      ? " was tested only in part" + entries
+                                                      : " was extracted only in part" + entries +
+                                                            "; no partial file was left"));
+        }
         return Fatal(o.archive, e);
     }
     return report.failed == 0 ? kExitOk : kExitPartial;
@@ -143,6 +153,7 @@ int RunList(const GlobalOptions&, const Args& args) {
     HeadlessHost host;
     TZipReader reader(host);
     try {
+        reader.DoProcessMessages = false;
         OpenForReading(reader, o.archive);
         reader.RecreateDirs = true;
         reader.DoAll = o.patterns.empty();

@@ -1,6 +1,6 @@
 #include "tools/mzb/CreateCommand.h"
 
-#include "zip/base/HeadlessHost.h"
+#include "tools/mzb/Interrupt.h"
 #include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
 #include "zip/io/PathName.h"
@@ -130,8 +130,11 @@ int RunCreate(const GlobalOptions&, const Args& args) {
         return UsageError(error + "; " + kUsage);
     }
     const std::string cwd = WithTrailingSeparator(std::filesystem::current_path().string());
-    HeadlessHost host;
+    CatchInterrupts();
+    InterruptibleHost host;
     TZipWriter writer(host);
+    host.Serve(writer);
+    const bool updating = std::filesystem::exists(Absolute(cwd, o.archive));
     int skipped = 0;
     auto report = [&skipped](const std::string& name, const char* why) {
         std::fprintf(stderr, "mzb: %s: %s\n", name.c_str(), why);
@@ -148,7 +151,6 @@ int RunCreate(const GlobalOptions&, const Args& args) {
         report(name, "no such file");
     };
     try {
-        writer.DoProcessMessages = false;
         writer.SetZipName(Absolute(cwd, o.archive));
         writer.SetRootDir(cwd);
         // Paths are stored as given: relative to the current directory.
@@ -171,6 +173,10 @@ int RunCreate(const GlobalOptions&, const Args& args) {
         writer.SetFilesList(list);
         writer.RunZip();
     } catch (const EZipError& e) {
+        if (Interrupted()) {
+            return ReportInterrupted(o.archive + (updating ? " was not updated and is as it was"
+                                                           : " was not written; nothing was left"));
+        }
         std::fprintf(stderr, "mzb: %s: %s\n", o.archive.c_str(), e.what());
         return kExitFatal;
     }

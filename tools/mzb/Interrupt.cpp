@@ -1,14 +1,28 @@
 #include "tools/mzb/Interrupt.h"
 
 #include <csignal>
+#include <cstdio>
 
 namespace mzb::cli {
 namespace {
 
-volatile std::sig_atomic_t gInterrupted = 0;
+volatile std::sig_atomic_t gSignal = 0;
 
-extern "C" void OnInterrupt(int) {
-    gInterrupted = 1;
+extern "C" void OnInterrupt(int signal) {
+    gSignal = signal;
+}
+
+const char* SignalName(int signal) {
+    switch (signal) {
+    case SIGINT:
+        return "SIGINT";
+    case SIGTERM:
+        return "SIGTERM";
+    case SIGHUP:
+        return "SIGHUP";
+    default:
+        return "a signal";
+    }
 }
 
 } // namespace
@@ -16,13 +30,22 @@ extern "C" void OnInterrupt(int) {
 void CatchInterrupts() {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
+    // No SA_RESTART: a wait on the terminal ends, and so does the command.
+    action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 bool Interrupted() {
-    return gInterrupted != 0;
+    return gSignal != 0;
+}
+
+int ReportInterrupted(const std::string& unfinished) {
+    const int signal = gSignal;
+    std::fprintf(stderr, "mzb: interrupted by %s: %s\n", SignalName(signal), unfinished.c_str());
+    return 128 + signal;
 }
 
 void InterruptibleHost::ProcessEvents() {

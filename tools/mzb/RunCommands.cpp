@@ -8,7 +8,6 @@
 #include "tools/mzb/ConsoleRunHost.h"
 #include "tools/mzb/Interrupt.h"
 #include "tools/mzb/ProjectCommands.h"
-#include "tools/mzb/TerminalHost.h"
 
 #include <cstdio>
 #include <exception>
@@ -17,6 +16,18 @@
 
 namespace mzb::cli {
 namespace {
+
+// A restore cut short still fires the reader's completion event, whose
+// report would call it a success: the interrupt's own line says instead
+// what was not finished.
+class InterruptedRestoreHost : public ConsoleRunHost {
+public:
+    void ShowTimedMessage(const std::string& text, MessageKind kind, int seconds) override {
+        if (!Interrupted()) {
+            ConsoleRunHost::ShowTimedMessage(text, kind, seconds);
+        }
+    }
+};
 
 // The archive list's folder and row for an archive given by its path.
 void SplitArchivePath(const std::string& path, RestoreEditor& editor) {
@@ -55,7 +66,12 @@ int RunBackupProject(const GlobalOptions& options, const Args& args) {
         return NoSuchProject(args[0]);
     }
     backup.Load();
-    return BackupExitStatus(backup.Start());
+    const StoredBackupResult result = backup.Start();
+    if (result == StoredBackupResult::Failed && Interrupted()) {
+        return ReportInterrupted("the backup of project '" + args[0] +
+                                 "' was not made; no partial archive was left");
+    }
+    return BackupExitStatus(result);
 }
 
 int BackupExitStatus(StoredBackupResult result) {
@@ -106,16 +122,21 @@ int RunRestore(const GlobalOptions&, const Args& args) {
     SplitArchivePath(plain[0], editor);
     editor.DestDir = plain[1];
 
-    TerminalHost engineHost;
+    CatchInterrupts();
+    InterruptibleHost engineHost;
     TZipReader reader(engineHost);
-    reader.DoProcessMessages = false;
+    engineHost.Serve(reader);
     ZipReaderRestore readerView(reader);
-    ConsoleRunHost host;
+    InterruptedRestoreHost host;
     RestoreRun run;
     try {
         return run.Run(editor, readerView, host) == RestoreOutcome::Succeeded ? kExitOk
                                                                               : kExitPartial;
     } catch (const std::exception& e) {
+        if (Interrupted()) {
+            return ReportInterrupted(plain[0] +
+                                     " was restored only in part; no partial file was left");
+        }
         std::fprintf(stderr, "mzb: %s\n", e.what());
         return kExitPartial;
     }

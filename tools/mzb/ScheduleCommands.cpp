@@ -110,6 +110,13 @@ int RunRunSchedule(const GlobalOptions& options, const Args& args) {
         }
         schedule.Timer1Timer();
     }
+    if (Interrupted()) {
+        const auto& results = scheduleHost.Results();
+        const bool cutShort = !results.empty() && results.back() == StoredBackupResult::Failed;
+        return ReportInterrupted(cutShort ? "the schedule stopped; the backup under way was not "
+                                            "made and no partial archive was left"
+                                          : "the schedule stopped");
+    }
     return ScheduleExitStatus(scheduleHost.Results());
 }
 

@@ -192,12 +192,6 @@ bool SetOpenFileDosDateTime(int fd, std::uint32_t dosDateTime) {
     return when && ::futimens(fd, times) == 0;
 }
 
-std::string TempDirectory() {
-    std::error_code error;
-    const auto dir = std::filesystem::temp_directory_path(error);
-    return error ? std::string("/tmp/") : WithTrailingSeparator(dir.string());
-}
-
 int CreateOpenTempFile(const std::string& dir, const std::string& prefix, std::string& name) {
     name = WithTrailingSeparator(dir) + prefix + "XXXXXX";
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
@@ -205,15 +199,6 @@ int CreateOpenTempFile(const std::string& dir, const std::string& prefix, std::s
         name.clear();
     }
     return fd;
-}
-
-std::string CreateTempFile(const std::string& dir, const std::string& prefix) {
-    std::string name;
-    const int fd = CreateOpenTempFile(dir, prefix, name);
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    return name;
 }
 
 int OpenRegularForRead(const std::string& path) {

@@ -107,16 +107,11 @@ std::uint32_t PermissionsFromAttributes(std::uint32_t currentMode,
 // extraction sets the time of the file it wrote and of nothing else.
 bool SetOpenFileDosDateTime(int fd, std::uint32_t dosDateTime);
 
-// The system's directory for temporary files, with a trailing '/'.
-std::string TempDirectory();
-
 // Creates a new empty file, readable by the owner only, in a directory under
-// a unique name beginning with the prefix, and returns its path; empty when
-// no file could be created.
-std::string CreateTempFile(const std::string& dir, const std::string& prefix);
-// The same, keeping the new file open for reading and writing: returns its
-// descriptor (-1 when none could be created) and its path in `name`. The
-// file is new (created exclusively), so no link can stand in its place.
+// a unique name beginning with the prefix, and keeps it open for reading and
+// writing: returns its descriptor (-1 when none could be created) and its
+// path in `name`. The file is new (created exclusively), so no link can
+// stand in its place.
 int CreateOpenTempFile(const std::string& dir, const std::string& prefix, std::string& name);
 
 // Opens a regular file for reading (a link to one included). A FIFO, a

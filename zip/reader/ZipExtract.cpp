@@ -5,11 +5,13 @@
 // one: a damaged entry or a failed run leaves it as it was.
 #include "zip/base/ByteOrder.h"
 #include "zip/base/DosDateTime.h"
+#include "zip/base/TestSignal.h"
 #include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
 #include "zip/crypt/ZipCrypt.h"
 #include "zip/io/FileSystem.h"
 #include "zip/io/OutputPath.h"
+#include "zip/io/PartFile.h"
 #include "zip/io/PathName.h"
 #include "zip/reader/EntryDecoder.h"
 #include "zip/reader/EntryStreams.h"
@@ -19,6 +21,7 @@
 #include <cctype>
 #include <optional>
 #include <sys/stat.h>
+#include <unordered_set>
 
 namespace mzb {
 
@@ -26,6 +29,9 @@ struct TExtractionRun {
     TExtractionRun(TZipReader& reader, TFileStream& archive)
         : input(archive, [&reader] { reader.CheckForCancel(); }),
           output([&reader](int filePercent, int totalPercent) {
+              if (filePercent >= 50) {
+                  TestSignalPoint("extract-mid-entry");
+              }
               if (reader.OnFilePercentDone) {
                   reader.OnFilePercentDone(reader, filePercent);
               }
@@ -45,9 +51,14 @@ struct TExtractionRun {
     int fileCount = 0;
     mode_t createMode = 0644;
     std::string lastDirectory; // the output folder last made sure of
+    // Folders already rid of part files a killed run left behind.
+    std::unordered_set<std::string> cleanedFolders;
 };
 
 namespace {
+
+// Each entry is decoded into a part file of this name beside its output.
+constexpr const char* kPartPrefix = ".mzb-part-";
 
 std::string Lowercase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -264,8 +275,11 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     // set through the descriptor: no path is looked up again before the
     // rename, which also saves several system calls per entry.
     std::string temp;
-    const int fd =
-        blocked ? -1 : CreateOpenTempFile(outDir.empty() ? "." : outDir, ".mzb-part-", temp);
+    const std::string partDir = outDir.empty() ? std::string(".") : outDir;
+    if (!blocked && run.cleanedFolders.insert(partDir).second) {
+        RemoveStaleParts(partDir, kPartPrefix);
+    }
+    const int fd = blocked ? -1 : CreatePartFile(partDir, kPartPrefix, temp);
     TFileStream out;
     if (fd < 0 || !out.Attach(fd)) { // Attach closes what it refuses
         if (!temp.empty()) {

@@ -103,6 +103,8 @@ public:
     bool DoProcessMessages = true;
     bool RetainAttributes = true;
     bool ReplaceReadOnly = false;
+    // Extracted files forced to the disk as each is closed. Archives the
+    // writer finishes always are.
     bool FlushFilesOnClose = false;
     // Decode and check every chosen entry without creating any file.
     bool TestOnly = false;

@@ -28,11 +28,10 @@ struct TZipWriteRun {
     // The first pass over a file to be encrypted only computes its CRC.
     static constexpr std::size_t kCrcPassBufferSize = 8192;
 
-    std::string outputPath;
-    bool rewriting = false;  // an existing archive is carried over into a temporary file
-    bool keepOutput = false; // the temporary file holds the only complete copy
-    bool finished = false;   // the new archive stands under its name
-    int added = 0;           // files added (carried-over entries not counted)
+    std::string outputPath; // the part file
+    bool rewriting = false; // an existing archive is carried over
+    bool finished = false;  // the new archive stands under its name
+    int added = 0;          // files added (carried-over entries not counted)
     TFileStream output;
     TFileStream input;
 

@@ -1,7 +1,10 @@
 #include "zip/writer/ZipWriter.h"
 
+#include "zip/base/TestSignal.h"
 #include "zip/base/ZipError.h"
+#include "zip/io/FileCommit.h"
 #include "zip/io/FileSystem.h"
+#include "zip/io/PartFile.h"
 #include "zip/io/PathName.h"
 #include "zip/writer/DirSearch.h"
 #include "zip/writer/ZipWriteRun.h"
@@ -25,30 +28,25 @@ std::string SystemError() {
     return std::strerror(errno);
 }
 
-// Copies one whole file into another, created or truncated.
-bool CopyFileContents(const std::string& from, const std::string& to) {
-    TFileStream in;
-    TFileStream out;
-    if (!in.Open(from, TFileMode::Read) || !out.Open(to, TFileMode::Create)) {
-        return false;
-    }
-    std::vector<std::uint8_t> buffer(TZipWriteRun::kCopyBufferSize);
-    for (;;) {
-        const std::size_t got = in.Read(buffer.data(), buffer.size());
-        if (got == 0) {
-            break;
-        }
-        if (out.Write(buffer.data(), got) != got) {
-            return false;
-        }
-    }
-    return in.LastError() == 0 && out.Close();
+// Archives are written under a hidden name in their own folder: a rename
+// within one folder is a single step, and the part file is never listed
+// among the folder's archives.
+std::string FolderOf(const std::string& zipName) {
+    const std::string dir = DirectoryPart(zipName);
+    return dir.empty() ? std::string("./") : dir;
+}
+
+std::string PartPrefixOf(const std::string& zipName) {
+    std::string prefix = ".";
+    prefix += FileNamePart(zipName);
+    prefix += ".part-";
+    return prefix;
 }
 
 } // namespace
 
 TZipWriter::TZipWriter(THostServices& host, TZipLimits limits, TFillerSource filler)
-    : TZipReader(host), limits_(limits), filler_(std::move(filler)) {}
+    : TZipReader(host), limits_(limits), filler_(std::move(filler)), commit_(&SystemFileCommit()) {}
 
 TZipWriter::~TZipWriter() = default;
 
@@ -152,6 +150,9 @@ int TZipWriter::Run() {
 
     TZipWriteRun run;
     try {
+        // Before the list is expanded, so that a killed run's leftover is
+        // neither backed up nor left to fill the disk.
+        RemoveStaleParts(FolderOf(zipName_), PartPrefixOf(zipName_));
         // Before the output exists, so that a temporary file in a directory
         // being backed up is never added to itself.
         if (FileExists(zipName_)) {
@@ -169,16 +170,14 @@ int TZipWriter::Run() {
                 throw EUserCanceled("User canceled Zip operation");
             }
         }
+        TestSignalPoint("writer-first-entry");
         if (run.rewriting) {
             CarryOver(run);
         }
         AddListedFiles(run);
         WriteCentralDirectory(run);
-        CloseOutput(run);
-        if (run.rewriting) {
-            ReplaceArchive(run);
-        }
-        run.finished = true;
+        FinishOutput(run);
+        PutInPlace(run);
         AdoptNewDirectory(run);
         DisposeFiles(run);
     } catch (...) {
@@ -230,22 +229,13 @@ void TZipWriter::ExpandList(TZipWriteRun& run) {
 }
 
 void TZipWriter::OpenOutput(TZipWriteRun& run) {
-    std::string path = zipName_;
-    if (run.rewriting) {
-        const std::string dir = !TempPath.empty() && DirectoryExists(TempPath)
-                                    ? WithTrailingSeparator(TempPath)
-                                    : TempDirectory();
-        path = CreateTempFile(dir, "ZBK");
-        if (path.empty()) {
-            throw EZipError("Cannot create a temporary file in " + dir + ": " + SystemError());
-        }
-        // Named now, so that a failure to open it still removes it.
-        run.outputPath = path;
+    const int fd = CreatePartFile(FolderOf(zipName_), PartPrefixOf(zipName_), run.outputPath);
+    if (fd < 0) {
+        throw EZipError("Cannot create a temporary file beside " + zipName_ + ": " + SystemError());
     }
-    if (!run.output.Open(path, TFileMode::Create)) {
-        throw EZipError("Cannot create " + path + ": " + SystemError());
+    if (!run.output.Attach(fd)) {
+        throw EZipError("Cannot write " + run.outputPath + ": " + SystemError());
     }
-    run.outputPath = path;
     run.entries = std::make_unique<TSortedZip>(TZipSortMode::ByNone, TDuplicates::Error, true);
 }
 
@@ -277,6 +267,7 @@ void TZipWriter::WriteCentralDirectory(TZipWriteRun& run) {
             throw ENotEnoughRoom("Not enough room to write archive");
         }
         CheckArchiveRoom(run, 0);
+        TestSignalPoint("writer-central-directory");
     }
     end.CentralSize = run.output.Position() - end.CentralOffset;
     end.ThisDisk = 0;
@@ -289,56 +280,44 @@ void TZipWriter::WriteCentralDirectory(TZipWriteRun& run) {
     }
 }
 
-void TZipWriter::CloseOutput(TZipWriteRun& run) {
+// The part file stays open, and so locked, until it has its name: a run
+// cleaning up leftovers of the same name must not take it for one.
+void TZipWriter::FinishOutput(TZipWriteRun& run) {
     // An entry taken back may have left bytes beyond the end record.
     const std::uint64_t end = run.output.Position();
-    const bool written = run.output.Flush() &&
-                         ::ftruncate(run.output.Descriptor(), static_cast<off_t>(end)) == 0 &&
-                         (!FlushFilesOnClose || run.output.Sync());
-    if (!run.output.Close() || !written) {
+    const int fd = run.output.Descriptor();
+    if (!run.output.Flush() || ::ftruncate(fd, static_cast<off_t>(end)) != 0) {
+        throw ENotEnoughRoom("Not enough room to write archive");
+    }
+    // New archives stay the owner's alone; an update keeps what its owner chose.
+    struct stat old {};
+    if (run.rewriting && ::stat(zipName_.c_str(), &old) == 0) {
+        ::fchmod(fd, old.st_mode & 0777);
+    }
+    if (!commit_->SyncFile(fd)) {
         throw ENotEnoughRoom("Not enough room to write archive");
     }
 }
 
-// The old archive goes only once the new one stands in its place: a rename
-// on the same file system replaces it in one step; elsewhere the old one is
-// moved aside while the new one is copied, and comes back if the copy fails.
-void TZipWriter::ReplaceArchive(TZipWriteRun& run) {
+// One rename replaces the old archive, if any, with the complete new one;
+// until then the old one is untouched. Success is reported only once the
+// folder entry is on the disk too.
+void TZipWriter::PutInPlace(TZipWriteRun& run) {
     archive_.Close();
-    struct stat old {};
-    if (::stat(zipName_.c_str(), &old) == 0) {
-        ::chmod(run.outputPath.c_str(), old.st_mode & 0777);
+    TestSignalPoint("writer-before-rename");
+    if (!commit_->Rename(run.outputPath, zipName_)) {
+        throw EZipError("Cannot put the new archive in place of " + zipName_ + ": " +
+                        SystemError());
     }
-    if (RenameFile(run.outputPath, zipName_)) {
-        return;
+    run.finished = true;
+    // Everything written is already on the disk; closing only drops the lock.
+    run.output.Close();
+    if (!commit_->SyncDirectory(FolderOf(zipName_))) {
+        throw EZipError(zipName_ +
+                        " was written, but the system could not confirm that it is "
+                        "on the disk: " +
+                        SystemError());
     }
-    const std::string aside = zipName_ + "$$$";
-    const bool movedAside = RenameFile(zipName_, aside);
-    if (CopyFileContents(run.outputPath, zipName_)) {
-        if (movedAside) {
-            DeleteFile(aside);
-        }
-        DeleteFile(run.outputPath);
-        return;
-    }
-    CopyBack(run, movedAside ? aside : std::string());
-}
-
-void TZipWriter::CopyBack(TZipWriteRun& run, const std::string& aside) {
-    std::string oldArchive;
-    if (!aside.empty()) {
-        DeleteFile(zipName_);
-        oldArchive = RenameFile(aside, zipName_) ? zipName_ : aside;
-    }
-    run.keepOutput = true;
-    host_.MessageBox("Could not copy from " + run.outputPath + " -> " + zipName_, "Error",
-                     TMessageKind::Error, TMessageButtons::Ok);
-    std::string text = "The new archive could not be put in place of " + zipName_ +
-                       "; it is kept as " + run.outputPath;
-    if (!oldArchive.empty()) {
-        text += ", and the old archive is " + oldArchive;
-    }
-    throw EZipError(text);
 }
 
 void TZipWriter::AdoptNewDirectory(TZipWriteRun& run) {
@@ -361,7 +340,7 @@ void TZipWriter::DisposeFiles(const TZipWriteRun& run) {
 void TZipWriter::Abandon(TZipWriteRun& run) noexcept {
     run.input.Close();
     run.output.Close();
-    if (!run.finished && !run.keepOutput && !run.outputPath.empty()) {
+    if (!run.finished && !run.outputPath.empty()) {
         DeleteFile(run.outputPath);
     }
 }

@@ -12,10 +12,13 @@
 //
 // A run expands the file list, writes one entry per file (stored or
 // deflated, encrypted when a password is set) and ends with the central
-// directory and the end record. An archive that already exists is rewritten
-// through a temporary file, its entries carried over, replaced or kept as
-// ZipAction says; the old archive is replaced only once the new one is
-// complete. Whatever fails, the run leaves no partial archive behind.
+// directory and the end record. An archive that already exists is rewritten,
+// its entries carried over, replaced or kept as ZipAction says. Every
+// archive is written to a hidden part file beside its name (PartFile.h) and
+// takes the name in one rename once it is complete and on the disk, so
+// whatever stops a run, even a kill, no partial archive stands under the
+// name and an old archive stays as it was. New archives are readable by
+// the owner only; an update keeps the archive's mode.
 
 #include "zip/crypt/ZipCrypt.h"
 #include "zip/format/ZipFormat.h"
@@ -63,6 +66,7 @@ struct TZipLimits {
 };
 
 struct TZipWriteRun;
+class TFileCommit;
 
 class TZipWriter : public TZipReader {
 public:
@@ -97,7 +101,8 @@ public:
     bool Recurse = false;
     bool AddDirEntriesOnRecurse = false;
     TZipAction ZipAction = TZipAction::zaUpdate;
-    std::string TempPath; // where an existing archive is rewritten; else the system's
+    // Kept, without effect: an archive is always rewritten beside itself.
+    std::string TempPath;
     // Linux has no short names and no archive bit: kept, without effect.
     bool Store83Names = false;
     bool SkipIfArchiveBitNotSet = false;
@@ -140,6 +145,9 @@ public:
     // The bytes the current or last run set out to read.
     std::uint64_t TotalBytes() const { return totalBytes_; }
     const TZipLimits& Limits() const { return limits_; }
+    // The layer that forces a finished archive to the disk and names it;
+    // tests record its calls. It must outlive the writer's runs.
+    void SetFileCommit(TFileCommit& commit) { commit_ = &commit; }
 
 private:
     class TEntryIO;
@@ -151,9 +159,8 @@ private:
     void PrepareEndRecord(TZipWriteRun& run);
     void AddListedFiles(TZipWriteRun& run);
     void WriteCentralDirectory(TZipWriteRun& run);
-    void CloseOutput(TZipWriteRun& run);
-    void ReplaceArchive(TZipWriteRun& run);
-    [[noreturn]] void CopyBack(TZipWriteRun& run, const std::string& aside);
+    void FinishOutput(TZipWriteRun& run);
+    void PutInPlace(TZipWriteRun& run);
     void AdoptNewDirectory(TZipWriteRun& run);
     void DisposeFiles(const TZipWriteRun& run);
     void Abandon(TZipWriteRun& run) noexcept;
@@ -187,6 +194,7 @@ private:
 
     TZipLimits limits_;
     TFillerSource filler_;
+    TFileCommit* commit_;
     bool storePaths_ = false;
     bool relativePaths_ = false;
     bool storeVolumes_ = false;

@@ -3,6 +3,7 @@
 // (encryption, room and cancel checks).
 #include "zip/base/DosDateTime.h"
 #include "zip/base/Percent.h"
+#include "zip/base/TestSignal.h"
 #include "zip/base/ZipError.h"
 #include "zip/format/Crc32.h"
 #include "zip/io/FileSystem.h"
@@ -324,6 +325,9 @@ std::size_t TZipWriter::ReadStep(TZipWriteRun& run, std::uint8_t* buffer, std::s
         OnTotalPercentDone(*this, PercentOf(run.bytesRead, totalBytes_));
     }
     run.crc = Crc32Update(run.crc, buffer, got);
+    if (run.fileSize > TZipWriteRun::kCopyBufferSize && run.fileRead * 2 >= run.fileSize) {
+        TestSignalPoint("writer-mid-entry");
+    }
     CheckForCancel();
     return got;
 }

@@ -245,19 +245,5 @@ TEST(FileSystemTest, ExistenceDeletionAndRenaming) {
     EXPECT_FALSE(ForceDirectories(other + "/below-a-file"));
 }
 
-TEST(FileSystemTest, TemporaryFilesAreUniquePrivateAndPrefixed) {
-    TempDir tmp;
-    const auto first = CreateTempFile(tmp.dir(), "ZBK");
-    const auto second = CreateTempFile(tmp.path().string(), "ZBK");
-    ASSERT_FALSE(first.empty());
-    ASSERT_FALSE(second.empty());
-    EXPECT_NE(first, second);
-    EXPECT_EQ(fs::path(first).parent_path(), tmp.path());
-    EXPECT_EQ(fs::path(first).filename().string().rfind("ZBK", 0), 0u);
-    EXPECT_EQ(PermissionsOf(first), 0600);
-    EXPECT_TRUE(CreateTempFile(tmp.dir() + "missing/", "ZBK").empty());
-    EXPECT_EQ(TempDirectory().back(), '/');
-}
-
 } // namespace
 } // namespace mzb

@@ -442,6 +442,20 @@ TEST_F(ReaderTest, CancelEndsTheRunAndRemovesThePartialFile) {
     EXPECT_FALSE(reader.Busy());
 }
 
+TEST_F(ReaderTest, PartFilesOfAKilledRunGoFromTheFoldersWrittenTo) {
+    tmp.write("out/.mzb-part-Ab12Cd", "half of a.txt");
+    tmp.write("out/sub/.mzb-part-Xy34Zw", "half of sub/b.txt");
+    tmp.write("out/other/.mzb-part-Qr56St", "in a folder this run leaves alone");
+    tmp.write("out/.mzb-part-kept", "not a name the reader gives");
+    ArchiveBuilder b;
+    b.Add("a.txt", "a");
+    b.Add("sub/b.txt", "b");
+    EXPECT_EQ(Extract(b), 2);
+    EXPECT_EQ(AllFiles(),
+              (std::vector<std::string>{"out/.mzb-part-kept", "out/a.txt",
+                                        "out/other/.mzb-part-Qr56St", "out/sub/b.txt"}));
+}
+
 TEST_F(ReaderTest, UnknownMethodIsReportedAndWritesNothing) {
     ArchiveBuilder b;
     b.Add("m9", "data").method = 9;

@@ -8,13 +8,17 @@
 #include "zip/base/HeadlessHost.h"
 #include "zip/base/ZipError.h"
 #include "zip/format/Crc32.h"
+#include "zip/io/FileCommit.h"
+#include "zip/io/PartFile.h"
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <utime.h>
@@ -123,6 +127,19 @@ protected:
             }
         }
         return files;
+    }
+
+    // What the archive's folder holds besides the sources and extractions:
+    // the archive and anything a run left beside it.
+    std::set<std::string> ArchiveFolder() const {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(tmp.path())) {
+            const std::string name = e.path().filename().string();
+            if (name != "src" && name != "extracted") {
+                names.insert(name);
+            }
+        }
+        return names;
     }
 
     std::vector<std::string> StoredNames() {
@@ -497,19 +514,17 @@ TEST_F(WriterTest, CancelDuringARunRemovesTheOutputAndKeepsTheOldArchive) {
     } catch (const EUserCanceled& e) {
         EXPECT_STREQ(e.what(), "User Aborted Operation");
     }
-    EXPECT_FALSE(fs::exists(Zip()));
+    EXPECT_TRUE(ArchiveFolder().empty());
 
     // Rewriting: the old archive stays as it was and the temporary goes.
     Run({Src() + "big"});
     const std::string before = ReadFile(Zip());
     SetModified(Src() + "big", std::time(nullptr) + 3600);
     cancelling.calls = 0;
-    w.TempPath = tmp.dir() + "temp";
-    fs::create_directories(w.TempPath);
     w.SetFilesList({Src() + "big"});
     EXPECT_THROW(w.RunZip(), EUserCanceled);
     EXPECT_EQ(ReadFile(Zip()), before);
-    EXPECT_TRUE(fs::is_empty(w.TempPath));
+    EXPECT_EQ(ArchiveFolder(), std::set<std::string>{"out.zip"});
 }
 
 TEST_F(WriterTest, StopNowAtTheStartCancelsTheRun) {
@@ -542,7 +557,15 @@ int RunWithFileSizeLimit(const std::function<int()>& run, const std::string& out
     } catch (const ENotEnoughRoom& e) {
         code = std::string(e.what()) == "Not enough room to write archive" ? 0 : 2;
     }
-    return fs::exists(output) ? 3 : code;
+    if (fs::exists(output)) {
+        return 3;
+    }
+    for (const auto& e : fs::directory_iterator(fs::path(output).parent_path())) {
+        if (e.path().filename().string().starts_with(".")) {
+            return 4; // the part file stayed
+        }
+    }
+    return code;
 }
 
 TEST_F(WriterTest, ShortWriteRaisesNotEnoughRoomAndRemovesThePartialArchive) {
@@ -622,26 +645,120 @@ TEST_F(UpdateTest, RewriteKeepsCommentsAndPermissionsAndLeavesNoTemporaryFile) {
     writer.SetArchiveComment("kept");
     writer.SetZipName(tmp.dir() + "elsewhere.zip"); // carries the comment in
     fs::permissions(Zip(), fs::perms(0640));
-    writer.TempPath = tmp.dir() + "temp";
-    fs::create_directories(writer.TempPath);
     Run({Src() + "new.txt"});
     EXPECT_EQ(CommentOf(Zip()), "kept");
     EXPECT_EQ(DecodeWithZlib(Zip()).size(), 4u);
     EXPECT_EQ(fs::status(Zip()).permissions() & fs::perms::all, fs::perms(0640));
-    EXPECT_TRUE(fs::is_empty(writer.TempPath));
-    EXPECT_FALSE(fs::exists(Zip() + "$$$"));
+    EXPECT_EQ(ArchiveFolder(), std::set<std::string>{"out.zip"});
 }
 
-TEST_F(UpdateTest, TemporaryFileOnAnotherFileSystemIsCopiedIntoPlace) {
-    struct stat a {
-    }, b{};
-    if (::stat("/dev/shm", &b) != 0 || (::stat(tmp.dir().c_str(), &a), a.st_dev == b.st_dev)) {
-        GTEST_SKIP() << "no second file system for the temporary file";
+// --- putting the archive in place ------------------------------------------------
+
+// The file system's side of finishing an archive, recorded in order; each
+// step is done for real unless it is told to fail.
+class RecordingCommit : public TFileCommit {
+public:
+    bool SyncFile(int fd) override {
+        calls.push_back("sync file");
+        return failSync ? false : TFileCommit::SyncFile(fd);
     }
-    writer.TempPath = "/dev/shm";
-    Run({Src() + "new.txt"});
-    EXPECT_EQ(Extracted().size(), 4u);
-    EXPECT_FALSE(fs::exists(Zip() + "$$$"));
+    bool Rename(const std::string& from, const std::string& to) override {
+        const std::string name = fs::path(from).filename().string();
+        calls.push_back("rename " + name.substr(0, name.size() - kPartSuffixLength) + " " +
+                        fs::path(to).filename().string());
+        if (failRename) {
+            errno = EACCES;
+            return false;
+        }
+        return TFileCommit::Rename(from, to);
+    }
+    bool SyncDirectory(const std::string& dir) override {
+        calls.push_back("sync folder");
+        return TFileCommit::SyncDirectory(dir);
+    }
+
+    std::vector<std::string> calls;
+    bool failSync = false;
+    bool failRename = false;
+};
+
+TEST_F(WriterTest, SuccessIsReportedOnlyOnceTheArchiveAndItsNameAreOnTheDisk) {
+    Put("a", "a");
+    RecordingCommit commit;
+    writer.SetFileCommit(commit);
+    writer.OnZipComplete = [&](TZipWriter&, int) { commit.calls.push_back("complete"); };
+    const std::vector<std::string> expected{"sync file", "rename .out.zip.part- out.zip",
+                                            "sync folder", "complete"};
+    Run({Src() + "a"});
+    EXPECT_EQ(commit.calls, expected);
+    commit.calls.clear();
+    SetModified(Put("a", "changed"), std::time(nullptr) + 60);
+    Run({Src() + "a"}); // an update goes the same way
+    EXPECT_EQ(commit.calls, expected);
+    EXPECT_EQ(Extracted()["a"], "changed");
+}
+
+TEST_F(WriterTest, AnArchiveThatCannotBeMadeToLastIsNotPutInPlace) {
+    Put("a", "a");
+    RecordingCommit commit;
+    writer.SetFileCommit(commit);
+    bool completed = false;
+    writer.OnZipComplete = [&](TZipWriter&, int) { completed = true; };
+    commit.failSync = true;
+    EXPECT_THROW(Run({Src() + "a"}), ENotEnoughRoom);
+    EXPECT_TRUE(ArchiveFolder().empty());
+
+    commit.failSync = false;
+    Run({Src() + "a"});
+    const std::string before = ReadFile(Zip());
+    completed = false;
+    commit.failRename = true;
+    SetModified(Put("a", "changed"), std::time(nullptr) + 60);
+    EXPECT_THROW(Run({Src() + "a"}), EZipError);
+    EXPECT_FALSE(completed);
+    EXPECT_EQ(ReadFile(Zip()), before);
+    EXPECT_EQ(ArchiveFolder(), std::set<std::string>{"out.zip"});
+}
+
+// Under umask 022 a new archive is still the owner's alone, an update keeps
+// the mode its owner gave the archive, and the part file each run writes
+// beside the archive is private from its creation.
+TEST_F(WriterTest, ModesOfNewUpdatedAndTemporaryArchives) {
+    Put("a", "a");
+    std::vector<std::pair<std::string, unsigned>> parts; // seen while writing
+    writer.OnStartZip = [&](TZipWriter&, const std::string&, TZipHeaderInfo&, bool&) {
+        for (const auto& e : fs::directory_iterator(tmp.path())) {
+            const std::string name = e.path().filename().string();
+            if (name.starts_with(".out.zip.part-")) {
+                parts.emplace_back(name.substr(0, 14),
+                                   static_cast<unsigned>(e.status().permissions()));
+            }
+        }
+    };
+    const mode_t mask = ::umask(022);
+    Run({Src() + "a"});
+    const auto created = fs::status(Zip()).permissions();
+    fs::permissions(Zip(), fs::perms(0664));
+    SetModified(Put("a", "changed"), std::time(nullptr) + 60);
+    Run({Src() + "a"});
+    ::umask(mask);
+    EXPECT_EQ(created, fs::perms(0600));
+    EXPECT_EQ(fs::status(Zip()).permissions(), fs::perms(0664));
+    const std::pair<std::string, unsigned> part{".out.zip.part-", 0600};
+    EXPECT_EQ(parts, (std::vector<std::pair<std::string, unsigned>>{part, part}));
+}
+
+TEST_F(WriterTest, LeftoversOfAKilledRunOfTheSameNameGo) {
+    Put("a", "a");
+    tmp.write(".out.zip.part-Ab12Cd", "half an archive");
+    tmp.write(".out.zip.part-x", "not a name the writer gives");
+    tmp.write(".other.zip.part-Ab12Cd", "another archive's");
+    writer.SetStorePaths(false);
+    Run({tmp.dir() + "*"}); // the leftover is not backed up either
+    EXPECT_EQ(ArchiveFolder(),
+              (std::set<std::string>{".other.zip.part-Ab12Cd", ".out.zip.part-x", "out.zip"}));
+    EXPECT_EQ(StoredNames(),
+              (std::vector<std::string>{".other.zip.part-Ab12Cd", ".out.zip.part-x"}));
 }
 
 TEST_F(WriterTest, EntriesOfOtherToolsAreCarriedOverIntact) {

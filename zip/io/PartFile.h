@@ -1,0 +1,32 @@
+#pragma once
+// Part files: a file being written is first a hidden file beside its final
+// name, and takes that name in one rename once it is complete. A run that
+// is killed leaves at most a part file, never a damaged file under a name
+// the user sees.
+//
+// A part file is held under an exclusive advisory lock for as long as its
+// writer keeps it open. The kernel drops the lock when the writer ends,
+// however it ends, so a part file nobody holds is a leftover of a run that
+// died, and a later run may remove it without disturbing one still writing.
+
+#include <cstddef>
+#include <string>
+
+namespace mzb {
+
+// The number of random characters that end a part file's name.
+inline constexpr std::size_t kPartSuffixLength = 6;
+
+// Creates a new file in dir named prefix + kPartSuffixLength random
+// characters, exclusively (nothing that stands at the name is opened or
+// followed) and readable and writable by the owner only, and locks it.
+// Returns the descriptor (-1 when none could be created, errno set) and the
+// path in `name`.
+int CreatePartFile(const std::string& dir, const std::string& prefix, std::string& name);
+
+// Removes the leftovers in dir: regular files named prefix + exactly
+// kPartSuffixLength characters that no open part file holds. Returns the
+// number removed.
+int RemoveStaleParts(const std::string& dir, const std::string& prefix);
+
+} // namespace mzb
