@@ -2,6 +2,7 @@
 
 #include "core/DateText.h"
 #include "platform/Blanks.h"
+#include "zip/io/FileSystem.h"
 #include "zip/io/PathName.h"
 
 #include <stdexcept>
@@ -11,6 +12,8 @@
 namespace mzb {
 
 namespace {
+
+constexpr const char* kArchiveMask = "*.zip";
 
 LocalDateTime DateOf(const ArchiveRow& row) {
     const auto value = ParseDateTime(row.Date);
@@ -68,17 +71,25 @@ std::string DeleteArchivesQuestion(size_t count) {
 
 ArchiveList::ArchiveList(TFindFile& finder, ArchiveContentsView& contents)
     : finder_(finder), contents_(contents) {
-    finder_.SetFilename("*.zip");
+    finder_.SetFilename(kArchiveMask);
     finder_.Subfolders = false;
     finder_.Threaded = false;
-    finder_.OnFound = [this](TFindFile&, const std::string&, const TSearchRec& record) {
-        found_.push_back(MakeArchiveRow(record));
+    finder_.OnFound = [this](TFindFile&, const std::string& folder, const TSearchRec& record) {
+        // A FIFO or a device named like an archive would stall whoever
+        // opens it; only regular files (or links to them) are archives.
+        const auto info = FileInfoOf(WithTrailingSeparator(folder) + record.Name);
+        if (info && info->IsRegular()) {
+            found_.push_back(MakeArchiveRow(record));
+        }
     };
 }
 
 void ArchiveList::RefreshArchiveList() {
     found_.clear();
-    finder_.SetLocation(Folder);
+    // The folder is one location, never a pattern: as a full mask it may
+    // hold '*', '?' or ';', which the finder's Location would refuse or
+    // split.
+    finder_.IncludeFiles = {PathInFolder(Folder, kArchiveMask)};
     finder_.Execute();
     rows_ = std::exchange(found_, {});
     totalText_ = TotalFilesText(rows_.size());

@@ -3,6 +3,8 @@
 #include "platform/Blanks.h"
 #include "zip/base/ZipError.h"
 
+#include <set>
+
 namespace mzb {
 
 namespace {
@@ -33,14 +35,52 @@ RestoreJob MakeRestoreJob(const RestoreEditor& editor) {
     RestoreJob job;
     job.ZipName = RestoreArchivePath(std::string(TrimBlanks(editor.FolderText)),
                                      std::string(TrimBlanks(editor.ArchiveCell)));
-    job.DestDir = editor.DestDir;
+    // A destination of blanks only is no folder anyone means to make in
+    // the current directory: it is left blank.
+    if (!TrimBlanks(editor.DestDir).empty()) {
+        job.DestDir = editor.DestDir;
+    }
     job.RecreateDirs = editor.UseFolderNames;
-    job.DoAll = true;
+    job.DoAll = editor.ChosenEntries.empty();
+    for (const std::string& name : editor.ChosenEntries) {
+        job.FilesList.push_back(ExactNamePattern(name));
+    }
     job.Overwrite = editor.Overwrite;
     if (!TrimBlanks(editor.Password).empty()) {
         job.Password = editor.Password;
     }
     return job;
+}
+
+std::string ExactNamePattern(const std::string& storedName) {
+    std::string pattern;
+    pattern.reserve(storedName.size());
+    for (const char c : storedName) {
+        if (c == '*' || c == '?' || c == '<') {
+            pattern += '<';
+            pattern += c;
+            pattern += '>';
+        } else {
+            pattern += c;
+        }
+    }
+    return pattern;
+}
+
+std::string CommonFolder(const std::string& a, const std::string& b) {
+    std::size_t same = 0;
+    for (std::size_t i = 0; i < a.size() && i < b.size() && a[i] == b[i]; ++i) {
+        if (a[i] == '/') {
+            same = i + 1;
+        }
+    }
+    return a.substr(0, same);
+}
+
+std::string OriginalPlacesQuestion(const std::string& folder) {
+    return "The destination is blank: the files go back to their original places.\r"
+           "Do you want restore them into '" +
+           folder + "'?";
 }
 
 std::string RestoreSuccessText(const std::string& projectText, const std::string& archivePath) {
@@ -70,9 +110,13 @@ RestoreOutcome RestoreRun::Run(RestoreEditor& editor, RestoreReader& reader, Run
     }
     const RestoreJob job = MakeRestoreJob(editor);
     reader.Apply(job);
+    if (job.DestDir.empty() && !host.AskYesNo(OriginalPlacesQuestion(reader.OriginalPlacesFolder()),
+                                              MessageKind::Warning)) {
+        return RestoreOutcome::Declined;
+    }
 
     std::set<int> notRestored;
-    RestoreOutcome outcome = RestoreOutcome::Failed;
+    bool completed = false;
     RestoreReaderEvents events;
     events.OnTotalPercentDone = [&](int percent) { host.SetProgress(percent); };
     events.OnBadPassword = [&](int) {
@@ -81,27 +125,39 @@ RestoreOutcome RestoreRun::Run(RestoreEditor& editor, RestoreReader& reader, Run
         throw EAbort();
     };
     events.OnEntryNotRestored = [&](int index) { notRestored.insert(index); };
-    events.OnUnZipComplete = [&](int) {
-        if (restoreFailed_ || !notRestored.empty()) {
+    events.OnUnZipComplete = [&](int) { completed = true; };
+    // The report waits for the run to end: a run that an error ends after
+    // it started (a cancel, a truncated archive) is no success.
+    const auto report = [&](bool ended) {
+        const bool failed = ended || restoreFailed_ || !notRestored.empty();
+        restoreFailed_ = false;
+        if (failed) {
             host.ShowTimedMessage(RestoreFailureText(notRestored.size()), MessageKind::Error,
                                   kRunMessageSeconds);
-            restoreFailed_ = false;
-            outcome = RestoreOutcome::Failed;
-        } else {
-            host.ShowTimedMessage(RestoreSuccessText(editor.ProjectText, job.ZipName),
-                                  MessageKind::Information, kRunMessageSeconds);
-            outcome = RestoreOutcome::Succeeded;
+            return RestoreOutcome::Failed;
         }
+        host.ShowTimedMessage(RestoreSuccessText(editor.ProjectText, job.ZipName),
+                              MessageKind::Information, kRunMessageSeconds);
+        return RestoreOutcome::Succeeded;
     };
 
     const RunLock lock(host);
     try {
         reader.RunUnZip(events);
     } catch (const EAbort&) {
-        // The silent abort: the report was made by whoever raised it.
-        outcome = RestoreOutcome::Failed;
+        // The silent abort: whoever raised it has told the user why.
+        if (!completed) {
+            restoreFailed_ = false;
+            return RestoreOutcome::Failed;
+        }
+        return report(true);
+    } catch (...) {
+        if (completed) {
+            report(true);
+        }
+        throw;
     }
-    return outcome;
+    return report(false);
 }
 
 } // namespace mzb

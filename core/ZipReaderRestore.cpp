@@ -1,5 +1,9 @@
 #include "core/ZipReaderRestore.h"
 
+#include "zip/io/PathName.h"
+
+#include <optional>
+
 namespace mzb {
 
 namespace {
@@ -39,12 +43,31 @@ void ZipReaderRestore::Apply(const RestoreJob& job) {
     reader_.SetDestDir(job.DestDir);
     reader_.RecreateDirs = job.RecreateDirs;
     reader_.DoAll = job.DoAll;
+    reader_.SetFilesList(job.FilesList);
     if (job.Overwrite) {
         reader_.OverwriteMode = ReaderOverwriteMode(*job.Overwrite);
     }
     if (job.Password) {
         reader_.ArchivePassword = *job.Password;
     }
+}
+
+std::string ZipReaderRestore::OriginalPlacesFolder() {
+    reader_.OpenArchive();
+    const TOutputPathRules rules = reader_.OutputRules();
+    std::optional<std::string> common;
+    for (int i = 0; i < reader_.EntryCount(); ++i) {
+        const TZipHeaderInfo& entry = reader_.Entry(i);
+        if (!reader_.IsChosen(entry)) {
+            continue;
+        }
+        // Unsafe names are refused by the run; they go nowhere.
+        if (const auto path = reader_.OutputPathOfEntry(entry)) {
+            const std::string folder = DirectoryPart(*path);
+            common = common ? CommonFolder(*common, folder) : folder;
+        }
+    }
+    return common.value_or(WithTrailingSeparator(rules.OriginalRoot));
 }
 
 void ZipReaderRestore::RunUnZip(const RestoreReaderEvents& events) {

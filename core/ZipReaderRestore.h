@@ -13,6 +13,8 @@ public:
     explicit ZipReaderRestore(TZipReader& reader) : reader_(reader) {}
 
     void Apply(const RestoreJob& job) override;
+    // Reads the archive's directory when it is not in memory.
+    std::string OriginalPlacesFolder() override;
     // The reader's events are assigned for the run and cleared after it.
     void RunUnZip(const RestoreReaderEvents& events) override;
 

@@ -12,7 +12,8 @@ shots=(
     main-backup-edit       # the same page in edit mode, after a change
     name-prompt            # the name prompt of New and Rename
     wildcard-window        # the wildcard window of the content lists
-    main-restore           # the main window on the "Restore" page
+    main-restore           # the main window on the "Restore" page, an archive shown
+    restore-overwrite      # the reader's question about an existing file
     main-menu              # the program menu of SpMenu
     tray-menu              # the tray menu with its Backup submenu
     message-warning        # the timed message window, each kind
@@ -25,7 +26,7 @@ shots=(
 
 scripts/setup.sh
 cmake --preset release >/dev/null
-cmake --build build/release --target ui_screenshots
+cmake --build build/release --target ui_screenshots mzb
 
 program=$(mktemp -d)
 trap 'rm -rf "$program"' EXIT
@@ -62,6 +63,18 @@ StartTime_or_Increase=6
 [Mail]
 IsEnabledAutoBack=0
 INI
+
+# Backups of the Documents folder as the program writes them: full paths.
+for name in letter.odt budget.ods notes.txt; do
+    head -c 20000 /dev/zero | tr '\0' 'x' >"$program/home/Documents/$name"
+done
+mkdir -p "$program/home/Documents/Old"
+echo "last year" >"$program/home/Documents/Old/plan.txt"
+mzb="$PWD/build/release/bin/mzb"
+for stamp in 12-07_21-30-00 12-08_21-30-00; do
+    (cd / && "$mzb" create \
+        "$program/home/Backups/Documents$stamp.zip" -r "$program/home/Documents")
+done
 
 mkdir -p docs/screenshots
 export HOME="$program/home" LC_ALL=C.UTF-8 TZ=UTC

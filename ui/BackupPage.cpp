@@ -6,6 +6,7 @@
 #include "core/ZipWriterBackup.h"
 #include "platform/Blanks.h"
 #include "platform/CaseInsensitive.h"
+#include "platform/KnownDirectories.h"
 #include "ui/BackupPageDialogs.h"
 #include "ui/ProjectItemDelegate.h"
 #include "ui/TFormMain.h"
@@ -466,6 +467,10 @@ bool BackupPage::StartBackup() {
     ui->SpinValue->setValue(e.Number);
     ui->EditFilename->setText(QString::fromStdString(e.Filename));
     return true;
+}
+
+std::string BackupPage::SavePath() const {
+    return savePath_.empty() ? HomeDirectory() : savePath_;
 }
 
 } // namespace mzb

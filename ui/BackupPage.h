@@ -44,6 +44,9 @@ public:
     // SpStartClick: backs up the project the page shows; false when the run
     // was cancelled or ended with an error.
     bool StartBackup();
+    // The save directory of the shown project (its "Save Path"); the home
+    // folder while no project is shown.
+    std::string SavePath() const;
 
     // The editor's handlers.
     void SpEditClick();

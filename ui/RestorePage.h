@@ -1,10 +1,19 @@
 #pragma once
 // The "Restore" page (TabRestore): the archive list of one folder with its
-// sort and delete menu, the contents of the selected archive and the
-// Start Restore run with its destination, password and overwrite mode.
+// sort and delete menu, the contents of the selected archive, and the
+// Start Restore run with its destination, password and overwrite mode, for
+// the whole archive or for the entries chosen in the contents grid.
+
+#include "core/ArchiveContentsView.h"
+#include "core/RestoreRun.h"
 
 #include <QWidget>
 #include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QMenu;
 
 namespace Ui {
 class RestorePage;
@@ -12,9 +21,12 @@ class RestorePage;
 
 namespace mzb {
 
+class ArchiveContents;
+class ArchiveList;
+class ContentsTableModel;
 class TFormMain;
 
-class RestorePage : public QWidget {
+class RestorePage : public QWidget, private ArchiveContentsView {
     Q_OBJECT
 
 public:
@@ -29,8 +41,12 @@ public:
     void SetGridHeadings();
     // The page became the active one: it lists the project's save folder.
     void PageActivated();
-    // SpRestoreClick: restores the archive of the list's current row.
+    // SpRestoreClick: restores the whole archive of the list's current row.
+    // An error of the run is raised after the window is unlocked.
     void StartRestore();
+    // "Restore Selected Files...": the same run for the entries of the rows
+    // selected in the contents grid.
+    void RestoreSelectedFiles();
 
     // The sort of the archive list, as the sort menu's marks show it:
     // "By Field" (0 name, 1 size, 2 date) and "Sort" (0 ascending, 1
@@ -39,11 +55,49 @@ public:
     int MarkedSortField() const { return sortField_; }
     int MarkedSortOrder() const { return sortOrder_; }
 
+    // --- handlers, named after their controls ---
+    // Lists the folder of DirectoryView.
+    void RefreshArchiveList();
+    // A row of the archive list became the current one.
+    void StringGridZipfilenameSelectCell(int row);
+    // The five sort items of PopupMenuString share it.
+    void PopupmenuAscClick(QAction* item);
+    // Delete and its separator show only when the list holds an archive.
+    void PopupMenuStringPopup();
+    void menuDeleteClick();
+    void DirectoryViewBrowseClick();
+    void DirectoryRestoreBrowseClick();
+
+    // The stored names (directory + file name) of the entries in the rows
+    // selected in the contents grid, top to bottom.
+    std::vector<std::string> SelectedEntries() const;
+
 private:
+    void ShowArchiveContents(const std::string& folder, const std::string& name) override;
+    void ClearContents() override;
+
+    void BuildMenus();
+    void ConnectHandlers();
+    void FillArchiveGrid();
+    void RunRestore(std::vector<std::string> chosenEntries);
+    RestoreEditor EditorFromControls() const;
+    std::string TrimmedFolder();
+
     std::unique_ptr<Ui::RestorePage> ui;
     TFormMain* form_ = nullptr;
     int sortField_ = 0;
     int sortOrder_ = 0;
+    // Off while the program itself refills or reorders the archive list.
+    bool notifyCellSelect_ = true;
+
+    std::unique_ptr<ArchiveContents> contents_;
+    std::unique_ptr<ArchiveList> list_;
+    ContentsTableModel* contentsModel_ = nullptr;
+    RestoreRun restoreRun_;
+    QMenu* popupMenuString_ = nullptr;
+    QMenu* popupMenuContents_ = nullptr;
+    QAction* menuspe_ = nullptr;
+    QAction* menuDelete_ = nullptr;
 };
 
 } // namespace mzb

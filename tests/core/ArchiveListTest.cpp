@@ -97,6 +97,17 @@ TEST_F(ArchiveListTest, EmptyOrMissingFolderGivesTheEmptyList) {
     EXPECT_TRUE(contents.shown.empty());
 }
 
+TEST_F(ArchiveListTest, TheFolderIsALocationNotAPatternAndOnlyRegularFilesAreArchives) {
+    tmp.write("we*ird?;dir/a.zip", "a");
+    tmp.write("weXirdY;dir/b.zip", "not this folder");
+    ASSERT_EQ(::mkfifo((tmp.path() / "we*ird?;dir/pipe.zip").c_str(), 0600), 0);
+    fs::create_directory(tmp.path() / "we*ird?;dir/folder.zip");
+    list.Folder = (tmp.path() / "we*ird?;dir").string();
+    list.RefreshArchiveList(); // would stay here for good if it opened the FIFO
+    EXPECT_EQ(Column(list.Rows(), 0), std::vector<std::string>{"a.zip"});
+    EXPECT_EQ(list.TotalText(), "(Total 1 files)");
+}
+
 TEST(SortArchiveRows, ComparesNamesAndSizesAsText) {
     auto rows = Rows({{"x", "9"}, {"y", "10"}, {"z", "100"}, {"w", "11"}});
     SortArchiveRows(rows, ArchiveSortField::BySize, false);

@@ -5,6 +5,7 @@
 #include "support/PeerTools.h"
 #include "support/TempDir.h"
 #include "zip/base/HeadlessHost.h"
+#include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
 
 #include <cstdlib>
@@ -25,7 +26,10 @@ public:
     bool badPassword = false;
     bool errorAfterComplete = false;
 
+    std::string originalFolder = "/home/u/";
+
     void Apply(const RestoreJob& job) override { jobs.push_back(job); }
+    std::string OriginalPlacesFolder() override { return originalFolder; }
     void RunUnZip(const RestoreReaderEvents& events) override {
         events.OnTotalPercentDone(40);
         for (int index : notRestored) {
@@ -139,12 +143,62 @@ TEST_F(RestoreRunTest, EntriesLostForOtherReasonsThanOverwriteFailTheRestore) {
     EXPECT_EQ(Run(), RestoreOutcome::Succeeded);
 }
 
-TEST_F(RestoreRunTest, ErrorAfterTheReportIsRaisedWithTheLockReleased) {
+TEST_F(RestoreRunTest, ARunAnErrorEndsIsReportedAsFailedBeforeTheErrorIsRaised) {
     reader_.errorAfterComplete = true;
     EXPECT_THROW(Run(), EZipError);
-    EXPECT_EQ(host_.messages.size(), 1u);
+    ASSERT_EQ(host_.messages.size(), 1u);
+    EXPECT_EQ(host_.messages[0].text, "Restore files fails!");
     EXPECT_EQ(host_.locks, (std::vector<bool>{false, true}));
     EXPECT_EQ(host_.progress.back(), 0);
+}
+
+TEST_F(RestoreRunTest, ABlankDestinationAsksOnceMoreNamingTheFolderWrittenTo) {
+    editor_.DestDir = "  ";
+    EXPECT_EQ(Run(), RestoreOutcome::Succeeded);
+    EXPECT_EQ(reader_.jobs.at(0).DestDir, "");
+    ASSERT_EQ(host_.questions.size(), 2u);
+    EXPECT_EQ(host_.questions[1], OriginalPlacesQuestion("/home/u/"));
+    EXPECT_NE(host_.questions[1].find("'/home/u/'"), std::string::npos);
+
+    host_.questions.clear();
+    editor_.DestDir = " /home/u/restore";
+    Run();
+    EXPECT_EQ(host_.questions.size(), 1u);
+}
+
+TEST_F(RestoreRunTest, NoToTheOriginalPlacesQuestionRestoresNothing) {
+    editor_.DestDir = "";
+    int asked = 0;
+    struct SecondNo : FakeRunHost {
+        int* asked;
+        bool AskYesNo(const std::string& text, MessageKind kind) override {
+            FakeRunHost::AskYesNo(text, kind);
+            return ++*asked < 2;
+        }
+    } host;
+    host.asked = &asked;
+    EXPECT_EQ(run_.Run(editor_, reader_, host), RestoreOutcome::Declined);
+    EXPECT_EQ(asked, 2);
+    EXPECT_TRUE(host.locks.empty());
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(RestoreRunTest, ChosenEntriesBecomeExactPatternsInsteadOfDoAll) {
+    editor_.ChosenEntries = {"docs/a*b?.txt", "docs/<x>.txt"};
+    const RestoreJob job = MakeRestoreJob(editor_);
+    EXPECT_FALSE(job.DoAll);
+    ASSERT_EQ(job.FilesList.size(), 2u);
+    EXPECT_TRUE(MatchesMask(job.FilesList[0], "docs/a*b?.txt"));
+    EXPECT_FALSE(MatchesMask(job.FilesList[0], "docs/aXXbY.txt"));
+    EXPECT_TRUE(MatchesMask(job.FilesList[1], "docs/<x>.txt"));
+    EXPECT_FALSE(MatchesMask(job.FilesList[1], "docs/x.txt"));
+}
+
+TEST(CommonFolder, IsTheDeepestSharedFolder) {
+    EXPECT_EQ(CommonFolder("/home/u/a/", "/home/u/b/c/"), "/home/u/");
+    EXPECT_EQ(CommonFolder("/home/u/", "/home/u/"), "/home/u/");
+    EXPECT_EQ(CommonFolder("/home/ua/", "/home/ub/"), "/home/");
+    EXPECT_EQ(CommonFolder("/a/", "/b/"), "/");
 }
 
 // The window's reader lives on between runs, and so does its password.
@@ -172,6 +226,35 @@ TEST(RestoreOverReaderTest, BlankPasswordReusesTheEarlierOne) {
     std::filesystem::remove(tmp.path() / "out/a.txt");
     EXPECT_EQ(run.Run(editor, view, host), RestoreOutcome::Succeeded);
     EXPECT_EQ(test::ReadFile(tmp.path() / "out/a.txt"), "secret data\n");
+}
+
+// Chosen rows and a blank destination through the real reader: only those
+// files come back, each to the place it was backed up from.
+TEST(RestoreOverReaderTest, ChosenFilesGoBackToTheirOriginalPlaces) {
+    test::TempDir tmp;
+    tmp.write("src/home/u/Data/a.txt", "a");
+    tmp.write("src/home/u/Data/sub/b*.txt", "b");
+    tmp.write("src/home/u/Data/c.txt", "c");
+    const std::string pack = "cd '" + tmp.dir() + "src' && zip -qr ../t.zip home";
+    ASSERT_EQ(std::system(pack.c_str()), 0);
+    HeadlessHost engineHost;
+    TZipReader reader(engineHost);
+    reader.DoProcessMessages = false;
+    reader.OriginalRoot = tmp.dir() + "root";
+    ZipReaderRestore view(reader);
+    RestoreRun run;
+    test::FakeRunHost host;
+    RestoreEditor editor;
+    editor.ArchiveCell = "t.zip";
+    editor.FolderText = tmp.dir();
+    editor.ChosenEntries = {"home/u/Data/a.txt", "home/u/Data/sub/b*.txt"};
+    EXPECT_EQ(run.Run(editor, view, host), RestoreOutcome::Succeeded);
+    ASSERT_EQ(host.questions.size(), 2u);
+    EXPECT_EQ(host.questions[1], OriginalPlacesQuestion(tmp.dir() + "root/home/u/Data/"));
+    EXPECT_EQ(test::ReadFile(tmp.path() / "root/home/u/Data/a.txt"), "a");
+    EXPECT_EQ(test::ReadFile(tmp.path() / "root/home/u/Data/sub/b*.txt"), "b");
+    EXPECT_FALSE(std::filesystem::exists(tmp.path() / "root/home/u/Data/c.txt"));
+    EXPECT_TRUE(reader.FilesList().empty());
 }
 
 } // namespace

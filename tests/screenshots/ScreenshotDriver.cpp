@@ -8,6 +8,7 @@
 
 #include "core/BackupRun.h"
 #include "core/RestoreRun.h"
+#include "ui/RestorePage.h"
 #include "ui/TFormMain.h"
 #include "ui/TFormProjectName.h"
 #include "ui/TFormselectbyfilter.h"
@@ -20,8 +21,11 @@
 #include <QIcon>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QScreen>
+#include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <cstdio>
 #include <functional>
@@ -127,6 +131,40 @@ bool Message(ShotContext& c, const std::string& text, MessageKind kind) {
     return SaveWindow(*window, c.file);
 }
 
+// The Restore page over the save folder of the shown project, its newest
+// archive's entries in the contents grid.
+bool RestorePageShown(ShotContext& c) {
+    c.form.Controls().PageControl1->setCurrentIndex(1);
+    // The project's "Save Path", whether or not the editor has loaded it.
+    c.form.findChild<QLineEdit*>(QStringLiteral("DirectoryView"))
+        ->setText(qEnvironmentVariable("HOME") + QStringLiteral("/Backups"));
+    c.form.Controls().TabRestore->RefreshArchiveList();
+    auto* grid = c.form.findChild<QTableWidget*>(QStringLiteral("StringGridZipfilename"));
+    grid->setCurrentCell(0, 0);
+    return SaveWindow(c.form, c.file);
+}
+
+// The reader asks before it replaces a file (overwrite mode "Prompt Before").
+bool OverwriteQuestion(ShotContext& c) {
+    c.form.Controls().PageControl1->setCurrentIndex(1);
+    c.form.show();
+    if (!QTest::qWaitForWindowExposed(&c.form)) {
+        return false;
+    }
+    bool saved = false;
+    QTimer::singleShot(kSettleMs, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        saved = box != nullptr &&
+                SaveScreen(c.form.frameGeometry().united(box->frameGeometry()), c.file);
+        if (auto* question = qobject_cast<QMessageBox*>(box)) {
+            question->button(QMessageBox::No)->click();
+        }
+    });
+    c.form.EngineHost().MessageBox("Replace existing file letter.odt?", "File Exists Alert",
+                                   TMessageKind::Question, TMessageButtons::YesNo);
+    return saved;
+}
+
 bool About(ShotContext& c) {
     Taboutform about(&c.form);
     return SaveWindow(about, c.file);
@@ -140,7 +178,8 @@ const std::map<std::string, Shot>& Shots() {
         {"main-backup-edit", BackupEditMode},
         {"name-prompt", NamePrompt},
         {"wildcard-window", WildcardWindow},
-        {"main-restore", [](ShotContext& c) { return MainOnPage(c, 1); }},
+        {"main-restore", RestorePageShown},
+        {"restore-overwrite", OverwriteQuestion},
         {"main-menu", ProgramMenu},
         {"tray-menu", TrayMenu},
         {"message-warning",

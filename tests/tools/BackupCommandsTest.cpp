@@ -92,6 +92,15 @@ TEST_F(BackupCommandsTest, BackupPassesUnzipAndRestoresByteIdenticalFiles) {
         ASSERT_TRUE(fs::exists(restored / name)) << name;
         EXPECT_EQ(ReadFile(restored / name), ReadFile(tmp_.path() / "src" / name)) << name;
     }
+
+    // An empty destination puts the folder back where it was: the backup
+    // stored its full path, which lies inside this test's folder.
+    fs::remove_all(tmp_.path() / "src");
+    const CommandResult back = Mzb({"restore", archive, "", "-p", "Key 1"});
+    ASSERT_EQ(back.exitCode, 0) << back.out << back.err;
+    for (const char* name : {"notes.txt", "sub/deep/data.bin", ".hidden", "empty"}) {
+        EXPECT_EQ(ReadFile(tmp_.path() / "src" / name), ReadFile(restored / name)) << name;
+    }
 }
 
 TEST_F(BackupCommandsTest, EachBackupAdvancesTheStoredNumber) {

@@ -195,6 +195,24 @@ int CreateOpenTempFile(const std::string& dir, const std::string& prefix, std::s
     return fd;
 }
 
+int OpenRegularForRead(const std::string& path) {
+    // O_NONBLOCK lets the open of a FIFO return at once; the type check
+    // then refuses it, and a regular file reads the same either way.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 int OpenForWriteNoFollow(const std::string& path) {
     // O_NONBLOCK keeps a FIFO that appears at the path from stalling the
     // open; the type check below then refuses it.

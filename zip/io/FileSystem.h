@@ -121,6 +121,11 @@ bool SetOpenFileDosDateTime(int fd, std::uint32_t dosDateTime);
 // stand in its place.
 int CreateOpenTempFile(const std::string& dir, const std::string& prefix, std::string& name);
 
+// Opens a regular file for reading (a link to one included). A FIFO, a
+// device or a directory at the path is refused without waiting for a
+// writer at its other end. Returns the descriptor, or -1 with errno set.
+int OpenRegularForRead(const std::string& path);
+
 // Opens a regular file for writing, created or truncated, without ever
 // writing through a symbolic link at the path: a link standing there is
 // replaced by the new file. Anything else that is not a regular file (a

@@ -40,7 +40,6 @@ std::string_view DropComponents(std::string_view path, int n) {
 }
 
 struct SplitPath {
-    bool Absolute = false;
     bool NamesAnotherMachine = false; // a share or device prefix
     std::vector<std::string_view> Components;
     bool Unsafe = false;
@@ -61,7 +60,6 @@ SplitPath Split(std::string_view path, bool dosHost) {
     if (dosHost && HasDriveLetter(path)) {
         path.remove_prefix(2);
     }
-    result.Absolute = path.starts_with("/");
     std::size_t start = 0;
     while (start <= path.size()) {
         auto end = path.find('/', start);
@@ -103,7 +101,8 @@ std::optional<std::string> OutputPathOf(const TOutputPathRules& rules, std::stri
         return std::nullopt;
     }
     const bool isDirectoryEntry = fileName.empty();
-    const std::string base = WithTrailingSeparator(rules.DestDir);
+    const bool original = rules.DestDir.empty();
+    const std::string& dest = original ? rules.OriginalRoot : rules.DestDir;
 
     if (!rules.RecreateDirs || directory.empty()) {
         // A stored name without a directory may still carry a drive ("C:x").
@@ -113,13 +112,10 @@ std::optional<std::string> OutputPathOf(const TOutputPathRules& rules, std::stri
                 return std::nullopt;
             }
         }
-        if (base.empty()) {
-            return std::string(fileName);
-        }
         if (isDirectoryEntry) {
-            return base;
+            return WithTrailingSeparator(dest);
         }
-        return Below(rules.DestDir, {fileName}, false);
+        return Below(dest, {fileName}, false);
     }
 
     std::string stored(directory);
@@ -128,16 +124,13 @@ std::optional<std::string> OutputPathOf(const TOutputPathRules& rules, std::stri
     }
     stored.append(fileName);
     SplitPath split = Split(stored, dosHost);
-    if (split.Unsafe || (rules.DestDir.empty() && split.NamesAnotherMachine)) {
+    if (split.Unsafe || (original && split.NamesAnotherMachine)) {
         return std::nullopt;
     }
     if (!isDirectoryEntry && split.Components.empty()) {
         return std::nullopt;
     }
-    if (rules.DestDir.empty()) {
-        return Below(split.Absolute ? "/" : "", split.Components, isDirectoryEntry);
-    }
-    return Below(rules.DestDir, split.Components, isDirectoryEntry);
+    return Below(dest, split.Components, isDirectoryEntry);
 }
 
 } // namespace mzb

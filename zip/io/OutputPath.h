@@ -11,9 +11,11 @@
 // A ".." component, a NUL, or a file name of "." or ".." makes the entry
 // unsafe; control characters and '\' are name characters as Linux has them
 // (names from MS-DOS hosts reach here with '/' already). Without a
-// destination (restore to the stored locations) an absolute directory stays
-// absolute, a drive letter is dropped, share and device prefixes are unsafe,
-// and ".." is still refused.
+// destination the files go back where they came from: the stored path below
+// the root of the file system, relative and absolute stored directories
+// alike (a backup stores "/home/u/a.txt" as "home/u/a.txt"), a drive letter
+// dropped. Share and device prefixes are then unsafe, and ".." is still
+// refused.
 
 #include <optional>
 #include <string>
@@ -25,6 +27,9 @@ struct TOutputPathRules {
     std::string DestDir; // without a trailing '/' (the root excepted); may be empty
     std::string RootDir; // removed from the front of stored directories; empty or ending in '/'
     bool RecreateDirs = false;
+    // What an empty DestDir stands for. Tests give a folder of their own,
+    // so that a restore to the original places writes nothing outside it.
+    std::string OriginalRoot = "/";
 };
 
 // The output path of an entry; for a directory entry (empty file name) the

@@ -117,6 +117,15 @@ bool TZipReader::IsChosen(const TZipHeaderInfo& entry) const {
                        [&](const std::string& p) { return MatchesMask(Lowercase(p), name); });
 }
 
+TOutputPathRules TZipReader::OutputRules() const {
+    return {destDir_, rootDir_, RecreateDirs, OriginalRoot};
+}
+
+std::optional<std::string> TZipReader::OutputPathOfEntry(const TZipHeaderInfo& entry) const {
+    return OutputPathOf(OutputRules(), entry.Directory(), entry.FileName(),
+                        IsDosHost(entry.VersionMadeBy));
+}
+
 int TZipReader::SelectEntries(std::uint64_t& totalBytes) {
     totalBytes = 0;
     int numFiles = EntryCount();
@@ -209,8 +218,7 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     work.Assign(Entry(index));
     const std::string storedName = work.Directory() + work.FileName();
     const bool isFile = !work.FileName().empty();
-    const auto path = OutputPathOf({destDir_, rootDir_, RecreateDirs}, work.Directory(),
-                                   work.FileName(), IsDosHost(work.VersionMadeBy));
+    const auto path = OutputPathOfEntry(work);
 
     if (!isFile) {
         if (!path) {

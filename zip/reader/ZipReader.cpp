@@ -99,7 +99,10 @@ void TZipReader::OpenArchiveFile() {
     if (archive_.IsOpen()) {
         return;
     }
-    if (!archive_.Open(zipName_, TFileMode::Read)) {
+    // Only a regular file: opening a FIFO named like an archive would wait
+    // for a writer that never comes.
+    const int fd = OpenRegularForRead(zipName_);
+    if (fd < 0 || !archive_.Attach(fd)) {
         throw ENotAZipFile("Not a valid zip file!");
     }
 }

@@ -23,6 +23,7 @@
 #include "zip/format/ZipHeaderInfo.h"
 #include "zip/io/FileStream.h"
 #include "zip/io/FileSystem.h"
+#include "zip/io/OutputPath.h"
 
 #include <cstdint>
 #include <ctime>
@@ -112,6 +113,10 @@ public:
     unsigned Threads = DefaultThreadCount();
     // Decode and check every chosen entry without creating any file.
     bool TestOnly = false;
+    // Where an empty DestDir puts the files: their stored paths below the
+    // root of the file system, where a backup took them from. Tests point
+    // it at a folder of their own.
+    std::string OriginalRoot = "/";
     std::string ArchivePassword;
 
     // --- directory and entries --------------------------------------------
@@ -141,6 +146,11 @@ public:
     // Whether a run would choose the entry: DoAll, or a FilesList pattern
     // matching its stored name (directory entries only with RecreateDirs).
     bool IsChosen(const TZipHeaderInfo& entry) const;
+    // How the run places entries: DestDir, RootDir, RecreateDirs, OriginalRoot.
+    TOutputPathRules OutputRules() const;
+    // Where the run would write the entry by those rules and its host's name
+    // rules; nullopt for an unsafe name.
+    std::optional<std::string> OutputPathOfEntry(const TZipHeaderInfo& entry) const;
     // Asks the running operation to stop at its next check.
     void Cancel() { cancelRequested_ = true; }
 

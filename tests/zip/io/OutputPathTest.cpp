@@ -48,18 +48,19 @@ const PathCase kCases[] = {
     {"directory entry", "/out", true, "a/b/", "", "/out/a/b/"},
     {"directory entry with dot-dot", "/out", true, "a/../../", "", std::nullopt},
     {"directory entry junked", "/out", false, "a/", "", "/out/"},
-    {"empty dest keeps absolute locations", "", true, "/home/u/", "f", "/home/u/f"},
-    {"empty dest keeps relative locations", "", true, "a/", "f", "a/f"},
+    {"empty dest restores absolute locations", "", true, "/home/u/", "f", "/home/u/f"},
+    {"empty dest puts relative locations below the root", "", true, "home/u/", "f", "/home/u/f"},
     {"empty dest drops the drive", "", true, "C:/data/", "a.txt", "/data/a.txt"},
     {"empty dest still refuses dot-dot", "", true, "/home/../etc/", "f", std::nullopt},
     {"empty dest refuses shares", "", true, "//srv/share/", "f", std::nullopt},
-    {"empty dest without folders is the current directory", "", false, "/etc/", "f", "f"},
+    {"empty dest without folders is the root", "", false, "/etc/", "f", "/f"},
+    {"empty dest directory entry", "", true, "home/u/", "", "/home/u/"},
 };
 
 // As names from an MS-DOS or Windows host: drive letters mean drives.
 TEST(OutputPathTest, MapsStoredNamesInsideTheDestination) {
     for (const auto& c : kCases) {
-        TOutputPathRules rules{c.destDir, "", c.recreate};
+        const TOutputPathRules rules{c.destDir, "", c.recreate};
         EXPECT_EQ(OutputPathOf(rules, c.directory, c.fileName, true), c.expected) << c.what;
     }
 }
@@ -69,13 +70,13 @@ TEST(OutputPathTest, UnixHostNamesKeepWhatLooksLikeADrive) {
     const PathCase cases[] = {
         {"drive-like folder", "/out", true, "C:/data/", "a.txt", "/out/C:/data/a.txt"},
         {"drive-like file name", "/out", true, "", "c:x", "/out/c:x"},
-        {"drive-like folder, stored locations", "", true, "c:/", "f", "c:/f"},
+        {"drive-like folder, stored locations", "", true, "c:/", "f", "/c:/f"},
         {"absolute stored directory goes below dest", "/out", true, "/etc/", "passwd",
          "/out/etc/passwd"},
         {"dot-dot still refused", "/out", true, "c:/../../", "f", std::nullopt},
     };
     for (const auto& c : cases) {
-        TOutputPathRules rules{c.destDir, "", c.recreate};
+        const TOutputPathRules rules{c.destDir, "", c.recreate};
         EXPECT_EQ(OutputPathOf(rules, c.directory, c.fileName, false), c.expected) << c.what;
     }
 }
@@ -84,6 +85,14 @@ TEST(OutputPathTest, EmbeddedNulIsUnsafe) {
     const std::string name("a\0b", 3);
     EXPECT_EQ(OutputPathOf({"/out", "", false}, "", name, false), std::nullopt);
     EXPECT_EQ(OutputPathOf({"/out", "", true}, std::string("d\0/", 3), "f", false), std::nullopt);
+}
+
+TEST(OutputPathTest, EmptyDestinationStandsForTheOriginalRoot) {
+    const TOutputPathRules rules{"", "", true, "/tmp/root"};
+    EXPECT_EQ(OutputPathOf(rules, "home/u/", "f", false), "/tmp/root/home/u/f");
+    EXPECT_EQ(OutputPathOf(rules, "/home/u/", "f", false), "/tmp/root/home/u/f");
+    EXPECT_EQ(OutputPathOf(rules, "home/../../", "f", false), std::nullopt);
+    EXPECT_EQ(OutputPathOf({"", "", false, "/tmp/root"}, "home/u/", "f", false), "/tmp/root/f");
 }
 
 TEST(OutputPathTest, RootDirIsRemovedIgnoringCase) {

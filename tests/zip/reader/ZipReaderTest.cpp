@@ -185,6 +185,46 @@ TEST_F(ReaderTest, UnsafeNamesAreRefusedAndTheirNeighboursExtracted) {
     }
 }
 
+TEST_F(ReaderTest, BlankDestinationRestoresEveryFileWhereItCameFrom) {
+    const std::string root = tmp.dir() + "root";
+    reader.OriginalRoot = root;
+    fs::create_directories(root + "/home/u");
+    const auto victim = tmp.write("victim.txt", "precious");
+    fs::create_symlink(victim, root + "/home/u/linked.txt");
+    ArchiveBuilder b;
+    b.Add("home/u/", "");
+    b.Add("home/u/a.txt", "a");
+    b.Add("/home/u/abs.txt", "abs");
+    b.Add("home/u/linked.txt", "new");
+    b.Add("home/../../escape.txt", "evil");
+    reader.SetZipName(Archive(b));
+    reader.SetDestDir("");
+    reader.RecreateDirs = true;
+    reader.DoAll = true;
+    reader.OverwriteMode = TUZOverwriteMode::Always;
+    EXPECT_EQ(reader.RunUnZip(), 4);
+    EXPECT_EQ(ReadFile(root + "/home/u/a.txt"), "a");
+    EXPECT_EQ(ReadFile(root + "/home/u/abs.txt"), "abs");
+    EXPECT_EQ(ReadFile(root + "/home/u/linked.txt"), "new");
+    EXPECT_FALSE(fs::is_symlink(root + "/home/u/linked.txt"));
+    EXPECT_EQ(ReadFile(victim), "precious");
+    ASSERT_EQ(skipped.size(), 1u);
+    EXPECT_EQ(skipped[0].reason, kSkipUnsafe);
+    for (const auto& f : AllFiles()) {
+        EXPECT_TRUE(f.rfind("root/", 0) == 0 || f == "victim.txt") << f;
+    }
+}
+
+TEST_F(ReaderTest, AFifoNamedLikeAnArchiveIsRefusedWithoutWaiting) {
+    const std::string fifo = tmp.dir() + "pipe.zip";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    reader.SetZipName(fifo);
+    EXPECT_THROW(reader.OpenArchive(), ENotAZipFile);
+    reader.SetDestDir(Out());
+    reader.DoAll = true;
+    EXPECT_THROW(reader.RunUnZip(), ENotAZipFile);
+}
+
 TEST_F(ReaderTest, InconsistentHeadersFailTheirEntryOnly) {
     ArchiveBuilder b;
     b.Add("ok1", "fine");

@@ -1,0 +1,508 @@
+// The Restore page over a temporary folder of archives: the list and its
+// menu, the contents grid, and restores started from the window, with every
+// question and report answered by a scripted user.
+
+#include "UiTest.h"
+#include "support/ArchiveBuilder.h"
+#include "support/TempDir.h"
+#include "ui/StandardMessages.h"
+#include "ui/TFormMain.h"
+#include "ui_RestorePage.h"
+#include "ui_TFormMain.h"
+#include "zip/base/HeadlessHost.h"
+#include "zip/reader/ZipReader.h"
+#include "zip/writer/ZipWriter.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <sys/stat.h>
+
+using namespace mzb;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Answers every modal window as it opens, in order: a message box with the
+// next scripted button (Yes when the script has run out), the program's own
+// timed message with OK. Records what each one said.
+class ScriptedUser : public QObject {
+public:
+    struct Seen {
+        QString title;
+        QString text;
+    };
+
+    explicit ScriptedUser(std::deque<QMessageBox::StandardButton> answers = {})
+        : answers_(std::move(answers)) {
+        poll_.setInterval(10);
+        connect(&poll_, &QTimer::timeout, this, &ScriptedUser::Answer);
+        poll_.start();
+    }
+
+    std::vector<Seen> seen;
+
+    QStringList Texts() const {
+        QStringList texts;
+        for (const Seen& s : seen) {
+            texts << s.text;
+        }
+        return texts;
+    }
+
+private:
+    void Answer() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->isVisible()) {
+            return;
+        }
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen.push_back({box->windowTitle(), box->text()});
+            QMessageBox::StandardButton answer = QMessageBox::Yes;
+            if (!answers_.empty()) {
+                answer = answers_.front();
+                answers_.pop_front();
+            }
+            QAbstractButton* button = box->button(answer);
+            if (button == nullptr) {
+                button = box->button(QMessageBox::Ok);
+            }
+            button->click();
+            return;
+        }
+        QString text;
+        for (const QLabel* label : modal->findChildren<QLabel*>()) {
+            text += label->text();
+        }
+        seen.push_back({modal->windowTitle(), text});
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            dialog->accept();
+        }
+    }
+
+    std::deque<QMessageBox::StandardButton> answers_;
+    QTimer poll_;
+};
+
+// A program folder without project.ini, a home folder and a folder of
+// archives, all in one temporary folder.
+struct RestoreFixture {
+    test::TempDir dir;
+    std::unique_ptr<TFormMain> form;
+
+    RestoreFixture() {
+        ::umask(022);
+        fs::create_directories(dir.path() / "program");
+        fs::create_directories(dir.path() / "home");
+        fs::create_directories(dir.path() / "zips");
+        qputenv("HOME", QByteArray::fromStdString(dir.dir() + "home"));
+        ProgramSetup setup;
+        setup.Layout = LayoutFor(dir.dir() + "program/");
+        form = std::make_unique<TFormMain>(setup);
+        form->ZipReader1().OriginalRoot = Path("root");
+    }
+    ~RestoreFixture() { form->close(); }
+
+    std::string Path(const std::string& rel) const { return dir.dir() + rel; }
+    Ui::TFormMain& Main() { return form->Controls(); }
+    template <typename T> T* Find(const char* name) {
+        T* found = form->findChild<T*>(QString::fromLatin1(name));
+        if (found == nullptr) {
+            qFatal("no control %s", name);
+        }
+        return found;
+    }
+    QTableWidget* Archives() { return Find<QTableWidget>("StringGridZipfilename"); }
+    QTableView* Contents() { return Find<QTableView>("StringGrid1"); }
+    QString Label(const char* name) { return Find<QLabel>(name)->text(); }
+    QAction* Action(const char* name) { return Find<QAction>(name); }
+
+    // Lists the folder as the page does when it becomes active.
+    void List(const std::string& folder) {
+        Find<QLineEdit>("DirectoryView")->setText(QString::fromStdString(folder));
+        form->Controls().TabRestore->RefreshArchiveList();
+    }
+    QStringList Column(int column) {
+        QStringList texts;
+        for (int r = 0; r < Archives()->rowCount(); ++r) {
+            const QTableWidgetItem* item = Archives()->item(r, column);
+            texts << (item != nullptr ? item->text() : QString());
+        }
+        return texts;
+    }
+    QString Cell(int row, int column) {
+        return Contents()->model()->index(row, column).data().toString();
+    }
+    void SelectArchive(int row) { Archives()->setCurrentCell(row, 0); }
+    void Restore() { form->SpRestoreClick(); }
+};
+
+void WriteArchive(const std::string& path, std::initializer_list<std::string> names) {
+    test::ArchiveBuilder b;
+    for (const std::string& name : names) {
+        b.Add(name, "data of " + name);
+    }
+    b.WriteTo(path);
+}
+
+// The files below a folder with their contents.
+std::map<std::string, std::string> Tree(const fs::path& root) {
+    std::map<std::string, std::string> files;
+    if (!fs::exists(root)) {
+        return files;
+    }
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        if (e.is_regular_file()) {
+            files[fs::relative(e.path(), root).string()] = test::ReadFile(e.path());
+        }
+    }
+    return files;
+}
+
+} // namespace
+
+class RestorePageTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void listsArchivesWithSizesAndSortsBothWays() {
+        RestoreFixture f;
+        f.dir.write("zips/b.zip", std::string(2048, 'x'));
+        f.dir.write("zips/a.zip", std::string(1023, 'x'));
+        f.dir.write("zips/C.zip", std::string(10 * 1024, 'x'));
+        f.dir.write("zips/notes.txt", "not an archive");
+        ScriptedUser user;
+        f.List(f.Path("zips"));
+        QCOMPARE(f.Archives()->horizontalHeaderItem(1)->text(), QStringLiteral("Size(KB)"));
+        QCOMPARE(f.Label("LabelZipNumber"), QStringLiteral("(Total 3 files)"));
+        // Showing the page again lists the project's save folder.
+        f.Main().PageControl1->setCurrentIndex(1);
+        QCOMPARE(f.Find<QLineEdit>("DirectoryView")->text(),
+                 QString::fromStdString(f.Path("home/")));
+        QCOMPARE(f.Label("LabelZipNumber"), QStringLiteral("(Total 0 files)"));
+        f.List(f.Path("zips"));
+
+        f.Action("PupmenuBysize")->trigger();
+        QCOMPARE(f.Column(0), (QStringList{"a.zip", "C.zip", "b.zip"})); // "10" before "2"
+        QCOMPARE(f.Column(1), (QStringList{"0", "10", "2"}));
+        f.Action("PopupmenuDesc")->trigger();
+        QCOMPARE(f.Column(0), (QStringList{"b.zip", "C.zip", "a.zip"}));
+        f.Action("PupMenuByname")->trigger();
+        QCOMPARE(f.Column(0), (QStringList{"b.zip", "a.zip", "C.zip"}));
+        QVERIFY(f.Action("PopupmenuDesc")->isChecked());
+        QVERIFY(!f.Action("PopupmenuAsc")->isChecked());
+        QCOMPARE(f.form->Settings().ByField, 0);
+        QCOMPARE(f.form->Settings().Sort, 1);
+        QCOMPARE(f.form->Controls().TabRestore->MarkedSortOrder(), 1);
+        // None of them is an archive: each shows as empty, without a message.
+        QVERIFY(user.seen.empty());
+        QCOMPARE(f.Label("LabelfileNumber"), QStringLiteral("(Total 0 files)"));
+    }
+
+    void contentsOfNormalEmptyEncryptedAndNonArchiveFiles() {
+        RestoreFixture f;
+        WriteArchive(f.Path("zips/1-normal.zip"), {"docs/", "docs/a.txt", "b.txt"});
+        test::ArchiveBuilder().WriteTo(f.Path("zips/2-empty.zip"));
+        test::ArchiveBuilder locked;
+        locked.AddEncrypted("secret.txt", std::string(100, 's'), "pw", false);
+        locked.WriteTo(f.Path("zips/3-locked.zip"));
+        f.dir.write("zips/4-junk.zip", "no archive here");
+        ScriptedUser user;
+        f.List(f.Path("zips"));
+        f.Action("PupMenuByname")->trigger();
+        QCOMPARE(f.Contents()->model()->headerData(1, Qt::Horizontal).toString(),
+                 QStringLiteral("Size(B)"));
+        QCOMPARE(f.Label("LabelfileNumber"), QStringLiteral("(Total 3 files)"));
+        QCOMPARE(f.Contents()->model()->rowCount(), 3);
+        QCOMPARE(f.Cell(0, 0), QString());
+        QCOMPARE(f.Cell(0, 2), QStringLiteral("docs/"));
+        QCOMPARE(f.Cell(1, 0), QStringLiteral("a.txt"));
+        QCOMPARE(f.Cell(1, 1), QStringLiteral("18")); // "data of docs/a.txt", stored
+
+        f.SelectArchive(1);
+        QCOMPARE(f.Contents()->model()->rowCount(), 1);
+        QCOMPARE(f.Cell(0, 0), QString());
+        QCOMPARE(f.Label("LabelfileNumber"), QStringLiteral("(Total 0 files)"));
+        f.SelectArchive(2);
+        QCOMPARE(f.Cell(0, 1), QStringLiteral("112")); // the 12-byte encryption header
+        f.SelectArchive(3);
+        QCOMPARE(f.Label("LabelfileNumber"), QStringLiteral("(Total 0 files)"));
+        QVERIFY(user.seen.empty());
+
+        f.dir.write("peer/p.txt", "by another tool");
+        const std::string pack = "cd '" + f.Path("peer") + "' && zip -q ../zips/5-peer.zip p.txt";
+        if (std::system(pack.c_str()) != 0) {
+            QSKIP("zip not installed");
+        }
+        f.List(f.Path("zips"));
+        f.SelectArchive(4);
+        QCOMPARE(f.Cell(0, 0), QStringLiteral("p.txt"));
+        QCOMPARE(f.Label("LabelfileNumber"), QStringLiteral("(Total 1 files)"));
+    }
+
+    void deleteAsksForTheSelectedRowsAndRefreshesAfterEitherAnswer() {
+        RestoreFixture f;
+        for (const char* name : {"a.zip", "b.zip", "c.zip"}) {
+            WriteArchive(f.Path(std::string("zips/") + name), {"x"});
+        }
+        f.List(f.Path("zips"));
+        QMenu* menu = f.Find<QMenu>("PopupMenuString");
+        emit menu->aboutToShow();
+        QVERIFY(f.Action("menuDelete")->isVisible());
+        f.Archives()->setRangeSelected(QTableWidgetSelectionRange(0, 0, 1, 2), true);
+        {
+            ScriptedUser user({QMessageBox::No});
+            f.Action("menuDelete")->trigger();
+            QCOMPARE(user.Texts(), QStringList{"Do you want delete the 2 files "});
+            QCOMPARE(f.Label("LabelZipNumber"), QStringLiteral("(Total 3 files)"));
+        }
+        f.Archives()->setRangeSelected(QTableWidgetSelectionRange(0, 0, 1, 2), true);
+        ScriptedUser user({QMessageBox::Yes});
+        f.Action("menuDelete")->trigger();
+        QCOMPARE(f.Column(0), QStringList{"c.zip"});
+        QVERIFY(!fs::exists(f.Path("zips/a.zip")));
+
+        fs::remove(f.Path("zips/c.zip"));
+        f.List(f.Path("zips"));
+        QCOMPARE(f.Archives()->rowCount(), 1);
+        emit menu->aboutToShow();
+        QVERIFY(!f.Action("menuDelete")->isVisible());
+        QVERIFY(!f.Action("menuspe")->isVisible());
+    }
+
+    void restoresWithEachOverwriteMode() {
+        RestoreFixture f;
+        WriteArchive(f.Path("zips/t.zip"), {"a.txt"}); // entry time 2025-01-11
+        f.List(f.Path("zips"));
+        f.Find<QLineEdit>("DirectoryRestore")->setText(QString::fromStdString(f.Path("out")));
+        const fs::path out = f.dir.path() / "out/a.txt";
+        const auto existing = [&](const char* text, int year) {
+            f.dir.write("out/a.txt", text);
+            std::tm tm{};
+            tm.tm_year = year - 1900;
+            tm.tm_mon = 0;
+            tm.tm_mday = 11;
+            tm.tm_hour = 13;
+            tm.tm_min = 33;
+            tm.tm_sec = 58;
+            tm.tm_isdst = -1;
+            fs::last_write_time(out, std::chrono::file_clock::from_sys(
+                                         std::chrono::system_clock::from_time_t(std::mktime(&tm))));
+        };
+        const struct {
+            const char* radio;
+            int fileYear;
+            bool replaced;
+        } cases[] = {
+            {"RadioAlways", 2025, true}, {"RadioNever", 2000, false}, {"RadioNewer", 2000, true},
+            {"RadioNewer", 2025, false}, {"RadioOlder", 2030, true},  {"RadioOlder", 2025, false},
+        };
+        for (const auto& c : cases) {
+            existing("old", c.fileYear);
+            f.Find<QRadioButton>(c.radio)->setChecked(true);
+            ScriptedUser user;
+            f.Restore();
+            QCOMPARE(test::ReadFile(out) == "data of a.txt", c.replaced);
+            QVERIFY(user.Texts().back().startsWith("Restore Files Succeeds!"));
+        }
+
+        existing("old", 2025);
+        f.Find<QRadioButton>("RadioPrompt")->setChecked(true);
+        {
+            ScriptedUser user({QMessageBox::Yes, QMessageBox::No});
+            f.Restore();
+            QCOMPARE(user.seen.at(1).title, QStringLiteral("File Exists Alert"));
+            QCOMPARE(user.seen.at(1).text, QStringLiteral("Replace existing file a.txt?"));
+            QCOMPARE(test::ReadFile(out), std::string("old"));
+        }
+        ScriptedUser user({QMessageBox::Yes, QMessageBox::Yes});
+        f.Restore();
+        QCOMPARE(test::ReadFile(out), std::string("data of a.txt"));
+        QCOMPARE(user.seen.at(0).text, QStringLiteral("Do you want restore the file 't.zip'?"));
+        QVERIFY(user.seen.at(2).text.startsWith("Restore Files Succeeds!"));
+        QVERIFY(user.seen.at(2).text.contains("t.zip"));
+        QVERIFY(f.Main().SpStart->isEnabled());
+        QCOMPARE(f.Main().ProgressBar1->value(), 0);
+    }
+
+    void aWrongPasswordEndsTheRestoreAndTheRightOneIsKept() {
+        RestoreFixture f;
+        test::ArchiveBuilder b;
+        b.AddEncrypted("one.txt", "first secret", "right", true);
+        b.AddEncrypted("two.txt", "second secret", "right", false);
+        b.WriteTo(f.Path("zips/locked.zip"));
+        f.List(f.Path("zips"));
+        f.Find<QLineEdit>("DirectoryRestore")->setText(QString::fromStdString(f.Path("out")));
+        f.Find<QLineEdit>("EditRestorePassword")->setText("wrong");
+        {
+            ScriptedUser user;
+            f.Restore();
+            QCOMPARE(user.Texts().mid(1),
+                     (QStringList{"The password is incorrect", "Restore files fails!"}));
+            QVERIFY(!fs::exists(f.Path("out/one.txt")));
+        }
+        f.Find<QLineEdit>("EditRestorePassword")->setText("right");
+        {
+            ScriptedUser user;
+            f.Restore();
+        }
+        fs::remove_all(f.Path("out"));
+        f.Find<QLineEdit>("EditRestorePassword")->clear();
+        ScriptedUser user;
+        f.Restore();
+        QCOMPARE(test::ReadFile(f.Path("out/two.txt")), std::string("second secret"));
+        QVERIFY(user.Texts().back().startsWith("Restore Files Succeeds!"));
+    }
+
+    void aBlankDestinationRestoresABackupToWhereItCameFrom() {
+        RestoreFixture f;
+        // Backed up as the Backup page does it, with full paths; the restore
+        // puts them below a root of the test's own.
+        f.dir.write("Data/a.txt", "alpha");
+        f.dir.write("Data/sub/run.sh", "#!/bin/sh\n");
+        fs::permissions(f.Path("Data/sub/run.sh"), static_cast<fs::perms>(0755));
+        // An even second: archives keep times to two seconds.
+        fs::last_write_time(
+            f.Path("Data/a.txt"),
+            std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(1736602438)));
+        HeadlessHost host;
+        TZipWriter writer(host);
+        writer.DoProcessMessages = false;
+        writer.SetZipName(f.Path("zips/backup.zip"));
+        writer.SetStorePaths(true);
+        writer.Recurse = true;
+        writer.SetFilesList({f.Path("Data/*.*")});
+        QCOMPARE(writer.RunZip(), 2);
+        const auto before = Tree(f.dir.path() / "Data");
+        const auto mtime = fs::last_write_time(f.Path("Data/a.txt"));
+        const std::string original = f.Path("root") + f.Path("Data/");
+        fs::remove_all(f.Path("Data"));
+
+        f.List(f.Path("zips"));
+        f.Find<QLineEdit>("DirectoryRestore")->clear();
+        {
+            ScriptedUser user({QMessageBox::Yes, QMessageBox::Yes});
+            f.Restore();
+            QCOMPARE(user.seen.at(1).text, MessageText(OriginalPlacesQuestion(original)));
+            QVERIFY(user.seen.back().text.startsWith("Restore Files Succeeds!"));
+            QVERIFY(Tree(original) == before);
+            QCOMPARE(fs::last_write_time(original + "a.txt"), mtime);
+            QCOMPARE(fs::status(original + "sub/run.sh").permissions(),
+                     static_cast<fs::perms>(0755));
+        }
+        // No to the second question writes nothing.
+        fs::remove_all(f.Path("root"));
+        ScriptedUser declining({QMessageBox::Yes, QMessageBox::No});
+        f.Restore();
+        QCOMPARE(declining.seen.size(), std::size_t(2));
+        QVERIFY(!fs::exists(f.Path("root")));
+    }
+
+    void restoresOnlyTheRowsSelectedInTheContentsGrid() {
+        RestoreFixture f;
+        WriteArchive(f.Path("zips/t.zip"), {"d/one.txt", "d/two.txt", "d/three.txt", "four.txt"});
+        f.List(f.Path("zips"));
+        f.Find<QLineEdit>("DirectoryRestore")->setText(QString::fromStdString(f.Path("out")));
+        QItemSelectionModel* selection = f.Contents()->selectionModel();
+        const QAbstractItemModel* model = f.Contents()->model();
+        selection->select(model->index(0, 1), QItemSelectionModel::Select);
+        selection->select(model->index(3, 0), QItemSelectionModel::Select);
+        selection->select(model->index(3, 2), QItemSelectionModel::Select);
+        QMenu* menu = f.Find<QMenu>("PopupMenuContents");
+        emit menu->aboutToShow();
+        QVERIFY(f.Action("menuRestoreSelected")->isEnabled());
+        ScriptedUser user;
+        f.Action("menuRestoreSelected")->trigger();
+        const std::map<std::string, std::string> expected = {{"d/one.txt", "data of d/one.txt"},
+                                                             {"four.txt", "data of four.txt"}};
+        QVERIFY(Tree(f.dir.path() / "out") == expected);
+        QVERIFY(user.Texts().back().startsWith("Restore Files Succeeds!"));
+
+        selection->clearSelection();
+        emit menu->aboutToShow();
+        QVERIFY(!f.Action("menuRestoreSelected")->isEnabled());
+    }
+
+    void anArchiveTruncatedAfterListingGivesTheReadersError() {
+        RestoreFixture f;
+        WriteArchive(f.Path("zips/t.zip"), {"a.txt", "b.txt"});
+        f.List(f.Path("zips"));
+        f.Find<QLineEdit>("DirectoryRestore")->setText(QString::fromStdString(f.Path("out")));
+        fs::resize_file(f.Path("zips/t.zip"), 40);
+        ScriptedUser user;
+        try {
+            f.Restore();
+            QFAIL("the restore did not fail");
+        } catch (const std::exception& error) {
+            QCOMPARE(QString::fromLatin1(error.what()), QStringLiteral("Incomplete Zip File"));
+        }
+        QVERIFY(f.Main().SpRestore->isEnabled());
+    }
+
+    // The window's between-chunk call handles events; a cancel requested
+    // from one of them ends the run, which is then no success.
+    void aCancelDuringTheRunEndsItAsFailed() {
+        RestoreFixture f;
+        test::ArchiveBuilder b;
+        b.Add("big.bin", std::string(512 * 1024, 'b'));
+        b.WriteTo(f.Path("zips/t.zip"));
+        f.List(f.Path("zips"));
+        f.Find<QLineEdit>("DirectoryRestore")->setText(QString::fromStdString(f.Path("out")));
+        ScriptedUser user;
+        bool locked = false;
+        QTimer cancel;
+        cancel.setInterval(0);
+        QObject::connect(&cancel, &QTimer::timeout, [&] {
+            if (f.form->ZipReader1().Busy()) {
+                locked = !f.Main().SpStart->isEnabled() && !f.Main().SpRestore->isEnabled();
+                f.form->ZipReader1().Cancel();
+                cancel.stop();
+            }
+        });
+        cancel.start();
+        try {
+            f.Restore();
+            QFAIL("the restore was not cancelled");
+        } catch (const std::exception& error) {
+            QCOMPARE(QString::fromLatin1(error.what()), QStringLiteral("User Aborted Operation"));
+        }
+        QVERIFY(locked);
+        QCOMPARE(user.Texts().back(), QStringLiteral("Restore files fails!"));
+        QVERIFY(Tree(f.dir.path() / "out").empty());
+        QVERIFY(f.Main().SpRestore->isEnabled());
+    }
+
+    // Not a test of time: it prints the figure for the record.
+    void showsTheContentsOfALargeArchive() {
+        RestoreFixture f;
+        test::ArchiveBuilder b;
+        for (int i = 0; i < 60000; ++i) {
+            b.Add("folder" + std::to_string(i / 100) + "/file" + std::to_string(i) + ".txt", "");
+        }
+        b.WriteTo(f.Path("zips/big.zip"));
+        f.form->show();
+        f.Main().PageControl1->setCurrentIndex(1);
+        QApplication::processEvents();
+        QElapsedTimer timer;
+        timer.start();
+        f.List(f.Path("zips"));
+        QApplication::processEvents();
+        // Listing the folder, reading the directory, filling and painting.
+        qInfo("60000 entries shown in %lld ms", static_cast<long long>(timer.elapsed()));
+        QCOMPARE(f.Label("LabelfileNumber"), QStringLiteral("(Total 60000 files)"));
+        QCOMPARE(f.Cell(59999, 0), QStringLiteral("file59999.txt"));
+    }
+};
+
+MZB_UI_TEST(RestorePageTest);
+#include "RestorePageTest.moc"
