@@ -26,6 +26,7 @@ constexpr std::string_view kIsAppend0 = "Is Append 0";
 constexpr std::string_view kWidth = "Width";
 constexpr std::string_view kIsOverWrite = "IsOverWrite";
 constexpr std::string_view kPromptBeforeBackup = "PromptBeforeBackup";
+constexpr std::string_view kRunMissedBackups = "Run Missed Backups";
 
 constexpr std::string_view kFilenamePrefix = "Filename prefix";
 constexpr std::string_view kUseDate = "Whether use Date";
@@ -163,6 +164,7 @@ CommonSettings ProjectStore::ReadCommonSettings() const {
     c.Width = std::clamp(t.ReadInteger(kCommon, kWidth, kMinWidth), kMinWidth, kMaxWidth);
     c.IsOverWrite = t.ReadBool(kCommon, kIsOverWrite, false);
     c.PromptBeforeBackup = t.ReadBool(kCommon, kPromptBeforeBackup, false);
+    c.RunMissedBackups = t.ReadBool(kCommon, kRunMissedBackups, false);
     return c;
 }
 
@@ -253,6 +255,7 @@ void ProjectStore::WritePreferences(const CommonSettings& c) const {
         t.WriteBool(kCommon, kIsAppend0, c.IsAppend0);
         t.WriteInteger(kCommon, kWidth, c.Width);
         t.WriteBool(kCommon, kIsOverWrite, c.IsOverWrite);
+        t.WriteBool(kCommon, kRunMissedBackups, c.RunMissedBackups);
     });
 }
 

@@ -62,7 +62,8 @@ public:
     bool IsScheduleEnabled(const std::string& name) const;
     void CopySchedule(const std::string& oldName, const std::string& newName) const;
 
-    // "Auto Run", "Is Minimized", "Is Append 0", "Width", "IsOverWrite".
+    // "Auto Run", "Is Minimized", "Is Append 0", "Width", "IsOverWrite",
+    // "Run Missed Backups".
     void WritePreferences(const CommonSettings& settings) const;
     // "PromptBeforeBackup", "Last Project", the list, "By Field", "Sort", in
     // this order; nothing at all when the project list is empty.

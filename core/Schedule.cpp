@@ -1,6 +1,6 @@
 #include "core/Schedule.h"
 
-#include "core/DateText.h"
+#include "core/ScheduleText.h"
 
 #include <charconv>
 
@@ -11,8 +11,6 @@ namespace {
 using std::chrono::minutes;
 
 constexpr std::chrono::hours kDay{24};
-constexpr const char* kWeekdays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                     "Thursday", "Friday", "Saturday"};
 
 LocalDateTime AtNoon(LocalDateTime day) {
     return day.DatePart() + std::chrono::hours(12);
@@ -42,8 +40,7 @@ ScheduleEntry MakeScheduleEntry(const std::string& project, const StoredSchedule
     ScheduleEntry entry{project, ScheduleEntry::kNever, std::chrono::milliseconds(0)};
     switch (stored.BackupMode) {
     case static_cast<int>(ScheduleKind::DailyAt): {
-        const LocalDateTime time = ParseTimeOfDay(stored.StartTime_or_Increase)
-                                       .value_or(LocalDateTime::TimeOfDay(12, 0, 0));
+        const LocalDateTime time = DailyTimeOrNoon(stored.StartTime_or_Increase);
         entry.NextRun = LocalDateTime::FromMs(now.DatePart().Ms() + time.Ms());
         entry.Interval = kDay;
         break;
@@ -54,9 +51,10 @@ ScheduleEntry MakeScheduleEntry(const std::string& project, const StoredSchedule
         break;
     case static_cast<int>(ScheduleKind::WeeklyOn): {
         entry.NextRun = AtNoon(now + kDay * 8);
+        const int weekday = WeekdayExactly(stored.StartTime_or_Increase);
         for (int ahead = 0; ahead <= 7; ++ahead) {
             const LocalDateTime day = now + kDay * ahead;
-            if (stored.StartTime_or_Increase == kWeekdays[day.DayOfWeek()]) {
+            if (day.DayOfWeek() == weekday) {
                 entry.NextRun = AtNoon(day);
                 break;
             }

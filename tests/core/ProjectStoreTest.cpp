@@ -224,7 +224,7 @@ TEST_F(ProjectStoreTest, ExitStateWritesItsKeysInOrderAndNothingWithoutProjects)
     EXPECT_EQ(Contents(), "[Common]\nPromptBeforeBackup=1\nLast Project=B\nProject Count=2\n"
                           "Count0=a\nCount1=B\nBy Field=0\nSort=1\n");
 
-    c.AutoRun = c.IsMinimized = c.IsAppend0 = c.IsOverWrite = true;
+    c.AutoRun = c.IsMinimized = c.IsAppend0 = c.IsOverWrite = c.RunMissedBackups = true;
     store_.WritePreferences(c);
     EXPECT_EQ(store_.ReadCommonSettings(), c);
 }
