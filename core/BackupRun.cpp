@@ -175,6 +175,8 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
         store.WriteCounter(projectText, editor.Number);
         editor.Number = NextArchiveNumber(editor.Number, editor.Increase);
     }
+    // What the missed-backup rule measures from, whichever front end ran it.
+    store.WriteLastBackup(projectText, host.Now());
     ArchiveNameInput next;
     next.SaveDir = editor.SaveDir;
     next.Prefix = editor.Prefix;

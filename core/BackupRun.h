@@ -108,8 +108,8 @@ enum class BackupOutcome {
     Completed, // the archive is written and reported
 };
 
-// One backup. On completion a numbered project's number is stored as
-// "Value", the editor's number advances by the step (at most 1000) and its
+// One backup. On completion its time is stored as "Last Backup", a numbered
+// project's number as "Value", the editor's number advances by the step (at most 1000) and its
 // archive path is computed anew. A writer failure, or a completed archive
 // whose size cannot be read, is raised after the lock has been released and
 // the progress bar reset; neither advances the number.

@@ -1,5 +1,6 @@
 #include "core/ProjectStore.h"
 
+#include "core/DateText.h"
 #include "core/PasswordScramble.h"
 #include "core/ProjectName.h"
 #include "platform/Blanks.h"
@@ -46,6 +47,7 @@ constexpr std::string_view kComment = "Comment";
 constexpr std::string_view kIsEnabledAutoBack = "IsEnabledAutoBack";
 constexpr std::string_view kBackupMode = "BackupMode";
 constexpr std::string_view kStartTime = "StartTime_or_Increase";
+constexpr std::string_view kLastBackup = "Last Backup";
 
 constexpr int kMinIncrease = 1;
 constexpr int kMaxIncrease = 1000;
@@ -229,6 +231,16 @@ void ProjectStore::WriteCounter(const std::string& name, int value) const {
     ProfileFile(iniPath_).Update([&](ProfileText& t) { t.WriteInteger(name, kValue, value); });
 }
 
+std::optional<LocalDateTime> ProjectStore::ReadLastBackup(const std::string& name) const {
+    return ParseDateTime(ProfileFile(iniPath_).Read().ReadString(name, kLastBackup, ""));
+}
+
+void ProjectStore::WriteLastBackup(const std::string& name, LocalDateTime completed) const {
+    CheckWritableName(name);
+    ProfileFile(iniPath_).Update(
+        [&](ProfileText& t) { t.WriteString(name, kLastBackup, FormatDateTime(completed)); });
+}
+
 StoredSchedule ProjectStore::ReadSchedule(const std::string& name) const {
     return ReadScheduleFrom(ProfileFile(iniPath_).Read(), name);
 }
@@ -285,9 +297,13 @@ void ProjectStore::RenameProject(const std::string& oldName, const std::string& 
         // Read before the erase, so that names that are one section (equal
         // but for case) keep the schedule.
         const StoredSchedule schedule = ReadScheduleFrom(t, oldName);
+        const std::string lastBackup = t.ReadString(oldName, kLastBackup, "");
         t.EraseSection(oldName);
         WriteScheduleTo(t, newName, schedule);
         WriteProjectTo(t, newName, editorValues);
+        if (!lastBackup.empty()) {
+            t.WriteString(newName, kLastBackup, lastBackup);
+        }
     });
 }
 

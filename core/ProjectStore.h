@@ -14,7 +14,9 @@
 
 #include "core/CommonSettings.h"
 #include "core/ProjectRecord.h"
+#include "finder/LocalDateTime.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -56,6 +58,11 @@ public:
     void EraseProject(const std::string& name) const;
     // "Value": the number the last numbered backup used.
     void WriteCounter(const std::string& name, int value) const;
+
+    // "Last Backup": when the project's last backup completed, by any
+    // front end; none when it never did or the text is no date and time.
+    std::optional<LocalDateTime> ReadLastBackup(const std::string& name) const;
+    void WriteLastBackup(const std::string& name, LocalDateTime completed) const;
 
     StoredSchedule ReadSchedule(const std::string& name) const;
     void WriteSchedule(const std::string& name, const StoredSchedule& schedule) const;

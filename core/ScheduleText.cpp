@@ -92,7 +92,8 @@ StoredSchedule StoreSchedule(const ShownSchedule& shown) {
         break;
     case static_cast<int>(ScheduleKind::WeeklyOn):
         stored.BackupMode = shown.Mode;
-        stored.StartTime_or_Increase = kWeekdayNames[shown.Weekday == kNoWeekday ? 0 : shown.Weekday];
+        stored.StartTime_or_Increase =
+            kWeekdayNames[shown.Weekday == kNoWeekday ? 0 : shown.Weekday];
         break;
     default:
         stored.BackupMode = static_cast<int>(ScheduleKind::DailyAt);

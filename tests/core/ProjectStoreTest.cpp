@@ -235,6 +235,8 @@ TEST_F(ProjectStoreTest, RenameMovesScheduleRewritesPasswordAndErasesTheOldSecti
     store.WriteSchedule("Docs", {true, 1, "30"});
     ProjectRecord r = SampleProject();
     store.WriteProject("Docs", r);
+    const LocalDateTime backedUp = LocalDateTime::Make(2024, 3, 10, 8, 0, 0);
+    store.WriteLastBackup("Docs", backedUp);
 
     r.Name = "Papers";
     store.RenameProject("Docs", "Papers", 1, r);
@@ -246,6 +248,7 @@ TEST_F(ProjectStoreTest, RenameMovesScheduleRewritesPasswordAndErasesTheOldSecti
     EXPECT_EQ(back.Password, "secret");
     EXPECT_EQ(back.ScheduleValues(), (StoredSchedule{true, 1, "30"}));
     EXPECT_EQ(back.BackupItems, r.BackupItems);
+    EXPECT_EQ(store.ReadLastBackup("Papers"), backedUp);
 }
 
 TEST_F(ProjectStoreTest, RenameThatFailsLeavesTheOldProjectWhole) {

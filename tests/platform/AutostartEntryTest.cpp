@@ -15,7 +15,9 @@ using test::TempDir;
 
 std::string ExecLine(const std::string& text) {
     const auto start = text.find("\nExec=");
-    return start == std::string::npos ? "" : text.substr(start + 6, text.find('\n', start + 1) - start - 6);
+    return start == std::string::npos
+               ? ""
+               : text.substr(start + 6, text.find('\n', start + 1) - start - 6);
 }
 
 TEST(AutostartEntry, ExecQuotesThePathAsTheEntryFormatRequires) {
