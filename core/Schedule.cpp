@@ -1,5 +1,6 @@
 #include "core/Schedule.h"
 
+#include "core/MissedBackup.h"
 #include "core/ScheduleText.h"
 
 #include <charconv>
@@ -74,6 +75,7 @@ Schedule::Schedule(ScheduleHost& host, ReadScheduleFn readSchedule, bool& prompt
 
 void Schedule::RebuildSchedule() {
     SetTimer(false);
+    previousTick_ = host_.Now();
     const std::vector<std::string> projects = host_.ProjectNames();
     std::vector<StoredSchedule> stored;
     std::vector<bool> marks;
@@ -99,13 +101,29 @@ void Schedule::LoadScheduleEntries(const std::vector<std::string>& projects,
     }
 }
 
+void Schedule::SetMissedBackups(ReadLastBackupFn readLastBackup) {
+    readLastBackup_ = std::move(readLastBackup);
+}
+
+void Schedule::RunMissedBackups() {
+    catchUpPending_ = true;
+    Timer1Timer();
+}
+
 void Schedule::Timer1Timer() {
+    const LocalDateTime tickTime = host_.Now();
+    if (previousTick_ && tickTime > *previousTick_ + kSleepGap) {
+        catchUpPending_ = true;
+    }
+    previousTick_ = tickTime;
     // A tick that arrives while another one waits inside a backup (a
     // project-check message stays open and lets the timer run) does
     // nothing, so scheduled backups never nest.
     if (ticking_ || host_.IsSaveEnabled() || !host_.IsStartEnabled()) {
         return;
     }
+    const bool catchUp = catchUpPending_ && readLastBackup_;
+    catchUpPending_ = false;
     ticking_ = true;
     struct Reset {
         bool& flag;
@@ -113,11 +131,20 @@ void Schedule::Timer1Timer() {
     } reset{ticking_};
     // By index: a rebuild during a backup replaces the table under us.
     for (size_t i = 0; i < entries_.size(); ++i) {
-        if (!(host_.Now() > entries_[i].NextRun)) {
+        ScheduleEntry& entry = entries_[i];
+        const LocalDateTime now = host_.Now();
+        const bool missed = catchUp && IsBackupMissed(readSchedule_(entry.ProjectName),
+                                                      readLastBackup_(entry.ProjectName), now);
+        if (!missed && !(now > entry.NextRun)) {
             continue;
         }
-        entries_[i].NextRun = entries_[i].NextRun + entries_[i].Interval;
-        if (!RunEntry(entries_[i].ProjectName)) {
+        entry.NextRun = entry.NextRun + entry.Interval;
+        // Made up once, however many of its times went by: after a sleep
+        // also an entry the table alone found due runs only once.
+        while (catchUp && entry.NextRun <= now) {
+            entry.NextRun = entry.NextRun + entry.Interval;
+        }
+        if (!RunEntry(entry.ProjectName)) {
             break;
         }
     }
