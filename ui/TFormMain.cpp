@@ -255,6 +255,13 @@ void TFormMain::SetTrayMarks(const std::vector<bool>& marks) {
     }
 }
 
+void TFormMain::NotifyScheduledBackupFailed(const std::string& project) {
+    trayIcon1_->showMessage(QString::fromLatin1(kProductName),
+                            QStringLiteral("The scheduled backup of project '%1' was not made.")
+                                .arg(QString::fromStdString(project)),
+                            QSystemTrayIcon::Warning);
+}
+
 void TFormMain::TrayBackupItemClick(QAction* item) {
     SelectProject(item->data().toString().toStdString());
     comboProjectChange();

@@ -52,7 +52,7 @@ public:
     const ProjectStore& Store() const { return store_; }
     CommonSettings& Settings() { return settings_; }
     RunHost& Host() { return runHost_; }
-    ScheduleHost& Scheduling() { return scheduleHost_; }
+    WindowScheduleHost& Scheduling() { return scheduleHost_; }
     THostServices& EngineHost() { return engineHost_; }
     TZipWriter& ZipWriter1() { return *zipWriter_; }
     TZipReader& ZipReader1() { return *zipReader_; }
@@ -98,6 +98,9 @@ public:
     void MarkScheduledProjects();
     // The marks of the Backup submenu's items, in list order.
     void SetTrayMarks(const std::vector<bool>& marks);
+    // A tray notification that an unattended backup of the project failed
+    // or was refused, beside the run's own message.
+    void NotifyScheduledBackupFailed(const std::string& project);
     // Selects and loads the item's project, then backs it up as SpStart does.
     void TrayBackupItemClick(QAction* item);
     // Restores the window from minimised or the tray and brings the program
