@@ -100,6 +100,7 @@ private slots:
         QVERIFY(form->Store().ReadCommonSettings().IsMinimized);
 
         // An entry that cannot be written stops Apply with the error.
+        std::filesystem::remove_all(config.dir.dir() + "autostart");
         config.dir.write("autostart", "");
         const std::string before = f.IniText();
         TFormPreferences p(*form);
