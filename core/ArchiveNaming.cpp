@@ -28,8 +28,9 @@ std::string NextArchiveName(const ArchiveNameInput& in) {
         name += suffix;
     } else {
         const std::string digits = std::to_string(PullIntoNumberRange(in.Number));
-        // Capped, so that a damaged width can never ask for a huge name.
-        const int width = std::min(in.Width, kMaxWidth);
+        // Capped at what a file name can hold, so that a damaged width can
+        // never ask for a huge name.
+        const int width = std::min(in.Width, kMaxPaddedWidth);
         if (in.IsAppend0 && width > static_cast<int>(digits.size())) {
             name.append(static_cast<std::size_t>(width) - digits.size(), '0');
         }

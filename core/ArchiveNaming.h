@@ -24,13 +24,16 @@ int PullIntoNumberRange(long long value);
 // At 1000 it stays 1000.
 int NextArchiveNumber(int value, int increase);
 
+// No file name is longer.
+inline constexpr int kMaxPaddedWidth = 255;
+
 struct ArchiveNameInput {
     std::string SaveDir; // trimmed; gets a '/' when it lacks one
     std::string Prefix;  // trimmed
     bool UseDate = true;
     int Number = 1; // pulled into 1 to 1000
     bool IsAppend0 = false;
-    int Width = 2;     // padding stops at 30 digits
+    int Width = 2;     // as stored; padding stops at kMaxPaddedWidth digits
     LocalDateTime Now; // only month to second are used
 };
 

@@ -2,7 +2,10 @@
 
 #include "core/ArchiveNaming.h"
 #include "platform/Blanks.h"
+#include "zip/base/PrintableName.h"
 
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -23,7 +26,7 @@ std::string FileNameOf(const std::string& path) {
 std::string LeftOutLine(const std::vector<std::string>& leftOut) {
     std::string line = "\rFiles Left Out: " + std::to_string(leftOut.size()) + " (";
     for (std::size_t i = 0; i < leftOut.size() && i < kLeftOutNamesShown; ++i) {
-        line += (i == 0 ? "'" : ", '") + leftOut[i] + "'";
+        line += (i == 0 ? "'" : ", '") + PrintableName(leftOut[i]) + "'";
     }
     if (leftOut.size() > kLeftOutNamesShown) {
         line += ", ...";
@@ -107,19 +110,35 @@ bool ValidateProject(const BackupEditor& editor, RunHost& host) {
     return false;
 }
 
+std::string FolderLeftOutText(const std::string& folder, int errorCode) {
+    if (errorCode == ENOENT || errorCode == ENOTDIR) {
+        return "folder not found: " + folder;
+    }
+    return "folder not readable: " + folder + " (" + std::strerror(errorCode) + ")";
+}
+
 std::string BackupCompletionText(const std::string& projectText, const std::string& archivePath,
-                                 long long sizeKb, const std::vector<std::string>& leftOut) {
+                                 long long sizeKb, const std::vector<std::string>& leftOut,
+                                 int fileCount) {
     std::string text = "Backup Files Succeeds!\rProject Name: '" + projectText + "'" + "\r" +
                        "File Name:    '" + FileNameOf(archivePath) + "'" + "\r" +
                        "File Size:    '" + std::to_string(sizeKb) + "Kb'";
     if (!leftOut.empty()) {
         text += LeftOutLine(leftOut);
     }
+    if (fileCount == 0) {
+        text += "\rNo files were backed up.";
+    }
     return text;
 }
 
 std::string ArchiveExistsText(const std::string& archivePath) {
     return archivePath + " has been exists,Backup suspend!";
+}
+
+std::string ProjectBusyText(const std::string& projectText) {
+    return "Project '" + projectText +
+           "' is already being backed up by another run; this backup is skipped.";
 }
 
 BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
@@ -132,6 +151,14 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     }
     if (!ValidateProject(editor, host)) {
         return BackupOutcome::Refused;
+    }
+    // Held to the end, the number stored included: a second run of the
+    // project would write the same archive name.
+    const auto projectLock = store.TryLockBackup(projectText);
+    if (!projectLock) {
+        host.ShowTimedMessage(ProjectBusyText(projectText), MessageKind::Warning,
+                              kRunMessageSeconds);
+        return BackupOutcome::Busy;
     }
     const int page = host.ActivePage();
     const std::string path = Trimmed(editor.Filename);
@@ -154,7 +181,9 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     BackupWriterEvents events;
     events.OnTotalPercentDone = [&](int percent) { host.SetProgress(percent); };
     events.OnFileLeftOut = [&](const std::string& name) { leftOut.push_back(name); };
-    events.OnZipComplete = [&](int) {
+    int packed = 0;
+    events.OnZipComplete = [&](int fileCount) {
+        packed = fileCount;
         long long sizeKb = 0;
         try {
             sizeKb = ArchiveSizeKb(path);
@@ -162,8 +191,9 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
             sizeError = std::current_exception();
             return;
         }
-        host.ShowTimedMessage(BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut),
-                              MessageKind::Information, kRunMessageSeconds);
+        host.ShowTimedMessage(
+            BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut, fileCount),
+            MessageKind::Information, kRunMessageSeconds);
     };
 
     const RunLock lock(host);
@@ -187,7 +217,7 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     next.Now = host.Now();
     editor.Filename = NextArchiveName(next);
     host.ShowPage(page);
-    return BackupOutcome::Completed;
+    return leftOut.empty() && packed > 0 ? BackupOutcome::Completed : BackupOutcome::Incomplete;
 }
 
 } // namespace mzb

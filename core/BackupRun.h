@@ -63,10 +63,12 @@ BackupJob MakeBackupJob(const BackupEditor& editor);
 // What the run hears from the writer while it works.
 struct BackupWriterEvents {
     std::function<void(int percent)> OnTotalPercentDone;
-    // A file the writer could not read or an explicit file that does not
-    // exist: the archive will lack it.
+    // A file the writer could not read, an explicit file that does not
+    // exist, or a folder that could not be found or listed (as
+    // FolderLeftOutText words it): the archive will lack it.
     std::function<void(const std::string& name)> OnFileLeftOut;
-    // The archive is complete; the writer returns only after this returns.
+    // The archive is complete, holding fileCount files (directory entries
+    // not counted); the writer returns only after this returns.
     std::function<void(int fileCount)> OnZipComplete;
 };
 
@@ -95,21 +97,36 @@ bool ValidateProject(const BackupEditor& editor, RunHost& host);
 // How many names of left-out files the completion report lists.
 inline constexpr std::size_t kLeftOutNamesShown = 3;
 
+// How a folder that could not be found (errno ENOENT or ENOTDIR) or listed
+// shows among the files left out: "folder not found: /media/usb/photos",
+// "folder not readable: /srv/x (Permission denied)".
+std::string FolderLeftOutText(const std::string& folder, int errorCode);
+
 // "Backup Files Succeeds!" with the project, the archive's file name and its
-// size; files left out add one more line with their count and first names.
+// size; files left out add one more line with their count and first names
+// (control characters escaped), and an archive without a single file ends
+// with "No files were backed up.".
 std::string BackupCompletionText(const std::string& projectText, const std::string& archivePath,
-                                 long long sizeKb, const std::vector<std::string>& leftOut);
+                                 long long sizeKb, const std::vector<std::string>& leftOut,
+                                 int fileCount);
 std::string ArchiveExistsText(const std::string& archivePath);
+std::string ProjectBusyText(const std::string& projectText);
 
 enum class BackupOutcome {
     Declined,  // No to the confirmation
     Refused,   // a project check failed
     Exists,    // the archive exists and overwriting is off
+    Busy,      // another run, of this program or another, backs the project up
     Completed, // the archive is written and reported
+    // The archive is written and reported, but it lacks files or folders
+    // that were asked for, or holds no file at all.
+    Incomplete,
 };
 
-// One backup. On completion its time is stored as "Last Backup", a numbered
-// project's number as "Value", the editor's number advances by the step (at most 1000) and its
+// One backup, holding the project's backup lock (ProjectStore::TryLockBackup)
+// from the checks to the stored number. On completion (also an incomplete
+// one) its time is stored as "Last Backup", a numbered project's number as
+// "Value", the editor's number advances by the step (at most 1000) and its
 // archive path is computed anew. A writer failure, or a completed archive
 // whose size cannot be read, is raised after the lock has been released and
 // the progress bar reset; neither advances the number.

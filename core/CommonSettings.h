@@ -13,7 +13,8 @@ inline constexpr int kSortByDate = 2;
 inline constexpr int kSortAscending = 0;
 inline constexpr int kSortDescending = 1;
 
-// The range of the digit count a number suffix is padded to.
+// The range of the preferences field for the digit count a number suffix is
+// padded to; a stored "Width" outside it is used as it stands.
 inline constexpr int kMinWidth = 2;
 inline constexpr int kMaxWidth = 30;
 

@@ -33,6 +33,26 @@ bool TakeChar(std::string_view& s, char c) {
     return true;
 }
 
+enum class DayHalf { Am, Pm };
+
+// " AM" or " PM" after a time, as a 12-hour locale writes it ("3:00:00 PM"),
+// in any letter case and with or without the blank.
+std::optional<DayHalf> TakeDayHalf(std::string_view& s) {
+    std::string_view rest = s;
+    while (!rest.empty() && rest.front() == ' ') {
+        rest.remove_prefix(1);
+    }
+    if (rest.size() != 2 || (rest[1] != 'M' && rest[1] != 'm')) {
+        return std::nullopt;
+    }
+    const char first = rest[0];
+    if (first != 'A' && first != 'a' && first != 'P' && first != 'p') {
+        return std::nullopt;
+    }
+    s = {};
+    return first == 'A' || first == 'a' ? DayHalf::Am : DayHalf::Pm;
+}
+
 } // namespace
 
 std::string FormatShortDate(LocalDateTime value) {
@@ -75,10 +95,18 @@ std::optional<LocalDateTime> ParseTimeOfDay(std::string_view text) {
         }
         second = *sec;
     }
-    if (!s.empty() || *hour > 23 || *minute > 59 || second > 59) {
+    int hour24 = *hour;
+    if (const auto half = TakeDayHalf(s)) {
+        // The 12-hour clock runs 12, 1, ..., 11 in each half of the day.
+        if (*hour < 1 || *hour > 12) {
+            return std::nullopt;
+        }
+        hour24 = *hour % 12 + (*half == DayHalf::Pm ? 12 : 0);
+    }
+    if (!s.empty() || hour24 > 23 || *minute > 59 || second > 59) {
         return std::nullopt;
     }
-    return LocalDateTime::TimeOfDay(*hour, *minute, second);
+    return LocalDateTime::TimeOfDay(hour24, *minute, second);
 }
 
 std::optional<LocalDateTime> ParseDateTime(std::string_view text) {

@@ -18,8 +18,9 @@ std::string FormatDateTime(LocalDateTime value);  // 2024-03-10 08:05:00
 // The date alone when the time is exactly midnight, as the archive list shows it.
 std::string FormatDateTimeShort(LocalDateTime value);
 
-// A time of day, H:MM or H:MM:SS, hours 0 to 23; blanks around it are allowed.
-// The result has day 0.
+// A time of day, H:MM or H:MM:SS, hours 0 to 23, or on the 12-hour clock
+// with AM or PM after it (hours 1 to 12), as the older program wrote it in
+// a 12-hour locale; blanks around it are allowed. The result has day 0.
 std::optional<LocalDateTime> ParseTimeOfDay(std::string_view text);
 // A date, optionally followed by a blank and a time of day.
 std::optional<LocalDateTime> ParseDateTime(std::string_view text);

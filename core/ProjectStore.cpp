@@ -4,6 +4,7 @@
 #include "core/PasswordScramble.h"
 #include "core/ProjectName.h"
 #include "platform/Blanks.h"
+#include "platform/CaseInsensitive.h"
 #include "platform/KnownDirectories.h"
 #include "platform/ProfileFile.h"
 
@@ -145,6 +146,12 @@ int InRangeOrDefault(int value, int low, int high, int fallback) {
 
 } // namespace
 
+std::optional<KeyedLock> ProjectStore::TryLockBackup(const std::string& name) const {
+    std::string key(TrimBlanks(name));
+    std::transform(key.begin(), key.end(), key.begin(), FoldAsciiCase);
+    return KeyedLock::TryAcquire(iniPath_ + ".backup.lock", key);
+}
+
 ProjectStore ProjectStore::InProgramDirectory(const std::string& programDirectory) {
     return ProjectStore(programDirectory + "project.ini");
 }
@@ -163,7 +170,9 @@ CommonSettings ProjectStore::ReadCommonSettings() const {
     c.AutoRun = t.ReadBool(kCommon, kAutoRun, false);
     c.IsMinimized = t.ReadBool(kCommon, kIsMinimized, false);
     c.IsAppend0 = t.ReadBool(kCommon, kIsAppend0, false);
-    c.Width = std::clamp(t.ReadInteger(kCommon, kWidth, kMinWidth), kMinWidth, kMaxWidth);
+    // As stored: only the preferences field keeps to its range, and naming
+    // pads to a width below it too.
+    c.Width = t.ReadInteger(kCommon, kWidth, kMinWidth);
     c.IsOverWrite = t.ReadBool(kCommon, kIsOverWrite, false);
     c.PromptBeforeBackup = t.ReadBool(kCommon, kPromptBeforeBackup, false);
     c.RunMissedBackups = t.ReadBool(kCommon, kRunMissedBackups, false);

@@ -15,6 +15,7 @@
 #include "core/CommonSettings.h"
 #include "core/ProjectRecord.h"
 #include "finder/LocalDateTime.h"
+#include "platform/KeyedLock.h"
 
 #include <optional>
 #include <string>
@@ -33,10 +34,9 @@ public:
 
     const std::string& IniPath() const { return iniPath_; }
 
-    // Every key of "Common", the project list included. Values outside
-    // their range ("By Field", "Sort", "Width") read as in range: an
-    // out-of-range "By Field" as by name, "Sort" as ascending, "Width"
-    // pulled to 2 to 30.
+    // Every key of "Common", the project list included. A "By Field" number
+    // outside 0 to 2 reads as 0 (by name), a "Sort" outside 0 and 1 as 0;
+    // "Width" is read as stored.
     CommonSettings ReadCommonSettings() const;
     // Ordered by name without regard to case; empty entries skipped.
     std::vector<std::string> ReadProjectNames() const;
@@ -84,6 +84,12 @@ public:
     // erased without its new section.
     void RenameProject(const std::string& oldName, const std::string& newName, int position,
                        const ProjectRecord& editorValues) const;
+
+    // The right to back the project up, held for the length of one backup
+    // run: nothing while another run, in this process or another, holds it
+    // for the same project (letter case ignored), since both would write the
+    // same archive name. Released when the result goes.
+    std::optional<KeyedLock> TryLockBackup(const std::string& name) const;
 
 private:
     std::string iniPath_;

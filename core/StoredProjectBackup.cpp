@@ -37,6 +37,10 @@ StoredBackupResult StoredProjectBackup::Start() {
             return StoredBackupResult::Refused;
         case BackupOutcome::Exists:
             return StoredBackupResult::Exists;
+        case BackupOutcome::Busy:
+            return StoredBackupResult::Busy;
+        case BackupOutcome::Incomplete:
+            return StoredBackupResult::Incomplete;
         case BackupOutcome::Completed:
             break;
         }

@@ -15,8 +15,12 @@ enum class StoredBackupResult {
     Declined,  // No to the confirmation
     Refused,   // a project check failed
     Exists,    // the archive exists and overwriting is off
+    Busy,      // another run backs the project up
     Completed, // the archive is written and reported
-    Failed,    // the writer failed or the archive's size could not be read
+    // Written and reported, but files or folders were left out, or it holds
+    // no file at all.
+    Incomplete,
+    Failed, // the writer failed or the archive's size could not be read
 };
 
 class StoredProjectBackup {

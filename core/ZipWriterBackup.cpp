@@ -1,5 +1,7 @@
 #include "core/ZipWriterBackup.h"
 
+#include "zip/writer/DirSearch.h"
+
 #include <filesystem>
 
 namespace mzb {
@@ -14,6 +16,8 @@ public:
         writer_.OnTotalPercentDone = nullptr;
         writer_.OnSkippingFile = nullptr;
         writer_.OnNoSuchFile = nullptr;
+        writer_.OnFolderNotListed = nullptr;
+        writer_.OnEndZip = nullptr;
         writer_.OnZipComplete = nullptr;
     }
     EventsCleared(const EventsCleared&) = delete;
@@ -58,7 +62,18 @@ void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& eve
     writer_.OnNoSuchFile = [&](TZipWriter&, const std::string& name) {
         events.OnFileLeftOut(name);
     };
-    writer_.OnZipComplete = [&](TZipWriter&, int count) { events.OnZipComplete(count); };
+    writer_.OnFolderNotListed = [&](TZipWriter&, const std::string& name, int error) {
+        events.OnFileLeftOut(FolderLeftOutText(name, error));
+    };
+    // The writer counts directory entries as added; the report wants files.
+    int files = 0;
+    writer_.OnEndZip = [&](TZipWriter&, const std::string& item, std::uint64_t, std::uint64_t,
+                           std::uint64_t) {
+        if (KindOfItem(item) != TFileItemKind::Directory) {
+            ++files;
+        }
+    };
+    writer_.OnZipComplete = [&](TZipWriter&, int) { events.OnZipComplete(files); };
     writer_.RunZip();
 }
 

@@ -1,24 +1,39 @@
 #include "platform/ProfileFile.h"
 
+#include "platform/FileLock.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <optional>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace mzb {
 namespace {
 
-// The whole file, or nothing with the reason in error when it cannot be read.
-std::optional<std::string> LoadBytes(const std::string& path, int& error) {
-    error = 0;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = errno;
-        return std::nullopt;
+// Closes a descriptor however the scope ends.
+class OpenFile {
+public:
+    explicit OpenFile(int fd) : fd_(fd) {}
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    ~OpenFile() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
     }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// The rest of the file, or nothing when a read fails.
+std::optional<std::string> LoadBytes(int fd) {
     std::string bytes;
     char buffer[16384];
     for (;;) {
@@ -27,17 +42,13 @@ std::optional<std::string> LoadBytes(const std::string& path, int& error) {
             continue;
         }
         if (n < 0) {
-            error = errno;
-            ::close(fd);
             return std::nullopt;
         }
         if (n == 0) {
-            break;
+            return bytes;
         }
         bytes.append(buffer, static_cast<std::size_t>(n));
     }
-    ::close(fd);
-    return bytes;
 }
 
 bool WriteAll(int fd, const std::string& bytes) {
@@ -69,6 +80,10 @@ std::string ResolvedTarget(const std::string& path) {
     return path;
 }
 
+std::string LockPathOf(const std::string& target) {
+    return target + ".lock";
+}
+
 void SyncDirectoryOf(const std::string& file) {
     const auto slash = file.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : file.substr(0, slash + 1);
@@ -79,16 +94,39 @@ void SyncDirectoryOf(const std::string& file) {
     }
 }
 
-// Writes the bytes beside the target and renames them over it; false on
-// any failure, with the target untouched and the temporary file gone.
-bool ReplaceFile(const std::string& target, const std::string& bytes) {
-    const std::string temp = target + ".tmp";
-    // A leftover from an interrupted rewrite is ours to drop. Anything else
-    // standing there (a directory, say) makes the exclusive create fail.
-    ::unlink(temp.c_str());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+constexpr std::string_view kTempInfix = ".tmp-";
+constexpr std::size_t kTempUniqueLength = 6; // the XXXXXX of mkostemp
+
+// Temporary files of writers killed before their rename. Only a writer
+// holding the lock has one, so under the lock every one found is a leftover;
+// each holds a copy of the file, scrambled passwords included.
+void RemoveLeftoverTemporaryFiles(const std::string& target) {
+    const auto slash = target.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    const std::string prefix =
+        (slash == std::string::npos ? target : target.substr(slash + 1)) + std::string(kTempInfix);
+    DIR* listing = ::opendir(dir.c_str());
+    if (listing == nullptr) {
+        return;
+    }
+    while (const dirent* e = ::readdir(listing)) {
+        const std::string_view name = e->d_name;
+        if (name.size() == prefix.size() + kTempUniqueLength && name.starts_with(prefix)) {
+            ::unlinkat(::dirfd(listing), e->d_name, 0);
+        }
+    }
+    ::closedir(listing);
+}
+
+enum class Replaced { Done, DirectoryRefused, Failed };
+
+// Writes the bytes beside the target and renames them over it; on any
+// failure the target is untouched and the temporary file gone.
+Replaced ReplaceFile(const std::string& target, const std::string& bytes) {
+    std::string temp = target + std::string(kTempInfix) + std::string(kTempUniqueLength, 'X');
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
-        return false;
+        return errno == EACCES || errno == EPERM ? Replaced::DirectoryRefused : Replaced::Failed;
     }
     struct stat st {};
     bool ok = true;
@@ -100,33 +138,82 @@ bool ReplaceFile(const std::string& target, const std::string& bytes) {
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
         ::unlink(temp.c_str());
-        return false;
+        return Replaced::Failed;
     }
     SyncDirectoryOf(target);
-    return true;
+    return Replaced::Done;
+}
+
+// Overwrites the open file with the bytes. The room is taken before the
+// first byte changes, so a full disk fails the update with the old text
+// intact; only a file system that cannot reserve space skips that step.
+bool RewriteInPlace(int fd, const std::string& bytes) {
+    const auto size = static_cast<off_t>(bytes.size());
+    if (size > 0 && ::fallocate(fd, 0, 0, size) != 0 && errno != EOPNOTSUPP) {
+        return false;
+    }
+    return ::lseek(fd, 0, SEEK_SET) == 0 && WriteAll(fd, bytes) && ::ftruncate(fd, size) == 0 &&
+           ::fsync(fd) == 0;
 }
 
 } // namespace
 
 ProfileText ProfileFile::Read() const {
-    int error = 0;
-    const auto bytes = LoadBytes(path_, error);
+    const std::string target = ResolvedTarget(path_);
+    const auto lock = FileLock::OnFile(LockPathOf(target), FileLock::Mode::Shared, false);
+    const OpenFile file(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) {
+        return ProfileText();
+    }
+    if (!lock) {
+        // Without a lock file, a writer that updates in place locks the file.
+        FileLock::WaitOn(file.get(), FileLock::Mode::Shared);
+    }
+    const auto bytes = LoadBytes(file.get());
     return bytes ? ProfileText(*bytes) : ProfileText();
 }
 
 void ProfileFile::Update(const std::function<void(ProfileText&)>& edit) const {
-    int error = 0;
-    const auto before = LoadBytes(path_, error);
-    if (!before && error != ENOENT) {
+    const std::string target = ResolvedTarget(path_);
+    const auto lock = FileLock::OnFile(LockPathOf(target), FileLock::Mode::Exclusive, true);
+    // No lock file means a directory that cannot be written: then only an
+    // update in place can succeed, and the file itself carries the lock.
+    const OpenFile file(::open(target.c_str(), (lock ? O_RDONLY : O_RDWR) | O_CLOEXEC));
+    if (file.get() < 0 && (errno != ENOENT || !lock)) {
         throw EProfileWriteError(path_);
     }
-    ProfileText text = before ? ProfileText(*before) : ProfileText();
+    if (!lock) {
+        FileLock::WaitOn(file.get(), FileLock::Mode::Exclusive);
+    }
+    const auto before = file.get() >= 0 ? LoadBytes(file.get()) : std::optional<std::string>("");
+    if (!before) {
+        throw EProfileWriteError(path_);
+    }
+    ProfileText text(*before);
     edit(text);
     const std::string after = text.Bytes();
-    if (before ? after == *before : after.empty()) {
+    if (after == *before) {
         return;
     }
-    if (!ReplaceFile(ResolvedTarget(path_), after)) {
+    bool written = false;
+    if (!lock) {
+        written = RewriteInPlace(file.get(), after);
+    } else {
+        RemoveLeftoverTemporaryFiles(target);
+        switch (ReplaceFile(target, after)) {
+        case Replaced::Done:
+            written = true;
+            break;
+        case Replaced::DirectoryRefused: {
+            const OpenFile inPlace(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+            written = inPlace.get() >= 0 && RewriteInPlace(inPlace.get(), after);
+            break;
+        }
+        case Replaced::Failed:
+            break;
+        }
+    }
+    if (!written) {
         throw EProfileWriteError(path_);
     }
 }

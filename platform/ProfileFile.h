@@ -1,13 +1,25 @@
 #pragma once
-// A profile (INI) file on disk. Nothing is held between calls: every read
-// loads the file afresh, and every update loads it, applies its edits and
-// writes it back in one go.
+// A profile (INI) file on disk, shared by every process of the program that
+// runs at the same time (the window, the command-line tool, a cron job).
+// Nothing is held between calls: every read loads the file afresh, and every
+// update loads it, applies its edits and writes it back in one go.
 //
-// A rewrite goes to "<file>.tmp" in the same directory, is flushed to disk
-// and then renamed over the file, so a crash or a full disk leaves either
-// the old file or the new one, never a mixture. A new file is readable and
+// An update holds an exclusive lock on "<file>.lock" beside the file from
+// its read to its rename, so no two updates interleave and none is lost; a
+// read holds the shared lock. The new text goes to a temporary file of a
+// unique name in the same directory ("<file>.tmp-XXXXXX", created
+// exclusively, owner-only), is flushed to disk, renamed over the file, and
+// the directory is flushed too, so a crash or a full disk leaves either the
+// old file or the new one, never a mixture; the next update removes the
+// temporary file a killed writer left. A new file is readable and
 // writable by its owner only (it holds scrambled passwords); a rewritten one
 // keeps its permissions. A link at the path is written through.
+//
+// A file that may be written in a directory that may not (one an
+// administrator prepared) is rewritten in place instead: room for the new
+// text is reserved first, so a full disk stops the update before a byte
+// changes, and the file is flushed before the lock goes. Where not even the
+// lock file can be made, the file itself carries the lock.
 
 #include "platform/ProfileText.h"
 

@@ -1,5 +1,7 @@
 // Runs a fuzz target over every file of its corpus so that CTest replays the
-// corpus in every build, sanitizer build included, without libFuzzer.
+// corpus in every build, sanitizer build included, without libFuzzer. A
+// corpus that is missing or holds no input fails: a replay of nothing would
+// pass while proving nothing.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,9 +17,6 @@ int main(int argc, char** argv) {
     std::size_t count = 0;
     for (int i = 1; i < argc; ++i) {
         fs::path root(argv[i]);
-        if (!fs::exists(root)) {
-            continue;
-        }
         std::vector<fs::path> files;
         if (fs::is_directory(root)) {
             for (const auto& e : fs::recursive_directory_iterator(root)) {
@@ -25,8 +24,12 @@ int main(int argc, char** argv) {
                     files.push_back(e.path());
                 }
             }
-        } else {
+        } else if (fs::exists(root)) {
             files.push_back(root);
+        }
+        if (files.empty()) {
+            std::fprintf(stderr, "no input to replay in %s\n", root.c_str());
+            return 1;
         }
         for (const auto& f : files) {
             std::ifstream in(f, std::ios::binary);

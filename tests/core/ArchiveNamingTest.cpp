@@ -46,7 +46,8 @@ TEST(ArchiveNamingTest, NumberSuffixIsPaddedOnlyWhenAskedAndShorterThanTheWidth)
         {1000, true, 3, "/home/u/docs1000.zip"},
         {12, true, 2, "/home/u/docs12.zip"},
         {12, true, 30, "/home/u/docs" + zeros28 + "12.zip"},
-        {12, true, 2000000000, "/home/u/docs" + zeros28 + "12.zip"},
+        {12, true, 40, "/home/u/docs" + std::string(38, '0') + "12.zip"},
+        {12, true, 2000000000, "/home/u/docs" + std::string(253, '0') + "12.zip"},
         {0, false, 2, "/home/u/docs1.zip"},
         {1005, false, 2, "/home/u/docs1000.zip"},
     };

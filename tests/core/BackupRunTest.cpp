@@ -4,6 +4,7 @@
 #include "support/FakeRunHost.h"
 #include "support/TempDir.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -21,6 +22,7 @@ public:
     std::vector<BackupJob> jobs;
     std::size_t archiveBytes = 2048;
     std::vector<std::string> leftOut;
+    int fileCount = 1;
     bool fail = false;
     bool removeBeforeComplete = false;
 
@@ -38,7 +40,7 @@ public:
             std::filesystem::remove(job.ZipName);
         }
         events.OnTotalPercentDone(100);
-        events.OnZipComplete(1);
+        events.OnZipComplete(fileCount);
     }
 };
 
@@ -242,6 +244,25 @@ TEST_F(BackupRunTest, ExistingArchiveIsKeptUnlessOverwriteIsOn) {
     EXPECT_EQ(test::ReadFile(old).size(), writer_.archiveBytes);
 }
 
+// The other run may be writing that very archive: it is not removed even
+// when overwriting is on.
+TEST_F(BackupRunTest, ARunOfTheSameProjectElsewhereRefusesThisOneBeforeTheArchiveIsTouched) {
+    const auto old = tmp_.write("out/docs03-14_09-26-53.zip", "being written");
+    settings_.IsOverWrite = true;
+    {
+        const auto otherRun = store_.TryLockBackup("Docs");
+        EXPECT_EQ(Run(), BackupOutcome::Busy);
+        ASSERT_EQ(host_.messages.size(), 1u);
+        EXPECT_EQ(host_.messages[0].text,
+                  "Project 'Docs' is already being backed up by another run; this backup is "
+                  "skipped.");
+        EXPECT_EQ(host_.messages[0].kind, MessageKind::Warning);
+        EXPECT_EQ(test::ReadFile(old), "being written");
+        ExpectNothingWritten();
+    }
+    EXPECT_EQ(Run(), BackupOutcome::Completed) << "the lock goes with the run that held it";
+}
+
 TEST_F(BackupRunTest, WriterFailureReleasesTheLockAndAdvancesNothing) {
     editor_.UseNumber = true;
     editor_.Number = 4;
@@ -267,15 +288,43 @@ TEST_F(BackupRunTest, UnreadableSizeIsAnErrorInsteadOfTheReport) {
 
 TEST_F(BackupRunTest, FilesLeftOutAddALineWithCountAndFirstNames) {
     writer_.leftOut = {"/a/locked.db", "/a/gone.txt", "/b/x", "/b/y"};
-    Run();
+    EXPECT_EQ(Run(), BackupOutcome::Incomplete);
     const std::string& text = host_.messages.at(0).text;
     EXPECT_TRUE(text.starts_with("Backup Files Succeeds!\r"));
     EXPECT_TRUE(text.ends_with("'2Kb'\rFiles Left Out: 4 ('/a/locked.db', '/a/gone.txt', "
                                "'/b/x', ...)"))
         << text;
-    EXPECT_EQ(BackupCompletionText("P", "/d/a.zip", 1, {"/only"}),
+    // A name cannot break the report's lines or reach the terminal's controls.
+    EXPECT_EQ(BackupCompletionText("P", "/d/a.zip", 1, {"/only/new\nline\x1b[31m"}, 1),
               "Backup Files Succeeds!\rProject Name: 'P'\rFile Name:    'a.zip'\r"
-              "File Size:    '1Kb'\rFiles Left Out: 1 ('/only')");
+              "File Size:    '1Kb'\rFiles Left Out: 1 ('/only/new\\nline\\x1b[31m')");
+}
+
+// The drive is not mounted, or the folder cannot be read: the archive is
+// still written and the number still advances, but the report says so.
+TEST_F(BackupRunTest, MissingFoldersAndAnArchiveWithoutFilesAreReported) {
+    EXPECT_EQ(FolderLeftOutText("/media/usb/photos", ENOENT),
+              "folder not found: /media/usb/photos");
+    EXPECT_EQ(FolderLeftOutText("/srv/x", EACCES),
+              "folder not readable: /srv/x (Permission denied)");
+    editor_.UseNumber = true;
+    editor_.Number = 4;
+    writer_.leftOut = {FolderLeftOutText("/media/usb/photos", ENOTDIR)};
+    writer_.fileCount = 0;
+    EXPECT_EQ(Run(), BackupOutcome::Incomplete);
+    EXPECT_EQ(host_.messages.at(0).text,
+              "Backup Files Succeeds!\rProject Name: 'Docs'\r"
+              "File Name:    'docs03-14_09-26-53.zip'\rFile Size:    '2Kb'\r"
+              "Files Left Out: 1 ('folder not found: /media/usb/photos')\r"
+              "No files were backed up.");
+    EXPECT_EQ(editor_.Number, 5);
+
+    writer_.leftOut.clear();
+    editor_.Filename = editor_.SaveDir + "/empty.zip";
+    EXPECT_EQ(Run(), BackupOutcome::Incomplete);
+    EXPECT_EQ(host_.messages.at(1).text, "Backup Files Succeeds!\rProject Name: 'Docs'\r"
+                                         "File Name:    'empty.zip'\rFile Size:    '2Kb'\r"
+                                         "No files were backed up.");
 }
 
 TEST(EditorForProjectTest, ShowsTheNumberAfterValueAndTheMatchingPath) {

@@ -2,17 +2,21 @@
 
 #include "core/PasswordScramble.h"
 #include "core/ProjectName.h"
-#include "platform/KnownDirectories.h"
 #include "platform/ProfileFile.h"
+#include "support/ChildProcess.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace mzb {
 namespace {
 
+using test::ChildProcess;
 using test::ReadFile;
+using test::RunInChild;
 using test::TempDir;
 
 class ProjectStoreTest : public ::testing::Test {
@@ -25,6 +29,8 @@ protected:
 
     TempDir tmp_;
     ProjectStore store_ = ProjectStore::InProgramDirectory(tmp_.dir());
+    // The default save directory is the user's home.
+    const test::ScopedEnvironment home_{"HOME", "/home/tester"};
 };
 
 ProjectRecord SampleProject() {
@@ -55,7 +61,7 @@ TEST_F(ProjectStoreTest, WithoutAFileEverythingReadsAsItsDefault) {
 
     ProjectRecord expected;
     expected.Name = "Docs";
-    expected.SavePath = HomeDirectory();
+    expected.SavePath = "/home/tester/";
     EXPECT_EQ(store_.ReadProject("Docs"), expected);
     EXPECT_FALSE(store_.IsScheduleEnabled("Docs"));
 }
@@ -66,7 +72,7 @@ TEST_F(ProjectStoreTest, AnEmptySectionLoadsWithTheDefaultsOfEveryKey) {
     EXPECT_TRUE(r.UseDate);
     EXPECT_EQ(r.IncreaseValue, 1);
     EXPECT_EQ(r.Value, 1);
-    EXPECT_EQ(r.SavePath, HomeDirectory());
+    EXPECT_EQ(r.SavePath, "/home/tester/");
     EXPECT_TRUE(r.BackupItems.empty());
     EXPECT_TRUE(r.NoBackupItems.empty());
     EXPECT_TRUE(r.IncludeSubdirectories);
@@ -95,6 +101,8 @@ TEST_F(ProjectStoreTest, ProjectListReadsOnlyBelowItsCountSkipsGapsAndSortsWitho
     }
 }
 
+// "Width" is used as stored (only the preferences field keeps to 2 to 30);
+// a sort key start-up does not know marks "By name".
 TEST_F(ProjectStoreTest, CommonValuesThatDoNotParseOrLieOutsideTheirRangeReadAsDefaults) {
     struct Case {
         const char* file;
@@ -103,8 +111,8 @@ TEST_F(ProjectStoreTest, CommonValuesThatDoNotParseOrLieOutsideTheirRangeReadAsD
     const Case cases[] = {
         {"[Common]\nWidth=0x10\n", 16, 2, 0},
         {"[Common]\nWidth=abc\n", 2, 2, 0},
-        {"[Common]\nWidth=500\n", 30, 2, 0},
-        {"[Common]\nWidth=1\nBy Field=0\nSort=1\n", 2, 0, 1},
+        {"[Common]\nWidth=500\n", 500, 2, 0},
+        {"[Common]\nWidth=1\nBy Field=0\nSort=1\n", 1, 0, 1},
         {"[Common]\nBy Field=7\nSort=-1\n", 2, 0, 0},
         {"[Common]\nBy Field=-1\nSort=2\n", 2, 0, 0},
         {"[Common]\nBy Field=date\n", 2, 2, 0},
@@ -269,6 +277,54 @@ TEST_F(ProjectStoreTest, WritesRefuseNamesThatWouldReachAnotherSection) {
         EXPECT_THROW(store.EraseProject(name), std::invalid_argument) << name;
     }
     EXPECT_EQ(Contents(), before);
+}
+
+// Each writer reads, changes one key and rewrites the whole file: without
+// the lock one of two simultaneous updates is lost.
+TEST_F(ProjectStoreTest, TwoProcessesAdvancingTheirOwnProjectsLoseNoUpdate) {
+    constexpr int kRounds = 200;
+    const ProjectStore store = StoreWith("[Alpha]\nValue=0\n[Beta]\nValue=0\n");
+    const auto advance = [&](const std::string& name) {
+        return [&store, name] {
+            for (int i = 0; i < kRounds; ++i) {
+                store.WriteCounter(name, store.ReadProject(name).Value + 1);
+            }
+            return std::string("done");
+        };
+    };
+    ChildProcess alpha(advance("Alpha"));
+    ChildProcess beta(advance("Beta"));
+    EXPECT_EQ(alpha.Result(), "done");
+    EXPECT_EQ(beta.Result(), "done");
+    EXPECT_EQ(store.ReadProject("Alpha").Value, kRounds);
+    EXPECT_EQ(store.ReadProject("Beta").Value, kRounds);
+}
+
+TEST_F(ProjectStoreTest, BackupLockRefusesTheSameProjectInAnyProcessUntilItsHolderGoes) {
+    const auto tryInChild = [&](const std::string& name) {
+        return RunInChild(
+            [&] { return std::string(store_.TryLockBackup(name) ? "got" : "refused"); });
+    };
+    {
+        const auto held = store_.TryLockBackup("Docs");
+        ASSERT_TRUE(held);
+        EXPECT_FALSE(store_.TryLockBackup("docs")) << "a second run in the same process";
+        EXPECT_EQ(tryInChild(" DOCS"), "refused");
+        EXPECT_EQ(tryInChild("Papers"), "got");
+    }
+    EXPECT_EQ(tryInChild("Docs"), "got");
+
+    ChildProcess holder([&] {
+        const auto held = store_.TryLockBackup("Docs");
+        test::TellParentReady();
+        ::pause();
+        return std::string();
+    });
+    ASSERT_TRUE(holder.WaitReady());
+    EXPECT_FALSE(store_.TryLockBackup("Docs"));
+    holder.Kill();
+    holder.Result();
+    EXPECT_TRUE(store_.TryLockBackup("Docs")) << "a killed holder lets go";
 }
 
 TEST_F(ProjectStoreTest, AFailedWriteReportsThePath) {

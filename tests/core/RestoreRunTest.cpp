@@ -2,6 +2,7 @@
 
 #include "core/ZipReaderRestore.h"
 #include "support/FakeRunHost.h"
+#include "support/PeerTools.h"
 #include "support/TempDir.h"
 #include "zip/base/HeadlessHost.h"
 #include "zip/base/ZipError.h"
@@ -148,6 +149,7 @@ TEST_F(RestoreRunTest, ErrorAfterTheReportIsRaisedWithTheLockReleased) {
 
 // The window's reader lives on between runs, and so does its password.
 TEST(RestoreOverReaderTest, BlankPasswordReusesTheEarlierOne) {
+    MZB_REQUIRE_PEERS("zip");
     test::TempDir tmp;
     tmp.write("src/a.txt", "secret data\n");
     const std::string pack = "cd '" + tmp.dir() + "src' && zip -q -P Key ../t.zip a.txt";

@@ -1,8 +1,10 @@
 #include "core/Schedule.h"
 
 #include "core/DateText.h"
+#include "support/ScopedEnvironment.h"
 
 #include <algorithm>
+#include <ctime>
 #include <gtest/gtest.h>
 #include <map>
 #include <stdexcept>
@@ -332,6 +334,31 @@ TEST(Schedule, RenamedAwayProjectRunsNothing) {
     EXPECT_EQ(w.TakeRuns(), (std::vector<BackupRun>{{"Docs", "2024-03-10 10:06:00", false}}));
 }
 
+// The clock of a real machine in a zone with daylight saving: ticks a
+// minute of real time apart, each read as local wall-clock time, through
+// the day the clocks skip 02:00-03:00 and the day they pass it twice.
+TEST(Schedule, ADailyRunAtTheChangeOfTheClockRunsExactlyOnceThatDay) {
+    const test::ScopedEnvironment zone("TZ", test::kZoneWithDaylightSaving);
+    for (const auto& [day, hours] : {std::pair{"2024-03-31", 23}, std::pair{"2024-10-27", 25}}) {
+        std::tm midnight{};
+        ASSERT_NE(strptime(day, "%Y-%m-%d", &midnight), nullptr);
+        midnight.tm_isdst = -1;
+        const auto start = std::chrono::system_clock::from_time_t(std::mktime(&midnight));
+        FakeWindow w;
+        w.Plan("Docs", 0, "02:30:00");
+        w.now = LocalDateTime::FromSystem(start);
+        w.schedule.RebuildSchedule();
+        for (int minute = 1; minute < hours * 60; ++minute) {
+            w.now = LocalDateTime::FromSystem(start + minutes(minute));
+            ASSERT_EQ(FormatShortDate(w.now), day) << "the day has " << hours << " hours";
+            w.schedule.Timer1Timer();
+        }
+        const std::vector<BackupRun> runs = w.TakeRuns();
+        ASSERT_EQ(runs.size(), 1u) << day;
+        EXPECT_EQ(runs[0].When, std::string(day) + (hours == 23 ? " 03:00:00" : " 02:31:00"));
+    }
+}
+
 TEST(Schedule, KindsAndFallbacksOfTheStoredValues) {
     const LocalDateTime now = At("2024-03-10 09:30:00");
     struct Case {
@@ -346,6 +373,12 @@ TEST(Schedule, KindsAndFallbacksOfTheStoredValues) {
         {0, "", "2024-03-10 12:00:00", 24 * 60},
         {0, "25:00:00", "2024-03-10 12:00:00", 24 * 60},
         {0, "8 o'clock", "2024-03-10 12:00:00", 24 * 60},
+        // As the older program wrote it in a 12-hour locale.
+        {0, "3:00:00 PM", "2024-03-10 15:00:00", 24 * 60},
+        {0, "12:00:00 AM", "2024-03-10 00:00:00", 24 * 60},
+        {0, "12:30:00 pm", "2024-03-10 12:30:00", 24 * 60},
+        {0, "0:30:00 AM", "2024-03-10 12:00:00", 24 * 60},
+        {0, "13:00:00 PM", "2024-03-10 12:00:00", 24 * 60},
         {1, "5", "2024-03-10 09:35:00", 5},
         {1, "1000", "2024-03-11 02:10:00", 1000},
         {1, "1439", "2024-03-11 09:29:00", 1439},

@@ -1,14 +1,18 @@
 #include "core/ZipWriterBackup.h"
 
 #include "support/FakeRunHost.h"
+#include "support/PeerTools.h"
 #include "support/RunCommand.h"
 #include "support/SampleData.h"
 #include "support/TempDir.h"
+#include "support/Unprivileged.h"
 #include "zip/base/HeadlessHost.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
+#include <sys/stat.h>
 
 namespace mzb {
 namespace {
@@ -52,12 +56,9 @@ ArchiveView Inspect(const std::string& archive, const std::string& password = {}
     return view;
 }
 
-// unzip's own test of the archive; skipped where unzip is missing.
+// unzip's own test of the archive; the caller requires unzip.
 void ExpectUnzipPasses(const std::string& archive, const std::string& password = {}) {
-    if (!fs::exists("/usr/bin/unzip")) {
-        return;
-    }
-    std::vector<std::string> argv = {"/usr/bin/unzip", "-tq"};
+    std::vector<std::string> argv = {test::PeerPath("unzip"), "-tq"};
     if (!password.empty()) {
         argv.insert(argv.end(), {"-P", password});
     }
@@ -111,6 +112,7 @@ protected:
 };
 
 TEST_F(ZipWriterBackupTest, ProjectAfterOneWithPasswordAndCommentWritesNeither) {
+    MZB_REQUIRE_PEERS("unzip");
     BackupEditor locked = editor_;
     locked.Filename = tmp_.dir() + "out/locked.zip";
     locked.PasswordTicked = true;
@@ -153,6 +155,7 @@ TEST_F(ZipWriterBackupTest, SameCommentTwiceInARowIsInBothArchives) {
 }
 
 TEST_F(ZipWriterBackupTest, ExistingArchiveIsKeptOrReplacedWithoutItsOldEntries) {
+    MZB_REQUIRE_PEERS("unzip");
     tmp_.write("src/gone.txt", "only in the first backup");
     ASSERT_EQ(Run(), BackupOutcome::Completed);
     fs::remove(tmp_.path() / "src/gone.txt");
@@ -216,6 +219,55 @@ TEST_F(ZipWriterBackupTest, ProgressRisesToOneHundredThenGoesBackToZero) {
     EXPECT_EQ(host_.progress.back(), 0);
 }
 
+// The report of an archive that lacks what the project asked for.
+TEST_F(ZipWriterBackupTest, MissingFoldersAndEmptyArchivesAreReported) {
+    const std::string usb = tmp_.dir() + "media/usb/photos";
+    editor_.Include = {usb + "/*"};
+    ASSERT_EQ(Run(), BackupOutcome::Incomplete);
+    EXPECT_EQ(host_.messages.at(0).text,
+              "Backup Files Succeeds!\rProject Name: 'Docs'\rFile Name:    'docs.zip'\r"
+              "File Size:    '0Kb'\rFiles Left Out: 1 ('folder not found: " +
+                  usb + "')\rNo files were backed up.");
+    EXPECT_EQ(fs::file_size(tmp_.path() / "out/docs.zip"), 22u);
+
+    // Entries that match nothing, or only a directory entry, pack no file.
+    const std::vector<std::vector<std::string>> includes = {{tmp_.dir() + "src/*.none"},
+                                                            {tmp_.dir() + "src/sub/"}};
+    for (const auto& include : includes) {
+        editor_.Include = include;
+        editor_.Filename = tmp_.dir() + "out/nothing.zip";
+        fs::remove(editor_.Filename);
+        host_.messages.clear();
+        ASSERT_EQ(Run(), BackupOutcome::Incomplete) << include[0];
+        EXPECT_EQ(host_.messages.at(0).text,
+                  "Backup Files Succeeds!\rProject Name: 'Docs'\rFile Name:    'nothing.zip'\r"
+                  "File Size:    '0Kb'\rNo files were backed up.")
+            << include[0];
+    }
+}
+
+TEST_F(ZipWriterBackupTest, AFolderThatCannotBeReadIsLeftOutAndTheRestBackedUp) {
+    tmp_.write("src/locked/private.txt", "p");
+    ASSERT_EQ(::chmod((tmp_.path() / "src/locked").c_str(), 0), 0);
+    ASSERT_EQ(::chmod((tmp_.path() / "out").c_str(), 0777), 0);
+    test::OpenPathToOthers(tmp_.dir() + "src/sub");
+    const bool held = test::RunUnprivileged([&] {
+        if (Run() != BackupOutcome::Incomplete || host_.messages.size() != 1) {
+            return false;
+        }
+        const std::string& text = host_.messages[0].text;
+        const bool ok =
+            text.ends_with("Kb'\rFiles Left Out: 1 ('folder not readable: " + tmp_.dir() +
+                           "src/locked (Permission denied)')") &&
+            Inspect(editor_.SaveDir + "/docs.zip").files == Tree();
+        if (!ok) {
+            std::fprintf(stderr, "%s\n", text.c_str());
+        }
+        return ok;
+    });
+    EXPECT_TRUE(held);
+}
+
 class ZipWriterBackupLimitsTest : public ZipWriterBackupTest {
 protected:
     ZipWriterBackupLimitsTest() : ZipWriterBackupTest(TZipLimits{40000, 0x7FFFFFFF, 0xFFFF}) {}
@@ -224,7 +276,7 @@ protected:
 TEST_F(ZipWriterBackupLimitsTest, FilesLeftOutAreNamedInTheReport) {
     tmp_.write("src/other/data.bin", "same stored name");
     editor_.Include = {tmp_.dir() + "src/*.*", tmp_.dir() + "absent.txt"};
-    ASSERT_EQ(Run(), BackupOutcome::Completed);
+    ASSERT_EQ(Run(), BackupOutcome::Incomplete);
     const std::string& text = host_.messages.at(0).text;
     // Too large, a duplicate stored name without paths, and a missing file.
     EXPECT_NE(text.find("\rFiles Left Out: 3 ("), std::string::npos) << text;

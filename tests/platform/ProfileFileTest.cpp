@@ -1,17 +1,52 @@
 #include "platform/ProfileFile.h"
 
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace mzb {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ChildProcess;
 using test::ReadFile;
+using test::RunInChild;
 using test::TempDir;
+
+ino_t InodeOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0);
+    return st.st_ino;
+}
+
+std::set<std::string> NamesIn(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        names.insert(e.path().filename().string());
+    }
+    return names;
+}
+
+void SetWidth(const std::string& path, int width) {
+    ProfileFile(path).Update([&](ProfileText& t) { t.WriteInteger("Common", "Width", width); });
+}
+
+// The update's error text, or "ok".
+std::string UpdateOutcome(const std::string& path, const std::string& value) {
+    try {
+        ProfileFile(path).Update([&](ProfileText& t) { t.WriteString("Common", "Note", value); });
+        return "ok";
+    } catch (const EProfileWriteError& e) {
+        return e.what();
+    }
+}
 
 mode_t PermissionsOf(const fs::path& path) {
     struct stat st {};
@@ -32,7 +67,7 @@ TEST(ProfileFileTest, FirstWriteCreatesAnOwnerOnlyFile) {
     ProfileFile(path).Update([](ProfileText& t) { t.WriteInteger("Common", "Width", 3); });
     EXPECT_EQ(ReadFile(path), "[Common]\nWidth=3\n");
     EXPECT_EQ(PermissionsOf(path), 0600u);
-    EXPECT_FALSE(fs::exists(path + ".tmp"));
+    EXPECT_EQ(NamesIn(tmp.path()), (std::set<std::string>{"project.ini", "project.ini.lock"}));
 }
 
 TEST(ProfileFileTest, RewriteKeepsOtherBytesAndTheFilesPermissions) {
@@ -51,22 +86,20 @@ TEST(ProfileFileTest, NothingIsWrittenWhenTheEditChangesNothing) {
     EXPECT_FALSE(fs::exists(path));
 }
 
-TEST(ProfileFileTest, FailedWriteRaisesTheMessageAndLeavesTheOldFileIntact) {
+TEST(ProfileFileTest, FullDiskWhileWritingLeavesTheOldFileAndNoTemporaryFile) {
     TempDir tmp;
     const std::string original = "[Common]\nWidth=3\n";
-    const auto path = tmp.write("project.ini", original);
-    // Tests run as root, so permissions cannot block the write; a directory
-    // standing where the temporary file goes does.
-    fs::create_directory(path.string() + ".tmp");
-    tmp.write("project.ini.tmp/occupant", "x");
-    const ProfileFile file(path.string());
-    try {
-        file.Update([](ProfileText& t) { t.WriteInteger("Common", "Width", 9); });
-        FAIL() << "the write should have failed";
-    } catch (const EProfileWriteError& e) {
-        EXPECT_EQ(std::string(e.what()), "Unable to write to " + path.string());
-    }
+    const std::string path = tmp.write("project.ini", original).string();
+    // A file-size limit makes every write past it fail as a full disk would.
+    const std::string outcome = RunInChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit limit = {64, 64};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        return UpdateOutcome(path, std::string(1000, 'x'));
+    });
+    EXPECT_EQ(outcome, "Unable to write to " + path);
     EXPECT_EQ(ReadFile(path), original);
+    EXPECT_EQ(NamesIn(tmp.path()), (std::set<std::string>{"project.ini", "project.ini.lock"}));
 }
 
 TEST(ProfileFileTest, WriteIntoAMissingDirectoryFails) {
@@ -87,13 +120,53 @@ TEST(ProfileFileTest, AFileThatExistsButCannotBeReadIsNeverRewrittenFromNothing)
     EXPECT_TRUE(fs::is_directory(tmp.path() / "project.ini"));
 }
 
-TEST(ProfileFileTest, LeftoverTemporaryFileFromACrashDoesNotBlockWrites) {
+TEST(ProfileFileTest, AWriterKilledWhileHoldingTheLockDoesNotBlockTheNext) {
     TempDir tmp;
-    const auto path = tmp.write("project.ini", "[Common]\nWidth=3\n");
-    tmp.write("project.ini.tmp", "half-written");
-    ProfileFile(path.string()).Update([](ProfileText& t) { t.WriteInteger("Common", "Width", 5); });
-    EXPECT_EQ(ReadFile(path), "[Common]\nWidth=5\n");
-    EXPECT_FALSE(fs::exists(path.string() + ".tmp"));
+    const std::string path = tmp.dir() + "project.ini";
+    SetWidth(path, 3);
+    {
+        ChildProcess holder([&] {
+            ProfileFile(path).Update([](ProfileText&) {
+                test::TellParentReady();
+                ::pause();
+            });
+            return std::string("returned");
+        });
+        ASSERT_TRUE(holder.WaitReady());
+        holder.Kill();
+        EXPECT_EQ(holder.Result(), "killed by signal 9");
+    }
+    // One killed after making its temporary file left it behind.
+    tmp.write("project.ini.tmp-Ab12Cd", "[Common]\nPassword=#1#2\n");
+    SetWidth(path, 4);
+    EXPECT_EQ(ReadFile(path), "[Common]\nWidth=4\n");
+    EXPECT_EQ(NamesIn(tmp.path()), (std::set<std::string>{"project.ini", "project.ini.lock"}));
+}
+
+// A file an administrator prepared in a folder the user may not write: the
+// update goes into the file itself, with or without a lock file beside it.
+TEST(ProfileFileTest, AWritableFileInAFolderThatIsNotIsUpdatedInPlace) {
+    for (const bool lockFilePrepared : {false, true}) {
+        TempDir tmp;
+        const std::string path = tmp.write("project.ini", "[Common]\nWidth=3\n").string();
+        const uid_t user = ::geteuid() == 0 ? 65534 : ::geteuid(); // root ignores permissions
+        if (lockFilePrepared) {
+            tmp.write("project.ini.lock", "");
+        }
+        ASSERT_EQ(::chown(path.c_str(), user, static_cast<gid_t>(-1)), 0);
+        fs::permissions(tmp.path(), fs::perms(0555));
+        const ino_t inode = InodeOf(path);
+        const std::string outcome = RunInChild([&] {
+            if (::geteuid() != user && ::setuid(user) != 0) {
+                return std::string("cannot become the user");
+            }
+            return UpdateOutcome(path, "a longer value than before");
+        });
+        fs::permissions(tmp.path(), fs::perms(0700));
+        EXPECT_EQ(outcome, "ok") << "lock file prepared: " << lockFilePrepared;
+        EXPECT_EQ(ReadFile(path), "[Common]\nWidth=3\nNote=a longer value than before\n");
+        EXPECT_EQ(InodeOf(path), inode) << "rewritten in place";
+    }
 }
 
 TEST(ProfileFileTest, ALinkedFileIsWrittenThroughAndTheLinkKept) {

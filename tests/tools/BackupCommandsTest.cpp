@@ -1,4 +1,6 @@
 #include "core/PasswordScramble.h"
+#include "core/ProjectStore.h"
+#include "support/PeerTools.h"
 #include "support/RunCommand.h"
 #include "support/SampleData.h"
 #include "support/TempDir.h"
@@ -72,6 +74,7 @@ protected:
 };
 
 TEST_F(BackupCommandsTest, BackupPassesUnzipAndRestoresByteIdenticalFiles) {
+    MZB_REQUIRE_PEERS("unzip");
     const CommandResult r = Mzb({"backup", "docs"});
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     const std::string archive = tmp_.dir() + "out/docs7.zip";
@@ -79,10 +82,8 @@ TEST_F(BackupCommandsTest, BackupPassesUnzipAndRestoresByteIdenticalFiles) {
     EXPECT_EQ(r.out, "Backup Files Succeeds!\nProject Name: 'Docs'\n"
                      "File Name:    'docs7.zip'\nFile Size:    '" +
                          kb + "Kb'\n");
-    if (fs::exists("/usr/bin/unzip")) {
-        const CommandResult t = RunCommand({"/usr/bin/unzip", "-tq", "-P", "Key 1", archive});
-        EXPECT_EQ(t.exitCode, 0) << t.out << t.err;
-    }
+    const CommandResult t = RunCommand({test::PeerPath("unzip"), "-tq", "-P", "Key 1", archive});
+    EXPECT_EQ(t.exitCode, 0) << t.out << t.err;
     const CommandResult restore =
         Mzb({"restore", archive, tmp_.dir() + "back", "-p", "Key 1", "-o", "always"});
     ASSERT_EQ(restore.exitCode, 0) << restore.out << restore.err;
@@ -127,6 +128,51 @@ TEST_F(BackupCommandsTest, RefusalsExitOneAndFailuresTwo) {
     EXPECT_EQ(Mzb({"backup", "Mail"}).exitCode, 1);
     EXPECT_EQ(Mzb({"backup"}).exitCode, 2);
     EXPECT_EQ(Mzb({"backup", "Docs", "--now", "yesterday"}).exitCode, 2);
+}
+
+// A cron job beside the window, or two at once: the project being backed up
+// is refused; another project is not held up.
+TEST_F(BackupCommandsTest, ABackupOfTheSameProjectAlreadyRunningIsRefusedWithStatusOne) {
+    const ProjectStore store(ini_);
+    {
+        const auto running = store.TryLockBackup("docs");
+        const CommandResult r = Mzb({"backup", "Docs"});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, "Project 'Docs' is already being backed up by another run; this backup "
+                         "is skipped.\n");
+        EXPECT_FALSE(fs::exists(tmp_.path() / "out/docs7.zip"));
+        EXPECT_EQ(StoredValue(), "4");
+    }
+    const auto other = store.TryLockBackup("Papers");
+    EXPECT_EQ(Mzb({"backup", "Docs"}).exitCode, 0);
+}
+
+// A drive that is not mounted, or a list that matches nothing: the archive
+// is written and the number advances, but scripts see status 1.
+TEST_F(BackupCommandsTest, BackupsThatLackFilesExitOne) {
+    WriteIni("Backup Directory Count=2\r\nBackup0=" + tmp_.dir() +
+             "src/*.*\r\nBackup1=/media/not-mounted/photos/*\r\n");
+    const CommandResult missing = Mzb({"backup", "Docs"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.out.ends_with(
+        "Kb'\nFiles Left Out: 1 ('folder not found: /media/not-mounted/photos')\n"))
+        << missing.out;
+    EXPECT_EQ(StoredValue(), "7");
+
+    fs::remove(tmp_.path() / "out/docs7.zip");
+    WriteIni("Backup Directory Count=1\r\nBackup0=" + tmp_.dir() + "src/*.none\r\n");
+    const CommandResult nothing = Mzb({"backup", "Docs"});
+    EXPECT_EQ(nothing.exitCode, 1);
+    EXPECT_TRUE(nothing.out.ends_with("'0Kb'\nNo files were backed up.\n")) << nothing.out;
+    EXPECT_TRUE(fs::exists(tmp_.path() / "out/docs7.zip"));
+
+    fs::remove(tmp_.path() / "out/docs7.zip");
+    WriteIni("IsEnabledAutoBack=1\r\nBackupMode=0\r\nStartTime_or_Increase=00:00:00\r\n"
+             "Backup Directory Count=1\r\nBackup0=/media/not-mounted/photos/*\r\n");
+    const CommandResult scheduled = Mzb({"run-schedule", "--minutes", "1"});
+    EXPECT_EQ(scheduled.exitCode, 1);
+    EXPECT_NE(scheduled.out.find("folder not found: /media/not-mounted/photos"), std::string::npos)
+        << scheduled.out;
 }
 
 TEST_F(BackupCommandsTest, DateNamedBackupTakesItsNameFromNow) {

@@ -1,5 +1,6 @@
 // mzb create end to end: archives written over a mixed tree must pass every
 // other ZIP tool's test and extract to the very same bytes.
+#include "support/PeerTools.h"
 #include "support/RunCommand.h"
 #include "support/SampleData.h"
 #include "support/TempDir.h"
@@ -19,7 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::CommandResult;
-using test::FindProgram;
 using test::ReadFile;
 using test::RunCommand;
 using test::TempDir;
@@ -99,17 +99,7 @@ protected:
         return RunCommand(args);
     }
 
-    static std::string Peer(const std::string& name) {
-        const auto path = FindProgram(name);
-        return path ? *path : std::string();
-    }
-    void RequirePeers() {
-        for (const char* name : {"unzip", "7zz", "bsdtar", "python3"}) {
-            if (Peer(name).empty()) {
-                GTEST_SKIP() << name << " is not installed";
-            }
-        }
-    }
+    static std::string Peer(const std::string& name) { return test::PeerPath(name); }
 
     // Every peer's test of the archive, and what unzip and 7-Zip extract.
     void CheckWithPeers(const std::string& archive, const std::string& password,
@@ -166,13 +156,12 @@ protected:
 
     std::string Archive(const std::string& name) const { return work_->dir() + name; }
 
+    // Every peer the checks below use.
+#define REQUIRE_ALL_PEERS() MZB_REQUIRE_PEERS("unzip", "7zz", "bsdtar", "python3")
+
     // mzb create NAME FLAGS tree/, checked with every peer.
     void CheckCreated(const std::string& name, std::vector<std::string> flags,
                       const std::string& password) {
-        RequirePeers();
-        if (IsSkipped()) {
-            return;
-        }
         flags.insert(flags.begin(), name);
         flags.push_back("tree/");
         const auto result = Create(flags);
@@ -193,23 +182,27 @@ Tree* CreateTest::source_ = nullptr;
 // One archive per case, so that each reports (and takes its time) alone;
 // Python decrypts slowly, a password case takes half a minute.
 TEST_F(CreateTest, PeersReadArchivesWithPaths) {
+    REQUIRE_ALL_PEERS();
     CheckCreated("paths.zip", {"-r"}, "");
 }
 
 TEST_F(CreateTest, PeersReadEncryptedArchivesWithPaths) {
+    REQUIRE_ALL_PEERS();
     CheckCreated("paths-pw.zip", {"-r", "-p", "s3cret pass"}, "s3cret pass");
 }
 
 TEST_F(CreateTest, PeersReadArchivesWithoutPathsAtTheHighestLevel) {
+    REQUIRE_ALL_PEERS();
     CheckCreated("flat.zip", {"-r", "-j", "-l", "9"}, "");
 }
 
 TEST_F(CreateTest, PeersReadFastEncryptedArchivesWithoutPaths) {
+    REQUIRE_ALL_PEERS();
     CheckCreated("flat-pw.zip", {"-r", "-j", "-l", "1", "-p", "pw"}, "pw");
 }
 
 TEST_F(CreateTest, NamesAndCommentAsOtherToolsShowThem) {
-    RequirePeers();
+    REQUIRE_ALL_PEERS();
     ASSERT_EQ(Create({"named.zip", "-r", "-c", "Weekly backup, ünïcode", "tree/"}).exitCode, 0);
     const auto comment = RunCommand({Peer("unzip"), "-z", Archive("named.zip")});
     EXPECT_NE(comment.out.find("Weekly backup, ünïcode"), std::string::npos) << comment.out;
@@ -226,10 +219,8 @@ TEST_F(CreateTest, NamesAndCommentAsOtherToolsShowThem) {
 // "-r dir/" gives the names the classic command-line archiver gives (its
 // non-ASCII names carry no UTF-8 mark, so Python reads them otherwise).
 TEST_F(CreateTest, RecursiveDirectoryHoldsTheNamesOtherArchiversGive) {
+    MZB_REQUIRE_PEERS("zip", "python3");
     const std::string zip = Peer("zip");
-    if (zip.empty() || Peer("python3").empty()) {
-        GTEST_SKIP() << "zip or python3 is not installed";
-    }
     ASSERT_EQ(Create({"ours.zip", "-r", "tree/"}).exitCode, 0);
     {
         InDirectory here(work_->path());
@@ -247,7 +238,7 @@ TEST_F(CreateTest, RecursiveDirectoryHoldsTheNamesOtherArchiversGive) {
 }
 
 TEST_F(CreateTest, UpdatedArchiveStaysReadableByPeers) {
-    RequirePeers();
+    REQUIRE_ALL_PEERS();
     TempDir tmp;
     const fs::path dir = tmp.path() / "u";
     tmp.write("u/keep.txt", "keep");
@@ -285,6 +276,11 @@ TEST_F(CreateTest, ExitStatusTellsSkippedFilesFromFailures) {
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.err.find("nope.txt"), std::string::npos) << missing.err;
     EXPECT_TRUE(fs::exists(archive));
+    fs::remove(archive);
+
+    auto noFolder = RunCommand({MZB_EXE, "create", archive, "gone/*.txt"});
+    EXPECT_EQ(noFolder.exitCode, 1);
+    EXPECT_EQ(noFolder.err, "mzb: " + tmp.dir() + "gone: no such folder\n");
     fs::remove(archive);
 
     auto duplicate = RunCommand({MZB_EXE, "create", archive, "-j", "-r", "-x", "*.tmp", "d"});

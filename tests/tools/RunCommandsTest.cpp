@@ -1,3 +1,4 @@
+#include "support/PeerTools.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
 
@@ -16,6 +17,7 @@ using test::TempDir;
 class RestoreCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        MZB_REQUIRE_PEERS("zip");
         std::mt19937 rng(7);
         std::string noise(70000, '\0');
         for (char& c : noise) {

@@ -2,6 +2,7 @@
 
 #include "tools/mzb/Interrupt.h"
 #include "zip/base/DosDateTime.h"
+#include "zip/base/PrintableName.h"
 #include "zip/base/ZipError.h"
 #include "zip/reader/ZipReader.h"
 
@@ -85,21 +86,22 @@ struct FailureReport {
                 return;
             }
             const char* why = reason >= 0 && reason <= kSkipUnsafe ? kReasons[reason] : "skipped";
-            std::fprintf(stderr, "mzb: %s: %s\n", name.c_str(), why);
+            std::fprintf(stderr, "mzb: %s: %s\n", PrintableName(name).c_str(), why);
             ++failed;
         };
         reader.OnBadCRC = [this](TZipReader& r, std::uint32_t calc, std::uint32_t stored,
                                  int index) {
             const auto& e = r.Entry(index);
-            std::fprintf(stderr, "mzb: %s%s: damaged data (CRC %08x, expected %08x)\n",
-                         e.Directory().c_str(), e.FileName().c_str(), calc, stored);
+            std::fprintf(stderr, "mzb: %s: damaged data (CRC %08x, expected %08x)\n",
+                         PrintableName(e.Directory() + e.FileName()).c_str(), calc, stored);
             ++failed;
         };
     }
 };
 
 int Fatal(const std::string& archive, const std::exception& e) {
-    std::fprintf(stderr, "mzb: %s: %s\n", archive.c_str(), e.what());
+    std::fprintf(stderr, "mzb: %s: %s\n", PrintableName(archive).c_str(),
+                 PrintableName(e.what()).c_str());
     return kExitFatal;
 }
 
@@ -164,11 +166,11 @@ int RunList(const GlobalOptions&, const Args& args) {
                 continue;
             }
             const auto t = UnpackDosDateTime(e.FileDateTime);
-            std::printf("%u\t%llu\t%llu\t%08x\t%04d-%02d-%02d %02d:%02d:%02d\t%04x\t%s%s\n",
+            std::printf("%u\t%llu\t%llu\t%08x\t%04d-%02d-%02d %02d:%02d:%02d\t%04x\t%s\n",
                         e.CompressionMethod, static_cast<unsigned long long>(e.CompressedSize),
                         static_cast<unsigned long long>(e.UncompressedSize), e.Crc32, t.year,
-                        t.month, t.day, t.hour, t.minute, t.second, e.Flags, e.Directory().c_str(),
-                        e.FileName().c_str());
+                        t.month, t.day, t.hour, t.minute, t.second, e.Flags,
+                        PrintableName(e.Directory() + e.FileName()).c_str());
         }
     } catch (const EZipError& e) {
         return Fatal(o.archive, e);

@@ -4,6 +4,7 @@
 #include "core/ArchiveList.h"
 #include "platform/Blanks.h"
 #include "zip/base/HeadlessHost.h"
+#include "zip/base/PrintableName.h"
 #include "zip/base/ZipError.h"
 #include "zip/io/PathName.h"
 
@@ -57,7 +58,8 @@ int RunArchives(const GlobalOptions&, const Args& args) {
     list.Descending = descending;
     list.RefreshArchiveList();
     for (const ArchiveRow& row : list.Rows()) {
-        std::printf("%s\t%s\t%s\n", row.Name.c_str(), row.Size.c_str(), row.Date.c_str());
+        std::printf("%s\t%s\t%s\n", PrintableName(row.Name).c_str(), row.Size.c_str(),
+                    row.Date.c_str());
     }
     std::printf("%s\n", list.TotalText().c_str());
     return kExitOk;
@@ -87,7 +89,8 @@ int RunContents(const GlobalOptions&, const Args& args) {
         return kExitFatal;
     }
     for (const ContentsRow& row : contents.Rows()) {
-        std::printf("%s\t%s\t%s\n", row.Name.c_str(), row.Size.c_str(), row.Directory.c_str());
+        std::printf("%s\t%s\t%s\n", PrintableName(row.Name).c_str(), row.Size.c_str(),
+                    PrintableName(row.Directory).c_str());
     }
     std::printf("%s\n", contents.TotalText().c_str());
     return kExitOk;

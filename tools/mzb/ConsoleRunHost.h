@@ -24,7 +24,7 @@ public:
     LocalDateTime Now() override { return now_ ? *now_ : LocalDateTime::Now(); }
 
 private:
-    static void Print(std::string text);
+    static void Print(const std::string& text);
 
     std::optional<LocalDateTime> now_;
 };

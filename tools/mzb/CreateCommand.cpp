@@ -1,12 +1,15 @@
 #include "tools/mzb/CreateCommand.h"
 
 #include "tools/mzb/Interrupt.h"
+#include "zip/base/PrintableName.h"
 #include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
 #include "zip/io/PathName.h"
 #include "zip/writer/ZipWriter.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 
@@ -136,8 +139,8 @@ int RunCreate(const GlobalOptions&, const Args& args) {
     host.Serve(writer);
     const bool updating = std::filesystem::exists(Absolute(cwd, o.archive));
     int skipped = 0;
-    auto report = [&skipped](const std::string& name, const char* why) {
-        std::fprintf(stderr, "mzb: %s: %s\n", name.c_str(), why);
+    auto report = [&skipped](const std::string& name, const std::string& why) {
+        std::fprintf(stderr, "mzb: %s: %s\n", PrintableName(name).c_str(), why.c_str());
         ++skipped;
     };
     writer.OnSkippingFile = [&report](TZipWriter&, int reason, const std::string& name, int,
@@ -149,6 +152,11 @@ int RunCreate(const GlobalOptions&, const Args& args) {
     };
     writer.OnNoSuchFile = [&report](TZipWriter&, const std::string& name) {
         report(name, "no such file");
+    };
+    writer.OnFolderNotListed = [&report](TZipWriter&, const std::string& name, int error) {
+        report(name, error == ENOENT || error == ENOTDIR
+                         ? std::string("no such folder")
+                         : std::string("cannot list the folder: ") + std::strerror(error));
     };
     try {
         writer.SetZipName(Absolute(cwd, o.archive));
@@ -177,7 +185,8 @@ int RunCreate(const GlobalOptions&, const Args& args) {
             return ReportInterrupted(o.archive + (updating ? " was not updated and is as it was"
                                                            : " was not written; nothing was left"));
         }
-        std::fprintf(stderr, "mzb: %s: %s\n", o.archive.c_str(), e.what());
+        std::fprintf(stderr, "mzb: %s: %s\n", PrintableName(o.archive).c_str(),
+                     PrintableName(e.what()).c_str());
         return kExitFatal;
     }
     return skipped == 0 ? kExitOk : kExitPartial;

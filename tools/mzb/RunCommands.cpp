@@ -78,9 +78,11 @@ int BackupExitStatus(StoredBackupResult result) {
     switch (result) {
     case StoredBackupResult::Completed:
         return kExitOk;
+    case StoredBackupResult::Incomplete:
     case StoredBackupResult::Declined:
     case StoredBackupResult::Refused:
     case StoredBackupResult::Exists:
+    case StoredBackupResult::Busy:
         return kExitPartial;
     case StoredBackupResult::Failed:
         break;
@@ -137,8 +139,9 @@ int RunRestore(const GlobalOptions&, const Args& args) {
             return ReportInterrupted(plain[0] +
                                      " was restored only in part; no partial file was left");
         }
+        // An archive that cannot be read is a failure, not a refusal.
         std::fprintf(stderr, "mzb: %s\n", e.what());
-        return kExitPartial;
+        return kExitFatal;
     }
 }
 

@@ -1,5 +1,7 @@
 #include "tools/mzb/TerminalHost.h"
 
+#include "zip/base/PrintableName.h"
+
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -11,7 +13,7 @@ TMessageAnswer TerminalHost::MessageBox(const std::string& text, const std::stri
     if (buttons != TMessageButtons::YesNo) {
         return HeadlessHost::MessageBox(text, caption, kind, buttons);
     }
-    std::fprintf(stderr, "%s [y/N] ", text.c_str());
+    std::fprintf(stderr, "%s [y/N] ", PrintableName(text).c_str());
     std::fflush(stderr);
     std::string answer;
     if (!std::getline(std::cin, answer)) {

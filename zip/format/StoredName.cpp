@@ -1,18 +1,32 @@
 #include "zip/format/StoredName.h"
 
 #include "zip/base/ByteOrder.h"
+#include "zip/base/Utf8.h"
 #include "zip/format/Cp437.h"
 #include "zip/format/Crc32.h"
 
 #include <algorithm>
 
 namespace mzb {
+namespace {
+
+// Host numbers of "version made by" whose names follow MS-DOS conventions.
+constexpr std::uint16_t kHostMsDos = 0;
+constexpr std::uint16_t kHostNtfs = 11;
+constexpr std::uint16_t kHostVfat = 14;
+
+void DosSeparators(std::string& name, bool dosHost) {
+    if (dosHost) {
+        std::replace(name.begin(), name.end(), '\\', '/');
+    }
+}
+
+} // namespace
 
 std::string EncodeStoredName(std::string_view directory, std::string_view fileName) {
     std::string name;
     name.reserve(directory.size() + fileName.size());
     name.append(directory).append(fileName);
-    std::replace(name.begin(), name.end(), '\\', '/');
     return name;
 }
 
@@ -21,14 +35,24 @@ bool HasNonAsciiBytes(std::string_view name) {
                        [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
-std::string DecodeStoredName(std::string_view raw, bool utf8Flag, bool legacyOem) {
+bool NeedsUtf8Flag(std::string_view name) {
+    return HasNonAsciiBytes(name) && IsValidUtf8(name);
+}
+
+bool IsDosHost(std::uint16_t versionMadeBy) {
+    const std::uint16_t host = versionMadeBy >> 8;
+    return host == kHostMsDos || host == kHostNtfs || host == kHostVfat;
+}
+
+std::string DecodeStoredName(std::string_view raw, bool utf8Flag, bool dosHost) {
     std::string name =
-        !utf8Flag && legacyOem && HasNonAsciiBytes(raw) ? Cp437ToUtf8(raw) : std::string(raw);
-    std::replace(name.begin(), name.end(), '\\', '/');
+        !utf8Flag && dosHost && HasNonAsciiBytes(raw) ? Cp437ToUtf8(raw) : std::string(raw);
+    DosSeparators(name, dosHost);
     return name;
 }
 
-std::optional<std::string> UnicodePathFromExtra(std::string_view extra, std::string_view rawName) {
+std::optional<std::string> UnicodePathFromExtra(std::string_view extra, std::string_view rawName,
+                                                bool dosHost) {
     constexpr std::uint16_t kUnicodePathId = 0x7075;
     const auto* p = reinterpret_cast<const std::uint8_t*>(extra.data());
     std::size_t at = 0;
@@ -43,7 +67,7 @@ std::optional<std::string> UnicodePathFromExtra(std::string_view extra, std::str
         if (id == kUnicodePathId && size >= 5 && p[at] == 1 &&
             GetLE32(p + at + 1) == Crc32(rawName.data(), rawName.size())) {
             std::string name(extra.substr(at + 5, size - 5));
-            std::replace(name.begin(), name.end(), '\\', '/');
+            DosSeparators(name, dosHost);
             return name;
         }
         at += size;

@@ -86,7 +86,7 @@ void TZipHeaderInfo::SetFileComment(std::optional<std::string> comment) {
 bool TZipHeaderInfo::WriteLocalHeader(TFileStream& stream) {
     RelativeOffset = stream.Position();
     const std::string name = EncodeStoredName(directory_, fileName_);
-    if (HasNonAsciiBytes(name)) {
+    if (NeedsUtf8Flag(name)) {
         Flags |= kFlagUtf8Name;
     }
     const TFieldWriter fit(name);
@@ -109,7 +109,7 @@ bool TZipHeaderInfo::WriteLocalHeader(TFileStream& stream) {
 
 bool TZipHeaderInfo::WriteCentralHeader(TFileStream& stream) {
     const std::string name = EncodeStoredName(directory_, fileName_);
-    if (HasNonAsciiBytes(name)) {
+    if (NeedsUtf8Flag(name)) {
         Flags |= kFlagUtf8Name;
     }
     const TFieldWriter fit(name);
@@ -182,8 +182,8 @@ bool TZipHeaderInfo::ReadCentralHeader(TFileStream& stream) {
     e.ExternalAttributes = GetLE32(h + 38);
     e.RelativeOffset = GetLE32(h + 42);
     e.CentralHeaderPosition = start;
-    const bool fromDosHost = (e.VersionMadeBy >> 8) == 0;
-    std::optional<std::string> name = UnicodePathFromExtra(extra, raw);
+    const bool fromDosHost = IsDosHost(e.VersionMadeBy);
+    std::optional<std::string> name = UnicodePathFromExtra(extra, raw, fromDosHost);
     if (!name) {
         name = DecodeStoredName(raw, (e.Flags & kFlagUtf8Name) != 0, fromDosHost);
     }
@@ -220,8 +220,9 @@ bool TZipHeaderInfo::ReadLocalHeader(TFileStream& stream) {
     e.InternalAttributes = 0;
     e.ExternalAttributes = 0;
     e.RelativeOffset = start;
-    // A local header names no host, so an unflagged name may always be in
-    // the MS-DOS code page.
+    // A local header names no host, so its name is read as one from MS-DOS
+    // (code page 437, '\' between directories); the central header, where
+    // there is one, decides in the end.
     SplitStoredName(DecodeStoredName(raw, (e.Flags & kFlagUtf8Name) != 0, true), e.directory_,
                     e.fileName_);
     *this = std::move(e);

@@ -78,7 +78,7 @@ public:
 
     // Write the header and the stored name at the stream's position (the
     // local header's extra field, when there is one, is the caller's to
-    // copy). A name with non-ASCII bytes sets the UTF-8 flag in Flags first.
+    // copy). A name that needs it sets the UTF-8 flag in Flags first.
     // Throw EZipFormatError for a value its field cannot hold; return false
     // when the stream took fewer bytes than written.
     bool WriteLocalHeader(TFileStream& stream); // sets RelativeOffset first

@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -42,14 +43,14 @@ FileInfo InfoFromStat(std::string_view name, const struct stat& st, bool isLink)
     return info;
 }
 
-// Looks an entry up relative to a directory descriptor (or AT_FDCWD).
-std::optional<FileInfo> InfoAt(int dirFd, const std::string& path, std::string_view name) {
+// Looks a path up; for a link, what it points to.
+std::optional<FileInfo> InfoOf(const std::string& path, std::string_view name) {
     struct stat st {};
-    if (::fstatat(dirFd, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::lstat(path.c_str(), &st) != 0) {
         return std::nullopt;
     }
     const bool isLink = S_ISLNK(st.st_mode);
-    if (isLink && ::fstatat(dirFd, path.c_str(), &st, 0) != 0) {
+    if (isLink && ::stat(path.c_str(), &st) != 0) {
         return std::nullopt;
     }
     return InfoFromStat(name, st, isLink);
@@ -66,7 +67,7 @@ std::uint32_t ExternalAttributes(const FileInfo& info) {
 }
 
 std::optional<FileInfo> FileInfoOf(const std::string& path) {
-    return InfoAt(AT_FDCWD, path, FileNamePart(WithoutTrailingSeparator(path)));
+    return InfoOf(path, FileNamePart(WithoutTrailingSeparator(path)));
 }
 
 bool FileExists(const std::string& path) {
@@ -84,60 +85,53 @@ bool IsSymLink(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-DirListing::DirListing(const std::string& dir) {
-    dirFd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd_ < 0) {
-        return;
-    }
-    // The stream gets its own descriptor so that ours stays open for the
-    // look-ups while the stream is closed right after reading the names.
-    const int streamFd = ::dup(dirFd_);
-    DIR* stream = streamFd < 0 ? nullptr : ::fdopendir(streamFd);
+DirListing::DirListing(std::string dir) : dir_(WithTrailingSeparator(dir)) {
+    DIR* stream = ::opendir(dir_.c_str());
     if (stream == nullptr) {
-        if (streamFd >= 0) {
-            ::close(streamFd);
-        }
+        error_ = errno;
         return;
     }
-    while (const dirent* entry = ::readdir(stream)) {
+    struct stat st {};
+    if (::fstat(::dirfd(stream), &st) == 0) {
+        device_ = static_cast<std::uint64_t>(st.st_dev);
+        inode_ = static_cast<std::uint64_t>(st.st_ino);
+    }
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(stream);
+        if (entry == nullptr) {
+            error_ = errno;
+            break;
+        }
         const std::string_view name = entry->d_name;
         if (name != "." && name != "..") {
-            names_.emplace_back(name);
+            pending_.emplace_back(name);
         }
     }
     ::closedir(stream);
-    std::sort(names_.begin(), names_.end());
-}
-
-DirListing::~DirListing() {
-    if (dirFd_ >= 0) {
-        ::close(dirFd_);
-    }
-}
-
-DirListing::DirListing(DirListing&& other) noexcept
-    : dirFd_(std::exchange(other.dirFd_, -1)), names_(std::move(other.names_)), next_(other.next_) {
-}
-
-DirListing& DirListing::operator=(DirListing&& other) noexcept {
-    if (this != &other) {
-        if (dirFd_ >= 0) {
-            ::close(dirFd_);
-        }
-        dirFd_ = std::exchange(other.dirFd_, -1);
-        names_ = std::move(other.names_);
-        next_ = other.next_;
-    }
-    return *this;
+    std::sort(pending_.begin(), pending_.end(), std::greater<>());
 }
 
 bool DirListing::Next(FileInfo& entry) {
-    while (next_ < names_.size()) {
-        const std::string& name = names_[next_++];
-        if (auto info = InfoAt(dirFd_, name, name)) {
-            entry = std::move(*info);
-            return true;
+    while (!pending_.empty()) {
+        const std::string name = std::move(pending_.back());
+        pending_.pop_back();
+        const std::string path = dir_ + name;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) {
+            // Gone since the listing was read is no failure; a directory
+            // that can be listed but not entered is.
+            if (errno != ENOENT && error_ == 0) {
+                error_ = errno;
+            }
+            continue;
         }
+        const bool isLink = S_ISLNK(st.st_mode);
+        if (isLink && ::stat(path.c_str(), &st) != 0) {
+            continue; // a link to nothing
+        }
+        entry = InfoFromStat(name, st, isLink);
+        return true;
     }
     return false;
 }

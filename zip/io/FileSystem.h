@@ -59,25 +59,32 @@ bool DirectoryExists(const std::string& path); // a directory, or a link to one
 bool IsSymLink(const std::string& path);       // the path itself is a link
 
 // Every entry of a directory but "." and "..", hidden ones included, sorted
-// by name bytes so that the same tree always yields the same order. Entries
-// are looked up as they are taken, so one that vanished meanwhile, or a
-// dangling link, is passed over. An unreadable directory lists nothing.
+// by name bytes so that the same tree always yields the same order. The
+// names are read whole when the listing is made and the directory is closed
+// again, so a walk holds no descriptor per level however deep it goes.
+// Entries are looked up as they are taken, so one that vanished meanwhile,
+// or a dangling link, is passed over.
 class DirListing {
 public:
-    explicit DirListing(const std::string& dir);
-    ~DirListing();
-    DirListing(DirListing&& other) noexcept;
-    DirListing& operator=(DirListing&& other) noexcept;
-    DirListing(const DirListing&) = delete;
-    DirListing& operator=(const DirListing&) = delete;
+    explicit DirListing(std::string dir);
 
-    // Fills the next entry; false once the listing is exhausted.
+    // Fills the next entry; false once the listing is exhausted. Taken
+    // names are released.
     bool Next(FileInfo& entry);
+    // Why the directory, or an entry of it, could not be read: the errno of
+    // the first failure (ENOENT for a directory that does not exist); 0 when
+    // all went well. A vanished entry is no failure.
+    int Error() const { return error_; }
+    // The directory's identity, known once it was listed.
+    std::uint64_t Device() const { return device_; }
+    std::uint64_t Inode() const { return inode_; }
 
 private:
-    int dirFd_ = -1;
-    std::vector<std::string> names_;
-    std::size_t next_ = 0;
+    std::string dir_;                  // ending in '/'
+    std::vector<std::string> pending_; // names not yet taken, the next one last
+    int error_ = 0;
+    std::uint64_t device_ = 0;
+    std::uint64_t inode_ = 0;
 };
 
 // Creates a directory and every missing parent; true when it exists after.

@@ -9,11 +9,10 @@
 namespace mzb {
 namespace {
 
-bool HasControlCharacter(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        const auto b = static_cast<unsigned char>(c);
-        return b < 0x20 || b == 0x7F;
-    });
+// Every other byte is legal in a Linux name; a NUL would cut the path
+// short where the system reads it.
+bool HasNul(std::string_view text) {
+    return text.find('\0') != std::string_view::npos;
 }
 
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
@@ -47,7 +46,7 @@ struct SplitPath {
     bool Unsafe = false;
 };
 
-SplitPath Split(std::string_view path) {
+SplitPath Split(std::string_view path, bool dosHost) {
     SplitPath result;
     if (path.starts_with("//?/") || path.starts_with("//./")) {
         result.NamesAnotherMachine = true;
@@ -59,7 +58,7 @@ SplitPath Split(std::string_view path) {
         result.NamesAnotherMachine = true;
         path = DropComponents(path, 2);
     }
-    if (HasDriveLetter(path)) {
+    if (dosHost && HasDriveLetter(path)) {
         path.remove_prefix(2);
     }
     result.Absolute = path.starts_with("/");
@@ -98,9 +97,9 @@ std::string Below(const std::string& base, const std::vector<std::string_view>& 
 } // namespace
 
 std::optional<std::string> OutputPathOf(const TOutputPathRules& rules, std::string_view directory,
-                                        std::string_view fileName) {
-    if (HasControlCharacter(directory) || HasControlCharacter(fileName) || fileName == "." ||
-        fileName == ".." || fileName.find('/') != std::string_view::npos) {
+                                        std::string_view fileName, bool dosHost) {
+    if (HasNul(directory) || HasNul(fileName) || fileName == "." || fileName == ".." ||
+        fileName.find('/') != std::string_view::npos) {
         return std::nullopt;
     }
     const bool isDirectoryEntry = fileName.empty();
@@ -108,7 +107,7 @@ std::optional<std::string> OutputPathOf(const TOutputPathRules& rules, std::stri
 
     if (!rules.RecreateDirs || directory.empty()) {
         // A stored name without a directory may still carry a drive ("C:x").
-        if (rules.RecreateDirs && HasDriveLetter(fileName)) {
+        if (rules.RecreateDirs && dosHost && HasDriveLetter(fileName)) {
             fileName.remove_prefix(2);
             if (fileName.empty() && !isDirectoryEntry) {
                 return std::nullopt;
@@ -124,12 +123,11 @@ std::optional<std::string> OutputPathOf(const TOutputPathRules& rules, std::stri
     }
 
     std::string stored(directory);
-    std::replace(stored.begin(), stored.end(), '\\', '/');
     if (!rules.RootDir.empty() && StartsWithIgnoringCase(stored, rules.RootDir)) {
         stored.erase(0, rules.RootDir.size());
     }
     stored.append(fileName);
-    SplitPath split = Split(stored);
+    SplitPath split = Split(stored, dosHost);
     if (split.Unsafe || (rules.DestDir.empty() && split.NamesAnotherMachine)) {
         return std::nullopt;
     }

@@ -6,11 +6,14 @@
 // With a destination directory, leading separators and the drive (C:, also
 // the drive-relative C:x), share (//server/share) and device (//?/, //./)
 // prefixes of a stored directory are removed and the rest goes below the
-// destination. A ".." component, a NUL or other control character, or a
-// file name of "." or ".." makes the entry unsafe. Without a destination
-// (restore to the stored locations) an absolute directory stays absolute,
-// a drive letter is dropped, share and device prefixes are unsafe, and ".."
-// is still refused.
+// destination; drive letters are taken for what they are only in names from
+// MS-DOS and Windows hosts (elsewhere "c:" is a folder name like any other).
+// A ".." component, a NUL, or a file name of "." or ".." makes the entry
+// unsafe; control characters and '\' are name characters as Linux has them
+// (names from MS-DOS hosts reach here with '/' already). Without a
+// destination (restore to the stored locations) an absolute directory stays
+// absolute, a drive letter is dropped, share and device prefixes are unsafe,
+// and ".." is still refused.
 
 #include <optional>
 #include <string>
@@ -28,6 +31,6 @@ struct TOutputPathRules {
 // directory to create, ending in '/' (empty: the current directory).
 // Nothing when the entry is unsafe.
 std::optional<std::string> OutputPathOf(const TOutputPathRules& rules, std::string_view directory,
-                                        std::string_view fileName);
+                                        std::string_view fileName, bool dosHost);
 
 } // namespace mzb

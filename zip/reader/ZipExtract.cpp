@@ -9,6 +9,7 @@
 #include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
 #include "zip/crypt/ZipCrypt.h"
+#include "zip/format/StoredName.h"
 #include "zip/io/FileSystem.h"
 #include "zip/io/OutputPath.h"
 #include "zip/io/PartFile.h"
@@ -194,8 +195,8 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     work.Assign(Entry(index));
     const std::string storedName = work.Directory() + work.FileName();
     const bool isFile = !work.FileName().empty();
-    const auto path =
-        OutputPathOf({destDir_, rootDir_, RecreateDirs}, work.Directory(), work.FileName());
+    const auto path = OutputPathOf({destDir_, rootDir_, RecreateDirs}, work.Directory(),
+                                   work.FileName(), IsDosHost(work.VersionMadeBy));
 
     if (!isFile) {
         if (!path) {

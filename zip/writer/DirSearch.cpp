@@ -97,10 +97,12 @@ private:
         if (dir.empty()) {
             dir = settings_.RootDir;
         }
-        TDirSearch search(dir, recurse, FileNamePart(item));
-        if (!DirectoryExists(search.StartDirectory())) {
-            return;
-        }
+        TDirSearch search(
+            dir, recurse, FileNamePart(item), [this](const std::string& folder, int error) {
+                if (settings_.OnFolderNotListed) {
+                    settings_.OnFolderNotListed(WithoutTrailingSeparator(folder), error);
+                }
+            });
         std::string path;
         FileInfo info;
         while (search.Next(path, info)) {
@@ -164,8 +166,9 @@ bool MatchesPatternList(std::span<const std::string> patterns, std::string_view 
     });
 }
 
-TDirSearch::TDirSearch(std::string_view startDir, bool recurse, std::string mask)
-    : recurse_(recurse), mask_(std::move(mask)) {
+TDirSearch::TDirSearch(std::string_view startDir, bool recurse, std::string mask,
+                       TUnlistable onUnlistable)
+    : recurse_(recurse), mask_(std::move(mask)), onUnlistable_(std::move(onUnlistable)) {
     if (!startDir.empty() && startDir.front() == kPathSeparator) {
         startDir_ += kPathSeparator;
     }
@@ -179,7 +182,6 @@ TDirSearch::TDirSearch(std::string_view startDir, bool recurse, std::string mask
     if (startDir_.empty()) {
         startDir_ = "./";
     }
-    stack_.reserve(kMaxListings);
     Open(startDir_);
 }
 
@@ -190,18 +192,34 @@ void TDirSearch::Open(std::string dir) {
     stack_.push_back({std::move(dir), std::move(pattern), std::move(listing), {}});
 }
 
+// Told when done rather than when opened: a directory that can be listed
+// but not entered fails only at its entries.
+void TDirSearch::Close() {
+    const TSearchData& top = stack_.back();
+    if (top.Listing.Error() != 0 && onUnlistable_) {
+        onUnlistable_(top.Dir, top.Listing.Error());
+    }
+    stack_.pop_back();
+}
+
+bool TDirSearch::IsOnCurrentPath(const FileInfo& dir) const {
+    return std::any_of(stack_.begin(), stack_.end(), [&](const TSearchData& level) {
+        return level.Listing.Device() == dir.Device && level.Listing.Inode() == dir.Inode;
+    });
+}
+
 bool TDirSearch::Next(std::string& fullPath, FileInfo& info) {
     while (!stack_.empty()) {
         TSearchData& top = stack_.back();
         if (!top.Listing.Next(top.Current)) {
-            stack_.pop_back();
+            Close();
             continue;
         }
         const std::size_t depth = stack_.size() - 1;
         const bool withinPatterns = depth < dirPatterns_.size();
         const FileInfo& entry = top.Current;
         if (entry.IsDirectory()) {
-            if (entry.IsLink || stack_.size() == kMaxListings) {
+            if (entry.IsLink || IsOnCurrentPath(entry)) {
                 continue;
             }
             if (withinPatterns ? !MatchesMask(top.DirPattern, entry.Name) : !recurse_) {

@@ -38,19 +38,26 @@ struct TSearchData {
 
 // Walks a directory, optionally with its subdirectories, returning the
 // regular files whose names match a mask (devices, FIFOs and sockets have no
-// contents to save and could stall a reader). Hidden entries are included and dot-directories
-// entered; linked directories are never descended into, which also keeps
-// link loops out. A start directory with wildcard components ("/home/*/docs")
-// is listed from its fixed part, and each such component must match a
-// directory name at its depth before the walk goes down; the mask applies
-// below them.
+// contents to save and could stall a reader). Hidden entries are included
+// and dot-directories entered; linked directories are never descended into.
+// A start directory with wildcard components ("/home/*/docs") is listed from
+// its fixed part, and each such component must match a directory name at
+// its depth before the walk goes down; the mask applies below them.
+//
+// The walk goes as deep as the tree does. What it holds is bounded by the
+// tree's shape, not by open descriptors: one listing per level of the
+// current path, each only the names not yet taken. A directory that is one
+// of those above it (a bind mount of an ancestor, say) is passed over, so
+// no loop is entered.
 class TDirSearch {
 public:
-    // The start directory and 20 levels below it: deeper directories are not
-    // entered.
-    static constexpr std::size_t kMaxListings = 21;
+    // Told of each directory that could not be listed, or whose entries
+    // could not be looked up, with the errno of the failure (ENOENT for one
+    // that does not exist); the walk goes on with the rest.
+    using TUnlistable = std::function<void(const std::string& dir, int error)>;
 
-    TDirSearch(std::string_view startDir, bool recurse, std::string mask);
+    TDirSearch(std::string_view startDir, bool recurse, std::string mask,
+               TUnlistable onUnlistable = nullptr);
 
     // The part of the start directory before its first wildcard component,
     // ending in '/': the directory that has to exist for the walk to find
@@ -62,13 +69,19 @@ public:
     // False once the walk is over.
     bool Next(std::string& fullPath, FileInfo& info);
 
+    // Listings open now: the depth of the current path plus one.
+    std::size_t Depth() const { return stack_.size(); }
+
 private:
     void Open(std::string dir);
+    void Close();
+    bool IsOnCurrentPath(const FileInfo& dir) const;
 
     std::string startDir_;
     std::vector<std::string> dirPatterns_;
     bool recurse_;
     std::string mask_;
+    TUnlistable onUnlistable_;
     std::vector<TSearchData> stack_;
 };
 
@@ -86,16 +99,20 @@ struct TFileListExpansion {
     // Lets the host process its pending events; true when a cancel was
     // requested meanwhile.
     std::function<bool()> CancelRequested;
-    // The writer forwards these to its OnNoSuchFile and OnRecursingFile with
-    // itself as sender.
+    // The writer forwards these to its OnNoSuchFile, OnRecursingFile and
+    // OnFolderNotListed with itself as sender.
     std::function<void(const std::string& FName)> OnNoSuchFile;
     std::function<void(const std::string& FName)> OnRecursingFile;
+    // A wildcard item's folder that does not exist, or a folder the walk
+    // could not list: its path without the trailing '/', and the errno.
+    std::function<void(const std::string& FName, int ErrorCode)> OnFolderNotListed;
 };
 
 // Rewrites the list in place: directory items and the explicit files that
 // exist stay in their order, followed by the names each wildcard item found.
 // Returns the total size of the files listed (TotalBytes). A cancel request
-// raises EUserCanceled; nothing else raises.
+// raises EUserCanceled; nothing else raises: what cannot be found or read is
+// told through the events and left out.
 std::uint64_t ExpandFilesList(std::vector<std::string>& filesList,
                               const TFileListExpansion& settings);
 

@@ -18,8 +18,9 @@
 namespace mzb {
 
 // A file that cannot be added after all, found out once its entry has been
-// started (a read error, or a file changing under an encrypted entry's two
-// passes): the entry is taken back and the run goes on.
+// started (a read error, a file that shrank while read, or a file changing
+// under an encrypted entry's two passes): the entry is taken back and the
+// run goes on.
 struct TEntryAbandoned {};
 
 struct TZipWriteRun {

@@ -224,6 +224,11 @@ void TZipWriter::ExpandList(TZipWriteRun& run) {
             OnRecursingFile(*this, name);
         }
     };
+    settings.OnFolderNotListed = [this](const std::string& name, int error) {
+        if (OnFolderNotListed) {
+            OnFolderNotListed(*this, name, error);
+        }
+    };
     totalBytes_ = ExpandFilesList(filesList_, settings);
     run.itemTaken.assign(filesList_.size(), false);
 }

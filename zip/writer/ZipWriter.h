@@ -125,6 +125,10 @@ public:
         OnSkippingFile;
     std::function<void(TZipWriter&, const std::string& FName)> OnNoSuchFile;
     std::function<void(TZipWriter&, const std::string& FName)> OnRecursingFile;
+    // A wildcard item's folder that does not exist (ErrorCode ENOENT or
+    // ENOTDIR), or a folder the walk could not list, with the errno; FName
+    // has no trailing '/'. What it holds is missing from the archive.
+    std::function<void(TZipWriter&, const std::string& FName, int ErrorCode)> OnFolderNotListed;
     std::function<void(TZipWriter&, const std::string& FName, bool& Skip)> OnDeleteEntry;
     // UDAction 0: the entry is being replaced; 1: it is kept.
     std::function<void(TZipWriter&, int UDAction, int FileIndex)> OnUpdate;

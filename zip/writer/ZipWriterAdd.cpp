@@ -249,10 +249,12 @@ void TZipWriter::WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry) {
         entry.CompressedSize = result.compressedSize;
     }
     const std::uint32_t crc = run.crc ^ 0xFFFFFFFFu;
-    // A read error cuts the data short; a file changed between the two
-    // passes no longer matches the check byte already written.
-    if (run.input.LastError() != 0 ||
-        (run.keys && (crc != entry.Crc32 || run.fileRead != run.fileSize))) {
+    // A read error or a file that shrank cuts the data short of what the
+    // file held when it was opened: a copy that silently lacks its end is
+    // no backup. A file changed between the two passes no longer matches
+    // the check byte already written.
+    if (run.input.LastError() != 0 || run.fileRead != run.fileSize ||
+        (run.keys && crc != entry.Crc32)) {
         throw TEntryAbandoned{};
     }
     entry.UncompressedSize = run.fileRead;

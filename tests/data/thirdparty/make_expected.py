@@ -47,14 +47,25 @@ def verified_valid(cells):
     return False
 
 
-def unsafe(name):
-    # Two leading separators make a share prefix with no file below it.
-    parts = name.replace('\\', '/').split('/')
-    return name.replace('\\', '/').startswith('//') or '..' in parts or any(ord(c) < 0x20 or ord(c) == 0x7f for c in name)
+# Hosts of "version made by" whose names separate folders with a backslash:
+# MS-DOS, NTFS and VFAT. Elsewhere a backslash is a name character.
+DOS_HOSTS = (0, 11, 14)
 
 
-def odd(name):
-    n = name.replace('\\', '/')
+def separated(name, host):
+    return name.replace('\\', '/') if host in DOS_HOSTS else name
+
+
+def unsafe(info):
+    # Two leading separators make a share prefix with no file below it; a
+    # NUL (zipfile cuts the name there, orig_filename keeps it) would cut
+    # the name short. Other control characters are legal Linux name bytes.
+    n = separated(info.filename, info.create_system)
+    return n.startswith('//') or '..' in n.split('/') or '\0' in info.orig_filename
+
+
+def odd(name, host):
+    n = separated(name, host)
     return n.startswith('/') or re.match(r'^[A-Za-z]:', n) is not None
 
 
@@ -99,14 +110,15 @@ def main():
         for name, i in last.items():
             if not name.strip('/'):
                 check = 'any'
-            elif unsafe(name):
+            elif unsafe(i):
                 check = 'refused'
-            elif (odd(name) or not name.isascii() or i.create_system not in (0, 3) or
+            elif (odd(name, i.create_system) or not name.isascii() or
+                  i.create_system not in (0, 3) or
                   b'\x75\x70' in i.extra):
                 check = 'content'
             else:
                 check = 'path'
-            out.append(f"E\t{archive}\t{escaped(name.replace(chr(92), '/'))}\t{i.file_size}\t"
+            out.append(f"E\t{archive}\t{escaped(separated(name, i.create_system))}\t{i.file_size}\t"
                        f"{i.CRC:08x}\t{check}")
     with open(os.path.join(HERE, 'expected.tsv'), 'w', encoding='utf-8') as f:
         f.write('\n'.join(out) + '\n')

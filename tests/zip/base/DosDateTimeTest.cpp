@@ -1,5 +1,7 @@
 #include "zip/base/DosDateTime.h"
 
+#include "support/ScopedEnvironment.h"
+
 #include <gtest/gtest.h>
 
 namespace mzb {
@@ -53,6 +55,31 @@ TEST(DosDateTime, LocalTimeRoundTrip) {
         // Odd seconds round down to the even value the field can hold.
         EXPECT_EQ(TimeToDosDateTime(*t + 1), v);
     }
+}
+
+// Local times where the clock changes: the skipped hour does not exist and
+// the repeated one names two moments; everything around them is exact.
+TEST(DosDateTime, LocalTimesAcrossBothChangesOfTheClock) {
+    const test::ScopedEnvironment zone("TZ", test::kZoneWithDaylightSaving);
+    const std::time_t springChange = 1711846800; // 2024-03-31 01:00:00 UTC
+    const std::time_t autumnChange = 1729990800; // 2024-10-27 01:00:00 UTC
+    EXPECT_EQ(TimeToDosDateTime(springChange - 2), PackDosDateTime({2024, 3, 31, 1, 59, 58}));
+    EXPECT_EQ(TimeToDosDateTime(springChange), PackDosDateTime({2024, 3, 31, 3, 0, 0}));
+    EXPECT_EQ(TimeToDosDateTime(autumnChange - 1800), PackDosDateTime({2024, 10, 27, 2, 30, 0}));
+    EXPECT_EQ(TimeToDosDateTime(autumnChange + 1800), PackDosDateTime({2024, 10, 27, 2, 30, 0}));
+    EXPECT_EQ(TimeToDosDateTime(autumnChange + 3600), PackDosDateTime({2024, 10, 27, 3, 0, 0}));
+    for (const std::time_t t : {springChange - 2, springChange, springChange + 3600,
+                                autumnChange - 3602, autumnChange + 3600}) {
+        EXPECT_EQ(DosDateTimeToTime(TimeToDosDateTime(t)), t) << t;
+    }
+    // Another tool's 02:30 on the day it does not exist still names a moment
+    // within the change; the doubled 02:30 names one of its two moments.
+    const auto skipped = DosDateTimeToTime(PackDosDateTime({2024, 3, 31, 2, 30, 0}));
+    ASSERT_TRUE(skipped.has_value());
+    EXPECT_TRUE(*skipped == springChange - 1800 || *skipped == springChange + 1800) << *skipped;
+    const auto doubled = DosDateTimeToTime(PackDosDateTime({2024, 10, 27, 2, 30, 0}));
+    ASSERT_TRUE(doubled.has_value());
+    EXPECT_TRUE(*doubled == autumnChange - 1800 || *doubled == autumnChange + 1800) << *doubled;
 }
 
 TEST(DosDateTime, MomentsOutsideTheFieldsAreClampedToItsEnds) {

@@ -1,5 +1,6 @@
 // The records against archives other tools made, and other tools against an
 // archive laid out from our records.
+#include "support/PeerTools.h"
 #include "support/TempDir.h"
 #include "zip/base/DosDateTime.h"
 #include "zip/format/Crc32.h"
@@ -69,9 +70,7 @@ bool Shell(const std::string& command) {
 // and an archive comment, laid out only through the records. Peers must
 // accept it and see the same values.
 TEST(ArchiveRecords, PeersReadWhatTheRecordsLayOut) {
-    if (!Shell("command -v python3 >/dev/null 2>&1")) {
-        GTEST_SKIP() << "python3 not installed";
-    }
+    MZB_REQUIRE_PEERS("python3", "unzip", "7zz");
     test::TempDir dir;
     const std::string path = (dir.path() / "our.zip").string();
     const std::string data = "some stored bytes\n";
@@ -128,12 +127,8 @@ assert z.comment == b"backup of today"
 )")
                                    .string();
     EXPECT_TRUE(Shell("python3 " + script + " " + path));
-    if (Shell("command -v unzip >/dev/null 2>&1")) {
-        EXPECT_TRUE(Shell("unzip -tq " + path + " >/dev/null"));
-    }
-    if (Shell("command -v 7zz >/dev/null 2>&1")) {
-        EXPECT_TRUE(Shell("7zz t " + path + " >/dev/null"));
-    }
+    EXPECT_TRUE(Shell("unzip -tq " + path + " >/dev/null"));
+    EXPECT_TRUE(Shell("7zz t " + path + " >/dev/null"));
 }
 
 } // namespace

@@ -144,23 +144,35 @@ TEST(ZipHeaderInfo, CentralHeaderBytes) {
     EXPECT_EQ(f.Contents(), kCentralFixed + "dir/a.txt" + "hi");
 }
 
-// Names are stored with '/', and a non-ASCII name as flagged UTF-8 in both
-// headers.
+// Names are stored as their bytes, '\' included; one that is UTF-8 with
+// non-ASCII bytes is flagged in both headers, one that is not UTF-8 in
+// neither.
 TEST(ZipHeaderInfo, StoredNameForms) {
-    StreamOver f("");
-    TZipHeaderInfo e;
-    e.SetDirectory("Müll\\sub/");
-    e.SetFileName("ä.txt");
-    e.Flags = 0x0001;
-    ASSERT_TRUE(e.WriteLocalHeader(f.stream));
-    ASSERT_TRUE(e.WriteCentralHeader(f.stream));
-    const std::string bytes = f.Contents();
-    const std::string name = "Müll/sub/ä.txt";
-    EXPECT_EQ(bytes.substr(6, 2), Bytes({0x01, 0x08}));
-    EXPECT_EQ(bytes.substr(30, name.size()), name);
-    const std::size_t central = 30 + name.size();
-    EXPECT_EQ(bytes.substr(central + 8, 2), Bytes({0x01, 0x08}));
-    EXPECT_EQ(bytes.substr(central + 46, name.size()), name);
+    const struct {
+        const char* directory;
+        const char* fileName;
+        std::string flags;
+    } cases[] = {
+        {"Müll\\sub/", "ä.txt", Bytes({0x01, 0x08})},
+        {"old/", "caf\xE9.txt", Bytes({0x01, 0x00})},
+    };
+    for (const auto& c : cases) {
+        StreamOver f("");
+        TZipHeaderInfo e;
+        e.SetDirectory(c.directory);
+        e.SetFileName(c.fileName);
+        e.Flags = 0x0001;
+        ASSERT_TRUE(e.WriteLocalHeader(f.stream));
+        ASSERT_TRUE(e.WriteCentralHeader(f.stream));
+        const std::string bytes = f.Contents();
+        const std::string name = std::string(c.directory) + c.fileName;
+        EXPECT_EQ(bytes.substr(6, 2), c.flags) << name;
+        EXPECT_EQ(bytes.substr(30, name.size()), name);
+        const std::size_t central = 30 + name.size();
+        EXPECT_EQ(bytes.substr(central + 5, 1), "\x03") << "made on a Unix host";
+        EXPECT_EQ(bytes.substr(central + 8, 2), c.flags) << name;
+        EXPECT_EQ(bytes.substr(central + 46, name.size()), name);
+    }
 }
 
 TEST(ZipHeaderInfo, ValuesBeyondTheirFieldsAreRefused) {
@@ -244,13 +256,30 @@ TEST(ZipHeaderInfo, ReadsConsecutiveCentralHeaders) {
     EXPECT_EQ(e.FileComment(), "cc");
 }
 
-TEST(ZipHeaderInfo, UnixHostNamesKeepTheirBytes) {
-    std::string h = kCentralFixed;
-    h[28] = 2;
-    StreamOver f(h + "\x84z");
-    TZipHeaderInfo e;
-    ASSERT_TRUE(e.ReadCentralHeader(f.stream));
-    EXPECT_EQ(e.FileName(), "\x84z");
+// '\' separates directories only in names from MS-DOS and Windows hosts;
+// from a Unix host it is part of the name, as are bytes that are not UTF-8.
+TEST(ZipHeaderInfo, TheHostDecidesWhatANameMeans) {
+    const struct {
+        std::uint8_t host;
+        std::string raw;
+        const char* directory;
+        const char* fileName;
+    } cases[] = {
+        {3, "a\\b.txt", "", "a\\b.txt"},           {3, "d\\e/\x84z", "d\\e/", "\x84z"},
+        {3, "caf\xE9\n.txt", "", "caf\xE9\n.txt"}, {0, "a\\b.txt", "a/", "b.txt"},
+        {11, "a\\b\\\x84.txt", "a/b/", "ä.txt"},   {14, "x\\y", "x/", "y"},
+    };
+    for (const auto& c : cases) {
+        std::string h = kCentralFixed;
+        h[5] = static_cast<char>(c.host);
+        h[28] = static_cast<char>(c.raw.size());
+        h[32] = 0; // no comment
+        StreamOver f(h + c.raw);
+        TZipHeaderInfo e;
+        ASSERT_TRUE(e.ReadCentralHeader(f.stream)) << c.raw;
+        EXPECT_EQ(e.Directory(), c.directory) << c.raw;
+        EXPECT_EQ(e.FileName(), c.fileName) << c.raw;
+    }
 }
 
 // A failed read leaves both the entry and the stream as they were, so the

@@ -37,12 +37,13 @@ const PathCase kCases[] = {
     {"dot-dot as a file name", "/out", false, "", "..", std::nullopt},
     {"dot as a file name", "/out", false, "", ".", std::nullopt},
     {"name that only starts with dots is fine", "/out", true, "..a/", "..b", "/out/..a/..b"},
-    {"control character in the name", "/out", false, "", "a\nb", std::nullopt},
-    {"control character in a junked directory", "/out", false, "a\x01/", "b", std::nullopt},
-    {"DEL in the name", "/out", true, "", "a\x7f", std::nullopt},
+    {"control characters are Linux name characters", "/out", true, "t\tx/", "a\nb\x1b",
+     "/out/t\tx/a\nb\x1b"},
+    {"DEL in the name", "/out", true, "", "a\x7f", "/out/a\x7f"},
     {"non-ASCII names are fine", "/out", true, "d\xc3\xa9j\xc3\xa0/", "\xe2\x82\xac",
      "/out/d\xc3\xa9j\xc3\xa0/\xe2\x82\xac"},
-    {"backslashes split components", "/out", true, "a\\..\\", "f", std::nullopt},
+    {"a backslash is a name character", "/out", true, "a\\..\\", "f", "/out/a\\..\\f"},
+    {"a backslash name cannot climb", "/out", true, "", "..\\..\\x", "/out/..\\..\\x"},
     {"root as dest", "/", true, "a/", "f", "/a/f"},
     {"directory entry", "/out", true, "a/b/", "", "/out/a/b/"},
     {"directory entry with dot-dot", "/out", true, "a/../../", "", std::nullopt},
@@ -55,25 +56,42 @@ const PathCase kCases[] = {
     {"empty dest without folders is the current directory", "", false, "/etc/", "f", "f"},
 };
 
+// As names from an MS-DOS or Windows host: drive letters mean drives.
 TEST(OutputPathTest, MapsStoredNamesInsideTheDestination) {
     for (const auto& c : kCases) {
         TOutputPathRules rules{c.destDir, "", c.recreate};
-        EXPECT_EQ(OutputPathOf(rules, c.directory, c.fileName), c.expected) << c.what;
+        EXPECT_EQ(OutputPathOf(rules, c.directory, c.fileName, true), c.expected) << c.what;
+    }
+}
+
+// A Linux folder may be called "c:"; only its safety is checked.
+TEST(OutputPathTest, UnixHostNamesKeepWhatLooksLikeADrive) {
+    const PathCase cases[] = {
+        {"drive-like folder", "/out", true, "C:/data/", "a.txt", "/out/C:/data/a.txt"},
+        {"drive-like file name", "/out", true, "", "c:x", "/out/c:x"},
+        {"drive-like folder, stored locations", "", true, "c:/", "f", "c:/f"},
+        {"absolute stored directory goes below dest", "/out", true, "/etc/", "passwd",
+         "/out/etc/passwd"},
+        {"dot-dot still refused", "/out", true, "c:/../../", "f", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        TOutputPathRules rules{c.destDir, "", c.recreate};
+        EXPECT_EQ(OutputPathOf(rules, c.directory, c.fileName, false), c.expected) << c.what;
     }
 }
 
 TEST(OutputPathTest, EmbeddedNulIsUnsafe) {
     const std::string name("a\0b", 3);
-    EXPECT_EQ(OutputPathOf({"/out", "", false}, "", name), std::nullopt);
-    EXPECT_EQ(OutputPathOf({"/out", "", true}, std::string("d\0/", 3), "f"), std::nullopt);
+    EXPECT_EQ(OutputPathOf({"/out", "", false}, "", name, false), std::nullopt);
+    EXPECT_EQ(OutputPathOf({"/out", "", true}, std::string("d\0/", 3), "f", false), std::nullopt);
 }
 
 TEST(OutputPathTest, RootDirIsRemovedIgnoringCase) {
     const TOutputPathRules rules{"/out", "Home/User/", true};
-    EXPECT_EQ(OutputPathOf(rules, "home/user/docs/", "a"), "/out/docs/a");
-    EXPECT_EQ(OutputPathOf(rules, "home/other/", "a"), "/out/home/other/a");
+    EXPECT_EQ(OutputPathOf(rules, "home/user/docs/", "a", false), "/out/docs/a");
+    EXPECT_EQ(OutputPathOf(rules, "home/other/", "a", false), "/out/home/other/a");
     // Removing the prefix must not open a way out of the destination.
-    EXPECT_EQ(OutputPathOf(rules, "home/user/../../", "a"), std::nullopt);
+    EXPECT_EQ(OutputPathOf(rules, "home/user/../../", "a", false), std::nullopt);
 }
 
 } // namespace

@@ -159,16 +159,22 @@ TEST_F(ReaderTest, UnsafeNamesAreRefusedAndTheirNeighboursExtracted) {
     b.Add("first.txt", "1");
     b.Add("../escape.txt", "evil");
     b.Add("a/../../escape2.txt", "evil");
-    b.Add("..\\..\\escape3.txt", "evil");
-    b.Add("ctl\x01name", "evil");
+    b.Add("..\\..\\escape3.txt", "evil").versionMadeBy = 0x0014; // MS-DOS separators
+    b.Add("..\\..\\name.txt", "unix");                           // one Linux name
+    b.Add(std::string("nul\0name", 8), "evil");
+    b.Add("ctl\x01name", "ctl");
     b.Add("/abs/inside.txt", "abs");
-    b.Add("C:/drive/inside.txt", "drive");
+    b.Add("C:/drive/inside.txt", "drive").versionMadeBy = 0x0B14; // NTFS
+    b.Add("c:/folder.txt", "a Linux folder name");
     b.Add("last.txt", "2");
-    EXPECT_EQ(Extract(b), 4);
+    EXPECT_EQ(Extract(b), 7);
     EXPECT_EQ(At("first.txt"), "1");
     EXPECT_EQ(At("last.txt"), "2");
     EXPECT_EQ(At("abs/inside.txt"), "abs");
     EXPECT_EQ(At("drive/inside.txt"), "drive");
+    EXPECT_EQ(At("..\\..\\name.txt"), "unix");
+    EXPECT_EQ(At("ctl\x01name"), "ctl");
+    EXPECT_EQ(At("c:/folder.txt"), "a Linux folder name");
     ASSERT_EQ(skipped.size(), 4u);
     for (const auto& s : skipped) {
         EXPECT_EQ(s.reason, kSkipUnsafe) << s.name;
@@ -302,8 +308,9 @@ TEST_F(ReaderTest, MsDosReadOnlyAttributeTakesTheWritePermissionAway) {
     auto& f = b.Add("rw.txt", "y");
     f.versionMadeBy = 0x0014;
     f.externalAttributes = 0x20;
-    ::umask(022);
+    const mode_t oldMask = ::umask(022);
     Extract(b);
+    ::umask(oldMask);
     struct stat st {};
     ASSERT_EQ(::stat((Out() + "/ro.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0444u);

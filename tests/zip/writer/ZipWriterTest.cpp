@@ -1,6 +1,9 @@
 #include "zip/writer/ZipWriter.h"
 
 #include "support/ArchiveBuilder.h"
+#include "support/ChildProcess.h"
+#include "support/PeerTools.h"
+#include "support/RunCommand.h"
 #include "support/SampleData.h"
 #include "support/TempDir.h"
 #include "support/ZlibOracle.h"
@@ -13,14 +16,18 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <sched.h>
 #include <set>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 namespace mzb {
@@ -350,6 +357,50 @@ TEST_F(WriterTest, FilesChangingWhileReadNeverCorruptTheArchive) {
     EXPECT_EQ(DecodeWithZlib(Zip(), "pw"),
               (std::map<std::string, std::string>{{"after", "after"}}));
     EXPECT_EQ(Extracted("pw"), (std::map<std::string, std::string>{{"after", "after"}}));
+}
+
+// Makes every later read of the open file fail, as a failing disk would:
+// its descriptor is replaced by one that cannot be read.
+void BreakReadsOf(const fs::path& file) {
+    for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (fs::read_symlink(e.path(), ec) == file && !ec) {
+            const int unreadable = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+            ::dup2(unreadable, std::stoi(e.path().filename().string()));
+            ::close(unreadable);
+        }
+    }
+}
+
+// Either way the entry would end short of what the file held when opened:
+// it is taken back, named to the skip handler, and the archive stays sound.
+TEST_F(WriterTest, AFileThatShrinksOrFailsWhileReadIsTakenBackAndReported) {
+    MZB_REQUIRE_PEERS("unzip");
+    const std::string original = AsText(test::MakeRandomBytes(200000, 11));
+    const std::function<void(const std::string&)> mishaps[] = {
+        [](const std::string& file) { fs::resize_file(file, 50000); },
+        [](const std::string& file) { BreakReadsOf(file); },
+    };
+    for (const bool deflate : {false, true}) {
+        for (const auto& mishap : mishaps) {
+            fs::remove(Zip());
+            skipped.clear();
+            const std::string file = Put("victim", original);
+            Put("after", "after");
+            bool struck = false;
+            writer.OnTotalPercentDone = [&](TZipWriter&, int) {
+                if (!std::exchange(struck, true)) {
+                    mishap(file);
+                }
+            };
+            writer.SetPackLevel(deflate ? 6 : 0);
+            EXPECT_EQ(Run({file, Src() + "after"}), 1);
+            EXPECT_EQ(skipped, (std::vector<std::pair<int, std::string>>{{kSkipCannotOpen, file}}));
+            EXPECT_EQ(Extracted(), (std::map<std::string, std::string>{{"after", "after"}}));
+            const auto check = test::RunCommand({test::PeerPath("unzip"), "-tq", Zip()});
+            EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+        }
+    }
 }
 
 TEST_F(WriterTest, DuplicateStoredNamesAreSkippedButLetterCaseCounts) {
@@ -759,6 +810,61 @@ TEST_F(WriterTest, LeftoversOfAKilledRunOfTheSameNameGo) {
               (std::set<std::string>{".other.zip.part-Ab12Cd", ".out.zip.part-x", "out.zip"}));
     EXPECT_EQ(StoredNames(),
               (std::vector<std::string>{".other.zip.part-Ab12Cd", ".out.zip.part-x"}));
+}
+
+// In a child process only: a file system of the given size at dir, in a
+// mount namespace of the child's own, so nothing outside sees it. False
+// where the system allows neither (no privileges, no user namespaces).
+bool MountSmallFileSystem(const std::string& dir, std::size_t bytes) {
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    if (::unshare(CLONE_NEWNS) != 0) {
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
+            return false;
+        }
+        std::ofstream("/proc/self/setgroups") << "deny";
+        std::ofstream("/proc/self/uid_map") << "0 " << uid << " 1";
+        std::ofstream("/proc/self/gid_map") << "0 " << gid << " 1";
+    }
+    return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           ::mount("tmpfs", dir.c_str(), "tmpfs", 0, ("size=" + std::to_string(bytes)).c_str()) ==
+               0;
+}
+
+// An update whose new archive fills the disk it is written beside: the run
+// fails with the full disk's message, the old archive stays as it was, and
+// the folder holds nothing else.
+TEST_F(UpdateTest, AnUpdateThatFillsTheDiskKeepsTheOldArchiveAsItWas) {
+    const std::string small = tmp.dir() + "small/";
+    fs::create_directories(small);
+    Put("big.bin", AsText(test::MakeRandomBytes(400000, 12)));
+    const std::string report = test::RunInChild([&] {
+        if (!MountSmallFileSystem(small, 256 << 10)) {
+            return std::string("no small file system");
+        }
+        const std::string archive = small + "backup.zip";
+        writer.SetZipName(archive);
+        writer.SetFilesList({Src() + "old.txt"});
+        writer.RunZip();
+        const std::string before = ReadFile(archive);
+        writer.SetFilesList({Src() + "big.bin"});
+        std::string out;
+        try {
+            writer.RunZip();
+            out = "no error\n";
+        } catch (const EZipError& e) {
+            out = std::string(e.what()) + "\n";
+        }
+        out += ReadFile(archive) == before ? "old archive intact\n" : "old archive changed\n";
+        for (const auto& e : fs::directory_iterator(small)) {
+            out += e.path().filename() == "backup.zip" ? "" : "left " + e.path().string() + "\n";
+        }
+        return out;
+    });
+    if (report == "no small file system") {
+        GTEST_SKIP() << "cannot mount a small file system here";
+    }
+    EXPECT_EQ(report, "Not enough room to write archive\nold archive intact\n");
 }
 
 TEST_F(WriterTest, EntriesOfOtherToolsAreCarriedOverIntact) {

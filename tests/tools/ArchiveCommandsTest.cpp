@@ -1,0 +1,90 @@
+// mzb test and mzb extract end to end: the exit status of each case the
+// README promises, and nothing written where an entry was refused.
+#include "support/ArchiveBuilder.h"
+#include "support/RunCommand.h"
+#include "support/TempDir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace mzb {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ArchiveBuilder;
+using test::CommandResult;
+using test::RunCommand;
+using test::TempDir;
+
+class ArchiveCommandsTest : public ::testing::Test {
+protected:
+    std::string Archive(const std::string& name, const ArchiveBuilder& b) {
+        const std::string path = tmp_.dir() + name;
+        b.WriteTo(path);
+        return path;
+    }
+    CommandResult Mzb(std::vector<std::string> args) {
+        args.insert(args.begin(), MZB_EXE);
+        return RunCommand(args);
+    }
+    // Exit status of mzb test and of mzb extract into a fresh folder.
+    std::pair<int, int> TestAndExtract(const std::string& archive,
+                                       std::vector<std::string> extra = {}) {
+        std::vector<std::string> test = {"test", archive};
+        test.insert(test.end(), extra.begin(), extra.end());
+        std::vector<std::string> extract = {"extract", archive, Out(), "-o", "always"};
+        extract.insert(extract.end(), extra.begin(), extra.end());
+        fs::remove_all(Out());
+        return {Mzb(test).exitCode, Mzb(extract).exitCode};
+    }
+    std::string Out() const { return tmp_.dir() + "out"; }
+
+    TempDir tmp_;
+};
+
+TEST_F(ArchiveCommandsTest, EveryEntryHandledIsZeroAndAnyEntryLostIsOne) {
+    ArchiveBuilder sound;
+    sound.Add("a.txt", "alpha");
+    sound.AddDeflated("dir/b.txt", std::string(3000, 'b'));
+    EXPECT_EQ(TestAndExtract(Archive("sound.zip", sound)), std::pair(0, 0));
+    EXPECT_EQ(test::ReadFile(Out() + "/dir/b.txt"), std::string(3000, 'b'));
+
+    ArchiveBuilder damaged;
+    damaged.Add("good.txt", "fine");
+    damaged.Add("bad.txt", "damaged").crc = 0x12345678u;
+    EXPECT_EQ(TestAndExtract(Archive("crc.zip", damaged)), std::pair(1, 1));
+
+    ArchiveBuilder locked;
+    locked.AddEncrypted("secret.txt", "classified", "right", true);
+    const std::string lockedPath = Archive("locked.zip", locked);
+    EXPECT_EQ(TestAndExtract(lockedPath, {"-p", "right"}), std::pair(0, 0));
+    EXPECT_EQ(TestAndExtract(lockedPath, {"-p", "wrong"}), std::pair(1, 1));
+    EXPECT_FALSE(fs::exists(Out() + "/secret.txt"));
+
+    ArchiveBuilder unsafe;
+    unsafe.Add("../escaped.txt", "out of the folder");
+    const CommandResult refused =
+        Mzb({"extract", Archive("unsafe.zip", unsafe), Out(), "-o", "always"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("escaped.txt"), std::string::npos) << refused.err;
+    EXPECT_FALSE(fs::exists(tmp_.dir() + "escaped.txt"));
+}
+
+TEST_F(ArchiveCommandsTest, UnreadableArchivesAndUsageErrorsAreTwo) {
+    const auto notAnArchive = tmp_.write("text.zip", "just some text, no archive at all");
+    for (const std::string& archive : {notAnArchive.string(), tmp_.dir() + "missing.zip"}) {
+        EXPECT_EQ(TestAndExtract(archive), std::pair(2, 2)) << archive;
+        EXPECT_EQ(Mzb({"restore", archive, Out()}).exitCode, 2) << archive;
+    }
+    ArchiveBuilder sound;
+    sound.Add("a.txt", "alpha");
+    const std::string archive = Archive("sound.zip", sound);
+    EXPECT_EQ(Mzb({"test"}).exitCode, 2);
+    EXPECT_EQ(Mzb({"test", archive, "-x"}).exitCode, 2);
+    EXPECT_EQ(Mzb({"test", archive, "-p"}).exitCode, 2);
+    EXPECT_EQ(Mzb({"extract", archive}).exitCode, 2);
+    EXPECT_EQ(Mzb({"extract", archive, Out(), "-o", "sometimes"}).exitCode, 2);
+}
+
+} // namespace
+} // namespace mzb
