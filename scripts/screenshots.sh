@@ -18,6 +18,9 @@ shots=(
     message-confirmation
     message-custom
     about                  # the about box
+    preferences-general    # the preferences window, each tab
+    preferences-backup
+    preferences-schedule
 )
 
 scripts/setup.sh

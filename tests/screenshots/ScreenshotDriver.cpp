@@ -9,9 +9,11 @@
 #include "core/BackupRun.h"
 #include "core/RestoreRun.h"
 #include "ui/TFormMain.h"
+#include "ui/TFormPreferences.h"
 #include "ui/TMsgForm.h"
 #include "ui/Taboutform.h"
 #include "ui_TFormMain.h"
+#include "ui_TFormPreferences.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -104,6 +106,12 @@ bool About(ShotContext& c) {
     return SaveWindow(about, c.file);
 }
 
+bool PreferencesTab(ShotContext& c, int tab) {
+    TFormPreferences preferences(c.form);
+    preferences.Controls().PageControl1->setCurrentIndex(tab);
+    return SaveWindow(preferences, c.file);
+}
+
 using Shot = std::function<bool(ShotContext&)>;
 
 const std::map<std::string, Shot>& Shots() {
@@ -138,6 +146,9 @@ const std::map<std::string, Shot>& Shots() {
                             MessageKind::Custom);
          }},
         {"about", About},
+        {"preferences-general", [](ShotContext& c) { return PreferencesTab(c, 0); }},
+        {"preferences-backup", [](ShotContext& c) { return PreferencesTab(c, 1); }},
+        {"preferences-schedule", [](ShotContext& c) { return PreferencesTab(c, 2); }},
     };
     return shots;
 }
