@@ -270,7 +270,8 @@ TEST_F(ZipWriterBackupTest, AFolderThatCannotBeReadIsLeftOutAndTheRestBackedUp) 
 
 class ZipWriterBackupLimitsTest : public ZipWriterBackupTest {
 protected:
-    ZipWriterBackupLimitsTest() : ZipWriterBackupTest(TZipLimits{40000, 0x7FFFFFFF, 0xFFFF}) {}
+    ZipWriterBackupLimitsTest()
+        : ZipWriterBackupTest(TZipLimits{.MaxFileSize = 40000, .Classic = {}}) {}
 };
 
 TEST_F(ZipWriterBackupLimitsTest, FilesLeftOutAreNamedInTheReport) {

@@ -145,9 +145,9 @@ int RunCreate(const GlobalOptions&, const Args& args) {
     };
     writer.OnSkippingFile = [&report](TZipWriter&, int reason, const std::string& name, int,
                                       bool&) {
-        static const char* const kReasons[] = {
-            "skipped", "duplicate name in the archive, skipped", "cannot be read, skipped",
-            "2 GiB or larger, too large for the archive, skipped"};
+        static const char* const kReasons[] = {"skipped", "duplicate name in the archive, skipped",
+                                               "cannot be read, skipped",
+                                               "too large for the archive, skipped"};
         report(name, reason >= 1 && reason <= kSkipTooLarge ? kReasons[reason] : kReasons[0]);
     };
     writer.OnNoSuchFile = [&report](TZipWriter&, const std::string& name) {

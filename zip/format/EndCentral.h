@@ -1,6 +1,8 @@
 #pragma once
 // The end of central directory record of one archive, with the archive
-// comment, and the search for it at the end of a file.
+// comment, the search for it at the end of a file, and the ZIP64 end record
+// with its locator, which stand before it when a count, size or offset is
+// beyond what its classic fields carry.
 
 #include "zip/format/ZipFormat.h"
 #include "zip/io/FileStream.h"
@@ -22,8 +24,8 @@ public:
     void Assign(const TEndCentral& source);
 
     std::uint32_t Signature = kEndCentralSignature;
-    std::uint16_t ThisDisk = 0;
-    std::uint16_t CentralStartDisk = 0;
+    std::uint32_t ThisDisk = 0;
+    std::uint32_t CentralStartDisk = 0;
     std::uint64_t EntriesThisDisk = 0;
     std::uint64_t TotalEntries = 0;
     std::uint64_t CentralSize = 0;
@@ -43,11 +45,14 @@ public:
 
     std::uint64_t RecordSize() const { return kEndCentralSize + CommentLength; }
 
-    // Writes the record and the comment. Throws EZipFormatError for a count,
-    // size, offset or comment its field cannot hold; false on a short write.
-    // The comment written is the text held (a length whose text was never
-    // loaded is written as 0, keeping the record the file's last bytes).
-    bool Write(TFileStream& stream) const;
+    // Writes the record and the comment, after a ZIP64 end record and its
+    // locator when a count, the directory's size or its offset is beyond the
+    // limits; the classic fields that cannot hold their value then hold the
+    // marker. Throws EZipFormatError for a comment longer than its field;
+    // false on a short write. The comment written is the text held (a length
+    // whose text was never loaded is written as 0, keeping the record the
+    // file's last bytes).
+    bool Write(TFileStream& stream, const TClassicLimits& limits = {}) const;
 
     // Finds the record in an archive: the last copy of its signature within
     // the final 65 557 bytes, searched backward from 22 bytes before the
@@ -57,6 +62,18 @@ public:
     // set; the comment itself is left for LoadComment. A comment the caller
     // set and has not yet written (CommentChanged) is kept.
     bool Locate(TFileStream& archive);
+
+    // After Locate: when a ZIP64 locator stands right before the record,
+    // takes the counts, size and offset of the ZIP64 end record it points
+    // to. A record that is cut short, lies outside the file or after the
+    // locator, keeps its directory anywhere but before itself, counts more
+    // entries than its directory has room for or disagrees with a classic
+    // field that holds no marker is a damaged one: false when the classic
+    // record has a marker and so needs it; otherwise the locator's bytes were
+    // something else (the end of a name, say) and the classic record stands.
+    // The numbers are unchanged unless the record is taken. True as well
+    // when there is no locator.
+    bool LoadZip64Record(TFileStream& archive);
 
 private:
     void ClearRecord();

@@ -4,6 +4,7 @@
 #include "zip/base/Utf8.h"
 #include "zip/format/Cp437.h"
 #include "zip/format/Crc32.h"
+#include "zip/format/ExtraField.h"
 
 #include <algorithm>
 
@@ -53,26 +54,18 @@ std::string DecodeStoredName(std::string_view raw, bool utf8Flag, bool dosHost) 
 
 std::optional<std::string> UnicodePathFromExtra(std::string_view extra, std::string_view rawName,
                                                 bool dosHost) {
-    constexpr std::uint16_t kUnicodePathId = 0x7075;
-    const auto* p = reinterpret_cast<const std::uint8_t*>(extra.data());
-    std::size_t at = 0;
-    while (extra.size() - at >= 4) {
-        const std::uint16_t id = GetLE16(p + at);
-        const std::size_t size = GetLE16(p + at + 2);
-        at += 4;
-        if (size > extra.size() - at) {
-            break;
-        }
-        // Version 1, CRC-32 of the name bytes it stands for, the name.
-        if (id == kUnicodePathId && size >= 5 && p[at] == 1 &&
-            GetLE32(p + at + 1) == Crc32(rawName.data(), rawName.size())) {
-            std::string name(extra.substr(at + 5, size - 5));
-            DosSeparators(name, dosHost);
-            return name;
-        }
-        at += size;
+    const auto block = FindExtraBlock(extra, kExtraUnicodePath);
+    if (!block) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    // Version 1, CRC-32 of the name bytes it stands for, the name.
+    const auto* p = reinterpret_cast<const std::uint8_t*>(block->data());
+    if (block->size() < 5 || p[0] != 1 || GetLE32(p + 1) != Crc32(rawName.data(), rawName.size())) {
+        return std::nullopt;
+    }
+    std::string name(block->substr(5));
+    DosSeparators(name, dosHost);
+    return name;
 }
 
 void SplitStoredName(std::string_view name, std::string& directory, std::string& fileName) {

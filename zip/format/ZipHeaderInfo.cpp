@@ -3,6 +3,7 @@
 #include "zip/base/ByteOrder.h"
 #include "zip/base/DosDateTime.h"
 #include "zip/base/ZipError.h"
+#include "zip/format/ExtraField.h"
 #include "zip/format/StoredName.h"
 
 #include <algorithm>
@@ -11,32 +12,32 @@ namespace mzb {
 
 namespace {
 
-// Field writers that refuse a value rather than cut it: a cut size or offset
-// would make an archive that every reader misreads.
+// Field writers that refuse a value rather than cut it: a cut length would
+// make an archive that every reader misreads.
 class TFieldWriter {
 public:
     explicit TFieldWriter(const std::string& storedName) : storedName_(storedName) {}
 
-    std::uint32_t Fit32(std::uint64_t value, const char* what) const {
-        if (value > kMaxField32) {
-            Refuse(what, "4 GiB");
-        }
-        return static_cast<std::uint32_t>(value);
-    }
     std::uint16_t FitLength(std::uint64_t value, const char* what) const {
         if (value > kMaxLength16) {
-            Refuse(what, "65535 bytes");
+            throw EZipFormatError("Cannot store " + storedName_ + ": its " + what +
+                                  " is beyond the archive format's limit of 65535 bytes");
         }
         return static_cast<std::uint16_t>(value);
     }
 
 private:
-    [[noreturn]] void Refuse(const char* what, const char* limit) const {
-        throw EZipFormatError("Cannot store " + storedName_ + ": its " + what +
-                              " is beyond the archive format's limit of " + limit);
-    }
     const std::string& storedName_;
 };
+
+// The classic field's value: the marker when the ZIP64 block holds it.
+std::uint32_t Field32(std::uint64_t value, bool inZip64Block) {
+    return inZip64Block ? kZip64Marker32 : static_cast<std::uint32_t>(value);
+}
+
+std::optional<std::uint64_t> If(bool present, std::uint64_t value) {
+    return present ? std::optional(value) : std::nullopt;
+}
 
 bool WriteAll(TFileStream& stream, const std::string& bytes) {
     return stream.Write(bytes.data(), bytes.size()) == bytes.size();
@@ -80,16 +81,41 @@ void TZipHeaderInfo::SetFileComment(std::optional<std::string> comment) {
     // A longer comment is kept so that writing can refuse it by name.
     FileCommentLength =
         comment ? static_cast<std::uint16_t>(std::min<std::size_t>(comment->size(), 0xFFFF)) : 0;
-    fileComment_ = std::move(comment);
+    fileComment_ = comment ? std::make_shared<const std::string>(std::move(*comment)) : nullptr;
 }
 
-bool TZipHeaderInfo::WriteLocalHeader(TFileStream& stream) {
-    RelativeOffset = stream.Position();
-    const std::string name = EncodeStoredName(directory_, fileName_);
-    if (NeedsUtf8Flag(name)) {
+bool TZipHeaderInfo::UsesZip64(const TClassicLimits& limits) const {
+    return LocalZip64 || CompressedSize > limits.MaxField32 ||
+           UncompressedSize > limits.MaxField32 || RelativeOffset > limits.MaxField32;
+}
+
+void TZipHeaderInfo::PrepareForWriting(const std::string& storedName,
+                                       const TClassicLimits& limits) {
+    if (NeedsUtf8Flag(storedName)) {
         Flags |= kFlagUtf8Name;
     }
+    if (UsesZip64(limits)) {
+        VersionNeeded = std::max(VersionNeeded, kVersionNeededZip64);
+        const auto madeBy = static_cast<std::uint16_t>(VersionMadeBy & 0xFF);
+        VersionMadeBy = static_cast<std::uint16_t>((VersionMadeBy & 0xFF00) |
+                                                   std::max(madeBy, kVersionNeededZip64));
+    }
+}
+
+bool TZipHeaderInfo::WriteLocalHeader(TFileStream& stream, std::string_view extra,
+                                      const TClassicLimits& limits) {
+    RelativeOffset = stream.Position();
+    if (CompressedSize > limits.MaxField32 || UncompressedSize > limits.MaxField32) {
+        LocalZip64 = true;
+    }
+    const std::string name = EncodeStoredName(directory_, fileName_);
+    PrepareForWriting(name, limits);
     const TFieldWriter fit(name);
+    // The note asks a local header's block for both sizes.
+    std::string extraField =
+        LocalZip64 ? Zip64Block(UncompressedSize, CompressedSize, std::nullopt) : std::string();
+    extraField += extra;
+    LocalExtraLength = fit.FitLength(extraField.size(), "extra field");
     std::string bytes(kLocalHeaderSize, '\0');
     PutLE32(At(bytes, 0), kLocalHeaderSignature);
     PutLE16(At(bytes, 4), VersionNeeded);
@@ -97,22 +123,30 @@ bool TZipHeaderInfo::WriteLocalHeader(TFileStream& stream) {
     PutLE16(At(bytes, 8), CompressionMethod);
     PutLE32(At(bytes, 10), FileDateTime);
     PutLE32(At(bytes, 14), Crc32);
-    PutLE32(At(bytes, 18), fit.Fit32(CompressedSize, "compressed size"));
-    PutLE32(At(bytes, 22), fit.Fit32(UncompressedSize, "size"));
+    PutLE32(At(bytes, 18), Field32(CompressedSize, LocalZip64));
+    PutLE32(At(bytes, 22), Field32(UncompressedSize, LocalZip64));
     PutLE16(At(bytes, 26), fit.FitLength(name.size(), "name"));
     PutLE16(At(bytes, 28), LocalExtraLength);
-    // Its central header will need the offset; refuse before the data.
-    fit.Fit32(RelativeOffset, "position in the archive");
     bytes += name;
+    bytes += extraField;
     return WriteAll(stream, bytes);
 }
 
-bool TZipHeaderInfo::WriteCentralHeader(TFileStream& stream) {
+bool TZipHeaderInfo::WriteCentralHeader(TFileStream& stream, const TClassicLimits& limits) {
     const std::string name = EncodeStoredName(directory_, fileName_);
-    if (NeedsUtf8Flag(name)) {
-        Flags |= kFlagUtf8Name;
-    }
+    PrepareForWriting(name, limits);
     const TFieldWriter fit(name);
+    // Sizes the local header keeps in its block are kept in this one too, so
+    // that both headers say the same in the same way.
+    const bool bigUncompressed = LocalZip64 || UncompressedSize > limits.MaxField32;
+    const bool bigCompressed = LocalZip64 || CompressedSize > limits.MaxField32;
+    const bool bigOffset = RelativeOffset > limits.MaxField32;
+    const std::string extra =
+        bigUncompressed || bigCompressed || bigOffset
+            ? Zip64Block(If(bigUncompressed, UncompressedSize), If(bigCompressed, CompressedSize),
+                         If(bigOffset, RelativeOffset))
+            : std::string();
+    CentralExtraLength = static_cast<std::uint16_t>(extra.size());
     // A length without its text would shift every header after this one.
     const std::string& comment = fileComment_ ? *fileComment_ : std::string();
     std::string bytes(kCentralHeaderSize, '\0');
@@ -123,16 +157,17 @@ bool TZipHeaderInfo::WriteCentralHeader(TFileStream& stream) {
     PutLE16(At(bytes, 10), CompressionMethod);
     PutLE32(At(bytes, 12), FileDateTime);
     PutLE32(At(bytes, 16), Crc32);
-    PutLE32(At(bytes, 20), fit.Fit32(CompressedSize, "compressed size"));
-    PutLE32(At(bytes, 24), fit.Fit32(UncompressedSize, "size"));
+    PutLE32(At(bytes, 20), Field32(CompressedSize, bigCompressed));
+    PutLE32(At(bytes, 24), Field32(UncompressedSize, bigUncompressed));
     PutLE16(At(bytes, 28), fit.FitLength(name.size(), "name"));
-    PutLE16(At(bytes, 30), 0); // central headers carry no extra field
+    PutLE16(At(bytes, 30), CentralExtraLength);
     PutLE16(At(bytes, 32), fit.FitLength(comment.size(), "comment"));
     PutLE16(At(bytes, 34), DiskNumberStart);
     PutLE16(At(bytes, 36), InternalAttributes);
     PutLE32(At(bytes, 38), ExternalAttributes);
-    PutLE32(At(bytes, 42), fit.Fit32(RelativeOffset, "position in the archive"));
+    PutLE32(At(bytes, 42), Field32(RelativeOffset, bigOffset));
     bytes += name;
+    bytes += extra;
     bytes += comment;
     return WriteAll(stream, bytes);
 }
@@ -148,19 +183,14 @@ bool TZipHeaderInfo::ReadCentralHeader(TFileStream& stream) {
         return false;
     }
     std::string raw(GetLE16(h + 28), '\0');
-    if (!ReadExactly(stream, raw.data(), raw.size(), start)) {
+    std::string extra(GetLE16(h + 30), '\0');
+    if (!ReadExactly(stream, raw.data(), raw.size(), start) ||
+        !ReadExactly(stream, extra.data(), extra.size(), start)) {
         return false;
     }
-    const std::uint16_t flags = GetLE16(h + 8);
-    // Only a name without the UTF-8 flag can have a better form in the
-    // extra field.
-    std::string extra((flags & kFlagUtf8Name) == 0 ? GetLE16(h + 30) : 0, '\0');
-    if (!ReadExactly(stream, extra.data(), extra.size(), start)) {
-        return false;
-    }
-    const std::uint16_t extraLength = GetLE16(h + 30);
     const std::uint16_t commentLength = GetLE16(h + 32);
-    if (!stream.Skip(std::int64_t(extraLength - extra.size()) + commentLength)) {
+    TZip64Fields values{GetLE32(h + 24), GetLE32(h + 20), GetLE32(h + 42), GetLE16(h + 34)};
+    if (!ResolveZip64Fields(extra, false, values) || !stream.Skip(commentLength)) {
         stream.Seek(start);
         return false;
     }
@@ -168,22 +198,29 @@ bool TZipHeaderInfo::ReadCentralHeader(TFileStream& stream) {
     TZipHeaderInfo e;
     e.VersionMadeBy = GetLE16(h + 4);
     e.VersionNeeded = GetLE16(h + 6);
-    e.Flags = flags;
+    e.Flags = GetLE16(h + 8);
     e.CompressionMethod = GetLE16(h + 10);
     e.FileDateTime = NormalizeDosDateTime(GetLE32(h + 12));
     e.Crc32 = GetLE32(h + 16);
-    e.CompressedSize = GetLE32(h + 20);
-    e.UncompressedSize = GetLE32(h + 24);
-    e.CentralExtraLength = extraLength;
+    e.CompressedSize = values.CompressedSize;
+    e.UncompressedSize = values.UncompressedSize;
+    e.CentralExtraLength = static_cast<std::uint16_t>(extra.size());
     e.LocalExtraLength = 0;
     e.FileCommentLength = commentLength;
-    e.DiskNumberStart = GetLE16(h + 34);
+    // Any disk but the first makes the archive one of several parts.
+    e.DiskNumberStart =
+        static_cast<std::uint16_t>(std::min<std::uint32_t>(values.DiskNumberStart, 0xFFFF));
     e.InternalAttributes = GetLE16(h + 36);
     e.ExternalAttributes = GetLE32(h + 38);
-    e.RelativeOffset = GetLE32(h + 42);
+    e.RelativeOffset = values.LocalHeaderOffset;
     e.CentralHeaderPosition = start;
     const bool fromDosHost = IsDosHost(e.VersionMadeBy);
-    std::optional<std::string> name = UnicodePathFromExtra(extra, raw, fromDosHost);
+    // Only a name without the UTF-8 flag can have a better form in the
+    // extra field.
+    std::optional<std::string> name;
+    if ((e.Flags & kFlagUtf8Name) == 0) {
+        name = UnicodePathFromExtra(extra, raw, fromDosHost);
+    }
     if (!name) {
         name = DecodeStoredName(raw, (e.Flags & kFlagUtf8Name) != 0, fromDosHost);
     }
@@ -203,7 +240,15 @@ bool TZipHeaderInfo::ReadLocalHeader(TFileStream& stream) {
         return false;
     }
     std::string raw(GetLE16(h + 26), '\0');
-    if (!ReadExactly(stream, raw.data(), raw.size(), start)) {
+    std::string extra(GetLE16(h + 28), '\0');
+    if (!ReadExactly(stream, raw.data(), raw.size(), start) ||
+        !ReadExactly(stream, extra.data(), extra.size(), start)) {
+        return false;
+    }
+    TZip64Fields values{GetLE32(h + 22), GetLE32(h + 18), 0, 0};
+    if (!ResolveZip64Fields(extra, true, values) ||
+        !stream.Seek(start + kLocalHeaderSize + raw.size())) {
+        stream.Seek(start);
         return false;
     }
 
@@ -214,9 +259,10 @@ bool TZipHeaderInfo::ReadLocalHeader(TFileStream& stream) {
     e.CompressionMethod = GetLE16(h + 8);
     e.FileDateTime = NormalizeDosDateTime(GetLE32(h + 10));
     e.Crc32 = GetLE32(h + 14);
-    e.CompressedSize = GetLE32(h + 18);
-    e.UncompressedSize = GetLE32(h + 22);
-    e.LocalExtraLength = GetLE16(h + 28);
+    e.CompressedSize = values.CompressedSize;
+    e.UncompressedSize = values.UncompressedSize;
+    e.LocalExtraLength = static_cast<std::uint16_t>(extra.size());
+    e.LocalZip64 = FindExtraBlock(extra, kExtraZip64).has_value();
     e.InternalAttributes = 0;
     e.ExternalAttributes = 0;
     e.RelativeOffset = start;

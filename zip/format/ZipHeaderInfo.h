@@ -7,6 +7,7 @@
 #include "zip/io/FileStream.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,7 +35,7 @@ public:
     // As read from a central header; never written (central headers carry
     // no extra field).
     std::uint16_t CentralExtraLength = 0;
-    // As read from, or copied with, a local header; written into it.
+    // As read from a local header, or as written into it.
     std::uint16_t LocalExtraLength = 0;
     // Kept when a header is read even though the text is loaded later.
     std::uint16_t FileCommentLength = 0;
@@ -45,6 +46,10 @@ public:
     std::uint32_t ExternalAttributes = 0x20;
     std::uint64_t RelativeOffset = 0;
     std::uint64_t CentralHeaderPosition = 0;
+    // The local header holds a ZIP64 block with both sizes (and a data
+    // descriptor, when there is one, 8-byte sizes): found so on reading, or
+    // asked for by the writer before the sizes are known.
+    bool LocalZip64 = false;
     bool Matched = false;
     std::uint8_t RewriteMark = 0; // 2: dropped when the archive is rewritten
     bool Selected = false;
@@ -59,7 +64,9 @@ public:
     std::size_t FileNameLength() const { return directory_.size() + fileName_.size(); }
 
     // Absent until set or loaded; FileCommentLength may be non-zero then.
-    const std::optional<std::string>& FileComment() const { return fileComment_; }
+    std::optional<std::string> FileComment() const {
+        return fileComment_ ? std::optional<std::string>(*fileComment_) : std::nullopt;
+    }
     void SetFileComment(std::optional<std::string> comment);
     // Reads the comment of an entry read from a central header, from that
     // header again. False when it cannot be read; the entry is unchanged.
@@ -76,26 +83,44 @@ public:
         return kCentralHeaderSize + FileNameLength() + CentralExtraLength + FileCommentLength;
     }
 
-    // Write the header and the stored name at the stream's position (the
-    // local header's extra field, when there is one, is the caller's to
-    // copy). A name that needs it sets the UTF-8 flag in Flags first.
-    // Throw EZipFormatError for a value its field cannot hold; return false
-    // when the stream took fewer bytes than written.
-    bool WriteLocalHeader(TFileStream& stream); // sets RelativeOffset first
-    bool WriteCentralHeader(TFileStream& stream);
+    // Whether the headers need the ZIP64 records: the local header asks for
+    // them, or a size or the offset is beyond what the classic fields carry.
+    bool UsesZip64(const TClassicLimits& limits) const;
+
+    // Write the header and the stored name at the stream's position. The
+    // local header's extra field is its ZIP64 block, when LocalZip64 is set
+    // or a size needs one (LocalZip64 is then set), followed by `extra`;
+    // LocalExtraLength becomes its length. The central header carries a ZIP64
+    // block for the values beyond the limits (both sizes with LocalZip64) and
+    // no other extra field. An entry that uses ZIP64 needs version 4.5, and
+    // a name that is valid UTF-8 with non-ASCII bytes the UTF-8 flag: both are set in the entry
+    // first. Throw EZipFormatError for a name, comment or extra field longer
+    // than its length field; return false when the stream took fewer bytes
+    // than written.
+    bool WriteLocalHeader(TFileStream& stream, std::string_view extra = {},
+                          const TClassicLimits& limits = {}); // sets RelativeOffset first
+    bool WriteCentralHeader(TFileStream& stream, const TClassicLimits& limits = {});
 
     // Read a header at the stream's position. On success the entry holds its
-    // values (the time normalised, the name decoded) and the stream stands
-    // after the record (a central header's extra field and comment skipped;
-    // a local header's extra field not). On failure the entry and the
-    // stream's position are unchanged.
+    // values (the time normalised, the name decoded, the values of a ZIP64
+    // block in place of the markers) and the stream stands after the record
+    // (a central header's extra field and comment skipped; a local header's
+    // extra field not). A header that is short, lacks its signature or
+    // marks a value its ZIP64 block does not hold fails: the entry and the
+    // stream's position are unchanged then.
     bool ReadCentralHeader(TFileStream& stream);
     bool ReadLocalHeader(TFileStream& stream);
 
 private:
+    // The UTF-8 flag and the versions the headers about to be written need.
+    void PrepareForWriting(const std::string& storedName, const TClassicLimits& limits);
+
     std::string fileName_;
     std::string directory_;
-    std::optional<std::string> fileComment_;
+    // Shared between copies, never changed in place: an archive's directory
+    // holds an entry per file, and most have no comment, so a pointer keeps
+    // each entry small.
+    std::shared_ptr<const std::string> fileComment_;
 };
 
 } // namespace mzb

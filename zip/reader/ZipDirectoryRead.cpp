@@ -16,7 +16,10 @@ constexpr std::uint64_t kRebuildPollInterval = 10240;
 // Self-extracting archives carry a program of at least this size before
 // their first entry.
 constexpr std::uint64_t kSfxStubSize = 14000;
+// Signature, CRC-32 and both sizes; the sizes take 8 bytes each after a
+// local header with a ZIP64 block.
 constexpr std::uint64_t kDataDescriptorSize = 16;
+constexpr std::uint64_t kZip64DataDescriptorSize = 24;
 
 bool EndsWithIgnoringCase(const std::string& text, const char* suffix) {
     const std::string s(suffix);
@@ -56,6 +59,12 @@ void TZipReader::ReadDirectory() {
     multiMode_ = TMultiMode::mmNone;
 
     if (endCentral_.Locate(archive_)) {
+        // A ZIP64 record that contradicts itself or the file says nothing
+        // that could be trusted about where anything is.
+        if (!endCentral_.LoadZip64Record(archive_)) {
+            ForgetArchive();
+            throw EBadZipFile("Not a valid zip file!");
+        }
         if (endCentral_.ThisDisk != 0 || endCentral_.CentralStartDisk != 0) {
             multiMode_ = TMultiMode::mmBlocks;
             RefuseMultiPart();
@@ -97,6 +106,7 @@ void TZipReader::ReadDirectory() {
 
 void TZipReader::IndexLocalOffsets() {
     localOffsets_.clear();
+    localOffsets_.reserve(entries_->Count());
     for (std::size_t i = 0; i < entries_->Count(); ++i) {
         localOffsets_.push_back(entries_->Items(i).RelativeOffset);
     }
@@ -187,15 +197,21 @@ bool TZipReader::RebuildFromLocalHeaders() {
         if (!entry->ReadLocalHeader(archive_)) {
             break;
         }
-        const std::uint64_t next = archive_.Position() + entry->LocalExtraLength +
-                                   entry->CompressedSize +
-                                   (entry->HasDataDescriptor() ? kDataDescriptorSize : 0);
+        const std::uint64_t descriptor = !entry->HasDataDescriptor() ? 0
+                                         : entry->LocalZip64         ? kZip64DataDescriptorSize
+                                                                     : kDataDescriptorSize;
+        const std::uint64_t here = archive_.Position() + entry->LocalExtraLength;
+        // Sizes from a ZIP64 block can be anything: compared, never added up
+        // past the end of the file.
+        const bool fits = here <= archiveSize_ && entry->CompressedSize <= archiveSize_ - here &&
+                          descriptor <= archiveSize_ - here - entry->CompressedSize;
+        const std::uint64_t next = fits ? here + entry->CompressedSize + descriptor : 0;
         try {
             entries_->Add(std::move(entry));
         } catch (const EListError&) {
             break;
         }
-        if (next > archiveSize_ || !archive_.Seek(next)) {
+        if (!fits || !archive_.Seek(next)) {
             break;
         }
     }
@@ -213,9 +229,11 @@ void TZipReader::MergeCentralHeader(std::unique_ptr<TZipHeaderInfo> header) {
     auto& entry = entries_->Items(index);
     const auto offset = entry.RelativeOffset;
     const auto localExtra = entry.LocalExtraLength;
+    const bool localZip64 = entry.LocalZip64;
     entry.Assign(*header);
     entry.RelativeOffset = offset;
     entry.LocalExtraLength = localExtra;
+    entry.LocalZip64 = localZip64;
 }
 
 void TZipReader::BuildSortedView() {
@@ -229,10 +247,11 @@ void TZipReader::BuildSortedView() {
     }
 }
 
-// Where an entry's data must end: at the next local header, or at the
-// central directory. Data reaching past it belongs to someone else.
+// Where an entry's data must end: at the next local header, at the central
+// directory, and at the end of the file. Data reaching past it belongs to
+// someone else, or is not there.
 std::uint64_t TZipReader::DataLimitOf(const TZipHeaderInfo& entry) const {
-    std::uint64_t limit = UINT64_MAX;
+    std::uint64_t limit = archiveSize_;
     const auto next =
         std::upper_bound(localOffsets_.begin(), localOffsets_.end(), entry.RelativeOffset);
     if (next != localOffsets_.end()) {

@@ -221,7 +221,9 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     if (work.IsEncrypted() && work.CompressedSize < kEncryptionHeaderSize) {
         sound = false;
     }
-    if (dataStart + work.CompressedSize > DataLimitOf(work)) {
+    // Compared, not added: a ZIP64 size can be near 2^64.
+    const std::uint64_t limit = DataLimitOf(work);
+    if (dataStart > limit || work.CompressedSize > limit - dataStart) {
         sound = false;
     }
     if (!path || !sound) {

@@ -267,22 +267,20 @@ void TZipWriter::WriteCentralDirectory(TZipWriteRun& run) {
     for (std::size_t i = 0; i < run.entries->Count(); ++i) {
         TZipHeaderInfo& entry = run.entries->Items(i);
         entry.CentralHeaderPosition = run.output.Position();
-        entry.CentralExtraLength = 0;
-        if (!entry.WriteCentralHeader(run.output)) {
+        if (!entry.WriteCentralHeader(run.output, limits_.Classic)) {
             throw ENotEnoughRoom("Not enough room to write archive");
         }
-        CheckArchiveRoom(run, 0);
         TestSignalPoint("writer-central-directory");
     }
     end.CentralSize = run.output.Position() - end.CentralOffset;
     end.ThisDisk = 0;
     end.EntriesThisDisk = run.entries->Count();
     end.TotalEntries = run.entries->Count();
-    CheckArchiveRoom(run, end.RecordSize());
-    end.CommentPosition = run.output.Position() + kEndCentralSize;
-    if (!end.Write(run.output)) {
+    if (!end.Write(run.output, limits_.Classic)) {
         throw ENotEnoughRoom("Not enough room to write archive");
     }
+    // The ZIP64 records, when written, stand before the end record.
+    end.CommentPosition = run.output.Position() - end.CommentLength;
 }
 
 // The part file stays open, and so locked, until it has its name: a run

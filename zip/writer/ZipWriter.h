@@ -26,6 +26,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,15 +55,14 @@ inline constexpr int kSkipDuplicateName = 1;
 inline constexpr int kSkipCannotOpen = 2;
 inline constexpr int kSkipTooLarge = 3;
 
-// What the archive format can hold: sizes and positions are signed 32-bit
-// numbers for many readers, entry counts 16-bit. A file beyond MaxFileSize
-// is left out; an archive that would grow beyond MaxArchiveSize bytes or
-// MaxEntries entries stops the run. Tests lower them to reach them cheaply.
+// What the writer takes, and where the ZIP64 records take over. A file
+// beyond MaxFileSize is left out (reason 3); by default that is the largest
+// file there can be, as the ZIP64 records hold any size. A size, offset or
+// count beyond Classic goes into the ZIP64 records; an archive within them
+// has none. Tests lower both to reach them cheaply.
 struct TZipLimits {
-    std::uint64_t MaxFileSize = 0x7FFFFFFF;
-    std::uint64_t MaxArchiveSize = 0x7FFFFFFF;
-    // 0xFFFF in the count fields announces the extended record format.
-    std::uint64_t MaxEntries = kMaxField16;
+    std::uint64_t MaxFileSize = std::numeric_limits<std::int64_t>::max();
+    TClassicLimits Classic;
 };
 
 struct TZipWriteRun;
@@ -143,8 +143,9 @@ public:
     // --- running ------------------------------------------------------------
     // One run over FilesList, which is empty afterwards. Returns the number
     // of files added and then fires OnZipComplete with it; a failure raises
-    // instead (EUserCanceled, ENotEnoughRoom, EZipFormatError for what the
-    // format cannot hold, reader errors for a damaged existing archive).
+    // instead (EUserCanceled, ENotEnoughRoom, EZipFormatError for a name or
+    // comment the format cannot hold, reader errors for a damaged existing
+    // archive).
     int RunZip();
     // The bytes the current or last run set out to read.
     std::uint64_t TotalBytes() const { return totalBytes_; }
@@ -185,10 +186,9 @@ private:
     // The two ends of every entry's data, and the checks on what is written.
     std::size_t ReadStep(TZipWriteRun& run, std::uint8_t* buffer, std::size_t capacity);
     void WriteStep(TZipWriteRun& run, const std::uint8_t* data, std::size_t size);
-    void WriteHeader(TZipWriteRun& run, TZipHeaderInfo& entry);
+    void WriteHeader(TZipWriteRun& run, TZipHeaderInfo& entry, std::string_view extra = {});
     void WriteRaw(TZipWriteRun& run, const void* data, std::size_t size);
-    void CheckArchiveRoom(const TZipWriteRun& run, std::uint64_t more) const;
-    void CheckEntryRoom(const TZipWriteRun& run) const;
+    bool Compresses(const TZipHeaderInfo& entry) const;
 
     // Carrying over an existing archive (ZipWriterUpdate.cpp).
     void CarryOver(TZipWriteRun& run);

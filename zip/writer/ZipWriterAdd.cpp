@@ -42,6 +42,14 @@ std::string CleanStoredDirectory(std::string_view dir) {
     return clean;
 }
 
+// The most bytes an entry's data can take. Deflate at its worst spends 9
+// bits on a byte (a literal of the fixed codes) and a few on each block of
+// thousands of bytes, so a quarter more is room for any block layout; stored
+// data takes its size; encryption adds its header.
+std::uint64_t MostDataBytes(std::uint64_t size, bool deflated, bool encrypted) {
+    return size + (deflated ? size / 4 + 64 : 0) + (encrypted ? kEncryptionHeaderSize : 0);
+}
+
 } // namespace
 
 // The compressor's two ends, over the writer's read and write steps.
@@ -129,12 +137,8 @@ bool TZipWriter::OpenInput(TZipWriteRun& run, const std::string& item) {
     }
 }
 
-void TZipWriter::CheckEntryRoom(const TZipWriteRun& run) const {
-    if (run.entries->Count() >= limits_.MaxEntries) {
-        throw EZipFormatError("Cannot write " + zipName_ + ": it would hold more than " +
-                              std::to_string(limits_.MaxEntries) +
-                              " entries, the most the archive format allows");
-    }
+bool TZipWriter::Compresses(const TZipHeaderInfo& entry) const {
+    return packLevel_ != 0 && !MatchesPatternList(NoCompressList, entry.FileName());
 }
 
 bool TZipWriter::AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderInfo& entry) {
@@ -197,7 +201,12 @@ bool TZipWriter::AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderI
         totalBytes_ -= std::min(size, totalBytes_);
         return false;
     }
-    CheckEntryRoom(run);
+    // The local header is written before the sizes are known and again
+    // after, in the same room: a file whose data may outgrow the classic
+    // fields keeps room for the ZIP64 block from the start.
+    entry.LocalZip64 =
+        !isDirectory && MostDataBytes(size, Compresses(entry), !ArchivePassword.empty()) >
+                            limits_.Classic.MaxField32;
     WriteHeader(run, entry);
     if (isDirectory) {
         if (OnEndZip) {
@@ -235,7 +244,7 @@ void TZipWriter::WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry) {
     }
     run.crc = kCrc32Init;
     run.fileRead = 0;
-    if (packLevel_ == 0 || MatchesPatternList(NoCompressList, entry.FileName())) {
+    if (!Compresses(entry)) {
         StoreData(run, entry);
     } else {
         if (!run.deflater) {
@@ -262,6 +271,12 @@ void TZipWriter::WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry) {
     if (run.keys) {
         entry.Flags |= kFlagEncrypted;
         entry.CompressedSize += kEncryptionHeaderSize;
+    }
+    if (!entry.LocalZip64 && (entry.CompressedSize > limits_.Classic.MaxField32 ||
+                              entry.UncompressedSize > limits_.Classic.MaxField32)) {
+        // A larger header would overwrite the start of the data.
+        throw EZipFormatError("Cannot store " + entry.Directory() + entry.FileName() +
+                              ": its data outgrew the room its header kept for the sizes");
     }
     const std::uint64_t end = run.output.Position();
     run.output.Seek(entry.RelativeOffset);
@@ -335,7 +350,6 @@ std::size_t TZipWriter::ReadStep(TZipWriteRun& run, std::uint8_t* buffer, std::s
 }
 
 void TZipWriter::WriteStep(TZipWriteRun& run, const std::uint8_t* data, std::size_t size) {
-    CheckArchiveRoom(run, size);
     const std::uint8_t* out = data;
     if (run.keys) {
         if (run.cryptBuffer.size() < size) {
@@ -357,25 +371,15 @@ void TZipWriter::WriteStep(TZipWriteRun& run, const std::uint8_t* data, std::siz
     }
 }
 
-void TZipWriter::WriteHeader(TZipWriteRun& run, TZipHeaderInfo& entry) {
-    if (!entry.WriteLocalHeader(run.output)) {
+void TZipWriter::WriteHeader(TZipWriteRun& run, TZipHeaderInfo& entry, std::string_view extra) {
+    if (!entry.WriteLocalHeader(run.output, extra, limits_.Classic)) {
         throw ENotEnoughRoom("Not enough room to write archive");
     }
-    CheckArchiveRoom(run, 0);
 }
 
 void TZipWriter::WriteRaw(TZipWriteRun& run, const void* data, std::size_t size) {
-    CheckArchiveRoom(run, size);
     if (run.output.Write(data, size) != size) {
         throw ENotEnoughRoom("Not enough room to write archive");
-    }
-}
-
-void TZipWriter::CheckArchiveRoom(const TZipWriteRun& run, std::uint64_t more) const {
-    if (run.output.Position() + more > limits_.MaxArchiveSize) {
-        throw EZipFormatError("Cannot write " + zipName_ +
-                              ": the archive would reach 2 GiB, more than the archive "
-                              "format allows");
     }
 }
 

@@ -4,6 +4,7 @@
 #include "zip/base/ByteOrder.h"
 #include "zip/base/DosDateTime.h"
 #include "zip/base/ZipError.h"
+#include "zip/format/ExtraField.h"
 #include "zip/io/FileSystem.h"
 #include "zip/io/PathName.h"
 #include "zip/writer/ZipWriteRun.h"
@@ -15,7 +16,10 @@ namespace mzb {
 namespace {
 
 constexpr std::uint32_t kDataDescriptorSignature = 0x08074B50u;
-constexpr std::uint64_t kDataDescriptorSize = 12; // CRC and both sizes, after the signature
+// CRC and both sizes, after the signature; the sizes take 8 bytes each after
+// a local header with a ZIP64 block.
+constexpr std::uint64_t kDataDescriptorSize = 12;
+constexpr std::uint64_t kZip64DataDescriptorSize = 20;
 
 std::string StoredNameOfEntry(const TZipHeaderInfo& entry) {
     return entry.Directory() + entry.FileName();
@@ -81,8 +85,9 @@ bool TZipWriter::ReplacesEntry(TZipWriteRun& run, const TZipHeaderInfo& old, std
     return AddItem(run, path);
 }
 
-// The entry's data, its local extra field and any data descriptor are
-// copied unchanged behind a new local header.
+// The entry's data and any data descriptor are copied unchanged behind a new
+// local header, which keeps the old one's extra field. Its ZIP64 block is
+// written anew: the sizes may need one now, or the old one may be wrong.
 void TZipWriter::CopyEntry(TZipWriteRun& run, const TZipHeaderInfo& old) {
     const std::string name = StoredNameOfEntry(old);
     auto damaged = [&] {
@@ -93,27 +98,35 @@ void TZipWriter::CopyEntry(TZipWriteRun& run, const TZipHeaderInfo& old) {
     if (!archive_.Seek(old.RelativeOffset) || !local.ReadLocalHeader(archive_)) {
         throw damaged();
     }
-    const std::uint64_t extraStart = archive_.Position();
-    std::uint64_t length = local.LocalExtraLength + old.CompressedSize;
+    std::string extra(local.LocalExtraLength, '\0');
+    if (archive_.Read(extra.data(), extra.size()) != extra.size()) {
+        throw damaged();
+    }
+    const std::uint64_t dataStart = archive_.Position();
+    const std::uint64_t limit = DataLimitOf(old);
+    if (dataStart > limit || old.CompressedSize > limit - dataStart) {
+        throw damaged();
+    }
+    std::uint64_t length = old.CompressedSize;
     if (old.HasDataDescriptor()) {
         std::uint8_t signature[4];
-        const bool read = archive_.Seek(extraStart + length) &&
+        const bool read = archive_.Seek(dataStart + length) &&
                           archive_.Read(signature, sizeof signature) == sizeof signature;
-        length += kDataDescriptorSize +
+        length += (local.LocalZip64 ? kZip64DataDescriptorSize : kDataDescriptorSize) +
                   (read && GetLE32(signature) == kDataDescriptorSignature ? sizeof signature : 0);
-    }
-    if (extraStart + length > DataLimitOf(old)) {
-        throw damaged();
+        if (length > limit - dataStart) {
+            throw damaged();
+        }
     }
     if (IsStoredNameTaken(run, name)) {
         return; // an archive from elsewhere may repeat a name; one copy is enough
     }
-    CheckEntryRoom(run);
     auto entry = std::make_unique<TZipHeaderInfo>();
     entry->Assign(old);
-    entry->LocalExtraLength = local.LocalExtraLength;
-    WriteHeader(run, *entry);
-    CopyBytes(run, extraStart, length);
+    // A data descriptor's sizes keep the width the old local header gave them.
+    entry->LocalZip64 = local.LocalZip64;
+    WriteHeader(run, *entry, WithoutExtraBlock(extra, kExtraZip64));
+    CopyBytes(run, dataStart, length);
     Commit(run, std::move(entry));
 }
 

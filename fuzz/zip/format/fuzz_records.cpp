@@ -1,7 +1,8 @@
-// The record readers on hostile bytes: find the end record, walk the central
-// directory it names, sort the entries every way, load comments and read the
-// local headers the entries point to. Nothing may crash, hang or read
-// outside the input, whatever the fields claim.
+// The record readers on hostile bytes: find the end record (and the ZIP64
+// end record it may lead to), walk the central directory it names, sort the
+// entries every way, load comments and read the local headers the entries
+// point to. Nothing may crash, hang or read outside the input, whatever the
+// fields claim.
 
 #include "zip/format/EndCentral.h"
 #include "zip/format/SortedZip.h"
@@ -24,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     mzb::TEndCentral end;
-    if (!end.Locate(archive)) {
+    if (!end.Locate(archive) || !end.LoadZip64Record(archive)) {
         return 0;
     }
     end.LoadComment(archive);

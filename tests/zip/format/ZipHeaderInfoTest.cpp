@@ -138,7 +138,7 @@ TEST(ZipHeaderInfo, CentralHeaderBytes) {
     StreamOver f("");
     TZipHeaderInfo e = SampleEntry();
     e.RelativeOffset = 0x1234;
-    e.CentralExtraLength = 9; // read from elsewhere; never written
+    e.CentralExtraLength = 9; // read from elsewhere; not written
     e.SetFileComment("hi");
     ASSERT_TRUE(e.WriteCentralHeader(f.stream));
     EXPECT_EQ(f.Contents(), kCentralFixed + "dir/a.txt" + "hi");
@@ -175,15 +175,12 @@ TEST(ZipHeaderInfo, StoredNameForms) {
     }
 }
 
-TEST(ZipHeaderInfo, ValuesBeyondTheirFieldsAreRefused) {
+TEST(ZipHeaderInfo, NamesAndCommentsBeyondTheirFieldsAreRefused) {
     struct Case {
         const char* what;
         void (*set)(TZipHeaderInfo&);
     };
     const Case cases[] = {
-        {"compressed size", [](TZipHeaderInfo& e) { e.CompressedSize = 0xFFFFFFFFu; }},
-        {"size", [](TZipHeaderInfo& e) { e.UncompressedSize = 1ull << 32; }},
-        {"offset", [](TZipHeaderInfo& e) { e.RelativeOffset = 0xFFFFFFFFu; }},
         {"name", [](TZipHeaderInfo& e) { e.SetFileName(std::string(65536, 'n')); }},
         {"comment", [](TZipHeaderInfo& e) { e.SetFileComment(std::string(65536, 'c')); }},
     };
@@ -194,19 +191,159 @@ TEST(ZipHeaderInfo, ValuesBeyondTheirFieldsAreRefused) {
         EXPECT_THROW(e.WriteCentralHeader(f.stream), EZipFormatError) << c.what;
         EXPECT_EQ(f.Contents(), "") << c.what;
     }
-    // The largest values that fit are written.
+    // The longest name that fits is written.
     StreamOver f("");
     TZipHeaderInfo e = SampleEntry();
-    e.CompressedSize = 0xFFFFFFFEu;
     e.SetFileName(std::string(65535 - 4, 'n'));
     EXPECT_TRUE(e.WriteCentralHeader(f.stream));
 }
 
-TEST(ZipHeaderInfo, LocalHeaderRefusesAnOffsetItsCentralHeaderCannotHold) {
+std::string LE64(std::uint64_t v) {
+    std::string s;
+    for (int i = 0; i < 8; ++i) {
+        s += static_cast<char>(v >> (8 * i));
+    }
+    return s;
+}
+
+// The largest values of the classic fields stay there; one more moves into
+// the ZIP64 block, whose fields come in the note's order and only for the
+// values that need them.
+TEST(ZipHeaderInfo, ValuesBeyondTheClassicFieldsGoIntoTheZip64Block) {
+    TZipHeaderInfo largest = SampleEntry();
+    largest.CompressedSize = largest.UncompressedSize = largest.RelativeOffset = 0xFFFFFFFEu;
+    StreamOver classic("");
+    ASSERT_TRUE(largest.WriteCentralHeader(classic.stream));
+    EXPECT_EQ(classic.Contents().substr(4, 4), Bytes({0x14, 0x03, 0x14, 0x00}));
+    EXPECT_EQ(classic.Contents().substr(30, 2), Bytes({0x00, 0x00}));
+
+    // With limits lowered to 0x1000: the uncompressed size and the offset
+    // are beyond them, the compressed size is not.
+    const TClassicLimits lowered{.MaxField32 = 0x1000, .MaxField16 = kMaxField16};
+    TZipHeaderInfo e = SampleEntry();
+    e.CompressedSize = 0x0800;
+    e.RelativeOffset = 0x1234;
+    StreamOver f("");
+    ASSERT_TRUE(e.WriteCentralHeader(f.stream, lowered));
+    const std::string expected = Bytes({
+                                     0x50, 0x4B, 0x01, 0x02, // signature
+                                     0x2D, 0x03,             // made by: 4.5 on a Unix host
+                                     0x2D, 0x00,             // version needed 4.5
+                                     0x02, 0x00,             // flags
+                                     0x08, 0x00,             // method
+                                     0x4D, 0x3C, 0x2B, 0x5A, // time, date
+                                     0xEF, 0xCD, 0xAB, 0x89, // CRC-32
+                                     0x00, 0x08, 0x00, 0x00, // compressed size
+                                     0xFF, 0xFF, 0xFF, 0xFF, // uncompressed size: in the block
+                                     0x09, 0x00,             // name length
+                                     0x14, 0x00,             // extra length
+                                     0x00, 0x00,             // comment length
+                                     0x00, 0x00,             // disk number start
+                                     0x01, 0x00,             // internal attributes
+                                     0x20, 0x00, 0xA4, 0x81, // external attributes
+                                     0xFF, 0xFF, 0xFF, 0xFF, // local header offset: in the block
+                                 }) +
+                                 "dir/a.txt" + Bytes({0x01, 0x00, 0x10, 0x00}) + LE64(0x05060708) +
+                                 LE64(0x1234);
+    EXPECT_EQ(f.Contents(), expected);
+    EXPECT_EQ(e.CentralExtraLength, 20);
+    EXPECT_EQ(e.VersionNeeded, 45);
+
+    StreamOver back(expected);
+    TZipHeaderInfo read;
+    ASSERT_TRUE(read.ReadCentralHeader(back.stream));
+    EXPECT_EQ(back.stream.Position(), expected.size());
+    EXPECT_EQ(read.UncompressedSize, 0x05060708u);
+    EXPECT_EQ(read.CompressedSize, 0x0800u);
+    EXPECT_EQ(read.RelativeOffset, 0x1234u);
+    EXPECT_EQ(read.FileName(), "a.txt");
+}
+
+// A local header is written before its sizes are known, and again after in
+// the same room: with LocalZip64 its block holds both sizes, even ones that
+// turned out to fit, and the central header then keeps both there too.
+TEST(ZipHeaderInfo, LocalHeaderWithZip64BlockHoldsBothSizes) {
+    TZipHeaderInfo e = SampleEntry();
+    e.LocalZip64 = true;
+    e.UncompressedSize = 0x123456789Aull;
+    StreamOver f("");
+    const std::string other = Bytes({0x99, 0x99, 0x01, 0x00, 'Z'}); // some other block
+    ASSERT_TRUE(e.WriteLocalHeader(f.stream, other));
+    std::string fixed = kLocalFixed;
+    fixed.replace(4, 2, Bytes({0x2D, 0x00}));
+    fixed.replace(18, 8, Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+    fixed.replace(28, 2, Bytes({0x19, 0x00})); // the block and the other 5 bytes
+    const std::string expected = fixed + "dir/a.txt" + Bytes({0x01, 0x00, 0x10, 0x00}) +
+                                 LE64(0x123456789Aull) + LE64(0x01020304) + other;
+    EXPECT_EQ(f.Contents(), expected);
+    EXPECT_EQ(e.LocalExtraLength, 25);
+    EXPECT_EQ(e.LocalHeaderSize(), 30u + 9 + 25);
+
+    StreamOver back(expected + "data");
+    TZipHeaderInfo read;
+    ASSERT_TRUE(read.ReadLocalHeader(back.stream));
+    EXPECT_EQ(back.stream.Position(), 30u + 9); // before the extra field
+    EXPECT_TRUE(read.LocalZip64);
+    EXPECT_EQ(read.UncompressedSize, 0x123456789Aull);
+    EXPECT_EQ(read.CompressedSize, 0x01020304u);
+    EXPECT_EQ(read.LocalExtraLength, 25);
+
+    StreamOver central("");
+    ASSERT_TRUE(e.WriteCentralHeader(central.stream));
+    const std::string c = central.Contents();
+    EXPECT_EQ(c.substr(20, 8), Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(c.substr(46 + 9),
+              Bytes({0x01, 0x00, 0x10, 0x00}) + LE64(0x123456789Aull) + LE64(0x01020304));
+
+    // A size beyond the classic field asks for the block by itself.
+    TZipHeaderInfo big = SampleEntry();
+    big.CompressedSize = 1ull << 32;
+    StreamOver g("");
+    ASSERT_TRUE(big.WriteLocalHeader(g.stream));
+    EXPECT_TRUE(big.LocalZip64);
+    EXPECT_EQ(big.LocalExtraLength, 20);
+}
+
+// Only the offset is beyond the classic field: the local header has no
+// block, but says 4.5 like the central header that carries the offset.
+TEST(ZipHeaderInfo, AnOffsetBeyondTheClassicFieldMakesTheEntryZip64) {
     StreamOver f("");
     ASSERT_TRUE(f.stream.Seek(0xFFFFFFFFull));
     TZipHeaderInfo e = SampleEntry();
-    EXPECT_THROW(e.WriteLocalHeader(f.stream), EZipFormatError);
+    ASSERT_TRUE(e.WriteLocalHeader(f.stream));
+    EXPECT_FALSE(e.LocalZip64);
+    EXPECT_EQ(e.LocalExtraLength, 0);
+    EXPECT_EQ(e.VersionNeeded, 45);
+    EXPECT_EQ(e.VersionMadeBy, 0x032D);
+}
+
+// A marked value the block does not hold is a damaged header; a marked
+// value without any block is taken as it is, as tools that knew nothing of
+// ZIP64 wrote it.
+TEST(ZipHeaderInfo, Zip64BlocksThatLackAValue) {
+    std::string h = kCentralFixed;
+    h.replace(24, 4, Bytes({0xFF, 0xFF, 0xFF, 0xFF})); // uncompressed size marked
+    h.replace(42, 4, Bytes({0xFF, 0xFF, 0xFF, 0xFF})); // offset marked
+    h[32] = 0;                                         // no comment
+    auto withExtra = [&](const std::string& extra) {
+        std::string header = h;
+        header[30] = static_cast<char>(extra.size());
+        return header + "dir/a.txt" + extra;
+    };
+    const std::string shortBlock = Bytes({0x01, 0x00, 0x08, 0x00}) + LE64(7);
+    const std::string cutBlock = Bytes({0x01, 0x00, 0x10, 0x00}) + LE64(7);
+    for (const std::string& bad : {withExtra(shortBlock), withExtra(cutBlock)}) {
+        StreamOver f("xy" + bad);
+        ASSERT_TRUE(f.stream.Seek(2));
+        TZipHeaderInfo e;
+        EXPECT_FALSE(e.ReadCentralHeader(f.stream));
+        EXPECT_EQ(f.stream.Position(), 2u);
+    }
+    StreamOver f(withExtra(Bytes({0x99, 0x99, 0x00, 0x00})));
+    TZipHeaderInfo e;
+    ASSERT_TRUE(e.ReadCentralHeader(f.stream));
+    EXPECT_EQ(e.UncompressedSize, 0xFFFFFFFFu);
+    EXPECT_EQ(e.RelativeOffset, 0xFFFFFFFFu);
 }
 
 // Two hand-written central headers, the first with an extra field and a
