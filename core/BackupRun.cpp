@@ -192,6 +192,8 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
         store.WriteCounter(projectText, editor.Number);
         editor.Number = NextArchiveNumber(editor.Number, editor.Increase);
     }
+    // What the missed-backup rule measures from, whichever front end ran it.
+    store.WriteLastBackup(projectText, host.Now());
     editor.Filename = EditorArchiveName(editor, settings, host.Now());
     host.ShowPage(page);
     return leftOut.empty() && packed > 0 ? BackupOutcome::Completed : BackupOutcome::Incomplete;

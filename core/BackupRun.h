@@ -129,8 +129,8 @@ enum class BackupOutcome {
 };
 
 // One backup, holding the project's backup lock (ProjectStore::TryLockBackup)
-// from the checks to the stored number. On completion (also an incomplete one) a numbered
-// project's number is stored as
+// from the checks to the stored number. On completion (also an incomplete
+// one) its time is stored as "Last Backup", a numbered project's number as
 // "Value", the editor's number advances by the step (at most 1000) and its
 // archive path is computed anew. A writer failure, or a completed archive
 // whose size cannot be read, is raised after the lock has been released and

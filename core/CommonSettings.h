@@ -29,6 +29,9 @@ struct CommonSettings {
     int Width = kMinWidth;
     bool IsOverWrite = false; // replace an existing archive of the same name
     bool PromptBeforeBackup = false;
+    // A scheduled backup due while the program was not running, or the
+    // computer slept, is made once when the program sees it.
+    bool RunMissedBackups = false;
 
     bool operator==(const CommonSettings&) const = default;
 };

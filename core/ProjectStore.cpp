@@ -1,5 +1,6 @@
 #include "core/ProjectStore.h"
 
+#include "core/DateText.h"
 #include "core/PasswordScramble.h"
 #include "core/ProjectName.h"
 #include "platform/Blanks.h"
@@ -27,6 +28,7 @@ constexpr std::string_view kIsAppend0 = "Is Append 0";
 constexpr std::string_view kWidth = "Width";
 constexpr std::string_view kIsOverWrite = "IsOverWrite";
 constexpr std::string_view kPromptBeforeBackup = "PromptBeforeBackup";
+constexpr std::string_view kRunMissedBackups = "Run Missed Backups";
 
 constexpr std::string_view kFilenamePrefix = "Filename prefix";
 constexpr std::string_view kUseDate = "Whether use Date";
@@ -46,6 +48,7 @@ constexpr std::string_view kComment = "Comment";
 constexpr std::string_view kIsEnabledAutoBack = "IsEnabledAutoBack";
 constexpr std::string_view kBackupMode = "BackupMode";
 constexpr std::string_view kStartTime = "StartTime_or_Increase";
+constexpr std::string_view kLastBackup = "Last Backup";
 
 constexpr int kMinIncrease = 1;
 constexpr int kMaxIncrease = 1000;
@@ -172,6 +175,7 @@ CommonSettings ProjectStore::ReadCommonSettings() const {
     c.Width = t.ReadInteger(kCommon, kWidth, kMinWidth);
     c.IsOverWrite = t.ReadBool(kCommon, kIsOverWrite, false);
     c.PromptBeforeBackup = t.ReadBool(kCommon, kPromptBeforeBackup, false);
+    c.RunMissedBackups = t.ReadBool(kCommon, kRunMissedBackups, false);
     return c;
 }
 
@@ -236,6 +240,16 @@ void ProjectStore::WriteCounter(const std::string& name, int value) const {
     ProfileFile(iniPath_).Update([&](ProfileText& t) { t.WriteInteger(name, kValue, value); });
 }
 
+std::optional<LocalDateTime> ProjectStore::ReadLastBackup(const std::string& name) const {
+    return ParseDateTime(ProfileFile(iniPath_).Read().ReadString(name, kLastBackup, ""));
+}
+
+void ProjectStore::WriteLastBackup(const std::string& name, LocalDateTime completed) const {
+    CheckWritableName(name);
+    ProfileFile(iniPath_).Update(
+        [&](ProfileText& t) { t.WriteString(name, kLastBackup, FormatDateTime(completed)); });
+}
+
 StoredSchedule ProjectStore::ReadSchedule(const std::string& name) const {
     return ReadScheduleFrom(ProfileFile(iniPath_).Read(), name);
 }
@@ -262,6 +276,7 @@ void ProjectStore::WritePreferences(const CommonSettings& c) const {
         t.WriteBool(kCommon, kIsAppend0, c.IsAppend0);
         t.WriteInteger(kCommon, kWidth, c.Width);
         t.WriteBool(kCommon, kIsOverWrite, c.IsOverWrite);
+        t.WriteBool(kCommon, kRunMissedBackups, c.RunMissedBackups);
     });
 }
 
@@ -291,9 +306,13 @@ void ProjectStore::RenameProject(const std::string& oldName, const std::string& 
         // Read before the erase, so that names that are one section (equal
         // but for case) keep the schedule.
         const StoredSchedule schedule = ReadScheduleFrom(t, oldName);
+        const std::string lastBackup = t.ReadString(oldName, kLastBackup, "");
         t.EraseSection(oldName);
         WriteScheduleTo(t, newName, schedule);
         WriteProjectTo(t, newName, editorValues);
+        if (!lastBackup.empty()) {
+            t.WriteString(newName, kLastBackup, lastBackup);
+        }
     });
 }
 

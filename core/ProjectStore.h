@@ -14,6 +14,7 @@
 
 #include "core/CommonSettings.h"
 #include "core/ProjectRecord.h"
+#include "finder/LocalDateTime.h"
 #include "platform/KeyedLock.h"
 
 #include <optional>
@@ -58,12 +59,18 @@ public:
     // "Value": the number the last numbered backup used.
     void WriteCounter(const std::string& name, int value) const;
 
+    // "Last Backup": when the project's last backup completed, by any
+    // front end; none when it never did or the text is no date and time.
+    std::optional<LocalDateTime> ReadLastBackup(const std::string& name) const;
+    void WriteLastBackup(const std::string& name, LocalDateTime completed) const;
+
     StoredSchedule ReadSchedule(const std::string& name) const;
     void WriteSchedule(const std::string& name, const StoredSchedule& schedule) const;
     bool IsScheduleEnabled(const std::string& name) const;
     void CopySchedule(const std::string& oldName, const std::string& newName) const;
 
-    // "Auto Run", "Is Minimized", "Is Append 0", "Width", "IsOverWrite".
+    // "Auto Run", "Is Minimized", "Is Append 0", "Width", "IsOverWrite",
+    // "Run Missed Backups".
     void WritePreferences(const CommonSettings& settings) const;
     // "PromptBeforeBackup", "Last Project", the list, "By Field", "Sort", in
     // this order; nothing at all when the project list is empty.

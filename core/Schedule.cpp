@@ -1,6 +1,7 @@
 #include "core/Schedule.h"
 
-#include "core/DateText.h"
+#include "core/MissedBackup.h"
+#include "core/ScheduleText.h"
 
 #include <charconv>
 
@@ -11,8 +12,6 @@ namespace {
 using std::chrono::minutes;
 
 constexpr std::chrono::hours kDay{24};
-constexpr const char* kWeekdays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                     "Thursday", "Friday", "Saturday"};
 
 LocalDateTime AtNoon(LocalDateTime day) {
     return day.DatePart() + std::chrono::hours(12);
@@ -42,8 +41,7 @@ ScheduleEntry MakeScheduleEntry(const std::string& project, const StoredSchedule
     ScheduleEntry entry{project, ScheduleEntry::kNever, std::chrono::milliseconds(0)};
     switch (stored.BackupMode) {
     case static_cast<int>(ScheduleKind::DailyAt): {
-        const LocalDateTime time = ParseTimeOfDay(stored.StartTime_or_Increase)
-                                       .value_or(LocalDateTime::TimeOfDay(12, 0, 0));
+        const LocalDateTime time = DailyTimeOrNoon(stored.StartTime_or_Increase);
         entry.NextRun = LocalDateTime::FromMs(now.DatePart().Ms() + time.Ms());
         entry.Interval = kDay;
         break;
@@ -54,9 +52,10 @@ ScheduleEntry MakeScheduleEntry(const std::string& project, const StoredSchedule
         break;
     case static_cast<int>(ScheduleKind::WeeklyOn): {
         entry.NextRun = AtNoon(now + kDay * 8);
+        const int weekday = WeekdayExactly(stored.StartTime_or_Increase);
         for (int ahead = 0; ahead <= 7; ++ahead) {
             const LocalDateTime day = now + kDay * ahead;
-            if (stored.StartTime_or_Increase == kWeekdays[day.DayOfWeek()]) {
+            if (day.DayOfWeek() == weekday) {
                 entry.NextRun = AtNoon(day);
                 break;
             }
@@ -76,6 +75,7 @@ Schedule::Schedule(ScheduleHost& host, ReadScheduleFn readSchedule, bool& prompt
 
 void Schedule::RebuildSchedule() {
     SetTimer(false);
+    previousTick_ = host_.Now();
     const std::vector<std::string> projects = host_.ProjectNames();
     std::vector<StoredSchedule> stored;
     std::vector<bool> marks;
@@ -101,13 +101,29 @@ void Schedule::LoadScheduleEntries(const std::vector<std::string>& projects,
     }
 }
 
+void Schedule::SetMissedBackups(ReadLastBackupFn readLastBackup) {
+    readLastBackup_ = std::move(readLastBackup);
+}
+
+void Schedule::RunMissedBackups() {
+    catchUpPending_ = true;
+    Timer1Timer();
+}
+
 void Schedule::Timer1Timer() {
+    const LocalDateTime tickTime = host_.Now();
+    if (previousTick_ && tickTime > *previousTick_ + kSleepGap) {
+        catchUpPending_ = true;
+    }
+    previousTick_ = tickTime;
     // A tick that arrives while another one waits inside a backup (a
     // project-check message stays open and lets the timer run) does
     // nothing, so scheduled backups never nest.
     if (ticking_ || host_.IsSaveEnabled() || !host_.IsStartEnabled()) {
         return;
     }
+    const bool catchUp = catchUpPending_ && readLastBackup_;
+    catchUpPending_ = false;
     ticking_ = true;
     struct Reset {
         bool& flag;
@@ -115,11 +131,20 @@ void Schedule::Timer1Timer() {
     } reset{ticking_};
     // By index: a rebuild during a backup replaces the table under us.
     for (size_t i = 0; i < entries_.size(); ++i) {
-        if (!(host_.Now() > entries_[i].NextRun)) {
+        ScheduleEntry& entry = entries_[i];
+        const LocalDateTime now = host_.Now();
+        const bool missed = catchUp && IsBackupMissed(readSchedule_(entry.ProjectName),
+                                                      readLastBackup_(entry.ProjectName), now);
+        if (!missed && !(now > entry.NextRun)) {
             continue;
         }
-        entries_[i].NextRun = entries_[i].NextRun + entries_[i].Interval;
-        if (!RunEntry(entries_[i].ProjectName)) {
+        entry.NextRun = entry.NextRun + entry.Interval;
+        // Made up once, however many of its times went by: after a sleep
+        // also an entry the table alone found due runs only once.
+        while (catchUp && entry.NextRun <= now) {
+            entry.NextRun = entry.NextRun + entry.Interval;
+        }
+        if (!RunEntry(entry.ProjectName)) {
             break;
         }
     }

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,10 @@ ScheduleEntry MakeScheduleEntry(const std::string& project, const StoredSchedule
                                 LocalDateTime now);
 
 using ReadScheduleFn = std::function<StoredSchedule(const std::string& project)>;
+using ReadLastBackupFn = std::function<std::optional<LocalDateTime>(const std::string& project)>;
+
+// A gap between ticks longer than this means the computer slept.
+inline constexpr std::chrono::minutes kSleepGap{2};
 
 class Schedule {
 public:
@@ -49,6 +54,12 @@ public:
     // The main window closes.
     void StopTimer();
 
+    // Missed backups (IsBackupMissed) are made up once each: at the next
+    // tick after RunMissedBackups and after every gap between ticks longer
+    // than kSleepGap. An empty function turns this off.
+    void SetMissedBackups(ReadLastBackupFn readLastBackup);
+    void RunMissedBackups();
+
     const std::vector<ScheduleEntry>& Entries() const { return entries_; }
     bool TimerEnabled() const { return timerEnabled_; }
 
@@ -63,8 +74,11 @@ private:
     ReadScheduleFn readSchedule_;
     bool& promptBeforeBackup_;
     std::vector<ScheduleEntry> entries_;
+    ReadLastBackupFn readLastBackup_;
     bool timerEnabled_ = false;
     bool ticking_ = false;
+    bool catchUpPending_ = false;
+    std::optional<LocalDateTime> previousTick_;
 };
 
 } // namespace mzb

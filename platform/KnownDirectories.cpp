@@ -17,7 +17,7 @@ std::string WithSlash(std::string dir) {
 
 } // namespace
 
-std::string ProgramDirectory() {
+std::string ExecutablePath() {
     std::vector<char> buffer(4096);
     for (;;) {
         const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
@@ -25,11 +25,15 @@ std::string ProgramDirectory() {
             return {};
         }
         if (static_cast<std::size_t>(n) < buffer.size()) {
-            const std::string exe(buffer.data(), static_cast<std::size_t>(n));
-            return exe.substr(0, exe.rfind('/') + 1);
+            return std::string(buffer.data(), static_cast<std::size_t>(n));
         }
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::string ProgramDirectory() {
+    const std::string exe = ExecutablePath();
+    return exe.empty() ? exe : exe.substr(0, exe.rfind('/') + 1);
 }
 
 std::string HomeDirectory() {
@@ -41,6 +45,14 @@ std::string HomeDirectory() {
         return WithSlash(entry->pw_dir);
     }
     return "/";
+}
+
+std::string ConfigHomeDirectory() {
+    // A relative value is invalid by the base-directory rules and is ignored.
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
+        return WithSlash(xdg);
+    }
+    return HomeDirectory() + ".config/";
 }
 
 } // namespace mzb

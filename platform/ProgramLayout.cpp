@@ -2,7 +2,6 @@
 
 #include "platform/KnownDirectories.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -15,14 +14,6 @@ constexpr const char* kHelpFile = "help.html";
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() &&
            text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-std::string ConfigHome() {
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
-        std::string dir = xdg;
-        return dir.back() == '/' ? dir : dir + "/";
-    }
-    return HomeDirectory() + ".config/";
 }
 
 } // namespace
@@ -42,7 +33,7 @@ ProgramLayout LayoutFor(const std::string& programDirectory) {
         return layout;
     }
     layout.Installed = true;
-    layout.IniDirectory = ConfigHome() + kDataFolder + "/";
+    layout.IniDirectory = ConfigHomeDirectory() + kDataFolder + "/";
     layout.HelpFile = shared + kHelpFile;
     return layout;
 }

@@ -22,6 +22,9 @@ shots=(
     message-confirmation
     message-custom
     about                  # the about box
+    preferences-general    # the preferences window, each tab
+    preferences-backup
+    preferences-schedule
 )
 
 scripts/setup.sh

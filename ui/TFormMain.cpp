@@ -6,6 +6,7 @@
 #include "platform/qt/DefaultHandler.h"
 #include "ui/ProductInfo.h"
 #include "ui/StandardMessages.h"
+#include "ui/TFormPreferences.h"
 #include "ui/Taboutform.h"
 #include "ui_TFormMain.h"
 #include "zip/reader/ZipReader.h"
@@ -40,6 +41,9 @@ TFormMain::TFormMain(const ProgramSetup& setup, QWidget* parent)
       zipWriter_(std::make_unique<TZipWriter>(engineHost_)),
       zipReader_(std::make_unique<TZipReader>(engineHost_)),
       findFile_(std::make_unique<TFindFile>()),
+      schedule_(std::make_unique<Schedule>(
+          scheduleHost_, [this](const std::string& name) { return store_.ReadSchedule(name); },
+          settings_.PromptBeforeBackup)),
       scheduleMark_(QStringLiteral(":/ui/icons/schedule-mark.svg")) {
     ui->setupUi(this);
     setWindowTitle(QString::fromLatin1(kMainCaption));
@@ -53,6 +57,7 @@ TFormMain::TFormMain(const ProgramSetup& setup, QWidget* parent)
     timer1_.setObjectName(QStringLiteral("Timer1"));
     timer1_.setInterval(kScheduleTickMs);
     timer1_.setTimerType(Qt::PreciseTimer);
+    connect(&timer1_, &QTimer::timeout, this, [this] { schedule_->Timer1Timer(); });
     BuildMenus();
     ui->Tabbackup->Attach(*this);
     ui->TabRestore->Attach(*this);
@@ -72,6 +77,10 @@ TFormMain::TFormMain(const ProgramSetup& setup, QWidget* parent)
     RebuildSchedule();
     if (startMinimized_) {
         setWindowState(Qt::WindowMinimized);
+    }
+    // Once the window is up, so that the runs show their progress.
+    if (settings_.RunMissedBackups) {
+        QTimer::singleShot(0, this, [this] { schedule_->RunMissedBackups(); });
     }
 }
 
@@ -183,9 +192,39 @@ void TFormMain::PageControl1Change() {
     }
 }
 
-void TFormMain::menuPreferencesClick() {}
+std::optional<LocalDateTime> TFormMain::NextScheduledRun(const std::string& name) const {
+    for (const ScheduleEntry& entry : schedule_->Entries()) {
+        if (entry.ProjectName == name && entry.NextRun != ScheduleEntry::kNever) {
+            return entry.NextRun;
+        }
+    }
+    return std::nullopt;
+}
 
-void TFormMain::RebuildSchedule() {}
+void TFormMain::menuPreferencesClick() {
+    TFormPreferences preferences(*this);
+    preferences.exec();
+    preferences.CopyBackupOptionsTo(settings_);
+    MarkScheduledProjects();
+}
+
+void TFormMain::RebuildSchedule() {
+    if (settings_.RunMissedBackups) {
+        schedule_->SetMissedBackups(
+            [this](const std::string& name) { return store_.ReadLastBackup(name); });
+    } else {
+        schedule_->SetMissedBackups({});
+    }
+    schedule_->RebuildSchedule();
+    MarkScheduledProjects();
+}
+
+void TFormMain::MarkScheduledProjects() {
+    for (int i = 0; i < ui->comboProject->count(); ++i) {
+        const bool marked = store_.IsScheduleEnabled(ui->comboProject->itemText(i).toStdString());
+        ui->comboProject->setItemIcon(i, marked ? scheduleMark_ : QIcon());
+    }
+}
 
 void TFormMain::SetRunLock(bool enabled) {
     runLocked_ = !enabled;
@@ -226,6 +265,13 @@ void TFormMain::SetTrayMarks(const std::vector<bool>& marks) {
     for (qsizetype i = 0; i < items.size() && i < static_cast<qsizetype>(marks.size()); ++i) {
         items[i]->setIcon(marks[i] ? scheduleMark_ : QIcon());
     }
+}
+
+void TFormMain::NotifyScheduledBackupFailed(const std::string& project) {
+    trayIcon1_->showMessage(QString::fromLatin1(kProductName),
+                            QStringLiteral("The scheduled backup of project '%1' was not made.")
+                                .arg(QString::fromStdString(project)),
+                            QSystemTrayIcon::Warning);
 }
 
 void TFormMain::TrayBackupItemClick(QAction* item) {

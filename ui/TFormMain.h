@@ -8,6 +8,7 @@
 
 #include "core/CommonSettings.h"
 #include "core/ProjectStore.h"
+#include "core/Schedule.h"
 #include "ui/ProgramSetup.h"
 #include "ui/WindowHostServices.h"
 #include "ui/WindowRunHost.h"
@@ -17,6 +18,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,7 +52,7 @@ public:
     const ProjectStore& Store() const { return store_; }
     CommonSettings& Settings() { return settings_; }
     RunHost& Host() { return runHost_; }
-    ScheduleHost& Scheduling() { return scheduleHost_; }
+    WindowScheduleHost& Scheduling() { return scheduleHost_; }
     THostServices& EngineHost() { return engineHost_; }
     TZipWriter& ZipWriter1() { return *zipWriter_; }
     TZipReader& ZipReader1() { return *zipReader_; }
@@ -63,6 +65,11 @@ public:
     // Selects the project in comboProject, letter case ignored; false and an
     // empty selection when the list lacks it.
     bool SelectProject(const std::string& name);
+    // The schedule table built by the last rebuild.
+    const Schedule& ScheduleTable() const { return *schedule_; }
+    // When the table runs the project next; none when it holds no entry
+    // for it or the entry never falls due.
+    std::optional<LocalDateTime> NextScheduledRun(const std::string& name) const;
 
     // --- seams: the pages and the other windows fill them ---
     // Start Backup (SpStart), also run by the tray and the schedule; false
@@ -87,8 +94,13 @@ public:
     // One Backup submenu item per project of comboProject, marked when the
     // project's schedule is on.
     void RebuildTrayBackupMenu();
+    // The marks of comboProject's items, from the stored schedule flags.
+    void MarkScheduledProjects();
     // The marks of the Backup submenu's items, in list order.
     void SetTrayMarks(const std::vector<bool>& marks);
+    // A tray notification that an unattended backup of the project failed
+    // or was refused, beside the run's own message.
+    void NotifyScheduledBackupFailed(const std::string& project);
     // Selects and loads the item's project, then backs it up as SpStart does.
     void TrayBackupItemClick(QAction* item);
     // Restores the window from minimised or the tray and brings the program
@@ -135,6 +147,7 @@ private:
     std::unique_ptr<TZipWriter> zipWriter_;
     std::unique_ptr<TZipReader> zipReader_;
     std::unique_ptr<TFindFile> findFile_;
+    std::unique_ptr<Schedule> schedule_;
     QTimer timer1_;
     QIcon scheduleMark_;
 

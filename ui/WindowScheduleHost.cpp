@@ -26,7 +26,19 @@ void WindowScheduleHost::LoadSelectedProject() {
 }
 
 bool WindowScheduleHost::StartBackup() {
-    return form_.SpStartClick();
+    const std::string project = form_.Controls().comboProject->currentText().toStdString();
+    bool completed = false;
+    // Nothing may leave the timer's handler: the error is shown here.
+    try {
+        completed = form_.SpStartClick();
+    } catch (const std::exception& error) {
+        form_.Host().ShowMessage(error.what(), MessageKind::Error);
+    }
+    // No one may be watching an unattended run.
+    if (!completed) {
+        form_.NotifyScheduledBackupFailed(project);
+    }
+    return completed;
 }
 
 void WindowScheduleHost::SetTimerEnabled(bool enabled) {

@@ -5,6 +5,8 @@
 
 #include "core/ScheduleHost.h"
 
+#include <functional>
+
 namespace mzb {
 
 class TFormMain;
@@ -13,7 +15,7 @@ class WindowScheduleHost : public ScheduleHost {
 public:
     explicit WindowScheduleHost(TFormMain& form) : form_(form) {}
 
-    LocalDateTime Now() override { return LocalDateTime::Now(); }
+    LocalDateTime Now() override { return clock_ ? clock_() : LocalDateTime::Now(); }
     std::vector<std::string> ProjectNames() override;
     bool IsSaveEnabled() override;
     bool IsStartEnabled() override;
@@ -23,8 +25,12 @@ public:
     void SetTimerEnabled(bool enabled) override;
     void SetTrayMarks(const std::vector<bool>& marks) override;
 
+    // The schedule's clock; an empty one is the local clock.
+    void SetClock(std::function<LocalDateTime()> clock) { clock_ = std::move(clock); }
+
 private:
     TFormMain& form_;
+    std::function<LocalDateTime()> clock_;
 };
 
 } // namespace mzb

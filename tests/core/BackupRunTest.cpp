@@ -1,5 +1,6 @@
 #include "core/BackupRun.h"
 
+#include "platform/ProfileFile.h"
 #include "support/FakeRunHost.h"
 #include "support/TempDir.h"
 
@@ -159,6 +160,7 @@ TEST_F(BackupRunTest, CompletedRunReportsLocksOnceAndEndsAtZero) {
                                       "File Size:    '2Kb'");
     EXPECT_EQ(host_.messages[0].kind, MessageKind::Information);
     EXPECT_EQ(host_.timedSeconds, std::vector<int>{4});
+    EXPECT_EQ(store_.ReadLastBackup("Docs"), host_.now);
 }
 
 TEST_F(BackupRunTest, SizeIsWholeKilobytesRoundedDown) {
@@ -224,7 +226,7 @@ TEST_F(BackupRunTest, DateNamedProjectGetsANewNameAndNoCounter) {
     host_.now = LocalDateTime::Make(2026, 3, 14, 10, 0, 1);
     Run();
     EXPECT_EQ(editor_.Filename, tmp_.dir() + "out/docs03-14_10-00-01.zip");
-    EXPECT_FALSE(std::filesystem::exists(tmp_.dir() + "project.ini"));
+    EXPECT_EQ(ProfileFile(store_.IniPath()).Read().ReadString("Docs", "Value", "none"), "none");
 }
 
 TEST_F(BackupRunTest, ExistingArchiveIsKeptUnlessOverwriteIsOn) {

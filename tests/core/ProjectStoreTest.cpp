@@ -232,7 +232,7 @@ TEST_F(ProjectStoreTest, ExitStateWritesItsKeysInOrderAndNothingWithoutProjects)
     EXPECT_EQ(Contents(), "[Common]\nPromptBeforeBackup=1\nLast Project=B\nProject Count=2\n"
                           "Count0=a\nCount1=B\nBy Field=0\nSort=1\n");
 
-    c.AutoRun = c.IsMinimized = c.IsAppend0 = c.IsOverWrite = true;
+    c.AutoRun = c.IsMinimized = c.IsAppend0 = c.IsOverWrite = c.RunMissedBackups = true;
     store_.WritePreferences(c);
     EXPECT_EQ(store_.ReadCommonSettings(), c);
 }
@@ -243,6 +243,8 @@ TEST_F(ProjectStoreTest, RenameMovesScheduleRewritesPasswordAndErasesTheOldSecti
     store.WriteSchedule("Docs", {true, 1, "30"});
     ProjectRecord r = SampleProject();
     store.WriteProject("Docs", r);
+    const LocalDateTime backedUp = LocalDateTime::Make(2024, 3, 10, 8, 0, 0);
+    store.WriteLastBackup("Docs", backedUp);
 
     r.Name = "Papers";
     store.RenameProject("Docs", "Papers", 1, r);
@@ -254,6 +256,7 @@ TEST_F(ProjectStoreTest, RenameMovesScheduleRewritesPasswordAndErasesTheOldSecti
     EXPECT_EQ(back.Password, "secret");
     EXPECT_EQ(back.ScheduleValues(), (StoredSchedule{true, 1, "30"}));
     EXPECT_EQ(back.BackupItems, r.BackupItems);
+    EXPECT_EQ(store.ReadLastBackup("Papers"), backedUp);
 }
 
 TEST_F(ProjectStoreTest, RenameThatFailsLeavesTheOldProjectWhole) {

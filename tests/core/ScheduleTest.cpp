@@ -49,6 +49,7 @@ public:
     std::string loaded;
     std::vector<BackupRun> runs;
     std::function<void()> duringBackup;
+    std::map<std::string, LocalDateTime> lastBackup;
 
     Schedule schedule{*this, [this](const std::string& name) { return stored[name]; }, prompt};
 
@@ -82,6 +83,7 @@ public:
     void LoadSelectedProject() override { loaded = selected; }
     bool StartBackup() override {
         runs.push_back({loaded, FormatDateTime(now), prompt});
+        lastBackup[loaded] = now;
         startEnabled = false; // the run lock
         if (duringBackup) {
             duringBackup();
@@ -180,6 +182,51 @@ TEST(Schedule, EveryFiveMinutesCatchesUpOnceATickAfterSleeping) {
     w.TickAt("2024-03-10 11:21:00");
     EXPECT_EQ(w.TakeRuns().size(), 1u);
     EXPECT_EQ(w.schedule.Entries()[0].NextRun, At("2024-03-10 11:25:00"));
+}
+
+TEST(Schedule, MissedBackupsAreMadeUpOnceAtStartAndAfterSleep) {
+    FakeWindow w;
+    w.schedule.SetMissedBackups([&w](const std::string& name) -> std::optional<LocalDateTime> {
+        const auto it = w.lastBackup.find(name);
+        return it == w.lastBackup.end() ? std::nullopt : std::optional(it->second);
+    });
+    w.Plan("Daily", 0, "08:00:00");
+    w.Plan("Fresh", 0, "08:00:00"); // never backed up
+    w.Plan("Often", 1, "5");
+    w.Plan("Weekly", 2, "Sunday");
+    w.lastBackup["Daily"] = *ParseDateTime("2024-03-07 08:00:10");
+    w.lastBackup["Often"] = *ParseDateTime("2024-03-07 18:00:00");
+    w.lastBackup["Weekly"] = *ParseDateTime("2024-03-03 12:00:10");
+
+    // Off for three days, started before today's times: the daily and the
+    // every-5 projects once each; the weekly one is due at noon as ever.
+    w.Rebuild("2024-03-10 07:00:00");
+    w.schedule.RunMissedBackups();
+    EXPECT_EQ(w.TakeRuns(), (std::vector<BackupRun>{{"Daily", "2024-03-10 07:00:00", false},
+                                                    {"Often", "2024-03-10 07:00:00", false}}));
+    w.TickAt("2024-03-10 07:01:00");
+    EXPECT_TRUE(w.TakeRuns().empty());
+    w.TickAt("2024-03-10 07:02:00");
+    EXPECT_TRUE(w.TakeRuns().empty());
+
+    // Asleep from 07:02 to the next day 13:00, across two daily, one weekly
+    // and many every-5 times: one backup each, then the plain schedule.
+    w.TickAt("2024-03-11 13:00:00");
+    EXPECT_EQ(w.TakeRuns(), (std::vector<BackupRun>{{"Daily", "2024-03-11 13:00:00", false},
+                                                    {"Fresh", "2024-03-11 13:00:00", false},
+                                                    {"Often", "2024-03-11 13:00:00", false},
+                                                    {"Weekly", "2024-03-11 13:00:00", false}}));
+    EXPECT_EQ(w.schedule.Entries()[0].NextRun, At("2024-03-12 08:00:00"));
+    EXPECT_EQ(w.schedule.Entries()[3].NextRun, At("2024-03-17 12:00:00"));
+    w.TickAt("2024-03-11 13:01:00");
+    EXPECT_TRUE(w.TakeRuns().empty());
+
+    // Nothing missed: a restart runs what the table's first run runs, the
+    // daily times that passed today.
+    w.Rebuild("2024-03-11 13:03:00");
+    w.schedule.RunMissedBackups();
+    EXPECT_EQ(w.TakeRuns(), (std::vector<BackupRun>{{"Daily", "2024-03-11 13:03:00", false},
+                                                    {"Fresh", "2024-03-11 13:03:00", false}}));
 }
 
 TEST(Schedule, WeeklyOnTheNamedDayAtNoonAndAMisspeltDayEightDaysOn) {

@@ -10,11 +10,13 @@
 #include "core/RestoreRun.h"
 #include "ui/RestorePage.h"
 #include "ui/TFormMain.h"
+#include "ui/TFormPreferences.h"
 #include "ui/TFormProjectName.h"
 #include "ui/TFormselectbyfilter.h"
 #include "ui/TMsgForm.h"
 #include "ui/Taboutform.h"
 #include "ui_TFormMain.h"
+#include "ui_TFormPreferences.h"
 
 #include <QApplication>
 #include <QDir>
@@ -170,6 +172,12 @@ bool About(ShotContext& c) {
     return SaveWindow(about, c.file);
 }
 
+bool PreferencesTab(ShotContext& c, int tab) {
+    TFormPreferences preferences(c.form);
+    preferences.Controls().PageControl1->setCurrentIndex(tab);
+    return SaveWindow(preferences, c.file);
+}
+
 using Shot = std::function<bool(ShotContext&)>;
 
 const std::map<std::string, Shot>& Shots() {
@@ -208,6 +216,9 @@ const std::map<std::string, Shot>& Shots() {
                             MessageKind::Custom);
          }},
         {"about", About},
+        {"preferences-general", [](ShotContext& c) { return PreferencesTab(c, 0); }},
+        {"preferences-backup", [](ShotContext& c) { return PreferencesTab(c, 1); }},
+        {"preferences-schedule", [](ShotContext& c) { return PreferencesTab(c, 2); }},
     };
     return shots;
 }

@@ -93,6 +93,10 @@ int RunRunSchedule(const GlobalOptions& options, const Args& args) {
     Schedule schedule(
         scheduleHost, [&](const std::string& name) { return store.ReadSchedule(name); },
         settings.PromptBeforeBackup);
+    if (settings.RunMissedBackups) {
+        schedule.SetMissedBackups(
+            [&](const std::string& name) { return store.ReadLastBackup(name); });
+    }
     schedule.RebuildSchedule();
     if (!schedule.TimerEnabled()) {
         std::fprintf(stderr, "mzb: no project is scheduled\n");
@@ -108,7 +112,11 @@ int RunRunSchedule(const GlobalOptions& options, const Args& args) {
         if (Interrupted()) {
             break;
         }
-        schedule.Timer1Timer();
+        if (tick == 0 && settings.RunMissedBackups) {
+            schedule.RunMissedBackups();
+        } else {
+            schedule.Timer1Timer();
+        }
     }
     if (Interrupted()) {
         const auto& results = scheduleHost.Results();
