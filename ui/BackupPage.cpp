@@ -446,27 +446,27 @@ void BackupPage::SpSelectDirectoryClick() {
 
 // --- the backup run -----------------------------------------------------------
 
-bool BackupPage::StartBackup() {
+std::optional<BackupOutcome> BackupPage::StartBackup() {
     BackupEditor e = ReadEditor();
+    BackupOutcome outcome;
     try {
-        const BackupOutcome outcome =
-            RunBackup(e, form_->Settings(), form_->Store(), *writer_, *host_);
-        if (outcome != BackupOutcome::Completed) {
-            return outcome != BackupOutcome::Refused;
-        }
+        outcome = RunBackup(e, form_->Settings(), form_->Store(), *writer_, *host_);
     } catch (const EUserCanceled&) {
         host_->ShowTimedMessage(kBackupCanceledText, MessageKind::Warning, kRunMessageSeconds);
-        return false;
+        return std::nullopt;
     } catch (const std::exception& error) {
         host_->ShowMessage(error.what(), MessageKind::Error);
-        return false;
+        return std::nullopt;
     }
-    // The advanced number is shown as the run leaves it: no edit, and the
-    // page that was active stays so.
-    const QSignalBlocker blockNumber(ui->SpinValue);
-    ui->SpinValue->setValue(e.Number);
-    ui->EditFilename->setText(QString::fromStdString(e.Filename));
-    return true;
+    // A written archive, also one that lacks files, advanced the number: it
+    // is shown as the run leaves it, without an edit, and the page that was
+    // active stays so.
+    if (outcome == BackupOutcome::Completed || outcome == BackupOutcome::Incomplete) {
+        const QSignalBlocker blockNumber(ui->SpinValue);
+        ui->SpinValue->setValue(e.Number);
+        ui->EditFilename->setText(QString::fromStdString(e.Filename));
+    }
+    return outcome;
 }
 
 std::string BackupPage::SavePath() const {

@@ -41,9 +41,9 @@ public:
 
     // comboProjectChange: loads the project selected in comboProject.
     void LoadSelectedProject();
-    // SpStartClick: backs up the project the page shows; false when the run
-    // was cancelled or ended with an error.
-    bool StartBackup();
+    // SpStartClick: backs up the project the page shows; how the run ended,
+    // nullopt when it was cancelled or ended with an error.
+    std::optional<BackupOutcome> StartBackup();
     // The save directory of the shown project (its "Save Path"); the home
     // folder while no project is shown.
     std::string SavePath() const;

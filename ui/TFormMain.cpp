@@ -174,7 +174,7 @@ bool TFormMain::SelectProject(const std::string& name) {
     return false;
 }
 
-bool TFormMain::SpStartClick() {
+std::optional<BackupOutcome> TFormMain::SpStartClick() {
     return ui->Tabbackup->StartBackup();
 }
 
@@ -267,11 +267,14 @@ void TFormMain::SetTrayMarks(const std::vector<bool>& marks) {
     }
 }
 
-void TFormMain::NotifyScheduledBackupFailed(const std::string& project) {
+void TFormMain::NotifyScheduledBackupProblem(const std::string& project, bool archiveWritten) {
+    const QString text =
+        archiveWritten
+            ? QStringLiteral(
+                  "The scheduled backup of project '%1' lacks files; its report names them.")
+            : QStringLiteral("The scheduled backup of project '%1' was not made.");
     trayIcon1_->showMessage(QString::fromLatin1(kProductName),
-                            QStringLiteral("The scheduled backup of project '%1' was not made.")
-                                .arg(QString::fromStdString(project)),
-                            QSystemTrayIcon::Warning);
+                            text.arg(QString::fromStdString(project)), QSystemTrayIcon::Warning);
 }
 
 void TFormMain::TrayBackupItemClick(QAction* item) {

@@ -6,6 +6,7 @@
 // one-minute timer). Its creation reads project.ini, its close writes the
 // exit state back.
 
+#include "core/BackupRun.h"
 #include "core/CommonSettings.h"
 #include "core/ProjectStore.h"
 #include "core/Schedule.h"
@@ -72,9 +73,9 @@ public:
     std::optional<LocalDateTime> NextScheduledRun(const std::string& name) const;
 
     // --- seams: the pages and the other windows fill them ---
-    // Start Backup (SpStart), also run by the tray and the schedule; false
-    // when the run ended with an error.
-    bool SpStartClick();
+    // Start Backup (SpStart), also run by the tray and the schedule; how the
+    // run ended, nullopt when it was cancelled or ended with an error.
+    std::optional<BackupOutcome> SpStartClick();
     // Start Restore (SpRestore).
     void SpRestoreClick();
     // Loads the project selected in comboProject into the editor.
@@ -98,9 +99,10 @@ public:
     void MarkScheduledProjects();
     // The marks of the Backup submenu's items, in list order.
     void SetTrayMarks(const std::vector<bool>& marks);
-    // A tray notification that an unattended backup of the project failed
-    // or was refused, beside the run's own message.
-    void NotifyScheduledBackupFailed(const std::string& project);
+    // A tray notification that an unattended backup of the project failed,
+    // was refused or wrote an archive that lacks files, beside the run's own
+    // message.
+    void NotifyScheduledBackupProblem(const std::string& project, bool archiveWritten);
     // Selects and loads the item's project, then backs it up as SpStart does.
     void TrayBackupItemClick(QAction* item);
     // Restores the window from minimised or the tray and brings the program

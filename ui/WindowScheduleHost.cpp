@@ -27,18 +27,20 @@ void WindowScheduleHost::LoadSelectedProject() {
 
 bool WindowScheduleHost::StartBackup() {
     const std::string project = form_.Controls().comboProject->currentText().toStdString();
-    bool completed = false;
+    std::optional<BackupOutcome> outcome;
     // Nothing may leave the timer's handler: the error is shown here.
     try {
-        completed = form_.SpStartClick();
+        outcome = form_.SpStartClick();
     } catch (const std::exception& error) {
         form_.Host().ShowMessage(error.what(), MessageKind::Error);
     }
-    // No one may be watching an unattended run.
-    if (!completed) {
-        form_.NotifyScheduledBackupFailed(project);
+    // No one may be watching an unattended run: a failure, a refusal and an
+    // archive that lacks files are told in the tray as well.
+    if (!outcome || (*outcome != BackupOutcome::Completed && *outcome != BackupOutcome::Declined)) {
+        form_.NotifyScheduledBackupProblem(project, outcome == BackupOutcome::Incomplete);
     }
-    return completed;
+    // As without a window, a refused or failed run ends the tick.
+    return outcome && *outcome != BackupOutcome::Refused;
 }
 
 void WindowScheduleHost::SetTimerEnabled(bool enabled) {

@@ -251,6 +251,9 @@ TEST_F(ZipWriterBackupTest, AFolderThatCannotBeReadIsLeftOutAndTheRestBackedUp) 
     tmp_.write("src/locked/private.txt", "p");
     ASSERT_EQ(::chmod((tmp_.path() / "src/locked").c_str(), 0), 0);
     ASSERT_EQ(::chmod((tmp_.path() / "out").c_str(), 0777), 0);
+    // The run stores its time of completion and holds the project's lock
+    // beside project.ini.
+    ASSERT_EQ(::chmod(tmp_.path().c_str(), 0777), 0);
     test::OpenPathToOthers(tmp_.dir() + "src/sub");
     const bool held = test::RunUnprivileged([&] {
         if (Run() != BackupOutcome::Incomplete || host_.messages.size() != 1) {

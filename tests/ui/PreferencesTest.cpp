@@ -7,6 +7,8 @@
 #include "core/DateText.h"
 #include "platform/AutostartEntry.h"
 #include "platform/KnownDirectories.h"
+#include "support/FakeRunHost.h"
+#include "ui/BackupPage.h"
 #include "ui/TFormPreferences.h"
 #include "ui_TFormPreferences.h"
 
@@ -192,9 +194,15 @@ private slots:
         QVERIFY(form->Controls().comboProject->itemIcon(0).isNull());
         QVERIFY(!form->Controls().comboProject->itemIcon(1).isNull());
 
+        // The due project is backed up through Start Backup's handler, which
+        // refuses it for its empty prefix; the message is answered here.
+        test::FakeRunHost host;
+        form->Controls().Tabbackup->SetHost(host);
         now = *ParseDateTime("2024-03-10 10:06:00");
         QVERIFY(QMetaObject::invokeMethod(&timer, "timeout"));
         QCOMPARE(form->Controls().comboProject->currentText(), QStringLiteral("Mail"));
+        QCOMPARE(host.messages.size(), std::size_t(1));
+        QCOMPARE(host.messages[0].text, std::string("Please input the prefix of backup filename"));
         QCOMPARE(FormatDateTime(*form->NextScheduledRun("Mail")),
                  std::string("2024-03-10 10:10:00"));
     }
