@@ -7,6 +7,7 @@
 #include "UiTest.h"
 #include "core/BackupRun.h"
 #include "core/ProjectStore.h"
+#include "support/ExtractedFiles.h"
 #include "support/TempDir.h"
 #include "ui/BackupPageDialogs.h"
 #include "ui/TFormMain.h"
@@ -108,27 +109,6 @@ ProjectRecord Docs(const std::string& root, const std::string& name = "Docs") {
     r.StoreComment = true;
     r.Comment = "weekly";
     return r;
-}
-
-// What our reader extracts from the archive, by stored name.
-std::map<std::string, std::string> Extracted(const std::string& archive, const std::string& dest,
-                                             const std::string& password) {
-    HeadlessHost host;
-    TZipReader reader(host);
-    reader.SetZipName(archive);
-    reader.SetDestDir(dest);
-    reader.RecreateDirs = true;
-    reader.DoAll = true;
-    reader.OverwriteMode = TUZOverwriteMode::Always;
-    reader.ArchivePassword = password;
-    reader.RunUnZip();
-    std::map<std::string, std::string> files;
-    for (const auto& f : fs::recursive_directory_iterator(dest)) {
-        if (f.is_regular_file()) {
-            files[fs::relative(f.path(), dest).string()] = test::ReadFile(f.path());
-        }
-    }
-    return files;
 }
 
 } // namespace
@@ -362,7 +342,7 @@ private slots:
         QCOMPARE(form_->Controls().PageControl1->currentIndex(), 1);
         ExpectViewMode(true);
 
-        QCOMPARE(Extracted(Root() + "out/docs7.zip", Root() + "x", "secret"),
+        QCOMPARE(test::ExtractAll(Root() + "out/docs7.zip", Root() + "x", "secret"),
                  (std::map<std::string, std::string>{{"a.txt", "alpha"}}));
         QCOMPARE(Store().ReadProject("Docs=Weekly").Value, 7);
         QCOMPARE(Find<QSpinBox>("SpinValue")->value(), 10);
@@ -381,7 +361,7 @@ private slots:
         item->trigger();
         QCOMPARE(form_->Controls().comboProject->currentText(), QStringLiteral("Other"));
         QCOMPARE(host_->messages.size(), std::size_t(1));
-        QCOMPARE(Extracted(Root() + "out/other7.zip", Root() + "x", ""),
+        QCOMPARE(test::ExtractAll(Root() + "out/other7.zip", Root() + "x", ""),
                  (std::map<std::string, std::string>{{"a.txt", "alpha"}}));
         QCOMPARE(Store().ReadProject("Docs").Value, 4);
     }

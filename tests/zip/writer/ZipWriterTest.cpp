@@ -2,6 +2,7 @@
 
 #include "support/ArchiveBuilder.h"
 #include "support/ChildProcess.h"
+#include "support/ExtractedFiles.h"
 #include "support/PeerTools.h"
 #include "support/RunCommand.h"
 #include "support/SampleData.h"
@@ -120,21 +121,7 @@ protected:
     std::map<std::string, std::string> Extracted(const std::string& password = {}) {
         const std::string dest = tmp.dir() + "extracted";
         fs::remove_all(dest);
-        TZipReader reader(host);
-        reader.SetZipName(Zip());
-        reader.SetDestDir(dest);
-        reader.RecreateDirs = true;
-        reader.DoAll = true;
-        reader.OverwriteMode = TUZOverwriteMode::Always;
-        reader.ArchivePassword = password;
-        reader.RunUnZip();
-        std::map<std::string, std::string> files;
-        for (const auto& f : fs::recursive_directory_iterator(dest)) {
-            if (f.is_regular_file()) {
-                files[fs::relative(f.path(), dest).string()] = ReadFile(f.path());
-            }
-        }
-        return files;
+        return test::ExtractAll(Zip(), dest, password);
     }
 
     // What the archive's folder holds besides the sources and extractions:
