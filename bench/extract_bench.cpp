@@ -179,8 +179,9 @@ int main(int argc, char** argv) {
     std::printf("archive %s: %.1f MB, %zu files, %.1f MB uncompressed\n", archive.c_str(),
                 double(fs::file_size(archive)) / 1e6, expected.files, double(expected.bytes) / 1e6);
 
-    std::vector<Tool> tools = {{"mzb extract", {mzb, "extract", archive.string(), "{dest}"}},
-                               {"mzb -t 1", {mzb, "extract", "-t", "1", archive.string(), "{dest}"}}};
+    std::vector<Tool> tools = {
+        {"mzb extract", {mzb, "extract", archive.string(), "{dest}"}},
+        {"mzb -t 1", {mzb, "extract", "-t", "1", archive.string(), "{dest}"}}};
     if (const auto p = FindProgram("unzip")) {
         tools.push_back({"unzip -q", {*p, "-q", archive.string(), "-d", "{dest}"}});
     }

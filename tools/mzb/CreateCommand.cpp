@@ -1,8 +1,8 @@
 #include "tools/mzb/CreateCommand.h"
 
 #include "tools/mzb/Interrupt.h"
-#include "zip/base/PrintableName.h"
 #include "tools/mzb/ProgressLine.h"
+#include "zip/base/PrintableName.h"
 #include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
 #include "zip/io/PathName.h"

@@ -230,8 +230,8 @@ bool TZipWriter::AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderI
     // after, in the same room: a file whose data may outgrow the classic
     // fields keeps room for the ZIP64 block from the start.
     entry.LocalZip64 =
-        !isDirectory && MostDataBytes(size, CompressesFile(entry.FileName()), !ArchivePassword.empty()) >
-                            limits_.Classic.MaxField32;
+        !isDirectory && MostDataBytes(size, CompressesFile(entry.FileName()),
+                                      !ArchivePassword.empty()) > limits_.Classic.MaxField32;
     WriteHeader(run, entry);
     if (isDirectory) {
         if (OnEndZip) {
