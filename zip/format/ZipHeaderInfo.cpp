@@ -56,6 +56,26 @@ bool ReadExactly(TFileStream& stream, void* dst, std::size_t n, std::uint64_t re
     return false;
 }
 
+// A header's fixed part, then the stored name and the extra field whose
+// lengths it gives at nameLengthAt; on any failure the stream is back at
+// the header's start.
+bool ReadHeaderParts(TFileStream& stream, std::uint8_t* fixed, std::size_t fixedSize,
+                     std::uint32_t signature, std::size_t nameLengthAt, std::string& raw,
+                     std::string& extra) {
+    const std::uint64_t start = stream.Position();
+    if (!ReadExactly(stream, fixed, fixedSize, start)) {
+        return false;
+    }
+    if (GetLE32(fixed) != signature) {
+        stream.Seek(start);
+        return false;
+    }
+    raw.assign(GetLE16(fixed + nameLengthAt), '\0');
+    extra.assign(GetLE16(fixed + nameLengthAt + 2), '\0');
+    return ReadExactly(stream, raw.data(), raw.size(), start) &&
+           ReadExactly(stream, extra.data(), extra.size(), start);
+}
+
 } // namespace
 
 void TZipHeaderInfo::SetFileName(std::string_view name) {
@@ -175,17 +195,9 @@ bool TZipHeaderInfo::WriteCentralHeader(TFileStream& stream, const TClassicLimit
 bool TZipHeaderInfo::ReadCentralHeader(TFileStream& stream) {
     const std::uint64_t start = stream.Position();
     std::uint8_t h[kCentralHeaderSize];
-    if (!ReadExactly(stream, h, sizeof h, start)) {
-        return false;
-    }
-    if (GetLE32(h) != kCentralHeaderSignature) {
-        stream.Seek(start);
-        return false;
-    }
-    std::string raw(GetLE16(h + 28), '\0');
-    std::string extra(GetLE16(h + 30), '\0');
-    if (!ReadExactly(stream, raw.data(), raw.size(), start) ||
-        !ReadExactly(stream, extra.data(), extra.size(), start)) {
+    std::string raw;
+    std::string extra;
+    if (!ReadHeaderParts(stream, h, sizeof h, kCentralHeaderSignature, 28, raw, extra)) {
         return false;
     }
     const std::uint16_t commentLength = GetLE16(h + 32);
@@ -232,17 +244,9 @@ bool TZipHeaderInfo::ReadCentralHeader(TFileStream& stream) {
 bool TZipHeaderInfo::ReadLocalHeader(TFileStream& stream) {
     const std::uint64_t start = stream.Position();
     std::uint8_t h[kLocalHeaderSize];
-    if (!ReadExactly(stream, h, sizeof h, start)) {
-        return false;
-    }
-    if (GetLE32(h) != kLocalHeaderSignature) {
-        stream.Seek(start);
-        return false;
-    }
-    std::string raw(GetLE16(h + 26), '\0');
-    std::string extra(GetLE16(h + 28), '\0');
-    if (!ReadExactly(stream, raw.data(), raw.size(), start) ||
-        !ReadExactly(stream, extra.data(), extra.size(), start)) {
+    std::string raw;
+    std::string extra;
+    if (!ReadHeaderParts(stream, h, sizeof h, kLocalHeaderSignature, 26, raw, extra)) {
         return false;
     }
     TZip64Fields values{GetLE32(h + 22), GetLE32(h + 18), 0, 0};
