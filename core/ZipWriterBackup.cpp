@@ -2,7 +2,6 @@
 
 #include "zip/writer/DirSearch.h"
 
-#include <filesystem>
 
 namespace mzb {
 
