@@ -2,7 +2,6 @@
 
 #include "zip/writer/DirSearch.h"
 
-
 namespace mzb {
 
 namespace {
