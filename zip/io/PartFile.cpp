@@ -29,6 +29,18 @@ bool IsAbandoned(const std::string& path) {
     return abandoned;
 }
 
+template <typename NameTest> int RemoveAbandoned(const std::string& dir, const NameTest& isPart) {
+    const std::string base = WithTrailingSeparator(dir.empty() ? std::string(".") : dir);
+    int removed = 0;
+    DirListing listing(base);
+    for (FileInfo entry; listing.Next(entry);) {
+        if (isPart(entry.Name) && IsAbandoned(base + entry.Name) && DeleteFile(base + entry.Name)) {
+            ++removed;
+        }
+    }
+    return removed;
+}
+
 } // namespace
 
 int CreatePartFile(const std::string& dir, const std::string& prefix, std::string& name) {
@@ -45,16 +57,17 @@ int CreatePartFile(const std::string& dir, const std::string& prefix, std::strin
 }
 
 int RemoveStaleParts(const std::string& dir, const std::string& prefix) {
-    const std::string base = WithTrailingSeparator(dir.empty() ? std::string(".") : dir);
-    int removed = 0;
-    DirListing listing(base);
-    for (FileInfo entry; listing.Next(entry);) {
-        if (IsPartName(entry.Name, prefix) && IsAbandoned(base + entry.Name) &&
-            DeleteFile(base + entry.Name)) {
-            ++removed;
-        }
-    }
-    return removed;
+    return RemoveAbandoned(dir, [&](const std::string& name) { return IsPartName(name, prefix); });
+}
+
+int RemoveStalePartsEndingIn(const std::string& dir, const std::string& ending) {
+    return RemoveAbandoned(dir, [&](const std::string& name) {
+        // "." and at least one character of the archive's own name first.
+        const std::size_t fixed = 2 + ending.size() + kPartSuffixLength;
+        return name.size() >= fixed && name[0] == '.' &&
+               name.compare(name.size() - kPartSuffixLength - ending.size(), ending.size(),
+                            ending) == 0;
+    });
 }
 
 } // namespace mzb

@@ -28,5 +28,9 @@ int CreatePartFile(const std::string& dir, const std::string& prefix, std::strin
 // kPartSuffixLength characters that no open part file holds. Returns the
 // number removed.
 int RemoveStaleParts(const std::string& dir, const std::string& prefix);
+// The same for the part files of every name that ends in `ending`: regular
+// files named "." + a name + ending + kPartSuffixLength characters. Archives
+// named by the date leave parts under names no later run writes again.
+int RemoveStalePartsEndingIn(const std::string& dir, const std::string& ending);
 
 } // namespace mzb

@@ -36,11 +36,27 @@ std::string FolderOf(const std::string& zipName) {
     return dir.empty() ? std::string("./") : dir;
 }
 
+constexpr const char* kPartMark = ".part-";
+
 std::string PartPrefixOf(const std::string& zipName) {
     std::string prefix = ".";
     prefix += FileNamePart(zipName);
-    prefix += ".part-";
+    prefix += kPartMark;
     return prefix;
+}
+
+// Leftovers of killed runs that wrote archives of the same extension in the
+// folder go, whatever their names: a name made of the date is never written
+// again, so its part file would otherwise stay for good. Part files are
+// locked while written, so one being written by another run stays.
+void RemoveLeftoverParts(const std::string& zipName) {
+    const std::string name = FileNamePart(zipName);
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) {
+        RemoveStaleParts(FolderOf(zipName), PartPrefixOf(zipName));
+    } else {
+        RemoveStalePartsEndingIn(FolderOf(zipName), name.substr(dot) + kPartMark);
+    }
 }
 
 } // namespace
@@ -152,7 +168,7 @@ int TZipWriter::Run() {
     try {
         // Before the list is expanded, so that a killed run's leftover is
         // neither backed up nor left to fill the disk.
-        RemoveStaleParts(FolderOf(zipName_), PartPrefixOf(zipName_));
+        RemoveLeftoverParts(zipName_);
         // Before the output exists, so that a temporary file in a directory
         // being backed up is never added to itself.
         if (FileExists(zipName_)) {

@@ -953,17 +953,19 @@ TEST_F(WriterTest, ModesOfNewUpdatedAndTemporaryArchives) {
     EXPECT_EQ(parts, (std::vector<std::pair<std::string, unsigned>>{part, part}));
 }
 
-TEST_F(WriterTest, LeftoversOfAKilledRunOfTheSameNameGo) {
+// Also those of names no later run writes again, as a date makes them.
+TEST_F(WriterTest, LeftoversOfKilledRunsOfArchivesInTheFolderGo) {
     Put("a", "a");
     tmp.write(".out.zip.part-Ab12Cd", "half an archive");
+    tmp.write(".out03-14_09-26-53.zip.part-Ab12Cd", "half of yesterday's archive");
     tmp.write(".out.zip.part-x", "not a name the writer gives");
-    tmp.write(".other.zip.part-Ab12Cd", "another archive's");
+    tmp.write(".notes.txt.part-Ab12Cd", "not an archive's");
     writer.SetStorePaths(false);
-    Run({tmp.dir() + "*"}); // the leftover is not backed up either
+    Run({tmp.dir() + "*"}); // the leftovers are not backed up either
     EXPECT_EQ(ArchiveFolder(),
-              (std::set<std::string>{".other.zip.part-Ab12Cd", ".out.zip.part-x", "out.zip"}));
+              (std::set<std::string>{".notes.txt.part-Ab12Cd", ".out.zip.part-x", "out.zip"}));
     EXPECT_EQ(StoredNames(),
-              (std::vector<std::string>{".other.zip.part-Ab12Cd", ".out.zip.part-x"}));
+              (std::vector<std::string>{".notes.txt.part-Ab12Cd", ".out.zip.part-x"}));
 }
 
 // In a child process only: a file system of the given size at dir, in a
