@@ -149,16 +149,13 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     const int page = host.ActivePage();
     const std::string path = Trimmed(editor.Filename);
     std::error_code ec;
-    if (std::filesystem::exists(path, ec)) {
-        if (!settings.IsOverWrite) {
-            host.ShowTimedMessage(ArchiveExistsText(path), MessageKind::Warning,
-                                  kRunMessageSeconds);
-            return BackupOutcome::Exists;
-        }
-        // A file that stays is found by the writer and worked on in place.
-        std::filesystem::remove(path, ec);
+    const bool exists = std::filesystem::exists(path, ec);
+    if (exists && !settings.IsOverWrite) {
+        host.ShowTimedMessage(ArchiveExistsText(path), MessageKind::Warning, kRunMessageSeconds);
+        return BackupOutcome::Exists;
     }
-    const BackupJob job = MakeBackupJob(editor);
+    BackupJob job = MakeBackupJob(editor);
+    job.ReplaceArchive = exists;
 
     std::vector<std::string> leftOut;
     // Raised only after the writer is done: its failure cleanup must not take

@@ -54,6 +54,9 @@ struct BackupJob {
     std::string ArchivePassword;
     int PackLevel = 5;
     bool AddDirEntriesOnRecurse = false;
+    // The archive exists and overwriting is on: the new one takes its place
+    // once complete, so a failed or canceled run keeps the last backup.
+    bool ReplaceArchive = false;
 
     bool operator==(const BackupJob&) const = default;
 };

@@ -2,8 +2,6 @@
 
 #include "zip/writer/DirSearch.h"
 
-#include <filesystem>
-
 namespace mzb {
 
 namespace {
@@ -31,13 +29,8 @@ private:
 } // namespace
 
 void ZipWriterBackup::Apply(const BackupJob& job) {
-    // A file that cannot be removed is found by the writer and worked on as
-    // an existing archive. A directory of that name is never removed.
-    std::error_code ec;
-    if (!std::filesystem::is_directory(job.ZipName, ec)) {
-        std::filesystem::remove(job.ZipName, ec);
-    }
     writer_.SetZipName(job.ZipName);
+    writer_.ReplaceExisting = job.ReplaceArchive;
     writer_.Recurse = job.Recurse;
     writer_.SetStorePaths(job.StorePaths);
     writer_.SetArchiveComment(job.ArchiveComment);

@@ -239,7 +239,16 @@ TEST_F(BackupRunTest, ExistingArchiveIsKeptUnlessOverwriteIsOn) {
     EXPECT_EQ(test::ReadFile(old), "old");
     ExpectNothingWritten();
 
+    // The writer replaces it only once the new archive is complete, so a
+    // failed run still leaves the last backup.
     settings_.IsOverWrite = true;
+    writer_.fail = true;
+    EXPECT_THROW(Run(), std::runtime_error);
+    EXPECT_EQ(test::ReadFile(old), "old");
+    ASSERT_EQ(writer_.jobs.size(), 1u);
+    EXPECT_TRUE(writer_.jobs[0].ReplaceArchive);
+
+    writer_.fail = false;
     EXPECT_EQ(Run(), BackupOutcome::Completed);
     EXPECT_EQ(test::ReadFile(old).size(), writer_.archiveBytes);
 }

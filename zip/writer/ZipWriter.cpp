@@ -156,8 +156,11 @@ int TZipWriter::Run() {
         // Before the output exists, so that a temporary file in a directory
         // being backed up is never added to itself.
         if (FileExists(zipName_)) {
-            run.rewriting = true;
-            EnsureDirectory();
+            run.replacing = ReplaceExisting;
+            run.rewriting = !ReplaceExisting;
+            if (run.rewriting) {
+                EnsureDirectory();
+            }
         }
         ExpandList(run);
         OpenOutput(run);
@@ -301,9 +304,10 @@ void TZipWriter::FinishOutput(TZipWriteRun& run) {
     if (!run.output.Flush() || ::ftruncate(fd, static_cast<off_t>(end)) != 0) {
         throw ENotEnoughRoom("Not enough room to write archive");
     }
-    // New archives stay the owner's alone; an update keeps what its owner chose.
+    // New archives stay the owner's alone; an update or a replacement keeps
+    // what the owner chose for the old one.
     struct stat old {};
-    if (run.rewriting && ::stat(zipName_.c_str(), &old) == 0) {
+    if ((run.rewriting || run.replacing) && ::stat(zipName_.c_str(), &old) == 0) {
         ::fchmod(fd, old.st_mode & 0777);
     }
     if (!commit_->SyncFile(fd)) {

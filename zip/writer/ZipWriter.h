@@ -103,6 +103,9 @@ public:
     bool Recurse = false;
     bool AddDirEntriesOnRecurse = false;
     TZipAction ZipAction = TZipAction::zaUpdate;
+    // An existing archive of the name is replaced whole instead of updated.
+    // It stays as it was until the new one stands complete in its place.
+    bool ReplaceExisting = false;
     // Kept, without effect: an archive is always rewritten beside itself.
     std::string TempPath;
     // Linux has no short names and no archive bit: kept, without effect.

@@ -839,6 +839,24 @@ TEST_F(UpdateTest, RewriteKeepsCommentsAndPermissionsAndLeavesNoTemporaryFile) {
     EXPECT_EQ(ArchiveFolder(), std::set<std::string>{"out.zip"});
 }
 
+// A backup that overwrites must not lose the last one when it fails.
+TEST_F(UpdateTest, ReplacingStartsAfreshButTheOldArchiveStaysUntilTheNewIsComplete) {
+    fs::permissions(Zip(), fs::perms(0640));
+    const std::string before = ReadFile(Zip());
+    writer.ReplaceExisting = true;
+    writer.OnStartZipInfo = [](TZipWriter&, int, std::uint64_t, TEndCentral&, bool& stop) {
+        stop = true;
+    };
+    EXPECT_THROW(Run({Src() + "new.txt"}), EUserCanceled);
+    EXPECT_EQ(ReadFile(Zip()), before);
+    EXPECT_EQ(ArchiveFolder(), std::set<std::string>{"out.zip"});
+
+    writer.OnStartZipInfo = nullptr;
+    EXPECT_EQ(Run({Src() + "new.txt"}), 1);
+    EXPECT_EQ(Extracted(), (std::map<std::string, std::string>{{"new.txt", "new"}}));
+    EXPECT_EQ(fs::status(Zip()).permissions() & fs::perms::all, fs::perms(0640));
+}
+
 // --- putting the archive in place ------------------------------------------------
 
 // The file system's side of finishing an archive, recorded in order; each
