@@ -127,6 +127,28 @@ TEST(Inflate, RoundTripsIncompressibleAndLongRunData) {
     }
 }
 
+TEST(Inflate, CopiesOverlappingMatchesOfEveryShortDistanceAndLength) {
+    // Each run repeats fresh random bytes with one period, so the encoder's
+    // matches have that distance and the run's length, short runs included.
+    std::mt19937 rng(11);
+    for (unsigned period = 1; period <= 17; ++period) {
+        Bytes data;
+        for (unsigned run = 3; run <= 258; run += run < 40 ? 1 : 31) {
+            const std::size_t start = data.size();
+            for (unsigned i = 0; i < period; ++i) {
+                data.push_back(static_cast<std::uint8_t>(rng()));
+            }
+            for (unsigned i = 0; i < run; ++i) {
+                data.push_back(data[start + i]);
+            }
+        }
+        SCOPED_TRACE(period);
+        const Decoded d = Decode(ZlibDeflate(data, 9));
+        ASSERT_EQ(d.Result, TDecodeResult::Complete);
+        EXPECT_EQ(d.Output, data);
+    }
+}
+
 // ===== Hand-built streams =====
 
 // Fixed-code writers (RFC 1951, 3.2.6).
@@ -485,7 +507,7 @@ TEST(Inflate, EveryTruncationEndsAsDataError) {
 }
 
 TEST(Inflate, LastBlockEndingOnAWindowBoundaryWritesEachByteOnce) {
-    for (std::size_t size : {32768u, 65536u, 98304u}) {
+    for (std::size_t size : {32768u, 65536u, 98304u, 262144u, 294912u, 327680u}) {
         const Bytes data = Sample(size, 5);
         const Bytes stream = ZlibDeflate(data, 6);
         MemoryInput in(stream);

@@ -76,6 +76,9 @@ constexpr auto kLitLenTemplates = MakeLitLenTemplates();
 constexpr auto kDistTemplates = MakeDistTemplates();
 constexpr auto kCodeLenTemplates = MakeCodeLenTemplates();
 
+// For a match distance below 8: its smallest multiple of at least 8.
+constexpr std::array<std::uint8_t, 8> kWordPeriod = {0, 0, 8, 9, 8, 10, 12, 14};
+
 // A damaged or truncated stream; caught in Inflate and never seen outside.
 struct TStreamError {};
 
@@ -406,8 +409,13 @@ void TInflater::DecodeCodes(const THuffmanTable& litLen, const THuffmanTable& di
                 e = lt[LowBits(bb, lbits)];
                 n = e & kHuffLengthMask;
             } while ((e & (kHuffLiteral | kHuffSubTable)) == kHuffLiteral && n <= bc);
+            // A refill leaves the low bc bits as they are, so the entry
+            // already looked up stays right if its first level was covered.
+            const bool stale = bc < lbits;
             refill();
-            e = lt[LowBits(bb, lbits)];
+            if (stale) {
+                e = lt[LowBits(bb, lbits)];
+            }
             continue;
         }
         if (e & kHuffEnd) [[unlikely]] {
@@ -462,8 +470,17 @@ void TInflater::DecodeCodes(const THuffmanTable& litLen, const THuffmanTable& di
         } else if (distance == 1) {
             std::memset(out, *src, length);
         } else {
-            for (std::size_t i = 0; i < length; ++i) {
+            // The match repeats with period distance, so it also repeats with
+            // any multiple of it: once the first 8 bytes are written one at a
+            // time, the smallest multiple of at least 8 lets whole words be
+            // copied without overlap. That multiple is below distance + 8, so
+            // its source lies within bytes already written or in the history.
+            for (unsigned i = 0; i < 8; ++i) {
                 out[i] = src[i];
+            }
+            const std::size_t period = kWordPeriod[distance];
+            for (std::uint8_t* p = out + 8; p < end; p += 8) {
+                std::memcpy(p, p - period, 8);
             }
         }
         out = end;

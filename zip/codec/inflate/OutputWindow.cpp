@@ -6,7 +6,7 @@
 
 namespace mzb {
 
-TOutputWindow::TOutputWindow() : data_(new std::uint8_t[kHistory + kChunk + kSlack]) {}
+TOutputWindow::TOutputWindow() : data_(new std::uint8_t[FullAt() + kSlack]) {}
 
 std::size_t TOutputWindow::Begin(bool zeroHistory) {
     if (zeroHistory) {

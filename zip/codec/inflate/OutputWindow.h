@@ -2,12 +2,13 @@
 // Decoded bytes on their way to the sink, together with the history that
 // back-references copy from.
 //
-// Layout: [history | one chunk | slack]. Decoders write at a position they
-// keep in a local pointer; once it reaches FullAt() they call Drain, which
-// hands every whole chunk to the sink and slides the last kHistory bytes to
-// the front. Blocks reach the sink as exactly kChunk bytes, except the last
-// one of an entry. The slack lets a decoder finish one match (and overshoot
-// it by a word copy) past FullAt() without a bounds check per byte.
+// Layout: [history | kSpanChunks chunks | slack]. Decoders write at a
+// position they keep in a local pointer; once it reaches FullAt() they call
+// Drain, which hands every whole chunk to the sink and slides the last
+// kHistory bytes to the front. Several chunks per slide keep the history
+// move a small share of the work next to the decoding itself. Blocks reach the sink as exactly
+// kChunk bytes, except the last one of an entry. The slack lets a decoder finish one match (and
+// overshoot it by a word copy) past FullAt() without a bounds check per byte.
 
 #include "zip/codec/inflate/DecoderIO.h"
 
@@ -21,6 +22,7 @@ class TOutputWindow {
 public:
     static constexpr std::size_t kHistory = 32768;
     static constexpr std::size_t kChunk = kMaxDecodedBlock;
+    static constexpr std::size_t kSpanChunks = 8;
     static constexpr std::size_t kSlack = 512;
 
     TOutputWindow();
@@ -32,7 +34,7 @@ public:
     std::size_t Begin(bool zeroHistory);
 
     std::uint8_t* Data() { return data_.get(); }
-    static constexpr std::size_t FullAt() { return kHistory + kChunk; }
+    static constexpr std::size_t FullAt() { return kHistory + kSpanChunks * kChunk; }
 
     // Requires pos >= FullAt(); returns the new position, below FullAt(),
     // with at least kHistory bytes of history before it.
