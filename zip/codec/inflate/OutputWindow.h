@@ -6,9 +6,10 @@
 // position they keep in a local pointer; once it reaches FullAt() they call
 // Drain, which hands every whole chunk to the sink and slides the last
 // kHistory bytes to the front. Several chunks per slide keep the history
-// move a small share of the work next to the decoding itself. Blocks reach the sink as exactly
-// kChunk bytes, except the last one of an entry. The slack lets a decoder finish one match (and
-// overshoot it by a word copy) past FullAt() without a bounds check per byte.
+// move a small share of the work next to the decoding itself. Blocks reach
+// the sink as exactly kChunk bytes, except the last one of an entry. The
+// slack lets a decoder finish one match (and overshoot it by a word copy)
+// past FullAt() without a bounds check per byte.
 
 #include "zip/codec/inflate/DecoderIO.h"
 
