@@ -120,12 +120,28 @@ inline void slideDown(std::uint16_t* table, unsigned count) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// Following a hash chain
+//
+// A chain is a linked list through prev[], so each step waits for the load of
+// the one before: the walk runs at the speed of memory latency, not of the
+// comparisons. Every position therefore also keeps the link after next,
+// prev2[p] = prev[prev[p]], and the walk follows the odd and the even
+// candidates as two lists, each with its own loads in flight, while still
+// looking at the candidates one by one in chain order.
+//
+// prev2[p] is read only when prev[p] lies within reach of the search; the
+// slot that prev2[p] copied was then still its own (it is overwritten only by
+// the position 32 768 after it), so prev2[p] is the true link after next.
+// ---------------------------------------------------------------------------
+
 // What one chain search needs, gathered so that the search runs as a function
 // of its own: inlined into the matcher loop, its few values were spilled to
 // the stack and reloaded for every candidate.
 struct TChainSearch {
     const std::uint8_t* window;
     const std::uint16_t* prev;
+    const std::uint16_t* prev2;
     unsigned scanPos;
     unsigned limitLength; // the lookahead, at most kMaxMatch
     unsigned nice;
@@ -133,10 +149,13 @@ struct TChainSearch {
     unsigned chain;
 };
 
+// Looks at candidates from `candidate` on (the newest, which the caller has
+// checked to be within reach) for a match longer than `best`, at most
+// s.chain of them, and returns the best length; bestStart holds its start.
 __attribute__((noinline)) unsigned searchChain(const TChainSearch& s, unsigned candidate,
                                                unsigned best, unsigned& bestStart) {
     const std::uint8_t* const window = s.window;
-    const std::uint16_t* const prev = s.prev;
+    const std::uint16_t* const prev2 = s.prev2;
     const std::uint8_t* const scan = window + s.scanPos;
     const unsigned limitLength = s.limitLength;
     const unsigned nice = s.nice;
@@ -146,21 +165,38 @@ __attribute__((noinline)) unsigned searchChain(const TChainSearch& s, unsigned c
     const std::uint8_t* endBase = window + best - 1;
     std::uint16_t scanEnd = load16(scan + best - 1);
     const std::uint16_t scanStart = load16(scan);
-    do {
-        if (load16(endBase + candidate) != scanEnd || load16(window + candidate) != scanStart) {
-            continue;
+    // True when the candidate ends the search with a match of `nice`.
+    const auto check = [&](unsigned at) {
+        if (load16(endBase + at) != scanEnd || load16(window + at) != scanStart) {
+            return false;
         }
-        const unsigned len = 2 + commonPrefix(scan + 2, window + candidate + 2, limitLength - 2);
+        const unsigned len = 2 + commonPrefix(scan + 2, window + at + 2, limitLength - 2);
         if (len > best) {
-            bestStart = candidate;
+            bestStart = at;
             best = len;
             if (len >= nice) {
-                break;
+                return true;
             }
             endBase = window + best - 1;
             scanEnd = load16(scan + best - 1);
         }
-    } while ((candidate = prev[candidate & kWindowMask]) > farthest && --chain != 0);
+        return false;
+    };
+    unsigned odd = candidate;
+    unsigned even = s.prev[odd & kWindowMask];
+    for (;;) {
+        // Both loads leave before the two candidates are looked at.
+        const unsigned nextOdd = prev2[odd & kWindowMask];
+        const unsigned nextEven = prev2[even & kWindowMask];
+        if (check(odd) || even <= farthest || --chain == 0) {
+            break;
+        }
+        if (check(even) || nextOdd <= farthest || --chain == 0) {
+            break;
+        }
+        odd = nextOdd;
+        even = nextEven;
+    }
     return best;
 }
 
@@ -221,6 +257,7 @@ private:
     std::vector<std::uint8_t> window_;
     std::vector<std::uint16_t> head_;       // hash -> most recent position
     std::vector<std::uint16_t> prev_;       // position & kWindowMask -> older position, same hash
+    std::vector<std::uint16_t> prev2_;      // position & kWindowMask -> the one older still
     std::vector<std::uint8_t> recordLit_;   // literal byte, or match length - 3
     std::vector<std::uint16_t> recordDist_; // 0 for a literal, else the match distance
 
@@ -262,7 +299,7 @@ private:
 
 TDeflater::Engine::Engine()
     : window_(kWindowBytes + kWindowPadding, 0), head_(kHashSize, 0), prev_(kWindowSize, 0),
-      recordLit_(kRecordCapacity, 0), recordDist_(kRecordCapacity, 0) {
+      prev2_(kWindowSize, 0), recordLit_(kRecordCapacity, 0), recordDist_(kRecordCapacity, 0) {
     for (int code = 0; code < kLengthCodes - 1; ++code) {
         const unsigned first = kLengthBase[code] - kMinMatch;
         for (unsigned i = 0; i < (1u << kLengthExtraBits[code]); ++i) {
@@ -379,6 +416,7 @@ void TDeflater::Engine::fillWindow() {
         blockStart_ -= long(kWindowSize);
         slideDown(head_.data(), kHashSize);
         slideDown(prev_.data(), kWindowSize);
+        slideDown(prev2_.data(), kWindowSize);
         space += kWindowSize;
     }
     assert(space > 0);
@@ -401,6 +439,8 @@ inline unsigned TDeflater::Engine::insertString(unsigned pos) {
         ((unsigned(p[0]) << (2 * kHashShift)) ^ (unsigned(p[1]) << kHashShift) ^ p[2]) & kHashMask;
     const unsigned candidate = head_[hash];
     prev_[pos & kWindowMask] = std::uint16_t(candidate);
+    // Meaningless when the chain was empty (0), and then never followed.
+    prev2_[pos & kWindowMask] = prev_[candidate & kWindowMask];
     head_[hash] = std::uint16_t(pos);
     return candidate;
 }
@@ -417,6 +457,7 @@ inline unsigned TDeflater::Engine::longestMatch(unsigned candidate, unsigned pre
     TChainSearch search;
     search.window = window_.data();
     search.prev = prev_.data();
+    search.prev2 = prev2_.data();
     search.scanPos = strStart_;
     search.limitLength = limitLength;
     search.nice = std::min<unsigned>(config_->nice, limitLength);
