@@ -142,6 +142,7 @@ struct TChainSearch {
     const std::uint8_t* window;
     const std::uint16_t* prev;
     const std::uint16_t* prev2;
+    const std::uint16_t* prev3;
     unsigned scanPos;
     unsigned limitLength; // the lookahead, at most kMaxMatch
     unsigned nice;
@@ -182,20 +183,26 @@ __attribute__((noinline)) unsigned searchChain(const TChainSearch& s, unsigned c
         }
         return false;
     };
-    unsigned odd = candidate;
-    unsigned even = s.prev[odd & kWindowMask];
+    const std::uint16_t* const prev3 = s.prev3;
+    unsigned c0 = candidate;
+    unsigned c1 = s.prev[c0 & kWindowMask];
+    unsigned c2 = prev2[c0 & kWindowMask];
     for (;;) {
-        // Both loads leave before the two candidates are looked at.
-        const unsigned nextOdd = prev2[odd & kWindowMask];
-        const unsigned nextEven = prev2[even & kWindowMask];
-        if (check(odd) || even <= farthest || --chain == 0) {
+        const unsigned n0 = prev3[c0 & kWindowMask];
+        const unsigned n1 = prev3[c1 & kWindowMask];
+        const unsigned n2 = prev3[c2 & kWindowMask];
+        if (check(c0) || c1 <= farthest || --chain == 0) {
             break;
         }
-        if (check(even) || nextOdd <= farthest || --chain == 0) {
+        if (check(c1) || c2 <= farthest || --chain == 0) {
             break;
         }
-        odd = nextOdd;
-        even = nextEven;
+        if (check(c2) || n0 <= farthest || --chain == 0) {
+            break;
+        }
+        c0 = n0;
+        c1 = n1;
+        c2 = n2;
     }
     return best;
 }
@@ -255,9 +262,10 @@ private:
 
     // Buffers allocated once.
     std::vector<std::uint8_t> window_;
-    std::vector<std::uint16_t> head_;       // hash -> most recent position
-    std::vector<std::uint16_t> prev_;       // position & kWindowMask -> older position, same hash
-    std::vector<std::uint16_t> prev2_;      // position & kWindowMask -> the one older still
+    std::vector<std::uint16_t> head_;  // hash -> most recent position
+    std::vector<std::uint16_t> prev_;  // position & kWindowMask -> older position, same hash
+    std::vector<std::uint16_t> prev2_; // position & kWindowMask -> the one older still
+    std::vector<std::uint16_t> prev3_;
     std::vector<std::uint8_t> recordLit_;   // literal byte, or match length - 3
     std::vector<std::uint16_t> recordDist_; // 0 for a literal, else the match distance
 
@@ -299,7 +307,8 @@ private:
 
 TDeflater::Engine::Engine()
     : window_(kWindowBytes + kWindowPadding, 0), head_(kHashSize, 0), prev_(kWindowSize, 0),
-      prev2_(kWindowSize, 0), recordLit_(kRecordCapacity, 0), recordDist_(kRecordCapacity, 0) {
+      prev2_(kWindowSize, 0), prev3_(kWindowSize, 0), recordLit_(kRecordCapacity, 0),
+      recordDist_(kRecordCapacity, 0) {
     for (int code = 0; code < kLengthCodes - 1; ++code) {
         const unsigned first = kLengthBase[code] - kMinMatch;
         for (unsigned i = 0; i < (1u << kLengthExtraBits[code]); ++i) {
@@ -417,6 +426,7 @@ void TDeflater::Engine::fillWindow() {
         slideDown(head_.data(), kHashSize);
         slideDown(prev_.data(), kWindowSize);
         slideDown(prev2_.data(), kWindowSize);
+        slideDown(prev3_.data(), kWindowSize);
         space += kWindowSize;
     }
     assert(space > 0);
@@ -441,6 +451,7 @@ inline unsigned TDeflater::Engine::insertString(unsigned pos) {
     prev_[pos & kWindowMask] = std::uint16_t(candidate);
     // Meaningless when the chain was empty (0), and then never followed.
     prev2_[pos & kWindowMask] = prev_[candidate & kWindowMask];
+    prev3_[pos & kWindowMask] = prev2_[candidate & kWindowMask];
     head_[hash] = std::uint16_t(pos);
     return candidate;
 }
@@ -458,6 +469,7 @@ inline unsigned TDeflater::Engine::longestMatch(unsigned candidate, unsigned pre
     search.window = window_.data();
     search.prev = prev_.data();
     search.prev2 = prev2_.data();
+    search.prev3 = prev3_.data();
     search.scanPos = strStart_;
     search.limitLength = limitLength;
     search.nice = std::min<unsigned>(config_->nice, limitLength);
