@@ -229,6 +229,7 @@ private:
         }
     }
     unsigned insertString(unsigned pos);
+    void insertAhead();
     unsigned longestMatch(unsigned candidate, unsigned previousLength);
     void runFastMatcher();
     void runLazyMatcher();
@@ -300,6 +301,7 @@ private:
     unsigned strStart_ = 0;
     unsigned lookahead_ = 0;
     unsigned matchStart_ = 0;
+    unsigned nextInsert_ = 0; // lazy matcher: the first position not hashed yet
     bool endOfInput_ = false;
     bool lastPiece_ = true;
     bool wholeEntry_ = true; // no history and last: the data may be stored as it is
@@ -392,6 +394,7 @@ void TDeflater::Engine::startEntry(TDeflateSource& source, TDeflateSink& sink,
     for (unsigned pos = 1; pos + kMinMatch <= history + lookahead_ && pos < history; ++pos) {
         insertString(pos);
     }
+    nextInsert_ = history;
 }
 
 // A piece that is not the last closes its block and adds an empty stored
@@ -422,6 +425,7 @@ void TDeflater::Engine::fillWindow() {
         std::memcpy(window_.data(), window_.data() + kWindowSize, kWindowSize);
         matchStart_ = matchStart_ >= kWindowSize ? matchStart_ - kWindowSize : 0;
         strStart_ -= kWindowSize;
+        nextInsert_ = nextInsert_ >= kWindowSize ? nextInsert_ - kWindowSize : 0;
         blockStart_ -= long(kWindowSize);
         slideDown(head_.data(), kHashSize);
         slideDown(prev_.data(), kWindowSize);
@@ -454,6 +458,22 @@ inline unsigned TDeflater::Engine::insertString(unsigned pos) {
     prev3_[pos & kWindowMask] = prev2_[candidate & kWindowMask];
     head_[hash] = std::uint16_t(pos);
     return candidate;
+}
+
+// The lazy matcher hashes every string with three bytes of input, whatever
+// the parse, so it hashes them in batches ahead of the current position: the
+// table loads of a batch overlap instead of each waiting for the search
+// before it. A position takes over the link slot of the position 32 768
+// before it, which lies out of reach of every search from kMinLookahead
+// positions before it on, so a batch may run that far ahead.
+constexpr unsigned kInsertAhead = 256;
+static_assert(kInsertAhead <= kMinLookahead);
+
+void TDeflater::Engine::insertAhead() {
+    const unsigned last = std::min(strStart_ + kInsertAhead, strStart_ + lookahead_ - kMinMatch);
+    for (; nextInsert_ <= last; ++nextInsert_) {
+        insertString(nextInsert_);
+    }
 }
 
 // Follows the chain from `candidate` for a match longer than
@@ -521,7 +541,10 @@ void TDeflater::Engine::runLazyMatcher() {
     while (lookahead_ > 0) {
         unsigned candidate = 0;
         if (lookahead_ >= kMinMatch) {
-            candidate = insertString(strStart_);
+            if (nextInsert_ <= strStart_) {
+                insertAhead();
+            }
+            candidate = prev_[strStart_ & kWindowMask];
         }
         const unsigned previousLength = matchLength;
         const unsigned previousStart = matchStart_;
@@ -534,18 +557,11 @@ void TDeflater::Engine::runLazyMatcher() {
             }
         }
         if (previousLength >= kMinMatch && matchLength <= previousLength) {
-            // The previous match starts at strStart_ - 1, whose string and
-            // that of strStart_ are already hashed.
-            const unsigned lastInsert = strStart_ + lookahead_ - kMinMatch;
+            // The previous match starts at strStart_ - 1; the strings it
+            // covers are hashed with the batches ahead.
             const bool full = tallyMatch(strStart_ - 1 - previousStart, previousLength - kMinMatch);
             lookahead_ -= previousLength - 1;
-            const unsigned end = strStart_ - 1 + previousLength;
-            for (unsigned pos = strStart_ + 1; pos < end; ++pos) {
-                if (pos <= lastInsert) {
-                    insertString(pos);
-                }
-            }
-            strStart_ = end;
+            strStart_ += previousLength - 1;
             literalPending = false;
             matchLength = kMinMatch - 1;
             if (full) {
