@@ -168,7 +168,8 @@ __attribute__((noinline)) unsigned searchChain(const TChainSearch& s, unsigned c
     const std::uint16_t scanStart = load16(scan);
     // True when the candidate ends the search with a match of `nice`.
     const auto check = [&](unsigned at) {
-        if (load16(endBase + at) != scanEnd || load16(window + at) != scanStart) {
+        // One branch for both checks: which of them fails is anybody's guess.
+        if (((load16(endBase + at) ^ scanEnd) | (load16(window + at) ^ scanStart)) != 0) {
             return false;
         }
         const unsigned len = 2 + commonPrefix(scan + 2, window + at + 2, limitLength - 2);
