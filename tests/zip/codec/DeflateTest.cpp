@@ -275,6 +275,34 @@ TEST(DeflateRatio, SizesStayCloseToZlibAtTheSameLevel) {
     }
 }
 
+// The match finder keeps links several steps on and hashes strings ahead of
+// the parse only to find the same matches sooner: at every level the streams
+// must stay those of a plain walk along each hash chain, which these
+// fingerprints (FNV-1a over the streams of all samples) were taken from. A
+// change meant to alter the output updates them.
+TEST(DeflateRatio, StreamsStayThoseOfAPlainChainWalk) {
+    const std::uint64_t expected[kMaxDeflateLevel + 1] = {0, // level 0 is not the compressor's
+                                                          0x7BB89C604FF96F33,
+                                                          0xF25F63A943641C6A,
+                                                          0x28F6603D0051CF9C,
+                                                          0xDB179C1D58057121,
+                                                          0x878D36EDF3666CB3,
+                                                          0x71E74CE0DD6B6C8E,
+                                                          0xCADC9DA4CE539906,
+                                                          0xB1728AB825C8DE95,
+                                                          0x9E2C18D46F3A2C20};
+    TDeflater deflater;
+    for (int level = kMinDeflateLevel; level <= kMaxDeflateLevel; ++level) {
+        std::uint64_t fingerprint = 0xCBF29CE484222325ull;
+        for (const Sample& sample : Samples()) {
+            for (const std::uint8_t byte : Compress(deflater, sample.make(), level).bytes) {
+                fingerprint = (fingerprint ^ byte) * 0x100000001B3ull;
+            }
+        }
+        EXPECT_EQ(fingerprint, expected[level]) << "level " << level;
+    }
+}
+
 // Pieces deflated apart, each after the first with the 32 KiB before it as
 // history, concatenate into one stream that zlib and our inflate read back
 // whole; one piece with no history comes out exactly as the whole input.

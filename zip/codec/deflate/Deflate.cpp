@@ -270,6 +270,7 @@ private:
     std::vector<std::uint16_t> prev3_;
     std::vector<std::uint8_t> recordLit_;   // literal byte, or match length - 3
     std::vector<std::uint16_t> recordDist_; // 0 for a literal, else the match distance
+    TChainSearch search_{};                 // the tables above; the rest is set per search
 
     // Per block.
     std::array<std::uint32_t, kLiteralLengthSymbols> litFreq_{};
@@ -312,6 +313,10 @@ TDeflater::Engine::Engine()
     : window_(kWindowBytes + kWindowPadding, 0), head_(kHashSize, 0), prev_(kWindowSize, 0),
       prev2_(kWindowSize, 0), prev3_(kWindowSize, 0), recordLit_(kRecordCapacity, 0),
       recordDist_(kRecordCapacity, 0) {
+    search_.window = window_.data();
+    search_.prev = prev_.data();
+    search_.prev2 = prev2_.data();
+    search_.prev3 = prev3_.data();
     for (int code = 0; code < kLengthCodes - 1; ++code) {
         const unsigned first = kLengthBase[code] - kMinMatch;
         for (unsigned i = 0; i < (1u << kLengthExtraBits[code]); ++i) {
@@ -486,11 +491,7 @@ inline unsigned TDeflater::Engine::longestMatch(unsigned candidate, unsigned pre
     if (previousLength >= limitLength) {
         return previousLength;
     }
-    TChainSearch search;
-    search.window = window_.data();
-    search.prev = prev_.data();
-    search.prev2 = prev2_.data();
-    search.prev3 = prev3_.data();
+    TChainSearch& search = search_;
     search.scanPos = strStart_;
     search.limitLength = limitLength;
     search.nice = std::min<unsigned>(config_->nice, limitLength);
