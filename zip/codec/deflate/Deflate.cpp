@@ -230,14 +230,16 @@ private:
         }
     }
     unsigned insertString(unsigned pos);
-    void insertAhead();
-    unsigned longestMatch(unsigned candidate, unsigned previousLength);
+    void insertAhead(unsigned pos, unsigned lookahead);
+    unsigned longestMatch(unsigned candidate, unsigned previousLength, unsigned pos,
+                          unsigned lookahead, unsigned& matchStart);
     void runFastMatcher();
     void runLazyMatcher();
 
-    bool tallyLiteral(std::uint8_t byte);
-    bool tallyMatch(unsigned distance, unsigned lengthMinus3);
-    bool blockFull();
+    // `pos` is the current position: the block so far ends there.
+    bool tallyLiteral(std::uint8_t byte, unsigned pos);
+    bool tallyMatch(unsigned distance, unsigned lengthMinus3, unsigned pos);
+    bool blockFull(unsigned pos);
     unsigned distanceCode(unsigned distance) const {
         const unsigned d = distance - 1;
         return distanceCodeTable_[d < 256 ? d : 256 + (d >> 7)];
@@ -475,8 +477,8 @@ inline unsigned TDeflater::Engine::insertString(unsigned pos) {
 constexpr unsigned kInsertAhead = 256;
 static_assert(kInsertAhead <= kMinLookahead);
 
-void TDeflater::Engine::insertAhead() {
-    const unsigned last = std::min(strStart_ + kInsertAhead, strStart_ + lookahead_ - kMinMatch);
+void TDeflater::Engine::insertAhead(unsigned pos, unsigned lookahead) {
+    const unsigned last = std::min(pos + kInsertAhead, pos + lookahead - kMinMatch);
     for (; nextInsert_ <= last; ++nextInsert_) {
         insertString(nextInsert_);
     }
@@ -486,18 +488,20 @@ void TDeflater::Engine::insertAhead() {
 // `previousLength`, never longer than the lookahead. Returns the best length
 // found (previousLength when none beats it); matchStart_ holds its start when
 // it is longer.
-inline unsigned TDeflater::Engine::longestMatch(unsigned candidate, unsigned previousLength) {
-    const unsigned limitLength = std::min(lookahead_, kMaxMatch);
+inline unsigned TDeflater::Engine::longestMatch(unsigned candidate, unsigned previousLength,
+                                                unsigned pos, unsigned lookahead,
+                                                unsigned& matchStart) {
+    const unsigned limitLength = std::min(lookahead, kMaxMatch);
     if (previousLength >= limitLength) {
         return previousLength;
     }
     TChainSearch& search = search_;
-    search.scanPos = strStart_;
+    search.scanPos = pos;
     search.limitLength = limitLength;
     search.nice = std::min<unsigned>(config_->nice, limitLength);
-    search.farthest = strStart_ > kMaxDistance ? strStart_ - kMaxDistance : 0;
+    search.farthest = pos > kMaxDistance ? pos - kMaxDistance : 0;
     search.chain = previousLength >= config_->good ? config_->chain >> 2 : config_->chain;
-    return searchChain(search, candidate, previousLength, matchStart_);
+    return searchChain(search, candidate, previousLength, matchStart);
 }
 
 // Levels 1-3: take the longest match at each position; only short matches
@@ -510,11 +514,12 @@ void TDeflater::Engine::runFastMatcher() {
         }
         unsigned matchLength = 0;
         if (candidate != 0 && strStart_ - candidate <= kMaxDistance) {
-            matchLength = longestMatch(candidate, kMinMatch - 1);
+            matchLength =
+                longestMatch(candidate, kMinMatch - 1, strStart_, lookahead_, matchStart_);
         }
         bool full;
         if (matchLength >= kMinMatch) {
-            full = tallyMatch(strStart_ - matchStart_, matchLength - kMinMatch);
+            full = tallyMatch(strStart_ - matchStart_, matchLength - kMinMatch, strStart_);
             lookahead_ -= matchLength;
             if (matchLength <= config_->lazy && lookahead_ >= kMinMatch) {
                 for (unsigned i = 1; i < matchLength; ++i) {
@@ -523,7 +528,7 @@ void TDeflater::Engine::runFastMatcher() {
             }
             strStart_ += matchLength;
         } else {
-            full = tallyLiteral(window_[strStart_]);
+            full = tallyLiteral(window_[strStart_], strStart_);
             --lookahead_;
             ++strStart_;
         }
@@ -538,52 +543,75 @@ void TDeflater::Engine::runFastMatcher() {
 // Levels 4-9: a match is only taken when the match at the next position is
 // not longer; otherwise the current byte goes out as a literal.
 void TDeflater::Engine::runLazyMatcher() {
+    // The parse keeps its state in locals: a store into the record buffers
+    // may alias any member, which would then be read again after every
+    // record. The members are brought up to date around the calls that read
+    // them (flushBlock, keepLookahead) and at the end.
+    const std::uint8_t* const window = window_.data();
+    const std::uint16_t* const prev = prev_.data();
+    const unsigned lazy = config_->lazy;
+    unsigned pos = strStart_;
+    unsigned lookahead = lookahead_;
+    unsigned matchStart = matchStart_;
     unsigned matchLength = kMinMatch - 1;
     bool literalPending = false;
-    while (lookahead_ > 0) {
+    const auto store = [&] {
+        strStart_ = pos;
+        lookahead_ = lookahead;
+        matchStart_ = matchStart;
+    };
+    while (lookahead > 0) {
         unsigned candidate = 0;
-        if (lookahead_ >= kMinMatch) {
-            if (nextInsert_ <= strStart_) {
-                insertAhead();
+        if (lookahead >= kMinMatch) {
+            if (nextInsert_ <= pos) {
+                insertAhead(pos, lookahead);
             }
-            candidate = prev_[strStart_ & kWindowMask];
+            candidate = prev[pos & kWindowMask];
         }
         const unsigned previousLength = matchLength;
-        const unsigned previousStart = matchStart_;
+        const unsigned previousStart = matchStart;
         matchLength = kMinMatch - 1;
-        if (candidate != 0 && previousLength < config_->lazy &&
-            strStart_ - candidate <= kMaxDistance) {
-            matchLength = longestMatch(candidate, previousLength);
-            if (matchLength == kMinMatch && strStart_ - matchStart_ > kTooFar) {
+        if (candidate != 0 && previousLength < lazy && pos - candidate <= kMaxDistance) {
+            matchLength = longestMatch(candidate, previousLength, pos, lookahead, matchStart);
+            if (matchLength == kMinMatch && pos - matchStart > kTooFar) {
                 matchLength = kMinMatch - 1;
             }
         }
         if (previousLength >= kMinMatch && matchLength <= previousLength) {
-            // The previous match starts at strStart_ - 1; the strings it
-            // covers are hashed with the batches ahead.
-            const bool full = tallyMatch(strStart_ - 1 - previousStart, previousLength - kMinMatch);
-            lookahead_ -= previousLength - 1;
-            strStart_ += previousLength - 1;
+            // The previous match starts at pos - 1; the strings it covers
+            // are hashed with the batches ahead.
+            const bool full = tallyMatch(pos - 1 - previousStart, previousLength - kMinMatch, pos);
+            lookahead -= previousLength - 1;
+            pos += previousLength - 1;
             literalPending = false;
             matchLength = kMinMatch - 1;
             if (full) {
+                store();
                 flushBlock(false);
             }
         } else if (literalPending) {
-            if (tallyLiteral(window_[strStart_ - 1])) {
+            if (tallyLiteral(window[pos - 1], pos)) {
+                store();
                 flushBlock(false);
             }
-            ++strStart_;
-            --lookahead_;
+            ++pos;
+            --lookahead;
         } else {
             literalPending = true;
-            ++strStart_;
-            --lookahead_;
+            ++pos;
+            --lookahead;
         }
-        keepLookahead();
+        if (lookahead < kMinLookahead && !endOfInput_) {
+            store();
+            keepLookahead();
+            pos = strStart_;
+            lookahead = lookahead_;
+            matchStart = matchStart_;
+        }
     }
+    store();
     if (literalPending) {
-        tallyLiteral(window_[strStart_ - 1]);
+        tallyLiteral(window[pos - 1], pos);
     }
     finishPiece();
 }
@@ -592,15 +620,15 @@ void TDeflater::Engine::runLazyMatcher() {
 // Recording
 // ---------------------------------------------------------------------------
 
-inline bool TDeflater::Engine::tallyLiteral(std::uint8_t byte) {
+inline bool TDeflater::Engine::tallyLiteral(std::uint8_t byte, unsigned pos) {
     recordLit_[records_] = byte;
     recordDist_[records_] = 0;
     ++records_;
     ++litFreq_[byte];
-    return blockFull();
+    return blockFull(pos);
 }
 
-inline bool TDeflater::Engine::tallyMatch(unsigned distance, unsigned lengthMinus3) {
+inline bool TDeflater::Engine::tallyMatch(unsigned distance, unsigned lengthMinus3, unsigned pos) {
     assert(distance >= 1 && distance <= kMaxDistance && lengthMinus3 <= kMaxMatch - kMinMatch);
     recordLit_[records_] = std::uint8_t(lengthMinus3);
     recordDist_[records_] = std::uint16_t(distance);
@@ -608,19 +636,19 @@ inline bool TDeflater::Engine::tallyMatch(unsigned distance, unsigned lengthMinu
     ++matches_;
     ++litFreq_[kEndOfBlock + 1 + lengthCodeTable_[lengthMinus3]];
     ++distFreq_[distanceCode(distance)];
-    return blockFull();
+    return blockFull(pos);
 }
 
 // A block that is mostly literals and already shrinks the input to less than
 // half is unlikely to get better by growing: ending it lets the next block fit
 // its codes to what follows.
-inline bool TDeflater::Engine::blockFull() {
+inline bool TDeflater::Engine::blockFull(unsigned pos) {
     if (config_->estimateBlockEnd && records_ % kEstimateInterval == 0) {
         std::uint64_t bits = std::uint64_t{records_} * 8;
         for (int code = 0; code < kDistanceCodes; ++code) {
             bits += std::uint64_t{distFreq_[code]} * (5u + kDistanceExtraBits[code]);
         }
-        const long inputLength = long(strStart_) - blockStart_;
+        const long inputLength = long(pos) - blockStart_;
         if (matches_ < records_ / 2 && long(bits / 8) < inputLength / 2) {
             return true;
         }
