@@ -124,15 +124,18 @@ inline void slideDown(std::uint16_t* table, unsigned count) {
 // Following a hash chain
 //
 // A chain is a linked list through prev[], so each step waits for the load of
-// the one before: the walk runs at the speed of memory latency, not of the
-// comparisons. Every position therefore also keeps the link after next,
-// prev2[p] = prev[prev[p]], and the walk follows the odd and the even
-// candidates as two lists, each with its own loads in flight, while still
-// looking at the candidates one by one in chain order.
+// the one before: a plain walk runs at the speed of memory latency, not of
+// the comparisons. Every position therefore also keeps the links two and
+// three steps on, prev2[p] = prev[prev[p]] and prev3[p] = prev2[prev[p]], and
+// the walk follows every third candidate as one of three lists, with the
+// loads of all three in flight together, while it still looks at the
+// candidates one by one in chain order. So it finds the very matches of the
+// plain walk.
 //
-// prev2[p] is read only when prev[p] lies within reach of the search; the
-// slot that prev2[p] copied was then still its own (it is overwritten only by
-// the position 32 768 after it), so prev2[p] is the true link after next.
+// prev2[p] and prev3[p] are read only when the links before them lie within
+// reach of the search; the slots they were copied from were then still their
+// own (a slot is taken over only by the position 32 768 later), so they are
+// the true links.
 // ---------------------------------------------------------------------------
 
 // What one chain search needs, gathered so that the search runs as a function
