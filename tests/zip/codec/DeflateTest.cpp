@@ -278,27 +278,42 @@ TEST(DeflateRatio, SizesStayCloseToZlibAtTheSameLevel) {
 // The match finder keeps links several steps on and hashes strings ahead of
 // the parse only to find the same matches sooner: at every level the streams
 // must stay those of a plain walk along each hash chain, which these
-// fingerprints (FNV-1a over the streams of all samples) were taken from. A
-// change meant to alter the output updates them.
+// fingerprints (FNV-1a over the streams of all samples and of one piece
+// with history) were taken from. A change meant to alter the output updates
+// them.
 TEST(DeflateRatio, StreamsStayThoseOfAPlainChainWalk) {
-    const std::uint64_t expected[kMaxDeflateLevel + 1] = {0, // level 0 is not the compressor's
-                                                          0x7BB89C604FF96F33,
-                                                          0xF25F63A943641C6A,
-                                                          0x28F6603D0051CF9C,
-                                                          0xDB179C1D58057121,
-                                                          0x878D36EDF3666CB3,
-                                                          0x71E74CE0DD6B6C8E,
-                                                          0xCADC9DA4CE539906,
-                                                          0xB1728AB825C8DE95,
-                                                          0x9E2C18D46F3A2C20};
+    // Level 0 is the writer's (stored), never the compressor's.
+    const std::uint64_t expected[kMaxDeflateLevel + 1] = {0,
+                                                          0x7FAC11CDE6C32277,
+                                                          0xD4CA32B5A2CF4BDC,
+                                                          0x7BE65BC3A6F5194E,
+                                                          0x5A33170250DB830F,
+                                                          0x15CD5B1052DE8443,
+                                                          0xD827D4E02A963F54,
+                                                          0x528F22D9CFC35C46,
+                                                          0xB01A97C91D7E6052,
+                                                          0x88F8519D08EA2655};
     TDeflater deflater;
     for (int level = kMinDeflateLevel; level <= kMaxDeflateLevel; ++level) {
         std::uint64_t fingerprint = 0xCBF29CE484222325ull;
-        for (const Sample& sample : Samples()) {
-            for (const std::uint8_t byte : Compress(deflater, sample.make(), level).bytes) {
+        const auto add = [&](const Bytes& stream) {
+            for (const std::uint8_t byte : stream) {
                 fingerprint = (fingerprint ^ byte) * 0x100000001B3ull;
             }
+        };
+        for (const Sample& sample : Samples()) {
+            add(Compress(deflater, sample.make(), level).bytes);
         }
+        // A piece after the first starts with its history already hashed.
+        const Bytes text = test::MakeText(150000, 11);
+        TDeflatePiece piece;
+        piece.history = text.data();
+        piece.historySize = kDeflateHistory;
+        const Bytes rest(text.begin() + long(kDeflateHistory), text.end());
+        MemorySource source(rest, SIZE_MAX);
+        MemorySink sink;
+        deflater.Deflate(source, sink, level, piece);
+        add(sink.bytes);
         EXPECT_EQ(fingerprint, expected[level]) << "level " << level;
     }
 }
