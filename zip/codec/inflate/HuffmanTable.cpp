@@ -25,6 +25,11 @@ THuffmanBuild BuildHuffmanTable(THuffmanTable& table, unsigned requestedBits,
                                 const std::uint8_t* lengths, const std::uint16_t* codes,
                                 unsigned count, const std::uint32_t* templates) {
     assert(count <= kMaxSymbols && requestedBits >= 1 && requestedBits <= kMaxFirstLevelBits);
+    for (unsigned s = 0; s < count; ++s) {
+        // A template brings its extra bits in the bit count only.
+        assert(HuffCodeLength(templates[s]) == 0 &&
+               (templates[s] & kHuffBitsMask) + kHuffMaxCodeLength <= kHuffBitsMask);
+    }
 
     std::array<unsigned, kHuffMaxCodeLength + 1> perLength{};
     unsigned maxLength = 0;
@@ -47,7 +52,7 @@ THuffmanBuild BuildHuffmanTable(THuffmanTable& table, unsigned requestedBits,
     // a stream says "one symbol only"; it counts as complete.
     const bool complete = left == 0 || used == 0 || (used == 1 && maxLength == 1);
 
-    const unsigned bits = std::clamp(maxLength, 1u, requestedBits);
+    const unsigned bits = requestedBits;
     const std::uint32_t firstSize = 1u << bits;
     table.Bits = bits;
     std::uint32_t* const t = table.Entries;
@@ -83,7 +88,8 @@ THuffmanBuild BuildHuffmanTable(THuffmanTable& table, unsigned requestedBits,
         if (subBits[prefix] != 0) {
             const std::uint32_t size = 1u << subBits[prefix];
             subStart[prefix] = nextFree;
-            t[prefix] = HuffEntry(kHuffSubTable, subBits[prefix], nextFree);
+            t[prefix] = HuffEntry(kHuffSubTable, bits, nextFree) |
+                        (std::uint32_t{subBits[prefix]} << kHuffCodeLengthShift);
             std::fill(t + nextFree, t + nextFree + size, kHuffInvalid);
             nextFree += size;
         }
@@ -94,9 +100,14 @@ THuffmanBuild BuildHuffmanTable(THuffmanTable& table, unsigned requestedBits,
         if (len == 0) {
             continue;
         }
-        const std::uint32_t entry = templates[s] | len;
+        // The template's bit count holds the extra bits; the code's own
+        // length (what is left of it in a sub-table) adds to both counts.
+        const auto withLength = [&](unsigned n) {
+            return templates[s] + n + (n << kHuffCodeLengthShift);
+        };
         const std::uint32_t reversed = ReverseBits(codes[s], len);
         if (len <= bits) {
+            const std::uint32_t entry = withLength(len);
             for (std::uint32_t i = reversed; i < firstSize; i += 1u << len) {
                 t[i] = entry;
             }
@@ -107,6 +118,7 @@ THuffmanBuild BuildHuffmanTable(THuffmanTable& table, unsigned requestedBits,
             const std::uint32_t prefix = reversed & (firstSize - 1);
             std::uint32_t* const sub = t + subStart[prefix];
             const std::uint32_t size = 1u << subBits[prefix];
+            const std::uint32_t entry = withLength(len - bits);
             for (std::uint32_t i = reversed >> bits; i < size; i += 1u << (len - bits)) {
                 sub[i] = entry;
             }

@@ -95,13 +95,6 @@ inline std::uint64_t LowBits(std::uint64_t v, unsigned n) {
     return v & ((std::uint64_t{1} << n) - 1);
 }
 
-// Sub-table step of a lookup: `entry` came from the first level.
-inline std::uint32_t Resolve(const std::uint32_t* t, unsigned bits, std::uint32_t entry,
-                             std::uint64_t bitBuffer) {
-    const unsigned width = (entry >> 8) & kHuffLengthMask;
-    return t[(entry >> 16) + LowBits(bitBuffer >> bits, width)];
-}
-
 } // namespace
 
 TInflater::TInflater()
@@ -305,7 +298,7 @@ void TInflater::ReadDynamicTables() {
         if (e & kHuffEnd) {
             throw TStreamError{};
         }
-        const unsigned len = e & kHuffLengthMask;
+        const unsigned len = e & kHuffBitsMask;
         bits_ >>= len;
         count_ -= len;
         const unsigned symbol = e >> 16;
@@ -350,16 +343,19 @@ void TInflater::ReadDynamicTables() {
 // ===== The decoding loop =====
 //
 // Entry contract: a table pair is built; pos_ < FullAt() + kSlack - 258.
-// Each turn refills the bit buffer once (to at least 56 bits), which covers
-// the longest length code with its extra bits (15 + 5) and the longest
-// distance code with its extra bits (15 + 13). The window's slack covers one
-// match (at most 258 bytes, plus a 16-byte copy overshoot) written past
-// FullAt() before the next turn drains it.
+// Each turn starts with at least 56 bits in the bit buffer, which covers a
+// whole match: the longest length code with its extra bits (15 + 5) and the
+// longest distance code with its extra bits (15 + 13). The window's slack
+// covers one match (at most 258 bytes, plus a 16-byte copy overshoot) or one
+// run of literals (at most 56) written past FullAt() before the next turn
+// drains it.
 void TInflater::DecodeCodes(const THuffmanTable& litLen, const THuffmanTable& dist) {
+    // Both tables are built at their full widths, so the masks are constants
+    // and the loop keeps no register for them.
+    constexpr std::uint64_t kLitLenMask = (1u << kLitLenBits) - 1;
+    constexpr std::uint64_t kDistMask = (1u << kDistBits) - 1;
     const std::uint32_t* const lt = litLen.Entries;
     const std::uint32_t* const dt = dist.Entries;
-    const unsigned lbits = litLen.Bits;
-    const unsigned dbits = dist.Bits;
     std::uint8_t* const base = window_.Data();
     std::uint8_t* const outFull = base + TOutputWindow::FullAt();
     if (in_ > inLimit_) {
@@ -369,24 +365,39 @@ void TInflater::DecodeCodes(const THuffmanTable& litLen, const THuffmanTable& di
     // locals and writes it back only around the calls that need it.
     std::uint8_t* out = base + pos_;
     std::uint64_t bb = bits_;
-    unsigned bc = count_;
     const std::uint8_t* in = in_;
     const std::uint8_t* inLimit = inLimit_;
+    // Only the low byte of bc counts the valid bits of bb: whole entries are
+    // subtracted from it (their low byte is what they consume, see
+    // HuffmanTable.h), and the borrows that leave in the bits above are never
+    // read. The count itself stays within 0..63.
+    std::uint32_t bc = count_;
+    const auto count = [&] { return bc & 0xFF; };
+    const auto consume = [&](std::uint32_t entry) {
+        bb >>= entry & 63;
+        bc -= entry;
+    };
     const auto refill = [&] {
-        bb |= Load64(in) << bc;
-        in += (63 - bc) >> 3;
+        bb |= Load64(in) << (bc & 63);
+        in += 7 - ((bc >> 3) & 7);
         bc |= 56;
+    };
+    // The bits the entry consumes past its code: the extra value. `before`
+    // is the bit buffer as it was before the entry was consumed.
+    const auto extraOf = [](std::uint32_t entry, std::uint64_t before) {
+        return static_cast<std::size_t>(LowBits(before, entry & kHuffBitsMask) >>
+                                        HuffCodeLength(entry));
     };
     refill();
     // The next code's first-level entry is looked up as soon as its bits are
     // known, so the lookup overlaps the copy of the match before it.
-    std::uint32_t e = lt[LowBits(bb, lbits)];
+    std::uint32_t e = lt[bb & kLitLenMask];
 
     for (;;) {
         if (in > inLimit) [[unlikely]] {
             // Leaves the bit buffer, and so e, as it was.
             in_ = in;
-            count_ = bc;
+            count_ = count();
             TopUp();
             in = in_;
             inLimit = inLimit_;
@@ -395,26 +406,25 @@ void TInflater::DecodeCodes(const THuffmanTable& litLen, const THuffmanTable& di
             out = base + window_.Drain(static_cast<std::size_t>(out - base), *sink_);
         }
         if (e & kHuffSubTable) [[unlikely]] {
-            e = Resolve(lt, lbits, e, bb);
+            consume(e);
+            e = lt[(e >> 16) + LowBits(bb, HuffCodeLength(e))];
         }
-        unsigned n = e & kHuffLengthMask;
         if (e & kHuffLiteral) {
             // Further literals are taken from what is left of the refill as
             // long as their codes lie wholly within the valid bits (at most
-            // 56 of them, well inside the window's slack).
+            // 56 of them, well inside the window's slack). A sub-table
+            // pointer is not a literal, so it ends the run too.
             do {
-                bb >>= n;
-                bc -= n;
+                consume(e);
                 *out++ = static_cast<std::uint8_t>(e >> 16);
-                e = lt[LowBits(bb, lbits)];
-                n = e & kHuffLengthMask;
-            } while ((e & (kHuffLiteral | kHuffSubTable)) == kHuffLiteral && n <= bc);
-            // A refill leaves the low bc bits as they are, so the entry
-            // already looked up stays right if its first level was covered.
-            const bool stale = bc < lbits;
+                e = lt[bb & kLitLenMask];
+            } while ((e & kHuffLiteral) && (e & kHuffBitsMask) <= count());
+            // A refill leaves the low bits as they are, so the entry already
+            // looked up stays right if its first level was covered.
+            const bool stale = count() < kLitLenBits;
             refill();
             if (stale) {
-                e = lt[LowBits(bb, lbits)];
+                e = lt[bb & kLitLenMask];
             }
             continue;
         }
@@ -422,31 +432,28 @@ void TInflater::DecodeCodes(const THuffmanTable& litLen, const THuffmanTable& di
             if ((e >> 16) != 0) {
                 throw TStreamError{};
             }
-            bb >>= n;
-            bc -= n;
+            consume(e);
             break;
         }
-        unsigned extra = (e >> 8) & kHuffLengthMask;
-        const std::size_t length = (e >> 16) + LowBits(bb >> n, extra);
-        bb >>= n + extra;
-        bc -= n + extra;
+        std::uint64_t before = bb;
+        consume(e);
+        const std::size_t length = (e >> 16) + extraOf(e, before);
 
-        std::uint32_t d = dt[LowBits(bb, dbits)];
+        std::uint32_t d = dt[bb & kDistMask];
         if (d & (kHuffSubTable | kHuffEnd)) [[unlikely]] {
             if (d & kHuffSubTable) {
-                d = Resolve(dt, dbits, d, bb);
+                consume(d);
+                d = dt[(d >> 16) + LowBits(bb, HuffCodeLength(d))];
             }
             if (d & kHuffEnd) {
                 throw TStreamError{};
             }
         }
-        n = d & kHuffLengthMask;
-        extra = (d >> 8) & kHuffLengthMask;
-        const std::size_t distance = (d >> 16) + LowBits(bb >> n, extra);
-        bb >>= n + extra;
-        bc -= n + extra;
+        before = bb;
+        consume(d);
+        const std::size_t distance = (d >> 16) + extraOf(d, before);
         refill();
-        e = lt[LowBits(bb, lbits)];
+        e = lt[bb & kLitLenMask];
 
         // Nothing before the entry's first byte may be copied: the window
         // may still hold the previous entry there.
@@ -488,7 +495,7 @@ void TInflater::DecodeCodes(const THuffmanTable& litLen, const THuffmanTable& di
     pos_ = static_cast<std::size_t>(out - base);
     in_ = in;
     bits_ = bb;
-    count_ = bc;
+    count_ = count();
 }
 
 } // namespace mzb
