@@ -44,6 +44,9 @@ constexpr unsigned kMaxCodeLength = 15;
 constexpr std::size_t kLitLenCapacity =
     HuffmanTableCapacity(kLitLenSymbols, kLitLenBits, kMaxCodeLength);
 constexpr std::size_t kDistCapacity = HuffmanTableCapacity(kDistSymbols, kDistBits, kMaxCodeLength);
+// A table pair: the literal/length table, then the distance table.
+constexpr std::size_t kDistOffset = kLitLenCapacity;
+constexpr std::size_t kPairCapacity = kLitLenCapacity + kDistCapacity;
 
 constexpr std::array<std::uint32_t, kLitLenSymbols> MakeLitLenTemplates() {
     std::array<std::uint32_t, kLitLenSymbols> t{};
@@ -98,22 +101,20 @@ inline std::uint64_t LowBits(std::uint64_t v, unsigned n) {
 } // namespace
 
 TInflater::TInflater()
-    : litLenEntries_(new std::uint32_t[kLitLenCapacity]),
-      distEntries_(new std::uint32_t[kDistCapacity]),
-      fixedLitLenEntries_(new std::uint32_t[kLitLenCapacity]),
-      fixedDistEntries_(new std::uint32_t[kDistCapacity]) {
+    : entries_(new std::uint32_t[2 * kPairCapacity]), dynamicTables_(entries_.get()),
+      fixedTables_(entries_.get() + kPairCapacity) {
     std::array<std::uint8_t, kLitLenSymbols> lengths;
     std::fill(lengths.begin(), lengths.begin() + 144, 8);
     std::fill(lengths.begin() + 144, lengths.begin() + 256, 9);
     std::fill(lengths.begin() + 256, lengths.begin() + 280, 7);
     std::fill(lengths.begin() + 280, lengths.end(), 8);
-    fixedLitLen_.Entries = fixedLitLenEntries_.get();
-    BuildHuffmanTable(fixedLitLen_, kLitLenBits, lengths.data(), nullptr, kLitLenSymbols,
+    THuffmanTable fixedLitLen{fixedTables_, 0};
+    BuildHuffmanTable(fixedLitLen, kLitLenBits, lengths.data(), nullptr, kLitLenSymbols,
                       kLitLenTemplates.data());
     // 30 codes of 5 bits leave two codes unused: they decode as invalid.
     std::fill(lengths.begin(), lengths.begin() + 30, 5);
-    fixedDist_.Entries = fixedDistEntries_.get();
-    BuildHuffmanTable(fixedDist_, kDistBits, lengths.data(), nullptr, 30, kDistTemplates.data());
+    THuffmanTable fixedDist{fixedTables_ + kDistOffset, 0};
+    BuildHuffmanTable(fixedDist, kDistBits, lengths.data(), nullptr, 30, kDistTemplates.data());
 }
 
 // ===== Bit reader =====
@@ -201,11 +202,11 @@ void TInflater::DecodeBlocks() {
             CopyStoredBlock();
             break;
         case 1:
-            DecodeCodes(fixedLitLen_, fixedDist_);
+            DecodeCodes(fixedTables_);
             break;
         case 2:
             ReadDynamicTables();
-            DecodeCodes(dynamicLitLen_, dynamicDist_);
+            DecodeCodes(dynamicTables_);
             break;
         default:
             throw TStreamError{};
@@ -279,7 +280,7 @@ void TInflater::ReadDynamicTables() {
     }
     // The code-length code is decoded through the distance table's storage:
     // it is rebuilt below only after the last code length has been read.
-    THuffmanTable codeLen{distEntries_.get(), 0};
+    THuffmanTable codeLen{dynamicTables_ + kDistOffset, 0};
     if (BuildHuffmanTable(codeLen, kCodeLenBits, codeLenLengths.data(), nullptr, kCodeLenSymbols,
                           kCodeLenTemplates.data()) != THuffmanBuild::Complete) {
         throw TStreamError{};
@@ -330,11 +331,11 @@ void TInflater::ReadDynamicTables() {
         throw TStreamError{};
     }
 
-    dynamicLitLen_.Entries = litLenEntries_.get();
-    dynamicDist_.Entries = distEntries_.get();
-    if (BuildHuffmanTable(dynamicLitLen_, kLitLenBits, lengths.data(), nullptr, nLitLen,
+    THuffmanTable litLen{dynamicTables_, 0};
+    THuffmanTable dist{dynamicTables_ + kDistOffset, 0};
+    if (BuildHuffmanTable(litLen, kLitLenBits, lengths.data(), nullptr, nLitLen,
                           kLitLenTemplates.data()) != THuffmanBuild::Complete ||
-        BuildHuffmanTable(dynamicDist_, kDistBits, lengths.data() + nLitLen, nullptr, nDist,
+        BuildHuffmanTable(dist, kDistBits, lengths.data() + nLitLen, nullptr, nDist,
                           kDistTemplates.data()) != THuffmanBuild::Complete) {
         throw TStreamError{};
     }
@@ -342,20 +343,20 @@ void TInflater::ReadDynamicTables() {
 
 // ===== The decoding loop =====
 //
-// Entry contract: a table pair is built; pos_ < FullAt() + kSlack - 258.
+// Entry contract: the table pair at `tables` is built; pos_ < FullAt() + kSlack - 258.
 // Each turn starts with at least 56 bits in the bit buffer, which covers a
 // whole match: the longest length code with its extra bits (15 + 5) and the
 // longest distance code with its extra bits (15 + 13). The window's slack
 // covers one match (at most 258 bytes, plus a 16-byte copy overshoot) or one
 // run of literals (at most 56) written past FullAt() before the next turn
 // drains it.
-void TInflater::DecodeCodes(const THuffmanTable& litLen, const THuffmanTable& dist) {
+void TInflater::DecodeCodes(const std::uint32_t* tables) {
     // Both tables are built at their full widths, so the masks are constants
     // and the loop keeps no register for them.
     constexpr std::uint64_t kLitLenMask = (1u << kLitLenBits) - 1;
     constexpr std::uint64_t kDistMask = (1u << kDistBits) - 1;
-    const std::uint32_t* const lt = litLen.Entries;
-    const std::uint32_t* const dt = dist.Entries;
+    const std::uint32_t* const lt = tables;
+    const std::uint32_t* const dt = tables + kDistOffset;
     std::uint8_t* const base = window_.Data();
     std::uint8_t* const outFull = base + TOutputWindow::FullAt();
     if (in_ > inLimit_) {

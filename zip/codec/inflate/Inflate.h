@@ -30,7 +30,7 @@ private:
     void DecodeBlocks();
     void CopyStoredBlock();
     void ReadDynamicTables();
-    void DecodeCodes(const THuffmanTable& litLen, const THuffmanTable& dist);
+    void DecodeCodes(const std::uint32_t* tables);
 
     // Bit reader.
     void TopUp();
@@ -54,14 +54,12 @@ private:
     // Pad bytes loaded into the bit buffer after the real input ran out.
     std::size_t padLoaded_ = 0;
 
-    std::unique_ptr<std::uint32_t[]> litLenEntries_;
-    std::unique_ptr<std::uint32_t[]> distEntries_;
-    std::unique_ptr<std::uint32_t[]> fixedLitLenEntries_;
-    std::unique_ptr<std::uint32_t[]> fixedDistEntries_;
-    THuffmanTable fixedLitLen_{};
-    THuffmanTable fixedDist_{};
-    THuffmanTable dynamicLitLen_{};
-    THuffmanTable dynamicDist_{};
+    // Two table pairs, the dynamic one and the fixed one. Each pair is one
+    // block, its distance table a constant offset after its literal/length
+    // table, so the decoding loop keeps a single pointer for both.
+    std::unique_ptr<std::uint32_t[]> entries_;
+    std::uint32_t* dynamicTables_ = nullptr;
+    std::uint32_t* fixedTables_ = nullptr;
 };
 
 } // namespace mzb
