@@ -476,7 +476,13 @@ void TInflater::DecodeCodes(const std::uint32_t* tables) {
                 src += 8;
             } while (out < end);
         } else if (distance == 1) {
-            std::memset(out, *src, length);
+            // A run of one byte: whole words of it, no call for the short
+            // runs that are the common case.
+            const std::uint64_t run = *src * 0x0101010101010101u;
+            do {
+                std::memcpy(out, &run, 8);
+                out += 8;
+            } while (out < end);
         } else {
             // The match repeats with period distance, so it also repeats with
             // any multiple of it: once the first 8 bytes are written one at a
