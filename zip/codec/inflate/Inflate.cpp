@@ -440,7 +440,7 @@ void TInflater::DecodeCodes(const std::uint32_t* tables) {
         consume(e);
         const std::size_t length = (e >> 16) + extraOf(e, before);
 
-        std::uint32_t d = dt[bb & kDistMask];
+        std::uint32_t d = lt[kDistOffset + (bb & kDistMask)];
         if (d & (kHuffSubTable | kHuffEnd)) [[unlikely]] {
             if (d & kHuffSubTable) {
                 consume(d);
