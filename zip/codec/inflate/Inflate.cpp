@@ -453,8 +453,14 @@ void TInflater::DecodeCodes(const std::uint32_t* tables) {
         before = bb;
         consume(d);
         const std::size_t distance = (d >> 16) + extraOf(d, before);
-        refill();
+        // As after a run of literals: the lookup does not wait for the
+        // refill unless the bits left were too few for it.
         e = lt[bb & kLitLenMask];
+        const bool stale = count() < kLitLenBits;
+        refill();
+        if (stale) [[unlikely]] {
+            e = lt[bb & kLitLenMask];
+        }
 
         // Nothing before the entry's first byte may be copied: the window
         // may still hold the previous entry there.
