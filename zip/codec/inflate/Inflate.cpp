@@ -125,7 +125,7 @@ TInflater::TInflater()
 void TInflater::TopUp() {
     if (!input_.AtEnd()) {
         in_ = input_.Refill(in_, kRefillWant);
-        inLimit_ = input_.AtEnd() ? input_.End() : input_.End() - 8;
+        inLimit_ = input_.AtEnd() ? input_.End() : input_.End() - 16;
     }
     if (input_.AtEnd()) {
         if (in_ > input_.End()) {
@@ -346,10 +346,11 @@ void TInflater::ReadDynamicTables() {
 // Entry contract: the table pair at `tables` is built; pos_ < FullAt() + kSlack - 258.
 // Each turn starts with at least 56 bits in the bit buffer, which covers a
 // whole match: the longest length code with its extra bits (15 + 5) and the
-// longest distance code with its extra bits (15 + 13). The window's slack
-// covers one match (at most 258 bytes, plus a 16-byte copy overshoot) or one
-// run of literals (at most 56) written past FullAt() before the next turn
-// drains it.
+// longest distance code with its extra bits (15 + 13). A turn is a run of
+// literals, a match, or a run of literals and then a match: at most two
+// refills, which the input limit allows for, and at most 56 + 258 bytes
+// (plus a 16-byte copy overshoot) written past FullAt(), which the window's
+// slack allows for, before the next turn checks both.
 void TInflater::DecodeCodes(const std::uint32_t* tables) {
     // Both tables are built at their full widths, so the masks are constants
     // and the loop keeps no register for them.
@@ -427,9 +428,12 @@ void TInflater::DecodeCodes(const std::uint32_t* tables) {
             if (stale) {
                 e = lt[bb & kLitLenMask];
             }
-            continue;
-        }
-        if (e & kHuffEnd) [[unlikely]] {
+            // A length code goes on to its match in the same turn; anything
+            // else (more literals, a sub-table, the end) takes a new turn.
+            if (e & (kHuffLiteral | kHuffSubTable | kHuffEnd)) {
+                continue;
+            }
+        } else if (e & kHuffEnd) [[unlikely]] {
             if ((e >> 16) != 0) {
                 throw TStreamError{};
             }

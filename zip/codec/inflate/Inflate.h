@@ -45,8 +45,8 @@ private:
 
     // The bit buffer holds count_ unread bits, least significant first; the
     // bits above them are either zero or the low bits of *in_, so a wide load
-    // may be OR-ed in at any time. in_ never passes inLimit_ by more than one
-    // load: up to there at least 8 bytes can be read, real or pad.
+    // may be OR-ed in at any time. in_ never passes inLimit_ by more than two
+    // loads: up to there at least 16 bytes can be read, real or pad.
     std::uint64_t bits_ = 0;
     unsigned count_ = 0;
     const std::uint8_t* in_ = nullptr;
