@@ -25,8 +25,8 @@ constexpr auto kReversedBytes = MakeReversedBytes();
 // A table is rebuilt for every dynamic block, and every code is reversed
 // twice there: a byte-wise lookup instead of a loop over the bits.
 std::uint32_t ReverseBits(std::uint32_t code, unsigned length) {
-    const std::uint32_t r16 = (std::uint32_t{kReversedBytes[code & 0xFF]} << 8) |
-                              kReversedBytes[(code >> 8) & 0xFF];
+    const std::uint32_t r16 =
+        (std::uint32_t{kReversedBytes[code & 0xFF]} << 8) | kReversedBytes[(code >> 8) & 0xFF];
     return r16 >> (16 - length);
 }
 
@@ -84,26 +84,33 @@ THuffmanBuild BuildHuffmanTable(THuffmanTable& table, unsigned requestedBits,
         codes = canonical.data();
     }
 
-    // Sub-table widths: the longest code under each first-level prefix.
-    std::array<std::uint8_t, 1u << kMaxFirstLevelBits> subBits{};
+    // Sub-table widths: the longest code under each first-level prefix. The
+    // prefixes that have one are listed as they are first seen, so that
+    // placing the sub-tables does not scan the whole first level.
+    std::array<std::uint8_t, 1u << kMaxFirstLevelBits> subBits;
+    std::fill_n(subBits.begin(), firstSize, std::uint8_t{0});
     std::array<std::uint32_t, 1u << kMaxFirstLevelBits> subStart;
+    std::array<std::uint16_t, kMaxSymbols> subPrefixes;
+    unsigned subCount = 0;
     for (unsigned s = 0; s < count; ++s) {
         const unsigned len = lengths[s];
         if (len > bits) {
             const std::uint32_t prefix = ReverseBits(codes[s], len) & (firstSize - 1);
+            if (subBits[prefix] == 0) {
+                subPrefixes[subCount++] = static_cast<std::uint16_t>(prefix);
+            }
             subBits[prefix] = std::max<std::uint8_t>(subBits[prefix], len - bits);
         }
     }
     std::uint32_t nextFree = firstSize;
-    for (std::uint32_t prefix = 0; prefix < firstSize; ++prefix) {
-        if (subBits[prefix] != 0) {
-            const std::uint32_t size = 1u << subBits[prefix];
-            subStart[prefix] = nextFree;
-            t[prefix] = HuffEntry(kHuffSubTable, bits, nextFree) |
-                        (std::uint32_t{subBits[prefix]} << kHuffCodeLengthShift);
-            std::fill(t + nextFree, t + nextFree + size, kHuffInvalid);
-            nextFree += size;
-        }
+    for (unsigned k = 0; k < subCount; ++k) {
+        const std::uint32_t prefix = subPrefixes[k];
+        const std::uint32_t size = 1u << subBits[prefix];
+        subStart[prefix] = nextFree;
+        t[prefix] = HuffEntry(kHuffSubTable, bits, nextFree) |
+                    (std::uint32_t{subBits[prefix]} << kHuffCodeLengthShift);
+        std::fill(t + nextFree, t + nextFree + size, kHuffInvalid);
+        nextFree += size;
     }
 
     for (unsigned s = 0; s < count; ++s) {
