@@ -67,7 +67,6 @@ THuffmanBuild BuildHuffmanTable(THuffmanTable& table, unsigned requestedBits,
     const std::uint32_t firstSize = 1u << bits;
     table.Bits = bits;
     std::uint32_t* const t = table.Entries;
-    std::fill(t, t + firstSize, kHuffInvalid);
 
     std::array<std::uint16_t, kMaxSymbols> canonical;
     if (codes == nullptr) {
@@ -82,6 +81,41 @@ THuffmanBuild BuildHuffmanTable(THuffmanTable& table, unsigned requestedBits,
             canonical[s] = lengths[s] != 0 ? static_cast<std::uint16_t>(next[lengths[s]]++) : 0;
         }
         codes = canonical.data();
+    }
+
+    // The template's bit count holds the extra bits; the code's own length
+    // (what is left of it in a sub-table) adds to both counts.
+    const auto withLength = [&](unsigned s, unsigned n) {
+        return templates[s] + n + (n << kHuffCodeLengthShift);
+    };
+
+    // The first level grows one code length at a time: the 2^(len-1)
+    // entries built so far are repeated once, which is exactly what a code
+    // shorter than len needs in a table indexed by len bits, and then the
+    // codes of length len take their own places. Unused codes stay the
+    // invalid entry the first level started from. One pass per length
+    // replaces a loop per symbol whose trip count varies with its length.
+    std::array<std::uint16_t, kMaxSymbols> byLength;
+    std::array<unsigned, kHuffMaxCodeLength + 2> lengthStart{};
+    for (unsigned len = 1; len <= kHuffMaxCodeLength; ++len) {
+        lengthStart[len + 1] = lengthStart[len] + perLength[len];
+    }
+    {
+        std::array<unsigned, kHuffMaxCodeLength + 2> fill = lengthStart;
+        for (unsigned s = 0; s < count; ++s) {
+            if (lengths[s] != 0) {
+                byLength[fill[lengths[s]]++] = static_cast<std::uint16_t>(s);
+            }
+        }
+    }
+    t[0] = kHuffInvalid;
+    for (unsigned len = 1; len <= bits; ++len) {
+        const std::uint32_t half = 1u << (len - 1);
+        std::copy_n(t, half, t + half);
+        for (unsigned k = lengthStart[len]; k < lengthStart[len + 1]; ++k) {
+            const unsigned s = byLength[k];
+            t[ReverseBits(codes[s], len)] = withLength(s, len);
+        }
     }
 
     // Sub-table widths: the longest code under each first-level prefix. The
@@ -113,33 +147,19 @@ THuffmanBuild BuildHuffmanTable(THuffmanTable& table, unsigned requestedBits,
         nextFree += size;
     }
 
-    for (unsigned s = 0; s < count; ++s) {
+    for (unsigned k = lengthStart[bits + 1]; k < used; ++k) {
+        // Codes that are not prefix-free (only an incomplete implode tree
+        // can give them) overwrite each other here; they stay inside their
+        // own sub-table all the same.
+        const unsigned s = byLength[k];
         const unsigned len = lengths[s];
-        if (len == 0) {
-            continue;
-        }
-        // The template's bit count holds the extra bits; the code's own
-        // length (what is left of it in a sub-table) adds to both counts.
-        const auto withLength = [&](unsigned n) {
-            return templates[s] + n + (n << kHuffCodeLengthShift);
-        };
         const std::uint32_t reversed = ReverseBits(codes[s], len);
-        if (len <= bits) {
-            const std::uint32_t entry = withLength(len);
-            for (std::uint32_t i = reversed; i < firstSize; i += 1u << len) {
-                t[i] = entry;
-            }
-        } else {
-            // Codes that are not prefix-free (only an incomplete implode tree
-            // can give them) overwrite each other here; they stay inside
-            // their own sub-table all the same.
-            const std::uint32_t prefix = reversed & (firstSize - 1);
-            std::uint32_t* const sub = t + subStart[prefix];
-            const std::uint32_t size = 1u << subBits[prefix];
-            const std::uint32_t entry = withLength(len - bits);
-            for (std::uint32_t i = reversed >> bits; i < size; i += 1u << (len - bits)) {
-                sub[i] = entry;
-            }
+        const std::uint32_t prefix = reversed & (firstSize - 1);
+        std::uint32_t* const sub = t + subStart[prefix];
+        const std::uint32_t size = 1u << subBits[prefix];
+        const std::uint32_t entry = withLength(s, len - bits);
+        for (std::uint32_t i = reversed >> bits; i < size; i += 1u << (len - bits)) {
+            sub[i] = entry;
         }
     }
     return complete ? THuffmanBuild::Complete : THuffmanBuild::Incomplete;
