@@ -348,9 +348,12 @@ void TInflater::ReadDynamicTables() {
 // whole match: the longest length code with its extra bits (15 + 5) and the
 // longest distance code with its extra bits (15 + 13). A turn is a run of
 // literals, a match, or a run of literals and then a match: at most two
-// refills, which the input limit allows for, and at most 56 + 258 bytes
+// refills, which the input limit allows for, and at most 63 + 258 bytes
 // (plus a 16-byte copy overshoot) written past FullAt(), which the window's
 // slack allows for, before the next turn checks both.
+static_assert(TOutputWindow::kSlack >= 63 + 258 + 15, "a turn's writes past FullAt()");
+static_assert(TInputBuffer::kPad >= 2 * 8 - 1, "two loads past the end of the input");
+
 void TInflater::DecodeCodes(const std::uint32_t* tables) {
     // Both tables are built at their full widths, so the masks are constants
     // and the loop keeps no register for them.
@@ -414,7 +417,7 @@ void TInflater::DecodeCodes(const std::uint32_t* tables) {
         if (e & kHuffLiteral) {
             // Further literals are taken from what is left of the refill as
             // long as their codes lie wholly within the valid bits (at most
-            // 56 of them, well inside the window's slack). A sub-table
+            // 63 of them, well inside the window's slack). A sub-table
             // pointer is not a literal, so it ends the run too.
             do {
                 consume(e);
