@@ -10,13 +10,24 @@ namespace {
 constexpr unsigned kMaxSymbols = 288;
 constexpr unsigned kMaxFirstLevelBits = 12;
 
-std::uint32_t ReverseBits(std::uint32_t code, unsigned length) {
-    std::uint32_t r = 0;
-    for (unsigned i = 0; i < length; ++i) {
-        r = (r << 1) | (code & 1u);
-        code >>= 1;
+// Each byte with its bits in reverse order.
+constexpr std::array<std::uint8_t, 256> MakeReversedBytes() {
+    std::array<std::uint8_t, 256> r{};
+    for (unsigned b = 0; b < 256; ++b) {
+        for (unsigned i = 0; i < 8; ++i) {
+            r[b] |= ((b >> i) & 1u) << (7 - i);
+        }
     }
     return r;
+}
+constexpr auto kReversedBytes = MakeReversedBytes();
+
+// A table is rebuilt for every dynamic block, and every code is reversed
+// twice there: a byte-wise lookup instead of a loop over the bits.
+std::uint32_t ReverseBits(std::uint32_t code, unsigned length) {
+    const std::uint32_t r16 =
+        (std::uint32_t{kReversedBytes[code & 0xFF]} << 8) | kReversedBytes[(code >> 8) & 0xFF];
+    return r16 >> (16 - length);
 }
 
 } // namespace
@@ -25,6 +36,11 @@ THuffmanBuild BuildHuffmanTable(THuffmanTable& table, unsigned requestedBits,
                                 const std::uint8_t* lengths, const std::uint16_t* codes,
                                 unsigned count, const std::uint32_t* templates) {
     assert(count <= kMaxSymbols && requestedBits >= 1 && requestedBits <= kMaxFirstLevelBits);
+    for (unsigned s = 0; s < count; ++s) {
+        // A template brings its extra bits in the bit count only.
+        assert(HuffCodeLength(templates[s]) == 0 &&
+               (templates[s] & kHuffBitsMask) + kHuffMaxCodeLength <= kHuffBitsMask);
+    }
 
     std::array<unsigned, kHuffMaxCodeLength + 1> perLength{};
     unsigned maxLength = 0;
@@ -47,11 +63,10 @@ THuffmanBuild BuildHuffmanTable(THuffmanTable& table, unsigned requestedBits,
     // a stream says "one symbol only"; it counts as complete.
     const bool complete = left == 0 || used == 0 || (used == 1 && maxLength == 1);
 
-    const unsigned bits = std::clamp(maxLength, 1u, requestedBits);
+    const unsigned bits = requestedBits;
     const std::uint32_t firstSize = 1u << bits;
     table.Bits = bits;
     std::uint32_t* const t = table.Entries;
-    std::fill(t, t + firstSize, kHuffInvalid);
 
     std::array<std::uint16_t, kMaxSymbols> canonical;
     if (codes == nullptr) {
@@ -68,48 +83,83 @@ THuffmanBuild BuildHuffmanTable(THuffmanTable& table, unsigned requestedBits,
         codes = canonical.data();
     }
 
-    // Sub-table widths: the longest code under each first-level prefix.
-    std::array<std::uint8_t, 1u << kMaxFirstLevelBits> subBits{};
+    // The template's bit count holds the extra bits; the code's own length
+    // (what is left of it in a sub-table) adds to both counts.
+    const auto withLength = [&](unsigned s, unsigned n) {
+        return templates[s] + n + (n << kHuffCodeLengthShift);
+    };
+
+    // The first level grows one code length at a time: the 2^(len-1)
+    // entries built so far are repeated once, which is exactly what a code
+    // shorter than len needs in a table indexed by len bits, and then the
+    // codes of length len take their own places. Unused codes stay the
+    // invalid entry the first level started from. One pass per length
+    // replaces a loop per symbol whose trip count varies with its length.
+    std::array<std::uint16_t, kMaxSymbols> byLength;
+    std::array<unsigned, kHuffMaxCodeLength + 2> lengthStart{};
+    for (unsigned len = 1; len <= kHuffMaxCodeLength; ++len) {
+        lengthStart[len + 1] = lengthStart[len] + perLength[len];
+    }
+    {
+        std::array<unsigned, kHuffMaxCodeLength + 2> fill = lengthStart;
+        for (unsigned s = 0; s < count; ++s) {
+            if (lengths[s] != 0) {
+                byLength[fill[lengths[s]]++] = static_cast<std::uint16_t>(s);
+            }
+        }
+    }
+    t[0] = kHuffInvalid;
+    for (unsigned len = 1; len <= bits; ++len) {
+        const std::uint32_t half = 1u << (len - 1);
+        std::copy_n(t, half, t + half);
+        for (unsigned k = lengthStart[len]; k < lengthStart[len + 1]; ++k) {
+            const unsigned s = byLength[k];
+            t[ReverseBits(codes[s], len)] = withLength(s, len);
+        }
+    }
+
+    // Sub-table widths: the longest code under each first-level prefix. The
+    // prefixes that have one are listed as they are first seen, so that
+    // placing the sub-tables does not scan the whole first level.
+    std::array<std::uint8_t, 1u << kMaxFirstLevelBits> subBits;
+    std::fill_n(subBits.begin(), firstSize, std::uint8_t{0});
     std::array<std::uint32_t, 1u << kMaxFirstLevelBits> subStart;
+    std::array<std::uint16_t, kMaxSymbols> subPrefixes;
+    unsigned subCount = 0;
     for (unsigned s = 0; s < count; ++s) {
         const unsigned len = lengths[s];
         if (len > bits) {
             const std::uint32_t prefix = ReverseBits(codes[s], len) & (firstSize - 1);
+            if (subBits[prefix] == 0) {
+                subPrefixes[subCount++] = static_cast<std::uint16_t>(prefix);
+            }
             subBits[prefix] = std::max<std::uint8_t>(subBits[prefix], len - bits);
         }
     }
     std::uint32_t nextFree = firstSize;
-    for (std::uint32_t prefix = 0; prefix < firstSize; ++prefix) {
-        if (subBits[prefix] != 0) {
-            const std::uint32_t size = 1u << subBits[prefix];
-            subStart[prefix] = nextFree;
-            t[prefix] = HuffEntry(kHuffSubTable, subBits[prefix], nextFree);
-            std::fill(t + nextFree, t + nextFree + size, kHuffInvalid);
-            nextFree += size;
-        }
+    for (unsigned k = 0; k < subCount; ++k) {
+        const std::uint32_t prefix = subPrefixes[k];
+        const std::uint32_t size = 1u << subBits[prefix];
+        subStart[prefix] = nextFree;
+        t[prefix] = HuffEntry(kHuffSubTable, bits, nextFree) |
+                    (std::uint32_t{subBits[prefix]} << kHuffCodeLengthShift);
+        std::fill(t + nextFree, t + nextFree + size, kHuffInvalid);
+        nextFree += size;
     }
 
-    for (unsigned s = 0; s < count; ++s) {
+    for (unsigned k = lengthStart[bits + 1]; k < used; ++k) {
+        // Codes that are not prefix-free (only an incomplete implode tree
+        // can give them) overwrite each other here; they stay inside their
+        // own sub-table all the same.
+        const unsigned s = byLength[k];
         const unsigned len = lengths[s];
-        if (len == 0) {
-            continue;
-        }
-        const std::uint32_t entry = templates[s] | len;
         const std::uint32_t reversed = ReverseBits(codes[s], len);
-        if (len <= bits) {
-            for (std::uint32_t i = reversed; i < firstSize; i += 1u << len) {
-                t[i] = entry;
-            }
-        } else {
-            // Codes that are not prefix-free (only an incomplete implode tree
-            // can give them) overwrite each other here; they stay inside
-            // their own sub-table all the same.
-            const std::uint32_t prefix = reversed & (firstSize - 1);
-            std::uint32_t* const sub = t + subStart[prefix];
-            const std::uint32_t size = 1u << subBits[prefix];
-            for (std::uint32_t i = reversed >> bits; i < size; i += 1u << (len - bits)) {
-                sub[i] = entry;
-            }
+        const std::uint32_t prefix = reversed & (firstSize - 1);
+        std::uint32_t* const sub = t + subStart[prefix];
+        const std::uint32_t size = 1u << subBits[prefix];
+        const std::uint32_t entry = withLength(s, len - bits);
+        for (std::uint32_t i = reversed >> bits; i < size; i += 1u << (len - bits)) {
+            sub[i] = entry;
         }
     }
     return complete ? THuffmanBuild::Complete : THuffmanBuild::Incomplete;

@@ -6,14 +6,22 @@
 // input bits; codes longer than that continue in sub-tables placed after the
 // first level, each indexed by the bits that follow. One 32-bit entry:
 //
-//   bits  0- 4  code length: the bits this entry consumes (excluding extra)
-//   bit      5  kHuffLiteral  value is a literal byte
-//   bit      6  kHuffSubTable value is the index of a sub-table, bits 8-12 its
-//                             index width; the code length is meaningless
-//   bit      7  kHuffEnd      end of block (value 0) or an invalid code
+//   bits  0- 5  bits to consume: code length plus extra bits. A sub-table
+//               pointer consumes the first level's `bits`, and the entries of
+//               its sub-table then count only the code's remaining length.
+//   bits  8-12  code length alone (as counted above); for a pointer, the
+//               sub-table's index width
+//   bit     13  kHuffSubTable value is the index of a sub-table
+//   bit     14  kHuffEnd      end of block (value 0) or an invalid code
 //                             (value kHuffInvalidValue)
-//   bits  8-12  extra bits that follow the code (length and distance bases)
+//   bit     15  kHuffLiteral  value is a literal byte
 //   bits 16-31  value: symbol, literal, or base of a length or distance
+//
+// Bits 6 and 7 stay zero, so the low byte is the consumed count itself: a
+// decoder may subtract a whole entry from a bit count whose low byte is all
+// it reads, and a 64-bit shift by the entry (the hardware keeps 6 bits of the
+// count) consumes the code and its extra bits at once. The extra value is
+// then the consumed bits above the code length.
 //
 // The caller gives a template entry per symbol (flags, extra bits, value);
 // the builder adds the code length and places it.
@@ -23,16 +31,23 @@
 
 namespace mzb {
 
-inline constexpr std::uint32_t kHuffLengthMask = 0x1F;
-inline constexpr std::uint32_t kHuffLiteral = 0x20;
-inline constexpr std::uint32_t kHuffSubTable = 0x40;
-inline constexpr std::uint32_t kHuffEnd = 0x80;
+inline constexpr std::uint32_t kHuffBitsMask = 0x3F;
+inline constexpr unsigned kHuffCodeLengthShift = 8;
+inline constexpr std::uint32_t kHuffCodeLengthMask = 0x1F;
+inline constexpr std::uint32_t kHuffSubTable = 0x2000;
+inline constexpr std::uint32_t kHuffEnd = 0x4000;
+inline constexpr std::uint32_t kHuffLiteral = 0x8000;
 inline constexpr std::uint32_t kHuffInvalidValue = 0xFFFF;
 inline constexpr std::uint32_t kHuffInvalid = kHuffEnd | (kHuffInvalidValue << 16);
 
 constexpr std::uint32_t HuffEntry(std::uint32_t flags, std::uint32_t extraBits,
                                   std::uint32_t value) {
-    return flags | (extraBits << 8) | (value << 16);
+    return flags | extraBits | (value << 16);
+}
+
+// The code length of an entry, without its extra bits.
+constexpr unsigned HuffCodeLength(std::uint32_t entry) {
+    return (entry >> kHuffCodeLengthShift) & kHuffCodeLengthMask;
 }
 
 // The longest code any caller uses (implode's codes reach 16 bits).
@@ -55,13 +70,14 @@ enum class THuffmanBuild {
 
 struct THuffmanTable {
     std::uint32_t* Entries; // at least HuffmanTableCapacity(...) of them
-    unsigned Bits;          // first-level width actually used
+    unsigned Bits;          // first-level width
 };
 
 // Builds a table for count symbols with the given code lengths (0 = unused,
 // at most kHuffMaxCodeLength). codes gives each symbol's code, most
 // significant bit first; nullptr assigns deflate's canonical codes. The
-// first level is requestedBits wide, narrowed to the longest code.
+// first level is always requestedBits wide, whatever the longest code, so a
+// decoder may treat the width as a constant.
 THuffmanBuild BuildHuffmanTable(THuffmanTable& table, unsigned requestedBits,
                                 const std::uint8_t* lengths, const std::uint16_t* codes,
                                 unsigned count, const std::uint32_t* templates);

@@ -44,6 +44,9 @@ constexpr unsigned kMaxCodeLength = 15;
 constexpr std::size_t kLitLenCapacity =
     HuffmanTableCapacity(kLitLenSymbols, kLitLenBits, kMaxCodeLength);
 constexpr std::size_t kDistCapacity = HuffmanTableCapacity(kDistSymbols, kDistBits, kMaxCodeLength);
+// A table pair: the literal/length table, then the distance table.
+constexpr std::size_t kDistOffset = kLitLenCapacity;
+constexpr std::size_t kPairCapacity = kLitLenCapacity + kDistCapacity;
 
 constexpr std::array<std::uint32_t, kLitLenSymbols> MakeLitLenTemplates() {
     std::array<std::uint32_t, kLitLenSymbols> t{};
@@ -95,32 +98,23 @@ inline std::uint64_t LowBits(std::uint64_t v, unsigned n) {
     return v & ((std::uint64_t{1} << n) - 1);
 }
 
-// Sub-table step of a lookup: `entry` came from the first level.
-inline std::uint32_t Resolve(const std::uint32_t* t, unsigned bits, std::uint32_t entry,
-                             std::uint64_t bitBuffer) {
-    const unsigned width = (entry >> 8) & kHuffLengthMask;
-    return t[(entry >> 16) + LowBits(bitBuffer >> bits, width)];
-}
-
 } // namespace
 
 TInflater::TInflater()
-    : litLenEntries_(new std::uint32_t[kLitLenCapacity]),
-      distEntries_(new std::uint32_t[kDistCapacity]),
-      fixedLitLenEntries_(new std::uint32_t[kLitLenCapacity]),
-      fixedDistEntries_(new std::uint32_t[kDistCapacity]) {
+    : entries_(new std::uint32_t[2 * kPairCapacity]), dynamicTables_(entries_.get()),
+      fixedTables_(entries_.get() + kPairCapacity) {
     std::array<std::uint8_t, kLitLenSymbols> lengths;
     std::fill(lengths.begin(), lengths.begin() + 144, 8);
     std::fill(lengths.begin() + 144, lengths.begin() + 256, 9);
     std::fill(lengths.begin() + 256, lengths.begin() + 280, 7);
     std::fill(lengths.begin() + 280, lengths.end(), 8);
-    fixedLitLen_.Entries = fixedLitLenEntries_.get();
-    BuildHuffmanTable(fixedLitLen_, kLitLenBits, lengths.data(), nullptr, kLitLenSymbols,
+    THuffmanTable fixedLitLen{fixedTables_, 0};
+    BuildHuffmanTable(fixedLitLen, kLitLenBits, lengths.data(), nullptr, kLitLenSymbols,
                       kLitLenTemplates.data());
     // 30 codes of 5 bits leave two codes unused: they decode as invalid.
     std::fill(lengths.begin(), lengths.begin() + 30, 5);
-    fixedDist_.Entries = fixedDistEntries_.get();
-    BuildHuffmanTable(fixedDist_, kDistBits, lengths.data(), nullptr, 30, kDistTemplates.data());
+    THuffmanTable fixedDist{fixedTables_ + kDistOffset, 0};
+    BuildHuffmanTable(fixedDist, kDistBits, lengths.data(), nullptr, 30, kDistTemplates.data());
 }
 
 // ===== Bit reader =====
@@ -131,7 +125,7 @@ TInflater::TInflater()
 void TInflater::TopUp() {
     if (!input_.AtEnd()) {
         in_ = input_.Refill(in_, kRefillWant);
-        inLimit_ = input_.AtEnd() ? input_.End() : input_.End() - 8;
+        inLimit_ = input_.AtEnd() ? input_.End() : input_.End() - 16;
     }
     if (input_.AtEnd()) {
         if (in_ > input_.End()) {
@@ -208,11 +202,11 @@ void TInflater::DecodeBlocks() {
             CopyStoredBlock();
             break;
         case 1:
-            DecodeCodes(fixedLitLen_, fixedDist_);
+            DecodeCodes(fixedTables_);
             break;
         case 2:
             ReadDynamicTables();
-            DecodeCodes(dynamicLitLen_, dynamicDist_);
+            DecodeCodes(dynamicTables_);
             break;
         default:
             throw TStreamError{};
@@ -286,7 +280,7 @@ void TInflater::ReadDynamicTables() {
     }
     // The code-length code is decoded through the distance table's storage:
     // it is rebuilt below only after the last code length has been read.
-    THuffmanTable codeLen{distEntries_.get(), 0};
+    THuffmanTable codeLen{dynamicTables_ + kDistOffset, 0};
     if (BuildHuffmanTable(codeLen, kCodeLenBits, codeLenLengths.data(), nullptr, kCodeLenSymbols,
                           kCodeLenTemplates.data()) != THuffmanBuild::Complete) {
         throw TStreamError{};
@@ -305,7 +299,7 @@ void TInflater::ReadDynamicTables() {
         if (e & kHuffEnd) {
             throw TStreamError{};
         }
-        const unsigned len = e & kHuffLengthMask;
+        const unsigned len = e & kHuffBitsMask;
         bits_ >>= len;
         count_ -= len;
         const unsigned symbol = e >> 16;
@@ -337,11 +331,11 @@ void TInflater::ReadDynamicTables() {
         throw TStreamError{};
     }
 
-    dynamicLitLen_.Entries = litLenEntries_.get();
-    dynamicDist_.Entries = distEntries_.get();
-    if (BuildHuffmanTable(dynamicLitLen_, kLitLenBits, lengths.data(), nullptr, nLitLen,
+    THuffmanTable litLen{dynamicTables_, 0};
+    THuffmanTable dist{dynamicTables_ + kDistOffset, 0};
+    if (BuildHuffmanTable(litLen, kLitLenBits, lengths.data(), nullptr, nLitLen,
                           kLitLenTemplates.data()) != THuffmanBuild::Complete ||
-        BuildHuffmanTable(dynamicDist_, kDistBits, lengths.data() + nLitLen, nullptr, nDist,
+        BuildHuffmanTable(dist, kDistBits, lengths.data() + nLitLen, nullptr, nDist,
                           kDistTemplates.data()) != THuffmanBuild::Complete) {
         throw TStreamError{};
     }
@@ -349,17 +343,24 @@ void TInflater::ReadDynamicTables() {
 
 // ===== The decoding loop =====
 //
-// Entry contract: a table pair is built; pos_ < FullAt() + kSlack - 258.
-// Each turn refills the bit buffer once (to at least 56 bits), which covers
-// the longest length code with its extra bits (15 + 5) and the longest
-// distance code with its extra bits (15 + 13). The window's slack covers one
-// match (at most 258 bytes, plus a 16-byte copy overshoot) written past
-// FullAt() before the next turn drains it.
-void TInflater::DecodeCodes(const THuffmanTable& litLen, const THuffmanTable& dist) {
-    const std::uint32_t* const lt = litLen.Entries;
-    const std::uint32_t* const dt = dist.Entries;
-    const unsigned lbits = litLen.Bits;
-    const unsigned dbits = dist.Bits;
+// Entry contract: the table pair at `tables` is built; pos_ < FullAt() + kSlack - 258.
+// Each turn starts with at least 56 bits in the bit buffer, which covers a
+// whole match: the longest length code with its extra bits (15 + 5) and the
+// longest distance code with its extra bits (15 + 13). A turn is a run of
+// literals, a match, or a run of literals and then a match: at most two
+// refills, which the input limit allows for, and at most 63 + 258 bytes
+// (plus a 16-byte copy overshoot) written past FullAt(), which the window's
+// slack allows for, before the next turn checks both.
+static_assert(TOutputWindow::kSlack >= 63 + 258 + 15, "a turn's writes past FullAt()");
+static_assert(TInputBuffer::kPad >= 2 * 8 - 1, "two loads past the end of the input");
+
+void TInflater::DecodeCodes(const std::uint32_t* tables) {
+    // Both tables are built at their full widths, so the masks are constants
+    // and the loop keeps no register for them.
+    constexpr std::uint64_t kLitLenMask = (1u << kLitLenBits) - 1;
+    constexpr std::uint64_t kDistMask = (1u << kDistBits) - 1;
+    const std::uint32_t* const lt = tables;
+    const std::uint32_t* const dt = tables + kDistOffset;
     std::uint8_t* const base = window_.Data();
     std::uint8_t* const outFull = base + TOutputWindow::FullAt();
     if (in_ > inLimit_) {
@@ -369,24 +370,39 @@ void TInflater::DecodeCodes(const THuffmanTable& litLen, const THuffmanTable& di
     // locals and writes it back only around the calls that need it.
     std::uint8_t* out = base + pos_;
     std::uint64_t bb = bits_;
-    unsigned bc = count_;
     const std::uint8_t* in = in_;
     const std::uint8_t* inLimit = inLimit_;
+    // Only the low byte of bc counts the valid bits of bb: whole entries are
+    // subtracted from it (their low byte is what they consume, see
+    // HuffmanTable.h), and the borrows that leave in the bits above are never
+    // read. The count itself stays within 0..63.
+    std::uint32_t bc = count_;
+    const auto count = [&] { return bc & 0xFF; };
+    const auto consume = [&](std::uint32_t entry) {
+        bb >>= entry & 63;
+        bc -= entry;
+    };
     const auto refill = [&] {
-        bb |= Load64(in) << bc;
-        in += (63 - bc) >> 3;
+        bb |= Load64(in) << (bc & 63);
+        in += 7 - ((bc >> 3) & 7);
         bc |= 56;
+    };
+    // The bits the entry consumes past its code: the extra value. `before`
+    // is the bit buffer as it was before the entry was consumed.
+    const auto extraOf = [](std::uint32_t entry, std::uint64_t before) {
+        return static_cast<std::size_t>(LowBits(before, entry & kHuffBitsMask) >>
+                                        HuffCodeLength(entry));
     };
     refill();
     // The next code's first-level entry is looked up as soon as its bits are
     // known, so the lookup overlaps the copy of the match before it.
-    std::uint32_t e = lt[LowBits(bb, lbits)];
+    std::uint32_t e = lt[bb & kLitLenMask];
 
     for (;;) {
         if (in > inLimit) [[unlikely]] {
             // Leaves the bit buffer, and so e, as it was.
             in_ = in;
-            count_ = bc;
+            count_ = count();
             TopUp();
             in = in_;
             inLimit = inLimit_;
@@ -395,58 +411,63 @@ void TInflater::DecodeCodes(const THuffmanTable& litLen, const THuffmanTable& di
             out = base + window_.Drain(static_cast<std::size_t>(out - base), *sink_);
         }
         if (e & kHuffSubTable) [[unlikely]] {
-            e = Resolve(lt, lbits, e, bb);
+            consume(e);
+            e = lt[(e >> 16) + LowBits(bb, HuffCodeLength(e))];
         }
-        unsigned n = e & kHuffLengthMask;
         if (e & kHuffLiteral) {
             // Further literals are taken from what is left of the refill as
             // long as their codes lie wholly within the valid bits (at most
-            // 56 of them, well inside the window's slack).
+            // 63 of them, well inside the window's slack). A sub-table
+            // pointer is not a literal, so it ends the run too.
             do {
-                bb >>= n;
-                bc -= n;
+                consume(e);
                 *out++ = static_cast<std::uint8_t>(e >> 16);
-                e = lt[LowBits(bb, lbits)];
-                n = e & kHuffLengthMask;
-            } while ((e & (kHuffLiteral | kHuffSubTable)) == kHuffLiteral && n <= bc);
-            // A refill leaves the low bc bits as they are, so the entry
-            // already looked up stays right if its first level was covered.
-            const bool stale = bc < lbits;
+                e = lt[bb & kLitLenMask];
+            } while ((e & kHuffLiteral) && (e & kHuffBitsMask) <= count());
+            // A refill leaves the low bits as they are, so the entry already
+            // looked up stays right if its first level was covered.
+            const bool stale = count() < kLitLenBits;
             refill();
             if (stale) {
-                e = lt[LowBits(bb, lbits)];
+                e = lt[bb & kLitLenMask];
             }
-            continue;
-        }
-        if (e & kHuffEnd) [[unlikely]] {
+            // A length code goes on to its match in the same turn; anything
+            // else (more literals, a sub-table, the end) takes a new turn.
+            if (e & (kHuffLiteral | kHuffSubTable | kHuffEnd)) {
+                continue;
+            }
+        } else if (e & kHuffEnd) [[unlikely]] {
             if ((e >> 16) != 0) {
                 throw TStreamError{};
             }
-            bb >>= n;
-            bc -= n;
+            consume(e);
             break;
         }
-        unsigned extra = (e >> 8) & kHuffLengthMask;
-        const std::size_t length = (e >> 16) + LowBits(bb >> n, extra);
-        bb >>= n + extra;
-        bc -= n + extra;
+        std::uint64_t before = bb;
+        consume(e);
+        const std::size_t length = (e >> 16) + extraOf(e, before);
 
-        std::uint32_t d = dt[LowBits(bb, dbits)];
+        std::uint32_t d = lt[kDistOffset + (bb & kDistMask)];
         if (d & (kHuffSubTable | kHuffEnd)) [[unlikely]] {
             if (d & kHuffSubTable) {
-                d = Resolve(dt, dbits, d, bb);
+                consume(d);
+                d = dt[(d >> 16) + LowBits(bb, HuffCodeLength(d))];
             }
             if (d & kHuffEnd) {
                 throw TStreamError{};
             }
         }
-        n = d & kHuffLengthMask;
-        extra = (d >> 8) & kHuffLengthMask;
-        const std::size_t distance = (d >> 16) + LowBits(bb >> n, extra);
-        bb >>= n + extra;
-        bc -= n + extra;
+        before = bb;
+        consume(d);
+        const std::size_t distance = (d >> 16) + extraOf(d, before);
+        // As after a run of literals: the lookup does not wait for the
+        // refill unless the bits left were too few for it.
+        e = lt[bb & kLitLenMask];
+        const bool stale = count() < kLitLenBits;
         refill();
-        e = lt[LowBits(bb, lbits)];
+        if (stale) [[unlikely]] {
+            e = lt[bb & kLitLenMask];
+        }
 
         // Nothing before the entry's first byte may be copied: the window
         // may still hold the previous entry there.
@@ -468,7 +489,13 @@ void TInflater::DecodeCodes(const THuffmanTable& litLen, const THuffmanTable& di
                 src += 8;
             } while (out < end);
         } else if (distance == 1) {
-            std::memset(out, *src, length);
+            // A run of one byte: whole words of it, no call for the short
+            // runs that are the common case.
+            const std::uint64_t run = *src * 0x0101010101010101u;
+            do {
+                std::memcpy(out, &run, 8);
+                out += 8;
+            } while (out < end);
         } else {
             // The match repeats with period distance, so it also repeats with
             // any multiple of it: once the first 8 bytes are written one at a
@@ -488,7 +515,7 @@ void TInflater::DecodeCodes(const THuffmanTable& litLen, const THuffmanTable& di
     pos_ = static_cast<std::size_t>(out - base);
     in_ = in;
     bits_ = bb;
-    count_ = bc;
+    count_ = count();
 }
 
 } // namespace mzb

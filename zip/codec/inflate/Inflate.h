@@ -30,7 +30,7 @@ private:
     void DecodeBlocks();
     void CopyStoredBlock();
     void ReadDynamicTables();
-    void DecodeCodes(const THuffmanTable& litLen, const THuffmanTable& dist);
+    void DecodeCodes(const std::uint32_t* tables);
 
     // Bit reader.
     void TopUp();
@@ -45,8 +45,8 @@ private:
 
     // The bit buffer holds count_ unread bits, least significant first; the
     // bits above them are either zero or the low bits of *in_, so a wide load
-    // may be OR-ed in at any time. in_ never passes inLimit_ by more than one
-    // load: up to there at least 8 bytes can be read, real or pad.
+    // may be OR-ed in at any time. in_ never passes inLimit_ by more than two
+    // loads: up to there at least 16 bytes can be read, real or pad.
     std::uint64_t bits_ = 0;
     unsigned count_ = 0;
     const std::uint8_t* in_ = nullptr;
@@ -54,14 +54,12 @@ private:
     // Pad bytes loaded into the bit buffer after the real input ran out.
     std::size_t padLoaded_ = 0;
 
-    std::unique_ptr<std::uint32_t[]> litLenEntries_;
-    std::unique_ptr<std::uint32_t[]> distEntries_;
-    std::unique_ptr<std::uint32_t[]> fixedLitLenEntries_;
-    std::unique_ptr<std::uint32_t[]> fixedDistEntries_;
-    THuffmanTable fixedLitLen_{};
-    THuffmanTable fixedDist_{};
-    THuffmanTable dynamicLitLen_{};
-    THuffmanTable dynamicDist_{};
+    // Two table pairs, the dynamic one and the fixed one. Each pair is one
+    // block, its distance table a constant offset after its literal/length
+    // table, so the decoding loop keeps a single pointer for both.
+    std::unique_ptr<std::uint32_t[]> entries_;
+    std::uint32_t* dynamicTables_ = nullptr;
+    std::uint32_t* fixedTables_ = nullptr;
 };
 
 } // namespace mzb

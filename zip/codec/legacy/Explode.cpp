@@ -98,12 +98,14 @@ bool TExploder::ReadTree(THuffmanTable& table, unsigned symbols, unsigned bits) 
 unsigned TExploder::DecodeSymbol(const THuffmanTable& table) {
     const std::uint32_t peek = reader_.Peek(kHuffMaxCodeLength);
     std::uint32_t e = table.Entries[peek & ((1u << table.Bits) - 1)];
+    unsigned consumed = 0;
     if (e & kHuffSubTable) {
-        const unsigned width = (e >> 8) & kHuffLengthMask;
-        e = table.Entries[(e >> 16) + ((peek >> table.Bits) & ((1u << width) - 1))];
+        consumed = e & kHuffBitsMask;
+        const unsigned width = HuffCodeLength(e);
+        e = table.Entries[(e >> 16) + ((peek >> consumed) & ((1u << width) - 1))];
     }
     // Complete trees leave no invalid entries; the length is never zero.
-    reader_.Skip(e & kHuffLengthMask);
+    reader_.Skip(consumed + (e & kHuffBitsMask));
     return e >> 16;
 }
 
