@@ -3,7 +3,7 @@
 // hash-chain matcher over a 32 KiB history with lazy matching from level 4,
 // Huffman codes built per block, and per block the cheapest of stored, fixed
 // and dynamic codes. One object compresses any number of entries one after
-// the other; its buffers (about 300 KB) are allocated once, when it is made.
+// the other; its buffers (about 370 KB) are allocated once, when it is made.
 
 #include "zip/codec/deflate/DeflateIO.h"
 
