@@ -293,6 +293,9 @@ TEST(DeflateRatio, StreamsStayThoseOfAPlainChainWalk) {
                                                           0x528F22D9CFC35C46,
                                                           0xB01A97C91D7E6052,
                                                           0x88F8519D08EA2655};
+    // A piece after the first starts with its history already hashed.
+    const Bytes text = test::MakeText(150000, 11);
+    const Bytes rest(text.begin() + long(kDeflateHistory), text.end());
     TDeflater deflater;
     for (int level = kMinDeflateLevel; level <= kMaxDeflateLevel; ++level) {
         std::uint64_t fingerprint = 0xCBF29CE484222325ull;
@@ -304,12 +307,9 @@ TEST(DeflateRatio, StreamsStayThoseOfAPlainChainWalk) {
         for (const Sample& sample : Samples()) {
             add(Compress(deflater, sample.make(), level).bytes);
         }
-        // A piece after the first starts with its history already hashed.
-        const Bytes text = test::MakeText(150000, 11);
         TDeflatePiece piece;
         piece.history = text.data();
         piece.historySize = kDeflateHistory;
-        const Bytes rest(text.begin() + long(kDeflateHistory), text.end());
         MemorySource source(rest, SIZE_MAX);
         MemorySink sink;
         deflater.Deflate(source, sink, level, piece);

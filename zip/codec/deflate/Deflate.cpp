@@ -563,6 +563,11 @@ void TDeflater::Engine::runLazyMatcher() {
         lookahead_ = lookahead;
         matchStart_ = matchStart;
     };
+    const auto load = [&] {
+        pos = strStart_;
+        lookahead = lookahead_;
+        matchStart = matchStart_;
+    };
     while (lookahead > 0) {
         unsigned candidate = 0;
         if (lookahead >= kMinMatch) {
@@ -607,9 +612,7 @@ void TDeflater::Engine::runLazyMatcher() {
         if (lookahead < kMinLookahead && !endOfInput_) {
             store();
             keepLookahead();
-            pos = strStart_;
-            lookahead = lookahead_;
-            matchStart = matchStart_;
+            load();
         }
     }
     store();
