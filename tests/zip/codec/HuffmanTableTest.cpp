@@ -147,8 +147,7 @@ TEST(HuffmanTable, EveryInputDecodesToTheSymbolWhoseCodeItStartsWith) {
             if (e & kHuffSubTable) {
                 ASSERT_EQ(e & kHuffBitsMask, c.Bits) << input;
                 consumed = c.Bits;
-                const unsigned width = HuffCodeLength(e);
-                e = entries[(e >> 16) + ((input >> consumed) & ((1u << width) - 1))];
+                e = entries[HuffSubTableIndex(e, input >> consumed)];
             }
             ASSERT_EQ(e & 0xC0u, 0u) << "bits 6 and 7 must stay clear, input " << input;
 

@@ -269,10 +269,10 @@ private:
 
     // Buffers allocated once.
     std::vector<std::uint8_t> window_;
-    std::vector<std::uint16_t> head_;  // hash -> most recent position
-    std::vector<std::uint16_t> prev_;  // position & kWindowMask -> older position, same hash
-    std::vector<std::uint16_t> prev2_; // position & kWindowMask -> the one older still
-    std::vector<std::uint16_t> prev3_;
+    std::vector<std::uint16_t> head_;       // hash -> most recent position
+    std::vector<std::uint16_t> prev_;       // position & kWindowMask -> older position, same hash
+    std::vector<std::uint16_t> prev2_;      // position & kWindowMask -> two links on
+    std::vector<std::uint16_t> prev3_;      // position & kWindowMask -> three links on
     std::vector<std::uint8_t> recordLit_;   // literal byte, or match length - 3
     std::vector<std::uint16_t> recordDist_; // 0 for a literal, else the match distance
     TChainSearch search_{};                 // the tables above; the rest is set per search

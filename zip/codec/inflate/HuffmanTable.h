@@ -50,6 +50,12 @@ constexpr unsigned HuffCodeLength(std::uint32_t entry) {
     return (entry >> kHuffCodeLengthShift) & kHuffCodeLengthMask;
 }
 
+// Where the entry lies that a sub-table pointer leads to: `next` holds the
+// input bits that follow the first level's, least significant first.
+constexpr std::size_t HuffSubTableIndex(std::uint32_t pointer, std::uint64_t next) {
+    return (pointer >> 16) + (next & ((std::uint64_t{1} << HuffCodeLength(pointer)) - 1));
+}
+
 // The longest code any caller uses (implode's codes reach 16 bits).
 inline constexpr unsigned kHuffMaxCodeLength = 16;
 

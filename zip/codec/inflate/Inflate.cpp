@@ -360,7 +360,6 @@ void TInflater::DecodeCodes(const std::uint32_t* tables) {
     constexpr std::uint64_t kLitLenMask = (1u << kLitLenBits) - 1;
     constexpr std::uint64_t kDistMask = (1u << kDistBits) - 1;
     const std::uint32_t* const lt = tables;
-    const std::uint32_t* const dt = tables + kDistOffset;
     std::uint8_t* const base = window_.Data();
     std::uint8_t* const outFull = base + TOutputWindow::FullAt();
     if (in_ > inLimit_) {
@@ -412,7 +411,7 @@ void TInflater::DecodeCodes(const std::uint32_t* tables) {
         }
         if (e & kHuffSubTable) [[unlikely]] {
             consume(e);
-            e = lt[(e >> 16) + LowBits(bb, HuffCodeLength(e))];
+            e = lt[HuffSubTableIndex(e, bb)];
         }
         if (e & kHuffLiteral) {
             // Further literals are taken from what is left of the refill as
@@ -451,7 +450,7 @@ void TInflater::DecodeCodes(const std::uint32_t* tables) {
         if (d & (kHuffSubTable | kHuffEnd)) [[unlikely]] {
             if (d & kHuffSubTable) {
                 consume(d);
-                d = dt[(d >> 16) + LowBits(bb, HuffCodeLength(d))];
+                d = lt[kDistOffset + HuffSubTableIndex(d, bb)];
             }
             if (d & kHuffEnd) {
                 throw TStreamError{};

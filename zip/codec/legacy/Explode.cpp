@@ -101,8 +101,7 @@ unsigned TExploder::DecodeSymbol(const THuffmanTable& table) {
     unsigned consumed = 0;
     if (e & kHuffSubTable) {
         consumed = e & kHuffBitsMask;
-        const unsigned width = HuffCodeLength(e);
-        e = table.Entries[(e >> 16) + ((peek >> consumed) & ((1u << width) - 1))];
+        e = table.Entries[HuffSubTableIndex(e, peek >> consumed)];
     }
     // Complete trees leave no invalid entries; the length is never zero.
     reader_.Skip(consumed + (e & kHuffBitsMask));
