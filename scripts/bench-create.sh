@@ -2,7 +2,9 @@
 # Whole-process create benchmark: `mzb create -l 5 -r` beside the ZIP tools a
 # user would pick instead, on a seeded ~250 MB tree of ~20 000 source and
 # binary files. Prints best-of-N wall time, archive size and peak RSS of each,
-# and each peer's figures as ratios against ours.
+# and each peer's figures as ratios against ours. Then the same with AES-256
+# (ours, 7-Zip's with its default threads, bsdtar's), each AES archive's
+# extraction by its maker beside the plain one's, and the cost of AES.
 #
 #   scripts/bench-create.sh [runs, default 3]
 #
@@ -35,7 +37,8 @@ echo "tree: $files files, $bytes bytes; best of $runs runs, wall time"
 # Read the tree once so the first tool does not pay for the cold cache alone.
 find src -type f -exec cat {} + >/dev/null
 
-names=(mzb mzb-t1 zip 7zz 7zz-mt bsdtar python)
+pw=bench-password
+names=(mzb mzb-t1 zip 7zz 7zz-mt bsdtar python mzb-aes 7zz-aes bsdtar-aes)
 declare -A cmd=(
     [mzb]="$mzb create out.zip -l 5 -r src/"
     [mzb-t1]="$mzb create out.zip -l 5 -r -t 1 src/"
@@ -44,6 +47,18 @@ declare -A cmd=(
     [7zz-mt]="7zz a -tzip -mx=5 -bd -bso0 -bsp0 out.zip src"
     [bsdtar]="bsdtar --format zip -cf out.zip src"
     [python]="python3 $repo/scripts/bench-tree.py pyzip out.zip src"
+    [mzb-aes]="$mzb create out.zip -l 5 -r -e aes256 -p $pw src/"
+    [7zz-aes]="7zz a -tzip -mx=5 -mem=AES256 -p$pw -bd -bso0 -bsp0 out.zip src"
+    [bsdtar-aes]="bsdtar --format zip --options zip:encryption=aes256 --passphrase $pw -cf out.zip src"
+)
+# Extraction of the archive each maker wrote, by the same tool.
+xnames=(mzb-x mzb-aes-x 7zz-aes-x bsdtar-aes-x)
+declare -A xmaker=([mzb-x]=mzb [mzb-aes-x]=mzb-aes [7zz-aes-x]=7zz-aes [bsdtar-aes-x]=bsdtar-aes)
+declare -A xcmd=(
+    [mzb-x]="$mzb extract in.zip x -o always -q"
+    [mzb-aes-x]="$mzb extract in.zip x -o always -q -p $pw"
+    [7zz-aes-x]="7zz x -y -bd -bso0 -bsp0 -p$pw -ox in.zip"
+    [bsdtar-aes-x]="bsdtar -xf in.zip -C x --passphrase $pw"
 )
 declare -A best_time best_rss size
 for name in "${names[@]}"; do
@@ -59,15 +74,38 @@ for name in "${names[@]}"; do
         fi
     done
     size[$name]=$(stat -c %s out.zip)
-    rm -f out.zip
+    mv out.zip "made-$name.zip"
 done
+for name in "${xnames[@]}"; do
+    ln -sf "made-${xmaker[$name]}.zip" in.zip
+    for ((r = 0; r < runs; ++r)); do
+        rm -rf x && mkdir x
+        /usr/bin/time -f "%e %M" -o time.txt ${xcmd[$name]} >/dev/null
+        read -r t rss <time.txt
+        if [[ -z "${best_time[$name]:-}" ]] || awk "BEGIN{exit !($t < ${best_time[$name]})}"; then
+            best_time[$name]=$t
+        fi
+        if [[ -z "${best_rss[$name]:-}" ]] || ((rss > best_rss[$name])); then
+            best_rss[$name]=$rss
+        fi
+    done
+    size[$name]=${size[${xmaker[$name]}]}
+done
+rm -rf x in.zip made-*.zip
 
-printf "\n%-8s %9s %12s %10s | %9s %9s\n" tool "time s" "size bytes" "RSS KiB" "time/mzb" "size/mzb"
-for name in "${names[@]}"; do
-    awk -v n="$name" -v t="${best_time[$name]}" -v s="${size[$name]}" -v m="${best_rss[$name]}" \
-        -v t0="${best_time[mzb]}" -v s0="${size[mzb]}" \
-        'BEGIN { printf "%-8s %9.2f %12d %10d | %9.3f %9.4f\n", n, t, s, m, t / t0, s / s0 }'
-done
+row() { # name, the row it is compared with
+    awk -v n="$1" -v t="${best_time[$1]}" -v s="${size[$1]}" -v m="${best_rss[$1]}" \
+        -v t0="${best_time[$2]}" -v s0="${size[$2]}" -v r="$2" \
+        'BEGIN { printf "%-13s %9.2f %12d %10d | %9.3f %9.4f  (against %s)\n", n, t, s, m, t / t0, s / s0, r }'
+}
+printf "\n%-13s %9s %12s %10s | %9s %9s\n" tool "time s" "size bytes" "RSS KiB" "time/ref" "size/ref"
+for name in mzb mzb-t1 zip 7zz 7zz-mt bsdtar python; do row "$name" mzb; done
+echo "-- AES-256: ours against the plain run, the peers against ours"
+row mzb-aes mzb
+for name in 7zz-aes bsdtar-aes; do row "$name" mzb-aes; done
+echo "-- extraction by the archive's maker"
+row mzb-aes-x mzb-x
+for name in 7zz-aes-x bsdtar-aes-x; do row "$name" mzb-aes-x; done
 echo
 echo "time = best wall time of the runs; RSS = the highest peak resident set seen;"
-echo "time/mzb above 1: the peer is slower; size/mzb above 1: the peer's archive is larger."
+echo "time/ref above 1: slower than the row it is compared with; size/ref above 1: larger."

@@ -70,6 +70,44 @@ TEST_F(ArchiveCommandsTest, EveryEntryHandledIsZeroAndAnyEntryLostIsOne) {
     EXPECT_FALSE(fs::exists(tmp_.dir() + "escaped.txt"));
 }
 
+// A password kept off the command line, from a file's first line or the
+// environment; the cipher chosen by name (AES-256 by default), as the
+// listing shows it; and no archive in the clear when one was asked locked.
+TEST_F(ArchiveCommandsTest, PasswordsFromAFileOrTheEnvironmentAndTheCipherByName) {
+    tmp_.write("src/a.txt", "alpha beta gamma delta");
+    const std::string src = tmp_.dir() + "src/";
+    const std::string pwFile = tmp_.write("pw.txt", "s3cret\nnot the password\n").string();
+    const std::string aes = tmp_.dir() + "aes.zip";
+    CommandResult made = Mzb({"create", aes, "-r", "--password-file", pwFile, src});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    CommandResult listed = Mzb({"list", aes});
+    EXPECT_NE(listed.out.find("\taes256\t" + src.substr(1) + "a.txt\n"), std::string::npos)
+        << listed.out;
+    EXPECT_NE(listed.out.find("\t-\t" + src.substr(1) + "\n"), std::string::npos) << listed.out;
+    EXPECT_EQ(RunCommand({MZB_EXE, "test", aes}, {"MZB_PASSWORD=s3cret"}).exitCode, 0);
+    const CommandResult wrong = RunCommand({MZB_EXE, "test", aes}, {"MZB_PASSWORD=s3cre"});
+    EXPECT_EQ(wrong.exitCode, 1);
+    EXPECT_NE(wrong.err.find("a.txt: wrong password"), std::string::npos) << wrong.err;
+
+    const std::string traditional = tmp_.dir() + "zipcrypto.zip";
+    ASSERT_EQ(Mzb({"create", traditional, "-e", "zipcrypto", "-p", "s3cret", src}).exitCode, 0);
+    listed = Mzb({"list", traditional});
+    EXPECT_NE(listed.out.find("\tzipcrypto\t"), std::string::npos) << listed.out;
+    EXPECT_EQ(TestAndExtract(traditional, {"--password-file", pwFile}), std::pair(0, 0));
+
+    const std::string empty = tmp_.write("empty.txt", "\n").string();
+    for (const auto& refused : {std::vector<std::string>{"-e", "aes128"},
+                                std::vector<std::string>{"--password-file", empty},
+                                std::vector<std::string>{"-e", "aes512", "-p", "x"}}) {
+        std::vector<std::string> args = {"create", tmp_.dir() + "clear.zip"};
+        args.insert(args.end(), refused.begin(), refused.end());
+        args.push_back(src);
+        const CommandResult r = Mzb(args);
+        EXPECT_EQ(r.exitCode, 2) << refused[1];
+        EXPECT_FALSE(fs::exists(tmp_.dir() + "clear.zip")) << refused[1];
+    }
+}
+
 TEST_F(ArchiveCommandsTest, UnreadableArchivesAndUsageErrorsAreTwo) {
     const auto notAnArchive = tmp_.write("text.zip", "just some text, no archive at all");
     for (const std::string& archive : {notAnArchive.string(), tmp_.dir() + "missing.zip"}) {

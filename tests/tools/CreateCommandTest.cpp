@@ -172,7 +172,7 @@ TEST_F(CreateTest, PeersReadArchivesWithPaths) {
 
 TEST_F(CreateTest, PeersReadEncryptedArchivesWithPaths) {
     REQUIRE_ALL_PEERS();
-    CheckCreated("paths-pw.zip", {"-r", "-p", "s3cret pass"}, "s3cret pass");
+    CheckCreated("paths-pw.zip", {"-r", "-e", "zipcrypto", "-p", "s3cret pass"}, "s3cret pass");
 }
 
 TEST_F(CreateTest, PeersReadArchivesWithoutPathsAtTheHighestLevel) {
@@ -182,7 +182,38 @@ TEST_F(CreateTest, PeersReadArchivesWithoutPathsAtTheHighestLevel) {
 
 TEST_F(CreateTest, PeersReadFastEncryptedArchivesWithoutPaths) {
     REQUIRE_ALL_PEERS();
-    CheckCreated("flat-pw.zip", {"-r", "-j", "-l", "1", "-p", "pw"}, "pw");
+    CheckCreated("flat-pw.zip", {"-r", "-j", "-l", "1", "-e", "zipcrypto", "-p", "pw"}, "pw");
+}
+
+// AES, the cipher a password gets by default: 7-Zip tests and extracts it
+// and bsdtar extracts it, at every strength (Info-ZIP's unzip and Python's
+// zipfile do not read AES).
+TEST_F(CreateTest, SevenZipAndBsdtarReadAesArchivesAtEveryStrength) {
+    MZB_REQUIRE_PEERS("7zz", "bsdtar");
+    const std::string password = "s3cret pass";
+    for (const std::string strength : {"aes128", "aes192", "aes256"}) {
+        SCOPED_TRACE(strength);
+        const std::string archive = Archive(strength + ".zip");
+        const auto made = Create({archive, "-r", "-e", strength, "-p", password, "tree/"});
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+        const auto tested = RunCommand({Peer("7zz"), "t", "-p" + password, archive});
+        EXPECT_EQ(tested.exitCode, 0) << tested.out << tested.err;
+
+        const std::string bySeven = work_->dir() + "by-7zz";
+        const std::string byBsdtar = work_->dir() + "by-bsdtar";
+        fs::remove_all(bySeven);
+        fs::remove_all(byBsdtar);
+        fs::create_directories(byBsdtar);
+        EXPECT_EQ(
+            RunCommand({Peer("7zz"), "x", "-y", "-o" + bySeven, "-p" + password, archive}).exitCode,
+            0);
+        const auto bsdtar =
+            RunCommand({Peer("bsdtar"), "-xf", archive, "-C", byBsdtar, "--passphrase", password});
+        EXPECT_EQ(bsdtar.exitCode, 0) << bsdtar.err;
+        EXPECT_TRUE(ReadTree(bySeven) == WithTreePrefix(*source_)) << "7zz extracted other bytes";
+        EXPECT_TRUE(ReadTree(byBsdtar) == WithTreePrefix(*source_))
+            << "bsdtar extracted other bytes";
+    }
 }
 
 TEST_F(CreateTest, NamesAndCommentAsOtherToolsShowThem) {
@@ -229,15 +260,17 @@ TEST_F(CreateTest, UpdatedArchiveStaysReadableByPeers) {
     tmp.write("u/change.txt", "old");
     const std::string archive = tmp.dir() + "up.zip";
     InDirectory here(tmp.path());
-    ASSERT_EQ(
-        RunCommand({MZB_EXE, "create", archive, "-p", "pw", "-c", "carried comment", "-r", "u"})
-            .exitCode,
-        0);
+    ASSERT_EQ(RunCommand({MZB_EXE, "create", archive, "-e", "zipcrypto", "-p", "pw", "-c",
+                          "carried comment", "-r", "u"})
+                  .exitCode,
+              0);
     tmp.write("u/change.txt", "new contents");
     fs::last_write_time(dir / "change.txt",
                         fs::file_time_type::clock::now() + std::chrono::hours(1));
     tmp.write("u/added/more.txt", "more");
-    ASSERT_EQ(RunCommand({MZB_EXE, "create", archive, "-p", "pw", "-r", "u"}).exitCode, 0);
+    ASSERT_EQ(
+        RunCommand({MZB_EXE, "create", archive, "-e", "zipcrypto", "-p", "pw", "-r", "u"}).exitCode,
+        0);
     Tree expected = ReadTree(tmp.path());
     for (auto it = expected.files.begin(); it != expected.files.end();) {
         it = it->first.starts_with("u/") ? std::next(it) : expected.files.erase(it);

@@ -1,11 +1,13 @@
 #include "tools/mzb/ArchiveCommands.h"
 
 #include "tools/mzb/Interrupt.h"
+#include "tools/mzb/PasswordOption.h"
 #include "tools/mzb/ProgressLine.h"
 #include "tools/mzb/TerminalHost.h"
 #include "zip/base/DosDateTime.h"
 #include "zip/base/PrintableName.h"
 #include "zip/base/ZipError.h"
+#include "zip/crypt/EntryCipher.h"
 #include "zip/reader/ZipReader.h"
 
 #include <cstdio>
@@ -42,13 +44,14 @@ std::optional<TUZOverwriteMode> ParseOverwriteMode(const std::string& text) {
 std::string ParseArgs(const Args& args, std::size_t positional, bool extractFlags,
                       bool passwordFlag, ArchiveOptions& out) {
     std::vector<std::string> plain;
+    PasswordOption password;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "-p" && passwordFlag) {
-            if (++i == args.size()) {
-                return "-p needs a password";
+        std::string error;
+        if (passwordFlag && password.Parse(args, i, error)) {
+            if (!error.empty()) {
+                return error;
             }
-            out.password = args[i];
         } else if (a == "-o" && extractFlags) {
             if (++i == args.size()) {
                 return "-o needs prompt, always, never, newer or older";
@@ -77,6 +80,14 @@ std::string ParseArgs(const Args& args, std::size_t positional, bool extractFlag
     if (plain.size() < positional) {
         return "missing arguments";
     }
+    if (passwordFlag) {
+        std::string error;
+        const auto resolved = password.Resolve(false, error);
+        if (!resolved) {
+            return error;
+        }
+        out.password = *resolved;
+    }
     out.archive = plain[0];
     if (positional > 1) {
         out.dest = plain[1];
@@ -93,13 +104,17 @@ struct FailureReport {
     void Attach(TZipReader& reader) {
         reader.OnSkippingFile = [this](TZipReader&, int reason, const std::string& name, int,
                                        bool&) {
-            static const char* const kReasons[] = {"wrong password", "not overwritten", "",
+            static const char* const kReasons[] = {"wrong password",
+                                                   "not overwritten",
+                                                   "",
                                                    "cannot create the output file",
-                                                   "unsafe or damaged entry, refused"};
+                                                   "unsafe or damaged entry, refused",
+                                                   "damaged data (authentication failed)"};
             if (reason == kSkipNotOverwritten) {
                 return;
             }
-            const char* why = reason >= 0 && reason <= kSkipUnsafe ? kReasons[reason] : "skipped";
+            const char* why =
+                reason >= 0 && reason <= kSkipNotAuthentic ? kReasons[reason] : "skipped";
             if (progress) {
                 progress->Clear();
             }
@@ -203,10 +218,12 @@ int RunList(const GlobalOptions&, const Args& args) {
                 continue;
             }
             const auto t = UnpackDosDateTime(e.FileDateTime);
-            std::printf("%u\t%llu\t%llu\t%08x\t%04d-%02d-%02d %02d:%02d:%02d\t%04x\t%s\n",
-                        e.CompressionMethod, static_cast<unsigned long long>(e.CompressedSize),
+            // The name stays the last column, whatever comes before it.
+            std::printf("%u\t%llu\t%llu\t%08x\t%04d-%02d-%02d %02d:%02d:%02d\t%04x\t%s\t%s\n",
+                        e.DataMethod(), static_cast<unsigned long long>(e.CompressedSize),
                         static_cast<unsigned long long>(e.UncompressedSize), e.Crc32, t.year,
                         t.month, t.day, t.hour, t.minute, t.second, e.Flags,
+                        std::string(EntryEncryptionName(e)).c_str(),
                         PrintableName(e.Directory() + e.FileName()).c_str());
         }
     } catch (const EZipError& e) {
@@ -218,7 +235,8 @@ int RunList(const GlobalOptions&, const Args& args) {
 int RunTest(const GlobalOptions&, const Args& args) {
     ArchiveOptions o;
     if (const auto error = ParseArgs(args, 1, false, true, o); !error.empty()) {
-        return UsageError(error + "; usage: mzb test ARCHIVE [-p PASSWORD]");
+        return UsageError(error +
+                          "; usage: mzb test ARCHIVE [-p PASSWORD|-p -|--password-file FILE]");
     }
     return RunExtraction(o, true);
 }
@@ -226,9 +244,10 @@ int RunTest(const GlobalOptions&, const Args& args) {
 int RunExtract(const GlobalOptions&, const Args& args) {
     ArchiveOptions o;
     if (const auto error = ParseArgs(args, 2, true, true, o); !error.empty()) {
-        return UsageError(error + "; usage: mzb extract ARCHIVE DEST [-p PASSWORD] "
-                                  "[-o prompt|always|never|newer|older] [-j] [-q] [-t THREADS] "
-                                  "[PATTERN...]");
+        return UsageError(
+            error + "; usage: mzb extract ARCHIVE DEST [-p PASSWORD|-p -|--password-file FILE] "
+                    "[-o prompt|always|never|newer|older] [-j] [-q] [-t THREADS] "
+                    "[PATTERN...]");
     }
     if (o.dest.empty() || o.dest == "?") {
         return UsageError("extract needs a destination directory");

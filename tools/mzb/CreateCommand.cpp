@@ -1,6 +1,7 @@
 #include "tools/mzb/CreateCommand.h"
 
 #include "tools/mzb/Interrupt.h"
+#include "tools/mzb/PasswordOption.h"
 #include "tools/mzb/ProgressLine.h"
 #include "zip/base/PrintableName.h"
 #include "zip/base/Wildcard.h"
@@ -17,14 +18,17 @@
 namespace mzb::cli {
 namespace {
 
-constexpr const char* kUsage = "usage: mzb create ARCHIVE [-l LEVEL] [-p PASSWORD] [-r] [-j] "
-                               "[-t THREADS] [-q] [-c COMMENT] [-x PATTERN]... ITEM...";
+constexpr const char* kUsage =
+    "usage: mzb create ARCHIVE [-l LEVEL] [-p PASSWORD|-p -|--password-file FILE] "
+    "[-e aes256|aes192|aes128|zipcrypto] [-r] [-j] [-t THREADS] [-q] [-c COMMENT] "
+    "[-x PATTERN]... ITEM...";
 
 struct CreateOptions {
     std::string archive;
     int level = 5;
     unsigned threads = DefaultThreadCount();
     std::string password;
+    TEncryption encryption = TEncryption::Aes256;
     bool recurse = false;
     bool junkPaths = false;
     bool quiet = false;
@@ -43,10 +47,23 @@ std::optional<int> ParseLevel(const std::string& text) {
 // Returns an error text, empty when all is well.
 std::string ParseCreateArgs(const Args& args, CreateOptions& out) {
     std::vector<std::string> plain;
+    PasswordOption password;
+    std::optional<TEncryption> encryption;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> const std::string* { return ++i < args.size() ? &args[i] : nullptr; };
-        if (a == "-l") {
+        std::string error;
+        if (password.Parse(args, i, error)) {
+            if (!error.empty()) {
+                return error;
+            }
+        } else if (a == "-e") {
+            const std::string* v = value();
+            encryption = v ? EncryptionFromName(*v) : std::nullopt;
+            if (!encryption) {
+                return "-e needs aes256, aes192, aes128 or zipcrypto";
+            }
+        } else if (a == "-l") {
             const std::string* v = value();
             const auto level = v ? ParseLevel(*v) : std::nullopt;
             if (!level) {
@@ -60,14 +77,12 @@ std::string ParseCreateArgs(const Args& args, CreateOptions& out) {
                 return "-t needs a thread count from 1 to 256";
             }
             out.threads = *threads;
-        } else if (a == "-p" || a == "-c" || a == "-x") {
+        } else if (a == "-c" || a == "-x") {
             const std::string* v = value();
             if (!v) {
                 return a + " needs a value";
             }
-            if (a == "-p") {
-                out.password = *v;
-            } else if (a == "-c") {
+            if (a == "-c") {
                 out.comment = *v;
             } else {
                 out.excludes.push_back(*v);
@@ -89,6 +104,18 @@ std::string ParseCreateArgs(const Args& args, CreateOptions& out) {
     }
     out.archive = plain[0];
     out.items.assign(plain.begin() + 1, plain.end());
+    std::string error;
+    const auto resolved = password.Resolve(true, error);
+    if (!resolved) {
+        return error;
+    }
+    out.password = *resolved;
+    if (encryption && out.password.empty()) {
+        // Rather than an archive in the clear that was meant to be locked.
+        return "-e needs a password (-p, --password-file or " + std::string(kPasswordEnvironment) +
+               ")";
+    }
+    out.encryption = encryption.value_or(TEncryption::Aes256);
     return {};
 }
 
@@ -195,6 +222,7 @@ int RunCreate(const GlobalOptions&, const Args& args) {
             writer.SetArchiveComment(*o.comment);
         }
         writer.ArchivePassword = o.password;
+        writer.Encryption = o.encryption;
         std::vector<std::string> list;
         for (const auto& item : o.items) {
             AddItems(cwd, item, o.recurse, list);

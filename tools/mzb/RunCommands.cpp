@@ -7,6 +7,7 @@
 #include "core/ZipWriterBackup.h"
 #include "tools/mzb/ConsoleRunHost.h"
 #include "tools/mzb/Interrupt.h"
+#include "tools/mzb/PasswordOption.h"
 #include "tools/mzb/ProjectCommands.h"
 
 #include <cstdio>
@@ -113,16 +114,20 @@ int RunRestore(const GlobalOptions&, const Args& args) {
         {"never", RestoreOverwrite::Never},   {"newer", RestoreOverwrite::IfNewer},
         {"older", RestoreOverwrite::IfOlder},
     };
-    const char* usage = "; usage: mzb restore ARCHIVE DEST [-p PASSWORD] "
+    const char* usage = "; usage: mzb restore ARCHIVE DEST [-p PASSWORD|-p -|--password-file FILE] "
                         "[-o prompt|always|never|newer|older] [-j] [-t THREADS] [-q]";
     RestoreEditor editor;
     unsigned threads = DefaultThreadCount();
     bool quiet = false;
     std::vector<std::string> plain;
+    PasswordOption password;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "-p" && i + 1 < args.size()) {
-            editor.Password = args[++i];
+        std::string error;
+        if (password.Parse(args, i, error)) {
+            if (!error.empty()) {
+                return UsageError(error + usage);
+            }
         } else if (a == "-o" && i + 1 < args.size()) {
             const auto it = kModes.find(args[++i]);
             if (it == kModes.end()) {
@@ -150,6 +155,12 @@ int RunRestore(const GlobalOptions&, const Args& args) {
     }
     SplitArchivePath(plain[0], editor);
     editor.DestDir = plain[1];
+    std::string error;
+    const auto resolved = password.Resolve(false, error);
+    if (!resolved) {
+        return UsageError(error + usage);
+    }
+    editor.Password = *resolved;
 
     CatchInterrupts();
     InterruptibleHost engineHost;

@@ -31,7 +31,8 @@ const Command kCommands[] = {
     {"contents", "contents ARCHIVE", RunContents},
     {"schedule", "schedule [--now \"YYYY-MM-DD HH:MM:SS\"]", RunScheduleTable},
     {"create",
-     "create ARCHIVE [-l LEVEL] [-p PASSWORD] [-r] [-j] [-c COMMENT] [-x PATTERN]... ITEM...",
+     "create ARCHIVE [-l LEVEL] [-p PASSWORD] [-e aes256|aes192|aes128|zipcrypto] [-r] [-j] "
+     "[-c COMMENT] [-x PATTERN]... ITEM...",
      RunCreate},
     {"list", "list ARCHIVE [PATTERN...]", RunList},
     {"test", "test ARCHIVE [-p PASSWORD]", RunTest},
@@ -50,6 +51,9 @@ void PrintHelp(std::FILE* out) {
     for (const auto& c : kCommands) {
         std::fprintf(out, "  mzb %s\n", c.usage);
     }
+    std::fprintf(out, "a password (-p PASSWORD) may also be asked on the terminal (-p -), read "
+                      "from the first line of a file (--password-file FILE) or taken from "
+                      "MZB_PASSWORD\n");
 }
 
 } // namespace

@@ -56,6 +56,13 @@ public:
     using EZipError::EZipError;
 };
 
+// The cryptographic library could not do its part (no random bytes for a
+// salt, no memory for a cipher): nothing is written unencrypted instead.
+class EEncryptionError : public EZipError {
+public:
+    using EZipError::EZipError;
+};
+
 // An archive split into parts (a non-zero disk number, or a separate
 // directory file): recognised, but not read.
 class EMultiPartZip : public EZipError {

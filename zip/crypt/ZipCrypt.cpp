@@ -2,6 +2,7 @@
 
 #include "zip/format/Crc32.h"
 
+#include <algorithm>
 #include <chrono>
 #include <sys/random.h>
 
@@ -98,6 +99,25 @@ EncryptionHeader(TZipCryptKeys& keys, std::uint32_t crc, const TFillerSource& fi
     header[11] = static_cast<std::uint8_t>(crc >> 24);
     keys.Encrypt(header.data(), header.size());
     return header;
+}
+
+TTraditionalCipher::TTraditionalCipher(std::string_view password, std::uint32_t crc,
+                                       TFillerSource filler)
+    : keys_(password), crc_(crc), filler_(std::move(filler)) {}
+
+TTraditionalCipher::TTraditionalCipher(std::string_view password, std::uint8_t checkByte)
+    : keys_(password), checkByte_(checkByte) {}
+
+std::vector<std::uint8_t> TTraditionalCipher::Header() {
+    const auto header = EncryptionHeader(keys_, crc_, filler_);
+    return {header.begin(), header.end()};
+}
+
+bool TTraditionalCipher::CheckPassword(const std::uint8_t* header) {
+    std::uint8_t plain[kEncryptionHeaderSize];
+    std::copy(header, header + kEncryptionHeaderSize, plain);
+    keys_.Decrypt(plain, sizeof plain);
+    return plain[kEncryptionHeaderSize - 1] == checkByte_;
 }
 
 } // namespace mzb

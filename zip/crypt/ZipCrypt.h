@@ -4,10 +4,11 @@
 // password for every entry. Each byte of a stream is encrypted or
 // decrypted with the key state left by all the bytes before it.
 
+#include "zip/crypt/EntryCipher.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string_view>
 
 namespace mzb {
@@ -38,11 +39,10 @@ private:
 inline constexpr std::size_t kEncryptionHeaderSize = 12;
 inline constexpr std::size_t kEncryptionFillerSize = 10;
 
-// Fills n bytes. Readers never look at the filler, but it starts every
-// entry's key stream: two entries with the same password and the same
-// filler are encrypted with the same stream, and the XOR of their data
-// leaks. So the filler has to differ between any two headers.
-using TFillerSource = std::function<void(std::uint8_t* out, std::size_t n)>;
+// Readers never look at the filler, but it starts every entry's key
+// stream: two entries with the same password and the same filler are
+// encrypted with the same stream, and the XOR of their data leaks. So the
+// filler has to differ between any two headers.
 
 // The system's random source; the clock-seeded generator when that fails.
 void SystemFiller(std::uint8_t* out, std::size_t n);
@@ -71,5 +71,37 @@ private:
 // from the password, go on to encrypt the entry's data.
 std::array<std::uint8_t, kEncryptionHeaderSize>
 EncryptionHeader(TZipCryptKeys& keys, std::uint32_t crc, const TFillerSource& filler);
+
+// The traditional cipher behind the entry-cipher interface. Its password
+// check compares one byte of the decrypted header (so one wrong password in
+// 256 passes it, and the CRC-32 then catches it); it has no trailer.
+class TTraditionalCipher final : public TEntryCipher {
+public:
+    // For writing: the header will carry the CRC's high bytes.
+    TTraditionalCipher(std::string_view password, std::uint32_t crc, TFillerSource filler);
+    // For reading: the check byte the entry's header must decrypt to.
+    TTraditionalCipher(std::string_view password, std::uint8_t checkByte);
+
+    std::size_t HeaderSize() const override { return kEncryptionHeaderSize; }
+    std::size_t TrailerSize() const override { return 0; }
+    bool DerivesKeys() const override { return false; }
+
+    std::vector<std::uint8_t> Header() override;
+    void Encrypt(std::uint8_t* data, std::size_t n) override { keys_.Encrypt(data, n); }
+    std::vector<std::uint8_t> Trailer() override { return {}; }
+    void MarkEntry(TZipHeaderInfo& entry) const override { entry.Flags |= kFlagEncrypted; }
+
+    bool CheckPassword(const std::uint8_t* header) override;
+    void Decrypt(std::uint8_t* data, std::size_t n) override { keys_.Decrypt(data, n); }
+    bool CheckTrailer(const std::uint8_t*) override { return true; }
+    bool ChecksCrc() const override { return true; }
+    bool Authenticates() const override { return false; }
+
+private:
+    TZipCryptKeys keys_;
+    std::uint32_t crc_ = 0;
+    std::uint8_t checkByte_ = 0;
+    TFillerSource filler_;
+};
 
 } // namespace mzb

@@ -135,6 +135,9 @@ bool TZipHeaderInfo::WriteLocalHeader(TFileStream& stream, std::string_view extr
     std::string extraField =
         LocalZip64 ? Zip64Block(UncompressedSize, CompressedSize, std::nullopt) : std::string();
     extraField += extra;
+    if (Aes.Present()) {
+        extraField += AesExtraBlock(Aes);
+    }
     LocalExtraLength = fit.FitLength(extraField.size(), "extra field");
     std::string bytes(kLocalHeaderSize, '\0');
     PutLE32(At(bytes, 0), kLocalHeaderSignature);
@@ -161,11 +164,14 @@ bool TZipHeaderInfo::WriteCentralHeader(TFileStream& stream, const TClassicLimit
     const bool bigUncompressed = LocalZip64 || UncompressedSize > limits.MaxField32;
     const bool bigCompressed = LocalZip64 || CompressedSize > limits.MaxField32;
     const bool bigOffset = RelativeOffset > limits.MaxField32;
-    const std::string extra =
+    std::string extra =
         bigUncompressed || bigCompressed || bigOffset
             ? Zip64Block(If(bigUncompressed, UncompressedSize), If(bigCompressed, CompressedSize),
                          If(bigOffset, RelativeOffset))
             : std::string();
+    if (Aes.Present()) {
+        extra += AesExtraBlock(Aes);
+    }
     CentralExtraLength = static_cast<std::uint16_t>(extra.size());
     // A length without its text would shift every header after this one.
     const std::string& comment = fileComment_ ? *fileComment_ : std::string();
@@ -226,6 +232,7 @@ bool TZipHeaderInfo::ReadCentralHeader(TFileStream& stream) {
     e.ExternalAttributes = GetLE32(h + 38);
     e.RelativeOffset = values.LocalHeaderOffset;
     e.CentralHeaderPosition = start;
+    e.Aes = FindAesExtra(extra).value_or(TAesExtra{});
     const bool fromDosHost = IsDosHost(e.VersionMadeBy);
     // Only a name without the UTF-8 flag can have a better form in the
     // extra field.
@@ -267,6 +274,7 @@ bool TZipHeaderInfo::ReadLocalHeader(TFileStream& stream) {
     e.UncompressedSize = values.UncompressedSize;
     e.LocalExtraLength = static_cast<std::uint16_t>(extra.size());
     e.LocalZip64 = FindExtraBlock(extra, kExtraZip64).has_value();
+    e.Aes = FindAesExtra(extra).value_or(TAesExtra{});
     e.InternalAttributes = 0;
     e.ExternalAttributes = 0;
     e.RelativeOffset = start;

@@ -3,6 +3,7 @@
 // split into directory and file name, and the marks the reader and writer
 // keep on it.
 
+#include "zip/format/AesExtraBlock.h"
 #include "zip/format/ZipFormat.h"
 #include "zip/io/FileStream.h"
 
@@ -29,7 +30,8 @@ public:
     std::uint16_t CompressionMethod = kMethodDeflated;
     std::uint32_t FileDateTime = 0; // MS-DOS time (low half) and date (high half)
     std::uint32_t Crc32 = 0xFFFFFFFFu;
-    // Includes the 12-byte encryption header of an encrypted entry.
+    // Includes what encryption adds around the data (the traditional
+    // cipher's 12-byte header; AES's salt, verifier and authentication code).
     std::uint64_t CompressedSize = 0;
     std::uint64_t UncompressedSize = 0;
     // As read from a central header; never written (central headers carry
@@ -50,6 +52,8 @@ public:
     // descriptor, when there is one, 8-byte sizes): found so on reading, or
     // asked for by the writer before the sizes are known.
     bool LocalZip64 = false;
+    // The AES block of both headers; written into both whenever present.
+    TAesExtra Aes;
     bool Matched = false;
     std::uint8_t RewriteMark = 0; // 2: dropped when the archive is rewritten
     bool Selected = false;
@@ -75,6 +79,11 @@ public:
     bool IsEncrypted() const { return (Flags & kFlagEncrypted) != 0; }
     bool HasDataDescriptor() const { return (Flags & kFlagDataDescriptor) != 0; }
     bool HasComment() const { return FileCommentLength != 0; }
+    // The method the data is compressed with: an AES entry's header says 99
+    // and its AES block holds the real one.
+    std::uint16_t DataMethod() const {
+        return CompressionMethod == kMethodAes && Aes.Present() ? Aes.Method : CompressionMethod;
+    }
 
     std::uint64_t LocalHeaderSize() const {
         return kLocalHeaderSize + FileNameLength() + LocalExtraLength;
@@ -91,12 +100,11 @@ public:
     // local header's extra field is its ZIP64 block, when LocalZip64 is set
     // or a size needs one (LocalZip64 is then set), followed by `extra`;
     // LocalExtraLength becomes its length. The central header carries a ZIP64
-    // block for the values beyond the limits (both sizes with LocalZip64) and
-    // no other extra field. An entry that uses ZIP64 needs version 4.5, and
-    // a name that is valid UTF-8 with non-ASCII bytes the UTF-8 flag: both are set in the entry
-    // first. Throw EZipFormatError for a name, comment or extra field longer
-    // than its length field; return false when the stream took fewer bytes
-    // than written.
+    // block for the values beyond the limits (both sizes with LocalZip64).
+    // Both headers then carry the AES block when the entry has one. An entry that uses ZIP64 needs
+    // version 4.5, and a name that is valid UTF-8 with non-ASCII bytes the UTF-8 flag: both are set
+    // in the entry first. Throw EZipFormatError for a name, comment or extra field longer than its
+    // length field; return false when the stream took fewer bytes than written.
     bool WriteLocalHeader(TFileStream& stream, std::string_view extra = {},
                           const TClassicLimits& limits = {}); // sets RelativeOffset first
     bool WriteCentralHeader(TFileStream& stream, const TClassicLimits& limits = {});
@@ -105,7 +113,7 @@ public:
     // values (the time normalised, the name decoded, the values of a ZIP64
     // block in place of the markers) and the stream stands after the record
     // (a central header's extra field and comment skipped; a local header's
-    // extra field not). A header that is short, lacks its signature or
+    // extra field not; its AES block read). A header that is short, lacks its signature or
     // marks a value its ZIP64 block does not hold fails: the entry and the
     // stream's position are unchanged then.
     bool ReadCentralHeader(TFileStream& stream);

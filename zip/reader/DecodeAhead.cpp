@@ -88,23 +88,38 @@ std::unique_ptr<TDecodeJob> TDecodeAhead::TakeOldest() {
 void TDecodeAhead::Decode(TDecodeJob& job) {
     TFileStream archive;
     const int fd = ::dup(archiveFd_);
-    if (fd < 0 || !archive.Attach(fd) || !archive.Seek(job.dataStart)) {
+    if (fd < 0 || !archive.Attach(fd) ||
+        !archive.Seek(job.checkPassword ? job.headerStart : job.dataStart)) {
         throw EFatalUnzipError("Premature end of file reached");
+    }
+    if (job.checkPassword) {
+        std::vector<std::uint8_t> header(job.cipher->HeaderSize());
+        if (archive.Read(header.data(), header.size()) != header.size()) {
+            throw EFatalUnzipError("Premature end of file reached");
+        }
+        if (!job.cipher->CheckPassword(header.data())) {
+            job.wrongPassword = true;
+            return;
+        }
     }
     TEntryInput input(archive, [] {});
     TEntryOutput output([](int, int) {});
-    input.Start(job.dataSize, job.decrypter ? &*job.decrypter : nullptr);
+    input.Start(job.dataSize, job.cipher.get());
     output.Start(&job.out, job.work.UncompressedSize);
-    const TEntryCoding coding{job.work.CompressionMethod, job.work.Flags, job.dataSize,
+    const TEntryCoding coding{job.work.DataMethod(), job.work.Flags, job.dataSize,
                               job.work.UncompressedSize};
     auto decoder = shelf_->Acquire();
+    bool tooLarge = false;
     try {
         job.result = decoder->Decode(coding, input, output);
     } catch (const EBiggerThanUncompressed&) {
-        job.tooLarge = true;
+        tooLarge = true;
     }
     shelf_->Release(std::move(decoder));
-    job.crc = output.Crc32();
+    const bool authentic = input.Authenticate();
+    job.verdict =
+        JudgeEntry(job.cipher.get(), authentic, !tooLarge && job.result == TDecodeResult::Complete,
+                   output.Crc32(), job.work.Crc32, output.Written(), job.work.UncompressedSize);
     job.size = output.Written();
     job.written = job.sync ? job.out.Sync() : job.out.Flush();
 }

@@ -2,16 +2,19 @@
 // Decoding entries on worker threads while the extraction run, on its
 // calling thread, goes on to the next ones. The run does everything that
 // touches names, events and the choice of output (safe paths, overwrite
-// questions, the password check, the temporary file beside the output) and
-// hands the open temporary file over; a worker decodes into it and checks
-// the CRC-32; the run takes the jobs back in archive order and times,
-// renames or discards each one as it would have without workers.
+// questions, the temporary file beside the output, the password check of a
+// cipher that checks cheaply) and hands the open temporary file over; a
+// worker derives the keys of a cipher that derives them and checks the
+// password, decodes into the file and checks the data; the run takes the
+// jobs back in archive order and times, renames or discards each one as it
+// would have without workers.
 
 #include "zip/base/WorkerPool.h"
 #include "zip/codec/inflate/DecoderIO.h"
-#include "zip/crypt/ZipCrypt.h"
+#include "zip/crypt/EntryCipher.h"
 #include "zip/format/ZipHeaderInfo.h"
 #include "zip/io/FileStream.h"
+#include "zip/reader/EntryStreams.h"
 
 #include <deque>
 #include <future>
@@ -26,26 +29,24 @@ class TEntryDecoder;
 struct TDecodeJob {
     int index = 0;
     TZipHeaderInfo work;
-    std::uint64_t dataStart = 0; // the entry's data, after any encryption header
-    std::uint64_t dataSize = 0;
-    std::optional<TZipCryptKeys> decrypter; // past the encryption header
+    std::uint64_t headerStart = 0; // the encryption header, when there is one
+    std::uint64_t dataStart = 0;   // the entry's data, after it
+    std::uint64_t dataSize = 0;    // without the cipher's trailer
+    std::unique_ptr<TEntryCipher> cipher;
+    bool checkPassword = false; // the worker checks it; else the cipher is past its header
+    std::string password;       // the cipher's, for a check that fails
     std::string fname;
     std::string temp;
     TFileStream out; // the temporary file, open
     bool sync = false;
 
     // The worker's findings.
+    bool wrongPassword = false; // the worker's check failed: nothing was decoded
     TDecodeResult result = TDecodeResult::DataError;
-    bool tooLarge = false; // more bytes than the declared size
-    bool written = false;  // flushed (or synced) without error
-    std::uint32_t crc = 0;
+    TEntryVerdict verdict = TEntryVerdict::Damaged;
+    bool written = false; // flushed (or synced) without error
     std::uint64_t size = 0;
     std::future<void> done;
-
-    bool Verified() const {
-        return !tooLarge && result == TDecodeResult::Complete && crc == work.Crc32 &&
-               size == work.UncompressedSize;
-    }
 };
 
 class TDecodeAhead {

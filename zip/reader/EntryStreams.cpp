@@ -2,10 +2,11 @@
 
 #include "zip/base/Percent.h"
 #include "zip/base/ZipError.h"
-#include "zip/crypt/ZipCrypt.h"
+#include "zip/crypt/EntryCipher.h"
 #include "zip/format/Crc32.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace mzb {
 
@@ -20,11 +21,42 @@ std::size_t TEntryInput::Read(std::uint8_t* buffer, std::size_t capacity) {
         remaining_ = 0;
         throw EFatalUnzipError("Premature end of file reached");
     }
-    if (decrypter_ != nullptr) {
-        decrypter_->Decrypt(buffer, n);
+    if (cipher_ != nullptr) {
+        cipher_->Decrypt(buffer, n);
     }
     remaining_ -= n;
     return n;
+}
+
+bool TEntryInput::Authenticate() {
+    if (cipher_ == nullptr || cipher_->TrailerSize() == 0) {
+        return true;
+    }
+    // The code covers every byte of the data, also those after the end of a
+    // compressed stream.
+    std::vector<std::uint8_t> bytes(std::max<std::size_t>(cipher_->TrailerSize(), 4096));
+    while (Read(bytes.data(), bytes.size()) != 0) {
+    }
+    if (archive_.Read(bytes.data(), cipher_->TrailerSize()) != cipher_->TrailerSize()) {
+        throw EFatalUnzipError("Premature end of file reached");
+    }
+    return cipher_->CheckTrailer(bytes.data());
+}
+
+TEntryVerdict JudgeEntry(const TEntryCipher* cipher, bool authentic, bool complete,
+                         std::uint32_t crc, std::uint32_t storedCrc, std::uint64_t size,
+                         std::uint64_t storedSize) {
+    if (!authentic) {
+        return TEntryVerdict::NotAuthentic;
+    }
+    // A stream that ends early can still match a CRC by chance; the size
+    // must match as well.
+    const bool crcMatches = crc == storedCrc || (cipher != nullptr && !cipher->ChecksCrc());
+    if (complete && crcMatches && size == storedSize) {
+        return TEntryVerdict::Good;
+    }
+    return cipher != nullptr && !cipher->Authenticates() ? TEntryVerdict::PasswordSuspect
+                                                         : TEntryVerdict::Damaged;
 }
 
 void TEntryOutput::Start(TFileStream* file, std::uint64_t uncompressedSize) {

@@ -11,7 +11,18 @@
 
 namespace mzb {
 
-class TZipCryptKeys;
+class TEntryCipher;
+
+// How an entry's data fared. Data that fails its CRC-32 or size under a
+// cipher whose trailer proves nothing may just have been decrypted with a
+// wrong password that passed the header's check by chance.
+enum class TEntryVerdict { Good, Damaged, PasswordSuspect, NotAuthentic };
+
+// The verdict from the decoder's findings: the trailer's check first, then
+// the size and (when the cipher keeps it) the CRC-32.
+TEntryVerdict JudgeEntry(const TEntryCipher* cipher, bool authentic, bool complete,
+                         std::uint32_t crc, std::uint32_t storedCrc, std::uint64_t size,
+                         std::uint64_t storedSize);
 
 // Delivers exactly the entry's compressed bytes, decrypted, and then
 // nothing: a decoder can never read into the next entry. Before each read
@@ -23,19 +34,24 @@ public:
 
     TEntryInput(TFileStream& archive, Poll poll) : archive_(archive), poll_(std::move(poll)) {}
 
-    // The archive stands at the entry's first byte.
-    void Start(std::uint64_t compressedSize, TZipCryptKeys* decrypter) {
-        remaining_ = compressedSize;
-        decrypter_ = decrypter;
+    // The archive stands at the first byte of the entry's data (after any
+    // encryption header); dataSize excludes the cipher's trailer.
+    void Start(std::uint64_t dataSize, TEntryCipher* cipher) {
+        remaining_ = dataSize;
+        cipher_ = cipher;
     }
 
     std::size_t Read(std::uint8_t* buffer, std::size_t capacity) override;
+    // Once the decoder is done: whatever data it left unread and then the
+    // cipher's trailer go to the cipher's final check. True when there is
+    // nothing to check.
+    bool Authenticate();
 
 private:
     TFileStream& archive_;
     Poll poll_;
     std::uint64_t remaining_ = 0;
-    TZipCryptKeys* decrypter_ = nullptr;
+    TEntryCipher* cipher_ = nullptr;
 };
 
 // Takes the decoded blocks: never more than the entry's declared size

@@ -8,7 +8,7 @@
 #include "zip/base/TestSignal.h"
 #include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
-#include "zip/crypt/ZipCrypt.h"
+#include "zip/crypt/EntryCipher.h"
 #include "zip/format/StoredName.h"
 #include "zip/io/FileSystem.h"
 #include "zip/io/OutputPath.h"
@@ -49,7 +49,7 @@ struct TExtractionRun {
     TEntryDecoder decoder;
     TEntryInput input;
     TEntryOutput output;
-    std::optional<TZipCryptKeys> decrypter;
+    std::unique_ptr<TEntryCipher> cipher; // of the entry decoded here
     int fileCount = 0;
     mode_t createMode = 0644;
     std::string lastDirectory; // the output folder last made sure of
@@ -240,8 +240,13 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
                  GetLE32(local) == kLocalHeaderSignature;
     const std::uint64_t dataStart = work.RelativeOffset + kLocalHeaderSize +
                                     (sound ? GetLE16(local + 26) + GetLE16(local + 28) : 0);
-    if (work.IsEncrypted() && work.CompressedSize < kEncryptionHeaderSize) {
-        sound = false;
+    // A cipher this engine does not know, or data too short to hold what
+    // the cipher puts around it, cannot be decrypted.
+    std::unique_ptr<TEntryCipher> cipher;
+    if (work.IsEncrypted()) {
+        cipher = CipherForReading(work, ArchivePassword);
+        sound =
+            sound && cipher && work.CompressedSize >= cipher->HeaderSize() + cipher->TrailerSize();
     }
     // Compared, not added: a ZIP64 size can be near 2^64.
     const std::uint64_t limit = DataLimitOf(work);
@@ -277,17 +282,19 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
         run.lastDirectory = outDir;
     }
 
-    std::uint64_t dataSize = work.CompressedSize;
-    run.decrypter.reset();
-    if (work.IsEncrypted()) {
-        if (!CheckPassword(index, work, dataStart, run, retry)) {
-            return false;
-        }
-        dataSize -= kEncryptionHeaderSize;
+    // Keys that take thousands of hash rounds to derive are derived on the
+    // workers, which then check the password too.
+    const bool checkOnWorker = run.ahead && !TestOnly && cipher && cipher->DerivesKeys();
+    if (cipher && !checkOnWorker && !CheckPassword(index, work, dataStart, cipher, run, retry)) {
+        return false;
     }
+    const std::uint64_t headerSize = cipher ? cipher->HeaderSize() : 0;
+    const std::uint64_t dataSize =
+        work.CompressedSize - headerSize - (cipher ? cipher->TrailerSize() : 0);
+    run.cipher = std::move(cipher);
 
     if (TestOnly) {
-        return TestEntry(index, work, dataStart, dataSize, run, retry);
+        return TestEntry(index, work, dataStart + headerSize, dataSize, run, retry);
     }
     const auto existing = FileInfoOf(fname);
     if (!MayOverwrite(index, work, fname, existing)) {
@@ -322,9 +329,12 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
         auto job = std::make_unique<TDecodeJob>();
         job->index = index;
         job->work.Assign(work);
-        job->dataStart = dataStart + (work.IsEncrypted() ? kEncryptionHeaderSize : 0);
+        job->headerStart = dataStart;
+        job->dataStart = dataStart + headerSize;
         job->dataSize = dataSize;
-        job->decrypter = run.decrypter;
+        job->cipher = std::move(run.cipher);
+        job->checkPassword = checkOnWorker;
+        job->password = ArchivePassword;
         job->fname = fname;
         job->temp = temp;
         job->out = std::move(out);
@@ -335,23 +345,24 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
         run.ahead->Submit(std::move(job));
         return true;
     }
-    bool verified = false;
+    TEntryVerdict verdict = TEntryVerdict::Damaged;
     try {
-        verified = DecodeEntry(work, dataStart, dataSize, run, &out);
+        verdict = DecodeEntry(work, dataStart + headerSize, dataSize, run, &out);
     } catch (...) {
         out.Close();
         DeleteFile(temp);
         throw;
     }
     const bool written = FlushFilesOnClose ? out.Sync() : out.Flush();
-    return FinishEntry(index, work, fname, temp, out, verified, written, run, retry);
+    return FinishEntry(index, work, fname, temp, out, verdict, written, run, retry);
 }
 
 // The decoded temporary file gets the entry's time and mode and takes the
 // output's place, or goes when the data did not verify.
 bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::string& fname,
-                             const std::string& temp, TFileStream& out, bool verified, bool written,
-                             TExtractionRun& run, bool& retry) {
+                             const std::string& temp, TFileStream& out, TEntryVerdict verdict,
+                             bool written, TExtractionRun& run, bool& retry) {
+    const bool verified = verdict == TEntryVerdict::Good;
     if (written && verified) {
         const int fd = out.Descriptor();
         SetOpenFileDosDateTime(fd, work.FileDateTime);
@@ -367,7 +378,7 @@ bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::s
     }
     if (!verified) {
         DeleteFile(temp);
-        ReportBadEntry(index, work, run, retry);
+        ReportBadEntry(index, work, verdict, run, retry);
         return false;
     }
     if (!RenameFile(temp, fname)) {
@@ -387,23 +398,31 @@ bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::s
 // runs the entry once more here, without workers.
 void TZipReader::CompleteOldest(TExtractionRun& run) {
     const std::unique_ptr<TDecodeJob> job = run.ahead->TakeOldest();
-    if (job->result == TDecodeResult::UnknownMethod) {
-        host_.MessageBox("Unknown Compression Method", "Zip Error", TMessageKind::Error,
-                         TMessageButtons::Ok);
-    }
-    run.output.Count(job->size);
-    try {
-        // A cancel asked for by the progress handlers ends the run before
-        // this entry is put in place, as it would in the middle of decoding.
-        CheckForCancel();
-    } catch (...) {
+    bool retry = false;
+    if (job->wrongPassword) {
         job->out.Close();
         DeleteFile(job->temp);
-        throw;
+        // An answer to an earlier entry's failed check may open this one.
+        retry = job->password != ArchivePassword ||
+                NewPasswordAfterBadCheck(job->index, job->work, run, retry) || retry;
+    } else {
+        if (job->result == TDecodeResult::UnknownMethod) {
+            host_.MessageBox("Unknown Compression Method", "Zip Error", TMessageKind::Error,
+                             TMessageButtons::Ok);
+        }
+        run.output.Count(job->size);
+        try {
+            // A cancel asked for by the progress handlers ends the run before
+            // this entry is put in place, as it would in the middle of decoding.
+            CheckForCancel();
+        } catch (...) {
+            job->out.Close();
+            DeleteFile(job->temp);
+            throw;
+        }
+        FinishEntry(job->index, job->work, job->fname, job->temp, job->out, job->verdict,
+                    job->written, run, retry);
     }
-    bool retry = false;
-    FinishEntry(job->index, job->work, job->fname, job->temp, job->out, job->Verified(),
-                job->written, run, retry);
     if (retry) {
         std::unique_ptr<TDecodeAhead> ahead = std::move(run.ahead);
         struct TRestore {
@@ -420,8 +439,9 @@ void TZipReader::CompleteOldest(TExtractionRun& run) {
 
 bool TZipReader::TestEntry(int index, const TZipHeaderInfo& work, std::uint64_t dataStart,
                            std::uint64_t dataSize, TExtractionRun& run, bool& retry) {
-    if (!DecodeEntry(work, dataStart, dataSize, run, nullptr)) {
-        ReportBadEntry(index, work, run, retry);
+    const TEntryVerdict verdict = DecodeEntry(work, dataStart, dataSize, run, nullptr);
+    if (verdict != TEntryVerdict::Good) {
+        ReportBadEntry(index, work, verdict, run, retry);
         return false;
     }
     if (OnEndUnZip) {
@@ -431,33 +451,39 @@ bool TZipReader::TestEntry(int index, const TZipHeaderInfo& work, std::uint64_t 
     return true;
 }
 
-// True when the entry decoded completely to its declared size and CRC-32.
-// Errors that end the run pass through.
-bool TZipReader::DecodeEntry(const TZipHeaderInfo& work, std::uint64_t dataStart,
-                             std::uint64_t dataSize, TExtractionRun& run, TFileStream* out) {
-    const TEntryCoding coding{work.CompressionMethod, work.Flags, dataSize, work.UncompressedSize};
-    archive_.Seek(dataStart + (work.IsEncrypted() ? kEncryptionHeaderSize : 0));
-    run.input.Start(dataSize, run.decrypter ? &*run.decrypter : nullptr);
+// Decodes the data at dataStart (after any encryption header) with the
+// run's cipher. Errors that end the run pass through.
+TEntryVerdict TZipReader::DecodeEntry(const TZipHeaderInfo& work, std::uint64_t dataStart,
+                                      std::uint64_t dataSize, TExtractionRun& run,
+                                      TFileStream* out) {
+    const TEntryCoding coding{work.DataMethod(), work.Flags, dataSize, work.UncompressedSize};
+    archive_.Seek(dataStart);
+    run.input.Start(dataSize, run.cipher.get());
     run.output.Start(out, work.UncompressedSize);
     TDecodeResult result = TDecodeResult::DataError;
+    bool tooLarge = false;
     try {
         result = run.decoder.Decode(coding, run.input, run.output);
     } catch (const EBiggerThanUncompressed&) {
-        return false;
+        tooLarge = true;
     }
     if (result == TDecodeResult::UnknownMethod) {
         host_.MessageBox("Unknown Compression Method", "Zip Error", TMessageKind::Error,
                          TMessageButtons::Ok);
     }
-    // A stream that ends early can still match a CRC by chance; the size
-    // must match as well.
-    return result == TDecodeResult::Complete && run.output.Crc32() == work.Crc32 &&
-           run.output.Written() == work.UncompressedSize;
+    const bool authentic = run.input.Authenticate();
+    return JudgeEntry(run.cipher.get(), authentic, !tooLarge && result == TDecodeResult::Complete,
+                      run.output.Crc32(), work.Crc32, run.output.Written(), work.UncompressedSize);
 }
 
-void TZipReader::ReportBadEntry(int index, const TZipHeaderInfo& work, TExtractionRun& run,
-                                bool& retry) {
-    if (work.IsEncrypted()) {
+void TZipReader::ReportBadEntry(int index, const TZipHeaderInfo& work, TEntryVerdict verdict,
+                                TExtractionRun& run, bool& retry) {
+    if (verdict == TEntryVerdict::NotAuthentic) {
+        if (OnSkippingFile) {
+            OnSkippingFile(*this, kSkipNotAuthentic, work.Directory() + work.FileName(), index,
+                           retry);
+        }
+    } else if (verdict == TEntryVerdict::PasswordSuspect) {
         std::string newPassword = ArchivePassword;
         if (OnBadPassword) {
             OnBadPassword(*this, index, newPassword);
@@ -474,35 +500,42 @@ void TZipReader::ReportBadEntry(int index, const TZipHeaderInfo& work, TExtracti
     }
 }
 
-// Leaves the archive after the 12-byte encryption header and the decrypter
-// ready for the data. False when the entry is to be skipped.
+// Leaves the cipher ready for the data, made anew for each password that
+// OnBadPassword gives. False when the entry is to be skipped.
 bool TZipReader::CheckPassword(int index, const TZipHeaderInfo& work, std::uint64_t headerStart,
-                               TExtractionRun& run, bool& retry) {
-    const std::uint8_t expected = work.HasDataDescriptor()
-                                      ? static_cast<std::uint8_t>(work.FileDateTime >> 8)
-                                      : static_cast<std::uint8_t>(work.Crc32 >> 24);
-    std::uint8_t header[kEncryptionHeaderSize];
+                               std::unique_ptr<TEntryCipher>& cipher, TExtractionRun& run,
+                               bool& retry) {
+    std::vector<std::uint8_t> header(cipher->HeaderSize());
     for (;;) {
-        if (!archive_.Seek(headerStart) || archive_.Read(header, sizeof header) != sizeof header) {
+        if (!archive_.Seek(headerStart) ||
+            archive_.Read(header.data(), header.size()) != header.size()) {
             throw EFatalUnzipError("Premature end of file reached");
         }
-        run.decrypter.emplace(ArchivePassword);
-        run.decrypter->Decrypt(header, sizeof header);
-        if (header[kEncryptionHeaderSize - 1] == expected) {
+        if (cipher->CheckPassword(header.data())) {
             return true;
         }
-        std::string newPassword = ArchivePassword;
-        if (OnBadPassword) {
-            OnBadPassword(*this, index, newPassword);
-        }
-        if (newPassword == ArchivePassword) {
-            run.decrypter.reset();
-            Skip(kSkipBadPassword, work.Directory() + work.FileName(), index, run,
-                 work.UncompressedSize, retry);
+        if (!NewPasswordAfterBadCheck(index, work, run, retry)) {
             return false;
         }
-        ArchivePassword = newPassword;
+        cipher = CipherForReading(work, ArchivePassword);
     }
+}
+
+// OnBadPassword may answer a failed password check with a new password
+// (true: try again with it); otherwise the entry is skipped.
+bool TZipReader::NewPasswordAfterBadCheck(int index, const TZipHeaderInfo& work,
+                                          TExtractionRun& run, bool& retry) {
+    std::string newPassword = ArchivePassword;
+    if (OnBadPassword) {
+        OnBadPassword(*this, index, newPassword);
+    }
+    if (newPassword == ArchivePassword) {
+        Skip(kSkipBadPassword, work.Directory() + work.FileName(), index, run,
+             work.UncompressedSize, retry);
+        return false;
+    }
+    ArchivePassword = newPassword;
+    return true;
 }
 
 bool TZipReader::MayOverwrite(int index, const TZipHeaderInfo& work, const std::string& path,

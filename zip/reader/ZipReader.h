@@ -47,9 +47,14 @@ inline constexpr int kSkipCannotCreate = 3;
 // inconsistent with the archive (bad local header, data overlapping another
 // entry, an encryption header that cannot be there).
 inline constexpr int kSkipUnsafe = 4;
+// The entry's data is not what was written: its authentication code does
+// not match (damaged, or changed on purpose). Nothing of it is written.
+inline constexpr int kSkipNotAuthentic = 5;
 
+class TEntryCipher;
 class TEntryDecoder;
 class TZipReader;
+enum class TEntryVerdict;
 struct TExtractionRun;
 
 struct TZipReaderEvents {
@@ -195,15 +200,18 @@ private:
     bool ExtractEntry(int index, TExtractionRun& run, bool& retry);
     bool TestEntry(int index, const TZipHeaderInfo& work, std::uint64_t dataStart,
                    std::uint64_t dataSize, TExtractionRun& run, bool& retry);
-    bool DecodeEntry(const TZipHeaderInfo& work, std::uint64_t dataStart, std::uint64_t dataSize,
-                     TExtractionRun& run, TFileStream* out);
+    TEntryVerdict DecodeEntry(const TZipHeaderInfo& work, std::uint64_t dataStart,
+                              std::uint64_t dataSize, TExtractionRun& run, TFileStream* out);
     bool FinishEntry(int index, const TZipHeaderInfo& work, const std::string& fname,
-                     const std::string& temp, TFileStream& out, bool verified, bool written,
+                     const std::string& temp, TFileStream& out, TEntryVerdict verdict, bool written,
                      TExtractionRun& run, bool& retry);
     void CompleteOldest(TExtractionRun& run);
-    void ReportBadEntry(int index, const TZipHeaderInfo& work, TExtractionRun& run, bool& retry);
+    void ReportBadEntry(int index, const TZipHeaderInfo& work, TEntryVerdict verdict,
+                        TExtractionRun& run, bool& retry);
     bool CheckPassword(int index, const TZipHeaderInfo& work, std::uint64_t headerStart,
-                       TExtractionRun& run, bool& retry);
+                       std::unique_ptr<TEntryCipher>& cipher, TExtractionRun& run, bool& retry);
+    bool NewPasswordAfterBadCheck(int index, const TZipHeaderInfo& work, TExtractionRun& run,
+                                  bool& retry);
     bool MayOverwrite(int index, const TZipHeaderInfo& work, const std::string& path,
                       const std::optional<FileInfo>& existing);
     void Skip(int reason, const std::string& name, int index, TExtractionRun& run,

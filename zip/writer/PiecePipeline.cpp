@@ -41,8 +41,9 @@ private:
 };
 
 TPiecePipeline::TPiecePipeline(unsigned threads, int level, std::uint64_t maxFileSize,
-                               bool crcFirst)
+                               bool crcFirst, TCipherMaker makeCipher)
     : level_(level), maxFileSize_(maxFileSize), crcFirst_(crcFirst),
+      makeCipher_(std::move(makeCipher)),
       // One thread reads nothing ahead: each piece is read when it is due.
       budgetBytes_(threads > 1 ? threads * kPiecesAheadPerThread * kPieceSize : 0),
       budgetPieces_(threads > 1 ? threads * kFilesAheadPerThread : 0),
@@ -100,6 +101,9 @@ void TPiecePipeline::Finish() {
         queuedBytes_ -= queued.bytes;
         --queuedPieces_;
     }
+    if (file.cipher) {
+        --queuedPieces_;
+    }
     // Pieces still being compressed stay alive in their tasks until done.
     prepared_.pop_front();
     taken_ = false;
@@ -134,6 +138,14 @@ void TPiecePipeline::StartFile(const TPlannedFile& planned) {
     TPreparedFile& file = prepared_.emplace_back();
     file.path = planned.path;
     file.allRead = true;
+    if (planned.encrypt && makeCipher_) {
+        // Counted as a piece, so that a run of small files does not derive
+        // the keys of all of them ahead.
+        auto ahead = std::make_shared<TCipherAhead>();
+        ahead->done = pool_.Submit([ahead, this] { ahead->cipher = makeCipher_(); });
+        file.cipher = std::move(ahead);
+        ++queuedPieces_;
+    }
     if (!planned.compress || !input_.Open(planned.path, TFileMode::Read) ||
         ::fstat(input_.Descriptor(), &file.status) != 0 ||
         static_cast<std::uint64_t>(file.status.st_size) > maxFileSize_) {

@@ -7,7 +7,9 @@
 // only one that touches the file system or fires events) and hands their
 // pieces to the workers; the run then takes each file's compressed pieces in
 // order. What is read ahead is bounded (a few pieces per worker), so memory
-// stays small however large the files are.
+// stays small however large the files are. A cipher that derives its keys
+// from the password (thousands of hash rounds per entry) is made on the
+// workers too, for every planned file to be encrypted.
 //
 //   pipeline.Plan({{"/a", true}, {"/b", true}});
 //   TPreparedFile* a = pipeline.Take("/a"); // the plan's front, or nullptr
@@ -15,6 +17,7 @@
 //   pipeline.Finish();                       // drops what was not taken
 
 #include "zip/base/WorkerPool.h"
+#include "zip/crypt/EntryCipher.h"
 #include "zip/writer/FilePiece.h"
 
 #include <deque>
@@ -31,6 +34,22 @@ namespace mzb {
 struct TPlannedFile {
     std::string path;
     bool compress = false; // only files to be deflated are read ahead
+    bool encrypt = false;  // a file, not a directory, of an encrypted archive
+};
+
+// Makes one entry's cipher for writing; runs on a worker.
+using TCipherMaker = std::function<std::unique_ptr<TEntryCipher>()>;
+
+// A cipher being made on a worker.
+struct TCipherAhead {
+    std::unique_ptr<TEntryCipher> cipher;
+    std::future<void> done;
+
+    // Waits for it; rethrows what making it threw.
+    std::unique_ptr<TEntryCipher> Take() {
+        done.get();
+        return std::move(cipher);
+    }
 };
 
 struct TPreparedFile {
@@ -39,6 +58,7 @@ struct TPreparedFile {
     struct stat status {};            // of the file as opened
     std::optional<std::uint32_t> crc; // the whole file's, read first when asked for
     std::uint64_t crcLength = 0;
+    std::shared_ptr<TCipherAhead> cipher; // null: the run makes its own
 
     // Pieces read so far and not yet taken, each with its compression.
     struct TQueued {
@@ -55,8 +75,10 @@ public:
     // `threads` workers (1: everything on the caller, one piece at a time).
     // Files larger than `maxFileSize` are not read ahead. With `crcFirst`,
     // a file of more than one piece is checksummed whole before its pieces
-    // are read, as an encrypted entry's header needs.
-    TPiecePipeline(unsigned threads, int level, std::uint64_t maxFileSize, bool crcFirst);
+    // are read, as the traditional cipher's header needs. With `makeCipher`,
+    // each file planned to be encrypted gets its cipher made on a worker.
+    TPiecePipeline(unsigned threads, int level, std::uint64_t maxFileSize, bool crcFirst,
+                   TCipherMaker makeCipher = nullptr);
     ~TPiecePipeline();
 
     void Plan(std::vector<TPlannedFile> files);
@@ -82,6 +104,7 @@ private:
     int level_;
     std::uint64_t maxFileSize_;
     bool crcFirst_;
+    TCipherMaker makeCipher_;
     std::size_t budgetBytes_;
     std::size_t budgetPieces_;
     std::deque<TPlannedFile> plan_;

@@ -3,7 +3,7 @@
 // writer. Nothing here outlives the run.
 
 #include "zip/codec/deflate/Deflate.h"
-#include "zip/crypt/ZipCrypt.h"
+#include "zip/crypt/EntryCipher.h"
 #include "zip/format/EndCentral.h"
 #include "zip/format/SortedZip.h"
 #include "zip/io/FileStream.h"
@@ -28,7 +28,8 @@ struct TEntryAbandoned {};
 struct TZipWriteRun {
     // Pieces in which stored data is copied and the compressor is fed.
     static constexpr std::size_t kCopyBufferSize = 32768;
-    // The first pass over a file to be encrypted only computes its CRC.
+    // The first pass over a file to be encrypted with the traditional cipher
+    // only computes its CRC.
     static constexpr std::size_t kCrcPassBufferSize = 8192;
 
     std::string outputPath; // the part file
@@ -62,9 +63,9 @@ struct TZipWriteRun {
     std::uint32_t crc = 0;
     std::uint64_t fileSize = 0; // bytes the entry may take from its file
     std::uint64_t fileRead = 0;
-    std::optional<TZipCryptKeys> keys;
-    std::uint64_t bytesRead = 0;       // over all entries, for the total percentage
-    std::uint64_t uncheckedOutput = 0; // written since the last cancel check
+    std::unique_ptr<TEntryCipher> cipher; // of an encrypted entry
+    std::uint64_t bytesRead = 0;          // over all entries, for the total percentage
+    std::uint64_t uncheckedOutput = 0;    // written since the last cancel check
 };
 
 } // namespace mzb

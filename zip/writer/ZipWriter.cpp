@@ -276,8 +276,7 @@ void TZipWriter::AddListedFiles(TZipWriteRun& run) {
     for (std::size_t i = 0; i < filesList_.size(); ++i) {
         const std::string& item = filesList_[i];
         if (!run.itemTaken[i]) {
-            plan.push_back({item, KindOfItem(item) != TFileItemKind::Directory &&
-                                      CompressesFile(FileNamePart(item))});
+            plan.push_back(Planned(item));
         }
     }
     Pipeline(run).Plan(std::move(plan));

@@ -8,6 +8,7 @@
 //   writer.SetStorePaths(true);
 //   writer.SetFilesList({"/home/u/Documents/*.odt", "/home/u/notes.txt"});
 //   writer.ArchivePassword = "secret";
+//   writer.Encryption = TEncryption::Aes256;
 //   int added = writer.RunZip();
 //
 // A run expands the file list, writes one entry per file (stored or
@@ -20,6 +21,7 @@
 // name and an old archive stays as it was. New archives are readable by
 // the owner only; an update keeps the archive's mode.
 
+#include "zip/crypt/EntryCipher.h"
 #include "zip/crypt/ZipCrypt.h"
 #include "zip/format/ZipFormat.h"
 #include "zip/reader/ZipReader.h"
@@ -67,6 +69,7 @@ struct TZipLimits {
 
 struct TZipWriteRun;
 struct TPreparedFile;
+struct TPlannedFile;
 class TPiecePipeline;
 class TFileCommit;
 
@@ -113,6 +116,10 @@ public:
     bool SkipIfArchiveBitNotSet = false;
     bool ResetArchiveBitOnZip = false;
     bool Dispose = false; // delete the files added, after a run that succeeded
+    // The cipher of every file entry when ArchivePassword is set. The
+    // traditional one is what every tool reads, and what a known-plaintext
+    // attack breaks; AES is what an archive that must stay private needs.
+    TEncryption Encryption = TEncryption::Traditional;
     TMultiZipInfo MultiZipInfo;
 
     // --- events (Sender first; unset events are not called) ---------------
@@ -178,6 +185,7 @@ private:
     bool AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderInfo& entry,
                  const TPreparedFile& prepared);
     bool OpenInput(TZipWriteRun& run, const std::string& item);
+    TPlannedFile Planned(const std::string& item) const;
     TPiecePipeline& Pipeline(TZipWriteRun& run);
     bool CompressesFile(const std::string& fileName) const;
     void WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry, const TPreparedFile& prepared);
@@ -185,6 +193,7 @@ private:
     void DeflateData(TZipWriteRun& run, TZipHeaderInfo& entry, const TPreparedFile& prepared,
                      bool readAhead);
     std::uint32_t CrcPass(TZipWriteRun& run);
+    void StartCipher(TZipWriteRun& run, std::uint32_t crc, const TPreparedFile& prepared);
     void Commit(TZipWriteRun& run, std::unique_ptr<TZipHeaderInfo> entry,
                 const std::string& source);
     bool IsStoredNameTaken(const TZipWriteRun& run, const std::string& name) const;

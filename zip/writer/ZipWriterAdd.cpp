@@ -48,9 +48,9 @@ std::string CleanStoredDirectory(std::string_view dir) {
 // The most bytes an entry's data can take. Deflate at its worst spends 9
 // bits on a byte (a literal of the fixed codes) and a few on each block of
 // thousands of bytes, so a quarter more is room for any block layout; stored
-// data takes its size; encryption adds its header.
-std::uint64_t MostDataBytes(std::uint64_t size, bool deflated, bool encrypted) {
-    return size + (deflated ? size / 4 + 64 : 0) + (encrypted ? kEncryptionHeaderSize : 0);
+// data takes its size; encryption adds its header and trailer.
+std::uint64_t MostDataBytes(std::uint64_t size, bool deflated, std::size_t encryption) {
+    return size + (deflated ? size / 4 + 64 : 0) + encryption;
 }
 
 // "/a/./x" and "/a//x" are the file "/a/x" too.
@@ -89,10 +89,23 @@ bool TZipWriter::IsStoredNameTaken(const TZipWriteRun& run, const std::string& n
 
 TPiecePipeline& TZipWriter::Pipeline(TZipWriteRun& run) {
     if (!run.pipeline) {
+        const bool encrypting = !ArchivePassword.empty();
+        TCipherMaker makeCipher;
+        if (encrypting && !NeedsCrcFirst(Encryption)) {
+            makeCipher = [encryption = Encryption, password = ArchivePassword] {
+                return CipherForWriting(encryption, password, 0, nullptr);
+            };
+        }
         run.pipeline = std::make_unique<TPiecePipeline>(Threads, packLevel_, limits_.MaxFileSize,
-                                                        !ArchivePassword.empty());
+                                                        encrypting && NeedsCrcFirst(Encryption),
+                                                        std::move(makeCipher));
     }
     return *run.pipeline;
+}
+
+TPlannedFile TZipWriter::Planned(const std::string& item) const {
+    const bool file = KindOfItem(item) != TFileItemKind::Directory;
+    return {item, file && CompressesFile(FileNamePart(item)), file};
 }
 
 bool TZipWriter::CompressesFile(const std::string& fileName) const {
@@ -106,8 +119,7 @@ bool TZipWriter::AddItem(TZipWriteRun& run, const std::string& item) {
     TPiecePipeline& pipeline = Pipeline(run);
     const TPreparedFile* prepared = pipeline.Take(item);
     if (!prepared) {
-        pipeline.Plan({{item, KindOfItem(item) != TFileItemKind::Directory &&
-                                  CompressesFile(FileNamePart(item))}});
+        pipeline.Plan({Planned(item)});
         prepared = pipeline.Take(item);
     }
     struct TFinish {
@@ -229,9 +241,13 @@ bool TZipWriter::AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderI
     // The local header is written before the sizes are known and again
     // after, in the same room: a file whose data may outgrow the classic
     // fields keeps room for the ZIP64 block from the start.
-    entry.LocalZip64 =
-        !isDirectory && MostDataBytes(size, CompressesFile(entry.FileName()),
-                                      !ArchivePassword.empty()) > limits_.Classic.MaxField32;
+    const bool encrypting = !isDirectory && !ArchivePassword.empty();
+    entry.LocalZip64 = !isDirectory && MostDataBytes(size, CompressesFile(entry.FileName()),
+                                                     encrypting ? EncryptionOverhead(Encryption)
+                                                                : 0) > limits_.Classic.MaxField32;
+    if (encrypting) {
+        MarkEntryForCipher(Encryption, entry);
+    }
     WriteHeader(run, entry);
     if (isDirectory) {
         if (OnEndZip) {
@@ -258,7 +274,7 @@ void TZipWriter::WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry,
                                 const TPreparedFile& prepared) {
     run.fileSize = entry.UncompressedSize;
     run.fileRead = 0;
-    run.keys.reset();
+    run.cipher.reset();
     const bool compress = CompressesFile(entry.FileName());
     // Read ahead only when it was planned to be compressed: OnStartZip may
     // have renamed the entry into or out of NoCompressList.
@@ -272,14 +288,13 @@ void TZipWriter::WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry,
         crc = entry.Crc32;
     } else {
         if (!ArchivePassword.empty()) {
-            // The header's check bytes come from the CRC, so it is needed first.
-            entry.Crc32 = CrcPass(run);
-            if (!run.input.Seek(0)) {
-                throw TEntryAbandoned{};
+            if (NeedsCrcFirst(Encryption)) {
+                entry.Crc32 = CrcPass(run);
+                if (!run.input.Seek(0)) {
+                    throw TEntryAbandoned{};
+                }
             }
-            run.keys.emplace(ArchivePassword);
-            const auto header = EncryptionHeader(*run.keys, entry.Crc32, filler_);
-            WriteRaw(run, header.data(), header.size());
+            StartCipher(run, entry.Crc32, prepared);
         }
         run.crc = kCrc32Init;
         StoreData(run, entry);
@@ -290,15 +305,18 @@ void TZipWriter::WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry,
     // no backup. A file changed between the two passes no longer matches
     // the check byte already written. (Pieces read ahead carry their own
     // read errors and short reads.)
+    const bool crcFirst = run.cipher && NeedsCrcFirst(Encryption);
     if ((!readAhead && (run.input.LastError() != 0 || run.fileRead != run.fileSize)) ||
-        (run.keys && (crc != entry.Crc32 || run.fileRead != run.fileSize))) {
+        (crcFirst && (crc != entry.Crc32 || run.fileRead != run.fileSize))) {
         throw TEntryAbandoned{};
     }
     entry.UncompressedSize = run.fileRead;
     entry.Crc32 = crc;
-    if (run.keys) {
-        entry.Flags |= kFlagEncrypted;
-        entry.CompressedSize += kEncryptionHeaderSize;
+    if (run.cipher) {
+        const std::vector<std::uint8_t> trailer = run.cipher->Trailer();
+        WriteRaw(run, trailer.data(), trailer.size());
+        entry.CompressedSize += run.cipher->HeaderSize() + trailer.size();
+        run.cipher->MarkEntry(entry);
     }
     if (!entry.LocalZip64 && (entry.CompressedSize > limits_.Classic.MaxField32 ||
                               entry.UncompressedSize > limits_.Classic.MaxField32)) {
@@ -335,7 +353,9 @@ void TZipWriter::DeflateData(TZipWriteRun& run, TZipHeaderInfo& entry,
         return piece;
     };
     std::shared_ptr<TFilePiece> piece;
-    if (!ArchivePassword.empty()) {
+    if (!ArchivePassword.empty() && !NeedsCrcFirst(Encryption)) {
+        StartCipher(run, 0, prepared);
+    } else if (!ArchivePassword.empty()) {
         std::uint32_t headerCrc = 0;
         if (!readAhead) {
             headerCrc = CrcPass(run);
@@ -352,9 +372,7 @@ void TZipWriter::DeflateData(TZipWriteRun& run, TZipHeaderInfo& entry,
             headerCrc = piece->crc;
             run.fileSize = piece->size;
         }
-        run.keys.emplace(ArchivePassword);
-        const auto header = EncryptionHeader(*run.keys, headerCrc, filler_);
-        WriteRaw(run, header.data(), header.size());
+        StartCipher(run, headerCrc, prepared);
         entry.Crc32 = headerCrc;
     }
     std::uint32_t crc = 0;
@@ -386,10 +404,20 @@ void TZipWriter::DeflateData(TZipWriteRun& run, TZipHeaderInfo& entry,
         first = false;
     }
     entry.CompressedSize = compressed;
-    if (run.keys && crc != entry.Crc32) {
+    if (run.cipher && NeedsCrcFirst(Encryption) && crc != entry.Crc32) {
         throw TEntryAbandoned{};
     }
     entry.Crc32 = crc;
+}
+
+// Writes the entry's encryption header; the cipher then encrypts every byte
+// the write step writes. Its keys were derived ahead on a worker when the
+// pipeline prepared the file.
+void TZipWriter::StartCipher(TZipWriteRun& run, std::uint32_t crc, const TPreparedFile& prepared) {
+    run.cipher = prepared.cipher ? prepared.cipher->Take()
+                                 : CipherForWriting(Encryption, ArchivePassword, crc, filler_);
+    const std::vector<std::uint8_t> header = run.cipher->Header();
+    WriteRaw(run, header.data(), header.size());
 }
 
 void TZipWriter::StoreData(TZipWriteRun& run, TZipHeaderInfo& entry) {
@@ -463,12 +491,12 @@ void TZipWriter::CountRead(TZipWriteRun& run, std::size_t bytes) {
 
 void TZipWriter::WriteStep(TZipWriteRun& run, const std::uint8_t* data, std::size_t size) {
     const std::uint8_t* out = data;
-    if (run.keys) {
+    if (run.cipher) {
         if (run.cryptBuffer.size() < size) {
             run.cryptBuffer.resize(std::max(size, TZipWriteRun::kCopyBufferSize));
         }
         std::memcpy(run.cryptBuffer.data(), data, size);
-        run.keys->Encrypt(run.cryptBuffer.data(), size);
+        run.cipher->Encrypt(run.cryptBuffer.data(), size);
         out = run.cryptBuffer.data();
     }
     if (run.output.Write(out, size) != size) {

@@ -4,6 +4,7 @@
 #include "zip/base/ByteOrder.h"
 #include "zip/base/DosDateTime.h"
 #include "zip/base/ZipError.h"
+#include "zip/format/AesExtraBlock.h"
 #include "zip/format/ExtraField.h"
 #include "zip/io/FileSystem.h"
 #include "zip/io/PathName.h"
@@ -125,7 +126,11 @@ void TZipWriter::CopyEntry(TZipWriteRun& run, const TZipHeaderInfo& old) {
     entry->Assign(old);
     // A data descriptor's sizes keep the width the old local header gave them.
     entry->LocalZip64 = local.LocalZip64;
-    WriteHeader(run, *entry, WithoutExtraBlock(extra, kExtraZip64));
+    if (!entry->Aes.Present()) {
+        entry->Aes = local.Aes; // a directory written without it
+    }
+    // The header writes the AES block from the entry's values itself.
+    WriteHeader(run, *entry, WithoutExtraBlock(WithoutExtraBlock(extra, kExtraZip64), kExtraAes));
     CopyBytes(run, dataStart, length);
     Commit(run, std::move(entry), std::string());
 }

@@ -325,6 +325,31 @@ TEST_F(ReaderInteropTest, WrongPasswordIsRefusedByTheHeaderCheck) {
     }
 }
 
+// AES archives of the two tools that write them: 7-Zip at two strengths
+// (the version that stores CRC 0), bsdtar (the version that keeps the CRC,
+// with data descriptors). Both in a zone without daylight saving, for 7-Zip.
+TEST_F(ReaderInteropTest, AesArchivesOfSevenZipAndBsdtar) {
+    MZB_REQUIRE_PEERS("7zz", "bsdtar");
+    const test::ScopedEnvironment zone("TZ", "UTC0");
+    const std::string seven = "7zz a -tzip -y -bd -bso0 -bsp0 -mx=5 -p'pass word' ";
+    const std::vector<std::string> makers = {
+        seven + "-mem=AES128 " + Quoted(Archive()) + " .",
+        seven + "-mem=AES256 " + Quoted(Archive()) + " .",
+        "bsdtar --format zip --options zip:encryption=aes256 --passphrase 'pass word' -cf " +
+            Quoted(Archive()) + " .",
+    };
+    for (const auto& maker : makers) {
+        SCOPED_TRACE(maker);
+        fs::remove(Archive());
+        fs::remove_all(Out());
+        MakeArchive(maker);
+        const Restore r = Extract("pass word");
+        EXPECT_TRUE(r.skipReasons.empty());
+        EXPECT_EQ(r.badCrc, 0);
+        ExpectTreeRestored(Out());
+    }
+}
+
 TEST_F(ReaderInteropTest, Bsdtar) {
     MZB_REQUIRE_PEERS("bsdtar");
     MakeArchive("bsdtar --format zip -cf " + Quoted(Archive()) + " .");

@@ -242,6 +242,63 @@ TEST_F(WriterTest, EntryFieldsFollowLevelMethodAndPassword) {
     EXPECT_EQ(DecodeWithZlib(Zip(), "pw").at(Src().substr(1) + "empty"), "");
 }
 
+// At each strength, with the keys derived on the caller and on workers:
+// entries under 20 bytes in the version that stores CRC 0, the others with
+// their CRC; a file of several pieces encrypted as one stream. An update
+// carries the entries over with one AES block in each header.
+TEST_F(WriterTest, AesEntriesRoundTripAtEveryStrengthInTheVersionTheirSizeCallsFor) {
+    const std::map<std::string, std::string> inputs = {
+        {"zero", ""},
+        {"one", "x"},
+        {"nineteen", AsText(test::MakeRandomBytes(19, 8))},
+        {"twenty", AsText(test::MakeRandomBytes(20, 9))},
+        {"large", AsText(test::MakeText(2'600'000, 7))}};
+    for (const auto& [name, data] : inputs) {
+        Put(name, data);
+    }
+    writer.ArchivePassword = "pass wörd";
+    for (const TEncryption encryption :
+         {TEncryption::Aes128, TEncryption::Aes192, TEncryption::Aes256}) {
+        for (const unsigned threads : {1u, 2u}) {
+            SCOPED_TRACE(std::string(EncryptionName(encryption)) + ", threads " +
+                         std::to_string(threads));
+            fs::remove(Zip());
+            writer.Encryption = encryption;
+            writer.Threads = threads;
+            Run({Src() + "*"});
+            EXPECT_EQ(Extracted("pass wörd"), inputs);
+            for (int i = 0; i < writer.EntryCount(); ++i) {
+                const TZipHeaderInfo& e = writer.Entry(i);
+                const std::string& data = inputs.at(e.FileName());
+                SCOPED_TRACE(e.FileName());
+                EXPECT_EQ(e.CompressionMethod, 99);
+                EXPECT_EQ(e.Aes.Strength, static_cast<int>(encryption));
+                EXPECT_EQ(e.Aes.Version, data.size() < 20 ? 2 : 1);
+                EXPECT_EQ(e.Crc32, data.size() < 20 ? 0u : Crc32(data.data(), data.size()));
+                EXPECT_EQ(e.Aes.Method, e.FileName() == "large" ? kMethodDeflated : kMethodStored);
+                // Salt of 8, 12 or 16 bytes, verifier and code around the data.
+                if (e.Aes.Method == kMethodStored) {
+                    EXPECT_EQ(e.CompressedSize, data.size() + 4 * e.Aes.Strength + 4 + 2 + 10);
+                }
+            }
+        }
+    }
+    Put("added", "added later");
+    SetModified(Src() + "added", std::time(nullptr) + 60);
+    Run({Src() + "added"});
+    auto all = inputs;
+    all["added"] = "added later";
+    EXPECT_EQ(Extracted("pass wörd"), all);
+    TFileStream archive;
+    ASSERT_TRUE(archive.Open(Zip(), TFileMode::Read));
+    for (int i = 0; i < writer.EntryCount(); ++i) {
+        TZipHeaderInfo local;
+        ASSERT_TRUE(archive.Seek(writer.Entry(i).RelativeOffset) && local.ReadLocalHeader(archive));
+        EXPECT_EQ(local.LocalExtraLength, 11) << local.FileName() << ": one AES block, no more";
+        EXPECT_TRUE(local.Aes.Present());
+    }
+}
+
 TEST(EncryptionHeaderTest, FillerThenCrcBytesAllEncrypted) {
     int calls = 0;
     const TFillerSource filler = [&calls](std::uint8_t* out, std::size_t n) {
