@@ -53,6 +53,7 @@ BackupJob MakeBackupJob(const BackupEditor& editor) {
     job.FilesList = editor.Include;
     job.ExcludeList = editor.Exclude;
     job.ArchivePassword = editor.PasswordTicked ? Trimmed(editor.Password) : std::string();
+    job.Encryption = editor.Encryption;
     job.PackLevel = 5;
     job.AddDirEntriesOnRecurse = false;
     return job;

@@ -32,8 +32,9 @@ struct BackupEditor {
     bool PasswordTicked = true;
     std::string Password;
     std::string ConfirmPassword;
-    std::vector<std::string> Include; // ListboxBackup
-    std::vector<std::string> Exclude; // ListBoxNobackup
+    TEncryption Encryption = TEncryption::Aes256; // comboEncryption
+    std::vector<std::string> Include;             // ListboxBackup
+    std::vector<std::string> Exclude;             // ListBoxNobackup
 };
 
 // The editor as loading the project leaves it: the number shown is the one
@@ -52,6 +53,7 @@ struct BackupJob {
     std::vector<std::string> FilesList;
     std::vector<std::string> ExcludeList;
     std::string ArchivePassword;
+    TEncryption Encryption = TEncryption::Traditional;
     int PackLevel = 5;
     bool AddDirEntriesOnRecurse = false;
     // The archive exists and overwriting is on: the new one takes its place

@@ -48,6 +48,7 @@ void LoadProjectIntoEditor(BackupEditor& editor, const ProjectRecord& project,
     editor.PasswordTicked = project.UsePassword;
     editor.Password = project.UsePassword ? project.Password : std::string();
     editor.ConfirmPassword = editor.Password;
+    editor.Encryption = project.Encryption;
     editor.StorePaths = project.StorePaths;
     editor.CommentTicked = project.StoreComment;
     editor.Comment = project.Comment;
@@ -72,6 +73,7 @@ ProjectRecord SaveEditor(BackupEditor& editor) {
         editor.Password.clear();
         editor.ConfirmPassword.clear();
     }
+    r.Encryption = editor.Encryption;
     r.StorePaths = editor.StorePaths;
     r.StoreComment = editor.CommentTicked;
     if (editor.CommentTicked && !TrimBlanks(editor.Comment).empty()) {

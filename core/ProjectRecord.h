@@ -3,6 +3,8 @@
 // the project's section in project.ini (the lists for their count and
 // numbered keys); the order is the order of the keys.
 
+#include "zip/crypt/EntryCipher.h"
+
 #include <string>
 #include <vector>
 
@@ -30,6 +32,9 @@ struct ProjectRecord {
     bool IncludeSubdirectories = true;
     bool UsePassword = true;
     std::string Password; // plain; only the file holds the scrambled form
+    // "Encryption". A project stored without the key keeps the traditional
+    // cipher it always had; the editor gives a new project AES-256.
+    TEncryption Encryption = TEncryption::Traditional;
     bool StorePaths = true;
     bool StoreComment = true;
     std::string Comment;

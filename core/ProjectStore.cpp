@@ -42,6 +42,7 @@ constexpr std::string_view kNoBackupPrefix = "NoBackup";
 constexpr std::string_view kIncludeSubdirectory = "Whether include Subdirectory";
 constexpr std::string_view kUsePassword = "Whether password Project";
 constexpr std::string_view kPassword = "Password";
+constexpr std::string_view kEncryption = "Encryption";
 constexpr std::string_view kStorePath = "Whether store path in Zip";
 constexpr std::string_view kStoreComment = "Whether store comment in Zip";
 constexpr std::string_view kComment = "Comment";
@@ -94,6 +95,7 @@ KeyValues ProjectKeys(const ProjectRecord& r, const std::string& password,
     out.emplace_back(kIncludeSubdirectory, Flag(r.IncludeSubdirectories));
     out.emplace_back(kUsePassword, Flag(r.UsePassword));
     out.emplace_back(kPassword, password);
+    out.emplace_back(kEncryption, std::to_string(static_cast<int>(r.Encryption)));
     out.emplace_back(kStorePath, Flag(r.StorePaths));
     out.emplace_back(kStoreComment, Flag(r.StoreComment));
     out.emplace_back(kComment, comment);
@@ -108,6 +110,19 @@ void WriteProjectTo(ProfileText& t, const std::string& name, const ProjectRecord
     for (const auto& [key, value] : keys) {
         t.WriteString(name, key, value);
     }
+}
+
+// Without the key, the traditional cipher every project had before it. A
+// value this program does not know (a later version's cipher, a hand edit)
+// gets the strongest it has rather than a weak one.
+TEncryption ReadEncryption(const ProfileText& t, const std::string& name) {
+    if (!t.Find(name, kEncryption)) {
+        return TEncryption::Traditional;
+    }
+    const int value = t.ReadInteger(name, kEncryption, -1);
+    return value >= 0 && value <= static_cast<int>(TEncryption::Aes256)
+               ? static_cast<TEncryption>(value)
+               : TEncryption::Aes256;
 }
 
 StoredSchedule ReadScheduleFrom(const ProfileText& t, const std::string& name) {
@@ -215,6 +230,7 @@ ProjectRecord ProjectStore::ReadProject(const std::string& name) const {
     r.UsePassword = t.ReadBool(name, kUsePassword, true);
     const std::string stored = t.ReadString(name, kPassword, "");
     r.Password = r.UsePassword && !stored.empty() ? DecodePassword(stored, name) : "";
+    r.Encryption = ReadEncryption(t, name);
     r.StorePaths = t.ReadBool(name, kStorePath, true);
     r.StoreComment = t.ReadBool(name, kStoreComment, true);
     r.Comment = t.ReadString(name, kComment, "");

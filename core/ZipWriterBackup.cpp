@@ -37,6 +37,7 @@ void ZipWriterBackup::Apply(const BackupJob& job) {
     writer_.SetFilesList(job.FilesList);
     writer_.ExcludeList = job.ExcludeList;
     writer_.ArchivePassword = job.ArchivePassword;
+    writer_.Encryption = job.Encryption;
     writer_.SetPackLevel(job.PackLevel);
     writer_.AddDirEntriesOnRecurse = job.AddDirEntriesOnRecurse;
     writer_.OverwriteMode = TUZOverwriteMode::Always;

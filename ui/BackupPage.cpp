@@ -106,6 +106,16 @@ void BackupPage::ConnectEditor() {
             }
         });
     }
+    // The strongest first; the traditional cipher says why it is not.
+    const std::pair<const char*, TEncryption> ciphers[] = {
+        {"AES-256", TEncryption::Aes256},
+        {"AES-192", TEncryption::Aes192},
+        {"AES-128", TEncryption::Aes128},
+        {"Traditional (weak; for tools without AES)", TEncryption::Traditional}};
+    for (const auto& [text, encryption] : ciphers) {
+        ui->comboEncryption->addItem(text, static_cast<int>(encryption));
+    }
+    connect(ui->comboEncryption, &QComboBox::currentIndexChanged, this, &BackupPage::SpEditClick);
     for (QCheckBox* box : {ui->CheckBoxPassword, ui->CheckBoxpath, ui->CheckBoxcomment}) {
         connect(box, &QCheckBox::toggled, this, [this] {
             EnableDependentFields();
@@ -146,6 +156,7 @@ BackupEditor BackupPage::ReadEditor() const {
     e.PasswordTicked = ui->CheckBoxPassword->isChecked();
     e.Password = ui->EditPassword->text().toStdString();
     e.ConfirmPassword = ui->EditConfirmPassword->text().toStdString();
+    e.Encryption = static_cast<TEncryption>(ui->comboEncryption->currentData().toInt());
     e.Include = Entries(ui->ListboxBackup);
     e.Exclude = Entries(ui->ListBoxNobackup);
     return e;
@@ -165,6 +176,8 @@ void BackupPage::WriteEditor(const BackupEditor& e) {
     ui->CheckBoxPassword->setChecked(e.PasswordTicked);
     ui->EditPassword->setText(QString::fromStdString(e.Password));
     ui->EditConfirmPassword->setText(QString::fromStdString(e.ConfirmPassword));
+    ui->comboEncryption->setCurrentIndex(
+        ui->comboEncryption->findData(static_cast<int>(e.Encryption)));
     ui->CheckBoxpath->setChecked(e.StorePaths);
     ui->CheckBoxcomment->setChecked(e.CommentTicked);
     ui->Editcomment->setText(QString::fromStdString(e.Comment));

@@ -46,6 +46,7 @@ ProjectRecord SampleProject() {
     r.IncludeSubdirectories = false;
     r.UsePassword = true;
     r.Password = "secret";
+    r.Encryption = TEncryption::Aes192;
     r.StorePaths = false;
     r.StoreComment = true;
     r.Comment = "  weekly docs ";
@@ -145,6 +146,7 @@ TEST_F(ProjectStoreTest, WriteProjectWritesEveryKeyInOrderAndReadsBackTheSamePro
                           "Password=" +
                               EncodePassword("secret", "Docs") +
                               "\n"
+                              "Encryption=2\n"
                               "Whether store path in Zip=0\n"
                               "Whether store comment in Zip=1\n"
                               "Comment=\"  weekly docs \"\n");
@@ -152,6 +154,17 @@ TEST_F(ProjectStoreTest, WriteProjectWritesEveryKeyInOrderAndReadsBackTheSamePro
     EXPECT_EQ(store_.ReadProject("Docs"), r);
     // One project, whatever the case of its section or of the name asked for.
     EXPECT_EQ(store_.ReadProject("DOCS").BackupItems, r.BackupItems);
+}
+
+// Every project written before the key existed keeps the cipher it was
+// made with; a value this version does not know is not taken for a weak one.
+TEST_F(ProjectStoreTest, EncryptionWithoutTheKeyIsTraditionalAndAnUnknownValueAes256) {
+    const ProjectStore store = StoreWith("[Old]\nPassword=1\n[Hand]\nEncryption=7\n"
+                                         "[Text]\nEncryption=strong\n[Mid]\nEncryption=1\n");
+    EXPECT_EQ(store.ReadProject("Old").Encryption, TEncryption::Traditional);
+    EXPECT_EQ(store.ReadProject("Hand").Encryption, TEncryption::Aes256);
+    EXPECT_EQ(store.ReadProject("Text").Encryption, TEncryption::Aes256);
+    EXPECT_EQ(store.ReadProject("Mid").Encryption, TEncryption::Aes128);
 }
 
 TEST_F(ProjectStoreTest, PasswordAndCommentAreStoredOnlyWhenTheirBoxIsTickedAndTheyAreNotBlank) {

@@ -29,6 +29,7 @@ struct ArchiveView {
     std::map<std::string, std::string> files; // stored name -> contents
     std::string comment;
     int encrypted = 0;
+    int aes = 0;
 };
 
 ArchiveView Inspect(const std::string& archive, const std::string& password = {}) {
@@ -42,6 +43,7 @@ ArchiveView Inspect(const std::string& archive, const std::string& password = {}
     view.comment = reader.ArchiveComment();
     for (int i = 0; i < reader.EntryCount(); ++i) {
         view.encrypted += reader.Entry(i).IsEncrypted() ? 1 : 0;
+        view.aes += reader.Entry(i).Aes.Present() ? 1 : 0;
     }
     reader.SetDestDir(out.dir());
     reader.DoAll = true;
@@ -121,12 +123,20 @@ TEST_F(ZipWriterBackupTest, ProjectAfterOneWithPasswordAndCommentWritesNeither) 
     locked.CommentTicked = true;
     locked.Comment = " weekly ";
     locked.Exclude = {"*.bin"};
+    locked.Encryption = TEncryption::Aes256;
     ASSERT_EQ(Run(locked), BackupOutcome::Completed);
     const ArchiveView first = Inspect(tmp_.dir() + "out/locked.zip", "Key");
     EXPECT_EQ(first.comment, "weekly");
     EXPECT_EQ(first.encrypted, 2);
+    EXPECT_EQ(first.aes, 2);
     EXPECT_EQ(first.files.size(), 2u) << "the exclusion leaves data.bin out";
-    ExpectUnzipPasses(tmp_.dir() + "out/locked.zip", "Key");
+
+    // The traditional cipher after AES: one that every tool reads.
+    locked.Encryption = TEncryption::Traditional;
+    locked.Filename = tmp_.dir() + "out/traditional.zip";
+    ASSERT_EQ(Run(locked), BackupOutcome::Completed);
+    EXPECT_EQ(Inspect(tmp_.dir() + "out/traditional.zip", "Key").aes, 0);
+    ExpectUnzipPasses(tmp_.dir() + "out/traditional.zip", "Key");
 
     ASSERT_EQ(Run(), BackupOutcome::Completed);
     const ArchiveView second = Inspect(tmp_.dir() + "out/docs.zip");

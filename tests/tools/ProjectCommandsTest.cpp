@@ -73,6 +73,7 @@ TEST_F(ProjectCommandsTest, ShowPrintsEveryKeyInTheStoresOrderWithThePasswordDec
                      "Whether include Subdirectory=1\n"
                      "Whether password Project=1\n"
                      "Password=s3cret\n"
+                     "Encryption=0\n"
                      "Whether store path in Zip=1\n"
                      "Whether store comment in Zip=1\n"
                      "Comment=\n"

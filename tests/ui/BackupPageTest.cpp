@@ -16,6 +16,7 @@
 #include "zip/reader/ZipReader.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -235,11 +236,15 @@ private slots:
         Find<QCheckBox>("CheckBoxcomment")->setChecked(false);
         QVERIFY(!Enabled("Editcomment"));
         Find<QSpinBox>("SpinValue")->setValue(1000);
+        auto* cipher = Find<QComboBox>("comboEncryption");
+        QVERIFY(cipher->currentText().contains(QStringLiteral("weak")));
+        cipher->setCurrentIndex(cipher->findText(QStringLiteral("AES-128")));
         Find<QToolButton>("SpSave")->click();
         ExpectViewMode(true);
         QCOMPARE(Text("Editcomment"), QString());
 
         ProjectRecord saved = Docs(Root());
+        saved.Encryption = TEncryption::Aes128;
         saved.FilenamePrefix = "b";
         saved.Value = 997;
         saved.StoreComment = false;
@@ -279,6 +284,7 @@ private slots:
         QCOMPARE(Text("EditPrefix"), QString());
         QVERIFY(Checked("CheckBoxpath") && Checked("CheckBoxcomment") &&
                 !Checked("CheckBoxPassword"));
+        QCOMPARE(Find<QComboBox>("comboEncryption")->currentText(), QStringLiteral("AES-256"));
         Find<QToolButton>("SpSave")->click();
         QCOMPARE(host_->messages.back(), std::string("Please input the backup filename"));
         Find<QLineEdit>("EditPrefix")->setText(QStringLiteral("alpha"));
@@ -288,6 +294,7 @@ private slots:
         ExpectViewMode(true);
         QCOMPARE(TrayItems(), (QStringList{QStringLiteral("Alpha=1"), QStringLiteral("Docs")}));
         QCOMPARE(Store().ReadProject("Alpha=1").BackupItems.size(), 2u);
+        QCOMPARE(Store().ReadProject("Alpha=1").Encryption, TEncryption::Aes256);
         QCOMPARE(Store().ReadProjectNames(), (std::vector<std::string>{"Alpha=1", "Docs"}));
 
         dialogs_.names = {std::string("docs")};
