@@ -90,7 +90,8 @@ TEST_F(ArchiveCommandsTest, PasswordsFromAFileOrTheEnvironmentAndTheCipherByName
     EXPECT_NE(wrong.err.find("a.txt: wrong password"), std::string::npos) << wrong.err;
 
     const std::string traditional = tmp_.dir() + "zipcrypto.zip";
-    ASSERT_EQ(Mzb({"create", traditional, "-e", "zipcrypto", "-p", "s3cret", src}).exitCode, 0);
+    ASSERT_EQ(Mzb({"create", traditional, "-r", "-e", "zipcrypto", "-p", "s3cret", src}).exitCode,
+              0);
     listed = Mzb({"list", traditional});
     EXPECT_NE(listed.out.find("\tzipcrypto\t"), std::string::npos) << listed.out;
     EXPECT_EQ(TestAndExtract(traditional, {"--password-file", pwFile}), std::pair(0, 0));
