@@ -61,10 +61,14 @@ declare -A xcmd=(
     [bsdtar-aes-x]="bsdtar -xf in.zip -C x --passphrase $pw"
 )
 declare -A best_time best_rss size
-for name in "${names[@]}"; do
+# measure NAME PREPARE COMMAND...: the best time and highest RSS of the runs,
+# PREPARE run before each.
+measure() {
+    local name=$1 prepare=$2
+    shift 2
     for ((r = 0; r < runs; ++r)); do
-        rm -f out.zip
-        /usr/bin/time -f "%e %M" -o time.txt ${cmd[$name]} >/dev/null
+        eval "$prepare"
+        /usr/bin/time -f "%e %M" -o time.txt "$@" >/dev/null
         read -r t rss <time.txt
         if [[ -z "${best_time[$name]:-}" ]] || awk "BEGIN{exit !($t < ${best_time[$name]})}"; then
             best_time[$name]=$t
@@ -73,22 +77,15 @@ for name in "${names[@]}"; do
             best_rss[$name]=$rss
         fi
     done
+}
+for name in "${names[@]}"; do
+    measure "$name" "rm -f out.zip" ${cmd[$name]}
     size[$name]=$(stat -c %s out.zip)
     mv out.zip "made-$name.zip"
 done
 for name in "${xnames[@]}"; do
     ln -sf "made-${xmaker[$name]}.zip" in.zip
-    for ((r = 0; r < runs; ++r)); do
-        rm -rf x && mkdir x
-        /usr/bin/time -f "%e %M" -o time.txt ${xcmd[$name]} >/dev/null
-        read -r t rss <time.txt
-        if [[ -z "${best_time[$name]:-}" ]] || awk "BEGIN{exit !($t < ${best_time[$name]})}"; then
-            best_time[$name]=$t
-        fi
-        if [[ -z "${best_rss[$name]:-}" ]] || ((rss > best_rss[$name])); then
-            best_rss[$name]=$rss
-        fi
-    done
+    measure "$name" "rm -rf x && mkdir x" ${xcmd[$name]}
     size[$name]=${size[${xmaker[$name]}]}
 done
 rm -rf x in.zip made-*.zip
