@@ -54,6 +54,7 @@ Backup1=$program/home/Notes/todo.txt
 No Backup Directory Count=1
 NoBackup0=*.tmp
 Whether password Project=0
+Encryption=3
 Whether store comment in Zip=1
 Comment=Weekly documents
 IsEnabledAutoBack=1
