@@ -70,6 +70,24 @@ TEST_F(ArchiveCommandsTest, EveryEntryHandledIsZeroAndAnyEntryLostIsOne) {
     EXPECT_FALSE(fs::exists(tmp_.dir() + "escaped.txt"));
 }
 
+// An entry's UTC time shows on the local clock of the zone mzb runs in, to
+// the second; its MS-DOS time (2025-01-11 13:33:58) is only a fallback.
+TEST_F(ArchiveCommandsTest, ListShowsTheExactTimeOnTheLocalClock) {
+    ArchiveBuilder b;
+    b.Add("a.txt", "alpha").centralExtra = test::ExtendedTimestampOf(0x01, test::LE32(1710065473));
+    const std::string archive = Archive("timed.zip", b);
+    const std::pair<const char*, const char*> shown[] = {
+        {"TZ=UTC0", "\t2024-03-10 10:11:13\t"},
+        {"TZ=EST5EDT,M3.2.0,M11.1.0",
+         "\t2024-03-10 06:11:13\t"}, // New York, summer time since 07:00 UTC
+    };
+    for (const auto& [zone, time] : shown) {
+        const CommandResult listed = RunCommand({MZB_EXE, "list", archive}, {zone});
+        EXPECT_EQ(listed.exitCode, 0);
+        EXPECT_NE(listed.out.find(time), std::string::npos) << zone << ": " << listed.out;
+    }
+}
+
 TEST_F(ArchiveCommandsTest, UnreadableArchivesAndUsageErrorsAreTwo) {
     const auto notAnArchive = tmp_.write("text.zip", "just some text, no archive at all");
     for (const std::string& archive : {notAnArchive.string(), tmp_.dir() + "missing.zip"}) {
