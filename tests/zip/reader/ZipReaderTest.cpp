@@ -1,6 +1,7 @@
 #include "zip/reader/ZipReader.h"
 
 #include "support/ArchiveBuilder.h"
+#include "support/LocalTime.h"
 #include "support/SampleData.h"
 #include "support/TempDir.h"
 #include "zip/base/HeadlessHost.h"
@@ -119,14 +120,7 @@ TEST_F(ReaderTest, TimesComeFromTheNtfsFieldThenTheExtendedTimestampThenTheMsDos
     const std::string march = LE32(1710065473);              // 2024-03-10 10:11:13 UTC
     const std::string marchTicks = LE64(133545390731234567); // .1234567 s later, since 1601
     const std::string unset = LE64(0);
-    std::tm dosTm{};
-    dosTm.tm_year = 2025 - 1900; // the builder's 0x5A2B6C3D: 2025-01-11 13:33:58 local
-    dosTm.tm_mday = 11;
-    dosTm.tm_hour = 13;
-    dosTm.tm_min = 33;
-    dosTm.tm_sec = 58;
-    dosTm.tm_isdst = -1;
-    const std::int64_t dos = std::mktime(&dosTm);
+    const std::int64_t dos = test::LocalTime(2025, 1, 11, 13, 33, 58); // the builder's 0x5A2B6C3D
     struct Case {
         const char* name;
         std::string extra;

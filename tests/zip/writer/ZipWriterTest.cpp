@@ -3,6 +3,7 @@
 #include "support/ArchiveBuilder.h"
 #include "support/ChildProcess.h"
 #include "support/ExtractedFiles.h"
+#include "support/LocalTime.h"
 #include "support/PeerTools.h"
 #include "support/RunCommand.h"
 #include "support/SampleData.h"
@@ -1101,10 +1102,6 @@ TEST_F(WriterTest, AnUpdateComparesTimesToTheSecond) {
     EXPECT_EQ(Run({Src() + "*"}), 0);
 }
 
-// New York's rules, written out so that no time zone database is needed:
-// clocks go back from 02:00 EDT to 01:00 EST on the first Sunday of November.
-constexpr const char* kNewYork = "EST5EDT,M3.2.0,M11.1.0";
-
 struct TimedItem {
     const char* path; // a folder's ends in '/'
     std::int64_t seconds;
@@ -1129,18 +1126,6 @@ const TimedItem kUntimedItems[] = {
     {"late.txt", 4431067201}, // 2110-06-01 12:00:01 UTC
 };
 
-std::int64_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
-}
-
 // An archive of files and folders with those times, written in New York.
 class TimesTest : public WriterTest {
 protected:
@@ -1157,7 +1142,7 @@ protected:
                 SetModifiedExactly(path, item.seconds, item.nanoseconds);
             }
         }
-        const test::ScopedEnvironment zone("TZ", kNewYork);
+        const test::ScopedEnvironment zone("TZ", test::kNewYorkZone);
         writer.SetRootDir(Src());
         writer.SetRelativePaths(true);
         writer.AddDirEntriesOnRecurse = true;
@@ -1175,14 +1160,14 @@ protected:
 
 TEST_F(TimesTest, FilesAndFoldersComeBackToTheSecondInEveryZone) {
     int run = 0;
-    for (const char* zone : {"UTC0", kNewYork, test::kZoneWithDaylightSaving}) {
+    for (const char* zone : {"UTC0", test::kNewYorkZone, test::kZoneWithDaylightSaving}) {
         SCOPED_TRACE(zone);
         const test::ScopedEnvironment tz("TZ", zone);
         const std::string dest = tmp.dir() + "restored-" + std::to_string(run++);
         test::ExtractAll(Zip(), dest);
         ExpectTimesRestored(dest);
-        EXPECT_EQ(ModifiedOf(dest + "/old.txt").tv_sec, LocalTime(1980, 1, 1, 0, 0, 0));
-        EXPECT_EQ(ModifiedOf(dest + "/late.txt").tv_sec, LocalTime(2099, 12, 31, 23, 59, 58));
+        EXPECT_EQ(ModifiedOf(dest + "/old.txt").tv_sec, test::LocalTime(1980, 1, 1, 0, 0, 0));
+        EXPECT_EQ(ModifiedOf(dest + "/late.txt").tv_sec, test::LocalTime(2099, 12, 31, 23, 59, 58));
     }
 }
 
