@@ -112,14 +112,14 @@ public:
     // local header's extra field is its ZIP64 block, when LocalZip64 is set
     // or a size needs one (LocalZip64 is then set), and the extended
     // timestamp, when the entry has a UTC time that fits it, followed by
-    // `extra` without blocks of those two kinds; LocalExtraLength becomes
-    // its length. The central header carries a ZIP64 block for the values
-    // beyond the limits (both sizes with LocalZip64) and the same extended
-    // timestamp, and no other extra field. An entry that uses ZIP64 needs version 4.5, and
-    // a name that is valid UTF-8 with non-ASCII bytes the UTF-8 flag: both are set in the entry
-    // first. Throw EZipFormatError for a name, comment or extra field longer
-    // than its length field; return false when the stream took fewer bytes
-    // than written.
+    // `extra` without blocks of those two kinds; LocalExtraLength becomes its
+    // length. The central header carries a ZIP64 block for the values beyond
+    // the limits (both sizes with LocalZip64), the same extended timestamp
+    // and no other block. An entry that uses ZIP64 needs version 4.5, and a
+    // name that is valid UTF-8 with non-ASCII bytes the UTF-8 flag: both are
+    // set in the entry first. Throw EZipFormatError for a name, comment or
+    // extra field longer than its length field; return false when the stream
+    // took fewer bytes than written.
     bool WriteLocalHeader(TFileStream& stream, std::string_view extra = {},
                           const TClassicLimits& limits = {}); // sets RelativeOffset first
     bool WriteCentralHeader(TFileStream& stream, const TClassicLimits& limits = {});
@@ -127,11 +127,10 @@ public:
     // Read a header at the stream's position. On success the entry holds its
     // values (the time normalised, the name decoded, the values of a ZIP64
     // block in place of the markers, the UTC time of a time block) and the
-    // stream stands after the record
-    // (a central header's extra field and comment skipped; a local header's
-    // extra field not). A header that is short, lacks its signature or
-    // marks a value its ZIP64 block does not hold fails: the entry and the
-    // stream's position are unchanged then.
+    // stream stands after the record (a central header's extra field and
+    // comment skipped; a local header's extra field not). A header that is
+    // short, lacks its signature or marks a value its ZIP64 block does not
+    // hold fails: the entry and the stream's position are unchanged then.
     bool ReadCentralHeader(TFileStream& stream);
     bool ReadLocalHeader(TFileStream& stream);
 

@@ -191,7 +191,9 @@ int TZipReader::ExtractAll() {
     } catch (...) {
         filesList_.clear();
         const int count = run->fileCount;
-        run->ahead.reset(); // removes the part files of entries left undone
+        // Entries left undone take their part files away first, which
+        // changes the times of their folders.
+        run->ahead.reset();
         run->folderTimes.Apply();
         run.reset();
         if (OnUnZipComplete) {
