@@ -37,7 +37,7 @@ std::optional<std::string> FindListedProject(const ProjectStore& store, const st
     return std::nullopt;
 }
 
-Args ProjectOperands(const Args& args, std::string& error) {
+std::string TakeProjectName(const Args& args, std::string& name) {
     Args operands;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--") {
@@ -45,12 +45,15 @@ Args ProjectOperands(const Args& args, std::string& error) {
             break;
         }
         if (LooksLikeOption(args[i])) {
-            error = "unknown option " + args[i];
-            return {};
+            return "unknown option " + args[i];
         }
         operands.push_back(args[i]);
     }
-    return operands;
+    std::string error = OperandCountError(operands, 1, "NAME");
+    if (error.empty()) {
+        name = operands[0];
+    }
+    return error;
 }
 
 int RunProjects(const GlobalOptions& options, const Args& args) {
@@ -64,18 +67,14 @@ int RunProjects(const GlobalOptions& options, const Args& args) {
 }
 
 int RunShow(const GlobalOptions& options, const Args& args) {
-    std::string error;
-    const Args names = ProjectOperands(args, error);
-    if (error.empty()) {
-        error = OperandCountError(names, 1, "NAME");
-    }
-    if (!error.empty()) {
+    std::string given;
+    if (const auto error = TakeProjectName(args, given); !error.empty()) {
         return UsageError(error);
     }
     const ProjectStore store = StoreFor(options);
-    const auto name = FindListedProject(store, names[0]);
+    const auto name = FindListedProject(store, given);
     if (!name) {
-        return NoSuchProject(names[0]);
+        return NoSuchProject(given);
     }
     for (const auto& [key, value] : ProjectKeyValues(store.ReadProject(*name))) {
         std::printf("%s=%s\n", key.c_str(), value.c_str());
@@ -95,18 +94,14 @@ int RunNextName(const GlobalOptions& options, const Args& args) {
             return UsageError(NowValueError(args, i));
         }
     }
-    std::string error;
-    const Args names = ProjectOperands(rest, error);
-    if (error.empty()) {
-        error = OperandCountError(names, 1, "NAME");
-    }
-    if (!error.empty()) {
+    std::string given;
+    if (const auto error = TakeProjectName(rest, given); !error.empty()) {
         return UsageError(error);
     }
     const ProjectStore store = StoreFor(options);
-    const auto name = FindListedProject(store, names[0]);
+    const auto name = FindListedProject(store, given);
     if (!name) {
-        return NoSuchProject(names[0]);
+        return NoSuchProject(given);
     }
     std::printf(
         "%s\n",

@@ -21,10 +21,11 @@ std::optional<std::string> FindListedProject(const ProjectStore& store, const st
 // is a refusal, not a usage error, so scripts can tell the two apart.
 int NoSuchProject(const std::string& name);
 
-// The project names among the arguments of a command whose options are
-// already taken out; "--" ends the options, so that a project whose name
-// starts with '-' can still be named. `error` names an unknown option.
-Args ProjectOperands(const Args& args, std::string& error);
+// Sets `name` to the one project name among the arguments of a command
+// whose options are already taken out, or returns the usage error. "--"
+// ends the options, so that a project whose name starts with '-' can still
+// be named.
+std::string TakeProjectName(const Args& args, std::string& name);
 
 int RunProjects(const GlobalOptions& options, const Args& args);
 int RunShow(const GlobalOptions& options, const Args& args);

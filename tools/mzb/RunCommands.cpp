@@ -66,12 +66,8 @@ int RunBackupProject(const GlobalOptions& options, const Args& args) {
             rest.push_back(args[i]);
         }
     }
-    std::string error;
-    const Args plain = ProjectOperands(rest, error);
-    if (error.empty()) {
-        error = OperandCountError(plain, 1, "NAME");
-    }
-    if (!error.empty()) {
+    std::string name;
+    if (const auto error = TakeProjectName(rest, name); !error.empty()) {
         return UsageError(error);
     }
     const ProjectStore store = StoreFor(options);
@@ -87,13 +83,13 @@ int RunBackupProject(const GlobalOptions& options, const Args& args) {
     ZipWriterBackup writerView(writer);
     ConsoleRunHost host(now, quiet);
     StoredProjectBackup backup(store, settings, writerView, host);
-    if (!backup.Select(plain[0])) {
-        return NoSuchProject(plain[0]);
+    if (!backup.Select(name)) {
+        return NoSuchProject(name);
     }
     backup.Load();
     const StoredBackupResult result = backup.Start();
     if (result == StoredBackupResult::Failed && Interrupted()) {
-        return ReportInterrupted("the backup of project '" + plain[0] +
+        return ReportInterrupted("the backup of project '" + name +
                                  "' was not made; no partial archive was left");
     }
     return BackupExitStatus(result);
