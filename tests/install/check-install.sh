@@ -2,8 +2,7 @@
 # Installs the build into a temporary prefix and checks what the desktop,
 # the software centre, the manual and the shell need there, and that an
 # installed mzb keeps project.ini in the user's configuration folder rather
-# than in the prefix's bin. Then makes the Debian package of the same build
-# and checks its files, its dependencies and lintian's verdict.
+# than in the prefix's bin.
 #   check-install.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -17,21 +16,9 @@ fail() {
     exit 1
 }
 
-installed=(
-    bin/mzbackup bin/mzb
-    share/applications/morvaleen-zip-backup.desktop
-    share/icons/hicolor/scalable/apps/morvaleen-zip-backup.svg
-    share/metainfo/com.example.morvaleen_zip_backup.metainfo.xml
-    share/morvaleen-zip-backup/help.html
-    share/doc/morvaleen-zip-backup/help.html
-    share/doc/morvaleen-zip-backup/copyright
-    share/doc/morvaleen-zip-backup/changelog.gz
-    share/man/man1/mzb.1.gz share/man/man1/mzbackup.1.gz
-    share/bash-completion/completions/mzb
-)
-for f in "${installed[@]}"; do
+while read -r f; do
     [ -e "$usr/$f" ] || fail "missing after install: $f"
-done
+done <"$(dirname "$0")/installed-files.txt"
 desktop="$usr/share/applications/morvaleen-zip-backup.desktop"
 grep -q '^Exec=mzbackup$' "$desktop"
 grep -q '^Icon=morvaleen-zip-backup$' "$desktop"
@@ -86,20 +73,4 @@ HOME="$home" XDG_CONFIG_HOME='' "$usr/bin/mzb" projects >/dev/null
 [ -d "$home/.config/morvaleen-zip-backup" ] || fail "installed mzb made no settings folder"
 [ "$(stat -c %a "$home/.config/morvaleen-zip-backup")" = 700 ]
 [ ! -e "$usr/bin/project.ini" ]
-
-# The package holds the installed files, under /usr and nowhere else.
-(cd "$build" && cpack -G DEB -B "$tmp/package" >/dev/null)
-deb=$(echo "$tmp"/package/*.deb)
-listed=$(dpkg-deb -c "$deb" | awk '{ sub("^\\./", "", $6); print $6 }')
-for f in "${installed[@]}"; do
-    grep -qx "usr/$f" <<<"$listed" || fail "the package lacks /usr/$f"
-done
-! grep -v '^usr/' <<<"$listed" | grep -q . || fail "the package installs outside /usr"
-depends=$(dpkg-deb -f "$deb" Depends)
-for d in libc6 libstdc++6 libqt6widgets6 qt6-qpa-plugins libqt6svg6; do
-    grep -qF ", $d " <<<", ${depends//,/ ,} " || fail "the package does not depend on $d: $depends"
-done
-[ "$(dpkg-deb -f "$deb" Suggests)" = rclone ] || fail "rclone is not merely suggested"
-[ "$(dpkg-deb -f "$deb" Version)" = "${version##* }" ] || fail "the package's version is not mzb's"
-lintian --fail-on error "$deb" || fail "lintian found errors in $(basename "$deb")"
-echo "install layout and package ok"
+echo "install layout ok"
