@@ -131,7 +131,9 @@ int RunRestore(const GlobalOptions&, const Args& args) {
         } else if (a == "-o") {
             const auto it = ++i < args.size() ? kModes.find(args[i]) : kModes.end();
             if (it == kModes.end()) {
-                return UsageError("-o needs prompt, always, never, newer or older");
+                return UsageError(i < args.size()
+                                      ? "unknown overwrite mode " + args[i]
+                                      : "-o needs prompt, always, never, newer or older");
             }
             editor.Overwrite = it->second;
         } else if (a == "-j") {
