@@ -2,6 +2,7 @@
 
 #include "core/base/DateText.h"
 #include "core/project/ArchiveNaming.h"
+#include "core/project/ProjectKeys.h"
 #include "core/project/ProjectName.h"
 #include "platform/Blanks.h"
 #include "platform/KnownDirectories.h"
