@@ -13,6 +13,7 @@
 #include "ui_BackupPage.h"
 #include "ui_TFormMain.h"
 #include "zip/base/ZipError.h"
+#include "zip/crypt/EntryCipher.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -156,7 +157,7 @@ BackupEditor BackupPage::ReadEditor() const {
     e.PasswordTicked = ui->CheckBoxPassword->isChecked();
     e.Password = ui->EditPassword->text().toStdString();
     e.ConfirmPassword = ui->EditConfirmPassword->text().toStdString();
-    e.Encryption = static_cast<TEncryption>(ui->comboEncryption->currentData().toInt());
+    e.Project.Encryption = ui->comboEncryption->currentData().toInt();
     e.Include = Entries(ui->ListboxBackup);
     e.Exclude = Entries(ui->ListBoxNobackup);
     return e;
@@ -176,8 +177,7 @@ void BackupPage::WriteEditor(const BackupEditor& e) {
     ui->CheckBoxPassword->setChecked(e.PasswordTicked);
     ui->EditPassword->setText(QString::fromStdString(e.Password));
     ui->EditConfirmPassword->setText(QString::fromStdString(e.ConfirmPassword));
-    ui->comboEncryption->setCurrentIndex(
-        ui->comboEncryption->findData(static_cast<int>(e.Encryption)));
+    ui->comboEncryption->setCurrentIndex(ui->comboEncryption->findData(e.Project.Encryption));
     ui->CheckBoxpath->setChecked(e.StorePaths);
     ui->CheckBoxcomment->setChecked(e.CommentTicked);
     ui->Editcomment->setText(QString::fromStdString(e.Comment));

@@ -15,7 +15,7 @@ BackupJob MakeBackupJob(const BackupEditor& editor) {
     job.ExcludeList = editor.Exclude;
     job.ArchivePassword =
         editor.PasswordTicked ? std::string(TrimBlanks(editor.Password)) : std::string();
-    job.Encryption = editor.Encryption;
+    job.Encryption = static_cast<TEncryption>(editor.Project.Encryption);
     job.PackLevel = 5;
     job.AddDirEntriesOnRecurse = false;
     return job;

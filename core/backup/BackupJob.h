@@ -3,6 +3,7 @@
 // back while the writer works.
 
 #include "core/editor/BackupEditor.h"
+#include "zip/crypt/EntryCipher.h"
 
 #include <functional>
 #include <string>

@@ -1,10 +1,14 @@
 #pragma once
 // One backup project as held in memory. Each field stands for one key of
 // the project's section in project.ini (the lists for their count and
-// numbered keys); the order is the order of the keys.
+// numbered keys; ProjectKeys.h holds the table), in the order of the keys.
+// Each field starts at the value its key reads as when missing, so a
+// default record is a project whose section is empty, but for the save
+// directory, which then reads as the user's home.
 
-#include "zip/crypt/EntryCipher.h"
+#include "platform/LocalDateTime.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,18 +36,24 @@ struct ProjectRecord {
     bool IncludeSubdirectories = true;
     bool UsePassword = true;
     std::string Password; // plain; only the file holds the scrambled form
-    // "Encryption". A project stored without the key keeps the traditional
-    // cipher it always had; the editor gives a new project AES-256.
-    TEncryption Encryption = TEncryption::Traditional;
+    // The cipher (TEncryption): 0 traditional, 1-3 AES-128/192/256.
+    int Encryption = 0;
     bool StorePaths = true;
     bool StoreComment = true;
     std::string Comment;
     bool IsEnabledAutoBack = false;
     int BackupMode = 0;
     std::string StartTime_or_Increase;
+    // When the project's last backup completed, by any front end.
+    std::optional<LocalDateTime> LastBackup;
 
     StoredSchedule ScheduleValues() const {
         return {IsEnabledAutoBack, BackupMode, StartTime_or_Increase};
+    }
+    void SetScheduleValues(const StoredSchedule& schedule) {
+        IsEnabledAutoBack = schedule.IsEnabledAutoBack;
+        BackupMode = schedule.BackupMode;
+        StartTime_or_Increase = schedule.StartTime_or_Increase;
     }
 
     bool operator==(const ProjectRecord&) const = default;

@@ -1,6 +1,7 @@
 #include "core/project/ProjectStore.h"
 
 #include "core/project/PasswordScramble.h"
+#include "core/project/ProjectKeys.h"
 #include "core/project/ProjectName.h"
 #include "platform/ProfileFile.h"
 #include "support/ChildProcess.h"
@@ -46,7 +47,7 @@ ProjectRecord SampleProject() {
     r.IncludeSubdirectories = false;
     r.UsePassword = true;
     r.Password = "secret";
-    r.Encryption = TEncryption::Aes192;
+    r.Encryption = 2;
     r.StorePaths = false;
     r.StoreComment = true;
     r.Comment = "  weekly docs ";
@@ -158,13 +159,13 @@ TEST_F(ProjectStoreTest, WriteProjectWritesEveryKeyInOrderAndReadsBackTheSamePro
 
 // Every project written before the key existed keeps the cipher it was
 // made with; a value this version does not know is not taken for a weak one.
-TEST_F(ProjectStoreTest, EncryptionWithoutTheKeyIsTraditionalAndAnUnknownValueAes256) {
-    const ProjectStore store = StoreWith("[Old]\nPassword=1\n[Hand]\nEncryption=7\n"
-                                         "[Text]\nEncryption=strong\n[Mid]\nEncryption=1\n");
-    EXPECT_EQ(store.ReadProject("Old").Encryption, TEncryption::Traditional);
-    EXPECT_EQ(store.ReadProject("Hand").Encryption, TEncryption::Aes256);
-    EXPECT_EQ(store.ReadProject("Text").Encryption, TEncryption::Aes256);
-    EXPECT_EQ(store.ReadProject("Mid").Encryption, TEncryption::Aes128);
+TEST_F(ProjectStoreTest, EncryptionWithoutTheKeyIsTraditionalAndBeyondTheCiphersAes256) {
+    const ProjectStore store =
+        StoreWith("[Old]\nPassword=1\n[Hand]\nEncryption=7\n[Mid]\nEncryption=1\n");
+    EXPECT_EQ(store.ReadProject("Old").Encryption, 0);
+    EXPECT_EQ(store.ReadProject("Hand").Encryption, 3);
+    EXPECT_EQ(store.ReadProject("Mid").Encryption, 1);
+    EXPECT_EQ(NewProjectRecord().Encryption, 3);
 }
 
 TEST_F(ProjectStoreTest, PasswordAndCommentAreStoredOnlyWhenTheirBoxIsTickedAndTheyAreNotBlank) {

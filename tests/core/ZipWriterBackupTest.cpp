@@ -123,7 +123,7 @@ TEST_F(ZipWriterBackupTest, ProjectAfterOneWithPasswordAndCommentWritesNeither) 
     locked.CommentTicked = true;
     locked.Comment = " weekly ";
     locked.Exclude = {"*.bin"};
-    locked.Encryption = TEncryption::Aes256;
+    locked.Project.Encryption = 3; // AES-256
     ASSERT_EQ(Run(locked), BackupOutcome::Completed);
     const ArchiveView first = Inspect(tmp_.dir() + "out/locked.zip", "Key");
     EXPECT_EQ(first.comment, "weekly");
@@ -132,7 +132,7 @@ TEST_F(ZipWriterBackupTest, ProjectAfterOneWithPasswordAndCommentWritesNeither) 
     EXPECT_EQ(first.files.size(), 2u) << "the exclusion leaves data.bin out";
 
     // The traditional cipher after AES: one that every tool reads.
-    locked.Encryption = TEncryption::Traditional;
+    locked.Project.Encryption = 0; // traditional
     locked.Filename = tmp_.dir() + "out/traditional.zip";
     ASSERT_EQ(Run(locked), BackupOutcome::Completed);
     EXPECT_EQ(Inspect(tmp_.dir() + "out/traditional.zip", "Key").aes, 0);

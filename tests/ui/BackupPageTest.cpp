@@ -244,7 +244,7 @@ private slots:
         QCOMPARE(Text("Editcomment"), QString());
 
         ProjectRecord saved = Docs(Root());
-        saved.Encryption = TEncryption::Aes128;
+        saved.Encryption = 1; // AES-128
         saved.FilenamePrefix = "b";
         saved.Value = 997;
         saved.StoreComment = false;
@@ -294,7 +294,7 @@ private slots:
         ExpectViewMode(true);
         QCOMPARE(TrayItems(), (QStringList{QStringLiteral("Alpha=1"), QStringLiteral("Docs")}));
         QCOMPARE(Store().ReadProject("Alpha=1").BackupItems.size(), 2u);
-        QCOMPARE(Store().ReadProject("Alpha=1").Encryption, TEncryption::Aes256);
+        QCOMPARE(Store().ReadProject("Alpha=1").Encryption, 3);
         QCOMPARE(Store().ReadProjectNames(), (std::vector<std::string>{"Alpha=1", "Docs"}));
 
         dialogs_.names = {std::string("docs")};
