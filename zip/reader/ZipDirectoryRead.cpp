@@ -48,9 +48,7 @@ void TZipReader::RefuseMultiPart() const {
 }
 
 void TZipReader::ReadDirectory() {
-    const auto info = FileInfoOf(zipName_);
-    archiveTime_ = info ? info->WriteTime : 0;
-    archiveSize_ = info ? info->Size : 0;
+    RememberArchiveFile();
     view_.reset();
     entries_.reset();
     localOffsets_.clear();
@@ -115,9 +113,7 @@ void TZipReader::IndexLocalOffsets() {
 
 void TZipReader::AdoptDirectory(std::unique_ptr<TSortedZip> entries,
                                 const TEndCentral& endCentral) {
-    const auto info = FileInfoOf(zipName_);
-    archiveTime_ = info ? info->WriteTime : 0;
-    archiveSize_ = info ? info->Size : 0;
+    RememberArchiveFile();
     entries_ = std::move(entries);
     endCentral_.Assign(endCentral);
     endCentral_.CommentChanged = false;

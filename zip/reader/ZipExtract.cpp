@@ -91,18 +91,19 @@ int TZipReader::RunUnZip() {
     }
     busy_ = true;
     cancelRequested_ = false;
+    // Also after an error: nothing of this run reaches the next one, and no
+    // descriptor keeps an archive (or the disk it is on) held meanwhile.
     struct Idle {
         TZipReader& r;
         ~Idle() {
             r.busy_ = false;
             r.cancelRequested_ = false;
+            r.CloseArchiveFileUnlessKept();
         }
     } idle{*this};
     OpenArchive();
     EnsureDirectory();
-    const int count = ExtractAll();
-    CloseArchiveFileUnlessKept();
-    return count;
+    return ExtractAll();
 }
 
 bool TZipReader::IsChosen(const TZipHeaderInfo& entry) const {

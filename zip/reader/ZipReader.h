@@ -81,9 +81,9 @@ public:
     // --- settings ---------------------------------------------------------
     const std::string& ZipName() const { return zipName_; }
     // A name ending in "?" asks the host's file dialog. Any other change
-    // forgets the archive read so far; the same name (letter case ignored)
-    // keeps it.
-    virtual void SetZipName(const std::string& name);
+    // forgets the archive read so far, with a comment set and not yet
+    // written; the same name keeps it.
+    void SetZipName(const std::string& name);
     const std::string& DestDir() const { return destDir_; }
     // "?" asks the host's directory dialog.
     void SetDestDir(const std::string& dir);
@@ -163,7 +163,8 @@ protected:
     void ForgetArchive();
     void OpenArchiveFile();
     void CloseArchiveFileUnlessKept();
-    // Reads the directory when it is not in memory or the archive changed.
+    // Reads the directory when it is not in memory or the archive changed,
+    // through a descriptor of the file that now has the name.
     void EnsureDirectory();
     // Takes the directory of an archive just written as the one in memory.
     void AdoptDirectory(std::unique_ptr<TSortedZip> entries, const TEndCentral& endCentral);
@@ -182,6 +183,8 @@ protected:
 
 private:
     void ReadDirectory();
+    void RememberArchiveFile();
+    bool ArchiveFileUnchanged() const;
     void RefuseMultiPart() const;
     bool WalkCentralDirectory();
     bool RebuildFromLocalHeaders();
@@ -213,8 +216,12 @@ private:
     std::unique_ptr<TSortedZip> view_;        // SortMode order, not owning; null for ByNone
     std::vector<std::uint64_t> localOffsets_; // sorted, for the overlap check
     bool haveDirectory_ = false;
+    // The archive file as it was when its directory was read: a different
+    // time, size or file under the name means it changed or was replaced.
     std::time_t archiveTime_ = 0;
     std::uint64_t archiveSize_ = 0;
+    std::uint64_t archiveDevice_ = 0;
+    std::uint64_t archiveInode_ = 0;
     TMultiMode multiMode_ = TMultiMode::mmNone;
     bool rebuilt_ = false;
     bool busy_ = false;

@@ -77,11 +77,10 @@ public:
     ~TZipWriter() override;
 
     // --- settings ---------------------------------------------------------
-    // A different name first carries a changed comment into the archive
-    // named so far (when it exists), then forgets that archive.
-    void SetZipName(const std::string& name) override;
     // The comment of the next archive written; a different text marks the
-    // end record's CommentChanged.
+    // end record's CommentChanged. Only a run writes it: a comment set and
+    // then left by a change of ZipName is dropped with the archive's name,
+    // so that no later call ever writes an archive as a side effect.
     void SetArchiveComment(const std::string& comment);
 
     // Off also turns off RelativePaths and StoreVolumes.
