@@ -188,6 +188,9 @@ bool TZipReader::RebuildFromLocalHeaders() {
     }
     archive_.Seek(position - 6);
     entries_ = std::make_unique<TSortedZip>(TZipSortMode::ByNone, TDuplicates::Error, true);
+    // Set when the last entry's data runs past the end of the file: the
+    // scan then reached that end, and the entry is only cut off.
+    bool reachedEnd = false;
     for (;;) {
         auto entry = std::make_unique<TZipHeaderInfo>();
         if (!entry->ReadLocalHeader(archive_)) {
@@ -207,12 +210,13 @@ bool TZipReader::RebuildFromLocalHeaders() {
         } catch (const EListError&) {
             break;
         }
+        reachedEnd = !fits;
         if (!fits || !archive_.Seek(next)) {
             break;
         }
     }
     endCentral_.ThisDisk = 0;
-    endCentral_.CentralOffset = archive_.Position();
+    endCentral_.CentralOffset = reachedEnd ? archiveSize_ : archive_.Position();
     endCentral_.TotalEntries = entries_->Count();
     return true;
 }

@@ -49,7 +49,9 @@ inline constexpr int kSkipCannotCreate = 3;
 inline constexpr int kSkipUnsafe = 4;
 
 class TEntryDecoder;
+class TZipCryptKeys;
 class TZipReader;
+struct TDecodeJob;
 struct TExtractionRun;
 
 struct TZipReaderEvents {
@@ -193,18 +195,31 @@ private:
     bool TryOpenArchive();
     void IndexLocalOffsets();
 
+    // Where an entry's data begins (encryption header included), once its
+    // local header is where the directory says; cut off when the data runs
+    // past the end of the file with nothing after it.
+    struct TDataPlace {
+        std::uint64_t start = 0;
+        bool cutOff = false;
+    };
+    // nullopt when the headers are inconsistent with the archive or the
+    // data would overlap what follows it.
+    std::optional<TDataPlace> PlaceOfData(const TZipHeaderInfo& work);
+
     int ExtractAll();
     int SelectEntries(std::uint64_t& totalBytes);
+    void DecodeAhead(TExtractionRun& run, int from);
     bool ExtractEntry(int index, TExtractionRun& run, bool& retry);
     bool TestEntry(int index, const TZipHeaderInfo& work, std::uint64_t dataStart,
                    std::uint64_t dataSize, TExtractionRun& run, bool& retry);
     bool DecodeEntry(const TZipHeaderInfo& work, std::uint64_t dataStart, std::uint64_t dataSize,
                      TExtractionRun& run, TFileStream* out);
+    bool WriteDecoded(TDecodeJob& job, TExtractionRun& run, TFileStream& out);
     bool FinishEntry(int index, const TZipHeaderInfo& work, const std::string& fname,
                      const std::string& temp, TFileStream& out, bool verified, bool written,
                      TExtractionRun& run, bool& retry);
-    void CompleteOldest(TExtractionRun& run);
     void ReportBadEntry(int index, const TZipHeaderInfo& work, TExtractionRun& run, bool& retry);
+    bool OpensWith(const TZipHeaderInfo& work, std::uint64_t headerStart, TZipCryptKeys& keys);
     bool CheckPassword(int index, const TZipHeaderInfo& work, std::uint64_t headerStart,
                        TExtractionRun& run, bool& retry);
     bool MayOverwrite(int index, const TZipHeaderInfo& work, const std::string& path,

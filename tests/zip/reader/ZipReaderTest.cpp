@@ -474,15 +474,47 @@ TEST_F(ReaderTest, UnknownMethodIsReportedAndWritesNothing) {
     EXPECT_FALSE(Exists("m9"));
 }
 
-TEST_F(ReaderTest, DataRunningPastTheArchiveIsRefused) {
-    ArchiveBuilder b;
-    b.Add("a", std::string(100, 'a')).compressedSize = 1000;
-    b.centralOffset = 5000; // beyond the end, so the local headers are all there is
-    reader.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
-    EXPECT_EQ(Extract(b), 0);
-    ASSERT_EQ(skipped.size(), 1u);
-    EXPECT_EQ(skipped[0].reason, kSkipUnsafe);
-    EXPECT_TRUE(AllFiles().empty());
+// An archive cut short in an entry's data: the entry is decoded as far as
+// the file goes; stored data then ends the run as the premature end it is,
+// deflated data fails its check and the run goes on. Nothing is left.
+TEST_F(ReaderTest, DataCutOffByTheEndOfTheArchiveIsAPrematureEnd) {
+    const auto random = test::MakeRandomBytes(100000, 7);
+    const std::string plain(random.begin(), random.end());
+    for (const bool deflated : {false, true}) {
+        SCOPED_TRACE(deflated ? "deflated" : "stored");
+        ArchiveBuilder b;
+        b.Add("first", "1");
+        deflated ? b.AddDeflated("a", plain) : b.Add("a", plain);
+        const std::size_t dataOfA = 2 * kLocalHeaderSize + 5 + 1 + 1;
+        {
+            const std::string bytes = b.Build().substr(0, dataOfA + 50000);
+            std::ofstream f(tmp.dir() + "archive.zip", std::ios::binary | std::ios::trunc);
+            f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        }
+        reader.SetZipName(tmp.dir() + "archive.zip");
+        reader.SetDestDir(Out());
+        reader.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
+        reader.DoAll = true;
+        int completed = -1;
+        reader.OnUnZipComplete = [&](TZipReader&, int count) { completed = count; };
+        badCrc.clear();
+        if (deflated) {
+            EXPECT_EQ(reader.RunUnZip(), 1);
+            EXPECT_EQ(badCrc, std::vector<int>{1});
+        } else {
+            try {
+                reader.RunUnZip();
+                ADD_FAILURE() << "no error";
+            } catch (const EFatalUnzipError& e) {
+                EXPECT_STREQ(e.what(), "Premature end of file reached");
+            }
+        }
+        EXPECT_EQ(completed, 1);
+        EXPECT_EQ(AllFiles(), std::vector<std::string>{"out/first"});
+        EXPECT_TRUE(skipped.empty());
+        fs::remove_all(Out());
+        reader.SetZipName({});
+    }
 }
 
 TEST_F(ReaderTest, DirectoryStates) {
