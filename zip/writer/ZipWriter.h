@@ -194,6 +194,10 @@ private:
     // The two ends of every entry's data, and the checks on what is written.
     std::size_t ReadStep(TZipWriteRun& run, std::uint8_t* buffer, std::size_t capacity);
     void CountRead(TZipWriteRun& run, std::size_t bytes);
+    void CountFirstPass(TZipWriteRun& run, std::size_t bytes);
+    void CountUpTo(TZipWriteRun& run, std::uint64_t& counted, std::uint64_t done, bool all,
+                   bool firstPass);
+    void Progress(TZipWriteRun& run, std::uint64_t halves);
     void WriteStep(TZipWriteRun& run, const std::uint8_t* data, std::size_t size);
     void WriteHeader(TZipWriteRun& run, TZipHeaderInfo& entry, std::string_view extra = {});
     void WriteRaw(TZipWriteRun& run, const void* data, std::size_t size);

@@ -3,6 +3,7 @@
 #include "support/ArchiveBuilder.h"
 #include "support/SampleData.h"
 #include "support/TempDir.h"
+#include "support/TurnMeter.h"
 #include "zip/base/HeadlessHost.h"
 #include "zip/base/ZipError.h"
 
@@ -706,6 +707,79 @@ TEST_F(ReaderTest, ThreadsRestoreWhatOneThreadRestores) {
         EXPECT_FALSE(fs::exists(tmp.dir() + "target"));
     }
     EXPECT_FALSE(fs::exists(tmp.dir() + "escape"));
+}
+
+// On one thread or four, extraction fires the same events in the same order
+// (each entry's start, its percentages block by block, its end) and gives
+// its host a turn at least every 32 KiB of its own reading and writing and
+// of the large entry's progress, however long a worker spends on that
+// entry; a cancel at a chosen turn ends the run there and leaves nothing.
+TEST_F(ReaderTest, ThreadsKeepOneThreadsEventsAndTurnsEvery32KiB) {
+    const auto random = test::MakeRandomBytes(4 << 20, 38);
+    ArchiveBuilder b;
+    b.Add("a", "first");
+    b.AddEncrypted("big", std::string(random.begin(), random.end()), "pw", true);
+    b.AddDeflated("c", std::string(5000, 'c'));
+    const std::string archive = Archive(b);
+    auto extract = [&](unsigned threads, int cancelAt) {
+        test::TurnMeter meter;
+        TZipReader r(meter);
+        std::vector<std::string> events;
+        int current = -1;
+        int lastPercent = 0;
+        int turnPercent = 0;
+        int mostRise = 0;
+        r.OnStartUnZip = [&](TZipReader&, int i, std::string&, bool&) {
+            events.push_back("start " + std::to_string(i));
+            current = i;
+            lastPercent = turnPercent = 0;
+        };
+        r.OnFilePercentDone = [&](TZipReader&, int p) {
+            events.push_back("file " + std::to_string(p));
+            lastPercent = p;
+            if (current == 1) {
+                mostRise = std::max(mostRise, p - turnPercent);
+            }
+        };
+        r.OnEndUnZip = [&](TZipReader&, int i, const std::string&) {
+            events.push_back("end " + std::to_string(i));
+        };
+        meter.onTurn = [&] {
+            turnPercent = lastPercent;
+            if (current == 1 && lastPercent >= cancelAt) {
+                events.push_back("cancel");
+                r.Cancel();
+            }
+        };
+        r.Threads = threads;
+        r.ArchivePassword = "pw";
+        r.SetZipName(archive);
+        r.SetDestDir(Out());
+        r.DoAll = true;
+        r.OpenArchive(); // the directory is read in one go, before the entries
+        meter.Start();
+        try {
+            events.push_back("count " + std::to_string(r.RunUnZip()));
+        } catch (const EUserCanceled&) {
+            events.push_back("canceled");
+        }
+        EXPECT_LE(mostRise, 1);
+        EXPECT_LE(meter.mostRead, test::TurnMeter::kMostBetweenTurns);
+        EXPECT_LE(meter.mostWritten, test::TurnMeter::kMostBetweenTurns);
+        const std::vector<std::string> files = AllFiles();
+        fs::remove_all(Out());
+        return std::pair(events, files);
+    };
+    for (const int cancelAt : {101, 40}) {
+        SCOPED_TRACE("cancel at " + std::to_string(cancelAt));
+        const auto one = extract(1, cancelAt);
+        EXPECT_EQ(extract(4, cancelAt), one);
+        EXPECT_EQ(one.first.back(), cancelAt > 100 ? "count 3" : "canceled");
+        const std::vector<std::string> left =
+            cancelAt > 100 ? std::vector<std::string>{"out/a", "out/big", "out/c"}
+                           : std::vector<std::string>{"out/a"};
+        EXPECT_EQ(one.second, left);
+    }
 }
 
 } // namespace
