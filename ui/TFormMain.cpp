@@ -5,6 +5,7 @@
 #include "finder/FindFile.h"
 #include "platform/qt/DefaultHandler.h"
 #include "ui/ProductInfo.h"
+#include "ui/ProjectItemDelegate.h"
 #include "ui/StandardMessages.h"
 #include "ui/TFormPreferences.h"
 #include "ui/Taboutform.h"
@@ -42,7 +43,8 @@ TFormMain::TFormMain(const ProgramSetup& setup, QWidget* parent)
       zipReader_(std::make_unique<TZipReader>(engineHost_)),
       findFile_(std::make_unique<TFindFile>()),
       schedule_(std::make_unique<Schedule>(
-          scheduleHost_, [this](const std::string& name) { return store_.ReadSchedule(name); },
+          scheduleHost_,
+          [this](const std::vector<std::string>& names) { return store_.ReadProjects(names); },
           settings_.PromptBeforeBackup)),
       scheduleMark_(QStringLiteral(":/ui/icons/schedule-mark.svg")) {
     ui->setupUi(this);
@@ -209,21 +211,14 @@ void TFormMain::menuPreferencesClick() {
 }
 
 void TFormMain::RebuildSchedule() {
-    if (settings_.RunMissedBackups) {
-        schedule_->SetMissedBackups(
-            [this](const std::string& name) { return store_.ReadLastBackup(name); });
-    } else {
-        schedule_->SetMissedBackups({});
-    }
+    schedule_->SetMissedBackups(settings_.RunMissedBackups);
     schedule_->RebuildSchedule();
     MarkScheduledProjects();
 }
 
 void TFormMain::MarkScheduledProjects() {
-    for (int i = 0; i < ui->comboProject->count(); ++i) {
-        const bool marked = store_.IsScheduleEnabled(ui->comboProject->itemText(i).toStdString());
-        ui->comboProject->setItemIcon(i, marked ? scheduleMark_ : QIcon());
-    }
+    MarkProjectItems(*ui->comboProject, ScheduleMarks(store_.ReadProjects(ProjectNames())),
+                     scheduleMark_);
 }
 
 void TFormMain::SetRunLock(bool enabled) {
@@ -253,11 +248,9 @@ void TFormMain::RebuildTrayBackupMenu() {
         QAction* item = menuBackup_->addAction(MenuCaption(name));
         item->setData(QString::fromStdString(name));
         item->setEnabled(!runLocked_);
-        if (store_.IsScheduleEnabled(name)) {
-            item->setIcon(scheduleMark_);
-        }
         connect(item, &QAction::triggered, this, [this, item] { TrayBackupItemClick(item); });
     }
+    SetTrayMarks(ScheduleMarks(store_.ReadProjects(ProjectNames())));
 }
 
 void TFormMain::SetTrayMarks(const std::vector<bool>& marks) {

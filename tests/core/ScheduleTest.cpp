@@ -51,7 +51,21 @@ public:
     std::function<void()> duringBackup;
     std::map<std::string, LocalDateTime> lastBackup;
 
-    Schedule schedule{*this, [this](const std::string& name) { return stored[name]; }, prompt};
+    Schedule schedule{*this, [this](const std::vector<std::string>& names) { return Read(names); },
+                      prompt};
+
+    std::vector<ProjectRecord> Read(const std::vector<std::string>& names) {
+        std::vector<ProjectRecord> read;
+        for (const std::string& name : names) {
+            ProjectRecord& project = read.emplace_back();
+            project.Name = name;
+            project.SetScheduleValues(stored[name]);
+            if (const auto it = lastBackup.find(name); it != lastBackup.end()) {
+                project.LastBackup = it->second;
+            }
+        }
+        return read;
+    }
 
     void Rebuild(const char* when) {
         now = At(when);
@@ -186,10 +200,7 @@ TEST(Schedule, EveryFiveMinutesCatchesUpOnceATickAfterSleeping) {
 
 TEST(Schedule, MissedBackupsAreMadeUpOnceAtStartAndAfterSleep) {
     FakeWindow w;
-    w.schedule.SetMissedBackups([&w](const std::string& name) -> std::optional<LocalDateTime> {
-        const auto it = w.lastBackup.find(name);
-        return it == w.lastBackup.end() ? std::nullopt : std::optional(it->second);
-    });
+    w.schedule.SetMissedBackups(true);
     w.Plan("Daily", 0, "08:00:00");
     w.Plan("Fresh", 0, "08:00:00"); // never backed up
     w.Plan("Often", 1, "5");
