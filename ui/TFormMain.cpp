@@ -165,15 +165,9 @@ std::vector<std::string> TFormMain::ProjectNames() const {
 }
 
 bool TFormMain::SelectProject(const std::string& name) {
-    const std::vector<std::string> names = ProjectNames();
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (SameProjectName(names[i], name)) {
-            ui->comboProject->setCurrentIndex(static_cast<int>(i));
-            return true;
-        }
-    }
-    ui->comboProject->setCurrentIndex(-1);
-    return false;
+    const auto found = FindProjectName(ProjectNames(), name);
+    ui->comboProject->setCurrentIndex(found ? static_cast<int>(*found) : -1);
+    return found.has_value();
 }
 
 std::optional<BackupOutcome> TFormMain::SpStartClick() {
@@ -192,15 +186,6 @@ void TFormMain::PageControl1Change() {
     if (ui->PageControl1->currentWidget() == ui->TabRestore) {
         ui->TabRestore->PageActivated();
     }
-}
-
-std::optional<LocalDateTime> TFormMain::NextScheduledRun(const std::string& name) const {
-    for (const ScheduleEntry& entry : schedule_->Entries()) {
-        if (entry.ProjectName == name && entry.NextRun != ScheduleEntry::kNever) {
-            return entry.NextRun;
-        }
-    }
-    return std::nullopt;
 }
 
 void TFormMain::menuPreferencesClick() {

@@ -235,7 +235,7 @@ void TFormPreferences::ShowScheduleTimes() {
     const std::optional<LocalDateTime> last = form_.Store().ReadLastBackup(name);
     std::string text = "Last backup: " + (last ? FormatDateTime(*last) : std::string("never"));
     text += "\nNext run: ";
-    const std::optional<LocalDateTime> next = form_.NextScheduledRun(name);
+    const std::optional<LocalDateTime> next = form_.ScheduleTable().NextRun(name);
     text += next ? FormatDateTime(*next) : std::string("not scheduled");
     ui->LabelScheduleTimes->setText(QString::fromStdString(text));
 }

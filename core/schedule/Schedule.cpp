@@ -1,5 +1,6 @@
 #include "core/schedule/Schedule.h"
 
+#include "core/project/ProjectName.h"
 #include "core/schedule/MissedBackup.h"
 #include "core/schedule/ScheduleText.h"
 
@@ -15,6 +16,19 @@ constexpr std::chrono::hours kDay{24};
 
 LocalDateTime AtNoon(LocalDateTime day) {
     return day.DatePart() + std::chrono::hours(12);
+}
+
+// A run that ended with an error (a failed project check, a writer
+// failure, a cancel) ends the tick; the entries after it wait for a later
+// one.
+bool EndsTheTick(StoredBackupResult result) {
+    return result == StoredBackupResult::Refused || result == StoredBackupResult::Failed;
+}
+
+// Everything but a complete archive (or a No nobody was asked) is told
+// beside the run's own message, which closes by itself.
+bool IsUnattendedProblem(StoredBackupResult result) {
+    return result != StoredBackupResult::Completed && result != StoredBackupResult::Declined;
 }
 
 } // namespace
@@ -181,7 +195,20 @@ bool Schedule::RunEntry(const std::string& project) {
         bool value;
         ~Restore() { flag = value; }
     } restore{promptBeforeBackup_, saved};
-    return host_.StartBackup();
+    const StoredBackupResult result = host_.StartBackup();
+    if (IsUnattendedProblem(result)) {
+        host_.TellUnattendedProblem(project, result);
+    }
+    return !EndsTheTick(result);
+}
+
+std::optional<LocalDateTime> Schedule::NextRun(const std::string& project) const {
+    for (const ScheduleEntry& entry : entries_) {
+        if (SameProjectName(entry.ProjectName, project) && entry.NextRun != ScheduleEntry::kNever) {
+            return entry.NextRun;
+        }
+    }
+    return std::nullopt;
 }
 
 void Schedule::StopTimer() {

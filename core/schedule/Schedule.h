@@ -67,6 +67,9 @@ public:
     void RunMissedBackups();
 
     const std::vector<ScheduleEntry>& Entries() const { return entries_; }
+    // When the table runs the project next; none when it holds no entry for
+    // it or the entry never falls due.
+    std::optional<LocalDateTime> NextRun(const std::string& project) const;
     bool TimerEnabled() const { return timerEnabled_; }
 
 private:
@@ -76,7 +79,7 @@ private:
     // of the table's projects, or read anew when a rebuild has replaced the
     // table since.
     ProjectRecord StoredProject(const std::vector<ProjectRecord>& read, std::size_t entry) const;
-    // Runs one due entry's backup; false when the run ended with an error.
+    // Runs one due entry's backup; false when its ending ends the tick.
     bool RunEntry(const std::string& project);
 
     ScheduleHost& host_;

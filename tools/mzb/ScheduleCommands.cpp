@@ -31,7 +31,7 @@ public:
     bool IsStartEnabled() override { return true; }
     bool SelectProject(const std::string&) override { return false; }
     void LoadSelectedProject() override {}
-    bool StartBackup() override { return false; }
+    StoredBackupResult StartBackup() override { return StoredBackupResult::Failed; }
     void SetTimerEnabled(bool) override {}
     void SetTrayMarks(const std::vector<bool>&) override {}
 
