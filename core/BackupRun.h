@@ -116,6 +116,9 @@ std::string BackupCompletionText(const std::string& projectText, const std::stri
                                  int fileCount);
 std::string ArchiveExistsText(const std::string& archivePath);
 std::string ProjectBusyText(const std::string& projectText);
+// Start Backup while no project exists: a first start, or all deleted.
+inline constexpr const char* kNoProjectText =
+    "There is no project to back up yet. Make one first with New Project.";
 // The timed warning after the user cancelled a run: the writer has removed
 // what it had written, and the number has not advanced.
 inline constexpr const char* kBackupCanceledText = "Backup canceled, no archive was written!";
@@ -137,7 +140,8 @@ enum class BackupOutcome {
 // "Value", the editor's number advances by the step (at most 1000) and its
 // archive path is computed anew. A writer failure, or a completed archive
 // whose size cannot be read, is raised after the lock has been released and
-// the progress bar reset; neither advances the number.
+// the progress bar reset; neither advances the number. An editor that
+// shows no project is refused with kNoProjectText before anything else.
 BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
                         const ProjectStore& store, BackupWriter& writer, RunHost& host);
 

@@ -10,6 +10,8 @@
 #include "core/CommonSettings.h"
 #include "core/ProjectStore.h"
 #include "core/Schedule.h"
+#include "core/schedule/BackupStatusText.h"
+#include "platform/CaseInsensitive.h"
 #include "ui/ProgramSetup.h"
 #include "ui/WindowHostServices.h"
 #include "ui/WindowRunHost.h"
@@ -18,6 +20,7 @@
 #include <QIcon>
 #include <QTimer>
 #include <QWidget>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -50,6 +53,7 @@ public:
     // --- the state of the run, for the pages, the hosts and other windows ---
     Ui::TFormMain& Controls() { return *ui; }
     const std::string& ProgramDirectory() const { return setup_.Layout.ProgramDirectory; }
+    const std::string& HelpFile() const { return setup_.Layout.HelpFile; }
     const ProjectStore& Store() const { return store_; }
     CommonSettings& Settings() { return settings_; }
     RunHost& Host() { return runHost_; }
@@ -87,6 +91,13 @@ public:
     // Rebuilds the schedule table and starts Timer1 when a project is
     // scheduled.
     void RebuildSchedule();
+    // Under the pages, the shown project's next scheduled backup and how its
+    // last backup ended; in the tray icon's tooltip, the next scheduled
+    // backup of all projects.
+    void ShowBackupStatus();
+    // A backup of the project, started by any of Start Backup, the tray and
+    // the schedule, ended so.
+    void NoteBackupResult(const std::string& project, BackupResult result);
 
     // --- this window's own handlers ---
     // False disables Start Backup, Start Restore, both pages and the tray
@@ -129,6 +140,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The Part's size where the screen has room for it, larger when the
+    // controls need more at the desktop's font, the screen's free room where
+    // that is less (scroll bars then reach every control).
+    void OpenFittingTheScreen();
     void BuildMenus();
     void ConnectHandlers();
     void ReadStartupSettings();
@@ -152,6 +167,12 @@ private:
     std::unique_ptr<Schedule> schedule_;
     QTimer timer1_;
     QIcon scheduleMark_;
+    struct NameOrder {
+        bool operator()(const std::string& a, const std::string& b) const {
+            return CompareIgnoringCase(a, b) < 0;
+        }
+    };
+    std::map<std::string, SeenBackup, NameOrder> seenBackups_;
 
     QMenu* popupMenu1_ = nullptr;
     QMenu* popupMenu2_ = nullptr;

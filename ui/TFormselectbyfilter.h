@@ -1,7 +1,8 @@
 #pragma once
 // The wildcard window: a directory chosen in one tree from the root and a
 // wildcard pattern, which together make one list entry. It opens at the
-// directory chosen last, the first time at the working directory.
+// directory chosen last (or, when that has gone, the nearest folder above
+// it that is still there), the first time at the working directory.
 
 #include <QDialog>
 #include <QString>
@@ -27,7 +28,8 @@ public:
     // The chosen directory and the pattern as typed.
     std::string Directory() const;
     std::string Pattern() const;
-    // Moves the tree to the directory (the prompt does this when it opens).
+    // Moves the tree to the directory, or to the nearest existing folder
+    // above it (the prompt does this when it opens).
     void SelectDirectory(const QString& path);
 
     // Opens modally; the entry (directory, one '/', trimmed pattern) or
@@ -36,6 +38,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Any click, wheel turn or key in the tree is the user taking over.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void DirectoryChanged();
@@ -43,7 +47,10 @@ private:
 
     std::unique_ptr<Ui::TFormselectbyfilter> ui;
     QFileSystemModel* model_;
-    QString pending_; // the directory the tree is still on its way to
+    // The directory the tree is brought to as the model lists and sorts the
+    // folders above it, until the user takes over.
+    QString pending_;
+    bool movingTree_ = false; // the current row changes by the program
 };
 
 } // namespace mzb
