@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -200,6 +201,14 @@ private slots:
                     faint << Describe(page.name, w) + QString(" %1:1").arg(contrast, 0, 'f', 2);
                 }
             };
+            // A style sheet's colour never shows in the palette checked
+            // below, and stays the same whatever the background.
+            static const QRegularExpression fixedColour(QStringLiteral("(^|[;{\\s])color\\s*:"));
+            for (QWidget* w : VisibleEnabled<QWidget>(window)) {
+                if (w->styleSheet().contains(fixedColour)) {
+                    faint << Describe(page.name, w) + " colour fixed by a style sheet";
+                }
+            }
             for (QLabel* label : VisibleEnabled<QLabel>(window)) {
                 if (!label->text().isEmpty()) {
                     check(label, QPalette::WindowText, QPalette::Window);
