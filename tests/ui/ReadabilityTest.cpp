@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -24,6 +25,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTableView>
 #include <QTest>
 #include <QToolButton>
 #include <cmath>
@@ -282,6 +284,11 @@ private slots:
             QVERIFY2(Shown(window), qPrintable(page.name));
             if (!screen.contains(window->frameGeometry())) {
                 cut << page.name + ": off the screen";
+            }
+            for (QTableView* grid : VisibleEnabled<QTableView>(window)) {
+                if (grid->verticalHeader()->defaultSectionSize() < grid->fontMetrics().height()) {
+                    cut << Describe(page.name, grid) + " rows lower than its letters";
+                }
             }
             for (QWidget* w : VisibleEnabled<QWidget>(window)) {
                 const bool caption =
