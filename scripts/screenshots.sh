@@ -10,6 +10,7 @@ cd "$(dirname "$0")/.."
 shots=(
     main-backup            # the main window on the "Backup " page
     main-backup-edit       # the same page in edit mode, after a change
+    main-first-start       # the same page at a first start, without a project
     name-prompt            # the name prompt of New and Rename
     wildcard-window        # the wildcard window of the content lists
     main-restore           # the main window on the "Restore" page, an archive shown

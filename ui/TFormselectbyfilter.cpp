@@ -63,6 +63,7 @@ TFormselectbyfilter::TFormselectbyfilter(QWidget* parent)
     connect(model_, &QAbstractItemModel::layoutChanged, this,
             &TFormselectbyfilter::ShowPendingDirectory);
     ui->DirectoryListBox1->installEventFilter(this);
+    ui->DirLabel->installEventFilter(this);
     ui->DirectoryListBox1->viewport()->installEventFilter(this);
     connect(ui->ButtonOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -75,7 +76,7 @@ TFormselectbyfilter::TFormselectbyfilter(QWidget* parent)
 TFormselectbyfilter::~TFormselectbyfilter() = default;
 
 std::string TFormselectbyfilter::Directory() const {
-    return ui->DirLabel->text().toStdString();
+    return directory_.toStdString();
 }
 
 std::string TFormselectbyfilter::Pattern() const {
@@ -84,8 +85,20 @@ std::string TFormselectbyfilter::Pattern() const {
 
 void TFormselectbyfilter::SelectDirectory(const QString& path) {
     pending_ = NearestExistingFolder(path);
-    ui->DirLabel->setText(pending_);
+    ShowDirectory(pending_);
     ShowPendingDirectory();
+}
+
+void TFormselectbyfilter::ShowDirectory(const QString& path) {
+    directory_ = path;
+    ui->DirLabel->setToolTip(path);
+    ui->DirLabel->setAccessibleName(path);
+    ElideDirectory();
+}
+
+void TFormselectbyfilter::ElideDirectory() {
+    ui->DirLabel->setText(
+        ui->DirLabel->fontMetrics().elidedText(directory_, Qt::ElideMiddle, ui->DirLabel->width()));
 }
 
 void TFormselectbyfilter::ShowPendingDirectory() {
@@ -113,6 +126,12 @@ void TFormselectbyfilter::showEvent(QShowEvent* event) {
 }
 
 bool TFormselectbyfilter::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->DirLabel) {
+        if (event->type() == QEvent::Resize) {
+            ElideDirectory();
+        }
+        return QDialog::eventFilter(watched, event);
+    }
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::Wheel:
@@ -132,7 +151,7 @@ void TFormselectbyfilter::DirectoryChanged() {
     pending_.clear();
     const QModelIndex index = ui->DirectoryListBox1->currentIndex();
     if (index.isValid()) {
-        ui->DirLabel->setText(model_->filePath(index));
+        ShowDirectory(model_->filePath(index));
     }
 }
 

@@ -38,12 +38,17 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    // Any click, wheel turn or key in the tree is the user taking over.
+    // Any click, wheel turn or key in the tree is the user taking over; a
+    // new width of the directory label shortens its path anew.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void DirectoryChanged();
     void ShowPendingDirectory();
+    // The label shows the chosen directory shortened in the middle to its
+    // width, so both the root and the folder's own name stay in sight.
+    void ShowDirectory(const QString& path);
+    void ElideDirectory();
 
     std::unique_ptr<Ui::TFormselectbyfilter> ui;
     QFileSystemModel* model_;
@@ -51,6 +56,7 @@ private:
     // folders above it, until the user takes over.
     QString pending_;
     bool movingTree_ = false; // the current row changes by the program
+    QString directory_;       // the chosen directory, as DirLabel shows it in full
 };
 
 } // namespace mzb

@@ -26,6 +26,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -75,6 +76,15 @@ bool SaveWindow(QWidget& window, const QString& file) {
 bool MainOnPage(ShotContext& c, int page) {
     c.form.Controls().PageControl1->setCurrentIndex(page);
     return SaveWindow(c.form, c.file);
+}
+
+// A first start: no project.ini yet, so no project.
+bool FirstStart(ShotContext& c) {
+    QTemporaryDir empty;
+    ProgramSetup setup;
+    setup.Layout = LayoutFor(empty.path().toStdString() + "/");
+    TFormMain first(setup);
+    return SaveWindow(first, c.file);
 }
 
 // The "Backup " page after a change: Save and Cancel enabled, the project
@@ -186,6 +196,7 @@ const std::map<std::string, Shot>& Shots() {
     static const std::map<std::string, Shot> shots = {
         {"main-backup", [](ShotContext& c) { return MainOnPage(c, 0); }},
         {"main-backup-edit", BackupEditMode},
+        {"main-first-start", FirstStart},
         {"name-prompt", NamePrompt},
         {"wildcard-window", WildcardWindow},
         {"main-restore", RestorePageShown},
