@@ -6,11 +6,11 @@
 // one-minute timer). Its creation reads project.ini, its close writes the
 // exit state back.
 
-#include "core/BackupRun.h"
-#include "core/CommonSettings.h"
-#include "core/ProjectStore.h"
-#include "core/Schedule.h"
+#include "core/backup/BackupRun.h"
+#include "core/project/CommonSettings.h"
+#include "core/project/ProjectStore.h"
 #include "core/schedule/BackupStatusText.h"
+#include "core/schedule/Schedule.h"
 #include "platform/CaseInsensitive.h"
 #include "ui/ProgramSetup.h"
 #include "ui/WindowHostServices.h"

@@ -1,6 +1,6 @@
 #include "core/schedule/BackupStatusText.h"
 
-#include "core/DateText.h"
+#include "core/base/DateText.h"
 
 #include <algorithm>
 

@@ -4,9 +4,9 @@
 // backup ended, and the next scheduled backup of all projects. Times near
 // now are named by their day ("today at 21:30:00"), others by their date.
 
-#include "core/BackupRun.h"
-#include "core/Schedule.h"
-#include "finder/LocalDateTime.h"
+#include "core/backup/BackupRun.h"
+#include "core/schedule/Schedule.h"
+#include "platform/LocalDateTime.h"
 
 #include <optional>
 #include <string>
