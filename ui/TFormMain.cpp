@@ -256,6 +256,8 @@ void TFormMain::ShowBackupStatus() {
     const LocalDateTime now = scheduleHost_.Now();
     trayIcon1_->setToolTip(
         QString::fromStdString(TrayToolTipText(kProductName, schedule_->Entries(), now)));
+    // Without a project there is no backup to tell of; the first start's
+    // hint takes the room instead.
     const std::string name(TrimBlanks(ui->comboProject->currentText().toStdString()));
     ui->LabelNextBackup->setVisible(!name.empty());
     ui->LabelLastBackup->setVisible(!name.empty());

@@ -20,6 +20,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -319,6 +320,16 @@ private slots:
                          !scroll->verticalScrollBar()->isVisible(),
                      name);
         }
+        // A run shows its Cancel button beside the progress bar without
+        // taking room from the pages.
+        windows.form->SetRunLock(false);
+        QPushButton* cancel = windows.form->Controls().SpCancelRun;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            cancel->isVisible() && cancel->size().height() >= cancel->sizeHint().height(), 5000);
+        QVERIFY(!windows.form->findChild<QScrollArea*>(QStringLiteral("ScrollBox1"))
+                     ->verticalScrollBar()
+                     ->isVisible());
+        windows.form->SetRunLock(true);
         // The selector's entries are as high as their letters reach.
         QComboBox* selector = windows.form->Controls().comboProject;
         QVERIFY(selector->view()->sizeHintForRow(0) >=
