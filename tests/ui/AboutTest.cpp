@@ -35,6 +35,9 @@ private slots:
     void showsTheProductAndLinksToTheGuide() {
         Taboutform about("/opt/mzb/help.html");
         QCOMPARE(about.windowTitle(), QStringLiteral("About  Morvaleen ZIP Backup"));
+        // The version mzb --version prints, in the box's own style.
+        QCOMPARE(about.findChild<QLabel*>(QStringLiteral("LabelHeading"))->text(),
+                 QStringLiteral("Morvaleen ZIP Backup V1.00"));
         auto* web = about.findChild<LinkLabel*>(QStringLiteral("Label6"));
         QVERIFY(web != nullptr);
         // No public address exists: the guide shipped with the program

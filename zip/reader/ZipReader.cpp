@@ -1,6 +1,5 @@
 #include "zip/reader/ZipReader.h"
 
-#include "zip/base/DosDateTime.h"
 #include "zip/base/ZipError.h"
 #include "zip/io/FileSystem.h"
 #include "zip/io/PathName.h"
@@ -114,14 +113,29 @@ void TZipReader::CloseArchiveFileUnlessKept() {
 }
 
 void TZipReader::EnsureDirectory() {
-    OpenArchiveFile();
-    if (haveDirectory_) {
-        const auto info = FileInfoOf(zipName_);
-        if (info && info->WriteTime == archiveTime_ && info->Size == archiveSize_) {
-            return;
-        }
+    if (haveDirectory_ && ArchiveFileUnchanged()) {
+        OpenArchiveFile();
+        return;
     }
+    // A descriptor kept open from an earlier call may still hold an archive
+    // that has since been replaced under the name.
+    archive_.Close();
+    OpenArchiveFile();
     ReadDirectory();
+}
+
+void TZipReader::RememberArchiveFile() {
+    const auto info = FileInfoOf(zipName_);
+    archiveTime_ = info ? info->WriteTime : 0;
+    archiveSize_ = info ? info->Size : 0;
+    archiveDevice_ = info ? info->Device : 0;
+    archiveInode_ = info ? info->Inode : 0;
+}
+
+bool TZipReader::ArchiveFileUnchanged() const {
+    const auto info = FileInfoOf(zipName_);
+    return info && info->WriteTime == archiveTime_ && info->Size == archiveSize_ &&
+           info->Device == archiveDevice_ && info->Inode == archiveInode_;
 }
 
 bool TZipReader::TryOpenArchive() {
@@ -162,8 +176,8 @@ const TZipHeaderInfo& TZipReader::Entry(int index) const {
 }
 
 std::time_t TZipReader::EntryDateTime(int index) const {
-    const auto when = DosDateTimeToTime(Entry(index).FileDateTime);
-    return when ? *when : std::time(nullptr);
+    const auto when = Entry(index).ModificationTime();
+    return when ? static_cast<std::time_t>(when->Seconds) : std::time(nullptr);
 }
 
 std::string TZipReader::EntryComment(int index) {

@@ -3,10 +3,13 @@
 #include "support/ArchiveBuilder.h"
 #include "support/ChildProcess.h"
 #include "support/ExtractedFiles.h"
+#include "support/LocalTime.h"
 #include "support/PeerTools.h"
 #include "support/RunCommand.h"
 #include "support/SampleData.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
+#include "support/TurnMeter.h"
 #include "support/ZlibOracle.h"
 #include "zip/base/ByteOrder.h"
 #include "zip/base/HeadlessHost.h"
@@ -18,6 +21,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +30,7 @@
 #include <map>
 #include <sched.h>
 #include <set>
+#include <span>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -328,11 +333,13 @@ TEST_F(WriterTest, FilesChangingWhileReadNeverCorruptTheArchive) {
     EXPECT_EQ(DecodeWithZlib(Zip()),
               (std::map<std::string, std::string>{{"growing", original}, {"after", "after"}}));
 
+    // Changed once the first pass is over: it makes the first half of the
+    // file's progress.
     fs::remove(Zip());
     Put("growing", original);
     changed = false;
-    writer.OnTotalPercentDone = [&](TZipWriter&, int) {
-        if (!changed) {
+    writer.OnTotalPercentDone = [&](TZipWriter&, int percent) {
+        if (!changed && percent > 50) {
             changed = true;
             std::fstream f(growing, std::ios::in | std::ios::out | std::ios::binary);
             f.seekp(150000);
@@ -472,13 +479,19 @@ TEST_F(WriterTest, TwoRunsWithTheSameCommentBothCarryIt) {
     }
 }
 
-TEST_F(WriterTest, ChangedCommentIsCarriedIntoTheArchiveWhenTheNameChanges) {
+// Only a run writes an archive: a comment set and then left by a new name
+// is dropped, whatever the settings are by then (replacing would empty it).
+TEST_F(WriterTest, ChangingTheNameNeverWritesThePreviousArchive) {
     Put("a", "a");
     Run({Src() + "a"});
+    const std::string before = ReadFile(Zip());
+    writer.ReplaceExisting = true;
     writer.SetArchiveComment("added later");
     writer.SetZipName(tmp.dir() + "other.zip");
-    EXPECT_EQ(CommentOf(Zip()), "added later");
-    EXPECT_EQ(DecodeWithZlib(Zip()).size(), 1u);
+    EXPECT_EQ(ReadFile(Zip()), before);
+    EXPECT_FALSE(fs::exists(tmp.dir() + "other.zip"));
+    writer.SetZipName(Zip());
+    EXPECT_EQ(writer.ArchiveComment(), "");
 }
 
 TEST_F(WriterTest, AfterARunTheReaderSideKnowsTheNewArchive) {
@@ -639,6 +652,73 @@ TEST_F(ThreadsTest, EventsAndPercentsWithFourThreadsAreThoseOfOne) {
     }
     EXPECT_TRUE(std::is_sorted(total.begin(), total.end()));
     EXPECT_EQ(total.back(), 100);
+}
+
+// On one thread or four, a large encrypted file (read whole for its CRC,
+// then compressed in pieces) gives the same events in the same order and
+// its host a turn at least every 32 KiB of the run's own reading and
+// writing and of the file's progress, whatever the workers do; a cancel at
+// a chosen turn, in either pass, ends the run there and leaves nothing.
+TEST_F(ThreadsTest, ThreadsKeepOneThreadsEventsAndTurnsEvery32KiB) {
+    Put("a.txt", "first");
+    const std::string big = Put("big.dat", AsText(test::MakeRandomBytes(4 << 20, 38)));
+    Put("c.txt", AsText(test::MakeText(5000, 3)));
+    password = "pw";
+    auto write = [&](unsigned threads, int cancelAt) {
+        test::TurnMeter meter;
+        TZipWriter w(meter, {},
+                     [](std::uint8_t* out, std::size_t n) { std::fill_n(out, n, 0x5A); });
+        Configure(w, threads, false);
+        w.DoProcessMessages = true;
+        std::vector<std::string> events;
+        bool inBig = false;
+        int lastPercent = 0;
+        int turnPercent = 0;
+        int mostRise = 0;
+        w.OnStartZip = [&](TZipWriter&, const std::string& name, TZipHeaderInfo&, bool&) {
+            events.push_back("start " + name);
+            inBig = name == big;
+            lastPercent = turnPercent = 0;
+        };
+        w.OnFilePercentDone = [&](TZipWriter&, int p) {
+            events.push_back("file " + std::to_string(p));
+            lastPercent = p;
+            if (inBig) {
+                mostRise = std::max(mostRise, p - turnPercent);
+            }
+        };
+        w.OnEndZip = [&](TZipWriter&, const std::string& name, std::uint64_t, std::uint64_t,
+                         std::uint64_t) { events.push_back("end " + name); };
+        meter.onTurn = [&] {
+            turnPercent = lastPercent;
+            if (inBig && lastPercent >= cancelAt) {
+                events.push_back("cancel");
+                w.Cancel();
+            }
+        };
+        fs::remove(Zip());
+        w.SetZipName(Zip());
+        w.SetFilesList({Src() + "*"});
+        meter.Start();
+        try {
+            events.push_back("added " + std::to_string(w.RunZip()));
+        } catch (const EUserCanceled&) {
+            events.push_back("canceled");
+        }
+        EXPECT_LE(mostRise, 1);
+        EXPECT_LE(meter.mostRead, test::TurnMeter::kMostBetweenTurns);
+        EXPECT_LE(meter.mostWritten, test::TurnMeter::kMostBetweenTurns);
+        events.push_back(fs::exists(Zip()) ? "archive" : "no archive");
+        return events;
+    };
+    for (const int cancelAt : {30, 70, 101}) {
+        SCOPED_TRACE("cancel at " + std::to_string(cancelAt));
+        const auto one = write(1, cancelAt);
+        EXPECT_EQ(write(4, cancelAt), one);
+        EXPECT_EQ(one.end()[-2], cancelAt > 100 ? "added 3" : "canceled");
+    }
+    EXPECT_EQ(DecodeWithZlib(Zip(), "pw").at("big.dat"), ReadFile(big));
+    EXPECT_EQ(ArchiveFolder(), std::set<std::string>{"out.zip"});
 }
 
 // --- failures: nothing partial is left behind -------------------------------------
@@ -830,7 +910,8 @@ TEST_F(UpdateTest, AFileThatCannotBeReadKeepsItsOldEntry) {
 
 TEST_F(UpdateTest, RewriteKeepsCommentsAndPermissionsAndLeavesNoTemporaryFile) {
     writer.SetArchiveComment("kept");
-    writer.SetZipName(tmp.dir() + "elsewhere.zip"); // carries the comment in
+    Run({});
+    writer.SetZipName(tmp.dir() + "elsewhere.zip"); // the rewrite reads it back
     fs::permissions(Zip(), fs::perms(0640));
     Run({Src() + "new.txt"});
     EXPECT_EQ(CommentOf(Zip()), "kept");
@@ -1068,6 +1149,122 @@ TEST_F(WriterTest, DisposeDeletesTheAddedFilesTheHandlerDoesNotKeep) {
     EXPECT_FALSE(fs::exists(Src() + "a"));
     EXPECT_TRUE(fs::exists(Src() + "b"));
     EXPECT_EQ(DecodeWithZlib(Zip()).size(), 2u);
+}
+
+// --- times -------------------------------------------------------------------------
+
+void SetModifiedExactly(const std::string& path, std::int64_t seconds, long nanoseconds) {
+    const struct timespec when = {seconds, nanoseconds};
+    const struct timespec times[2] = {when, when};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+struct timespec ModifiedOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mtim;
+}
+
+// An update compares a file with its entry to the second: a change within
+// the two seconds of one MS-DOS time still replaces the entry, and a file
+// left alone keeps it, whatever its fraction of a second.
+TEST_F(WriterTest, AnUpdateComparesTimesToTheSecond) {
+    const std::string file = Put("f.txt", "first");
+    SetModifiedExactly(file, 1700000000, 250000000);
+    ASSERT_EQ(Run({Src() + "*"}), 1);
+    Put("f.txt", "second");
+    SetModifiedExactly(file, 1700000001, 900000000);
+    EXPECT_EQ(Run({Src() + "*"}), 1);
+    EXPECT_EQ(Extracted()["f.txt"], "second");
+    EXPECT_EQ(Run({Src() + "*"}), 0);
+}
+
+struct TimedItem {
+    const char* path; // a folder's ends in '/'
+    std::int64_t seconds;
+    long nanoseconds = 0;
+};
+
+// Each comes back to the second, in any zone. Folders come last: putting
+// the files in changes their times.
+const TimedItem kTimedItems[] = {
+    {"odd.txt", 1720102273, 700000000}, // 2024-07-04 10:11:13.7 EDT
+    {"fall/first.txt", 1730611801},     // 2024-11-03 01:30:01 EDT
+    {"fall/second.txt", 1730615401},    // 2024-11-03 01:30:01 EST, an hour later
+    {"future.txt", 2222164801},         // 2040-06-01 12:00:01 UTC, past 31 bits
+    {"fall/", 1730615403},
+    {"empty/", 1700000001},
+};
+
+// Beyond what the extended timestamp carries, so only their MS-DOS times
+// are kept: its first value and the last one a reader takes.
+const TimedItem kUntimedItems[] = {
+    {"old.txt", -302443199},  // 1960-06-01 12:00:01 UTC
+    {"late.txt", 4431067201}, // 2110-06-01 12:00:01 UTC
+};
+
+// An archive of files and folders with those times, written in New York.
+class TimesTest : public WriterTest {
+protected:
+    void SetUp() override {
+        using Items = std::span<const TimedItem>;
+        for (const Items items : {Items(kUntimedItems), Items(kTimedItems)}) {
+            for (const TimedItem& item : items) {
+                const std::string path = Src() + item.path;
+                if (path.ends_with('/')) {
+                    fs::create_directories(path);
+                } else {
+                    Put(item.path, item.path);
+                }
+                SetModifiedExactly(path, item.seconds, item.nanoseconds);
+            }
+        }
+        const test::ScopedEnvironment zone("TZ", test::kNewYorkZone);
+        writer.SetRootDir(Src());
+        writer.SetRelativePaths(true);
+        writer.AddDirEntriesOnRecurse = true;
+        ASSERT_EQ(Run({Src() + "*"}), 8);
+    }
+
+    static void ExpectTimesRestored(const std::string& root) {
+        for (const TimedItem& item : kTimedItems) {
+            const struct timespec restored = ModifiedOf(root + "/" + item.path);
+            EXPECT_EQ(restored.tv_sec, item.seconds) << item.path;
+            EXPECT_EQ(restored.tv_nsec, 0) << item.path;
+        }
+    }
+};
+
+TEST_F(TimesTest, FilesAndFoldersComeBackToTheSecondInEveryZone) {
+    int run = 0;
+    for (const char* zone : {"UTC0", test::kNewYorkZone, test::kZoneWithDaylightSaving}) {
+        SCOPED_TRACE(zone);
+        const test::ScopedEnvironment tz("TZ", zone);
+        const std::string dest = tmp.dir() + "restored-" + std::to_string(run++);
+        test::ExtractAll(Zip(), dest);
+        ExpectTimesRestored(dest);
+        EXPECT_EQ(ModifiedOf(dest + "/old.txt").tv_sec, test::LocalTime(1980, 1, 1, 0, 0, 0));
+        EXPECT_EQ(ModifiedOf(dest + "/late.txt").tv_sec, test::LocalTime(2099, 12, 31, 23, 59, 58));
+    }
+}
+
+// In UTC, where 7-Zip's reading of an MS-DOS time is exact too.
+TEST_F(TimesTest, UnzipAndSevenZipRestoreThemToo) {
+    MZB_REQUIRE_PEERS("unzip", "7zz");
+    const std::string byUnzip = tmp.dir() + "by-unzip";
+    const std::string bySeven = tmp.dir() + "by-7zz";
+    const std::vector<std::string> utc = {"TZ=UTC0"};
+    ASSERT_EQ(test::RunCommand({test::PeerPath("unzip"), "-q", Zip(), "-d", byUnzip}, utc).exitCode,
+              0);
+    ASSERT_EQ(test::RunCommand(
+                  {test::PeerPath("7zz"), "x", "-y", "-bd", "-bso0", "-o" + bySeven, Zip()}, utc)
+                  .exitCode,
+              0);
+    for (const std::string& dest : {byUnzip, bySeven}) {
+        SCOPED_TRACE(dest);
+        ExpectTimesRestored(dest);
+        EXPECT_EQ(ModifiedOf(dest + "/old.txt").tv_sec, 315532800); // 1980-01-01 00:00:00
+    }
 }
 
 } // namespace
