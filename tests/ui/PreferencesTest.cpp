@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -135,6 +136,10 @@ private slots:
         c.radioOnce->click();
         QVERIFY(c.Spsave->isEnabled() && c.SpCancel->isEnabled());
         QVERIFY(!c.cbProject->isEnabled() && !c.btnApply->isEnabled() && !c.btnClose->isEnabled());
+        // Escape is Close, which the pending edit disables.
+        p.show();
+        QTest::keyClick(&p, Qt::Key_Escape);
+        QVERIFY(p.isVisible());
         c.SpCancel->click();
         QVERIFY(c.radioWeekly->isChecked() && c.cbProject->isEnabled());
 
@@ -145,14 +150,17 @@ private slots:
         QCOMPARE(c.SpinEditNumber->value(), 5);
         QVERIFY(c.LabelScheduleTimes->text().contains("never"));
         c.cbAutoRun->click();
-        QVERIFY(c.cbAutoRun->styleSheet().contains("red"));
+        QCOMPARE(c.cbAutoRun->palette().color(QPalette::WindowText).hue(), 0);
         c.SpinEditNumber->setValue(15);
         c.Spsave->click();
         QCOMPARE(form->Store().ReadSchedule("Mail"), (StoredSchedule{true, 1, "15"}));
         QVERIFY(!c.cbProject->itemIcon(1).isNull());
         QVERIFY(c.btnApply->isEnabled() && !c.Spsave->isEnabled());
-        // Not in the table until Apply.
+        // Not in the table until Apply, but the tab already tells when it
+        // will run.
         QVERIFY(!form->ScheduleTable().NextRun("Mail"));
+        QVERIFY(!c.LabelScheduleTimes->text().contains("not scheduled"));
+        QVERIFY(c.LabelScheduleTimes->text().endsWith("(takes effect with Apply)"));
         c.btnApply->click();
         QVERIFY(form->ScheduleTable().NextRun("Mail"));
     }
@@ -205,6 +213,15 @@ private slots:
         QCOMPARE(host.messages[0].text, std::string("Please input the prefix of backup filename"));
         QCOMPARE(FormatDateTime(*form->ScheduleTable().NextRun("Mail")),
                  std::string("2024-03-10 10:10:00"));
+        // Without opening a menu: the shown project's next and last backup,
+        // and in the tray the next backup of all.
+        QCOMPARE(form->Controls().LabelNextBackup->text(),
+                 QStringLiteral("Next backup: today at 10:10:00"));
+        QCOMPARE(
+            form->Controls().LabelLastBackup->text(),
+            QStringLiteral("Last backup: today at 10:06:00, not made: the project check failed"));
+        QCOMPARE(form->findChild<QSystemTrayIcon*>()->toolTip(),
+                 QStringLiteral("Morvaleen ZIP Backup\nNext backup: Mail, today at 10:10:00"));
     }
 };
 

@@ -53,7 +53,7 @@ private slots:
         auto form = f.Open();
         auto* tray = form->findChild<QSystemTrayIcon*>(QStringLiteral("TrayIcon1"));
         QVERIFY(tray != nullptr);
-        QCOMPARE(tray->toolTip(), QStringLiteral("Morvaleen ZIP Backup"));
+        QCOMPARE(tray->toolTip(), QStringLiteral("Morvaleen ZIP Backup\nNo backup scheduled"));
         QVERIFY(!tray->icon().isNull());
         QMenu* menu = tray->contextMenu();
         QCOMPARE(menu->objectName(), QStringLiteral("PopupMenu2"));
