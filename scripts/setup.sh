@@ -11,6 +11,7 @@ packages=(
     zlib1g-dev libdeflate-dev
     clang libclang-rt-14-dev
     zip unzip 7zip libarchive-tools python3
+    desktop-file-utils
 )
 
 missing=()

@@ -1,4 +1,5 @@
 #include "UiTest.h"
+#include "support/TestEnvironment.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -18,6 +19,7 @@ std::map<std::string, UiTestFactory>& UiTests() {
 
 // Without a name every class runs; the rest of the arguments go to QtTest.
 int main(int argc, char** argv) {
+    mzb::test::FixTestEnvironment();
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }

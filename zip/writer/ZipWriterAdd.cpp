@@ -3,7 +3,7 @@
 // (encryption, room and cancel checks).
 #include "zip/base/DosDateTime.h"
 #include "zip/base/Percent.h"
-#include "zip/base/TestSignal.h"
+#include "zip/base/RunPoint.h"
 #include "zip/base/ZipError.h"
 #include "zip/format/Crc32.h"
 #include "zip/io/FileSystem.h"
@@ -456,7 +456,7 @@ void TZipWriter::CountRead(TZipWriteRun& run, std::size_t bytes) {
         OnTotalPercentDone(*this, PercentOf(run.bytesRead, totalBytes_));
     }
     if (run.fileSize > TZipWriteRun::kCopyBufferSize && run.fileRead * 2 >= run.fileSize) {
-        TestSignalPoint("writer-mid-entry");
+        PassRunPoint("writer-mid-entry");
     }
     CheckForCancel();
 }
