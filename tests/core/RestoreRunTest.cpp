@@ -1,6 +1,6 @@
-#include "core/RestoreRun.h"
+#include "core/restore/RestoreRun.h"
 
-#include "core/ZipReaderRestore.h"
+#include "core/restore/ZipReaderRestore.h"
 #include "support/ArchiveBuilder.h"
 #include "support/FakeRunHost.h"
 #include "support/TempDir.h"

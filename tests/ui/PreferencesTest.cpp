@@ -5,7 +5,7 @@
 #include "MainWindowFixture.h"
 #include "ModalDriver.h"
 #include "UiTest.h"
-#include "core/DateText.h"
+#include "core/base/DateText.h"
 #include "platform/AutostartEntry.h"
 #include "platform/KnownDirectories.h"
 #include "support/FakeRunHost.h"

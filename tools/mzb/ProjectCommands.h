@@ -2,7 +2,7 @@
 // mzb's project commands: the project list, one project's keys, and the
 // archive name that loading a project computes.
 
-#include "core/ProjectStore.h"
+#include "core/project/ProjectStore.h"
 #include "tools/mzb/Commands.h"
 
 #include <optional>
@@ -20,6 +20,12 @@ std::optional<std::string> FindListedProject(const ProjectStore& store, const st
 // Prints the refusal on stderr and returns kExitPartial: an unknown project
 // is a refusal, not a usage error, so scripts can tell the two apart.
 int NoSuchProject(const std::string& name);
+
+// Sets `name` to the one project name among the arguments of a command
+// whose options are already taken out, or returns the usage error. "--"
+// ends the options, so that a project whose name starts with '-' can still
+// be named.
+std::string TakeProjectName(const Args& args, std::string& name);
 
 int RunProjects(const GlobalOptions& options, const Args& args);
 int RunShow(const GlobalOptions& options, const Args& args);

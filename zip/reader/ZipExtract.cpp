@@ -4,7 +4,6 @@
 // place. An existing file is only ever replaced by a complete, verified
 // one: a damaged entry or a failed run leaves it as it was.
 #include "zip/base/ByteOrder.h"
-#include "zip/base/DosDateTime.h"
 #include "zip/base/RunPoint.h"
 #include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
@@ -17,6 +16,7 @@
 #include "zip/reader/DecodeAhead.h"
 #include "zip/reader/EntryDecoder.h"
 #include "zip/reader/EntryStreams.h"
+#include "zip/reader/FolderTimes.h"
 #include "zip/reader/ZipReader.h"
 
 #include <algorithm>
@@ -57,6 +57,7 @@ struct TExtractionRun {
     std::unique_ptr<TDecodeAhead> ahead;
     // Folders already rid of part files a killed run left behind.
     std::unordered_set<std::string> cleanedFolders;
+    TFolderTimes folderTimes;
 };
 
 namespace {
@@ -190,6 +191,10 @@ int TZipReader::ExtractAll() {
     } catch (...) {
         filesList_.clear();
         const int count = run->fileCount;
+        // Entries left undone take their part files away first, which
+        // changes the times of their folders.
+        run->ahead.reset();
+        run->folderTimes.Apply();
         run.reset();
         if (OnUnZipComplete) {
             OnUnZipComplete(*this, count);
@@ -198,6 +203,7 @@ int TZipReader::ExtractAll() {
     }
     filesList_.clear();
     const int count = run->fileCount;
+    run->folderTimes.Apply();
     run.reset();
     if (OnUnZipComplete) {
         OnUnZipComplete(*this, count);
@@ -225,8 +231,11 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
             Skip(kSkipUnsafe, storedName, index, run, 0, retry);
             return false;
         }
-        if (RecreateDirs && !TestOnly && !path->empty() && !DirectoryExists(*path)) {
-            ForceDirectories(*path);
+        if (RecreateDirs && !TestOnly && !path->empty() &&
+            (DirectoryExists(*path) || ForceDirectories(*path))) {
+            if (const auto when = work.ModificationTime()) {
+                run.folderTimes.Remember(*path, *when);
+            }
         }
         ++run.fileCount;
         return true;
@@ -354,7 +363,9 @@ bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::s
                              TExtractionRun& run, bool& retry) {
     if (written && verified) {
         const int fd = out.Descriptor();
-        SetOpenFileDosDateTime(fd, work.FileDateTime);
+        if (const auto when = work.ModificationTime()) {
+            SetOpenFileWriteTime(fd, *when);
+        }
         const bool unixHost = (work.VersionMadeBy >> 8) == kHostUnix;
         const std::uint32_t attributes =
             unixHost ? work.ExternalAttributes : work.ExternalAttributes & 0xFFFFu;
@@ -534,10 +545,9 @@ bool TZipReader::MayOverwrite(int index, const TZipHeaderInfo& work, const std::
     case TUZOverwriteMode::ifOlder:
         break;
     }
-    const std::time_t fileTime = existing ? existing->WriteTime : 0;
-    const auto stored = DosDateTimeToTime(work.FileDateTime);
-    const std::time_t entryTime = stored ? *stored : std::time(nullptr);
-    return OverwriteMode == TUZOverwriteMode::ifNewer ? entryTime > fileTime : entryTime < fileTime;
+    const int entryAgainstFile =
+        work.CompareModificationTime(existing ? existing->ModifiedTime() : TFileTime{});
+    return OverwriteMode == TUZOverwriteMode::ifNewer ? entryAgainstFile > 0 : entryAgainstFile < 0;
 }
 
 } // namespace mzb

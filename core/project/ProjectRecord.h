@@ -1,0 +1,60 @@
+#pragma once
+// One backup project as held in memory. Each field stands for one key of
+// the project's section in project.ini (the lists for their count and
+// numbered keys; ProjectKeys.h holds the table), in the order of the keys.
+// Each field starts at the value its key reads as when missing, so a
+// default record is a project whose section is empty, but for the save
+// directory, which then reads as the user's home.
+
+#include "platform/LocalDateTime.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mzb {
+
+// The three schedule keys of one project, as stored: the values the
+// schedule save writes and the editor's Save leaves alone.
+struct StoredSchedule {
+    bool IsEnabledAutoBack = false;
+    int BackupMode = 0;                // 0 daily at a time, 1 every N minutes, 2 weekly
+    std::string StartTime_or_Increase; // the time, the minutes or the weekday name
+
+    bool operator==(const StoredSchedule&) const = default;
+};
+
+struct ProjectRecord {
+    std::string Name; // the section name and the entry in the project list
+    std::string FilenamePrefix;
+    bool UseDate = true;   // the suffix is the date and time, else a number
+    int IncreaseValue = 1; // 1 to 1000, added to the number after each numbered backup
+    int Value = 1;         // the number the last numbered backup used
+    std::string SavePath;  // the directory that receives the archives
+    std::vector<std::string> BackupItems;
+    std::vector<std::string> NoBackupItems;
+    bool IncludeSubdirectories = true;
+    bool UsePassword = true;
+    std::string Password; // plain; only the file holds the scrambled form
+    bool StorePaths = true;
+    bool StoreComment = true;
+    std::string Comment;
+    bool IsEnabledAutoBack = false;
+    int BackupMode = 0;
+    std::string StartTime_or_Increase;
+    // When the project's last backup completed, by any front end.
+    std::optional<LocalDateTime> LastBackup;
+
+    StoredSchedule ScheduleValues() const {
+        return {IsEnabledAutoBack, BackupMode, StartTime_or_Increase};
+    }
+    void SetScheduleValues(const StoredSchedule& schedule) {
+        IsEnabledAutoBack = schedule.IsEnabledAutoBack;
+        BackupMode = schedule.BackupMode;
+        StartTime_or_Increase = schedule.StartTime_or_Increase;
+    }
+
+    bool operator==(const ProjectRecord&) const = default;
+};
+
+} // namespace mzb
