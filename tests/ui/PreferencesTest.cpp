@@ -3,6 +3,7 @@
 // autostart entry, and the schedule that Apply rebuilds and Timer1 runs.
 
 #include "MainWindowFixture.h"
+#include "ModalDriver.h"
 #include "UiTest.h"
 #include "core/base/DateText.h"
 #include "platform/AutostartEntry.h"
@@ -33,9 +34,9 @@ const std::string kTwoProjects =
     "[Mail]\nBackupMode=1\nStartTime_or_Increase=abc\n";
 
 // The first message box that opens is answered with its default button.
-void AnswerNextMessage(QString* text) {
-    QTimer::singleShot(50, [text] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+test::ModalDriver AnswerNextMessage(QString* text) {
+    return test::ModalDriver([text](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             *text = box->text();
             box->accept();
         }
@@ -109,7 +110,7 @@ private slots:
         TFormPreferences p(*form);
         p.Controls().cbRun->click();
         QString message;
-        AnswerNextMessage(&message);
+        const auto answer = AnswerNextMessage(&message);
         p.Controls().btnApply->click();
         QCOMPARE(message, QStringLiteral("Failed to set data for 'Morvaleen Direride Backup'"));
         QCOMPARE(p.result(), 0);
@@ -170,8 +171,8 @@ private slots:
         f.WriteIni(kTwoProjects);
         auto form = f.Open();
         const std::string before = f.IniText();
-        QTimer::singleShot(50, [] {
-            auto* p = qobject_cast<TFormPreferences*>(QApplication::activeModalWidget());
+        const test::ModalDriver driver([](QWidget* modal) {
+            auto* p = qobject_cast<TFormPreferences*>(modal);
             QVERIFY(p != nullptr);
             p->Controls().cbWidth->click();
             p->Controls().rbOverwrite->click();

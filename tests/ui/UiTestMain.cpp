@@ -1,4 +1,5 @@
 #include "UiTest.h"
+#include "support/TestEnvironment.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -50,6 +51,7 @@ std::string UseFixedOffscreenScreen() {
 
 // Without a name every class runs; the rest of the arguments go to QtTest.
 int main(int argc, char** argv) {
+    mzb::test::FixTestEnvironment();
     const std::string screenConfig = UseFixedOffscreenScreen();
     QApplication app(argc, argv);
     if (!screenConfig.empty()) {
