@@ -6,6 +6,7 @@
 // the rules behind them are core's (ProjectEditor, BackupRun).
 
 #include "core/backup/BackupRun.h"
+#include "core/editor/ProjectCommands.h"
 
 #include <QWidget>
 #include <memory>
@@ -84,8 +85,7 @@ private:
     std::unique_ptr<BackupWriter> writer_;
 
     bool loadingGuard_ = false;
-    bool isNewProject_ = false;
-    std::optional<std::string> addedByNew_; // the entry New put into the list
+    std::optional<NewProjectEntry> newProject_; // what New chose, until Save or Cancel
     std::string savePath_;
 };
 

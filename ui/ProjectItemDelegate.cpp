@@ -2,6 +2,7 @@
 
 #include "core/project/ProjectStore.h"
 
+#include <QComboBox>
 #include <QPainter>
 
 namespace mzb {
@@ -36,6 +37,12 @@ void ProjectItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
 QSize ProjectItemDelegate::sizeHint(const QStyleOptionViewItem& option,
                                     const QModelIndex& index) const {
     return {QStyledItemDelegate::sizeHint(option, index).width() + kNameIndent, kItemHeight};
+}
+
+void MarkProjectItems(QComboBox& selector, const std::vector<bool>& marks, const QIcon& mark) {
+    for (int i = 0; i < selector.count() && i < static_cast<int>(marks.size()); ++i) {
+        selector.setItemIcon(i, marks[static_cast<std::size_t>(i)] ? mark : QIcon());
+    }
 }
 
 } // namespace mzb

@@ -6,6 +6,9 @@
 
 #include <QIcon>
 #include <QStyledItemDelegate>
+#include <vector>
+
+class QComboBox;
 
 namespace mzb {
 
@@ -25,5 +28,8 @@ private:
     const ProjectStore& store_;
     QIcon mark_;
 };
+
+// Gives each entry of a project selector the mark or none, in list order.
+void MarkProjectItems(QComboBox& selector, const std::vector<bool>& marks, const QIcon& mark);
 
 } // namespace mzb

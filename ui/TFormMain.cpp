@@ -5,6 +5,7 @@
 #include "finder/FindFile.h"
 #include "platform/qt/DefaultHandler.h"
 #include "ui/ProductInfo.h"
+#include "ui/ProjectItemDelegate.h"
 #include "ui/StandardMessages.h"
 #include "ui/TFormPreferences.h"
 #include "ui/Taboutform.h"
@@ -42,7 +43,8 @@ TFormMain::TFormMain(const ProgramSetup& setup, QWidget* parent)
       zipReader_(std::make_unique<TZipReader>(engineHost_)),
       findFile_(std::make_unique<TFindFile>()),
       schedule_(std::make_unique<Schedule>(
-          scheduleHost_, [this](const std::string& name) { return store_.ReadSchedule(name); },
+          scheduleHost_,
+          [this](const std::vector<std::string>& names) { return store_.ReadProjects(names); },
           settings_.PromptBeforeBackup)),
       scheduleMark_(QStringLiteral(":/ui/icons/schedule-mark.svg")) {
     ui->setupUi(this);
@@ -163,15 +165,9 @@ std::vector<std::string> TFormMain::ProjectNames() const {
 }
 
 bool TFormMain::SelectProject(const std::string& name) {
-    const std::vector<std::string> names = ProjectNames();
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (SameProjectName(names[i], name)) {
-            ui->comboProject->setCurrentIndex(static_cast<int>(i));
-            return true;
-        }
-    }
-    ui->comboProject->setCurrentIndex(-1);
-    return false;
+    const auto found = FindProjectName(ProjectNames(), name);
+    ui->comboProject->setCurrentIndex(found ? static_cast<int>(*found) : -1);
+    return found.has_value();
 }
 
 std::optional<BackupOutcome> TFormMain::SpStartClick() {
@@ -192,15 +188,6 @@ void TFormMain::PageControl1Change() {
     }
 }
 
-std::optional<LocalDateTime> TFormMain::NextScheduledRun(const std::string& name) const {
-    for (const ScheduleEntry& entry : schedule_->Entries()) {
-        if (entry.ProjectName == name && entry.NextRun != ScheduleEntry::kNever) {
-            return entry.NextRun;
-        }
-    }
-    return std::nullopt;
-}
-
 void TFormMain::menuPreferencesClick() {
     TFormPreferences preferences(*this);
     preferences.exec();
@@ -209,21 +196,14 @@ void TFormMain::menuPreferencesClick() {
 }
 
 void TFormMain::RebuildSchedule() {
-    if (settings_.RunMissedBackups) {
-        schedule_->SetMissedBackups(
-            [this](const std::string& name) { return store_.ReadLastBackup(name); });
-    } else {
-        schedule_->SetMissedBackups({});
-    }
+    schedule_->SetMissedBackups(settings_.RunMissedBackups);
     schedule_->RebuildSchedule();
     MarkScheduledProjects();
 }
 
 void TFormMain::MarkScheduledProjects() {
-    for (int i = 0; i < ui->comboProject->count(); ++i) {
-        const bool marked = store_.IsScheduleEnabled(ui->comboProject->itemText(i).toStdString());
-        ui->comboProject->setItemIcon(i, marked ? scheduleMark_ : QIcon());
-    }
+    MarkProjectItems(*ui->comboProject, ScheduleMarks(store_.ReadProjects(ProjectNames())),
+                     scheduleMark_);
 }
 
 void TFormMain::SetRunLock(bool enabled) {
@@ -253,11 +233,9 @@ void TFormMain::RebuildTrayBackupMenu() {
         QAction* item = menuBackup_->addAction(MenuCaption(name));
         item->setData(QString::fromStdString(name));
         item->setEnabled(!runLocked_);
-        if (store_.IsScheduleEnabled(name)) {
-            item->setIcon(scheduleMark_);
-        }
         connect(item, &QAction::triggered, this, [this, item] { TrayBackupItemClick(item); });
     }
+    SetTrayMarks(ScheduleMarks(store_.ReadProjects(ProjectNames())));
 }
 
 void TFormMain::SetTrayMarks(const std::vector<bool>& marks) {

@@ -68,9 +68,6 @@ public:
     bool SelectProject(const std::string& name);
     // The schedule table built by the last rebuild.
     const Schedule& ScheduleTable() const { return *schedule_; }
-    // When the table runs the project next; none when it holds no entry
-    // for it or the entry never falls due.
-    std::optional<LocalDateTime> NextScheduledRun(const std::string& name) const;
 
     // --- seams: the pages and the other windows fill them ---
     // Start Backup (SpStart), also run by the tray and the schedule; how the

@@ -5,6 +5,7 @@
 #include "core/schedule/Schedule.h"
 #include "platform/AutostartEntry.h"
 #include "platform/KnownDirectories.h"
+#include "ui/ProjectItemDelegate.h"
 #include "ui/TFormMain.h"
 #include "ui_TFormPreferences.h"
 
@@ -221,11 +222,12 @@ void TFormPreferences::SetAutoRunColour() {
 }
 
 void TFormPreferences::MarkProjects() {
+    std::vector<std::string> names;
     for (int i = 0; i < ui->cbProject->count(); ++i) {
-        const bool marked =
-            form_.Store().IsScheduleEnabled(ui->cbProject->itemText(i).toStdString());
-        ui->cbProject->setItemIcon(i, marked ? form_.ScheduleMark() : QIcon());
+        names.push_back(ui->cbProject->itemText(i).toStdString());
     }
+    MarkProjectItems(*ui->cbProject, ScheduleMarks(form_.Store().ReadProjects(names)),
+                     form_.ScheduleMark());
 }
 
 void TFormPreferences::ShowScheduleTimes() {
@@ -233,7 +235,7 @@ void TFormPreferences::ShowScheduleTimes() {
     const std::optional<LocalDateTime> last = form_.Store().ReadLastBackup(name);
     std::string text = "Last backup: " + (last ? FormatDateTime(*last) : std::string("never"));
     text += "\nNext run: ";
-    const std::optional<LocalDateTime> next = form_.NextScheduledRun(name);
+    const std::optional<LocalDateTime> next = form_.ScheduleTable().NextRun(name);
     text += next ? FormatDateTime(*next) : std::string("not scheduled");
     ui->LabelScheduleTimes->setText(QString::fromStdString(text));
 }

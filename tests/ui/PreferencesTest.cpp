@@ -152,9 +152,9 @@ private slots:
         QVERIFY(!c.cbProject->itemIcon(1).isNull());
         QVERIFY(c.btnApply->isEnabled() && !c.Spsave->isEnabled());
         // Not in the table until Apply.
-        QVERIFY(!form->NextScheduledRun("Mail"));
+        QVERIFY(!form->ScheduleTable().NextRun("Mail"));
         c.btnApply->click();
-        QVERIFY(form->NextScheduledRun("Mail"));
+        QVERIFY(form->ScheduleTable().NextRun("Mail"));
     }
 
     void closeTakesTheBackupOptionsIntoMemoryOnly() {
@@ -203,7 +203,7 @@ private slots:
         QCOMPARE(form->Controls().comboProject->currentText(), QStringLiteral("Mail"));
         QCOMPARE(host.messages.size(), std::size_t(1));
         QCOMPARE(host.messages[0].text, std::string("Please input the prefix of backup filename"));
-        QCOMPARE(FormatDateTime(*form->NextScheduledRun("Mail")),
+        QCOMPARE(FormatDateTime(*form->ScheduleTable().NextRun("Mail")),
                  std::string("2024-03-10 10:10:00"));
     }
 };

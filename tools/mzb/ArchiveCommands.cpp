@@ -85,7 +85,7 @@ std::string ParseArgs(const Args& args, std::size_t positional, bool extractFlag
                 return "-t needs a thread count from 1 to 256";
             }
             out.threads = *threads;
-        } else if (a.size() > 1 && a[0] == '-') {
+        } else if (LooksLikeOption(a)) {
             return "unknown option " + a;
         } else {
             plain.push_back(a);
@@ -204,7 +204,7 @@ int RunExtraction(const ArchiveOptions& o, bool testOnly) {
 int RunList(const GlobalOptions&, const Args& args) {
     ArchiveOptions o;
     if (const auto error = ParseArgs(args, 1, false, false, o); !error.empty()) {
-        return UsageError(error + "; usage: mzb list ARCHIVE [PATTERN...]");
+        return UsageError(error);
     }
     HeadlessHost host;
     TZipReader reader(host);
@@ -234,7 +234,7 @@ int RunList(const GlobalOptions&, const Args& args) {
 int RunTest(const GlobalOptions&, const Args& args) {
     ArchiveOptions o;
     if (const auto error = ParseArgs(args, 1, false, true, o); !error.empty()) {
-        return UsageError(error + "; usage: mzb test ARCHIVE [-p PASSWORD]");
+        return UsageError(error);
     }
     return RunExtraction(o, true);
 }
@@ -242,9 +242,7 @@ int RunTest(const GlobalOptions&, const Args& args) {
 int RunExtract(const GlobalOptions&, const Args& args) {
     ArchiveOptions o;
     if (const auto error = ParseArgs(args, 2, true, true, o); !error.empty()) {
-        return UsageError(error + "; usage: mzb extract ARCHIVE DEST [-p PASSWORD] "
-                                  "[-o prompt|always|never|newer|older] [-j] [-q] [-t THREADS] "
-                                  "[PATTERN...]");
+        return UsageError(error);
     }
     if (o.dest.empty() || o.dest == "?") {
         return UsageError("extract needs a destination directory");

@@ -68,27 +68,6 @@ TZipWriter::~TZipWriter() = default;
 
 // --- settings -----------------------------------------------------------------
 
-void TZipWriter::SetZipName(const std::string& name) {
-    if (name == zipName_) {
-        return;
-    }
-    // A comment set for the archive named so far would otherwise be lost.
-    // Only an archive that exists can take it: making one up just for the
-    // comment would leave a file nobody asked for.
-    if (endCentral_.CommentChanged && !zipName_.empty() && FileExists(zipName_)) {
-        std::vector<std::string> pending = std::exchange(filesList_, {});
-        try {
-            Run();
-        } catch (...) {
-            filesList_ = std::move(pending);
-            throw;
-        }
-        filesList_ = std::move(pending);
-    }
-    endCentral_.CommentChanged = false;
-    TZipReader::SetZipName(name);
-}
-
 std::string TZipWriter::HeldComment() {
     const bool notLoaded = endCentral_.CommentLength != 0 && !endCentral_.ArchiveComment();
     if (notLoaded && FileExists(zipName_)) {

@@ -9,6 +9,7 @@
 #include "support/SampleData.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
+#include "support/TurnMeter.h"
 #include "support/ZlibOracle.h"
 #include "zip/base/ByteOrder.h"
 #include "zip/base/HeadlessHost.h"
@@ -332,11 +333,13 @@ TEST_F(WriterTest, FilesChangingWhileReadNeverCorruptTheArchive) {
     EXPECT_EQ(DecodeWithZlib(Zip()),
               (std::map<std::string, std::string>{{"growing", original}, {"after", "after"}}));
 
+    // Changed once the first pass is over: it makes the first half of the
+    // file's progress.
     fs::remove(Zip());
     Put("growing", original);
     changed = false;
-    writer.OnTotalPercentDone = [&](TZipWriter&, int) {
-        if (!changed) {
+    writer.OnTotalPercentDone = [&](TZipWriter&, int percent) {
+        if (!changed && percent > 50) {
             changed = true;
             std::fstream f(growing, std::ios::in | std::ios::out | std::ios::binary);
             f.seekp(150000);
@@ -476,13 +479,19 @@ TEST_F(WriterTest, TwoRunsWithTheSameCommentBothCarryIt) {
     }
 }
 
-TEST_F(WriterTest, ChangedCommentIsCarriedIntoTheArchiveWhenTheNameChanges) {
+// Only a run writes an archive: a comment set and then left by a new name
+// is dropped, whatever the settings are by then (replacing would empty it).
+TEST_F(WriterTest, ChangingTheNameNeverWritesThePreviousArchive) {
     Put("a", "a");
     Run({Src() + "a"});
+    const std::string before = ReadFile(Zip());
+    writer.ReplaceExisting = true;
     writer.SetArchiveComment("added later");
     writer.SetZipName(tmp.dir() + "other.zip");
-    EXPECT_EQ(CommentOf(Zip()), "added later");
-    EXPECT_EQ(DecodeWithZlib(Zip()).size(), 1u);
+    EXPECT_EQ(ReadFile(Zip()), before);
+    EXPECT_FALSE(fs::exists(tmp.dir() + "other.zip"));
+    writer.SetZipName(Zip());
+    EXPECT_EQ(writer.ArchiveComment(), "");
 }
 
 TEST_F(WriterTest, AfterARunTheReaderSideKnowsTheNewArchive) {
@@ -643,6 +652,73 @@ TEST_F(ThreadsTest, EventsAndPercentsWithFourThreadsAreThoseOfOne) {
     }
     EXPECT_TRUE(std::is_sorted(total.begin(), total.end()));
     EXPECT_EQ(total.back(), 100);
+}
+
+// On one thread or four, a large encrypted file (read whole for its CRC,
+// then compressed in pieces) gives the same events in the same order and
+// its host a turn at least every 32 KiB of the run's own reading and
+// writing and of the file's progress, whatever the workers do; a cancel at
+// a chosen turn, in either pass, ends the run there and leaves nothing.
+TEST_F(ThreadsTest, ThreadsKeepOneThreadsEventsAndTurnsEvery32KiB) {
+    Put("a.txt", "first");
+    const std::string big = Put("big.dat", AsText(test::MakeRandomBytes(4 << 20, 38)));
+    Put("c.txt", AsText(test::MakeText(5000, 3)));
+    password = "pw";
+    auto write = [&](unsigned threads, int cancelAt) {
+        test::TurnMeter meter;
+        TZipWriter w(meter, {},
+                     [](std::uint8_t* out, std::size_t n) { std::fill_n(out, n, 0x5A); });
+        Configure(w, threads, false);
+        w.DoProcessMessages = true;
+        std::vector<std::string> events;
+        bool inBig = false;
+        int lastPercent = 0;
+        int turnPercent = 0;
+        int mostRise = 0;
+        w.OnStartZip = [&](TZipWriter&, const std::string& name, TZipHeaderInfo&, bool&) {
+            events.push_back("start " + name);
+            inBig = name == big;
+            lastPercent = turnPercent = 0;
+        };
+        w.OnFilePercentDone = [&](TZipWriter&, int p) {
+            events.push_back("file " + std::to_string(p));
+            lastPercent = p;
+            if (inBig) {
+                mostRise = std::max(mostRise, p - turnPercent);
+            }
+        };
+        w.OnEndZip = [&](TZipWriter&, const std::string& name, std::uint64_t, std::uint64_t,
+                         std::uint64_t) { events.push_back("end " + name); };
+        meter.onTurn = [&] {
+            turnPercent = lastPercent;
+            if (inBig && lastPercent >= cancelAt) {
+                events.push_back("cancel");
+                w.Cancel();
+            }
+        };
+        fs::remove(Zip());
+        w.SetZipName(Zip());
+        w.SetFilesList({Src() + "*"});
+        meter.Start();
+        try {
+            events.push_back("added " + std::to_string(w.RunZip()));
+        } catch (const EUserCanceled&) {
+            events.push_back("canceled");
+        }
+        EXPECT_LE(mostRise, 1);
+        EXPECT_LE(meter.mostRead, test::TurnMeter::kMostBetweenTurns);
+        EXPECT_LE(meter.mostWritten, test::TurnMeter::kMostBetweenTurns);
+        events.push_back(fs::exists(Zip()) ? "archive" : "no archive");
+        return events;
+    };
+    for (const int cancelAt : {30, 70, 101}) {
+        SCOPED_TRACE("cancel at " + std::to_string(cancelAt));
+        const auto one = write(1, cancelAt);
+        EXPECT_EQ(write(4, cancelAt), one);
+        EXPECT_EQ(one.end()[-2], cancelAt > 100 ? "added 3" : "canceled");
+    }
+    EXPECT_EQ(DecodeWithZlib(Zip(), "pw").at("big.dat"), ReadFile(big));
+    EXPECT_EQ(ArchiveFolder(), std::set<std::string>{"out.zip"});
 }
 
 // --- failures: nothing partial is left behind -------------------------------------
@@ -834,7 +910,8 @@ TEST_F(UpdateTest, AFileThatCannotBeReadKeepsItsOldEntry) {
 
 TEST_F(UpdateTest, RewriteKeepsCommentsAndPermissionsAndLeavesNoTemporaryFile) {
     writer.SetArchiveComment("kept");
-    writer.SetZipName(tmp.dir() + "elsewhere.zip"); // carries the comment in
+    Run({});
+    writer.SetZipName(tmp.dir() + "elsewhere.zip"); // the rewrite reads it back
     fs::permissions(Zip(), fs::perms(0640));
     Run({Src() + "new.txt"});
     EXPECT_EQ(CommentOf(Zip()), "kept");
