@@ -1,5 +1,6 @@
 #include "support/MixedTree.h"
 
+#include "support/LocalTime.h"
 #include "support/SampleData.h"
 
 #include <cerrno>
@@ -25,15 +26,7 @@ constexpr const char* kTreeName = "mixed-tree-1";
 
 // Even seconds, so that the MS-DOS time of every tool is exact.
 std::time_t SampleTime(int i) {
-    std::tm tm{};
-    tm.tm_year = 2021 - 1900;
-    tm.tm_mon = 2 + i % 9;
-    tm.tm_mday = 1 + (i * 7) % 27;
-    tm.tm_hour = (i * 5) % 24;
-    tm.tm_min = (i * 13) % 60;
-    tm.tm_sec = (i * 14) % 60;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
+    return LocalTime(2021, 3 + i % 9, 1 + (i * 7) % 27, (i * 5) % 24, (i * 13) % 60, (i * 14) % 60);
 }
 
 std::vector<std::uint8_t> MakeLargeFile() {
