@@ -202,21 +202,29 @@ TEST(CommonFolder, IsTheDeepestSharedFolder) {
     EXPECT_EQ(CommonFolder("/a/", "/b/"), "/");
 }
 
-// The window's reader lives on between runs, and so does its password.
-TEST(RestoreOverReaderTest, BlankPasswordReusesTheEarlierOne) {
+// Runs over the window's one long-lived reader, of archives in one folder.
+class RestoreOverReaderTest : public ::testing::Test {
+protected:
+    RestoreOverReaderTest() : reader(engineHost), view(reader) {
+        reader.DoProcessMessages = false;
+        editor.FolderText = tmp.dir();
+    }
+
     test::TempDir tmp;
-    test::ArchiveBuilder archive;
-    archive.AddEncrypted("a.txt", "secret data\n", "Key", true);
-    archive.WriteTo(tmp.dir() + "t.zip");
     HeadlessHost engineHost;
-    TZipReader reader(engineHost);
-    reader.DoProcessMessages = false;
-    ZipReaderRestore view(reader);
+    TZipReader reader;
+    ZipReaderRestore view;
     RestoreRun run;
     test::FakeRunHost host;
     RestoreEditor editor;
+};
+
+// The window's reader lives on between runs, and so does its password.
+TEST_F(RestoreOverReaderTest, BlankPasswordReusesTheEarlierOne) {
+    test::ArchiveBuilder archive;
+    archive.AddEncrypted("a.txt", "secret data\n", "Key", true);
+    archive.WriteTo(tmp.dir() + "t.zip");
     editor.ArchiveCell = "t.zip";
-    editor.FolderText = tmp.dir();
     editor.DestDir = tmp.dir() + "out";
     editor.Overwrite = RestoreOverwrite::Always;
     editor.Password = "Key";
@@ -247,8 +255,7 @@ private:
 // password, leaves nothing to the next one (of another archive, the other
 // way round), and an archive replaced under its name after a failed run is
 // restored as it now is.
-TEST(RestoreOverReaderTest, ACancelledRunLeavesNothingToTheNext) {
-    test::TempDir tmp;
+TEST_F(RestoreOverReaderTest, ACancelledRunLeavesNothingToTheNext) {
     const auto random = test::MakeRandomBytes(400000, 38);
     const std::string big(random.begin(), random.end());
     test::ArchiveBuilder secret;
@@ -258,22 +265,15 @@ TEST(RestoreOverReaderTest, ACancelledRunLeavesNothingToTheNext) {
     plain.Add("p.txt", big);
     plain.WriteTo(tmp.dir() + "plain.zip");
     const std::string secretBytes = test::ReadFile(tmp.path() / "secret.zip");
-    HeadlessHost engineHost;
-    TZipReader reader(engineHost);
-    reader.DoProcessMessages = false;
-    ZipReaderRestore view(reader);
-    RestoreRun run;
+    editor.DestDir = tmp.dir() + "out";
+    editor.Overwrite = RestoreOverwrite::Always;
     const auto restore = [&](const std::string& archive, const std::string& password, bool cancel) {
-        RestoreEditor editor;
         editor.ArchiveCell = archive;
-        editor.FolderText = tmp.dir();
-        editor.DestDir = tmp.dir() + "out";
-        editor.Overwrite = RestoreOverwrite::Always;
         editor.Password = password;
-        CancelPastThirty host(reader);
+        CancelPastThirty cancelling(reader);
         test::FakeRunHost quiet;
         if (cancel) {
-            EXPECT_THROW(run.Run(editor, view, host), EUserCanceled);
+            EXPECT_THROW(run.Run(editor, view, cancelling), EUserCanceled);
             return RestoreOutcome::Failed;
         }
         return run.Run(editor, view, quiet);
@@ -302,23 +302,14 @@ TEST(RestoreOverReaderTest, ACancelledRunLeavesNothingToTheNext) {
 
 // Chosen rows and a blank destination through the real reader: only those
 // files come back, each to the place it was backed up from.
-TEST(RestoreOverReaderTest, ChosenFilesGoBackToTheirOriginalPlaces) {
-    test::TempDir tmp;
+TEST_F(RestoreOverReaderTest, ChosenFilesGoBackToTheirOriginalPlaces) {
     test::ArchiveBuilder archive;
     archive.Add("home/u/Data/a.txt", "a");
     archive.Add("home/u/Data/sub/b*.txt", "b");
     archive.Add("home/u/Data/c.txt", "c");
     archive.WriteTo(tmp.dir() + "t.zip");
-    HeadlessHost engineHost;
-    TZipReader reader(engineHost);
-    reader.DoProcessMessages = false;
     reader.OriginalRoot = tmp.dir() + "root";
-    ZipReaderRestore view(reader);
-    RestoreRun run;
-    test::FakeRunHost host;
-    RestoreEditor editor;
     editor.ArchiveCell = "t.zip";
-    editor.FolderText = tmp.dir();
     editor.ChosenEntries = {"home/u/Data/a.txt", "home/u/Data/sub/b*.txt"};
     EXPECT_EQ(run.Run(editor, view, host), RestoreOutcome::Succeeded);
     ASSERT_EQ(host.questions.size(), 2u);
