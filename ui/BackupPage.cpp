@@ -435,7 +435,7 @@ std::optional<BackupOutcome> BackupPage::StartBackup() {
         host_->ShowMessage(error.what(), MessageKind::Error);
         return std::nullopt;
     }
-    if (const auto result = ResultOf(outcome); result && !project.empty()) {
+    if (const auto result = SeenResultOf(outcome); result && !project.empty()) {
         form_->NoteBackupResult(project, *result);
     }
     // A written archive, also one that lacks files, advanced the number: it

@@ -37,7 +37,7 @@ std::string NextRunWords(std::optional<LocalDateTime> next, LocalDateTime now) {
 
 } // namespace
 
-std::optional<BackupResult> ResultOf(BackupOutcome outcome) {
+std::optional<BackupResult> SeenResultOf(BackupOutcome outcome) {
     switch (outcome) {
     case BackupOutcome::Declined:
         return std::nullopt;

@@ -27,7 +27,7 @@ enum class BackupResult {
 
 // The result a run's outcome stands for; none for a declined confirmation,
 // which started no backup.
-std::optional<BackupResult> ResultOf(BackupOutcome outcome);
+std::optional<BackupResult> SeenResultOf(BackupOutcome outcome);
 
 // A backup this program saw end.
 struct SeenBackup {

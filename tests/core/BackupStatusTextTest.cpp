@@ -31,7 +31,7 @@ TEST(BackupStatusText, LastBackupIsTheLaterOfTheOneSeenAndTheOneStored) {
     EXPECT_EQ(LastBackupText(std::nullopt, LocalDateTime::Make(2026, 3, 1, 9, 15, 0), kNow),
               "Last backup: 2026-03-01 09:15:00, completed");
     EXPECT_EQ(LastBackupText(std::nullopt, std::nullopt, kNow), "Last backup: never");
-    EXPECT_FALSE(ResultOf(BackupOutcome::Declined));
+    EXPECT_FALSE(SeenResultOf(BackupOutcome::Declined));
 }
 
 TEST(BackupStatusText, TrayNamesTheProjectDueFirst) {
