@@ -8,6 +8,7 @@
 #include "ui/BackupPageDialogs.h"
 #include "ui/ProjectItemDelegate.h"
 #include "ui/TFormMain.h"
+#include "ui/TextColour.h"
 #include "ui_BackupPage.h"
 #include "ui_TFormMain.h"
 #include "zip/base/ZipError.h"
@@ -63,9 +64,23 @@ void BackupPage::Attach(TFormMain& form) {
     connect(main.SpDelete, &QToolButton::clicked, this, &BackupPage::SpDeleteClick);
     connect(main.SpSave, &QToolButton::clicked, this, [this] { SpSaveClick(); });
     connect(main.SpCancel, &QToolButton::clicked, this, &BackupPage::SpCancelClick);
+    // Start-up, New, Cancel, Delete and Rename all change the list.
+    for (const auto changed :
+         {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
+        connect(main.comboProject->model(), changed, this, &BackupPage::ShowFirstStartHint);
+    }
+    ShowFirstStartHint();
+    for (QWidget* navy : {ui->Label2, ui->Labelauto, ui->Label5}) {
+        SetTextColour(*navy, kNavy);
+    }
+    SetTextColour(*ui->EditFilename, kBlue);
     ConnectEditor();
-    ClearEditorControls();
+    // Without a project the controls keep the values they start with.
     SetEditState(true);
+}
+
+void BackupPage::ShowFirstStartHint() {
+    ui->LabelFirstStart->setVisible(form_->Controls().comboProject->count() == 0);
 }
 
 void BackupPage::ConnectEditor() {
@@ -407,15 +422,21 @@ void BackupPage::SpSelectDirectoryClick() {
 
 std::optional<BackupOutcome> BackupPage::StartBackup() {
     BackupEditor e = ReadEditor();
+    const std::string project = ShownProject();
     BackupOutcome outcome;
     try {
         outcome = RunBackup(e, form_->Settings(), form_->Store(), *writer_, *host_);
     } catch (const EUserCanceled&) {
+        form_->NoteBackupResult(project, BackupResult::Canceled);
         host_->ShowTimedMessage(kBackupCanceledText, MessageKind::Warning, kRunMessageSeconds);
         return std::nullopt;
     } catch (const std::exception& error) {
+        form_->NoteBackupResult(project, BackupResult::Failed);
         host_->ShowMessage(error.what(), MessageKind::Error);
         return std::nullopt;
+    }
+    if (const auto result = SeenResultOf(outcome); result && !project.empty()) {
+        form_->NoteBackupResult(project, *result);
     }
     // A written archive, also one that lacks files, advanced the number: it
     // is shown as the run leaves it, without an edit, and the page that was

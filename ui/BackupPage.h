@@ -76,6 +76,8 @@ private:
     // comboProject's entries changed: the settings' copy of the list follows.
     void ProjectListChanged();
     void ActivateBackupPage();
+    // With no project at all, one line says how to begin.
+    void ShowFirstStartHint();
 
     std::unique_ptr<Ui::BackupPage> ui;
     TFormMain* form_ = nullptr;

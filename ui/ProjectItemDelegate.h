@@ -2,7 +2,8 @@
 // How the project selectors draw their entries: the schedule mark at the
 // entry's top left when the project's stored schedule is on (read at each
 // drawing, so the mark follows the file), and the name 20 pixels in, whether
-// or not the mark is drawn. Entries are 17 pixels high.
+// or not the mark is drawn. Entries are 17 pixels high, or as high as the
+// font's lines where they are higher.
 
 #include <QIcon>
 #include <QStyledItemDelegate>

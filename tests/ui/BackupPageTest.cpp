@@ -16,6 +16,7 @@
 #include "zip/reader/ZipReader.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -218,7 +219,11 @@ private slots:
         QVERIFY(Checked("CheckBoxPassword"));
         QCOMPARE(Text("EditPassword"), QStringLiteral("secret"));
         QCOMPARE(Text("EditConfirmPassword"), QStringLiteral("secret"));
-        QCOMPARE(Find<QLineEdit>("EditPassword")->echoMode(), QLineEdit::Password);
+        // Masked with '*' whatever character the desktop's style prefers.
+        for (const char* field : {"EditPassword", "EditConfirmPassword"}) {
+            Find<QLineEdit>(field)->ensurePolished();
+            QCOMPARE(Find<QLineEdit>(field)->displayText(), QStringLiteral("******"));
+        }
         QVERIFY(!Checked("CheckBoxpath"));
         QVERIFY(Checked("CheckBoxcomment"));
         QCOMPARE(Text("Editcomment"), QStringLiteral("weekly"));
@@ -364,8 +369,14 @@ private slots:
         QCOMPARE(Store().ReadProject("Docs").Value, 4);
     }
 
-    void typingWithoutAProjectAsksForItsName() {
+    void withoutAProjectTheEditorSaysHowToBegin() {
         OpenWith({});
+        QVERIFY(Find<QLabel>("LabelFirstStart")->isVisibleTo(form_.get()));
+        // The controls keep the values they start with.
+        QVERIFY(!Checked("CheckBoxpath") && !Checked("CheckBoxcomment") && !Enabled("Editcomment"));
+        form_->SpStartClick();
+        QCOMPARE(host_->messages, std::vector<std::string>{kNoProjectText});
+        // Typing instead asks for the new project's name.
         dialogs_.names = {std::nullopt};
         Find<QLineEdit>("EditPrefix")->setText(QStringLiteral("x"));
         QCOMPARE(dialogs_.captions, std::vector<QString>{QStringLiteral("Add Project")});
