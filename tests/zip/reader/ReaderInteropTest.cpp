@@ -11,6 +11,7 @@
 #include "zip/format/ZipFormat.h"
 #include "zip/reader/ZipReader.h"
 
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
