@@ -427,16 +427,16 @@ std::optional<BackupOutcome> BackupPage::StartBackup() {
     try {
         outcome = RunBackup(e, form_->Settings(), form_->Store(), *writer_, *host_);
     } catch (const EUserCanceled&) {
-        form_->NoteBackupResult(project, BackupResult::Canceled);
+        // The user's own stop: the last backup is still the one before.
         host_->ShowTimedMessage(kBackupCanceledText, MessageKind::Warning, kRunMessageSeconds);
         return std::nullopt;
     } catch (const std::exception& error) {
-        form_->NoteBackupResult(project, BackupResult::Failed);
+        form_->NoteBackupResult(project, StoredBackupResult::Failed);
         host_->ShowMessage(error.what(), MessageKind::Error);
         return std::nullopt;
     }
-    if (const auto result = SeenResultOf(outcome); result && !project.empty()) {
-        form_->NoteBackupResult(project, *result);
+    if (outcome != BackupOutcome::Declined && !project.empty()) {
+        form_->NoteBackupResult(project, ResultOf(outcome));
     }
     // A written archive, also one that lacks files, advanced the number: it
     // is shown as the run leaves it, without an edit, and the page that was

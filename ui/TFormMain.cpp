@@ -254,7 +254,7 @@ void TFormMain::ShowBackupStatus() {
                        store_.ReadLastBackup(name), now)));
 }
 
-void TFormMain::NoteBackupResult(const std::string& project, BackupResult result) {
+void TFormMain::NoteBackupResult(const std::string& project, StoredBackupResult result) {
     seenBackups_[project] = {scheduleHost_.Now(), result};
     ShowBackupStatus();
 }

@@ -94,7 +94,7 @@ public:
     void ShowBackupStatus();
     // A backup of the project, started by any of Start Backup, the tray and
     // the schedule, ended so.
-    void NoteBackupResult(const std::string& project, BackupResult result);
+    void NoteBackupResult(const std::string& project, StoredBackupResult result);
 
     // --- this window's own handlers ---
     // False disables Start Backup, Start Restore, both pages and the tray

@@ -7,21 +7,21 @@
 namespace mzb {
 namespace {
 
-const char* ResultWords(BackupResult result) {
+const char* ResultWords(StoredBackupResult result) {
     switch (result) {
-    case BackupResult::Completed:
+    case StoredBackupResult::Completed:
         return "completed";
-    case BackupResult::Incomplete:
+    case StoredBackupResult::Incomplete:
         return "completed, but files were left out";
-    case BackupResult::Refused:
+    case StoredBackupResult::Declined:
+        return "not made: declined";
+    case StoredBackupResult::Refused:
         return "not made: the project check failed";
-    case BackupResult::Exists:
+    case StoredBackupResult::Exists:
         return "not made: the archive already existed";
-    case BackupResult::Busy:
+    case StoredBackupResult::Busy:
         return "not made: another backup of the project was running";
-    case BackupResult::Canceled:
-        return "canceled";
-    case BackupResult::Failed:
+    case StoredBackupResult::Failed:
         return "failed";
     }
     return "";
@@ -36,24 +36,6 @@ std::string NextRunWords(std::optional<LocalDateTime> next, LocalDateTime now) {
 }
 
 } // namespace
-
-std::optional<BackupResult> SeenResultOf(BackupOutcome outcome) {
-    switch (outcome) {
-    case BackupOutcome::Declined:
-        return std::nullopt;
-    case BackupOutcome::Refused:
-        return BackupResult::Refused;
-    case BackupOutcome::Exists:
-        return BackupResult::Exists;
-    case BackupOutcome::Busy:
-        return BackupResult::Busy;
-    case BackupOutcome::Completed:
-        return BackupResult::Completed;
-    case BackupOutcome::Incomplete:
-        return BackupResult::Incomplete;
-    }
-    return std::nullopt;
-}
 
 std::string WhenText(LocalDateTime when, LocalDateTime now) {
     const int64_t days = when.Days() - now.Days();
@@ -83,7 +65,7 @@ std::string LastBackupText(const std::optional<SeenBackup>& seen,
     }
     if (storedCompletion) {
         return "Last backup: " + WhenText(*storedCompletion, now) + ", " +
-               ResultWords(BackupResult::Completed);
+               ResultWords(StoredBackupResult::Completed);
     }
     return "Last backup: never";
 }

@@ -4,7 +4,7 @@
 // backup ended, and the next scheduled backup of all projects. Times near
 // now are named by their day ("today at 21:30:00"), others by their date.
 
-#include "core/backup/BackupRun.h"
+#include "core/backup/StoredProjectBackup.h"
 #include "core/schedule/Schedule.h"
 #include "platform/LocalDateTime.h"
 
@@ -14,25 +14,11 @@
 
 namespace mzb {
 
-// How a backup that was started ended, as far as the user cares.
-enum class BackupResult {
-    Completed,
-    Incomplete, // written, but files asked for are missing from it
-    Refused,    // a project check failed
-    Exists,     // the archive exists and overwriting is off
-    Busy,       // another run backed the project up
-    Canceled,
-    Failed,
-};
-
-// The result a run's outcome stands for; none for a declined confirmation,
-// which started no backup.
-std::optional<BackupResult> SeenResultOf(BackupOutcome outcome);
-
-// A backup this program saw end.
+// A backup this program saw end. One the user declined or canceled is no
+// backup that ended: it is not seen.
 struct SeenBackup {
     LocalDateTime Ended;
-    BackupResult Result = BackupResult::Completed;
+    StoredBackupResult Result = StoredBackupResult::Completed;
 };
 
 // "today at 21:30:00", "tomorrow at ...", "yesterday at ...", or the date
