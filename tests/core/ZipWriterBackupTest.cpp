@@ -156,46 +156,17 @@ TEST_F(ZipWriterBackupTest, SameCommentTwiceInARowIsInBothArchives) {
     EXPECT_EQ(Inspect(tmp_.dir() + "out/docs2.zip").comment, "daily");
 }
 
-TEST_F(ZipWriterBackupTest, ExistingArchiveIsKeptOrReplacedWithoutItsOldEntries) {
+TEST_F(ZipWriterBackupTest, AReplacedArchiveCarriesNothingOver) {
     MZB_REQUIRE_PEERS("unzip");
     tmp_.write("src/gone.txt", "only in the first backup");
     ASSERT_EQ(Run(), BackupOutcome::Completed);
     fs::remove(tmp_.path() / "src/gone.txt");
     const std::string archive = tmp_.dir() + "out/docs.zip";
-    const std::string before = ReadFile(archive);
-
-    editor_.Filename = archive;
-    EXPECT_EQ(Run(), BackupOutcome::Exists);
-    EXPECT_EQ(ReadFile(archive), before);
-
     settings_.IsOverWrite = true;
     editor_.Filename = archive;
     ASSERT_EQ(Run(), BackupOutcome::Completed);
     EXPECT_EQ(Inspect(archive).files, Tree()) << "a replaced archive carries nothing over";
     ExpectUnzipPasses(archive);
-}
-
-TEST_F(ZipWriterBackupTest, NumberedRunsNameArchivesAndStoreTheNumberUsed) {
-    editor_.UseNumber = true;
-    struct Case {
-        int number, step;
-        const char* written;
-        int shown;
-        const char* next;
-    };
-    for (const Case c :
-         {Case{4, 3, "docs4.zip", 7, "docs7.zip"}, Case{7, 3, "docs7.zip", 10, "docs10.zip"},
-          Case{999, 5, "docs999.zip", 1000, "docs1000.zip"}}) {
-        SCOPED_TRACE(c.written);
-        editor_.Number = c.number;
-        editor_.Increase = c.step;
-        editor_.Filename = tmp_.dir() + "out/" + c.written;
-        ASSERT_EQ(Run(), BackupOutcome::Completed);
-        EXPECT_EQ(Inspect(tmp_.dir() + "out/" + c.written).files, Tree());
-        EXPECT_EQ(store_.ReadProject("Docs").Value, c.number);
-        EXPECT_EQ(editor_.Number, c.shown);
-        EXPECT_EQ(editor_.Filename, tmp_.dir() + "out/" + c.next);
-    }
 }
 
 TEST_F(ZipWriterBackupTest, WriterFailureLeavesNoArchiveAndTheNextRunIsClean) {

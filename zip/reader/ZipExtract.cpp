@@ -4,7 +4,7 @@
 // place. An existing file is only ever replaced by a complete, verified
 // one: a damaged entry or a failed run leaves it as it was.
 #include "zip/base/ByteOrder.h"
-#include "zip/base/TestSignal.h"
+#include "zip/base/RunPoint.h"
 #include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
 #include "zip/crypt/ZipCrypt.h"
@@ -32,7 +32,7 @@ struct TExtractionRun {
         : input(archive, [&reader] { reader.CheckForCancel(); }),
           output([&reader](int filePercent, int totalPercent) {
               if (filePercent >= 50) {
-                  TestSignalPoint("extract-mid-entry");
+                  PassRunPoint("extract-mid-entry");
               }
               if (reader.OnFilePercentDone) {
                   reader.OnFilePercentDone(reader, filePercent);

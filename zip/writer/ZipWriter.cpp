@@ -1,6 +1,6 @@
 #include "zip/writer/ZipWriter.h"
 
-#include "zip/base/TestSignal.h"
+#include "zip/base/RunPoint.h"
 #include "zip/base/ZipError.h"
 #include "zip/io/FileCommit.h"
 #include "zip/io/FileSystem.h"
@@ -168,7 +168,7 @@ int TZipWriter::Run() {
                 throw EUserCanceled("User canceled Zip operation");
             }
         }
-        TestSignalPoint("writer-first-entry");
+        PassRunPoint("writer-first-entry");
         if (run.rewriting) {
             CarryOver(run);
         }
@@ -277,7 +277,7 @@ void TZipWriter::WriteCentralDirectory(TZipWriteRun& run) {
         if (!entry.WriteCentralHeader(run.output, limits_.Classic)) {
             throw ENotEnoughRoom("Not enough room to write archive");
         }
-        TestSignalPoint("writer-central-directory");
+        PassRunPoint("writer-central-directory");
     }
     end.CentralSize = run.output.Position() - end.CentralOffset;
     end.ThisDisk = 0;
@@ -315,7 +315,7 @@ void TZipWriter::FinishOutput(TZipWriteRun& run) {
 // folder entry is on the disk too.
 void TZipWriter::PutInPlace(TZipWriteRun& run) {
     archive_.Close();
-    TestSignalPoint("writer-before-rename");
+    PassRunPoint("writer-before-rename");
     if (!commit_->Rename(run.outputPath, zipName_)) {
         throw EZipError("Cannot put the new archive in place of " + zipName_ + ": " +
                         SystemError());

@@ -2,7 +2,7 @@
 // and its data through the read step (CRC and progress) and the write step
 // (encryption, room and cancel checks).
 #include "zip/base/Percent.h"
-#include "zip/base/TestSignal.h"
+#include "zip/base/RunPoint.h"
 #include "zip/base/ZipError.h"
 #include "zip/format/Crc32.h"
 #include "zip/io/FileSystem.h"
@@ -463,7 +463,7 @@ void TZipWriter::CountRead(TZipWriteRun& run, std::size_t bytes) {
     run.fileRead += bytes;
     Progress(run, run.twoPasses ? bytes : 2 * std::uint64_t{bytes});
     if (run.fileSize > TZipWriteRun::kCopyBufferSize && run.fileRead * 2 >= run.fileSize) {
-        TestSignalPoint("writer-mid-entry");
+        PassRunPoint("writer-mid-entry");
     }
     CheckForCancel();
 }
