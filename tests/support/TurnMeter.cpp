@@ -1,8 +1,10 @@
 #include "support/TurnMeter.h"
 
+#include "zip/base/ZipError.h"
+
 #include <algorithm>
 #include <fstream>
-#include <string>
+#include <gtest/gtest.h>
 
 namespace mzb::test {
 namespace {
@@ -23,22 +25,51 @@ void ThreadIo(std::uint64_t& read, std::uint64_t& written) {
 
 } // namespace
 
-void TurnMeter::Start() {
-    mostRead = 0;
-    mostWritten = 0;
-    turns = 0;
+void TurnMeter::Follow(bool on) {
+    following_ = on;
+    percent_ = 0;
+    percentAtTurn_ = 0;
+}
+
+void TurnMeter::Percent(int percent) {
+    percent_ = percent;
+    if (following_) {
+        mostRise_ = std::max(mostRise_, percent - percentAtTurn_);
+    }
+}
+
+void TurnMeter::CancelAt(int percent, std::function<void()> cancel) {
+    cancelAt_ = percent;
+    cancel_ = std::move(cancel);
+}
+
+std::string TurnMeter::Measure(const std::function<std::string()>& run) {
+    mostRead_ = 0;
+    mostWritten_ = 0;
+    mostRise_ = 0;
     ThreadIo(read_, written_);
+    try {
+        return run();
+    } catch (const EUserCanceled&) {
+        return "canceled";
+    }
+}
+
+void TurnMeter::ExpectStepsKept() const {
+    EXPECT_LE(mostRead_, kMostBetweenTurns);
+    EXPECT_LE(mostWritten_, kMostBetweenTurns);
+    EXPECT_LE(mostRise_, 1);
 }
 
 void TurnMeter::ProcessEvents() {
     std::uint64_t read = 0;
     std::uint64_t written = 0;
     ThreadIo(read, written);
-    mostRead = std::max(mostRead, read - read_);
-    mostWritten = std::max(mostWritten, written - written_);
-    ++turns;
-    if (onTurn) {
-        onTurn();
+    mostRead_ = std::max(mostRead_, read - read_);
+    mostWritten_ = std::max(mostWritten_, written - written_);
+    percentAtTurn_ = percent_;
+    if (following_ && percent_ >= cancelAt_ && cancel_) {
+        cancel_();
     }
     // From here: the reading of the counts above is not the run's work.
     ThreadIo(read_, written_);

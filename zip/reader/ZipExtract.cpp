@@ -218,9 +218,8 @@ int TZipReader::ExtractAll() {
     } catch (...) {
         filesList_.clear();
         const int count = run->fileCount;
-        // Entries left undone take their part files away first, which
-        // changes the times of their folders.
-        run->ahead.reset();
+        // The entry left undone has taken its part file away, which changed
+        // its folder's time; workers hold no files.
         run->folderTimes.Apply();
         run.reset();
         if (OnUnZipComplete) {

@@ -803,47 +803,29 @@ TEST_F(ReaderTest, ThreadsKeepOneThreadsEventsAndTurnsEvery32KiB) {
         test::TurnMeter meter;
         TZipReader r(meter);
         std::vector<std::string> events;
-        int current = -1;
-        int lastPercent = 0;
-        int turnPercent = 0;
-        int mostRise = 0;
         r.OnStartUnZip = [&](TZipReader&, int i, std::string&, bool&) {
             events.push_back("start " + std::to_string(i));
-            current = i;
-            lastPercent = turnPercent = 0;
+            meter.Follow(i == 1);
         };
         r.OnFilePercentDone = [&](TZipReader&, int p) {
             events.push_back("file " + std::to_string(p));
-            lastPercent = p;
-            if (current == 1) {
-                mostRise = std::max(mostRise, p - turnPercent);
-            }
+            meter.Percent(p);
         };
         r.OnEndUnZip = [&](TZipReader&, int i, const std::string&) {
             events.push_back("end " + std::to_string(i));
         };
-        meter.onTurn = [&] {
-            turnPercent = lastPercent;
-            if (current == 1 && lastPercent >= cancelAt) {
-                events.push_back("cancel");
-                r.Cancel();
-            }
-        };
+        meter.CancelAt(cancelAt, [&] {
+            events.push_back("cancel");
+            r.Cancel();
+        });
         r.Threads = threads;
         r.ArchivePassword = "pw";
         r.SetZipName(archive);
         r.SetDestDir(Out());
         r.DoAll = true;
         r.OpenArchive(); // the directory is read in one go, before the entries
-        meter.Start();
-        try {
-            events.push_back("count " + std::to_string(r.RunUnZip()));
-        } catch (const EUserCanceled&) {
-            events.push_back("canceled");
-        }
-        EXPECT_LE(mostRise, 1);
-        EXPECT_LE(meter.mostRead, test::TurnMeter::kMostBetweenTurns);
-        EXPECT_LE(meter.mostWritten, test::TurnMeter::kMostBetweenTurns);
+        events.push_back(meter.Measure([&] { return "count " + std::to_string(r.RunUnZip()); }));
+        meter.ExpectStepsKept();
         const std::vector<std::string> files = AllFiles();
         fs::remove_all(Out());
         return std::pair(events, files);

@@ -669,43 +669,25 @@ TEST_F(ThreadsTest, ThreadsKeepOneThreadsEventsAndTurnsEvery32KiB) {
         Configure(w, threads, false);
         w.DoProcessMessages = true;
         std::vector<std::string> events;
-        bool inBig = false;
-        int lastPercent = 0;
-        int turnPercent = 0;
-        int mostRise = 0;
         w.OnStartZip = [&](TZipWriter&, const std::string& name, TZipHeaderInfo&, bool&) {
             events.push_back("start " + name);
-            inBig = name == big;
-            lastPercent = turnPercent = 0;
+            meter.Follow(name == big);
         };
         w.OnFilePercentDone = [&](TZipWriter&, int p) {
             events.push_back("file " + std::to_string(p));
-            lastPercent = p;
-            if (inBig) {
-                mostRise = std::max(mostRise, p - turnPercent);
-            }
+            meter.Percent(p);
         };
         w.OnEndZip = [&](TZipWriter&, const std::string& name, std::uint64_t, std::uint64_t,
                          std::uint64_t) { events.push_back("end " + name); };
-        meter.onTurn = [&] {
-            turnPercent = lastPercent;
-            if (inBig && lastPercent >= cancelAt) {
-                events.push_back("cancel");
-                w.Cancel();
-            }
-        };
+        meter.CancelAt(cancelAt, [&] {
+            events.push_back("cancel");
+            w.Cancel();
+        });
         fs::remove(Zip());
         w.SetZipName(Zip());
         w.SetFilesList({Src() + "*"});
-        meter.Start();
-        try {
-            events.push_back("added " + std::to_string(w.RunZip()));
-        } catch (const EUserCanceled&) {
-            events.push_back("canceled");
-        }
-        EXPECT_LE(mostRise, 1);
-        EXPECT_LE(meter.mostRead, test::TurnMeter::kMostBetweenTurns);
-        EXPECT_LE(meter.mostWritten, test::TurnMeter::kMostBetweenTurns);
+        events.push_back(meter.Measure([&] { return "added " + std::to_string(w.RunZip()); }));
+        meter.ExpectStepsKept();
         events.push_back(fs::exists(Zip()) ? "archive" : "no archive");
         return events;
     };
