@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -68,6 +67,14 @@ std::uint32_t ExternalAttributes(const FileInfo& info) {
 
 std::optional<FileInfo> FileInfoOf(const std::string& path) {
     return InfoOf(path, FileNamePart(WithoutTrailingSeparator(path)));
+}
+
+std::optional<FileInfo> FileInfoAt(int dirFd, const std::string& name) {
+    struct stat st {};
+    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return std::nullopt;
+    }
+    return InfoFromStat(name, st, S_ISLNK(st.st_mode));
 }
 
 bool FileExists(const std::string& path) {
@@ -184,15 +191,6 @@ bool SetOpenFileDosDateTime(int fd, std::uint32_t dosDateTime) {
     const auto when = DosDateTimeToTime(dosDateTime);
     const struct timespec times[2] = {{0, UTIME_OMIT}, {when.value_or(0), 0}};
     return when && ::futimens(fd, times) == 0;
-}
-
-int CreateOpenTempFile(const std::string& dir, const std::string& prefix, std::string& name) {
-    name = WithTrailingSeparator(dir) + prefix + "XXXXXX";
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) {
-        name.clear();
-    }
-    return fd;
 }
 
 int OpenRegularForRead(const std::string& path) {

@@ -1,7 +1,6 @@
 #include "zip/reader/DecodeAhead.h"
 
 #include "zip/base/ZipError.h"
-#include "zip/io/FileSystem.h"
 #include "zip/reader/EntryDecoder.h"
 #include "zip/reader/EntryStreams.h"
 
@@ -51,7 +50,7 @@ TDecodeAhead::~TDecodeAhead() {
     pool_.reset();
     for (auto& job : jobs_) {
         job->out.Close();
-        DeleteFile(job->temp);
+        job->part.Discard();
     }
 }
 
@@ -77,7 +76,7 @@ std::unique_ptr<TDecodeJob> TDecodeAhead::TakeOldest() {
         job->done.get();
     } catch (...) {
         job->out.Close();
-        DeleteFile(job->temp);
+        job->part.Discard();
         throw;
     }
     return job;

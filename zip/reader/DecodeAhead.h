@@ -12,6 +12,7 @@
 #include "zip/crypt/ZipCrypt.h"
 #include "zip/format/ZipHeaderInfo.h"
 #include "zip/io/FileStream.h"
+#include "zip/io/OutputFolder.h"
 
 #include <deque>
 #include <future>
@@ -30,8 +31,8 @@ struct TDecodeJob {
     std::uint64_t dataSize = 0;
     std::optional<TZipCryptKeys> decrypter; // past the encryption header
     std::string fname;
-    std::string temp;
-    TFileStream out; // the temporary file, open
+    TPartInFolder part;
+    TFileStream out; // the part file, open
     bool sync = false;
 
     // The worker's findings.

@@ -11,6 +11,7 @@
 #include "zip/crypt/ZipCrypt.h"
 #include "zip/format/StoredName.h"
 #include "zip/io/FileSystem.h"
+#include "zip/io/OutputFolder.h"
 #include "zip/io/OutputPath.h"
 #include "zip/io/PartFile.h"
 #include "zip/io/PathName.h"
@@ -23,6 +24,7 @@
 #include <cctype>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <unordered_set>
 
 namespace mzb {
@@ -44,6 +46,10 @@ struct TExtractionRun {
         const mode_t mask = ::umask(0);
         ::umask(mask);
         createMode = 0666 & ~mask;
+        // Ordinary users get what the archive says as far as their umask
+        // allows, as other extractors give them; root gets it whole, so a
+        // system restore puts the modes back as they were.
+        modeMask = ::geteuid() == 0 ? 0 : mask;
     }
 
     TEntryDecoder decoder;
@@ -52,10 +58,13 @@ struct TExtractionRun {
     std::optional<TZipCryptKeys> decrypter;
     int fileCount = 0;
     mode_t createMode = 0644;
-    std::string lastDirectory; // the output folder last made sure of
+    mode_t modeMask = 0;
+    // The destination, or the root for the original places; made for a run
+    // that writes.
+    std::unique_ptr<TOutputTree> tree;
     // With more than one thread: entries decoding on the workers.
     std::unique_ptr<TDecodeAhead> ahead;
-    // Folders already rid of part files a killed run left behind.
+    // Folders already rid of part files a killed run left behind, by path.
     std::unordered_set<std::string> cleanedFolders;
 };
 
@@ -147,8 +156,16 @@ int TZipReader::ExtractAll() {
     RunScope scope(KeepZipOpen);
     auto run = std::make_unique<TExtractionRun>(*this, archive_);
     try {
-        if (!TestOnly && !destDir_.empty() && !DirectoryExists(destDir_)) {
-            ForceDirectories(destDir_);
+        if (!TestOnly) {
+            // The destination is the user's to name, a link included; only
+            // what lies below it is walked with care.
+            const std::string& base = destDir_.empty() ? OriginalRoot : destDir_;
+            if (!base.empty() && !DirectoryExists(base)) {
+                ForceDirectories(base);
+            }
+            run->tree = std::make_unique<TOutputTree>(
+                base, destDir_.empty() ? TLinkRule::FollowTrusted : TLinkRule::Refuse,
+                TrustedUser.value_or(::geteuid()));
         }
         std::uint64_t totalBytes = 0;
         const int numFiles = SelectEntries(totalBytes);
@@ -213,6 +230,34 @@ void TZipReader::Skip(int reason, const std::string& name, int index, TExtractio
     run.output.RemoveFromTotal(size);
 }
 
+// The folder an output goes into, reached as OutputFolder.h describes: no
+// link is followed below the destination; in the original places, and
+// wherever an OnStartUnZip handler moved the output, only trusted ones.
+TFolderReached TZipReader::ReachFolder(const std::string& path, TExtractionRun& run,
+                                       bool create) const {
+    const std::string base = WithTrailingSeparator(destDir_.empty() ? OriginalRoot : destDir_);
+    if (path.starts_with(base)) {
+        return run.tree->Reach(DirectoryPart(std::string_view(path).substr(base.size())), create);
+    }
+    const bool absolute = path.starts_with('/');
+    TOutputTree elsewhere(absolute ? "/" : "", TLinkRule::FollowTrusted,
+                          TrustedUser.value_or(::geteuid()));
+    return elsewhere.Reach(DirectoryPart(path), create);
+}
+
+// False, after reporting why the entry's folder could not be reached.
+bool TZipReader::SkipUnreached(const TFolderReached& reached, int index, const std::string& fname,
+                               TExtractionRun& run, std::uint64_t size, bool& retry) {
+    if (reached.Link.empty()) {
+        Skip(kSkipCannotCreate, fname, index, run, size, retry);
+        return false;
+    }
+    linkInTheWay_ = reached.Link;
+    Skip(kSkipLinkInTheWay, fname, index, run, size, retry);
+    linkInTheWay_.clear();
+    return false;
+}
+
 bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     TZipHeaderInfo work;
     work.Assign(Entry(index));
@@ -225,8 +270,11 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
             Skip(kSkipUnsafe, storedName, index, run, 0, retry);
             return false;
         }
-        if (RecreateDirs && !TestOnly && !path->empty() && !DirectoryExists(*path)) {
-            ForceDirectories(*path);
+        if (RecreateDirs && !TestOnly && !path->empty()) {
+            const TFolderReached made = ReachFolder(*path, run, true);
+            if (!made.Link.empty()) {
+                return SkipUnreached(made, index, *path, run, 0, retry);
+            }
         }
         ++run.fileCount;
         return true;
@@ -268,13 +316,16 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
             CompleteOldest(run);
         }
     }
-    // Entries come folder by folder: one check per folder, not per file.
-    const std::string outDir = DirectoryPart(fname);
-    if (!TestOnly && !outDir.empty() && outDir != run.lastDirectory) {
-        if (!DirectoryExists(outDir)) {
-            ForceDirectories(outDir);
+    // Reached afresh for every entry: a folder swapped for a link since the
+    // last one is found, not written through.
+    TPartInFolder part;
+    if (!TestOnly) {
+        const TFolderReached reached = ReachFolder(fname, run, true);
+        if (!reached.Folder) {
+            return SkipUnreached(reached, index, fname, run, work.UncompressedSize, retry);
         }
-        run.lastDirectory = outDir;
+        part.Folder = reached.Folder;
+        part.Name = FileNamePart(fname);
     }
 
     std::uint64_t dataSize = work.CompressedSize;
@@ -289,31 +340,27 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     if (TestOnly) {
         return TestEntry(index, work, dataStart, dataSize, run, retry);
     }
-    const auto existing = FileInfoOf(fname);
+    const int folder = part.Folder->Descriptor();
+    const auto existing = FileInfoAt(folder, part.Name);
     if (!MayOverwrite(index, work, fname, existing)) {
         Skip(kSkipNotOverwritten, fname, index, run, work.UncompressedSize, retry);
         return false;
     }
 
-    // Decoded into a fresh file beside the output, put in place by rename:
-    // a link standing at the output path is replaced, never followed.
-    const bool blocked = (existing && existing->IsDirectory() && !IsSymLink(fname)) ||
-                         (existing && !existing->IsLink &&
-                          (existing->Attributes & kAttrReadOnly) != 0 && !ReplaceReadOnly);
-    // The temporary file is created and kept open, and its time and mode are
-    // set through the descriptor: no path is looked up again before the
-    // rename, which also saves several system calls per entry.
-    std::string temp;
-    const std::string partDir = outDir.empty() ? std::string(".") : outDir;
-    if (!blocked && run.cleanedFolders.insert(partDir).second) {
-        RemoveStaleParts(partDir, kPartPrefix);
+    // Decoded into a fresh part file beside the output, put in place by
+    // rename: a link standing at the output path is replaced, never followed.
+    const bool blocked =
+        existing && (existing->IsDirectory() ||
+                     ((existing->Attributes & kAttrReadOnly) != 0 && !ReplaceReadOnly));
+    // The part file is kept open, and its time and mode are set through the
+    // descriptor: no name is looked up again before the rename.
+    if (!blocked && run.cleanedFolders.insert(part.Folder->Path()).second) {
+        RemoveStalePartsAt(folder, kPartPrefix);
     }
-    const int fd = blocked ? -1 : CreatePartFile(partDir, kPartPrefix, temp);
+    const int fd = blocked ? -1 : CreatePartFileAt(folder, kPartPrefix, part.Part);
     TFileStream out;
     if (fd < 0 || !out.Attach(fd)) { // Attach closes what it refuses
-        if (!temp.empty()) {
-            DeleteFile(temp);
-        }
+        part.Discard();
         Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry);
         return false;
     }
@@ -326,7 +373,7 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
         job->dataSize = dataSize;
         job->decrypter = run.decrypter;
         job->fname = fname;
-        job->temp = temp;
+        job->part = part;
         job->out = std::move(out);
         job->sync = FlushFilesOnClose;
         if (run.ahead->Full()) {
@@ -340,38 +387,40 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
         verified = DecodeEntry(work, dataStart, dataSize, run, &out);
     } catch (...) {
         out.Close();
-        DeleteFile(temp);
+        part.Discard();
         throw;
     }
     const bool written = FlushFilesOnClose ? out.Sync() : out.Flush();
-    return FinishEntry(index, work, fname, temp, out, verified, written, run, retry);
+    return FinishEntry(index, work, fname, part, out, run.output.Crc32(), verified, written, run,
+                       retry);
 }
 
-// The decoded temporary file gets the entry's time and mode and takes the
+// The decoded part file gets the entry's time and mode and takes the
 // output's place, or goes when the data did not verify.
 bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::string& fname,
-                             const std::string& temp, TFileStream& out, bool verified, bool written,
-                             TExtractionRun& run, bool& retry) {
+                             const TPartInFolder& part, TFileStream& out, std::uint32_t crc,
+                             bool verified, bool written, TExtractionRun& run, bool& retry) {
     if (written && verified) {
         const int fd = out.Descriptor();
         SetOpenFileDosDateTime(fd, work.FileDateTime);
         const bool unixHost = (work.VersionMadeBy >> 8) == kHostUnix;
         const std::uint32_t attributes =
             unixHost ? work.ExternalAttributes : work.ExternalAttributes & 0xFFFFu;
-        ::fchmod(fd, RetainAttributes ? PermissionsFromAttributes(run.createMode, attributes)
-                                      : run.createMode);
+        ::fchmod(fd, RetainAttributes
+                         ? PermissionsFromAttributes(run.createMode, attributes) & ~run.modeMask
+                         : run.createMode);
     }
     if (!out.Close() || !written) {
-        DeleteFile(temp);
+        part.Discard();
         throw ECantWriteUCF("Cant write uncompressed file");
     }
     if (!verified) {
-        DeleteFile(temp);
-        ReportBadEntry(index, work, run, retry);
+        part.Discard();
+        ReportBadEntry(index, work, crc, retry);
         return false;
     }
-    if (!RenameFile(temp, fname)) {
-        DeleteFile(temp);
+    if (!part.PutInPlace()) {
+        part.Discard();
         Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry);
         return false;
     }
@@ -398,11 +447,11 @@ void TZipReader::CompleteOldest(TExtractionRun& run) {
         CheckForCancel();
     } catch (...) {
         job->out.Close();
-        DeleteFile(job->temp);
+        job->part.Discard();
         throw;
     }
     bool retry = false;
-    FinishEntry(job->index, job->work, job->fname, job->temp, job->out, job->Verified(),
+    FinishEntry(job->index, job->work, job->fname, job->part, job->out, job->crc, job->Verified(),
                 job->written, run, retry);
     if (retry) {
         std::unique_ptr<TDecodeAhead> ahead = std::move(run.ahead);
@@ -421,7 +470,7 @@ void TZipReader::CompleteOldest(TExtractionRun& run) {
 bool TZipReader::TestEntry(int index, const TZipHeaderInfo& work, std::uint64_t dataStart,
                            std::uint64_t dataSize, TExtractionRun& run, bool& retry) {
     if (!DecodeEntry(work, dataStart, dataSize, run, nullptr)) {
-        ReportBadEntry(index, work, run, retry);
+        ReportBadEntry(index, work, run.output.Crc32(), retry);
         return false;
     }
     if (OnEndUnZip) {
@@ -455,7 +504,7 @@ bool TZipReader::DecodeEntry(const TZipHeaderInfo& work, std::uint64_t dataStart
            run.output.Written() == work.UncompressedSize;
 }
 
-void TZipReader::ReportBadEntry(int index, const TZipHeaderInfo& work, TExtractionRun& run,
+void TZipReader::ReportBadEntry(int index, const TZipHeaderInfo& work, std::uint32_t crc,
                                 bool& retry) {
     if (work.IsEncrypted()) {
         std::string newPassword = ArchivePassword;
@@ -470,7 +519,7 @@ void TZipReader::ReportBadEntry(int index, const TZipHeaderInfo& work, TExtracti
                            retry);
         }
     } else if (OnBadCRC) {
-        OnBadCRC(*this, run.output.Crc32(), work.Crc32, index);
+        OnBadCRC(*this, crc, work.Crc32, index);
     }
 }
 
@@ -512,8 +561,7 @@ bool TZipReader::MayOverwrite(int index, const TZipHeaderInfo& work, const std::
     if (OverwriteMode == TUZOverwriteMode::Always) {
         return true;
     }
-    const bool present = existing ? existing->IsLink || !existing->IsDirectory() : IsSymLink(path);
-    if (!present) {
+    if (!existing || existing->IsDirectory()) {
         return true;
     }
     switch (OverwriteMode) {
