@@ -116,13 +116,15 @@ std::string BackupCompletionText(const std::string& projectText, const std::stri
                                  int fileCount);
 std::string ArchiveExistsText(const std::string& archivePath);
 std::string ProjectBusyText(const std::string& projectText);
+// The project's backup lock cannot be had at all; the reason names the file.
+std::string ProjectLockRefusedText(const std::string& projectText, const std::string& reason);
 // The timed warning after the user cancelled a run: the writer has removed
 // what it had written, and the number has not advanced.
 inline constexpr const char* kBackupCanceledText = "Backup canceled, no archive was written!";
 
 enum class BackupOutcome {
     Declined,  // No to the confirmation
-    Refused,   // a project check failed
+    Refused,   // a project check failed, or the project's backup lock is unusable
     Exists,    // the archive exists and overwriting is off
     Busy,      // another run, of this program or another, backs the project up
     Completed, // the archive is written and reported
