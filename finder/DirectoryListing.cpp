@@ -1,6 +1,6 @@
 #include "finder/DirectoryListing.h"
 
-#include "finder/LocalDateTime.h"
+#include "platform/LocalDateTime.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -9,7 +9,7 @@
 // handlers never need a lock.
 
 #include "finder/DirectoryListing.h"
-#include "finder/LocalDateTime.h"
+#include "platform/LocalDateTime.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,9 +1,9 @@
 #include "ui/BackupPage.h"
 
-#include "core/ContentEntry.h"
-#include "core/ProjectEditor.h"
-#include "core/ProjectName.h"
-#include "core/ZipWriterBackup.h"
+#include "core/backup/ZipWriterBackup.h"
+#include "core/editor/ProjectEditor.h"
+#include "core/project/ContentEntry.h"
+#include "core/project/ProjectName.h"
 #include "platform/Blanks.h"
 #include "platform/CaseInsensitive.h"
 #include "platform/KnownDirectories.h"

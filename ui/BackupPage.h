@@ -5,7 +5,7 @@
 // the project commands of the tool bar and the Start Backup run live here;
 // the rules behind them are core's (ProjectEditor, BackupRun).
 
-#include "core/BackupRun.h"
+#include "core/backup/BackupRun.h"
 
 #include <QWidget>
 #include <memory>

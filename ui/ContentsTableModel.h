@@ -3,7 +3,7 @@
 // asks only for the cells it paints, so showing an archive of tens of
 // thousands of entries costs one reset, not a relayout per row.
 
-#include "core/ArchiveContents.h"
+#include "core/restore/ArchiveContents.h"
 
 #include <QAbstractTableModel>
 #include <vector>

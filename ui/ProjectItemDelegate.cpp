@@ -1,6 +1,6 @@
 #include "ui/ProjectItemDelegate.h"
 
-#include "core/ProjectStore.h"
+#include "core/project/ProjectStore.h"
 
 #include <QPainter>
 

@@ -1,9 +1,9 @@
 #include "ui/RestorePage.h"
 
-#include "core/ArchiveContents.h"
-#include "core/ArchiveList.h"
-#include "core/CommonSettings.h"
-#include "core/ZipReaderRestore.h"
+#include "core/project/CommonSettings.h"
+#include "core/restore/ArchiveContents.h"
+#include "core/restore/ArchiveList.h"
+#include "core/restore/ZipReaderRestore.h"
 #include "platform/Blanks.h"
 #include "platform/KnownDirectories.h"
 #include "ui/BackupPage.h"

@@ -4,8 +4,8 @@
 // Start Restore run with its destination, password and overwrite mode, for
 // the whole archive or for the entries chosen in the contents grid.
 
-#include "core/ArchiveContentsView.h"
-#include "core/RestoreRun.h"
+#include "core/restore/ArchiveContentsView.h"
+#include "core/restore/RestoreRun.h"
 
 #include <QWidget>
 #include <memory>

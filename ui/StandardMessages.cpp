@@ -1,6 +1,6 @@
 #include "ui/StandardMessages.h"
 
-#include "core/MessageKindText.h"
+#include "core/base/MessageKindText.h"
 
 #include <QCoreApplication>
 

@@ -2,7 +2,7 @@
 // The standard message boxes of a kind, with the kind's title and icon.
 // Lines of the text may be separated by '\r', as the runs write them.
 
-#include "core/RunHost.h"
+#include "core/base/RunHost.h"
 
 #include <QMessageBox>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "ui/TFormMain.h"
 
-#include "core/ProjectName.h"
-#include "core/StartupState.h"
+#include "core/project/ProjectName.h"
+#include "core/project/StartupState.h"
 #include "finder/FindFile.h"
 #include "platform/qt/DefaultHandler.h"
 #include "ui/ProductInfo.h"

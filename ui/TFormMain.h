@@ -6,10 +6,10 @@
 // one-minute timer). Its creation reads project.ini, its close writes the
 // exit state back.
 
-#include "core/BackupRun.h"
-#include "core/CommonSettings.h"
-#include "core/ProjectStore.h"
-#include "core/Schedule.h"
+#include "core/backup/BackupRun.h"
+#include "core/project/CommonSettings.h"
+#include "core/project/ProjectStore.h"
+#include "core/schedule/Schedule.h"
 #include "ui/ProgramSetup.h"
 #include "ui/WindowHostServices.h"
 #include "ui/WindowRunHost.h"

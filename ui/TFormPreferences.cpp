@@ -1,8 +1,8 @@
 #include "ui/TFormPreferences.h"
 
-#include "core/CommonSettings.h"
-#include "core/DateText.h"
-#include "core/Schedule.h"
+#include "core/base/DateText.h"
+#include "core/project/CommonSettings.h"
+#include "core/schedule/Schedule.h"
 #include "platform/AutostartEntry.h"
 #include "platform/KnownDirectories.h"
 #include "ui/TFormMain.h"

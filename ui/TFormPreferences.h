@@ -4,7 +4,7 @@
 // (Schedule tab, written at once by its own save button). Shown modally
 // from the main window and destroyed when it closes.
 
-#include "core/ScheduleText.h"
+#include "core/schedule/ScheduleText.h"
 
 #include <QDialog>
 #include <memory>

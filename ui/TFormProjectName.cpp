@@ -1,6 +1,6 @@
 #include "ui/TFormProjectName.h"
 
-#include "core/RunHost.h"
+#include "core/base/RunHost.h"
 #include "platform/Blanks.h"
 #include "ui_TFormProjectName.h"
 

@@ -1,6 +1,6 @@
 #include "ui/TFormselectbyfilter.h"
 
-#include "core/ContentEntry.h"
+#include "core/project/ContentEntry.h"
 #include "ui_TFormselectbyfilter.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "ui/TMsgForm.h"
 
-#include "core/MessageKindText.h"
-#include "core/TimedMessageLayout.h"
+#include "core/base/MessageKindText.h"
+#include "core/base/TimedMessageLayout.h"
 #include "ui/StandardMessages.h"
 
 #include <QApplication>

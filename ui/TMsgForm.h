@@ -4,7 +4,7 @@
 // report of an unattended backup neither stays on screen nor holds up the
 // next scheduled run for long.
 
-#include "core/RunHost.h"
+#include "core/base/RunHost.h"
 
 #include <QDialog>
 #include <QTimer>

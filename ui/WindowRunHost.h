@@ -3,7 +3,7 @@
 // boxes, the timed message window, the run lock, the progress bar with the
 // current file, the tabbed pages and the cancel request of a run.
 
-#include "core/RunHost.h"
+#include "core/base/RunHost.h"
 
 namespace mzb {
 

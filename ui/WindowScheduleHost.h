@@ -3,7 +3,7 @@
 // of Save Project and Start Backup, the editor's loading, the backup, the
 // one-minute timer and the tray marks.
 
-#include "core/ScheduleHost.h"
+#include "core/schedule/ScheduleHost.h"
 
 #include <functional>
 

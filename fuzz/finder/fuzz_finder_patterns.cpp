@@ -1,7 +1,7 @@
 // The finder's text rules over arbitrary input: the listing mask, the
 // exclusion pattern and the date texts that stored values are read with.
 // Input: a name or path, a line feed, a pattern.
-#include "core/DateText.h"
+#include "core/base/DateText.h"
 #include "finder/ExcludePattern.h"
 #include "finder/ListingMask.h"
 

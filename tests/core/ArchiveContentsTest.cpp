@@ -1,6 +1,6 @@
-#include "core/ArchiveContents.h"
+#include "core/restore/ArchiveContents.h"
 
-#include "core/ArchiveList.h"
+#include "core/restore/ArchiveList.h"
 #include "support/ArchiveBuilder.h"
 #include "support/PeerTools.h"
 #include "support/RunCommand.h"

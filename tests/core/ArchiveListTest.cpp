@@ -1,6 +1,6 @@
-#include "core/ArchiveList.h"
+#include "core/restore/ArchiveList.h"
 
-#include "core/DateText.h"
+#include "core/base/DateText.h"
 #include "support/TempDir.h"
 
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "core/ArchiveNaming.h"
+#include "core/project/ArchiveNaming.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -1,5 +1,6 @@
-#include "core/BackupRun.h"
+#include "core/backup/BackupRun.h"
 
+#include "core/editor/ProjectEditor.h"
 #include "platform/ProfileFile.h"
 #include "support/FakeRunHost.h"
 #include "support/TempDir.h"

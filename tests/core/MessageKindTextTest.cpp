@@ -1,4 +1,4 @@
-#include "core/MessageKindText.h"
+#include "core/base/MessageKindText.h"
 
 #include <gtest/gtest.h>
 

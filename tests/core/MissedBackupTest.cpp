@@ -1,6 +1,6 @@
-#include "core/MissedBackup.h"
+#include "core/schedule/MissedBackup.h"
 
-#include "core/DateText.h"
+#include "core/base/DateText.h"
 
 #include <gtest/gtest.h>
 #include <optional>

@@ -1,7 +1,7 @@
-#include "core/ProjectEditor.h"
+#include "core/editor/ProjectEditor.h"
 
-#include "core/ContentEntry.h"
-#include "core/ProjectStore.h"
+#include "core/project/ContentEntry.h"
+#include "core/project/ProjectStore.h"
 #include "platform/KnownDirectories.h"
 #include "support/TempDir.h"
 

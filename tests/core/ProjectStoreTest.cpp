@@ -1,7 +1,7 @@
-#include "core/ProjectStore.h"
+#include "core/project/ProjectStore.h"
 
-#include "core/PasswordScramble.h"
-#include "core/ProjectName.h"
+#include "core/project/PasswordScramble.h"
+#include "core/project/ProjectName.h"
 #include "platform/ProfileFile.h"
 #include "support/ChildProcess.h"
 #include "support/ScopedEnvironment.h"

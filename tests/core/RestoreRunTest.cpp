@@ -1,6 +1,6 @@
-#include "core/RestoreRun.h"
+#include "core/restore/RestoreRun.h"
 
-#include "core/ZipReaderRestore.h"
+#include "core/restore/ZipReaderRestore.h"
 #include "support/FakeRunHost.h"
 #include "support/PeerTools.h"
 #include "support/TempDir.h"

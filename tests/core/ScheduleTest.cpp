@@ -1,6 +1,6 @@
-#include "core/Schedule.h"
+#include "core/schedule/Schedule.h"
 
-#include "core/DateText.h"
+#include "core/base/DateText.h"
 #include "support/ScopedEnvironment.h"
 
 #include <algorithm>

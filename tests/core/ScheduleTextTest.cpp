@@ -1,6 +1,6 @@
-#include "core/ScheduleText.h"
+#include "core/schedule/ScheduleText.h"
 
-#include "core/DateText.h"
+#include "core/base/DateText.h"
 
 #include <gtest/gtest.h>
 

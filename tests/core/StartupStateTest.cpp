@@ -1,4 +1,4 @@
-#include "core/StartupState.h"
+#include "core/project/StartupState.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/TimedMessageLayout.h"
+#include "core/base/TimedMessageLayout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/ZipWriterBackup.h"
+#include "core/backup/ZipWriterBackup.h"
 
 #include "support/FakeRunHost.h"
 #include "support/PeerTools.h"

@@ -6,8 +6,8 @@
 //
 // Each shot is one row of the table at the end of this file.
 
-#include "core/BackupRun.h"
-#include "core/RestoreRun.h"
+#include "core/backup/BackupRun.h"
+#include "core/restore/RestoreRun.h"
 #include "ui/RestorePage.h"
 #include "ui/TFormMain.h"
 #include "ui/TFormPreferences.h"

@@ -2,7 +2,7 @@
 // A main window for the run tests: answers questions as told and records
 // every message, lock change and progress value in order.
 
-#include "core/RunHost.h"
+#include "core/base/RunHost.h"
 
 #include <string>
 #include <vector>

@@ -1,5 +1,5 @@
-#include "core/PasswordScramble.h"
-#include "core/ProjectStore.h"
+#include "core/project/PasswordScramble.h"
+#include "core/project/ProjectStore.h"
 #include "support/PeerTools.h"
 #include "support/RunCommand.h"
 #include "support/SampleData.h"

@@ -1,4 +1,4 @@
-#include "core/PasswordScramble.h"
+#include "core/project/PasswordScramble.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
 

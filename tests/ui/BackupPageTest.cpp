@@ -5,8 +5,8 @@
 #include "ui/BackupPage.h"
 
 #include "UiTest.h"
-#include "core/BackupRun.h"
-#include "core/ProjectStore.h"
+#include "core/backup/BackupRun.h"
+#include "core/project/ProjectStore.h"
 #include "support/ExtractedFiles.h"
 #include "support/TempDir.h"
 #include "ui/BackupPageDialogs.h"

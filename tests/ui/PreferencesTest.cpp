@@ -4,7 +4,7 @@
 
 #include "MainWindowFixture.h"
 #include "UiTest.h"
-#include "core/DateText.h"
+#include "core/base/DateText.h"
 #include "platform/AutostartEntry.h"
 #include "platform/KnownDirectories.h"
 #include "support/FakeRunHost.h"

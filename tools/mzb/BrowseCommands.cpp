@@ -1,7 +1,7 @@
 #include "tools/mzb/BrowseCommands.h"
 
-#include "core/ArchiveContents.h"
-#include "core/ArchiveList.h"
+#include "core/restore/ArchiveContents.h"
+#include "core/restore/ArchiveList.h"
 #include "platform/Blanks.h"
 #include "zip/base/HeadlessHost.h"
 #include "zip/base/PrintableName.h"

@@ -4,7 +4,7 @@
 // goes to standard output with its carriage returns as line breaks. Unless
 // quiet, the run's progress shows on a line of stderr that is a terminal.
 
-#include "core/RunHost.h"
+#include "core/base/RunHost.h"
 #include "tools/mzb/ProgressLine.h"
 
 #include <optional>

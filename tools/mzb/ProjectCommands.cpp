@@ -1,8 +1,8 @@
 #include "tools/mzb/ProjectCommands.h"
 
-#include "core/ArchiveNaming.h"
-#include "core/DateText.h"
-#include "core/ProjectName.h"
+#include "core/base/DateText.h"
+#include "core/project/ArchiveNaming.h"
+#include "core/project/ProjectName.h"
 #include "platform/Blanks.h"
 #include "platform/KnownDirectories.h"
 #include "platform/ProgramLayout.h"

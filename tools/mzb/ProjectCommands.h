@@ -2,7 +2,7 @@
 // mzb's project commands: the project list, one project's keys, and the
 // archive name that loading a project computes.
 
-#include "core/ProjectStore.h"
+#include "core/project/ProjectStore.h"
 #include "tools/mzb/Commands.h"
 
 #include <optional>

@@ -2,7 +2,7 @@
 // mzb backup and mzb restore: one run as the window makes it, without a
 // window.
 
-#include "core/StoredProjectBackup.h"
+#include "core/backup/StoredProjectBackup.h"
 #include "tools/mzb/Commands.h"
 
 namespace mzb::cli {

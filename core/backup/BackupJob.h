@@ -1,0 +1,56 @@
+#pragma once
+// What one backup asks of the long-lived archive writer, and what it hears
+// back while the writer works.
+
+#include "core/editor/BackupEditor.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace mzb {
+
+// The writer settings of one run. Every field is set on every run so that
+// nothing of an earlier project leaks into this one.
+struct BackupJob {
+    std::string ZipName;
+    bool Recurse = false;
+    bool StorePaths = false;
+    std::string ArchiveComment;
+    std::vector<std::string> FilesList;
+    std::vector<std::string> ExcludeList;
+    std::string ArchivePassword;
+    int PackLevel = 5;
+    bool AddDirEntriesOnRecurse = false;
+    // The archive exists and overwriting is on: the new one takes its place
+    // once complete, so a failed or canceled run keeps the last backup.
+    bool ReplaceArchive = false;
+
+    bool operator==(const BackupJob&) const = default;
+};
+
+BackupJob MakeBackupJob(const BackupEditor& editor);
+
+// What the run hears from the writer while it works.
+struct BackupWriterEvents {
+    std::function<void(int percent)> OnTotalPercentDone;
+    // A file the writer could not read, an explicit file that does not
+    // exist, or a folder that could not be found or listed (as
+    // FolderLeftOutText words it): the archive will lack it.
+    std::function<void(const std::string& name)> OnFileLeftOut;
+    // The writer starts packing this file.
+    std::function<void(const std::string& path)> OnFileStarted;
+    // The archive is complete, holding fileCount files (directory entries
+    // not counted); the writer returns only after this returns.
+    std::function<void(int fileCount)> OnZipComplete;
+};
+
+// The long-lived archive writer, seen from the run. Failures are raised.
+class BackupWriter {
+public:
+    virtual ~BackupWriter() = default;
+    // Sets the job's settings in the order of BackupJob's fields, then writes.
+    virtual void RunZip(const BackupJob& job, const BackupWriterEvents& events) = 0;
+};
+
+} // namespace mzb

@@ -1,0 +1,38 @@
+#pragma once
+// One backup of the project the editor shows, without the window: the
+// confirmation, the project checks, the rule for an archive that already
+// exists, the writer's settings, the completion report and the number
+// suffix. The window, the schedule and the tray all go through RunBackup.
+
+#include "core/backup/BackupJob.h"
+#include "core/backup/BackupReport.h"
+#include "core/base/RunHost.h"
+#include "core/editor/BackupEditor.h"
+#include "core/editor/ProjectValidation.h"
+#include "core/project/CommonSettings.h"
+#include "core/project/ProjectStore.h"
+
+namespace mzb {
+
+enum class BackupOutcome {
+    Declined,  // No to the confirmation
+    Refused,   // a project check failed, or the project's backup lock is unusable
+    Exists,    // the archive exists and overwriting is off
+    Busy,      // another run, of this program or another, backs the project up
+    Completed, // the archive is written and reported
+    // The archive is written and reported, but it lacks files or folders
+    // that were asked for, or holds no file at all.
+    Incomplete,
+};
+
+// One backup, holding the project's backup lock (ProjectStore::TryLockBackup)
+// from the checks to the stored number. On completion (also an incomplete
+// one) its time is stored as "Last Backup", a numbered project's number as
+// "Value", the editor's number advances by the step (at most 1000) and its
+// archive path is computed anew. A writer failure, or a completed archive
+// whose size cannot be read, is raised after the lock has been released and
+// the progress bar reset; neither advances the number.
+BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
+                        const ProjectStore& store, BackupWriter& writer, RunHost& host);
+
+} // namespace mzb

@@ -1,0 +1,79 @@
+#include "core/backup/ZipWriterBackup.h"
+
+#include "zip/writer/DirSearch.h"
+
+namespace mzb {
+
+namespace {
+
+// The run's handlers capture its locals; a later run must not reach them.
+class EventsCleared {
+public:
+    explicit EventsCleared(TZipWriter& writer) : writer_(writer) {}
+    ~EventsCleared() {
+        writer_.OnTotalPercentDone = nullptr;
+        writer_.OnSkippingFile = nullptr;
+        writer_.OnNoSuchFile = nullptr;
+        writer_.OnFolderNotListed = nullptr;
+        writer_.OnEndZip = nullptr;
+        writer_.OnStartZip = nullptr;
+        writer_.OnZipComplete = nullptr;
+    }
+    EventsCleared(const EventsCleared&) = delete;
+    EventsCleared& operator=(const EventsCleared&) = delete;
+
+private:
+    TZipWriter& writer_;
+};
+
+} // namespace
+
+void ZipWriterBackup::Apply(const BackupJob& job) {
+    writer_.SetZipName(job.ZipName);
+    writer_.ReplaceExisting = job.ReplaceArchive;
+    writer_.Recurse = job.Recurse;
+    writer_.SetStorePaths(job.StorePaths);
+    writer_.SetArchiveComment(job.ArchiveComment);
+    writer_.SetFilesList(job.FilesList);
+    writer_.ExcludeList = job.ExcludeList;
+    writer_.ArchivePassword = job.ArchivePassword;
+    writer_.SetPackLevel(job.PackLevel);
+    writer_.AddDirEntriesOnRecurse = job.AddDirEntriesOnRecurse;
+    writer_.OverwriteMode = TUZOverwriteMode::Always;
+}
+
+void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& events) {
+    Apply(job);
+    EventsCleared cleared(writer_);
+    writer_.OnTotalPercentDone = [&](TZipWriter&, int percent) {
+        events.OnTotalPercentDone(percent);
+    };
+    // Every reason (unreadable, duplicate stored name, too large) means the
+    // archive lacks the file; nobody retries on a run without a person.
+    writer_.OnSkippingFile = [&](TZipWriter&, int, const std::string& name, int, bool&) {
+        events.OnFileLeftOut(name);
+    };
+    writer_.OnNoSuchFile = [&](TZipWriter&, const std::string& name) {
+        events.OnFileLeftOut(name);
+    };
+    writer_.OnFolderNotListed = [&](TZipWriter&, const std::string& name, int error) {
+        events.OnFileLeftOut(FolderLeftOutText(name, error));
+    };
+    // The writer counts directory entries as added; the report wants files.
+    int files = 0;
+    writer_.OnEndZip = [&](TZipWriter&, const std::string& item, std::uint64_t, std::uint64_t,
+                           std::uint64_t) {
+        if (KindOfItem(item) != TFileItemKind::Directory) {
+            ++files;
+        }
+    };
+    if (events.OnFileStarted) {
+        writer_.OnStartZip = [&](TZipWriter&, const std::string& item, TZipHeaderInfo&, bool&) {
+            events.OnFileStarted(item);
+        };
+    }
+    writer_.OnZipComplete = [&](TZipWriter&, int) { events.OnZipComplete(files); };
+    writer_.RunZip();
+}
+
+} // namespace mzb

@@ -1,0 +1,26 @@
+#pragma once
+// The backup run's view of the main window's long-lived archive writer.
+// The writer keeps every setting between runs, so each run assigns all of
+// the job's settings again; nothing of an earlier project may leak into the
+// next archive.
+
+#include "core/backup/BackupRun.h"
+#include "zip/writer/ZipWriter.h"
+
+namespace mzb {
+
+class ZipWriterBackup : public BackupWriter {
+public:
+    explicit ZipWriterBackup(TZipWriter& writer) : writer_(writer) {}
+
+    // Any file of the archive's name is removed first; the writer's events
+    // are assigned for the run and cleared after it.
+    void RunZip(const BackupJob& job, const BackupWriterEvents& events) override;
+
+private:
+    void Apply(const BackupJob& job);
+
+    TZipWriter& writer_;
+};
+
+} // namespace mzb

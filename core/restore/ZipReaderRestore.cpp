@@ -1,0 +1,93 @@
+#include "core/restore/ZipReaderRestore.h"
+
+#include "zip/io/PathName.h"
+
+#include <optional>
+
+namespace mzb {
+
+namespace {
+
+// The run's handlers capture its locals; a later run must not reach them.
+class EventsCleared {
+public:
+    explicit EventsCleared(TZipReader& reader) : reader_(reader) {}
+    ~EventsCleared() { static_cast<TZipReaderEvents&>(reader_) = TZipReaderEvents{}; }
+    EventsCleared(const EventsCleared&) = delete;
+    EventsCleared& operator=(const EventsCleared&) = delete;
+
+private:
+    TZipReader& reader_;
+};
+
+} // namespace
+
+TUZOverwriteMode ReaderOverwriteMode(RestoreOverwrite mode) {
+    switch (mode) {
+    case RestoreOverwrite::Always:
+        return TUZOverwriteMode::Always;
+    case RestoreOverwrite::Never:
+        return TUZOverwriteMode::Never;
+    case RestoreOverwrite::IfNewer:
+        return TUZOverwriteMode::ifNewer;
+    case RestoreOverwrite::IfOlder:
+        return TUZOverwriteMode::ifOlder;
+    case RestoreOverwrite::Prompt:
+        break;
+    }
+    return TUZOverwriteMode::Prompt;
+}
+
+void ZipReaderRestore::Apply(const RestoreJob& job) {
+    reader_.SetZipName(job.ZipName);
+    reader_.SetDestDir(job.DestDir);
+    reader_.RecreateDirs = job.RecreateDirs;
+    reader_.DoAll = job.DoAll;
+    reader_.SetFilesList(job.FilesList);
+    if (job.Overwrite) {
+        reader_.OverwriteMode = ReaderOverwriteMode(*job.Overwrite);
+    }
+    if (job.Password) {
+        reader_.ArchivePassword = *job.Password;
+    }
+}
+
+std::string ZipReaderRestore::OriginalPlacesFolder() {
+    reader_.OpenArchive();
+    const TOutputPathRules rules = reader_.OutputRules();
+    std::optional<std::string> common;
+    for (int i = 0; i < reader_.EntryCount(); ++i) {
+        const TZipHeaderInfo& entry = reader_.Entry(i);
+        if (!reader_.IsChosen(entry)) {
+            continue;
+        }
+        // Unsafe names are refused by the run; they go nowhere.
+        if (const auto path = reader_.OutputPathOfEntry(entry)) {
+            const std::string folder = DirectoryPart(*path);
+            common = common ? CommonFolder(*common, folder) : folder;
+        }
+    }
+    return common.value_or(WithTrailingSeparator(rules.OriginalRoot));
+}
+
+void ZipReaderRestore::RunUnZip(const RestoreReaderEvents& events) {
+    EventsCleared cleared(reader_);
+    reader_.OnTotalPercentDone = [&](TZipReader&, int percent) {
+        events.OnTotalPercentDone(percent);
+    };
+    reader_.OnBadPassword = [&](TZipReader&, int index, std::string&) {
+        events.OnBadPassword(index);
+    };
+    reader_.OnSkippingFile = [&](TZipReader&, int reason, const std::string&, int index, bool&) {
+        if (reason != kSkipNotOverwritten) {
+            events.OnEntryNotRestored(index);
+        }
+    };
+    reader_.OnBadCRC = [&](TZipReader&, std::uint32_t, std::uint32_t, int index) {
+        events.OnEntryNotRestored(index);
+    };
+    reader_.OnUnZipComplete = [&](TZipReader&, int count) { events.OnUnZipComplete(count); };
+    reader_.RunUnZip();
+}
+
+} // namespace mzb
