@@ -87,11 +87,6 @@ bool DirectoryExists(const std::string& path) {
     return StatFollowing(path, st) && S_ISDIR(st.st_mode);
 }
 
-bool IsSymLink(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
-
 DirListing::DirListing(std::string dir) : dir_(WithTrailingSeparator(dir)) {
     DIR* stream = ::opendir(dir_.c_str());
     if (stream == nullptr) {

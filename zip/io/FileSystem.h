@@ -60,7 +60,6 @@ std::optional<FileInfo> FileInfoAt(int dirFd, const std::string& name);
 
 bool FileExists(const std::string& path);      // exists and is not a directory
 bool DirectoryExists(const std::string& path); // a directory, or a link to one
-bool IsSymLink(const std::string& path);       // the path itself is a link
 
 // Every entry of a directory but "." and "..", hidden ones included, sorted
 // by name bytes so that the same tree always yields the same order. The
