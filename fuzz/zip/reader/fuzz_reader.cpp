@@ -91,6 +91,24 @@ fs::path FolderBelow(const mzb::TZipReader& reader, int index, const fs::path& d
     return below.empty() || *below.begin() == ".." || below == "." ? fs::path() : below;
 }
 
+// Whether each folder of `below` under the destination is a real folder,
+// not a link (made first with `make`): what is planted must never be put
+// through a link planted earlier.
+bool RealFolders(const fs::path& dest, const fs::path& below, bool make) {
+    fs::path at = dest;
+    for (const auto& part : below) {
+        at /= part;
+        std::error_code error;
+        const auto status = fs::symlink_status(at, error);
+        if (status.type() == fs::file_type::not_found && make) {
+            fs::create_directory(at, error);
+        } else if (status.type() != fs::file_type::directory) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Before the run: every third entry finds a link at one of the folders on
 // its way (which one depends on the entry), every fifth a FIFO at its own
 // output path when its folder is the destination.
@@ -99,14 +117,15 @@ void PlantBeforeTheRun(const mzb::TZipReader& reader, const Scratch& s) {
     for (int i = 0; i < reader.EntryCount(); ++i) {
         const fs::path below = FolderBelow(reader, i, s.dest);
         if (i % 3 == 0 && !below.empty()) {
-            fs::path at = s.dest;
             const auto depth = std::distance(below.begin(), below.end());
+            fs::path above;
             auto part = below.begin();
-            for (long level = 0; level <= i % depth; ++level, ++part) {
-                at /= *part;
+            for (long level = 0; level < i % depth; ++level, ++part) {
+                above /= *part;
             }
-            fs::create_directories(at.parent_path(), ignored);
-            fs::create_directory_symlink(s.outside, at, ignored);
+            if (RealFolders(s.dest, above, true)) {
+                fs::create_directory_symlink(s.outside, s.dest / above / *part, ignored);
+            }
         } else if (i % 5 == 1 && below.empty()) {
             if (const auto path = reader.OutputPathOfEntry(reader.Entry(i))) {
                 ::mkfifo(path->c_str(), 0600);
@@ -120,11 +139,10 @@ void PlantBeforeTheRun(const mzb::TZipReader& reader, const Scratch& s) {
 void SwapDuringTheRun(mzb::TZipReader& reader, const Scratch& s) {
     reader.OnStartUnZip = [&s](mzb::TZipReader& r, int index, std::string&, bool&) {
         const fs::path below = FolderBelow(r, index, s.dest);
-        std::error_code ignored;
-        if (index % 4 != 2 || below.empty() ||
-            !fs::is_directory(fs::symlink_status(s.dest / below))) {
+        if (index % 4 != 2 || below.empty() || !RealFolders(s.dest, below, false)) {
             return;
         }
+        std::error_code ignored;
         fs::rename(s.dest / below, s.dest / (".moved-" + std::to_string(index)), ignored);
         fs::create_directory_symlink(s.outside, s.dest / below, ignored);
     };
