@@ -11,6 +11,7 @@ packages=(
     zlib1g-dev libdeflate-dev
     clang libclang-rt-14-dev
     zip unzip 7zip libarchive-tools python3
+    dpkg-dev file lintian appstream desktop-file-utils man-db groff-base
 )
 
 missing=()

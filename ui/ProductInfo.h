@@ -3,12 +3,14 @@
 // product has no public addresses yet; the reserved example domain stands
 // in until it has.
 
+#include "platform/ProductVersion.h"
+
 namespace mzb {
 
-inline constexpr const char* kProductName = "Morvaleen ZIP Backup";
-inline constexpr const char* kMainCaption = "Morvaleen ZIP Backup  V1.00";
-inline constexpr const char* kAboutCaption = "About  Morvaleen ZIP Backup";
-inline constexpr const char* kAboutHeading = "Morvaleen ZIP Backup V1.00";
+inline constexpr const char* kProductName = MZB_PRODUCT_NAME;
+inline constexpr const char* kMainCaption = MZB_PRODUCT_NAME "  V" MZB_VERSION;
+inline constexpr const char* kAboutCaption = "About  " MZB_PRODUCT_NAME;
+inline constexpr const char* kAboutHeading = MZB_PRODUCT_NAME " V" MZB_VERSION;
 inline constexpr const char* kWebAddress = "https://www.example.com/morvaleen-zip-backup/";
 inline constexpr const char* kSupportAddress = "support@example.com";
 // The desktop entry and icon name the installation uses.

@@ -15,6 +15,7 @@
 #include <QSystemTrayIcon>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -28,9 +29,32 @@ bool HasDisplay() {
     return false;
 }
 
+// --version and --help answer before anything needs a display, so they
+// work over ssh and in package checks. Every other argument is Qt's.
+bool AnsweredInformationRequest(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::fputs(MZB_VERSION_LINE("mzbackup"), stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs("usage: mzbackup [--version] [--help]\n"
+                       "Opens the window of " MZB_PRODUCT_NAME ", or brings the copy that\n"
+                       "already runs to the front. mzb(1) backs up and restores from the\n"
+                       "command line.\n",
+                       stdout);
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (AnsweredInformationRequest(argc, argv)) {
+        return 0;
+    }
     if (!HasDisplay()) {
         std::fprintf(stderr, "mzbackup: no display to open the window on; "
                              "mzb backs up and restores from the command line.\n");

@@ -2,6 +2,8 @@
 // The project editor of the "Backup " page as values, the fields a backup
 // reads as they stand when it starts.
 
+#include "core/project/ProjectRecord.h"
+
 #include <string>
 #include <vector>
 
@@ -25,6 +27,12 @@ struct BackupEditor {
     std::string ConfirmPassword;
     std::vector<std::string> Include; // ListboxBackup
     std::vector<std::string> Exclude; // ListBoxNobackup
+    // Every other setting of the project, as its ProjectRecord member:
+    // loading puts the record here, Save writes it back, and a new project
+    // starts from NewProjectRecord. The fields above stand in for their
+    // members, which Save takes from them; a setting that has none is read
+    // and written here by its control.
+    ProjectRecord Project;
 };
 
 } // namespace mzb

@@ -1,8 +1,8 @@
 #include "core/editor/ProjectEditor.h"
 
 #include "core/project/ArchiveNaming.h"
+#include "core/project/ProjectKeys.h"
 #include "platform/Blanks.h"
-#include "platform/KnownDirectories.h"
 
 #include <charconv>
 
@@ -21,15 +21,12 @@ int SpinFieldValue(std::string_view text) {
     return PullIntoNumberRange(value);
 }
 
-BackupEditor EditorForProject(const ProjectRecord& project, const CommonSettings& settings,
-                              LocalDateTime now) {
-    BackupEditor e;
-    LoadProjectIntoEditor(e, project, settings, now);
-    return e;
-}
+namespace {
 
-void LoadProjectIntoEditor(BackupEditor& editor, const ProjectRecord& project,
-                           const CommonSettings& settings, LocalDateTime now) {
+// What loading and clearing put into the editor alike: every field but the
+// archive path, the spin fields only for a numbered project.
+void ShowProject(BackupEditor& editor, const ProjectRecord& project) {
+    editor.Project = project;
     editor.ProjectText = project.Name;
     editor.Prefix = project.FilenamePrefix;
     editor.UseNumber = !project.UseDate;
@@ -38,7 +35,6 @@ void LoadProjectIntoEditor(BackupEditor& editor, const ProjectRecord& project,
         editor.Number = NextArchiveNumber(project.Value, editor.Increase);
     }
     editor.SaveDir = project.SavePath;
-    editor.Filename = EditorArchiveName(editor, settings, now);
     editor.Include.clear();
     for (const std::string& item : project.BackupItems) {
         if (!item.empty()) {
@@ -60,8 +56,23 @@ void LoadProjectIntoEditor(BackupEditor& editor, const ProjectRecord& project,
     editor.Comment = project.Comment;
 }
 
+} // namespace
+
+BackupEditor EditorForProject(const ProjectRecord& project, const CommonSettings& settings,
+                              LocalDateTime now) {
+    BackupEditor e;
+    LoadProjectIntoEditor(e, project, settings, now);
+    return e;
+}
+
+void LoadProjectIntoEditor(BackupEditor& editor, const ProjectRecord& project,
+                           const CommonSettings& settings, LocalDateTime now) {
+    ShowProject(editor, project);
+    editor.Filename = EditorArchiveName(editor, settings, now);
+}
+
 ProjectRecord SaveEditor(BackupEditor& editor) {
-    ProjectRecord r;
+    ProjectRecord r = editor.Project;
     r.Name = std::string(TrimBlanks(editor.ProjectText));
     r.FilenamePrefix = std::string(TrimBlanks(editor.Prefix));
     r.UseDate = !editor.UseNumber;
@@ -73,6 +84,7 @@ ProjectRecord SaveEditor(BackupEditor& editor) {
     r.IncludeSubdirectories = editor.Recurse;
     r.UsePassword = editor.PasswordTicked;
     const std::string_view password = TrimBlanks(editor.Password);
+    r.Password.clear();
     if (editor.PasswordTicked && !password.empty()) {
         r.Password = std::string(password);
     } else {
@@ -81,6 +93,7 @@ ProjectRecord SaveEditor(BackupEditor& editor) {
     }
     r.StorePaths = editor.StorePaths;
     r.StoreComment = editor.CommentTicked;
+    r.Comment.clear();
     if (editor.CommentTicked && !TrimBlanks(editor.Comment).empty()) {
         r.Comment = editor.Comment;
     } else {
@@ -90,17 +103,14 @@ ProjectRecord SaveEditor(BackupEditor& editor) {
 }
 
 void ClearEditor(BackupEditor& editor) {
-    const bool useNumber = editor.UseNumber;
-    const std::string projectText = editor.ProjectText;
-    editor = BackupEditor{};
-    editor.ProjectText = projectText;
-    editor.UseNumber = useNumber;
-    editor.SaveDir = HomeDirectory();
-    editor.PasswordTicked = false;
-    editor.StorePaths = true;
-    editor.CommentTicked = true;
-    editor.Number = kMinArchiveNumber;
-    editor.Increase = kMinArchiveNumber;
+    ProjectRecord fresh = NewProjectRecord();
+    // The name stays, and so does the choice of suffix.
+    fresh.Name = editor.ProjectText;
+    fresh.UseDate = !editor.UseNumber;
+    ShowProject(editor, fresh);
+    editor.Increase = PullIntoNumberRange(fresh.IncreaseValue);
+    editor.Number = NextArchiveNumber(fresh.Value, editor.Increase);
+    editor.Filename.clear();
 }
 
 std::string EditorArchiveName(const BackupEditor& editor, const CommonSettings& settings,

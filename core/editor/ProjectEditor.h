@@ -37,8 +37,9 @@ void LoadProjectIntoEditor(BackupEditor& editor, const ProjectRecord& project,
 // stored are emptied in the editor, as Save empties their controls.
 ProjectRecord SaveEditor(BackupEditor& editor);
 
-// The defaults of a new project: every field empty or at its start value,
-// the save directory the user's home; the suffix choice stays.
+// A new project's values (NewProjectRecord), the number shown the one after
+// its "Value", and an empty archive path; the name and the choice of suffix
+// stay.
 void ClearEditor(BackupEditor& editor);
 
 // The archive path the editor's fields give now (the "Filename:" field).

@@ -1,8 +1,14 @@
 #pragma once
 // One backup project as held in memory. Each field stands for one key of
 // the project's section in project.ini (the lists for their count and
-// numbered keys); the order is the order of the keys.
+// numbered keys; ProjectKeys.h holds the table), in the order of the keys.
+// Each field starts at the value its key reads as when missing, so a
+// default record is a project whose section is empty, but for the save
+// directory, which then reads as the user's home.
 
+#include "platform/LocalDateTime.h"
+
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,9 +42,16 @@ struct ProjectRecord {
     bool IsEnabledAutoBack = false;
     int BackupMode = 0;
     std::string StartTime_or_Increase;
+    // When the project's last backup completed, by any front end.
+    std::optional<LocalDateTime> LastBackup;
 
     StoredSchedule ScheduleValues() const {
         return {IsEnabledAutoBack, BackupMode, StartTime_or_Increase};
+    }
+    void SetScheduleValues(const StoredSchedule& schedule) {
+        IsEnabledAutoBack = schedule.IsEnabledAutoBack;
+        BackupMode = schedule.BackupMode;
+        StartTime_or_Increase = schedule.StartTime_or_Increase;
     }
 
     bool operator==(const ProjectRecord&) const = default;

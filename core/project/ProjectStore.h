@@ -6,7 +6,9 @@
 // EProfileWriteError ("Unable to write to <path>") and the file is as it
 // was before that operation.
 //
-// Names passed in are project names as the project list holds them.
+// A project's keys are read and written through the table of
+// ProjectKeys.h. Names passed in are project names as the project list
+// holds them.
 // Operations that write or erase a project section refuse a name that
 // ProjectNameProblem refuses, or one with blanks at its ends, with
 // std::invalid_argument, since such a name would write into another section
@@ -19,8 +21,6 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
 namespace mzb {
@@ -95,10 +95,5 @@ public:
 private:
     std::string iniPath_;
 };
-
-// The keys of a project's section in the store's order, with the values
-// that stand for the record (the password plain), schedule keys last: what
-// a listing of the project shows.
-std::vector<std::pair<std::string, std::string>> ProjectKeyValues(const ProjectRecord& record);
 
 } // namespace mzb

@@ -1,6 +1,7 @@
 #include "finder/FindFile.h"
 
 #include "finder/FindFileError.h"
+#include "support/LocalTime.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
@@ -20,6 +21,7 @@ namespace mzb {
 namespace {
 
 namespace fs = std::filesystem;
+using test::LocalTime;
 
 struct Hit {
     std::string Folder;
@@ -59,18 +61,6 @@ std::vector<std::string> Names(const std::vector<Hit>& hits) {
 void SetTimes(const fs::path& file, std::time_t modified, std::time_t accessed) {
     const timespec times[2] = {{accessed, 0}, {modified, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
-}
-
-std::time_t LocalTime(int y, int mo, int d, int h, int mi, int s) {
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = mo - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = h;
-    tm.tm_min = mi;
-    tm.tm_sec = s;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
 }
 
 class CurrentDirectory {

@@ -44,6 +44,32 @@ struct Keys {
 
 } // namespace
 
+std::string LE16(std::uint16_t v) {
+    std::string out;
+    Put16(out, v);
+    return out;
+}
+
+std::string LE32(std::uint32_t v) {
+    std::string out;
+    Put32(out, v);
+    return out;
+}
+
+std::string LE64(std::uint64_t v) {
+    return LE32(static_cast<std::uint32_t>(v)) + LE32(static_cast<std::uint32_t>(v >> 32));
+}
+
+std::string ExtraBlockOf(std::uint16_t id, const std::string& data) {
+    return LE16(id) + LE16(static_cast<std::uint16_t>(data.size())) + data;
+}
+
+std::string ExtendedTimestampOf(std::uint8_t flags, const std::string& times) {
+    std::string data(1, static_cast<char>(flags));
+    data += times;
+    return ExtraBlockOf(0x5455, data);
+}
+
 std::uint32_t Crc32Of(const std::string& data) {
     return static_cast<std::uint32_t>(
         crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));

@@ -66,6 +66,15 @@ private:
     std::vector<BuiltEntry> entries_;
 };
 
+// Little-endian fields and an extra-field block (id, length, data), for
+// extra fields built by hand.
+std::string LE16(std::uint16_t v);
+std::string LE32(std::uint32_t v);
+std::string LE64(std::uint64_t v);
+std::string ExtraBlockOf(std::uint16_t id, const std::string& data);
+// An extended timestamp block (0x5455): the flags byte, then the times.
+std::string ExtendedTimestampOf(std::uint8_t flags, const std::string& times);
+
 // Raw deflate of the data (zlib, as a reference encoder).
 std::string RawDeflate(const std::string& data, int level = 6);
 std::uint32_t Crc32Of(const std::string& data);

@@ -25,4 +25,9 @@ private:
 // of October.
 inline constexpr const char* kZoneWithDaylightSaving = "CET-1CEST,M3.5.0,M10.5.0/3";
 
+// New York's rules since 2007, written out the same way: clocks go forward
+// from 02:00 EST to 03:00 EDT on the second Sunday of March and back from
+// 02:00 EDT to 01:00 EST on the first Sunday of November.
+inline constexpr const char* kNewYorkZone = "EST5EDT,M3.2.0,M11.1.0";
+
 } // namespace mzb::test

@@ -2,6 +2,7 @@
 // README promises, and nothing written where an entry was refused.
 #include "support/ArchiveBuilder.h"
 #include "support/RunCommand.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 #include <filesystem>
@@ -85,6 +86,24 @@ TEST_F(ArchiveCommandsTest, EveryEntryHandledIsZeroAndAnyEntryLostIsOne) {
               "mzb: " + Out() + "/sub/x.txt: a link is in the way: " + Out() + "/sub\n");
     EXPECT_TRUE(fs::is_empty(tmp_.path() / "elsewhere"));
     EXPECT_EQ(test::ReadFile(Out() + "/y.txt"), "y");
+}
+
+// An entry's UTC time shows on the local clock of the zone mzb runs in, to
+// the second; its MS-DOS time (2025-01-11 13:33:58) is only a fallback.
+TEST_F(ArchiveCommandsTest, ListShowsTheExactTimeOnTheLocalClock) {
+    ArchiveBuilder b;
+    b.Add("a.txt", "alpha").centralExtra = test::ExtendedTimestampOf(0x01, test::LE32(1710065473));
+    const std::string archive = Archive("timed.zip", b);
+    // In New York summer time began at 07:00 UTC that day.
+    const std::pair<std::string, const char*> shown[] = {
+        {"UTC0", "\t2024-03-10 10:11:13\t"},
+        {test::kNewYorkZone, "\t2024-03-10 06:11:13\t"},
+    };
+    for (const auto& [zone, time] : shown) {
+        const CommandResult listed = RunCommand({MZB_EXE, "list", archive}, {"TZ=" + zone});
+        EXPECT_EQ(listed.exitCode, 0);
+        EXPECT_NE(listed.out.find(time), std::string::npos) << zone << ": " << listed.out;
+    }
 }
 
 TEST_F(ArchiveCommandsTest, UnreadableArchivesAndUsageErrorsAreTwo) {

@@ -37,6 +37,7 @@ protected:
                                              "IsEnabledAutoBack=1\r\n"
                                              "BackupMode=2\r\n"
                                              "StartTime_or_Increase=Friday\r\n"
+                                             "Last Backup=2024-03-08 12:00:02\r\n"
                                              "\r\n"
                                              "[mail]\r\n"
                                              "Filename prefix=mail\r\n"

@@ -17,6 +17,9 @@ private slots:
     void showsTheProductAndItsAddresses() {
         Taboutform about;
         QCOMPARE(about.windowTitle(), QStringLiteral("About  Morvaleen ZIP Backup"));
+        // The version mzb --version prints, in the box's own style.
+        QCOMPARE(about.findChild<QLabel*>(QStringLiteral("LabelHeading"))->text(),
+                 QStringLiteral("Morvaleen ZIP Backup V1.00"));
         auto* web = about.findChild<LinkLabel*>(QStringLiteral("Label6"));
         auto* mail = about.findChild<LinkLabel*>(QStringLiteral("Label4"));
         QVERIFY(web != nullptr && mail != nullptr);

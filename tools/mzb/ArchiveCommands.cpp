@@ -9,6 +9,7 @@
 #include "zip/reader/ZipReader.h"
 
 #include <cstdio>
+#include <ctime>
 #include <map>
 #include <optional>
 #include <unistd.h>
@@ -26,6 +27,22 @@ struct ArchiveOptions {
     unsigned threads = DefaultThreadCount();
     std::vector<std::string> patterns;
 };
+
+// The entry's modification time on the local clock: its UTC time where the
+// archive keeps one, else its MS-DOS fields as they stand (local already,
+// and not always a real moment).
+std::string LocalModificationTimeText(const TZipHeaderInfo& e) {
+    TDosDateTimeParts t = UnpackDosDateTime(e.FileDateTime);
+    const auto utc = static_cast<std::time_t>(e.ModifiedSeconds);
+    std::tm tm{};
+    if (e.ModifiedSource != TTimeSource::DosTime && localtime_r(&utc, &tm) != nullptr) {
+        t = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    return text;
+}
 
 std::optional<TUZOverwriteMode> ParseOverwriteMode(const std::string& text) {
     static const std::map<std::string, TUZOverwriteMode> kModes = {
@@ -68,7 +85,7 @@ std::string ParseArgs(const Args& args, std::size_t positional, bool extractFlag
                 return "-t needs a thread count from 1 to 256";
             }
             out.threads = *threads;
-        } else if (a.size() > 1 && a[0] == '-') {
+        } else if (LooksLikeOption(a)) {
             return "unknown option " + a;
         } else {
             plain.push_back(a);
@@ -190,7 +207,7 @@ int RunExtraction(const ArchiveOptions& o, bool testOnly) {
 int RunList(const GlobalOptions&, const Args& args) {
     ArchiveOptions o;
     if (const auto error = ParseArgs(args, 1, false, false, o); !error.empty()) {
-        return UsageError(error + "; usage: mzb list ARCHIVE [PATTERN...]");
+        return UsageError(error);
     }
     HeadlessHost host;
     TZipReader reader(host);
@@ -205,11 +222,10 @@ int RunList(const GlobalOptions&, const Args& args) {
             if (!reader.IsChosen(e)) {
                 continue;
             }
-            const auto t = UnpackDosDateTime(e.FileDateTime);
-            std::printf("%u\t%llu\t%llu\t%08x\t%04d-%02d-%02d %02d:%02d:%02d\t%04x\t%s\n",
-                        e.CompressionMethod, static_cast<unsigned long long>(e.CompressedSize),
-                        static_cast<unsigned long long>(e.UncompressedSize), e.Crc32, t.year,
-                        t.month, t.day, t.hour, t.minute, t.second, e.Flags,
+            std::printf("%u\t%llu\t%llu\t%08x\t%s\t%04x\t%s\n", e.CompressionMethod,
+                        static_cast<unsigned long long>(e.CompressedSize),
+                        static_cast<unsigned long long>(e.UncompressedSize), e.Crc32,
+                        LocalModificationTimeText(e).c_str(), e.Flags,
                         PrintableName(e.Directory() + e.FileName()).c_str());
         }
     } catch (const EZipError& e) {
@@ -221,7 +237,7 @@ int RunList(const GlobalOptions&, const Args& args) {
 int RunTest(const GlobalOptions&, const Args& args) {
     ArchiveOptions o;
     if (const auto error = ParseArgs(args, 1, false, true, o); !error.empty()) {
-        return UsageError(error + "; usage: mzb test ARCHIVE [-p PASSWORD]");
+        return UsageError(error);
     }
     return RunExtraction(o, true);
 }
@@ -229,9 +245,7 @@ int RunTest(const GlobalOptions&, const Args& args) {
 int RunExtract(const GlobalOptions&, const Args& args) {
     ArchiveOptions o;
     if (const auto error = ParseArgs(args, 2, true, true, o); !error.empty()) {
-        return UsageError(error + "; usage: mzb extract ARCHIVE DEST [-p PASSWORD] "
-                                  "[-o prompt|always|never|newer|older] [-j] [-q] [-t THREADS] "
-                                  "[PATTERN...]");
+        return UsageError(error);
     }
     if (o.dest.empty() || o.dest == "?") {
         return UsageError("extract needs a destination directory");

@@ -24,12 +24,15 @@ struct NoContents : ArchiveContentsView {
 } // namespace
 
 int RunArchives(const GlobalOptions&, const Args& args) {
-    std::string folder;
+    Args folders;
     ArchiveSortField field = ArchiveSortField::ByName;
     bool descending = false;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--by" && i + 1 < args.size()) {
-            const std::string& by = args[++i];
+        if (args[i] == "--by") {
+            if (++i == args.size()) {
+                return UsageError("--by needs name, size or date");
+            }
+            const std::string& by = args[i];
             if (by == "name") {
                 field = ArchiveSortField::ByName;
             } else if (by == "size") {
@@ -41,15 +44,16 @@ int RunArchives(const GlobalOptions&, const Args& args) {
             }
         } else if (args[i] == "--desc") {
             descending = true;
-        } else if (folder.empty() && args[i].rfind("--", 0) != 0) {
-            folder = args[i];
+        } else if (LooksLikeOption(args[i])) {
+            return UsageError("unknown option " + args[i]);
         } else {
-            return UsageError("usage: mzb archives DIR [--by name|size|date] [--desc]");
+            folders.push_back(args[i]);
         }
     }
-    if (folder.empty()) {
-        return UsageError("usage: mzb archives DIR [--by name|size|date] [--desc]");
+    if (const auto error = OperandCountError(folders, 1, "DIR"); !error.empty()) {
+        return UsageError(error);
     }
+    const std::string& folder = folders[0];
     TFindFile finder;
     NoContents contents;
     ArchiveList list(finder, contents);
@@ -66,8 +70,13 @@ int RunArchives(const GlobalOptions&, const Args& args) {
 }
 
 int RunContents(const GlobalOptions&, const Args& args) {
-    if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
-        return UsageError("usage: mzb contents ARCHIVE");
+    for (const std::string& a : args) {
+        if (LooksLikeOption(a)) {
+            return UsageError(UnexpectedArgumentError(a));
+        }
+    }
+    if (const auto error = OperandCountError(args, 1, "ARCHIVE"); !error.empty()) {
+        return UsageError(error);
     }
     const std::string& archive = args[0];
     // The contents view does nothing for a blank name; here that would print

@@ -17,9 +17,6 @@
 namespace mzb::cli {
 namespace {
 
-constexpr const char* kUsage = "usage: mzb create ARCHIVE [-l LEVEL] [-p PASSWORD] [-r] [-j] "
-                               "[-t THREADS] [-q] [-c COMMENT] [-x PATTERN]... ITEM...";
-
 struct CreateOptions {
     std::string archive;
     int level = 5;
@@ -78,7 +75,7 @@ std::string ParseCreateArgs(const Args& args, CreateOptions& out) {
             out.junkPaths = true;
         } else if (a == "-q") {
             out.quiet = true;
-        } else if (a.size() > 1 && a[0] == '-') {
+        } else if (LooksLikeOption(a)) {
             return "unknown option " + a;
         } else {
             plain.push_back(a);
@@ -142,7 +139,7 @@ std::string ExcludePattern(const std::string& cwd, const std::string& pattern) {
 int RunCreate(const GlobalOptions&, const Args& args) {
     CreateOptions o;
     if (const auto error = ParseCreateArgs(args, o); !error.empty()) {
-        return UsageError(error + "; " + kUsage);
+        return UsageError(error);
     }
     const std::string cwd = WithTrailingSeparator(std::filesystem::current_path().string());
     CatchInterrupts();

@@ -2,6 +2,7 @@
 
 #include "core/base/DateText.h"
 #include "core/project/ArchiveNaming.h"
+#include "core/project/ProjectKeys.h"
 #include "core/project/ProjectName.h"
 #include "platform/Blanks.h"
 #include "platform/KnownDirectories.h"
@@ -37,9 +38,28 @@ std::optional<std::string> FindListedProject(const ProjectStore& store, const st
     return std::nullopt;
 }
 
+std::string TakeProjectName(const Args& args, std::string& name) {
+    Args operands;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--") {
+            operands.insert(operands.end(), args.begin() + std::ptrdiff_t(i) + 1, args.end());
+            break;
+        }
+        if (LooksLikeOption(args[i])) {
+            return "unknown option " + args[i];
+        }
+        operands.push_back(args[i]);
+    }
+    std::string error = OperandCountError(operands, 1, "NAME");
+    if (error.empty()) {
+        name = operands[0];
+    }
+    return error;
+}
+
 int RunProjects(const GlobalOptions& options, const Args& args) {
     if (!args.empty()) {
-        return UsageError("projects takes no arguments");
+        return UsageError(UnexpectedArgumentError(args[0]));
     }
     for (const auto& name : StoreFor(options).ReadProjectNames()) {
         std::printf("%s\n", name.c_str());
@@ -48,13 +68,14 @@ int RunProjects(const GlobalOptions& options, const Args& args) {
 }
 
 int RunShow(const GlobalOptions& options, const Args& args) {
-    if (args.size() != 1) {
-        return UsageError("usage: mzb show NAME");
+    std::string given;
+    if (const auto error = TakeProjectName(args, given); !error.empty()) {
+        return UsageError(error);
     }
     const ProjectStore store = StoreFor(options);
-    const auto name = FindListedProject(store, args[0]);
+    const auto name = FindListedProject(store, given);
     if (!name) {
-        return NoSuchProject(args[0]);
+        return NoSuchProject(given);
     }
     for (const auto& [key, value] : ProjectKeyValues(store.ReadProject(*name))) {
         std::printf("%s=%s\n", key.c_str(), value.c_str());
@@ -63,21 +84,25 @@ int RunShow(const GlobalOptions& options, const Args& args) {
 }
 
 int RunNextName(const GlobalOptions& options, const Args& args) {
-    if (args.size() != 1 && !(args.size() == 3 && args[1] == "--now")) {
-        return UsageError("usage: mzb next-name NAME [--now \"YYYY-MM-DD HH:MM:SS\"]");
-    }
     LocalDateTime now = LocalDateTime::Now();
-    if (args.size() == 3) {
-        const auto given = ParseDateTime(args[2]);
-        if (!given) {
-            return UsageError("--now wants \"YYYY-MM-DD HH:MM:SS\", not \"" + args[2] + "\"");
+    Args rest;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] != "--now") {
+            rest.push_back(args[i]);
+        } else if (const auto given = ++i < args.size() ? ParseDateTime(args[i]) : std::nullopt) {
+            now = *given;
+        } else {
+            return UsageError(NowValueError(args, i));
         }
-        now = *given;
+    }
+    std::string given;
+    if (const auto error = TakeProjectName(rest, given); !error.empty()) {
+        return UsageError(error);
     }
     const ProjectStore store = StoreFor(options);
-    const auto name = FindListedProject(store, args[0]);
+    const auto name = FindListedProject(store, given);
     if (!name) {
-        return NoSuchProject(args[0]);
+        return NoSuchProject(given);
     }
     std::printf(
         "%s\n",

@@ -21,6 +21,12 @@ std::optional<std::string> FindListedProject(const ProjectStore& store, const st
 // is a refusal, not a usage error, so scripts can tell the two apart.
 int NoSuchProject(const std::string& name);
 
+// Sets `name` to the one project name among the arguments of a command
+// whose options are already taken out, or returns the usage error. "--"
+// ends the options, so that a project whose name starts with '-' can still
+// be named.
+std::string TakeProjectName(const Args& args, std::string& name);
+
 int RunProjects(const GlobalOptions& options, const Args& args);
 int RunShow(const GlobalOptions& options, const Args& args);
 int RunNextName(const GlobalOptions& options, const Args& args);

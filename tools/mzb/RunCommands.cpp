@@ -40,31 +40,35 @@ void SplitArchivePath(const std::string& path, RestoreEditor& editor) {
 } // namespace
 
 int RunBackupProject(const GlobalOptions& options, const Args& args) {
-    const char* usage = "usage: mzb backup NAME [--now \"YYYY-MM-DD HH:MM:SS\"] [-t THREADS] [-q]";
-    std::vector<std::string> plain;
+    Args rest;
     std::optional<LocalDateTime> now;
     unsigned threads = DefaultThreadCount();
     bool quiet = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--") {
+            rest.insert(rest.end(), args.begin() + std::ptrdiff_t(i), args.end());
+            break;
+        }
         if (args[i] == "-q") {
             quiet = true;
-        } else if (args[i] == "--now" && i + 1 < args.size()) {
-            now = ParseDateTime(args[++i]);
+        } else if (args[i] == "--now") {
+            now = ++i < args.size() ? ParseDateTime(args[i]) : std::nullopt;
             if (!now) {
-                return UsageError("--now wants \"YYYY-MM-DD HH:MM:SS\", not \"" + args[i] + "\"");
+                return UsageError(NowValueError(args, i));
             }
-        } else if (args[i] == "-t" && i + 1 < args.size()) {
-            const auto count = ParseThreadCount(args[++i]);
+        } else if (args[i] == "-t") {
+            const auto count = ++i < args.size() ? ParseThreadCount(args[i]) : std::nullopt;
             if (!count) {
                 return UsageError("-t needs a thread count from 1 to 256");
             }
             threads = *count;
         } else {
-            plain.push_back(args[i]);
+            rest.push_back(args[i]);
         }
     }
-    if (plain.size() != 1) {
-        return UsageError(usage);
+    std::string name;
+    if (const auto error = TakeProjectName(rest, name); !error.empty()) {
+        return UsageError(error);
     }
     const ProjectStore store = StoreFor(options);
     CommonSettings settings = store.ReadCommonSettings();
@@ -79,13 +83,13 @@ int RunBackupProject(const GlobalOptions& options, const Args& args) {
     ZipWriterBackup writerView(writer);
     ConsoleRunHost host(now, quiet);
     StoredProjectBackup backup(store, settings, writerView, host);
-    if (!backup.Select(plain[0])) {
-        return NoSuchProject(plain[0]);
+    if (!backup.Select(name)) {
+        return NoSuchProject(name);
     }
     backup.Load();
     const StoredBackupResult result = backup.Start();
     if (result == StoredBackupResult::Failed && Interrupted()) {
-        return ReportInterrupted("the backup of project '" + args[0] +
+        return ReportInterrupted("the backup of project '" + name +
                                  "' was not made; no partial archive was left");
     }
     return BackupExitStatus(result);
@@ -113,40 +117,43 @@ int RunRestore(const GlobalOptions&, const Args& args) {
         {"never", RestoreOverwrite::Never},   {"newer", RestoreOverwrite::IfNewer},
         {"older", RestoreOverwrite::IfOlder},
     };
-    const char* usage = "; usage: mzb restore ARCHIVE DEST [-p PASSWORD] "
-                        "[-o prompt|always|never|newer|older] [-j] [-t THREADS] [-q]";
     RestoreEditor editor;
     unsigned threads = DefaultThreadCount();
     bool quiet = false;
     std::vector<std::string> plain;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "-p" && i + 1 < args.size()) {
-            editor.Password = args[++i];
-        } else if (a == "-o" && i + 1 < args.size()) {
-            const auto it = kModes.find(args[++i]);
+        if (a == "-p") {
+            if (++i == args.size()) {
+                return UsageError("-p needs a password");
+            }
+            editor.Password = args[i];
+        } else if (a == "-o") {
+            const auto it = ++i < args.size() ? kModes.find(args[i]) : kModes.end();
             if (it == kModes.end()) {
-                return UsageError("unknown overwrite mode " + args[i] + usage);
+                return UsageError(i < args.size()
+                                      ? "unknown overwrite mode " + args[i]
+                                      : "-o needs prompt, always, never, newer or older");
             }
             editor.Overwrite = it->second;
         } else if (a == "-j") {
             editor.UseFolderNames = false;
         } else if (a == "-q") {
             quiet = true;
-        } else if (a == "-t" && i + 1 < args.size()) {
-            const auto count = ParseThreadCount(args[++i]);
+        } else if (a == "-t") {
+            const auto count = ++i < args.size() ? ParseThreadCount(args[i]) : std::nullopt;
             if (!count) {
-                return UsageError("-t needs a thread count from 1 to 256" + std::string(usage));
+                return UsageError("-t needs a thread count from 1 to 256");
             }
             threads = *count;
-        } else if (a.size() > 1 && a[0] == '-') {
-            return UsageError("unknown option " + a + usage);
+        } else if (LooksLikeOption(a)) {
+            return UsageError("unknown option " + a);
         } else {
             plain.push_back(a);
         }
     }
-    if (plain.size() != 2) {
-        return UsageError(std::string("needs ARCHIVE and DEST") + usage);
+    if (const auto error = OperandCountError(plain, 2, "ARCHIVE and DEST"); !error.empty()) {
+        return UsageError(error);
     }
     SplitArchivePath(plain[0], editor);
     editor.DestDir = plain[1];

@@ -70,14 +70,16 @@ int ScheduleExitStatus(const std::vector<StoredBackupResult>& results) {
 
 int RunRunSchedule(const GlobalOptions& options, const Args& args) {
     int ticks = -1; // until interrupted
-    if (args.size() == 2 && args[0] == "--minutes") {
-        const std::string& n = args[1];
+    const bool counted = !args.empty() && args[0] == "--minutes";
+    if (counted) {
+        const std::string n = args.size() > 1 ? args[1] : "";
         const auto [end, error] = std::from_chars(n.data(), n.data() + n.size(), ticks);
         if (error != std::errc{} || end != n.data() + n.size() || ticks < 1) {
-            return UsageError("--minutes takes a whole number of at least 1, not " + n);
+            return UsageError("--minutes takes a whole number of at least 1, not \"" + n + "\"");
         }
-    } else if (!args.empty()) {
-        return UsageError("usage: mzb [--ini FILE] run-schedule [--minutes N]");
+    }
+    if (const std::size_t used = counted ? 2 : 0; args.size() > used) {
+        return UsageError(UnexpectedArgumentError(args[used]));
     }
     const ProjectStore store = StoreFor(options);
     CommonSettings settings = store.ReadCommonSettings();
@@ -130,14 +132,15 @@ int RunRunSchedule(const GlobalOptions& options, const Args& args) {
 
 int RunScheduleTable(const GlobalOptions& options, const Args& args) {
     LocalDateTime now = LocalDateTime::Now();
-    if (args.size() == 2 && args[0] == "--now") {
-        const auto given = ParseDateTime(args[1]);
+    if (!args.empty() && args[0] == "--now") {
+        const auto given = args.size() > 1 ? ParseDateTime(args[1]) : std::nullopt;
         if (!given) {
-            return UsageError("--now takes \"YYYY-MM-DD HH:MM:SS\", not " + args[1]);
+            return UsageError(NowValueError(args, 1));
         }
         now = *given;
-    } else if (!args.empty()) {
-        return UsageError("usage: mzb [--ini FILE] schedule [--now \"YYYY-MM-DD HH:MM:SS\"]");
+    }
+    if (const std::size_t used = args.empty() || args[0] != "--now" ? 0 : 2; args.size() > used) {
+        return UsageError(UnexpectedArgumentError(args[used]));
     }
     const ProjectStore store = StoreFor(options);
     CommonSettings common = store.ReadCommonSettings();

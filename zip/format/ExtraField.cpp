@@ -69,6 +69,14 @@ std::string WithoutExtraBlock(std::string_view extra, std::uint16_t id) {
     return kept;
 }
 
+std::string ExtraBlock(std::uint16_t id, std::string_view data) {
+    std::string block(kBlockHeaderSize, '\0');
+    auto* p = reinterpret_cast<std::uint8_t*>(block.data());
+    PutLE16(p, id);
+    PutLE16(p + 2, static_cast<std::uint16_t>(data.size()));
+    return block.append(data);
+}
+
 std::string Zip64Block(std::optional<std::uint64_t> uncompressedSize,
                        std::optional<std::uint64_t> compressedSize,
                        std::optional<std::uint64_t> localHeaderOffset) {
@@ -78,11 +86,7 @@ std::string Zip64Block(std::optional<std::uint64_t> uncompressedSize,
             AppendLE64(values, *v);
         }
     }
-    std::string block(kBlockHeaderSize, '\0');
-    auto* p = reinterpret_cast<std::uint8_t*>(block.data());
-    PutLE16(p, kExtraZip64);
-    PutLE16(p + 2, static_cast<std::uint16_t>(values.size()));
-    return block + values;
+    return ExtraBlock(kExtraZip64, values);
 }
 
 bool ResolveZip64Fields(std::string_view extra, bool localHeader, TZip64Fields& fields) {

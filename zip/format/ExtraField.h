@@ -1,8 +1,9 @@
 #pragma once
 // The extra field of a header: a row of blocks, each a 2-byte id, a 2-byte
-// length and that many bytes. Finding and dropping blocks, and the ZIP64
-// block (0x0001), which carries the sizes, offset and disk of an entry whose
-// classic fields hold the all-ones marker instead.
+// length and that many bytes. Finding, dropping and making blocks, and the
+// ZIP64 block (0x0001), which carries the sizes, offset and disk of an entry
+// whose classic fields hold the all-ones marker instead. (The blocks that
+// carry times are in TimeFields.h.)
 
 #include <cstdint>
 #include <optional>
@@ -21,6 +22,9 @@ std::optional<std::string_view> FindExtraBlock(std::string_view extra, std::uint
 // The field without its blocks of the id; bytes that do not make a whole
 // block are kept as they are.
 std::string WithoutExtraBlock(std::string_view extra, std::uint16_t id);
+
+// A block of the id holding the data, which must be shorter than 64 KiB.
+std::string ExtraBlock(std::uint16_t id, std::string_view data);
 
 // The values of an entry as its header's fixed fields give them; those
 // holding the marker are to be read from the ZIP64 block. A local header

@@ -104,6 +104,51 @@ void TZipHeaderInfo::SetFileComment(std::optional<std::string> comment) {
     fileComment_ = comment ? std::make_shared<const std::string>(std::move(*comment)) : nullptr;
 }
 
+void TZipHeaderInfo::SetModificationTime(std::int64_t seconds) {
+    FileDateTime = TimeToDosDateTime(static_cast<std::time_t>(seconds));
+    const bool exact = FitsExtendedTime(seconds);
+    ModifiedSource = exact ? TTimeSource::ExtendedTime : TTimeSource::DosTime;
+    ModifiedSeconds = exact ? seconds : 0;
+    ModifiedNanoseconds = 0;
+}
+
+std::optional<TFileTime> TZipHeaderInfo::ModificationTime() const {
+    if (ModifiedSource != TTimeSource::DosTime) {
+        return TFileTime{ModifiedSeconds, ModifiedNanoseconds};
+    }
+    const auto local = DosDateTimeToTime(FileDateTime);
+    return local ? std::optional(TFileTime{*local, 0}) : std::nullopt;
+}
+
+int TZipHeaderInfo::CompareModificationTime(TFileTime fileTime) const {
+    const auto order = [](auto a, auto b) { return a < b ? -1 : a > b ? 1 : 0; };
+    switch (ModifiedSource) {
+    case TTimeSource::DosTime:
+        // Both as local MS-DOS times, so that a time in the hour a zone
+        // repeats in autumn still meets its own.
+        return order(FileDateTime, NormalizeDosDateTime(TimeToDosDateTime(fileTime.Seconds)));
+    case TTimeSource::ExtendedTime:
+        return order(ModifiedSeconds, fileTime.Seconds);
+    case TTimeSource::NtfsTimes:
+        break;
+    }
+    fileTime.Nanoseconds -= fileTime.Nanoseconds % kNtfsTickNanoseconds;
+    return order(TFileTime{ModifiedSeconds, ModifiedNanoseconds}, fileTime);
+}
+
+void TZipHeaderInfo::TakeTimeFromExtra(std::string_view extra) {
+    const auto stored = ModificationTimeFromExtra(extra, FileDateTime);
+    ModifiedSource = stored ? stored->Source : TTimeSource::DosTime;
+    ModifiedSeconds = stored ? stored->Time.Seconds : 0;
+    ModifiedNanoseconds = stored ? stored->Time.Nanoseconds : 0;
+}
+
+std::string TZipHeaderInfo::ExtendedTimeBlockOf() const {
+    return ModifiedSource != TTimeSource::DosTime && FitsExtendedTime(ModifiedSeconds)
+               ? ExtendedTimeBlock(ModifiedSeconds)
+               : std::string();
+}
+
 bool TZipHeaderInfo::UsesZip64(const TClassicLimits& limits) const {
     return LocalZip64 || CompressedSize > limits.MaxField32 ||
            UncompressedSize > limits.MaxField32 || RelativeOffset > limits.MaxField32;
@@ -134,7 +179,12 @@ bool TZipHeaderInfo::WriteLocalHeader(TFileStream& stream, std::string_view extr
     // The note asks a local header's block for both sizes.
     std::string extraField =
         LocalZip64 ? Zip64Block(UncompressedSize, CompressedSize, std::nullopt) : std::string();
-    extraField += extra;
+    const std::string time = ExtendedTimeBlockOf();
+    extraField += time;
+    // Blocks of an old header give way to the ones written here, or the
+    // header would say two things.
+    std::string kept = WithoutExtraBlock(extra, kExtraZip64);
+    extraField += time.empty() ? kept : WithoutExtraBlock(kept, kExtraExtendedTime);
     LocalExtraLength = fit.FitLength(extraField.size(), "extra field");
     std::string bytes(kLocalHeaderSize, '\0');
     PutLE32(At(bytes, 0), kLocalHeaderSignature);
@@ -162,10 +212,11 @@ bool TZipHeaderInfo::WriteCentralHeader(TFileStream& stream, const TClassicLimit
     const bool bigCompressed = LocalZip64 || CompressedSize > limits.MaxField32;
     const bool bigOffset = RelativeOffset > limits.MaxField32;
     const std::string extra =
-        bigUncompressed || bigCompressed || bigOffset
-            ? Zip64Block(If(bigUncompressed, UncompressedSize), If(bigCompressed, CompressedSize),
-                         If(bigOffset, RelativeOffset))
-            : std::string();
+        (bigUncompressed || bigCompressed || bigOffset
+             ? Zip64Block(If(bigUncompressed, UncompressedSize), If(bigCompressed, CompressedSize),
+                          If(bigOffset, RelativeOffset))
+             : std::string()) +
+        ExtendedTimeBlockOf();
     CentralExtraLength = static_cast<std::uint16_t>(extra.size());
     // A length without its text would shift every header after this one.
     const std::string& comment = fileComment_ ? *fileComment_ : std::string();
@@ -213,6 +264,7 @@ bool TZipHeaderInfo::ReadCentralHeader(TFileStream& stream) {
     e.Flags = GetLE16(h + 8);
     e.CompressionMethod = GetLE16(h + 10);
     e.FileDateTime = NormalizeDosDateTime(GetLE32(h + 12));
+    e.TakeTimeFromExtra(extra);
     e.Crc32 = GetLE32(h + 16);
     e.CompressedSize = values.CompressedSize;
     e.UncompressedSize = values.UncompressedSize;
@@ -262,6 +314,7 @@ bool TZipHeaderInfo::ReadLocalHeader(TFileStream& stream) {
     e.Flags = GetLE16(h + 6);
     e.CompressionMethod = GetLE16(h + 8);
     e.FileDateTime = NormalizeDosDateTime(GetLE32(h + 10));
+    e.TakeTimeFromExtra(extra);
     e.Crc32 = GetLE32(h + 14);
     e.CompressedSize = values.CompressedSize;
     e.UncompressedSize = values.UncompressedSize;

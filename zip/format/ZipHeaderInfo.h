@@ -3,6 +3,8 @@
 // split into directory and file name, and the marks the reader and writer
 // keep on it.
 
+#include "zip/base/FileTime.h"
+#include "zip/format/TimeFields.h"
 #include "zip/format/ZipFormat.h"
 #include "zip/io/FileStream.h"
 
@@ -32,8 +34,12 @@ public:
     // Includes the 12-byte encryption header of an encrypted entry.
     std::uint64_t CompressedSize = 0;
     std::uint64_t UncompressedSize = 0;
-    // As read from a central header; never written (central headers carry
-    // no extra field).
+    // The modification time in UTC, with ModifiedNanoseconds, in the
+    // precision of the extra field ModifiedSource names; when it names none,
+    // FileDateTime is all the entry says. (The three lie apart where the
+    // fields around them leave room, as a directory holds one entry a file.)
+    std::int64_t ModifiedSeconds = 0;
+    // As read from a central header, or as written into it.
     std::uint16_t CentralExtraLength = 0;
     // As read from a local header, or as written into it.
     std::uint16_t LocalExtraLength = 0;
@@ -42,6 +48,7 @@ public:
     std::uint16_t DiskNumberStart = 0;
     // 1 text, 0 binary; 2 while the compressor has not yet decided.
     std::uint16_t InternalAttributes = 1;
+    TTimeSource ModifiedSource = TTimeSource::DosTime;
     // MS-DOS attributes in the low byte, the Unix mode in the high half.
     std::uint32_t ExternalAttributes = 0x20;
     std::uint64_t RelativeOffset = 0;
@@ -53,6 +60,7 @@ public:
     bool Matched = false;
     std::uint8_t RewriteMark = 0; // 2: dropped when the archive is rewritten
     bool Selected = false;
+    std::uint32_t ModifiedNanoseconds = 0;
 
     const std::string& FileName() const { return fileName_; }
     // Empty, or ending in '/'.
@@ -72,6 +80,19 @@ public:
     // header again. False when it cannot be read; the entry is unchanged.
     bool LoadFileComment(TFileStream& archive);
 
+    // What the writer records of a file or folder last modified then: the
+    // MS-DOS time, and the UTC time to the second where the extended
+    // timestamp carries it.
+    void SetModificationTime(std::int64_t seconds);
+    // The moment of the last modification: the UTC time where the entry has
+    // one, else the MS-DOS time read in the local time zone; nothing when
+    // that names no real moment.
+    std::optional<TFileTime> ModificationTime() const;
+    // Negative, zero or positive as the entry was modified before, at or
+    // after the file time, compared in the entry's own precision: the time of
+    // the file an entry was made from compares equal with it.
+    int CompareModificationTime(TFileTime fileTime) const;
+
     bool IsEncrypted() const { return (Flags & kFlagEncrypted) != 0; }
     bool HasDataDescriptor() const { return (Flags & kFlagDataDescriptor) != 0; }
     bool HasComment() const { return FileCommentLength != 0; }
@@ -89,31 +110,36 @@ public:
 
     // Write the header and the stored name at the stream's position. The
     // local header's extra field is its ZIP64 block, when LocalZip64 is set
-    // or a size needs one (LocalZip64 is then set), followed by `extra`;
-    // LocalExtraLength becomes its length. The central header carries a ZIP64
-    // block for the values beyond the limits (both sizes with LocalZip64) and
-    // no other extra field. An entry that uses ZIP64 needs version 4.5, and
-    // a name that is valid UTF-8 with non-ASCII bytes the UTF-8 flag: both are set in the entry
-    // first. Throw EZipFormatError for a name, comment or extra field longer
-    // than its length field; return false when the stream took fewer bytes
-    // than written.
+    // or a size needs one (LocalZip64 is then set), and the extended
+    // timestamp, when the entry has a UTC time that fits it, followed by
+    // `extra` without blocks of those two kinds; LocalExtraLength becomes its
+    // length. The central header carries a ZIP64 block for the values beyond
+    // the limits (both sizes with LocalZip64), the same extended timestamp
+    // and no other block. An entry that uses ZIP64 needs version 4.5, and a
+    // name that is valid UTF-8 with non-ASCII bytes the UTF-8 flag: both are
+    // set in the entry first. Throw EZipFormatError for a name, comment or
+    // extra field longer than its length field; return false when the stream
+    // took fewer bytes than written.
     bool WriteLocalHeader(TFileStream& stream, std::string_view extra = {},
                           const TClassicLimits& limits = {}); // sets RelativeOffset first
     bool WriteCentralHeader(TFileStream& stream, const TClassicLimits& limits = {});
 
     // Read a header at the stream's position. On success the entry holds its
     // values (the time normalised, the name decoded, the values of a ZIP64
-    // block in place of the markers) and the stream stands after the record
-    // (a central header's extra field and comment skipped; a local header's
-    // extra field not). A header that is short, lacks its signature or
-    // marks a value its ZIP64 block does not hold fails: the entry and the
-    // stream's position are unchanged then.
+    // block in place of the markers, the UTC time of a time block) and the
+    // stream stands after the record (a central header's extra field and
+    // comment skipped; a local header's extra field not). A header that is
+    // short, lacks its signature or marks a value its ZIP64 block does not
+    // hold fails: the entry and the stream's position are unchanged then.
     bool ReadCentralHeader(TFileStream& stream);
     bool ReadLocalHeader(TFileStream& stream);
 
 private:
     // The UTF-8 flag and the versions the headers about to be written need.
     void PrepareForWriting(const std::string& storedName, const TClassicLimits& limits);
+    // The extended timestamp both headers carry; empty when there is none.
+    std::string ExtendedTimeBlockOf() const;
+    void TakeTimeFromExtra(std::string_view extra);
 
     std::string fileName_;
     std::string directory_;

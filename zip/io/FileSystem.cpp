@@ -4,6 +4,7 @@
 #include "zip/io/PathName.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -20,8 +21,8 @@ FileInfo InfoFromStat(std::string_view name, const struct stat& st, bool isLink)
     FileInfo info;
     info.Name = name;
     info.Mode = static_cast<std::uint32_t>(st.st_mode) & 0xFFFF;
-    info.WriteTime = st.st_mtime;
-    info.DosDateTime = TimeToDosDateTime(st.st_mtime);
+    info.WriteTime = st.st_mtim.tv_sec;
+    info.WriteTimeNanoseconds = static_cast<std::uint32_t>(st.st_mtim.tv_nsec);
     info.IsLink = isLink;
     info.Device = static_cast<std::uint64_t>(st.st_dev);
     info.Inode = static_cast<std::uint64_t>(st.st_ino);
@@ -53,6 +54,12 @@ std::optional<FileInfo> InfoOf(const std::string& path, std::string_view name) {
         return std::nullopt;
     }
     return InfoFromStat(name, st, isLink);
+}
+
+// The access time is left as it is: archives keep none.
+std::array<struct timespec, 2> WriteTimeOnly(TFileTime when) {
+    return {{{0, UTIME_OMIT},
+             {static_cast<std::time_t>(when.Seconds), static_cast<long>(when.Nanoseconds)}}};
 }
 
 bool StatFollowing(const std::string& path, struct stat& st) {
@@ -152,14 +159,14 @@ bool RenameFile(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool SetFileWriteTime(const std::string& path, std::time_t when) {
-    const struct timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
-    return ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+bool SetFileWriteTime(const std::string& path, TFileTime when) {
+    return ::utimensat(AT_FDCWD, path.c_str(), WriteTimeOnly(when).data(), AT_SYMLINK_NOFOLLOW) ==
+           0;
 }
 
 bool SetFileDosDateTime(const std::string& path, std::uint32_t dosDateTime) {
     const auto when = DosDateTimeToTime(dosDateTime);
-    return when && SetFileWriteTime(path, *when);
+    return when && SetFileWriteTime(path, {*when, 0});
 }
 
 std::uint32_t PermissionsFromAttributes(std::uint32_t currentMode,
@@ -182,10 +189,8 @@ bool SetFileAttributes(const std::string& path, std::uint32_t externalAttributes
                                      st.st_mode, externalAttributes))) == 0;
 }
 
-bool SetOpenFileDosDateTime(int fd, std::uint32_t dosDateTime) {
-    const auto when = DosDateTimeToTime(dosDateTime);
-    const struct timespec times[2] = {{0, UTIME_OMIT}, {when.value_or(0), 0}};
-    return when && ::futimens(fd, times) == 0;
+bool SetOpenFileWriteTime(int fd, TFileTime when) {
+    return ::futimens(fd, WriteTimeOnly(when).data()) == 0;
 }
 
 int OpenRegularForRead(const std::string& path) {

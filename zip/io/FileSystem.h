@@ -12,6 +12,8 @@
 // name begins with '.', system never, archive for every regular file (Linux
 // keeps no archive bit), directory for directories.
 
+#include "zip/base/FileTime.h"
+
 #include <cstdint>
 #include <ctime>
 #include <optional>
@@ -28,16 +30,17 @@ inline constexpr std::uint32_t kAttrArchive = 0x20;
 // One file or directory as a listing or a look-up reports it. For a symbolic
 // link every field but IsLink describes what the link points to.
 struct FileInfo {
-    std::string Name;              // last path component
-    std::uint64_t Size = 0;        // 0 for directories
-    std::uint32_t Attributes = 0;  // MS-DOS attribute byte (kAttr...)
-    std::uint32_t Mode = 0;        // Unix st_mode: file type and permission bits
-    std::time_t WriteTime = 0;     // last write, seconds since the epoch
-    std::uint32_t DosDateTime = 0; // last write as local MS-DOS time (low) and date (high)
-    bool IsLink = false;           // the entry itself is a symbolic link
-    std::uint64_t Device = 0;      // with Inode, tells two names of one file apart
+    std::string Name;                       // last path component
+    std::uint64_t Size = 0;                 // 0 for directories
+    std::uint32_t Attributes = 0;           // MS-DOS attribute byte (kAttr...)
+    std::uint32_t Mode = 0;                 // Unix st_mode: file type and permission bits
+    std::time_t WriteTime = 0;              // last write, seconds since the epoch
+    std::uint32_t WriteTimeNanoseconds = 0; // within that second
+    bool IsLink = false;                    // the entry itself is a symbolic link
+    std::uint64_t Device = 0;               // with Inode, tells two names of one file apart
     std::uint64_t Inode = 0;
 
+    TFileTime ModifiedTime() const { return {WriteTime, WriteTimeNanoseconds}; }
     bool IsDirectory() const { return (Attributes & kAttrDirectory) != 0; }
     // Not a directory, device, FIFO or socket: something whose bytes can be read.
     bool IsRegular() const { return (Mode & 0170000) == 0100000; }
@@ -99,10 +102,10 @@ bool DeleteFile(const std::string& path);
 // Moves a file to a new name, atomically replacing any file of that name.
 bool RenameFile(const std::string& from, const std::string& to);
 
-// Set a file's last-write time; a link at the path is left alone rather
-// than followed. The MS-DOS form is a local time (low half) and date (high);
-// a value that names no real moment is refused.
-bool SetFileWriteTime(const std::string& path, std::time_t when);
+// Set the last-write time of a file or directory; a link at the path is left
+// alone rather than followed. The MS-DOS form is a local time (low half) and
+// date (high); a value that names no real moment is refused.
+bool SetFileWriteTime(const std::string& path, TFileTime when);
 bool SetFileDosDateTime(const std::string& path, std::uint32_t dosDateTime);
 
 // Applies archive external attributes: a Unix mode in the high half, when
@@ -113,9 +116,9 @@ bool SetFileAttributes(const std::string& path, std::uint32_t externalAttributes
 // The permission bits SetFileAttributes gives a file whose mode is currentMode.
 std::uint32_t PermissionsFromAttributes(std::uint32_t currentMode,
                                         std::uint32_t externalAttributes);
-// SetFileDosDateTime through an open descriptor: no path lookup, so an
+// SetFileWriteTime through an open descriptor: no path lookup, so an
 // extraction sets the time of the file it wrote and of nothing else.
-bool SetOpenFileDosDateTime(int fd, std::uint32_t dosDateTime);
+bool SetOpenFileWriteTime(int fd, TFileTime when);
 
 // Opens a regular file for reading (a link to one included). A FIFO, a
 // device or a directory at the path is refused without waiting for a

@@ -4,7 +4,6 @@
 // place. An existing file is only ever replaced by a complete, verified
 // one: a damaged entry or a failed run leaves it as it was.
 #include "zip/base/ByteOrder.h"
-#include "zip/base/DosDateTime.h"
 #include "zip/base/TestSignal.h"
 #include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
@@ -18,6 +17,7 @@
 #include "zip/reader/DecodeAhead.h"
 #include "zip/reader/EntryDecoder.h"
 #include "zip/reader/EntryStreams.h"
+#include "zip/reader/FolderTimes.h"
 #include "zip/reader/ZipReader.h"
 
 #include <algorithm>
@@ -66,6 +66,7 @@ struct TExtractionRun {
     std::unique_ptr<TDecodeAhead> ahead;
     // Folders already rid of part files a killed run left behind, by path.
     std::unordered_set<std::string> cleanedFolders;
+    TFolderTimes folderTimes;
 };
 
 namespace {
@@ -207,6 +208,10 @@ int TZipReader::ExtractAll() {
     } catch (...) {
         filesList_.clear();
         const int count = run->fileCount;
+        // Entries left undone take their part files away first, which
+        // changes the times of their folders.
+        run->ahead.reset();
+        ApplyFolderTimes(*run);
         run.reset();
         if (OnUnZipComplete) {
             OnUnZipComplete(*this, count);
@@ -215,6 +220,7 @@ int TZipReader::ExtractAll() {
     }
     filesList_.clear();
     const int count = run->fileCount;
+    ApplyFolderTimes(*run);
     run.reset();
     if (OnUnZipComplete) {
         OnUnZipComplete(*this, count);
@@ -243,6 +249,16 @@ TFolderReached TZipReader::ReachFolder(const std::string& path, TExtractionRun& 
     TOutputTree elsewhere(absolute ? "/" : "", TLinkRule::FollowTrusted,
                           TrustedUser.value_or(::geteuid()));
     return elsewhere.Reach(DirectoryPart(path), create);
+}
+
+// Each folder is reached again as its files were, so a folder swapped for a
+// link since then gives its time to nothing else.
+void TZipReader::ApplyFolderTimes(TExtractionRun& run) const {
+    run.folderTimes.Apply([&](const std::string& folder, TFileTime time) {
+        if (const TFolderReached reached = ReachFolder(folder, run, false); reached.Folder) {
+            SetOpenFileWriteTime(reached.Folder->Descriptor(), time);
+        }
+    });
 }
 
 // False, after reporting why the entry's folder could not be reached.
@@ -274,6 +290,9 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
             const TFolderReached made = ReachFolder(*path, run, true);
             if (!made.Link.empty()) {
                 return SkipUnreached(made, index, *path, run, 0, retry);
+            }
+            if (const auto when = work.ModificationTime(); made.Folder && when) {
+                run.folderTimes.Remember(*path, *when);
             }
         }
         ++run.fileCount;
@@ -402,7 +421,9 @@ bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::s
                              bool verified, bool written, TExtractionRun& run, bool& retry) {
     if (written && verified) {
         const int fd = out.Descriptor();
-        SetOpenFileDosDateTime(fd, work.FileDateTime);
+        if (const auto when = work.ModificationTime()) {
+            SetOpenFileWriteTime(fd, *when);
+        }
         const bool unixHost = (work.VersionMadeBy >> 8) == kHostUnix;
         const std::uint32_t attributes =
             unixHost ? work.ExternalAttributes : work.ExternalAttributes & 0xFFFFu;
@@ -582,10 +603,9 @@ bool TZipReader::MayOverwrite(int index, const TZipHeaderInfo& work, const std::
     case TUZOverwriteMode::ifOlder:
         break;
     }
-    const std::time_t fileTime = existing ? existing->WriteTime : 0;
-    const auto stored = DosDateTimeToTime(work.FileDateTime);
-    const std::time_t entryTime = stored ? *stored : std::time(nullptr);
-    return OverwriteMode == TUZOverwriteMode::ifNewer ? entryTime > fileTime : entryTime < fileTime;
+    const int entryAgainstFile =
+        work.CompareModificationTime(existing ? existing->ModifiedTime() : TFileTime{});
+    return OverwriteMode == TUZOverwriteMode::ifNewer ? entryAgainstFile > 0 : entryAgainstFile < 0;
 }
 
 } // namespace mzb

@@ -1,6 +1,5 @@
 #include "zip/reader/ZipReader.h"
 
-#include "zip/base/DosDateTime.h"
 #include "zip/base/ZipError.h"
 #include "zip/io/FileSystem.h"
 #include "zip/io/PathName.h"
@@ -162,8 +161,8 @@ const TZipHeaderInfo& TZipReader::Entry(int index) const {
 }
 
 std::time_t TZipReader::EntryDateTime(int index) const {
-    const auto when = DosDateTimeToTime(Entry(index).FileDateTime);
-    return when ? *when : std::time(nullptr);
+    const auto when = Entry(index).ModificationTime();
+    return when ? static_cast<std::time_t>(when->Seconds) : std::time(nullptr);
 }
 
 std::string TZipReader::EntryComment(int index) {

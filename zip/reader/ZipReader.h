@@ -210,6 +210,7 @@ private:
     bool DecodeEntry(const TZipHeaderInfo& work, std::uint64_t dataStart, std::uint64_t dataSize,
                      TExtractionRun& run, TFileStream* out);
     TFolderReached ReachFolder(const std::string& path, TExtractionRun& run, bool create) const;
+    void ApplyFolderTimes(TExtractionRun& run) const;
     bool SkipUnreached(const TFolderReached& reached, int index, const std::string& fname,
                        TExtractionRun& run, std::uint64_t size, bool& retry);
     bool FinishEntry(int index, const TZipHeaderInfo& work, const std::string& fname,

@@ -1,7 +1,6 @@
 // Adding one file to the archive being written: its entry, its stored name,
 // and its data through the read step (CRC and progress) and the write step
 // (encryption, room and cancel checks).
-#include "zip/base/DosDateTime.h"
 #include "zip/base/Percent.h"
 #include "zip/base/TestSignal.h"
 #include "zip/base/ZipError.h"
@@ -164,7 +163,7 @@ bool TZipWriter::AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderI
     if (isDirectory) {
         const auto info = FileInfoOf(WithoutTrailingSeparator(item));
         const bool listed = info && info->IsDirectory();
-        entry.FileDateTime = listed ? info->DosDateTime : TimeToDosDateTime(std::time(nullptr));
+        entry.SetModificationTime(listed ? info->WriteTime : std::time(nullptr));
         entry.ExternalAttributes = listed ? ExternalAttributes(*info) : kDefaultDirectoryAttributes;
         entry.CompressionMethod = kMethodStored;
         entry.Crc32 = 0;
@@ -193,7 +192,7 @@ bool TZipWriter::AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderI
             SkipFile(run, kSkipTooLarge, item, size);
             return false;
         }
-        entry.FileDateTime = TimeToDosDateTime(st.st_mtime);
+        entry.SetModificationTime(st.st_mtim.tv_sec);
         entry.UncompressedSize = size;
     }
     entry.SetFileName(isDirectory ? std::string() : FileNamePart(item));

@@ -2,9 +2,7 @@
 // each is kept (copied unchanged), replaced by the listed file of the same
 // stored name, or dropped when marked so.
 #include "zip/base/ByteOrder.h"
-#include "zip/base/DosDateTime.h"
 #include "zip/base/ZipError.h"
-#include "zip/format/ExtraField.h"
 #include "zip/io/FileSystem.h"
 #include "zip/io/PathName.h"
 #include "zip/writer/ZipWriteRun.h"
@@ -71,7 +69,7 @@ bool TZipWriter::ReplacesEntry(TZipWriteRun& run, const TZipHeaderInfo& old, std
     bool replace = ZipAction == TZipAction::zaReplace;
     if (!replace) {
         const auto info = FileInfoOf(WithoutTrailingSeparator(path));
-        replace = info && NormalizeDosDateTime(info->DosDateTime) > old.FileDateTime;
+        replace = info && old.CompareModificationTime(info->ModifiedTime()) < 0;
     }
     if (!replace) {
         if (OnUpdate) {
@@ -86,8 +84,9 @@ bool TZipWriter::ReplacesEntry(TZipWriteRun& run, const TZipHeaderInfo& old, std
 }
 
 // The entry's data and any data descriptor are copied unchanged behind a new
-// local header, which keeps the old one's extra field. Its ZIP64 block is
-// written anew: the sizes may need one now, or the old one may be wrong.
+// local header, which keeps the old one's extra field. Its ZIP64 block and
+// extended timestamp are written anew: the sizes may need a block now, or
+// the old one may be wrong, and the time is the one the directory gave.
 void TZipWriter::CopyEntry(TZipWriteRun& run, const TZipHeaderInfo& old) {
     const std::string name = StoredNameOfEntry(old);
     auto damaged = [&] {
@@ -125,7 +124,7 @@ void TZipWriter::CopyEntry(TZipWriteRun& run, const TZipHeaderInfo& old) {
     entry->Assign(old);
     // A data descriptor's sizes keep the width the old local header gave them.
     entry->LocalZip64 = local.LocalZip64;
-    WriteHeader(run, *entry, WithoutExtraBlock(extra, kExtraZip64));
+    WriteHeader(run, *entry, extra);
     CopyBytes(run, dataStart, length);
     Commit(run, std::move(entry), std::string());
 }

@@ -279,6 +279,47 @@ TEST_F(ReaderInteropTest, SevenZipStoredDeflatedAndTraditionallyEncrypted) {
     ExpectTreeRestored(Out());
 }
 
+// Finer than the MS-DOS time's two seconds: Info-ZIP keeps whole seconds in
+// UTC, 7-Zip asked to keep NTFS times 100 ns; for folders too.
+TEST_F(ReaderInteropTest, InfoZipAndSevenZipTimesComeBackExactly) {
+    MZB_REQUIRE_PEERS("zip", "7zz");
+    const fs::path tree = tmp.path() / "timed";
+    fs::create_directories(tree / "folder");
+    std::ofstream(tree / "folder/odd.txt") << "an odd second";
+    const struct timespec file = {1720102273, 123456700};   // 2024-07-04 14:11:13.1234567 UTC
+    const struct timespec folder = {1730615403, 987654300}; // 2024-11-03 06:30:03.9876543 UTC
+    const struct timespec fileTimes[2] = {file, file};
+    const struct timespec folderTimes[2] = {folder, folder};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (tree / "folder/odd.txt").c_str(), fileTimes, 0), 0);
+    ASSERT_EQ(::utimensat(AT_FDCWD, (tree / "folder").c_str(), folderTimes, 0), 0);
+    const struct {
+        const char* command;
+        bool hundredNanoseconds;
+    } makers[] = {
+        {"zip -q -r ", false},
+        {"7zz a -tzip -mtc=on -y -bd -bso0 -bsp0 ", true},
+    };
+    for (const auto& maker : makers) {
+        SCOPED_TRACE(maker.command);
+        fs::remove(Archive());
+        fs::remove_all(Out());
+        const CommandResult made = RunCommand({"/bin/sh", "-c",
+                                               "cd " + Quoted(tree.string()) + " && " +
+                                                   maker.command + Quoted(Archive()) + " folder"});
+        ASSERT_EQ(made.exitCode, 0) << made.out << made.err;
+        const Restore r = Extract();
+        EXPECT_EQ(r.extracted, 2);
+        const std::pair<const char*, struct timespec> expected[] = {{"folder/odd.txt", file},
+                                                                    {"folder", folder}};
+        for (const auto& [name, time] : expected) {
+            struct stat st {};
+            ASSERT_EQ(::stat((Out() / name).c_str(), &st), 0);
+            EXPECT_EQ(st.st_mtim.tv_sec, time.tv_sec) << name;
+            EXPECT_EQ(st.st_mtim.tv_nsec, maker.hundredNanoseconds ? time.tv_nsec : 0) << name;
+        }
+    }
+}
+
 TEST_F(ReaderInteropTest, InfoZipEncryptedWithAPassword) {
     MZB_REQUIRE_PEERS("zip");
     MakeArchive("zip -q -r -P 'secret word' " + Quoted(Archive()) + " .");

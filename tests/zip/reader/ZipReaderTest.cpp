@@ -2,6 +2,7 @@
 
 #include "support/ArchiveBuilder.h"
 #include "support/ChildProcess.h"
+#include "support/LocalTime.h"
 #include "support/SampleData.h"
 #include "support/TempDir.h"
 #include "support/Unprivileged.h"
@@ -108,6 +109,65 @@ TEST_F(ReaderTest, ExtractsStoredAndDeflatedEntriesWithTimesAndModes) {
     EXPECT_EQ(tm.tm_hour, 13);
     EXPECT_EQ(tm.tm_sec, 58);
     EXPECT_TRUE(skipped.empty());
+}
+
+// Where an archive keeps the modification time in UTC, that is the time
+// restored: the NTFS times before the extended timestamp, each to its own
+// precision. A block whose length does not suit its content is passed over
+// and the MS-DOS time stands.
+TEST_F(ReaderTest, TimesComeFromTheNtfsFieldThenTheExtendedTimestampThenTheMsDosTime) {
+    using test::ExtraBlockOf;
+    using test::LE16;
+    using test::LE32;
+    using test::LE64;
+    const auto extended = test::ExtendedTimestampOf;
+    const auto ntfs = [](std::uint16_t size, const std::string& times) {
+        return ExtraBlockOf(0x000A, LE32(0) + LE16(1) + LE16(size) + times);
+    };
+    const std::string march = LE32(1710065473);              // 2024-03-10 10:11:13 UTC
+    const std::string marchTicks = LE64(133545390731234567); // .1234567 s later, since 1601
+    const std::string unset = LE64(0);
+    const std::int64_t dos = test::LocalTime(2025, 1, 11, 13, 33, 58); // the builder's 0x5A2B6C3D
+    struct Case {
+        const char* name;
+        std::string extra;
+        std::int64_t seconds;
+        std::uint32_t nanoseconds = 0;
+        std::uint32_t dosDateTime = 0x5A2B6C3D;
+    };
+    const Case cases[] = {
+        {"central-form", extended(0x03, march), 1710065473},
+        {"local-form", extended(0x03, march + LE32(1)), 1710065473},
+        {"ntfs", ntfs(24, marchTicks + unset + unset), 1710065473, 123456700},
+        {"ntfs-first", extended(0x01, LE32(1)) + ntfs(24, marchTicks + unset + unset), 1710065473,
+         123456700},
+        // The top bit set: after 2038 when the MS-DOS date says so (here
+        // 2040-06-01), before 1970 when it holds its first value.
+        {"after-2038", extended(0x01, LE32(0x84738B41)), 2222164801, 0, 0x78C16000},
+        {"before-1970", extended(0x01, LE32(0xEDF91541)), -302443199, 0, 0x00210000},
+        {"ntfs-before-1970", ntfs(24, LE64(113420304015000000) + unset + unset), -302443199,
+         500000000, 0x00210000},
+        {"extended-cut", extended(0x01, march.substr(0, 3)), dos},
+        {"extended-odd-length", extended(0x01, march + "xy"), dos},
+        {"extended-without-modification", extended(0x02, march), dos},
+        {"ntfs-wrong-size", ntfs(16, marchTicks + unset), dos},
+        {"ntfs-unset", ntfs(24, unset + unset + unset), dos},
+        {"ntfs-cut", ExtraBlockOf(0x000A, LE32(0) + LE16(1) + LE16(24) + marchTicks), dos},
+    };
+    ArchiveBuilder b;
+    for (const Case& c : cases) {
+        auto& e = b.Add(c.name, "x");
+        e.centralExtra = e.localExtra = c.extra;
+        e.dosDateTime = c.dosDateTime;
+    }
+    EXPECT_EQ(Extract(b), int(std::size(cases)));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        struct stat st {};
+        ASSERT_EQ(::stat((Out() + "/" + c.name).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mtim.tv_sec, c.seconds);
+        EXPECT_EQ(st.st_mtim.tv_nsec, c.nanoseconds);
+    }
 }
 
 TEST_F(ReaderTest, JunkedPathsPutEveryFileIntoDest) {
@@ -543,39 +603,57 @@ TEST_F(ReaderTest, MsDosReadOnlyAttributeTakesTheWritePermissionAway) {
     EXPECT_EQ(st.st_mode & 0777, 0644u);
 }
 
+// "newer" and "older" compare in the precision of the entry's time: an
+// MS-DOS time to its two seconds, an extended timestamp to the second. The
+// exact entry's MS-DOS time lies in the two seconds before its UTC time.
 TEST_F(ReaderTest, OverwriteModes) {
     struct Case {
         TUZOverwriteMode mode;
-        std::time_t fileTimeOffset; // existing file's time relative to the entry's
+        std::int64_t fileTimeOffsetMs; // existing file's time relative to the entry's
         bool replaced;
+        bool exact = false; // the entry has an extended timestamp
     };
     const Case cases[] = {
-        {TUZOverwriteMode::Always, 0, true},    {TUZOverwriteMode::Never, 0, false},
-        {TUZOverwriteMode::ifNewer, -10, true}, {TUZOverwriteMode::ifNewer, 0, false},
-        {TUZOverwriteMode::ifNewer, 10, false}, {TUZOverwriteMode::ifOlder, 10, true},
-        {TUZOverwriteMode::ifOlder, 0, false},  {TUZOverwriteMode::ifOlder, -10, false},
+        {TUZOverwriteMode::Always, 0, true},
+        {TUZOverwriteMode::Never, 0, false},
+        {TUZOverwriteMode::ifNewer, -10000, true},
+        {TUZOverwriteMode::ifNewer, 0, false},
+        {TUZOverwriteMode::ifNewer, 1500, false},
+        {TUZOverwriteMode::ifNewer, 10000, false},
+        {TUZOverwriteMode::ifOlder, 10000, true},
+        {TUZOverwriteMode::ifOlder, 1500, false},
+        {TUZOverwriteMode::ifOlder, 0, false},
+        {TUZOverwriteMode::ifOlder, -10000, false},
+        {TUZOverwriteMode::ifNewer, -1000, true, true},
+        {TUZOverwriteMode::ifNewer, 700, false, true},
+        {TUZOverwriteMode::ifOlder, 700, false, true},
+        {TUZOverwriteMode::ifOlder, 1000, true, true},
         {TUZOverwriteMode::Prompt, 0, false}, // the headless host answers No
     };
-    ArchiveBuilder b;
-    b.Add("f", "archive");
     for (const auto& c : cases) {
+        ArchiveBuilder b;
+        auto& e = b.Add("f", "archive");
+        if (c.exact) { // 2025-01-11 13:33:59 CET, a second after the MS-DOS time
+            e.centralExtra = test::ExtendedTimestampOf(0x01, test::LE32(1736598839));
+        }
         TempDir dir;
         fs::create_directories(Out());
         const auto path = tmp.write("out/f", "existing");
-        ArchiveBuilder probe;
         reader.SetZipName(Archive(b));
         const std::time_t entryTime = [&] {
             reader.OpenArchive();
             return reader.EntryDateTime(0);
         }();
-        struct timespec times[2] = {{entryTime + c.fileTimeOffset, 0},
-                                    {entryTime + c.fileTimeOffset, 0}};
+        const std::int64_t fileTimeMs = std::int64_t(entryTime) * 1000 + c.fileTimeOffsetMs;
+        const struct timespec when = {fileTimeMs / 1000, (fileTimeMs % 1000) * 1000000};
+        const struct timespec times[2] = {when, when};
         ::utimensat(AT_FDCWD, path.c_str(), times, 0);
         reader.OverwriteMode = c.mode;
         skipped.clear();
         Extract(b);
         EXPECT_EQ(At("f"), c.replaced ? "archive" : "existing")
-            << int(c.mode) << " offset " << c.fileTimeOffset;
+            << int(c.mode) << " offset " << c.fileTimeOffsetMs << " ms"
+            << (c.exact ? " from the extended timestamp" : "");
         EXPECT_EQ(skipped.size(), c.replaced ? 0u : 1u);
     }
     ASSERT_FALSE(host.Messages().empty());

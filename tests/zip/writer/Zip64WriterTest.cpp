@@ -139,6 +139,11 @@ std::string LE64(std::uint64_t v) {
 
 const std::string kMarker32 = Bytes({0xFF, 0xFF, 0xFF, 0xFF});
 
+// Sources are modified at this moment, so that the extended timestamp every
+// header carries is known.
+constexpr std::time_t kSourceTime = 1700000000;
+const std::string kSourceTimeBlock = Bytes({0x55, 0x54, 0x05, 0x00, 0x01}) + LE32(kSourceTime);
+
 // Runs of a writer whose classic limits are lowered, so that a few KiB of
 // data reach the ZIP64 records. Files are stored: their sizes are known.
 class Zip64WriterTest : public ::testing::Test {
@@ -149,7 +154,9 @@ protected:
         for (std::size_t i = 0; i < size; ++i) {
             data += static_cast<char>('a' + i % 23);
         }
-        return tmp.write("src/" + name, data).string();
+        const fs::path path = tmp.write("src/" + name, data);
+        Stamp(path, kSourceTime, fs::perms(0644));
+        return path.string();
     }
 
     int Run(const TClassicLimits& limits, const std::vector<std::string>& names) {
@@ -206,28 +213,28 @@ TEST_F(Zip64WriterTest, AFileBeyondTheClassicSizesGetsZip64RecordsFieldByField) 
     Put("big.bin", 3000);
     ASSERT_EQ(Run({.MaxField32 = 1000, .MaxField16 = kMaxField16}, {"big.bin"}), 1);
     const std::string z = ReadFile(Zip());
-    ASSERT_EQ(z.size(), 3228u);
+    ASSERT_EQ(z.size(), 3246u);
     const std::string block = Bytes({0x01, 0x00, 0x10, 0x00}) + LE64(3000) + LE64(3000);
 
     EXPECT_EQ(z.substr(0, 10), Bytes({0x50, 0x4B, 0x03, 0x04, 0x2D, 0x00, 0x00, 0x00, 0x00, 0x00}));
     EXPECT_EQ(z.substr(18, 8), kMarker32 + kMarker32);           // both sizes
-    EXPECT_EQ(z.substr(26, 4), Bytes({0x07, 0x00, 0x14, 0x00})); // name, extra
-    EXPECT_EQ(z.substr(30, 27), "big.bin" + block);
+    EXPECT_EQ(z.substr(26, 4), Bytes({0x07, 0x00, 0x1D, 0x00})); // name, extra
+    EXPECT_EQ(z.substr(30, 36), "big.bin" + block + kSourceTimeBlock);
 
-    const std::string central = z.substr(3057, 73);
+    const std::string central = z.substr(3066, 82);
     EXPECT_EQ(central.substr(0, 8), Bytes({0x50, 0x4B, 0x01, 0x02, 0x2D, 0x03, 0x2D, 0x00}));
     EXPECT_EQ(central.substr(16, 4), z.substr(14, 4)); // CRC as in the local header
     EXPECT_EQ(central.substr(20, 8), kMarker32 + kMarker32);
-    EXPECT_EQ(central.substr(28, 8), Bytes({0x07, 0x00, 0x14, 0x00, 0x00, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(central.substr(28, 8), Bytes({0x07, 0x00, 0x1D, 0x00, 0x00, 0x00, 0x00, 0x00}));
     EXPECT_EQ(central.substr(42, 4), LE32(0)); // the offset fits
-    EXPECT_EQ(central.substr(46), "big.bin" + block);
+    EXPECT_EQ(central.substr(46), "big.bin" + block + kSourceTimeBlock);
 
-    EXPECT_EQ(z.substr(3130), Bytes({0x50, 0x4B, 0x06, 0x06}) + LE64(44) +
+    EXPECT_EQ(z.substr(3148), Bytes({0x50, 0x4B, 0x06, 0x06}) + LE64(44) +
                                   Bytes({0x2D, 0x03, 0x2D, 0x00}) + LE32(0) + LE32(0) + LE64(1) +
-                                  LE64(1) + LE64(73) + LE64(3057) +
-                                  Bytes({0x50, 0x4B, 0x06, 0x07}) + LE32(0) + LE64(3130) + LE32(1) +
+                                  LE64(1) + LE64(82) + LE64(3066) +
+                                  Bytes({0x50, 0x4B, 0x06, 0x07}) + LE32(0) + LE64(3148) + LE32(1) +
                                   Bytes({0x50, 0x4B, 0x05, 0x06}) + LE32(0) + LE32(0x00010001) +
-                                  LE32(73) + kMarker32 + LE16(0));
+                                  LE32(82) + kMarker32 + LE16(0));
 
     EXPECT_EQ(Extracted(), Sources({"big.bin"}));
     EXPECT_EQ(test::PeerTestFailures(Zip()), std::vector<std::string>{});
@@ -242,25 +249,26 @@ TEST_F(Zip64WriterTest, AnEntryBeyondTheClassicOffsetKeepsItsOffsetInTheBlock) {
     ASSERT_EQ(Run({.MaxField32 = 300, .MaxField16 = kMaxField16}, {"a.bin", "b.txt"}), 2);
     const std::string z = ReadFile(Zip());
     EXPECT_EQ(z.substr(4, 2), LE16(20));
-    EXPECT_EQ(z.substr(28, 2), LE16(0));
-    const std::string local = z.substr(315, 36);
+    EXPECT_EQ(z.substr(28, 2), LE16(9)); // the extended timestamp alone
+    const std::string local = z.substr(324, 44);
     EXPECT_EQ(local.substr(0, 6), Bytes({0x50, 0x4B, 0x03, 0x04, 0x2D, 0x00}));
-    EXPECT_EQ(local.substr(18, 12), LE32(1) + LE32(1) + Bytes({0x05, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(local.substr(18, 12), LE32(1) + LE32(1) + Bytes({0x05, 0x00, 0x09, 0x00}));
 
-    const std::string first = z.substr(351, 51);
+    const std::string first = z.substr(369, 60);
     EXPECT_EQ(first.substr(4, 4), Bytes({0x14, 0x03, 0x14, 0x00}));
-    EXPECT_EQ(first.substr(30, 2), LE16(0));
-    const std::string second = z.substr(402, 63);
+    EXPECT_EQ(first.substr(30, 2), LE16(9));
+    const std::string second = z.substr(429, 72);
     EXPECT_EQ(second.substr(4, 4), Bytes({0x2D, 0x03, 0x2D, 0x00}));
-    EXPECT_EQ(second.substr(20, 12), LE32(1) + LE32(1) + Bytes({0x05, 0x00, 0x0C, 0x00}));
-    EXPECT_EQ(second.substr(42), kMarker32 + "b.txt" + Bytes({0x01, 0x00, 0x08, 0x00}) + LE64(315));
+    EXPECT_EQ(second.substr(20, 12), LE32(1) + LE32(1) + Bytes({0x05, 0x00, 0x15, 0x00}));
+    EXPECT_EQ(second.substr(42),
+              kMarker32 + "b.txt" + Bytes({0x01, 0x00, 0x08, 0x00}) + LE64(324) + kSourceTimeBlock);
 
     HeadlessHost host;
     TZipReader reader(host);
     reader.SetZipName(Zip());
     reader.OpenArchive();
     ASSERT_EQ(reader.EntryCount(), 2);
-    EXPECT_EQ(reader.Entry(1).RelativeOffset, 315u);
+    EXPECT_EQ(reader.Entry(1).RelativeOffset, 324u);
     EXPECT_EQ(Extracted(), Sources({"a.bin", "b.txt"}));
     EXPECT_EQ(test::PeerTestFailures(Zip()), std::vector<std::string>{});
 }

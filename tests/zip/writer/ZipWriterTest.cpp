@@ -3,9 +3,11 @@
 #include "support/ArchiveBuilder.h"
 #include "support/ChildProcess.h"
 #include "support/ExtractedFiles.h"
+#include "support/LocalTime.h"
 #include "support/PeerTools.h"
 #include "support/RunCommand.h"
 #include "support/SampleData.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 #include "support/ZlibOracle.h"
 #include "zip/base/ByteOrder.h"
@@ -18,6 +20,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +29,7 @@
 #include <map>
 #include <sched.h>
 #include <set>
+#include <span>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -1102,6 +1106,122 @@ TEST_F(WriterTest, DisposeDeletesTheAddedFilesTheHandlerDoesNotKeep) {
     EXPECT_FALSE(fs::exists(Src() + "a"));
     EXPECT_TRUE(fs::exists(Src() + "b"));
     EXPECT_EQ(DecodeWithZlib(Zip()).size(), 2u);
+}
+
+// --- times -------------------------------------------------------------------------
+
+void SetModifiedExactly(const std::string& path, std::int64_t seconds, long nanoseconds) {
+    const struct timespec when = {seconds, nanoseconds};
+    const struct timespec times[2] = {when, when};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+struct timespec ModifiedOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mtim;
+}
+
+// An update compares a file with its entry to the second: a change within
+// the two seconds of one MS-DOS time still replaces the entry, and a file
+// left alone keeps it, whatever its fraction of a second.
+TEST_F(WriterTest, AnUpdateComparesTimesToTheSecond) {
+    const std::string file = Put("f.txt", "first");
+    SetModifiedExactly(file, 1700000000, 250000000);
+    ASSERT_EQ(Run({Src() + "*"}), 1);
+    Put("f.txt", "second");
+    SetModifiedExactly(file, 1700000001, 900000000);
+    EXPECT_EQ(Run({Src() + "*"}), 1);
+    EXPECT_EQ(Extracted()["f.txt"], "second");
+    EXPECT_EQ(Run({Src() + "*"}), 0);
+}
+
+struct TimedItem {
+    const char* path; // a folder's ends in '/'
+    std::int64_t seconds;
+    long nanoseconds = 0;
+};
+
+// Each comes back to the second, in any zone. Folders come last: putting
+// the files in changes their times.
+const TimedItem kTimedItems[] = {
+    {"odd.txt", 1720102273, 700000000}, // 2024-07-04 10:11:13.7 EDT
+    {"fall/first.txt", 1730611801},     // 2024-11-03 01:30:01 EDT
+    {"fall/second.txt", 1730615401},    // 2024-11-03 01:30:01 EST, an hour later
+    {"future.txt", 2222164801},         // 2040-06-01 12:00:01 UTC, past 31 bits
+    {"fall/", 1730615403},
+    {"empty/", 1700000001},
+};
+
+// Beyond what the extended timestamp carries, so only their MS-DOS times
+// are kept: its first value and the last one a reader takes.
+const TimedItem kUntimedItems[] = {
+    {"old.txt", -302443199},  // 1960-06-01 12:00:01 UTC
+    {"late.txt", 4431067201}, // 2110-06-01 12:00:01 UTC
+};
+
+// An archive of files and folders with those times, written in New York.
+class TimesTest : public WriterTest {
+protected:
+    void SetUp() override {
+        using Items = std::span<const TimedItem>;
+        for (const Items items : {Items(kUntimedItems), Items(kTimedItems)}) {
+            for (const TimedItem& item : items) {
+                const std::string path = Src() + item.path;
+                if (path.ends_with('/')) {
+                    fs::create_directories(path);
+                } else {
+                    Put(item.path, item.path);
+                }
+                SetModifiedExactly(path, item.seconds, item.nanoseconds);
+            }
+        }
+        const test::ScopedEnvironment zone("TZ", test::kNewYorkZone);
+        writer.SetRootDir(Src());
+        writer.SetRelativePaths(true);
+        writer.AddDirEntriesOnRecurse = true;
+        ASSERT_EQ(Run({Src() + "*"}), 8);
+    }
+
+    static void ExpectTimesRestored(const std::string& root) {
+        for (const TimedItem& item : kTimedItems) {
+            const struct timespec restored = ModifiedOf(root + "/" + item.path);
+            EXPECT_EQ(restored.tv_sec, item.seconds) << item.path;
+            EXPECT_EQ(restored.tv_nsec, 0) << item.path;
+        }
+    }
+};
+
+TEST_F(TimesTest, FilesAndFoldersComeBackToTheSecondInEveryZone) {
+    int run = 0;
+    for (const char* zone : {"UTC0", test::kNewYorkZone, test::kZoneWithDaylightSaving}) {
+        SCOPED_TRACE(zone);
+        const test::ScopedEnvironment tz("TZ", zone);
+        const std::string dest = tmp.dir() + "restored-" + std::to_string(run++);
+        test::ExtractAll(Zip(), dest);
+        ExpectTimesRestored(dest);
+        EXPECT_EQ(ModifiedOf(dest + "/old.txt").tv_sec, test::LocalTime(1980, 1, 1, 0, 0, 0));
+        EXPECT_EQ(ModifiedOf(dest + "/late.txt").tv_sec, test::LocalTime(2099, 12, 31, 23, 59, 58));
+    }
+}
+
+// In UTC, where 7-Zip's reading of an MS-DOS time is exact too.
+TEST_F(TimesTest, UnzipAndSevenZipRestoreThemToo) {
+    MZB_REQUIRE_PEERS("unzip", "7zz");
+    const std::string byUnzip = tmp.dir() + "by-unzip";
+    const std::string bySeven = tmp.dir() + "by-7zz";
+    const std::vector<std::string> utc = {"TZ=UTC0"};
+    ASSERT_EQ(test::RunCommand({test::PeerPath("unzip"), "-q", Zip(), "-d", byUnzip}, utc).exitCode,
+              0);
+    ASSERT_EQ(test::RunCommand(
+                  {test::PeerPath("7zz"), "x", "-y", "-bd", "-bso0", "-o" + bySeven, Zip()}, utc)
+                  .exitCode,
+              0);
+    for (const std::string& dest : {byUnzip, bySeven}) {
+        SCOPED_TRACE(dest);
+        ExpectTimesRestored(dest);
+        EXPECT_EQ(ModifiedOf(dest + "/old.txt").tv_sec, 315532800); // 1980-01-01 00:00:00
+    }
 }
 
 } // namespace
