@@ -20,6 +20,12 @@ std::string Trimmed(const std::string& text) {
 BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
                         const ProjectStore& store, BackupWriter& writer, RunHost& host) {
     const std::string projectText = Trimmed(editor.ProjectText);
+    // Before the confirmation, which would name no project, and before the
+    // checks, which would blame the empty fields of an editor without one.
+    if (projectText.empty()) {
+        host.ShowMessage(kNoProjectText, MessageKind::Warning);
+        return BackupOutcome::Refused;
+    }
     if (settings.PromptBeforeBackup &&
         !host.AskYesNo("Do you want backup project '" + projectText + "'?",
                        MessageKind::Information)) {

@@ -50,6 +50,9 @@ public:
     // only when "Whether password Project" is true. An empty "Save Path"
     // reads as the default directory, the user's home.
     ProjectRecord ReadProject(const std::string& name) const;
+    // Each named project as ReadProject reads it, in the order given, from
+    // one read of the file: what a loop over the projects reads.
+    std::vector<ProjectRecord> ReadProjects(const std::vector<std::string>& names) const;
     // Every key of the section except the three schedule keys, in the
     // store's key order. The password is stored scrambled under the name,
     // and only when UsePassword is set and it is not blank; the comment only

@@ -351,21 +351,5 @@ TEST_F(BackupRunTest, MissingFoldersAndAnArchiveWithoutFilesAreReported) {
                                          "No files were backed up.");
 }
 
-TEST(EditorForProjectTest, ShowsTheNumberAfterValueAndTheMatchingPath) {
-    ProjectRecord p;
-    p.Name = "Docs";
-    p.FilenamePrefix = "docs";
-    p.UseDate = false;
-    p.Value = 999;
-    p.IncreaseValue = 5;
-    p.SavePath = "/srv/b";
-    p.Password = "pw";
-    const BackupEditor e = EditorForProject(p, CommonSettings{}, LocalDateTime::Make(2026, 1, 1));
-    EXPECT_EQ(e.Number, 1000);
-    EXPECT_EQ(e.Filename, "/srv/b/docs1000.zip");
-    EXPECT_EQ(e.ConfirmPassword, "pw");
-    EXPECT_TRUE(e.UseNumber);
-}
-
 } // namespace
 } // namespace mzb

@@ -4,6 +4,7 @@
 
 #include "UiTest.h"
 #include "support/ArchiveBuilder.h"
+#include "support/RunCommand.h"
 #include "support/TempDir.h"
 #include "ui/StandardMessages.h"
 #include "ui/TFormMain.h"
@@ -23,7 +24,6 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
-#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <sys/stat.h>
@@ -210,6 +210,7 @@ private slots:
     }
 
     void contentsOfNormalEmptyEncryptedAndNonArchiveFiles() {
+        MZB_UI_REQUIRE_PEERS("zip");
         RestoreFixture f;
         WriteArchive(f.Path("zips/1-normal.zip"), {"docs/", "docs/a.txt", "b.txt"});
         test::ArchiveBuilder().WriteTo(f.Path("zips/2-empty.zip"));
@@ -240,10 +241,11 @@ private slots:
         QVERIFY(user.seen.empty());
 
         f.dir.write("peer/p.txt", "by another tool");
-        const std::string pack = "cd '" + f.Path("peer") + "' && zip -q ../zips/5-peer.zip p.txt";
-        if (std::system(pack.c_str()) != 0) {
-            QSKIP("zip not installed");
-        }
+        const test::CommandResult packed =
+            test::RunCommand({"/bin/sh", "-c",
+                              "cd '" + f.Path("peer") + "' && " + test::PeerPath("zip") +
+                                  " -q ../zips/5-peer.zip p.txt"});
+        QVERIFY2(packed.exitCode == 0, packed.err.c_str());
         f.List(f.Path("zips"));
         f.SelectArchive(4);
         QCOMPARE(f.Cell(0, 0), QStringLiteral("p.txt"));

@@ -33,7 +33,7 @@ struct ArchiveOptions {
 // and not always a real moment).
 std::string LocalModificationTimeText(const TZipHeaderInfo& e) {
     TDosDateTimeParts t = UnpackDosDateTime(e.FileDateTime);
-    const auto utc = static_cast<std::time_t>(e.ModifiedSeconds);
+    const auto utc = static_cast<std::time_t>(e.ModifiedUtc.Seconds);
     std::tm tm{};
     if (e.ModifiedSource != TTimeSource::DosTime && localtime_r(&utc, &tm) != nullptr) {
         t = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};

@@ -17,7 +17,8 @@ namespace {
 constexpr std::string_view kNameCharacters =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 // Each try draws new characters; a folder holding this many namesakes is
-// being flooded on purpose.
+// being flooded on purpose. A part file a cleaner removed between its
+// creation and its lock takes a try too, a race far rarer still.
 constexpr int kNameAttempts = 100;
 
 bool IsPartName(std::string_view name, const std::string& prefix) {
@@ -42,18 +43,28 @@ bool RandomSuffix(std::string& suffix) {
     return true;
 }
 
-// True when nobody holds the file: the lock taken here is released with
-// the descriptor. A link or anything but a regular file is not ours.
-bool IsAbandoned(int dirFd, const char* name) {
+// True when the name in the folder still leads to the open file.
+bool NameHolds(int dirFd, const char* name, int fd) {
+    struct stat byName {};
+    struct stat byFd {};
+    return ::fstatat(dirFd, name, &byName, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &byFd) == 0 &&
+           byName.st_dev == byFd.st_dev && byName.st_ino == byFd.st_ino;
+}
+
+// Removes the file when nobody holds it, and only under its lock: a writer
+// that created it and waits for the lock finds it gone and makes another.
+// A link or anything but a regular file is not ours.
+bool RemoveIfAbandoned(int dirFd, const char* name) {
     const int fd = ::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
     struct stat st {};
-    const bool abandoned =
-        ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    const bool removed = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                         ::flock(fd, LOCK_EX | LOCK_NB) == 0 && NameHolds(dirFd, name, fd) &&
+                         ::unlinkat(dirFd, name, 0) == 0;
     ::close(fd);
-    return abandoned;
+    return removed;
 }
 
 template <typename NameTest> int RemoveAbandoned(int dirFd, const NameTest& isPart) {
@@ -67,8 +78,7 @@ template <typename NameTest> int RemoveAbandoned(int dirFd, const NameTest& isPa
     }
     int removed = 0;
     while (const dirent* e = ::readdir(listing)) {
-        if (isPart(std::string_view(e->d_name)) && IsAbandoned(dirFd, e->d_name) &&
-            ::unlinkat(dirFd, e->d_name, 0) == 0) {
+        if (isPart(std::string_view(e->d_name)) && RemoveIfAbandoned(dirFd, e->d_name)) {
             ++removed;
         }
     }
@@ -98,7 +108,11 @@ int CreatePartFileAt(int dirFd, const std::string& prefix, std::string& name) {
             continue;
         }
         if (fd >= 0 && ::flock(fd, LOCK_EX) == 0) {
-            return fd;
+            if (NameHolds(dirFd, name.c_str(), fd)) {
+                return fd;
+            }
+            ::close(fd); // removed before its lock: made again
+            continue;
         }
         if (fd >= 0) {
             const int error = errno;

@@ -8,6 +8,9 @@
 // writer keeps it open. The kernel drops the lock when the writer ends,
 // however it ends, so a part file nobody holds is a leftover of a run that
 // died, and a later run may remove it without disturbing one still writing.
+// A file is removed only while its remover holds the lock, and its creator
+// checks, once it has the lock, that its name still leads to it: a file
+// removed in the moment between its creation and its lock is made again.
 
 #include <cstddef>
 #include <string>

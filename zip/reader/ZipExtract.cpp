@@ -4,7 +4,7 @@
 // place. An existing file is only ever replaced by a complete, verified
 // one: a damaged entry or a failed run leaves it as it was.
 #include "zip/base/ByteOrder.h"
-#include "zip/base/TestSignal.h"
+#include "zip/base/RunPoint.h"
 #include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
 #include "zip/crypt/ZipCrypt.h"
@@ -34,7 +34,7 @@ struct TExtractionRun {
         : input(archive, [&reader] { reader.CheckForCancel(); }),
           output([&reader](int filePercent, int totalPercent) {
               if (filePercent >= 50) {
-                  TestSignalPoint("extract-mid-entry");
+                  PassRunPoint("extract-mid-entry");
               }
               if (reader.OnFilePercentDone) {
                   reader.OnFilePercentDone(reader, filePercent);
@@ -42,6 +42,9 @@ struct TExtractionRun {
               if (reader.OnTotalPercentDone) {
                   reader.OnTotalPercentDone(reader, totalPercent);
               }
+              // Highly compressed data gives many blocks for one read of
+              // input: the host gets its turn after each block too.
+              reader.CheckForCancel();
           }) {
         const mode_t mask = ::umask(0);
         ::umask(mask);
@@ -62,8 +65,11 @@ struct TExtractionRun {
     // The destination, or the root for the original places; made for a run
     // that writes.
     std::unique_ptr<TOutputTree> tree;
-    // With more than one thread: entries decoding on the workers.
+    // With more than one thread: entries decoding on the workers, from
+    // `nextAhead` on still to be handed to them, and the block being written.
     std::unique_ptr<TDecodeAhead> ahead;
+    int nextAhead = 0;
+    std::vector<std::uint8_t> block;
     // Folders already rid of part files a killed run left behind, by path.
     std::unordered_set<std::string> cleanedFolders;
     TFolderTimes folderTimes;
@@ -93,6 +99,31 @@ private:
     bool saved_;
 };
 
+// The job decoded ahead for one entry, taken for the length of its
+// extraction and stopped unless written to its end.
+class TTakenJob {
+public:
+    TTakenJob(TDecodeAhead* ahead, int index)
+        : ahead_(ahead), job_(ahead ? ahead->Take(index) : nullptr) {}
+    ~TTakenJob() { Drop(); }
+    TTakenJob(const TTakenJob&) = delete;
+    TTakenJob& operator=(const TTakenJob&) = delete;
+
+    TDecodeJob* operator->() const { return job_.get(); }
+    TDecodeJob& operator*() const { return *job_; }
+    explicit operator bool() const { return job_ != nullptr; }
+    void Drop() {
+        if (job_) {
+            ahead_->Stop(*job_);
+            job_.reset();
+        }
+    }
+
+private:
+    TDecodeAhead* ahead_;
+    std::shared_ptr<TDecodeJob> job_;
+};
+
 } // namespace
 
 int TZipReader::RunUnZip() {
@@ -101,18 +132,19 @@ int TZipReader::RunUnZip() {
     }
     busy_ = true;
     cancelRequested_ = false;
+    // Also after an error: nothing of this run reaches the next one, and no
+    // descriptor keeps an archive (or the disk it is on) held meanwhile.
     struct Idle {
         TZipReader& r;
         ~Idle() {
             r.busy_ = false;
             r.cancelRequested_ = false;
+            r.CloseArchiveFileUnlessKept();
         }
     } idle{*this};
     OpenArchive();
     EnsureDirectory();
-    const int count = ExtractAll();
-    CloseArchiveFileUnlessKept();
-    return count;
+    return ExtractAll();
 }
 
 bool TZipReader::IsChosen(const TZipHeaderInfo& entry) const {
@@ -191,18 +223,13 @@ int TZipReader::ExtractAll() {
                     continue;
                 }
                 if (run->ahead) {
-                    // Decoding on the workers reads no input here, so the
-                    // host gets its turn between entries.
-                    CheckForCancel();
+                    DecodeAhead(*run, i);
                 }
                 bool retry = false;
                 do {
                     retry = false;
                     ExtractEntry(i, *run, retry);
                 } while (retry);
-            }
-            while (run->ahead && !run->ahead->Empty()) {
-                CompleteOldest(*run);
             }
         }
     } catch (...) {
@@ -274,6 +301,73 @@ bool TZipReader::SkipUnreached(const TFolderReached& reached, int index, const s
     return false;
 }
 
+// Hands the chosen entries from the one at hand on to the workers, as many
+// as they may hold ahead: those whose data lies where it should, whose
+// method is known and which, when encrypted, open with the password in
+// force. The others wait for the run, which decodes them itself.
+void TZipReader::DecodeAhead(TExtractionRun& run, int from) {
+    run.nextAhead = std::max(run.nextAhead, from);
+    for (; run.nextAhead < EntryCount() && !run.ahead->Full(); ++run.nextAhead) {
+        const TZipHeaderInfo& entry = Entry(run.nextAhead);
+        if ((!DoAll && !entry.Matched) || entry.FileName().empty() ||
+            !TEntryDecoder::IsKnownMethod(entry.CompressionMethod)) {
+            continue;
+        }
+        const auto place = PlaceOfData(entry);
+        if (!place || place->cutOff) {
+            continue;
+        }
+        auto job = std::make_shared<TDecodeJob>();
+        job->index = run.nextAhead;
+        job->work.Assign(entry);
+        job->headerStart = place->start;
+        job->dataStart = place->start;
+        job->dataSize = entry.CompressedSize;
+        if (entry.IsEncrypted()) {
+            TZipCryptKeys keys(ArchivePassword);
+            if (!OpensWith(entry, place->start, keys)) {
+                continue;
+            }
+            job->decrypter = keys;
+            job->password = ArchivePassword;
+            job->dataStart += kEncryptionHeaderSize;
+            job->dataSize -= kEncryptionHeaderSize;
+        }
+        run.ahead->Submit(std::move(job));
+        // Each look ahead reads headers here: the host gets its turn between them.
+        CheckForCancel();
+    }
+}
+
+std::optional<TZipReader::TDataPlace> TZipReader::PlaceOfData(const TZipHeaderInfo& work) {
+    // The local header must be where the directory says.
+    std::uint8_t local[kLocalHeaderSize];
+    if (!archive_.Seek(work.RelativeOffset) || archive_.Read(local, sizeof local) != sizeof local ||
+        GetLE32(local) != kLocalHeaderSignature) {
+        return std::nullopt;
+    }
+    TDataPlace place;
+    place.start =
+        work.RelativeOffset + kLocalHeaderSize + GetLE16(local + 26) + GetLE16(local + 28);
+    if (work.IsEncrypted() && work.CompressedSize < kEncryptionHeaderSize) {
+        return std::nullopt;
+    }
+    // The data must end before the next entry or the directory begins;
+    // compared, not added: a ZIP64 size can be near 2^64. Data that only
+    // runs past the end of the file is cut off, which decoding reports.
+    const std::uint64_t limit = DataLimitOf(work);
+    if (place.start > limit) {
+        return std::nullopt;
+    }
+    if (work.CompressedSize > limit - place.start) {
+        if (limit != archiveSize_) {
+            return std::nullopt;
+        }
+        place.cutOff = true;
+    }
+    return place;
+}
+
 bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     TZipHeaderInfo work;
     work.Assign(Entry(index));
@@ -299,26 +393,14 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
         return true;
     }
 
-    // The local header must be where the directory says, and the entry's
-    // data must end before the next entry or the directory begins.
-    std::uint8_t local[kLocalHeaderSize];
-    bool sound = archive_.Seek(work.RelativeOffset) &&
-                 archive_.Read(local, sizeof local) == sizeof local &&
-                 GetLE32(local) == kLocalHeaderSignature;
-    const std::uint64_t dataStart = work.RelativeOffset + kLocalHeaderSize +
-                                    (sound ? GetLE16(local + 26) + GetLE16(local + 28) : 0);
-    if (work.IsEncrypted() && work.CompressedSize < kEncryptionHeaderSize) {
-        sound = false;
-    }
-    // Compared, not added: a ZIP64 size can be near 2^64.
-    const std::uint64_t limit = DataLimitOf(work);
-    if (dataStart > limit || work.CompressedSize > limit - dataStart) {
-        sound = false;
-    }
-    if (!path || !sound) {
+    TTakenJob job(run.ahead.get(), index);
+    const auto place =
+        job ? std::optional<TDataPlace>({job->headerStart, false}) : PlaceOfData(work);
+    if (!path || !place) {
         Skip(kSkipUnsafe, storedName, index, run, work.UncompressedSize, retry);
         return false;
     }
+    const std::uint64_t dataStart = place->start;
 
     std::string fname = *path;
     bool skip = false;
@@ -326,13 +408,6 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
         OnStartUnZip(*this, index, fname, skip);
         if (skip) {
             return false;
-        }
-    }
-    // Two entries for one file are put in place in archive order: the
-    // later one's overwrite decision sees the earlier one.
-    if (run.ahead && run.ahead->Pending(fname)) {
-        while (!run.ahead->Empty()) {
-            CompleteOldest(run);
         }
     }
     // Reached afresh for every entry: a folder swapped for a link since the
@@ -350,8 +425,13 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     std::uint64_t dataSize = work.CompressedSize;
     run.decrypter.reset();
     if (work.IsEncrypted()) {
-        if (!CheckPassword(index, work, dataStart, run, retry)) {
-            return false;
+        // Decoded ahead with the password in force, the header has been
+        // checked already; with any other, it is checked now.
+        if (!job || job->password != ArchivePassword) {
+            job.Drop();
+            if (!CheckPassword(index, work, dataStart, run, retry)) {
+                return false;
+            }
         }
         dataSize -= kEncryptionHeaderSize;
     }
@@ -384,34 +464,32 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
         return false;
     }
 
-    if (run.ahead) {
-        auto job = std::make_unique<TDecodeJob>();
-        job->index = index;
-        job->work.Assign(work);
-        job->dataStart = dataStart + (work.IsEncrypted() ? kEncryptionHeaderSize : 0);
-        job->dataSize = dataSize;
-        job->decrypter = run.decrypter;
-        job->fname = fname;
-        job->part = part;
-        job->out = std::move(out);
-        job->sync = FlushFilesOnClose;
-        if (run.ahead->Full()) {
-            CompleteOldest(run);
-        }
-        run.ahead->Submit(std::move(job));
-        return true;
-    }
     bool verified = false;
     try {
-        verified = DecodeEntry(work, dataStart, dataSize, run, &out);
+        verified =
+            job ? WriteDecoded(*job, run, out) : DecodeEntry(work, dataStart, dataSize, run, &out);
     } catch (...) {
         out.Close();
         part.Discard();
         throw;
     }
     const bool written = FlushFilesOnClose ? out.Sync() : out.Flush();
-    return FinishEntry(index, work, fname, part, out, run.output.Crc32(), verified, written, run,
-                       retry);
+    // A worker keeps the CRC-32 of what it decoded.
+    const std::uint32_t crc = job ? job->crc : run.output.Crc32();
+    return FinishEntry(index, work, fname, part, out, crc, verified, written, run, retry);
+}
+
+// Writes the blocks a worker decodes for the entry as they come, each with
+// its progress events and the host's turn, and gives the worker's verdict.
+bool TZipReader::WriteDecoded(TDecodeJob& job, TExtractionRun& run, TFileStream& out) {
+    run.output.Start(&out, job.work.UncompressedSize);
+    while (run.ahead->NextBlock(job, run.block, [this] { CheckForCancel(); })) {
+        run.output.Put(run.block.data(), run.block.size());
+    }
+    if (job.error) {
+        std::rethrow_exception(job.error);
+    }
+    return job.Verified();
 }
 
 // The decoded part file gets the entry's time and mode and takes the
@@ -450,42 +528,6 @@ bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::s
     }
     ++run.fileCount;
     return true;
-}
-
-// Takes back the oldest entry decoded on a worker and finishes it as the
-// calling thread would have. An answer asking to try again (a new password)
-// runs the entry once more here, without workers.
-void TZipReader::CompleteOldest(TExtractionRun& run) {
-    const std::unique_ptr<TDecodeJob> job = run.ahead->TakeOldest();
-    if (job->result == TDecodeResult::UnknownMethod) {
-        host_.MessageBox("Unknown Compression Method", "Zip Error", TMessageKind::Error,
-                         TMessageButtons::Ok);
-    }
-    run.output.Count(job->size);
-    try {
-        // A cancel asked for by the progress handlers ends the run before
-        // this entry is put in place, as it would in the middle of decoding.
-        CheckForCancel();
-    } catch (...) {
-        job->out.Close();
-        job->part.Discard();
-        throw;
-    }
-    bool retry = false;
-    FinishEntry(job->index, job->work, job->fname, job->part, job->out, job->crc, job->Verified(),
-                job->written, run, retry);
-    if (retry) {
-        std::unique_ptr<TDecodeAhead> ahead = std::move(run.ahead);
-        struct TRestore {
-            TExtractionRun& run;
-            std::unique_ptr<TDecodeAhead>& ahead;
-            ~TRestore() { run.ahead = std::move(ahead); }
-        } restore{run, ahead};
-        do {
-            retry = false;
-            ExtractEntry(job->index, run, retry);
-        } while (retry);
-    }
 }
 
 bool TZipReader::TestEntry(int index, const TZipHeaderInfo& work, std::uint64_t dataStart,
@@ -544,21 +586,29 @@ void TZipReader::ReportBadEntry(int index, const TZipHeaderInfo& work, std::uint
     }
 }
 
-// Leaves the archive after the 12-byte encryption header and the decrypter
-// ready for the data. False when the entry is to be skipped.
-bool TZipReader::CheckPassword(int index, const TZipHeaderInfo& work, std::uint64_t headerStart,
-                               TExtractionRun& run, bool& retry) {
+// Reads the entry's 12-byte encryption header at `headerStart` through
+// `keys` (made from the password to try): true when its check byte matches,
+// the keys then standing past the header.
+bool TZipReader::OpensWith(const TZipHeaderInfo& work, std::uint64_t headerStart,
+                           TZipCryptKeys& keys) {
     const std::uint8_t expected = work.HasDataDescriptor()
                                       ? static_cast<std::uint8_t>(work.FileDateTime >> 8)
                                       : static_cast<std::uint8_t>(work.Crc32 >> 24);
     std::uint8_t header[kEncryptionHeaderSize];
+    if (!archive_.Seek(headerStart) || archive_.Read(header, sizeof header) != sizeof header) {
+        throw EFatalUnzipError("Premature end of file reached");
+    }
+    keys.Decrypt(header, sizeof header);
+    return header[kEncryptionHeaderSize - 1] == expected;
+}
+
+// Leaves the decrypter ready for the data after the encryption header.
+// False when the entry is to be skipped.
+bool TZipReader::CheckPassword(int index, const TZipHeaderInfo& work, std::uint64_t headerStart,
+                               TExtractionRun& run, bool& retry) {
     for (;;) {
-        if (!archive_.Seek(headerStart) || archive_.Read(header, sizeof header) != sizeof header) {
-            throw EFatalUnzipError("Premature end of file reached");
-        }
         run.decrypter.emplace(ArchivePassword);
-        run.decrypter->Decrypt(header, sizeof header);
-        if (header[kEncryptionHeaderSize - 1] == expected) {
+        if (OpensWith(work, headerStart, *run.decrypter)) {
             return true;
         }
         std::string newPassword = ArchivePassword;

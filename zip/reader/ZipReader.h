@@ -53,7 +53,9 @@ inline constexpr int kSkipUnsafe = 4;
 inline constexpr int kSkipLinkInTheWay = 5;
 
 class TEntryDecoder;
+class TZipCryptKeys;
 class TZipReader;
+struct TDecodeJob;
 struct TExtractionRun;
 struct TFolderReached;
 struct TPartInFolder;
@@ -87,9 +89,9 @@ public:
     // --- settings ---------------------------------------------------------
     const std::string& ZipName() const { return zipName_; }
     // A name ending in "?" asks the host's file dialog. Any other change
-    // forgets the archive read so far; the same name (letter case ignored)
-    // keeps it.
-    virtual void SetZipName(const std::string& name);
+    // forgets the archive read so far, with a comment set and not yet
+    // written; the same name keeps it.
+    void SetZipName(const std::string& name);
     const std::string& DestDir() const { return destDir_; }
     // "?" asks the host's directory dialog.
     void SetDestDir(const std::string& dir);
@@ -175,7 +177,8 @@ protected:
     void ForgetArchive();
     void OpenArchiveFile();
     void CloseArchiveFileUnlessKept();
-    // Reads the directory when it is not in memory or the archive changed.
+    // Reads the directory when it is not in memory or the archive changed,
+    // through a descriptor of the file that now has the name.
     void EnsureDirectory();
     // Takes the directory of an archive just written as the one in memory.
     void AdoptDirectory(std::unique_ptr<TSortedZip> entries, const TEndCentral& endCentral);
@@ -194,6 +197,8 @@ protected:
 
 private:
     void ReadDirectory();
+    void RememberArchiveFile();
+    bool ArchiveFileUnchanged() const;
     void RefuseMultiPart() const;
     bool WalkCentralDirectory();
     bool RebuildFromLocalHeaders();
@@ -202,8 +207,20 @@ private:
     bool TryOpenArchive();
     void IndexLocalOffsets();
 
+    // Where an entry's data begins (encryption header included), once its
+    // local header is where the directory says; cut off when the data runs
+    // past the end of the file with nothing after it.
+    struct TDataPlace {
+        std::uint64_t start = 0;
+        bool cutOff = false;
+    };
+    // nullopt when the headers are inconsistent with the archive or the
+    // data would overlap what follows it.
+    std::optional<TDataPlace> PlaceOfData(const TZipHeaderInfo& work);
+
     int ExtractAll();
     int SelectEntries(std::uint64_t& totalBytes);
+    void DecodeAhead(TExtractionRun& run, int from);
     bool ExtractEntry(int index, TExtractionRun& run, bool& retry);
     bool TestEntry(int index, const TZipHeaderInfo& work, std::uint64_t dataStart,
                    std::uint64_t dataSize, TExtractionRun& run, bool& retry);
@@ -213,11 +230,12 @@ private:
     void ApplyFolderTimes(TExtractionRun& run) const;
     bool SkipUnreached(const TFolderReached& reached, int index, const std::string& fname,
                        TExtractionRun& run, std::uint64_t size, bool& retry);
+    bool WriteDecoded(TDecodeJob& job, TExtractionRun& run, TFileStream& out);
     bool FinishEntry(int index, const TZipHeaderInfo& work, const std::string& fname,
                      const TPartInFolder& part, TFileStream& out, std::uint32_t crc, bool verified,
                      bool written, TExtractionRun& run, bool& retry);
-    void CompleteOldest(TExtractionRun& run);
     void ReportBadEntry(int index, const TZipHeaderInfo& work, std::uint32_t crc, bool& retry);
+    bool OpensWith(const TZipHeaderInfo& work, std::uint64_t headerStart, TZipCryptKeys& keys);
     bool CheckPassword(int index, const TZipHeaderInfo& work, std::uint64_t headerStart,
                        TExtractionRun& run, bool& retry);
     bool MayOverwrite(int index, const TZipHeaderInfo& work, const std::string& path,
@@ -229,8 +247,12 @@ private:
     std::unique_ptr<TSortedZip> view_;        // SortMode order, not owning; null for ByNone
     std::vector<std::uint64_t> localOffsets_; // sorted, for the overlap check
     bool haveDirectory_ = false;
+    // The archive file as it was when its directory was read: a different
+    // time, size or file under the name means it changed or was replaced.
     std::time_t archiveTime_ = 0;
     std::uint64_t archiveSize_ = 0;
+    std::uint64_t archiveDevice_ = 0;
+    std::uint64_t archiveInode_ = 0;
     TMultiMode multiMode_ = TMultiMode::mmNone;
     bool rebuilt_ = false;
     bool busy_ = false;

@@ -26,10 +26,10 @@ namespace mzb {
 struct TEntryAbandoned {};
 
 struct TZipWriteRun {
-    // Pieces in which stored data is copied and the compressor is fed.
+    // Pieces in which stored data is copied, the compressor is fed and a
+    // file to be encrypted is first read whole for its CRC; each one is a
+    // step of progress and a turn for the host.
     static constexpr std::size_t kCopyBufferSize = 32768;
-    // The first pass over a file to be encrypted only computes its CRC.
-    static constexpr std::size_t kCrcPassBufferSize = 8192;
 
     std::string outputPath; // the part file
     bool rewriting = false; // an existing archive is carried over
@@ -64,8 +64,13 @@ struct TZipWriteRun {
     std::uint32_t crc = 0;
     std::uint64_t fileSize = 0; // bytes the entry may take from its file
     std::uint64_t fileRead = 0;
+    // Read twice, first whole for the CRC an encrypted entry's header
+    // needs: each pass then makes half of the file's progress.
+    bool twoPasses = false;
     std::optional<TZipCryptKeys> keys;
-    std::uint64_t bytesRead = 0;       // over all entries, for the total percentage
+    // Progress in halves of bytes, of the entry and over all entries.
+    std::uint64_t fileProgress = 0;
+    std::uint64_t runProgress = 0;
     std::uint64_t uncheckedOutput = 0; // written since the last cancel check
 };
 

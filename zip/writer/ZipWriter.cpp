@@ -1,6 +1,6 @@
 #include "zip/writer/ZipWriter.h"
 
-#include "zip/base/TestSignal.h"
+#include "zip/base/RunPoint.h"
 #include "zip/base/ZipError.h"
 #include "zip/io/FileCommit.h"
 #include "zip/io/FileSystem.h"
@@ -81,27 +81,6 @@ TZipWriter::TZipWriter(THostServices& host, TZipLimits limits, TFillerSource fil
 TZipWriter::~TZipWriter() = default;
 
 // --- settings -----------------------------------------------------------------
-
-void TZipWriter::SetZipName(const std::string& name) {
-    if (name == zipName_) {
-        return;
-    }
-    // A comment set for the archive named so far would otherwise be lost.
-    // Only an archive that exists can take it: making one up just for the
-    // comment would leave a file nobody asked for.
-    if (endCentral_.CommentChanged && !zipName_.empty() && FileExists(zipName_)) {
-        std::vector<std::string> pending = std::exchange(filesList_, {});
-        try {
-            Run();
-        } catch (...) {
-            filesList_ = std::move(pending);
-            throw;
-        }
-        filesList_ = std::move(pending);
-    }
-    endCentral_.CommentChanged = false;
-    TZipReader::SetZipName(name);
-}
 
 std::string TZipWriter::HeldComment() {
     const bool notLoaded = endCentral_.CommentLength != 0 && !endCentral_.ArchiveComment();
@@ -205,7 +184,7 @@ int TZipWriter::Run() {
                 throw EUserCanceled("User canceled Zip operation");
             }
         }
-        TestSignalPoint("writer-first-entry");
+        PassRunPoint("writer-first-entry");
         if (run.rewriting) {
             CarryOver(run);
         }
@@ -329,7 +308,7 @@ void TZipWriter::WriteCentralDirectory(TZipWriteRun& run) {
         if (!entry.WriteCentralHeader(run.output, limits_.Classic)) {
             throw ENotEnoughRoom("Not enough room to write archive");
         }
-        TestSignalPoint("writer-central-directory");
+        PassRunPoint("writer-central-directory");
     }
     end.CentralSize = run.output.Position() - end.CentralOffset;
     end.ThisDisk = 0;
@@ -366,7 +345,7 @@ void TZipWriter::FinishOutput(TZipWriteRun& run) {
 // folder entry is on the disk too.
 void TZipWriter::PutInPlace(TZipWriteRun& run) {
     archive_.Close();
-    TestSignalPoint("writer-before-rename");
+    PassRunPoint("writer-before-rename");
     if (!commit_->Rename(run.outputPath, zipName_)) {
         throw EZipError("Cannot put the new archive in place of " + zipName_ + ": " +
                         SystemError());

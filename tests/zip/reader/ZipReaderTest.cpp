@@ -5,6 +5,7 @@
 #include "support/LocalTime.h"
 #include "support/SampleData.h"
 #include "support/TempDir.h"
+#include "support/TurnMeter.h"
 #include "support/Unprivileged.h"
 #include "zip/base/HeadlessHost.h"
 #include "zip/base/ZipError.h"
@@ -736,15 +737,47 @@ TEST_F(ReaderTest, UnknownMethodIsReportedAndWritesNothing) {
     EXPECT_FALSE(Exists("m9"));
 }
 
-TEST_F(ReaderTest, DataRunningPastTheArchiveIsRefused) {
-    ArchiveBuilder b;
-    b.Add("a", std::string(100, 'a')).compressedSize = 1000;
-    b.centralOffset = 5000; // beyond the end, so the local headers are all there is
-    reader.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
-    EXPECT_EQ(Extract(b), 0);
-    ASSERT_EQ(skipped.size(), 1u);
-    EXPECT_EQ(skipped[0].reason, kSkipUnsafe);
-    EXPECT_TRUE(AllFiles().empty());
+// An archive cut short in an entry's data: the entry is decoded as far as
+// the file goes; stored data then ends the run as the premature end it is,
+// deflated data fails its check and the run goes on. Nothing is left.
+TEST_F(ReaderTest, DataCutOffByTheEndOfTheArchiveIsAPrematureEnd) {
+    const auto random = test::MakeRandomBytes(100000, 7);
+    const std::string plain(random.begin(), random.end());
+    for (const bool deflated : {false, true}) {
+        SCOPED_TRACE(deflated ? "deflated" : "stored");
+        ArchiveBuilder b;
+        b.Add("first", "1");
+        deflated ? b.AddDeflated("a", plain) : b.Add("a", plain);
+        const std::size_t dataOfA = 2 * kLocalHeaderSize + 5 + 1 + 1;
+        {
+            const std::string bytes = b.Build().substr(0, dataOfA + 50000);
+            std::ofstream f(tmp.dir() + "archive.zip", std::ios::binary | std::ios::trunc);
+            f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        }
+        reader.SetZipName(tmp.dir() + "archive.zip");
+        reader.SetDestDir(Out());
+        reader.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
+        reader.DoAll = true;
+        int completed = -1;
+        reader.OnUnZipComplete = [&](TZipReader&, int count) { completed = count; };
+        badCrc.clear();
+        if (deflated) {
+            EXPECT_EQ(reader.RunUnZip(), 1);
+            EXPECT_EQ(badCrc, std::vector<int>{1});
+        } else {
+            try {
+                reader.RunUnZip();
+                ADD_FAILURE() << "no error";
+            } catch (const EFatalUnzipError& e) {
+                EXPECT_STREQ(e.what(), "Premature end of file reached");
+            }
+        }
+        EXPECT_EQ(completed, 1);
+        EXPECT_EQ(AllFiles(), std::vector<std::string>{"out/first"});
+        EXPECT_TRUE(skipped.empty());
+        fs::remove_all(Out());
+        reader.SetZipName({});
+    }
 }
 
 TEST_F(ReaderTest, DirectoryStates) {
@@ -938,6 +971,79 @@ TEST_F(ReaderTest, ThreadsRestoreWhatOneThreadRestores) {
         EXPECT_FALSE(fs::exists(tmp.dir() + "target"));
     }
     EXPECT_FALSE(fs::exists(tmp.dir() + "escape"));
+}
+
+// On one thread or four, extraction fires the same events in the same order
+// (each entry's start, its percentages block by block, its end) and gives
+// its host a turn at least every 32 KiB of its own reading and writing and
+// of the large entry's progress, however long a worker spends on that
+// entry; a cancel at a chosen turn ends the run there and leaves nothing.
+TEST_F(ReaderTest, ThreadsKeepOneThreadsEventsAndTurnsEvery32KiB) {
+    const auto random = test::MakeRandomBytes(4 << 20, 38);
+    ArchiveBuilder b;
+    b.Add("a", "first");
+    b.AddEncrypted("big", std::string(random.begin(), random.end()), "pw", true);
+    b.AddDeflated("c", std::string(5000, 'c'));
+    const std::string archive = Archive(b);
+    auto extract = [&](unsigned threads, int cancelAt) {
+        test::TurnMeter meter;
+        TZipReader r(meter);
+        std::vector<std::string> events;
+        int current = -1;
+        int lastPercent = 0;
+        int turnPercent = 0;
+        int mostRise = 0;
+        r.OnStartUnZip = [&](TZipReader&, int i, std::string&, bool&) {
+            events.push_back("start " + std::to_string(i));
+            current = i;
+            lastPercent = turnPercent = 0;
+        };
+        r.OnFilePercentDone = [&](TZipReader&, int p) {
+            events.push_back("file " + std::to_string(p));
+            lastPercent = p;
+            if (current == 1) {
+                mostRise = std::max(mostRise, p - turnPercent);
+            }
+        };
+        r.OnEndUnZip = [&](TZipReader&, int i, const std::string&) {
+            events.push_back("end " + std::to_string(i));
+        };
+        meter.onTurn = [&] {
+            turnPercent = lastPercent;
+            if (current == 1 && lastPercent >= cancelAt) {
+                events.push_back("cancel");
+                r.Cancel();
+            }
+        };
+        r.Threads = threads;
+        r.ArchivePassword = "pw";
+        r.SetZipName(archive);
+        r.SetDestDir(Out());
+        r.DoAll = true;
+        r.OpenArchive(); // the directory is read in one go, before the entries
+        meter.Start();
+        try {
+            events.push_back("count " + std::to_string(r.RunUnZip()));
+        } catch (const EUserCanceled&) {
+            events.push_back("canceled");
+        }
+        EXPECT_LE(mostRise, 1);
+        EXPECT_LE(meter.mostRead, test::TurnMeter::kMostBetweenTurns);
+        EXPECT_LE(meter.mostWritten, test::TurnMeter::kMostBetweenTurns);
+        const std::vector<std::string> files = AllFiles();
+        fs::remove_all(Out());
+        return std::pair(events, files);
+    };
+    for (const int cancelAt : {101, 40}) {
+        SCOPED_TRACE("cancel at " + std::to_string(cancelAt));
+        const auto one = extract(1, cancelAt);
+        EXPECT_EQ(extract(4, cancelAt), one);
+        EXPECT_EQ(one.first.back(), cancelAt > 100 ? "count 3" : "canceled");
+        const std::vector<std::string> left =
+            cancelAt > 100 ? std::vector<std::string>{"out/a", "out/big", "out/c"}
+                           : std::vector<std::string>{"out/a"};
+        EXPECT_EQ(one.second, left);
+    }
 }
 
 } // namespace
