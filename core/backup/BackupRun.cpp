@@ -36,11 +36,17 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     }
     // Held to the end, the number stored included: a second run of the
     // project would write the same archive name.
-    const auto projectLock = store.TryLockBackup(projectText);
-    if (!projectLock) {
+    const KeyedLock projectLock = store.TryLockBackup(projectText);
+    if (projectLock.Result() == KeyedLock::State::HeldElsewhere) {
         host.ShowTimedMessage(ProjectBusyText(projectText), MessageKind::Warning,
                               kRunMessageSeconds);
         return BackupOutcome::Busy;
+    }
+    // Without the lock a second run could write the same archive unseen.
+    if (!projectLock) {
+        host.ShowTimedMessage(ProjectLockRefusedText(projectText, projectLock.Reason()),
+                              MessageKind::Warning, kRunMessageSeconds);
+        return BackupOutcome::Refused;
     }
     const int page = host.ActivePage();
     const std::string path = Trimmed(editor.Filename);

@@ -16,7 +16,7 @@ namespace mzb {
 
 enum class BackupOutcome {
     Declined,  // No to the confirmation
-    Refused,   // a project check failed
+    Refused,   // a project check failed, or the project's backup lock is unusable
     Exists,    // the archive exists and overwriting is off
     Busy,      // another run, of this program or another, backs the project up
     Completed, // the archive is written and reported

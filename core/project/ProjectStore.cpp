@@ -60,10 +60,12 @@ int InRangeOrDefault(int value, int low, int high, int fallback) {
 
 } // namespace
 
-std::optional<KeyedLock> ProjectStore::TryLockBackup(const std::string& name) const {
+KeyedLock ProjectStore::TryLockBackup(const std::string& name) const {
     std::string key(TrimBlanks(name));
     std::transform(key.begin(), key.end(), key.begin(), FoldAsciiCase);
-    return KeyedLock::TryAcquire(iniPath_ + ".backup.lock", key);
+    // Where no lock file can be made beside project.ini, project.ini itself
+    // is updated in place, and carries the keys too.
+    return KeyedLock::TryAcquire(iniPath_ + ".backup.lock", key, iniPath_);
 }
 
 ProjectStore ProjectStore::InProgramDirectory(const std::string& programDirectory) {

@@ -89,10 +89,11 @@ public:
                        const ProjectRecord& editorValues) const;
 
     // The right to back the project up, held for the length of one backup
-    // run: nothing while another run, in this process or another, holds it
+    // run: not held while another run, in this process or another, holds it
     // for the same project (letter case ignored), since both would write the
-    // same archive name. Released when the result goes.
-    std::optional<KeyedLock> TryLockBackup(const std::string& name) const;
+    // same archive name, nor when the lock file cannot be had (then with
+    // the reason). Released when the result goes.
+    KeyedLock TryLockBackup(const std::string& name) const;
 
 private:
     std::string iniPath_;

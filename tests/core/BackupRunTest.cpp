@@ -273,6 +273,20 @@ TEST_F(BackupRunTest, ARunOfTheSameProjectElsewhereRefusesThisOneBeforeTheArchiv
     EXPECT_EQ(Run(), BackupOutcome::Completed) << "the lock goes with the run that held it";
 }
 
+// Without its lock a second run could write the same archive unseen: a
+// lock file that cannot be had refuses the backup, naming the file and the
+// reason, before anything is written.
+TEST_F(BackupRunTest, ABackupLockThatCannotBeHadRefusesTheBackup) {
+    const std::string lockFile = tmp_.dir() + "project.ini.backup.lock";
+    std::filesystem::create_directory(lockFile);
+    EXPECT_EQ(Run(), BackupOutcome::Refused);
+    ASSERT_EQ(host_.messages.size(), 1u);
+    EXPECT_EQ(host_.messages[0].text,
+              "Project 'Docs' cannot be backed up: its backup lock is unusable.\rCannot use " +
+                  lockFile + ": Is a directory");
+    ExpectNothingWritten();
+}
+
 TEST_F(BackupRunTest, WriterFailureReleasesTheLockAndAdvancesNothing) {
     editor_.UseNumber = true;
     editor_.Number = 4;

@@ -37,6 +37,7 @@ TEST(AutostartEntry, ExecQuotesThePathAsTheEntryFormatRequires) {
     }
     EXPECT_EQ(AutostartEntryText("relative/mzbackup"), "");
     EXPECT_EQ(AutostartEntryText("/home/u/line\nbreak"), "");
+    EXPECT_EQ(AutostartEntryText("/home/u/tab\there"), "");
 }
 
 TEST(AutostartEntry, WrittenUnderTheConfigHomeValidAndRemoved) {
@@ -47,7 +48,13 @@ TEST(AutostartEntry, WrittenUnderTheConfigHomeValidAndRemoved) {
     const std::string path = config + "/autostart/Morvaleen Direride Backup.desktop";
     EXPECT_EQ(AutostartEntryPath(), path);
 
+    // A link planted where a fixed temporary name would be is not written
+    // through.
+    const auto victim = dir.write("victim", "kept");
+    std::filesystem::create_directories(config + "/autostart");
+    std::filesystem::create_symlink(victim, path + ".tmp");
     ASSERT_TRUE(WriteAutostartEntry("/home/u/My Programs/mzbackup"));
+    EXPECT_EQ(ReadFile(victim), "kept");
     EXPECT_EQ(ReadFile(path), AutostartEntryText("/home/u/My Programs/mzbackup"));
     const test::CommandResult r = test::RunCommand({test::PeerPath("desktop-file-validate"), path});
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;

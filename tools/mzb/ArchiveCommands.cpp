@@ -108,7 +108,7 @@ struct FailureReport {
     TProgressLine* progress = nullptr; // taken away before each line
 
     void Attach(TZipReader& reader) {
-        reader.OnSkippingFile = [this](TZipReader&, int reason, const std::string& name, int,
+        reader.OnSkippingFile = [this](TZipReader& r, int reason, const std::string& name, int,
                                        bool&) {
             static const char* const kReasons[] = {"wrong password", "not overwritten", "",
                                                    "cannot create the output file",
@@ -116,11 +116,14 @@ struct FailureReport {
             if (reason == kSkipNotOverwritten) {
                 return;
             }
-            const char* why = reason >= 0 && reason <= kSkipUnsafe ? kReasons[reason] : "skipped";
+            const std::string why = reason == kSkipLinkInTheWay
+                                        ? "a link is in the way: " + PrintableName(r.LinkInTheWay())
+                                    : reason >= 0 && reason <= kSkipUnsafe ? kReasons[reason]
+                                                                           : "skipped";
             if (progress) {
                 progress->Clear();
             }
-            std::fprintf(stderr, "mzb: %s: %s\n", PrintableName(name).c_str(), why);
+            std::fprintf(stderr, "mzb: %s: %s\n", PrintableName(name).c_str(), why.c_str());
             ++failed;
         };
         reader.OnBadCRC = [this](TZipReader& r, std::uint32_t calc, std::uint32_t stored,

@@ -26,11 +26,14 @@ inline constexpr std::size_t kPartSuffixLength = 6;
 // Returns the descriptor (-1 when none could be created, errno set) and the
 // path in `name`.
 int CreatePartFile(const std::string& dir, const std::string& prefix, std::string& name);
+// The same in the folder open as dirFd; `name` is the file's name there.
+int CreatePartFileAt(int dirFd, const std::string& prefix, std::string& name);
 
 // Removes the leftovers in dir: regular files named prefix + exactly
 // kPartSuffixLength characters that no open part file holds. Returns the
 // number removed.
 int RemoveStaleParts(const std::string& dir, const std::string& prefix);
+int RemoveStalePartsAt(int dirFd, const std::string& prefix);
 // The same for the part files of every name that ends in `ending`: regular
 // files named "." + a name + ending + kPartSuffixLength characters. Archives
 // named by the date leave parts under names no later run writes again.

@@ -10,6 +10,7 @@
 #include "zip/crypt/ZipCrypt.h"
 #include "zip/format/StoredName.h"
 #include "zip/io/FileSystem.h"
+#include "zip/io/OutputFolder.h"
 #include "zip/io/OutputPath.h"
 #include "zip/io/PartFile.h"
 #include "zip/io/PathName.h"
@@ -23,6 +24,7 @@
 #include <cctype>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <unordered_set>
 
 namespace mzb {
@@ -47,6 +49,10 @@ struct TExtractionRun {
         const mode_t mask = ::umask(0);
         ::umask(mask);
         createMode = 0666 & ~mask;
+        // Ordinary users get what the archive says as far as their umask
+        // allows, as other extractors give them; root gets it whole, so a
+        // system restore puts the modes back as they were.
+        modeMask = ::geteuid() == 0 ? 0 : mask;
     }
 
     TEntryDecoder decoder;
@@ -55,13 +61,16 @@ struct TExtractionRun {
     std::optional<TZipCryptKeys> decrypter;
     int fileCount = 0;
     mode_t createMode = 0644;
-    std::string lastDirectory; // the output folder last made sure of
+    mode_t modeMask = 0;
+    // The destination, or the root for the original places; made for a run
+    // that writes.
+    std::unique_ptr<TOutputTree> tree;
     // With more than one thread: entries decoding on the workers, from
     // `nextAhead` on still to be handed to them, and the block being written.
     std::unique_ptr<TDecodeAhead> ahead;
     int nextAhead = 0;
     std::vector<std::uint8_t> block;
-    // Folders already rid of part files a killed run left behind.
+    // Folders already rid of part files a killed run left behind, by path.
     std::unordered_set<std::string> cleanedFolders;
     TFolderTimes folderTimes;
 };
@@ -180,8 +189,16 @@ int TZipReader::ExtractAll() {
     RunScope scope(KeepZipOpen);
     auto run = std::make_unique<TExtractionRun>(*this, archive_);
     try {
-        if (!TestOnly && !destDir_.empty() && !DirectoryExists(destDir_)) {
-            ForceDirectories(destDir_);
+        if (!TestOnly) {
+            // The destination is the user's to name, a link included; only
+            // what lies below it is walked with care.
+            const std::string& base = destDir_.empty() ? OriginalRoot : destDir_;
+            if (!base.empty() && !DirectoryExists(base)) {
+                ForceDirectories(base);
+            }
+            run->tree = std::make_unique<TOutputTree>(
+                base, destDir_.empty() ? TLinkRule::FollowTrusted : TLinkRule::Refuse,
+                TrustedUser.value_or(::geteuid()));
         }
         std::uint64_t totalBytes = 0;
         const int numFiles = SelectEntries(totalBytes);
@@ -220,7 +237,7 @@ int TZipReader::ExtractAll() {
         const int count = run->fileCount;
         // The entry left undone has taken its part file away, which changed
         // its folder's time; workers hold no files.
-        run->folderTimes.Apply();
+        ApplyFolderTimes(*run);
         run.reset();
         if (OnUnZipComplete) {
             OnUnZipComplete(*this, count);
@@ -229,7 +246,7 @@ int TZipReader::ExtractAll() {
     }
     filesList_.clear();
     const int count = run->fileCount;
-    run->folderTimes.Apply();
+    ApplyFolderTimes(*run);
     run.reset();
     if (OnUnZipComplete) {
         OnUnZipComplete(*this, count);
@@ -243,6 +260,44 @@ void TZipReader::Skip(int reason, const std::string& name, int index, TExtractio
         OnSkippingFile(*this, reason, name, index, retry);
     }
     run.output.RemoveFromTotal(size);
+}
+
+// The folder an output goes into, reached as OutputFolder.h describes: no
+// link is followed below the destination; in the original places, and
+// wherever an OnStartUnZip handler moved the output, only trusted ones.
+TFolderReached TZipReader::ReachFolder(const std::string& path, TExtractionRun& run,
+                                       bool create) const {
+    const std::string base = WithTrailingSeparator(destDir_.empty() ? OriginalRoot : destDir_);
+    if (path.starts_with(base)) {
+        return run.tree->Reach(DirectoryPart(std::string_view(path).substr(base.size())), create);
+    }
+    const bool absolute = path.starts_with('/');
+    TOutputTree elsewhere(absolute ? "/" : "", TLinkRule::FollowTrusted,
+                          TrustedUser.value_or(::geteuid()));
+    return elsewhere.Reach(DirectoryPart(path), create);
+}
+
+// Each folder is reached again as its files were, so a folder swapped for a
+// link since then gives its time to nothing else.
+void TZipReader::ApplyFolderTimes(TExtractionRun& run) const {
+    run.folderTimes.Apply([&](const std::string& folder, TFileTime time) {
+        if (const TFolderReached reached = ReachFolder(folder, run, false); reached.Folder) {
+            SetOpenFileWriteTime(reached.Folder->Descriptor(), time);
+        }
+    });
+}
+
+// False, after reporting why the entry's folder could not be reached.
+bool TZipReader::SkipUnreached(const TFolderReached& reached, int index, const std::string& fname,
+                               TExtractionRun& run, std::uint64_t size, bool& retry) {
+    if (reached.Link.empty()) {
+        Skip(kSkipCannotCreate, fname, index, run, size, retry);
+        return false;
+    }
+    linkInTheWay_ = reached.Link;
+    Skip(kSkipLinkInTheWay, fname, index, run, size, retry);
+    linkInTheWay_.clear();
+    return false;
 }
 
 // Hands the chosen entries from the one at hand on to the workers, as many
@@ -324,9 +379,12 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
             Skip(kSkipUnsafe, storedName, index, run, 0, retry);
             return false;
         }
-        if (RecreateDirs && !TestOnly && !path->empty() &&
-            (DirectoryExists(*path) || ForceDirectories(*path))) {
-            if (const auto when = work.ModificationTime()) {
+        if (RecreateDirs && !TestOnly && !path->empty()) {
+            const TFolderReached made = ReachFolder(*path, run, true);
+            if (!made.Link.empty()) {
+                return SkipUnreached(made, index, *path, run, 0, retry);
+            }
+            if (const auto when = work.ModificationTime(); made.Folder && when) {
                 run.folderTimes.Remember(*path, *when);
             }
         }
@@ -351,13 +409,16 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
             return false;
         }
     }
-    // Entries come folder by folder: one check per folder, not per file.
-    const std::string outDir = DirectoryPart(fname);
-    if (!TestOnly && !outDir.empty() && outDir != run.lastDirectory) {
-        if (!DirectoryExists(outDir)) {
-            ForceDirectories(outDir);
+    // Reached afresh for every entry: a folder swapped for a link since the
+    // last one is found, not written through.
+    TPartInFolder part;
+    if (!TestOnly) {
+        const TFolderReached reached = ReachFolder(fname, run, true);
+        if (!reached.Folder) {
+            return SkipUnreached(reached, index, fname, run, work.UncompressedSize, retry);
         }
-        run.lastDirectory = outDir;
+        part.Folder = reached.Folder;
+        part.Name = FileNamePart(fname);
     }
 
     std::uint64_t dataSize = work.CompressedSize;
@@ -377,31 +438,27 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     if (TestOnly) {
         return TestEntry(index, work, dataStart, dataSize, run, retry);
     }
-    const auto existing = FileInfoOf(fname);
+    const int folder = part.Folder->Descriptor();
+    const auto existing = FileInfoAt(folder, part.Name);
     if (!MayOverwrite(index, work, fname, existing)) {
         Skip(kSkipNotOverwritten, fname, index, run, work.UncompressedSize, retry);
         return false;
     }
 
-    // Decoded into a fresh file beside the output, put in place by rename:
-    // a link standing at the output path is replaced, never followed.
-    const bool blocked = (existing && existing->IsDirectory() && !IsSymLink(fname)) ||
-                         (existing && !existing->IsLink &&
-                          (existing->Attributes & kAttrReadOnly) != 0 && !ReplaceReadOnly);
-    // The temporary file is created and kept open, and its time and mode are
-    // set through the descriptor: no path is looked up again before the
-    // rename, which also saves several system calls per entry.
-    std::string temp;
-    const std::string partDir = outDir.empty() ? std::string(".") : outDir;
-    if (!blocked && run.cleanedFolders.insert(partDir).second) {
-        RemoveStaleParts(partDir, kPartPrefix);
+    // Decoded into a fresh part file beside the output, put in place by
+    // rename: a link standing at the output path is replaced, never followed.
+    const bool blocked =
+        existing && (existing->IsDirectory() ||
+                     ((existing->Attributes & kAttrReadOnly) != 0 && !ReplaceReadOnly));
+    // The part file is kept open, and its time and mode are set through the
+    // descriptor: no name is looked up again before the rename.
+    if (!blocked && run.cleanedFolders.insert(part.Folder->Path()).second) {
+        RemoveStalePartsAt(folder, kPartPrefix);
     }
-    const int fd = blocked ? -1 : CreatePartFile(partDir, kPartPrefix, temp);
+    const int fd = blocked ? -1 : CreatePartFileAt(folder, kPartPrefix, part.Part);
     TFileStream out;
     if (fd < 0 || !out.Attach(fd)) { // Attach closes what it refuses
-        if (!temp.empty()) {
-            DeleteFile(temp);
-        }
+        part.Discard();
         Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry);
         return false;
     }
@@ -412,11 +469,13 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
             job ? WriteDecoded(*job, run, out) : DecodeEntry(work, dataStart, dataSize, run, &out);
     } catch (...) {
         out.Close();
-        DeleteFile(temp);
+        part.Discard();
         throw;
     }
     const bool written = FlushFilesOnClose ? out.Sync() : out.Flush();
-    return FinishEntry(index, work, fname, temp, out, verified, written, run, retry);
+    // A worker keeps the CRC-32 of what it decoded.
+    const std::uint32_t crc = job ? job->crc : run.output.Crc32();
+    return FinishEntry(index, work, fname, part, out, crc, verified, written, run, retry);
 }
 
 // Writes the blocks a worker decodes for the entry as they come, each with
@@ -432,11 +491,11 @@ bool TZipReader::WriteDecoded(TDecodeJob& job, TExtractionRun& run, TFileStream&
     return job.Verified();
 }
 
-// The decoded temporary file gets the entry's time and mode and takes the
+// The decoded part file gets the entry's time and mode and takes the
 // output's place, or goes when the data did not verify.
 bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::string& fname,
-                             const std::string& temp, TFileStream& out, bool verified, bool written,
-                             TExtractionRun& run, bool& retry) {
+                             const TPartInFolder& part, TFileStream& out, std::uint32_t crc,
+                             bool verified, bool written, TExtractionRun& run, bool& retry) {
     if (written && verified) {
         const int fd = out.Descriptor();
         if (const auto when = work.ModificationTime()) {
@@ -445,20 +504,21 @@ bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::s
         const bool unixHost = (work.VersionMadeBy >> 8) == kHostUnix;
         const std::uint32_t attributes =
             unixHost ? work.ExternalAttributes : work.ExternalAttributes & 0xFFFFu;
-        ::fchmod(fd, RetainAttributes ? PermissionsFromAttributes(run.createMode, attributes)
-                                      : run.createMode);
+        ::fchmod(fd, RetainAttributes
+                         ? PermissionsFromAttributes(run.createMode, attributes) & ~run.modeMask
+                         : run.createMode);
     }
     if (!out.Close() || !written) {
-        DeleteFile(temp);
+        part.Discard();
         throw ECantWriteUCF("Cant write uncompressed file");
     }
     if (!verified) {
-        DeleteFile(temp);
-        ReportBadEntry(index, work, run, retry);
+        part.Discard();
+        ReportBadEntry(index, work, crc, retry);
         return false;
     }
-    if (!RenameFile(temp, fname)) {
-        DeleteFile(temp);
+    if (!part.PutInPlace()) {
+        part.Discard();
         Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry);
         return false;
     }
@@ -472,7 +532,7 @@ bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::s
 bool TZipReader::TestEntry(int index, const TZipHeaderInfo& work, std::uint64_t dataStart,
                            std::uint64_t dataSize, TExtractionRun& run, bool& retry) {
     if (!DecodeEntry(work, dataStart, dataSize, run, nullptr)) {
-        ReportBadEntry(index, work, run, retry);
+        ReportBadEntry(index, work, run.output.Crc32(), retry);
         return false;
     }
     if (OnEndUnZip) {
@@ -506,7 +566,7 @@ bool TZipReader::DecodeEntry(const TZipHeaderInfo& work, std::uint64_t dataStart
            run.output.Written() == work.UncompressedSize;
 }
 
-void TZipReader::ReportBadEntry(int index, const TZipHeaderInfo& work, TExtractionRun& run,
+void TZipReader::ReportBadEntry(int index, const TZipHeaderInfo& work, std::uint32_t crc,
                                 bool& retry) {
     if (work.IsEncrypted()) {
         std::string newPassword = ArchivePassword;
@@ -521,7 +581,7 @@ void TZipReader::ReportBadEntry(int index, const TZipHeaderInfo& work, TExtracti
                            retry);
         }
     } else if (OnBadCRC) {
-        OnBadCRC(*this, run.output.Crc32(), work.Crc32, index);
+        OnBadCRC(*this, crc, work.Crc32, index);
     }
 }
 
@@ -571,8 +631,7 @@ bool TZipReader::MayOverwrite(int index, const TZipHeaderInfo& work, const std::
     if (OverwriteMode == TUZOverwriteMode::Always) {
         return true;
     }
-    const bool present = existing ? existing->IsLink || !existing->IsDirectory() : IsSymLink(path);
-    if (!present) {
+    if (!existing || existing->IsDirectory()) {
         return true;
     }
     switch (OverwriteMode) {

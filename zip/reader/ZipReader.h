@@ -13,8 +13,10 @@
 // time changes. Everything an archive says is untrusted: output paths stay
 // below DestDir, entries whose data would overlap another's are refused,
 // output never exceeds an entry's declared size and never goes through a
-// link. Entries that fail are reported through the events and the run goes
-// on; errors that end a run are raised after OnUnZipComplete.
+// link: folders are walked from the destination without following links
+// (zip/io/OutputFolder.h). Entries that fail are reported through the
+// events and the run goes on; errors that end a run are raised after
+// OnUnZipComplete.
 
 #include "zip/base/HostServices.h"
 #include "zip/base/WorkerPool.h"
@@ -47,12 +49,16 @@ inline constexpr int kSkipCannotCreate = 3;
 // inconsistent with the archive (bad local header, data overlapping another
 // entry, an encryption header that cannot be there).
 inline constexpr int kSkipUnsafe = 4;
+// A link stood on the way to the output's folder; LinkInTheWay() names it.
+inline constexpr int kSkipLinkInTheWay = 5;
 
 class TEntryDecoder;
 class TZipCryptKeys;
 class TZipReader;
 struct TDecodeJob;
 struct TExtractionRun;
+struct TFolderReached;
+struct TPartInFolder;
 
 struct TZipReaderEvents {
     std::function<void(TZipReader&, int NumFiles, std::uint64_t TotalBytes, bool& StopNow)>
@@ -119,6 +125,10 @@ public:
     // root of the file system, where a backup took them from. Tests point
     // it at a folder of their own.
     std::string OriginalRoot = "/";
+    // Whose links, besides root's, a restore to the original places
+    // follows on the way to a folder; empty: the user running it. Tests
+    // name another user to see their own links refused.
+    std::optional<unsigned> TrustedUser;
     std::string ArchivePassword;
 
     // --- directory and entries --------------------------------------------
@@ -153,6 +163,8 @@ public:
     // Where the run would write the entry by those rules and its host's name
     // rules; nullopt for an unsafe name.
     std::optional<std::string> OutputPathOfEntry(const TZipHeaderInfo& entry) const;
+    // While OnSkippingFile reports kSkipLinkInTheWay: the path of the link.
+    const std::string& LinkInTheWay() const { return linkInTheWay_; }
     // Asks the running operation to stop at its next check.
     void Cancel() { cancelRequested_ = true; }
 
@@ -214,11 +226,15 @@ private:
                    std::uint64_t dataSize, TExtractionRun& run, bool& retry);
     bool DecodeEntry(const TZipHeaderInfo& work, std::uint64_t dataStart, std::uint64_t dataSize,
                      TExtractionRun& run, TFileStream* out);
+    TFolderReached ReachFolder(const std::string& path, TExtractionRun& run, bool create) const;
+    void ApplyFolderTimes(TExtractionRun& run) const;
+    bool SkipUnreached(const TFolderReached& reached, int index, const std::string& fname,
+                       TExtractionRun& run, std::uint64_t size, bool& retry);
     bool WriteDecoded(TDecodeJob& job, TExtractionRun& run, TFileStream& out);
     bool FinishEntry(int index, const TZipHeaderInfo& work, const std::string& fname,
-                     const std::string& temp, TFileStream& out, bool verified, bool written,
-                     TExtractionRun& run, bool& retry);
-    void ReportBadEntry(int index, const TZipHeaderInfo& work, TExtractionRun& run, bool& retry);
+                     const TPartInFolder& part, TFileStream& out, std::uint32_t crc, bool verified,
+                     bool written, TExtractionRun& run, bool& retry);
+    void ReportBadEntry(int index, const TZipHeaderInfo& work, std::uint32_t crc, bool& retry);
     bool OpensWith(const TZipHeaderInfo& work, std::uint64_t headerStart, TZipCryptKeys& keys);
     bool CheckPassword(int index, const TZipHeaderInfo& work, std::uint64_t headerStart,
                        TExtractionRun& run, bool& retry);
@@ -240,6 +256,7 @@ private:
     TMultiMode multiMode_ = TMultiMode::mmNone;
     bool rebuilt_ = false;
     bool busy_ = false;
+    std::string linkInTheWay_;
 };
 
 } // namespace mzb

@@ -34,8 +34,10 @@ struct TZipWriteRun {
     std::string outputPath; // the part file
     bool rewriting = false; // an existing archive is carried over
     bool replacing = false; // an existing archive is replaced, nothing carried over
-    bool finished = false;  // the new archive stands under its name
-    int added = 0;          // files added (carried-over entries not counted)
+    // The permission bits of the user's own archive replaced or updated.
+    std::optional<unsigned> keptMode;
+    bool finished = false; // the new archive stands under its name
+    int added = 0;         // files added (carried-over entries not counted)
     TFileStream output;
     TFileStream input;
 

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -57,6 +59,18 @@ void RemoveLeftoverParts(const std::string& zipName) {
     } else {
         RemoveStalePartsEndingIn(FolderOf(zipName), name.substr(dot) + kPartMark);
     }
+}
+
+// The permission bits of the file at the name when it is a regular file
+// of the running user's own, looked at without following a link; nothing
+// for anything else. Another user's file could have been planted to lend
+// its entries or its mode (0666) to the archive written in its place.
+std::optional<unsigned> OwnArchiveMode(const std::string& zipName) {
+    struct stat st {};
+    if (::lstat(zipName.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+        return std::nullopt;
+    }
+    return st.st_mode & 0777;
 }
 
 } // namespace
@@ -150,10 +164,12 @@ int TZipWriter::Run() {
         RemoveLeftoverParts(zipName_);
         // Before the output exists, so that a temporary file in a directory
         // being backed up is never added to itself.
-        if (FileExists(zipName_)) {
+        if (const auto mode = OwnArchiveMode(zipName_)) {
+            run.keptMode = mode;
             run.replacing = ReplaceExisting;
             run.rewriting = !ReplaceExisting;
             if (run.rewriting) {
+                OpenOwnArchive();
                 EnsureDirectory();
             }
         }
@@ -185,6 +201,21 @@ int TZipWriter::Run() {
     }
     restore();
     return run.added;
+}
+
+// The archive to update, opened as the one found to be the user's own: a
+// name swapped for a link or another file meanwhile is not read.
+void TZipWriter::OpenOwnArchive() {
+    archive_.Close();
+    const int fd = ::open(zipName_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())) {
+        ::close(fd);
+        throw ENotAZipFile("Not a valid zip file!");
+    }
+    if (fd < 0 || !archive_.Attach(fd)) {
+        throw ENotAZipFile("Not a valid zip file!");
+    }
 }
 
 void TZipWriter::ExpandList(TZipWriteRun& run) {
@@ -301,9 +332,8 @@ void TZipWriter::FinishOutput(TZipWriteRun& run) {
     }
     // New archives stay the owner's alone; an update or a replacement keeps
     // what the owner chose for the old one.
-    struct stat old {};
-    if ((run.rewriting || run.replacing) && ::stat(zipName_.c_str(), &old) == 0) {
-        ::fchmod(fd, old.st_mode & 0777);
+    if (run.keptMode) {
+        ::fchmod(fd, *run.keptMode);
     }
     if (!commit_->SyncFile(fd)) {
         throw ENotEnoughRoom("Not enough room to write archive");

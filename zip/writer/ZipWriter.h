@@ -104,6 +104,9 @@ public:
     TZipAction ZipAction = TZipAction::zaUpdate;
     // An existing archive of the name is replaced whole instead of updated.
     // It stays as it was until the new one stands complete in its place.
+    // Only a regular file of the running user's own at the name (not a link
+    // to one) is updated or lends its mode; anything else there is no
+    // archive of the user's and a new one, 0600, takes its place.
     bool ReplaceExisting = false;
     // Kept, without effect: an archive is always rewritten beside itself.
     std::string TempPath;
@@ -161,6 +164,7 @@ public:
 private:
     int Run();
     std::string HeldComment();
+    void OpenOwnArchive();
     void ExpandList(TZipWriteRun& run);
     void OpenOutput(TZipWriteRun& run);
     void PrepareEndRecord(TZipWriteRun& run);

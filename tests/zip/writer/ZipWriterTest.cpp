@@ -906,6 +906,40 @@ TEST_F(UpdateTest, RewriteKeepsCommentsAndPermissionsAndLeavesNoTemporaryFile) {
     EXPECT_EQ(ArchiveFolder(), std::set<std::string>{"out.zip"});
 }
 
+// An archive planted at the name by another user, or a link to one, lends
+// the archive written in its place neither its entries nor its mode (0666):
+// updated or replaced, the result holds this run's files and is the user's
+// alone. The planted file itself is left as it was.
+TEST_F(UpdateTest, AnArchiveThatIsNotTheUsersOwnLendsNeitherEntriesNorMode) {
+    const std::string planted = tmp.dir() + "planted";
+    fs::copy_file(Zip(), planted);
+    fs::permissions(planted, fs::perms(0666));
+    const std::string before = ReadFile(planted);
+    std::vector<std::string> kinds{"link"};
+    if (::geteuid() == 0) {
+        kinds.push_back("another user's file");
+    }
+    for (const bool replace : {false, true}) {
+        for (const std::string& kind : kinds) {
+            fs::remove(Zip());
+            if (kind == "link") {
+                fs::create_symlink(planted, Zip());
+            } else {
+                fs::copy_file(planted, Zip());
+                fs::permissions(Zip(), fs::perms(0666));
+                ASSERT_EQ(::chown(Zip().c_str(), 4242, 4242), 0);
+            }
+            writer.ReplaceExisting = replace;
+            EXPECT_EQ(Run({Src() + "new.txt"}), 1);
+            EXPECT_EQ(Extracted(), (std::map<std::string, std::string>{{"new.txt", "new"}}))
+                << kind;
+            EXPECT_EQ(fs::symlink_status(Zip()).permissions(), fs::perms(0600)) << kind;
+            EXPECT_EQ(fs::symlink_status(Zip()).type(), fs::file_type::regular) << kind;
+            EXPECT_EQ(ReadFile(planted), before);
+        }
+    }
+}
+
 // A backup that overwrites must not lose the last one when it fails.
 TEST_F(UpdateTest, ReplacingStartsAfreshButTheOldArchiveStaysUntilTheNewIsComplete) {
     fs::permissions(Zip(), fs::perms(0640));
