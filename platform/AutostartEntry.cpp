@@ -1,11 +1,15 @@
 #include "platform/AutostartEntry.h"
 
 #include "platform/KnownDirectories.h"
+#include "platform/OwnFile.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <string_view>
 #include <system_error>
+#include <unistd.h>
 
 namespace mzb {
 namespace {
@@ -45,8 +49,13 @@ std::string AutostartEntryPath() {
 }
 
 std::string AutostartEntryText(const std::string& executable) {
-    if (executable.empty() || executable.front() != '/' ||
-        executable.find_first_of("\r\n") != std::string::npos) {
+    // A control character has no form an Exec line may hold: the format's
+    // own escapes would turn into the character again before the quoting
+    // is read, and the entry would be invalid.
+    const bool hasControl = std::any_of(executable.begin(), executable.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    });
+    if (executable.empty() || executable.front() != '/' || hasControl) {
         return {};
     }
     return "[Desktop Entry]\n"
@@ -68,20 +77,17 @@ bool WriteAutostartEntry(const std::string& executable) {
     const std::filesystem::path target = AutostartEntryPath();
     std::error_code ec;
     std::filesystem::create_directories(target.parent_path(), ec);
-    // Written beside and renamed, so the session never starts a half entry.
-    const std::filesystem::path temp = target.string() + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.close();
-        if (!out) {
-            std::filesystem::remove(temp, ec);
-            return false;
-        }
+    // Written beside under a new name of its own and renamed, so the session
+    // never starts a half entry and nothing standing at a name is written
+    // through.
+    std::string temp = target.string() + ".tmp-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return false;
     }
-    std::filesystem::rename(temp, target, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
+    const bool written = WriteAll(fd, text);
+    if (::close(fd) != 0 || !written || ::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
         return false;
     }
     return true;

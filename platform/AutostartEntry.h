@@ -14,7 +14,8 @@ std::string AutostartEntryPath();
 // The entry's text, with the executable as the desktop-entry format quotes
 // a command: blanks and the format's reserved characters inside double
 // quotes, '%' doubled. Empty when the path cannot be written as a command
-// (it holds a line break or is not absolute).
+// (it holds a control character such as a tab or a line break, or is not
+// absolute).
 std::string AutostartEntryText(const std::string& executable);
 // Writes the entry for the executable, creating the directory; false when
 // it cannot be written.

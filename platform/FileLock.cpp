@@ -1,6 +1,7 @@
 #include "platform/FileLock.h"
 
-#include <cerrno>
+#include "platform/OwnFile.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -8,19 +9,15 @@
 
 namespace mzb {
 
-std::optional<FileLock> FileLock::OnFile(const std::string& path, Mode mode, bool create) {
-    const int flags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0);
-    const int fd = ::open(path.c_str(), flags, 0600);
+std::optional<FileLock> FileLock::OnFile(const std::string& path, Mode mode, bool create,
+                                         std::chrono::milliseconds bound) {
+    const int fd = OpenOwnFile(path, O_RDONLY | (create ? O_CREAT : 0));
     if (fd < 0) {
         return std::nullopt;
     }
-    WaitOn(fd, mode);
-    return FileLock(fd);
-}
-
-void FileLock::WaitOn(int fd, Mode mode) {
-    while (::flock(fd, mode == Mode::Shared ? LOCK_SH : LOCK_EX) != 0 && errno == EINTR) {
-    }
+    FileLock lock(fd);
+    LockWithin(fd, mode == Mode::Shared ? LOCK_SH : LOCK_EX, path, bound);
+    return lock;
 }
 
 FileLock::FileLock(FileLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}

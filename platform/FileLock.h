@@ -5,6 +5,7 @@
 // replaced by a rename. It goes with the open file, so a process that dies,
 // even by SIGKILL, releases it at once.
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -14,11 +15,13 @@ class FileLock {
 public:
     enum class Mode { Shared, Exclusive };
 
-    // Opens the lock file (with `create`, creating it owner-only) and waits
-    // for the lock as long as it takes; nothing when the file cannot be opened.
-    static std::optional<FileLock> OnFile(const std::string& path, Mode mode, bool create);
-    // Waits for the lock on a file the caller holds open and will close.
-    static void WaitOn(int fd, Mode mode);
+    // Opens the lock file (with `create`, making it owner-only) and takes the
+    // lock, waiting for another holder no longer than `bound`. Nothing when
+    // there is no lock file and none can be made. A lock file that is not
+    // the user's own regular file (OwnFile.h), or one held beyond the
+    // bound, raises EFileRefused.
+    static std::optional<FileLock> OnFile(const std::string& path, Mode mode, bool create,
+                                          std::chrono::milliseconds bound);
 
     FileLock(FileLock&& other) noexcept;
     FileLock& operator=(FileLock&& other) noexcept;

@@ -1,5 +1,7 @@
 #include "platform/InstanceLock.h"
 
+#include "platform/OwnFile.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -8,7 +10,12 @@
 namespace mzb {
 
 InstanceLock::InstanceLock(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    int fd = -1;
+    try {
+        fd = OpenOwnFile(path, O_RDWR | O_CREAT);
+    } catch (const EFileRefused&) {
+        return; // another user's file: no copy of ours holds it
+    }
     if (fd < 0) {
         return;
     }

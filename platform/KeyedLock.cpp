@@ -1,6 +1,9 @@
 #include "platform/KeyedLock.h"
 
+#include "platform/OwnFile.h"
+
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 #include <utility>
@@ -15,10 +18,26 @@ std::int64_t KeyedLockOffset(std::string_view key) {
     return static_cast<std::int64_t>(hash >> 2);
 }
 
-std::optional<KeyedLock> KeyedLock::TryAcquire(const std::string& path, std::string_view key) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
-        return KeyedLock(-1);
+KeyedLock KeyedLock::TryAcquire(const std::string& path, std::string_view key,
+                                const std::string& fallback) {
+    int fd = -1;
+    try {
+        fd = OpenOwnFile(path, O_RDWR | O_CREAT);
+        const int error = errno;
+        const bool folderRefused = error == EACCES || error == EPERM || error == EROFS;
+        if (fd < 0 && folderRefused && !fallback.empty() && ::access(path.c_str(), F_OK) != 0) {
+            fd = OpenOwnFile(fallback, O_RDWR);
+            if (fd < 0) {
+                return KeyedLock(-1, State::Unavailable,
+                                 "Cannot use " + fallback + ": " + std::strerror(errno));
+            }
+        }
+        if (fd < 0) {
+            return KeyedLock(-1, State::Unavailable,
+                             "Cannot use " + path + ": " + std::strerror(error));
+        }
+    } catch (const EFileRefused& refused) {
+        return KeyedLock(-1, State::Unavailable, refused.what());
     }
     struct flock range {};
     range.l_type = F_WRLCK;
@@ -32,13 +51,20 @@ std::optional<KeyedLock> KeyedLock::TryAcquire(const std::string& path, std::str
     while ((result = ::fcntl(fd, F_OFD_SETLK, &range)) != 0 && errno == EINTR) {
     }
     if (result != 0) {
+        const int error = errno;
         ::close(fd);
-        return std::nullopt;
+        if (error == EAGAIN || error == EACCES) {
+            return KeyedLock(-1, State::HeldElsewhere);
+        }
+        return KeyedLock(-1, State::Unavailable,
+                         "Cannot use " + path + ": " + std::strerror(error));
     }
-    return KeyedLock(fd);
+    return KeyedLock(fd, State::Held);
 }
 
-KeyedLock::KeyedLock(KeyedLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+KeyedLock::KeyedLock(KeyedLock&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), state_(std::exchange(other.state_, State::Unavailable)),
+      reason_(std::move(other.reason_)) {}
 
 KeyedLock& KeyedLock::operator=(KeyedLock&& other) noexcept {
     if (this != &other) {
@@ -46,6 +72,8 @@ KeyedLock& KeyedLock::operator=(KeyedLock&& other) noexcept {
             ::close(fd_);
         }
         fd_ = std::exchange(other.fd_, -1);
+        state_ = std::exchange(other.state_, State::Unavailable);
+        reason_ = std::move(other.reason_);
     }
     return *this;
 }

@@ -1,14 +1,14 @@
 #include "platform/ProfileFile.h"
 
 #include "platform/FileLock.h"
+#include "platform/OwnFile.h"
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <optional>
 #include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,35 +51,6 @@ std::optional<std::string> LoadBytes(int fd) {
     }
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Where the bytes really go: the target of a link at the path, so that a
-// profile kept elsewhere and linked in stays where its owner put it.
-std::string ResolvedTarget(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
-            std::string resolved(real);
-            std::free(real);
-            return resolved;
-        }
-    }
-    return path;
-}
-
 std::string LockPathOf(const std::string& target) {
     return target + ".lock";
 }
@@ -120,19 +91,17 @@ void RemoveLeftoverTemporaryFiles(const std::string& target) {
 
 enum class Replaced { Done, DirectoryRefused, Failed };
 
-// Writes the bytes beside the target and renames them over it; on any
-// failure the target is untouched and the temporary file gone.
-Replaced ReplaceFile(const std::string& target, const std::string& bytes) {
+// Writes the bytes beside the target and renames them over it, with the
+// permissions the target had; on any failure the target is untouched and
+// the temporary file gone. The temporary file is new (made exclusively), so
+// nothing standing at its name is followed or opened.
+Replaced ReplaceFile(const std::string& target, const std::string& bytes, mode_t permissions) {
     std::string temp = target + std::string(kTempInfix) + std::string(kTempUniqueLength, 'X');
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         return errno == EACCES || errno == EPERM ? Replaced::DirectoryRefused : Replaced::Failed;
     }
-    struct stat st {};
-    bool ok = true;
-    if (::stat(target.c_str(), &st) == 0) {
-        ok = ::fchmod(fd, st.st_mode & 0777) == 0;
-    }
+    bool ok = ::fchmod(fd, permissions) == 0;
     ok = ok && WriteAll(fd, bytes) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
@@ -159,31 +128,30 @@ bool RewriteInPlace(int fd, const std::string& bytes) {
 } // namespace
 
 ProfileText ProfileFile::Read() const {
-    const std::string target = ResolvedTarget(path_);
-    const auto lock = FileLock::OnFile(LockPathOf(target), FileLock::Mode::Shared, false);
-    const OpenFile file(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+    const auto lock = FileLock::OnFile(LockPathOf(path_), FileLock::Mode::Shared, false, lockWait_);
+    const OpenFile file(OpenOwnFile(path_, O_RDONLY));
     if (file.get() < 0) {
         return ProfileText();
     }
     if (!lock) {
         // Without a lock file, a writer that updates in place locks the file.
-        FileLock::WaitOn(file.get(), FileLock::Mode::Shared);
+        LockWithin(file.get(), LOCK_SH, path_, lockWait_);
     }
     const auto bytes = LoadBytes(file.get());
     return bytes ? ProfileText(*bytes) : ProfileText();
 }
 
 void ProfileFile::Update(const std::function<void(ProfileText&)>& edit) const {
-    const std::string target = ResolvedTarget(path_);
-    const auto lock = FileLock::OnFile(LockPathOf(target), FileLock::Mode::Exclusive, true);
+    const auto lock =
+        FileLock::OnFile(LockPathOf(path_), FileLock::Mode::Exclusive, true, lockWait_);
     // No lock file means a directory that cannot be written: then only an
     // update in place can succeed, and the file itself carries the lock.
-    const OpenFile file(::open(target.c_str(), (lock ? O_RDONLY : O_RDWR) | O_CLOEXEC));
+    const OpenFile file(OpenOwnFile(path_, lock ? O_RDONLY : O_RDWR));
     if (file.get() < 0 && (errno != ENOENT || !lock)) {
         throw EProfileWriteError(path_);
     }
     if (!lock) {
-        FileLock::WaitOn(file.get(), FileLock::Mode::Exclusive);
+        LockWithin(file.get(), LOCK_EX, path_, lockWait_);
     }
     const auto before = file.get() >= 0 ? LoadBytes(file.get()) : std::optional<std::string>("");
     if (!before) {
@@ -195,17 +163,21 @@ void ProfileFile::Update(const std::function<void(ProfileText&)>& edit) const {
     if (after == *before) {
         return;
     }
+    // A new file is the owner's alone: it holds scrambled passwords.
+    struct stat st {};
+    const mode_t permissions =
+        file.get() >= 0 && ::fstat(file.get(), &st) == 0 ? st.st_mode & 0777 : 0600;
     bool written = false;
     if (!lock) {
         written = RewriteInPlace(file.get(), after);
     } else {
-        RemoveLeftoverTemporaryFiles(target);
-        switch (ReplaceFile(target, after)) {
+        RemoveLeftoverTemporaryFiles(path_);
+        switch (ReplaceFile(path_, after, permissions)) {
         case Replaced::Done:
             written = true;
             break;
         case Replaced::DirectoryRefused: {
-            const OpenFile inPlace(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+            const OpenFile inPlace(OpenOwnFile(path_, O_WRONLY));
             written = inPlace.get() >= 0 && RewriteInPlace(inPlace.get(), after);
             break;
         }

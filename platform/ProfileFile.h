@@ -13,7 +13,13 @@
 // old file or the new one, never a mixture; the next update removes the
 // temporary file a killed writer left. A new file is readable and
 // writable by its owner only (it holds scrambled passwords); a rewritten one
-// keeps its permissions. A link at the path is written through.
+// keeps its permissions.
+//
+// The file and its lock file are opened as OwnFile.h describes: a link, a
+// FIFO, a device or another user's file at either name is refused with
+// EFileRefused, and a lock another process holds is waited for no longer
+// than the wait given (then EFileRefused too), so that nobody else can
+// steer, read or stall the program through them.
 //
 // A file that may be written in a directory that may not (one an
 // administrator prepared) is rewritten in place instead: room for the new
@@ -23,6 +29,7 @@
 
 #include "platform/ProfileText.h"
 
+#include <chrono>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -39,12 +46,17 @@ public:
 
 class ProfileFile {
 public:
-    explicit ProfileFile(std::string path) : path_(std::move(path)) {}
+    // How long a lock another process holds is waited for by default: far
+    // beyond any read or rewrite, which take milliseconds.
+    static constexpr std::chrono::milliseconds kLockWait{10000};
+
+    explicit ProfileFile(std::string path, std::chrono::milliseconds lockWait = kLockWait)
+        : path_(std::move(path)), lockWait_(lockWait) {}
 
     const std::string& Path() const { return path_; }
 
     // The file's text; empty when the file is missing or cannot be read, so
-    // that every lookup gives its default.
+    // that every lookup gives its default. A refused file raises EFileRefused.
     ProfileText Read() const;
 
     // Applies the edits to the current text and writes the result, or
@@ -56,6 +68,7 @@ public:
 
 private:
     std::string path_;
+    std::chrono::milliseconds lockWait_;
 };
 
 } // namespace mzb

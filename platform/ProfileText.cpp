@@ -39,6 +39,14 @@ ParsedLine ParseLine(std::string_view line) {
     return {ParsedLine::Key, TrimBlanks(body.substr(0, eq)), body.substr(eq + 1)};
 }
 
+std::string Folded(std::string_view name) {
+    std::string folded(name);
+    for (char& c : folded) {
+        c = FoldAsciiCase(c);
+    }
+    return folded;
+}
+
 bool IsQuote(char c) {
     return c == '"' || c == '\'';
 }
@@ -187,13 +195,17 @@ std::string ProfileText::LineEnding() const {
 }
 
 std::optional<std::size_t> ProfileText::FindSectionLine(std::string_view section) const {
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const ParsedLine p = ParseLine(lines_[i].text);
-        if (p.kind == ParsedLine::Section && SameIgnoringCase(p.name, section)) {
-            return i;
+    if (!sectionLines_) {
+        sectionLines_.emplace();
+        for (std::size_t i = 0; i < lines_.size(); ++i) {
+            const ParsedLine p = ParseLine(lines_[i].text);
+            if (p.kind == ParsedLine::Section) {
+                sectionLines_->try_emplace(Folded(p.name), i);
+            }
         }
     }
-    return std::nullopt;
+    const auto found = sectionLines_->find(Folded(section));
+    return found == sectionLines_->end() ? std::nullopt : std::optional(found->second);
 }
 
 std::size_t ProfileText::SectionEnd(std::size_t sectionLine) const {
@@ -296,6 +308,7 @@ void ProfileText::InsertLine(std::size_t at, std::string text) {
         lines_[at - 1].end = ending;
     }
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{std::move(text), ending});
+    sectionLines_.reset();
 }
 
 void ProfileText::WriteString(std::string_view section, std::string_view key,
@@ -345,6 +358,7 @@ void ProfileText::EraseSection(std::string_view section) {
         const std::size_t end = SectionEnd(*s);
         lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*s),
                      lines_.begin() + static_cast<std::ptrdiff_t>(end));
+        sectionLines_.reset();
     }
 }
 

@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace mzb {
@@ -84,6 +85,10 @@ private:
 
     std::string bom_; // a UTF-8 byte-order mark, kept but never parsed
     std::vector<Line> lines_;
+    // The first line of each section by its case-folded name, so that reading
+    // every project of a large file costs one pass, not one per project.
+    // Built by the first lookup after lines were added or removed.
+    mutable std::optional<std::unordered_map<std::string, std::size_t>> sectionLines_;
 };
 
 // The profile rule for integers: an optional sign and decimal digits, or,

@@ -10,6 +10,7 @@ cd "$(dirname "$0")/.."
 shots=(
     main-backup            # the main window on the "Backup " page
     main-backup-edit       # the same page in edit mode, after a change
+    main-first-start       # the same page at a first start, without a project
     name-prompt            # the name prompt of New and Rename
     wildcard-window        # the wildcard window of the content lists
     main-restore           # the main window on the "Restore" page, an archive shown
@@ -85,4 +86,18 @@ export HOME="$program/home" LC_ALL=C.UTF-8 TZ=UTC
 unset QT_QPA_PLATFORM
 xvfb-run -a -s "-screen 0 1024x768x24" \
     build/release/bin/ui_screenshots "$program/" "$PWD/docs/screenshots" "${shots[@]}"
-echo "screenshots: ${#shots[@]} pictures in docs/screenshots/"
+
+# The main window's two pages as other desktops show them: a dark colour
+# scheme, a large font, and twice the scale on a 1280x900 screen (a
+# high-density laptop's screen, 640x450 device-independent pixels).
+pages=(main-backup main-restore)
+desktop() { # SCREEN SCALE OPTION...
+    local screen=$1 scale=$2
+    shift 2
+    QT_SCALE_FACTOR=$scale xvfb-run -a -s "-screen 0 ${screen}x24" \
+        build/release/bin/ui_screenshots "$@" "$program/" "$PWD/docs/screenshots" "${pages[@]}"
+}
+desktop 1024x768 1 --dark --suffix -dark
+desktop 1280x900 1 --font-scale 1.6 --suffix -large-font
+desktop 1280x900 2 --suffix -scale2
+echo "screenshots: $((${#shots[@]} + 3 * ${#pages[@]})) pictures in docs/screenshots/"

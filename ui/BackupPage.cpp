@@ -3,13 +3,12 @@
 #include "core/backup/ZipWriterBackup.h"
 #include "core/editor/ProjectEditor.h"
 #include "core/project/ContentEntry.h"
-#include "core/project/ProjectName.h"
 #include "platform/Blanks.h"
-#include "platform/CaseInsensitive.h"
 #include "platform/KnownDirectories.h"
 #include "ui/BackupPageDialogs.h"
 #include "ui/ProjectItemDelegate.h"
 #include "ui/TFormMain.h"
+#include "ui/TextColour.h"
 #include "ui_BackupPage.h"
 #include "ui_TFormMain.h"
 #include "zip/base/ZipError.h"
@@ -35,24 +34,6 @@ void SetEntries(QListWidget* list, const std::vector<std::string>& entries) {
     for (const std::string& entry : entries) {
         list->addItem(QString::fromStdString(entry));
     }
-}
-
-// The position that keeps the list sorted by name without regard to case.
-int SortedPosition(const std::vector<std::string>& names, const std::string& name) {
-    int i = 0;
-    while (i < static_cast<int>(names.size()) && CompareIgnoringCase(names[i], name) <= 0) {
-        ++i;
-    }
-    return i;
-}
-
-int PositionOf(const std::vector<std::string>& names, const std::string& name) {
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (SameProjectName(names[i], name)) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
 }
 
 } // namespace
@@ -84,9 +65,23 @@ void BackupPage::Attach(TFormMain& form) {
     connect(main.SpDelete, &QToolButton::clicked, this, &BackupPage::SpDeleteClick);
     connect(main.SpSave, &QToolButton::clicked, this, [this] { SpSaveClick(); });
     connect(main.SpCancel, &QToolButton::clicked, this, &BackupPage::SpCancelClick);
+    // Start-up, New, Cancel, Delete and Rename all change the list.
+    for (const auto changed :
+         {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
+        connect(main.comboProject->model(), changed, this, &BackupPage::ShowFirstStartHint);
+    }
+    ShowFirstStartHint();
+    for (QWidget* navy : {ui->Label2, ui->Labelauto, ui->Label5}) {
+        SetTextColour(*navy, kNavy);
+    }
+    SetTextColour(*ui->EditFilename, kBlue);
     ConnectEditor();
-    ClearEditorControls();
+    // Without a project the controls keep the values they start with.
     SetEditState(true);
+}
+
+void BackupPage::ShowFirstStartHint() {
+    ui->LabelFirstStart->setVisible(form_->Controls().comboProject->count() == 0);
 }
 
 void BackupPage::ConnectEditor() {
@@ -262,7 +257,7 @@ bool BackupPage::SpSaveClick() {
         form_->Store().WriteProject(ShownProject(), record);
         // A saved project is listed in the file at once, not only at exit:
         // mzb and a program that never closes normally find it too.
-        if (isNewProject_) {
+        if (newProject_) {
             form_->Store().WriteProjectNames(form_->ProjectNames());
         }
     } catch (const std::exception& error) {
@@ -271,19 +266,18 @@ bool BackupPage::SpSaveClick() {
     }
     WriteEditor(e);
     SetEditState(true);
-    if (isNewProject_) {
+    if (newProject_) {
         form_->RebuildTrayBackupMenu();
-        isNewProject_ = false;
+        newProject_.reset();
     }
     return true;
 }
 
 void BackupPage::SpCancelClick() {
     QComboBox* combo = form_->Controls().comboProject;
-    if (isNewProject_ && addedByNew_) {
-        const int added = PositionOf(form_->ProjectNames(), *addedByNew_);
-        if (added >= 0) {
-            combo->removeItem(added);
+    if (newProject_ && newProject_->Added) {
+        if (const auto added = EntryNewAdded(form_->ProjectNames(), *newProject_)) {
+            combo->removeItem(*added);
             ProjectListChanged();
         }
         if (combo->count() > 0) {
@@ -294,8 +288,7 @@ void BackupPage::SpCancelClick() {
     }
     SetEditState(true);
     LoadSelectedProject();
-    isNewProject_ = false;
-    addedByNew_.reset();
+    newProject_.reset();
 }
 
 // --- the project commands ---------------------------------------------------
@@ -307,31 +300,21 @@ void BackupPage::SpNewClick() {
     if (!name) {
         return;
     }
-    name = std::string(TrimBlanks(*name));
-    if (const auto problem = ProjectNameProblem(*name)) {
-        host_->ShowMessage(*problem, MessageKind::Warning);
+    const auto chosen = ChooseNewProject(form_->ProjectNames(), *name, *host_);
+    if (!chosen) {
         return;
     }
     QComboBox* combo = form_->Controls().comboProject;
-    const std::vector<std::string> names = form_->ProjectNames();
-    const int existing = PositionOf(names, *name);
-    if (existing < 0) {
-        const int position = SortedPosition(names, *name);
-        combo->insertItem(position, QString::fromStdString(*name));
-        combo->setCurrentIndex(position);
+    if (chosen->Added) {
+        combo->insertItem(chosen->Position, QString::fromStdString(chosen->Name));
+    }
+    combo->setCurrentIndex(chosen->Position);
+    if (chosen->Added) {
         ProjectListChanged();
-        addedByNew_ = *name;
-    } else {
-        if (!host_->AskYesNo("Project " + *name + " existe,do you overwrite?",
-                             MessageKind::Warning)) {
-            return;
-        }
-        combo->setCurrentIndex(existing);
-        addedByNew_.reset();
     }
     ClearEditorControls();
     SetEditState(false);
-    isNewProject_ = true;
+    newProject_ = chosen;
 }
 
 void BackupPage::SpRenameClick() {
@@ -346,17 +329,8 @@ void BackupPage::SpRenameClick() {
     if (!newName) {
         return;
     }
-    newName = std::string(TrimBlanks(*newName));
-    const int existing = PositionOf(form_->ProjectNames(), *newName);
-    if (existing >= 0 && existing != position) {
-        host_->ShowMessage("Project Name exists,Rename fail!", MessageKind::Error);
-        return;
-    }
-    if (existing == position) {
-        return;
-    }
-    if (const auto problem = ProjectNameProblem(*newName)) {
-        host_->ShowMessage(*problem, MessageKind::Warning);
+    newName = ChooseNewName(form_->ProjectNames(), position, *newName, *host_);
+    if (!newName) {
         return;
     }
     BackupEditor e = ReadEditor();
@@ -461,15 +435,21 @@ void BackupPage::SpSelectDirectoryClick() {
 
 std::optional<BackupOutcome> BackupPage::StartBackup() {
     BackupEditor e = ReadEditor();
+    const std::string project = ShownProject();
     BackupOutcome outcome;
     try {
         outcome = RunBackup(e, form_->Settings(), form_->Store(), *writer_, *host_);
     } catch (const EUserCanceled&) {
+        // The user's own stop: the last backup is still the one before.
         host_->ShowTimedMessage(kBackupCanceledText, MessageKind::Warning, kRunMessageSeconds);
         return std::nullopt;
     } catch (const std::exception& error) {
+        form_->NoteBackupResult(project, StoredBackupResult::Failed);
         host_->ShowMessage(error.what(), MessageKind::Error);
         return std::nullopt;
+    }
+    if (outcome != BackupOutcome::Declined && !project.empty()) {
+        form_->NoteBackupResult(project, ResultOf(outcome));
     }
     // A written archive, also one that lacks files, advanced the number: it
     // is shown as the run leaves it, without an edit, and the page that was

@@ -6,6 +6,7 @@
 // the rules behind them are core's (ProjectEditor, BackupRun).
 
 #include "core/backup/BackupRun.h"
+#include "core/editor/ProjectCommands.h"
 
 #include <QWidget>
 #include <memory>
@@ -75,6 +76,8 @@ private:
     // comboProject's entries changed: the settings' copy of the list follows.
     void ProjectListChanged();
     void ActivateBackupPage();
+    // With no project at all, one line says how to begin.
+    void ShowFirstStartHint();
 
     std::unique_ptr<Ui::BackupPage> ui;
     TFormMain* form_ = nullptr;
@@ -84,8 +87,7 @@ private:
     std::unique_ptr<BackupWriter> writer_;
 
     bool loadingGuard_ = false;
-    bool isNewProject_ = false;
-    std::optional<std::string> addedByNew_; // the entry New put into the list
+    std::optional<NewProjectEntry> newProject_; // what New chose, until Save or Cancel
     std::string savePath_;
 };
 

@@ -1,5 +1,7 @@
 #include "ui/LinkLabel.h"
 
+#include "ui/TextColour.h"
+
 #include <QMouseEvent>
 
 namespace mzb {
@@ -9,9 +11,7 @@ LinkLabel::LinkLabel(QWidget* parent) : QLabel(parent) {
 }
 
 void LinkLabel::SetHovered(bool hovered) {
-    QPalette colours = palette();
-    colours.setColor(QPalette::WindowText, hovered ? QColor(Qt::red) : QColor(0, 0, 128));
-    setPalette(colours);
+    SetTextColour(*this, hovered ? kRed : kNavy);
     QFont shown = font();
     shown.setUnderline(hovered);
     setFont(shown);

@@ -1,6 +1,7 @@
 #pragma once
 // A label that reads as a link: navy, turning red, underlined and with the
-// hand cursor while the mouse is over it; a click reports `clicked`.
+// hand cursor while the mouse is over it (both colours made readable on the
+// palette's background); a click reports `clicked`.
 
 #include <QLabel>
 

@@ -2,7 +2,9 @@
 
 #include "core/project/ProjectStore.h"
 
+#include <QComboBox>
 #include <QPainter>
+#include <algorithm>
 
 namespace mzb {
 namespace {
@@ -10,6 +12,12 @@ namespace {
 constexpr int kItemHeight = 17;
 constexpr int kMarkSize = 16;
 constexpr int kNameIndent = 20;
+
+// The list's own font: a selector's drop-down hands its items the closed
+// selector's font instead.
+QFont EntryFont(const QStyleOptionViewItem& option) {
+    return option.widget != nullptr ? option.widget->font() : option.font;
+}
 
 } // namespace
 
@@ -27,7 +35,7 @@ void ProjectItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
         mark_.paint(painter, QRect(option.rect.topLeft(), QSize(kMarkSize, kMarkSize)));
     }
     painter->setPen(selected ? palette.highlightedText().color() : palette.text().color());
-    painter->setFont(option.font);
+    painter->setFont(EntryFont(option));
     painter->drawText(option.rect.adjusted(kNameIndent, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop,
                       name);
     painter->restore();
@@ -35,7 +43,17 @@ void ProjectItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
 
 QSize ProjectItemDelegate::sizeHint(const QStyleOptionViewItem& option,
                                     const QModelIndex& index) const {
-    return {QStyledItemDelegate::sizeHint(option, index).width() + kNameIndent, kItemHeight};
+    // 17 pixels hold the named font's letters; a font that stands in for it
+    // where it is missing may reach lower, and letters that drop below the
+    // line must not be cut off ("g" read as "a").
+    const int height = std::max(kItemHeight, QFontMetrics(EntryFont(option)).height());
+    return {QStyledItemDelegate::sizeHint(option, index).width() + kNameIndent, height};
+}
+
+void MarkProjectItems(QComboBox& selector, const std::vector<bool>& marks, const QIcon& mark) {
+    for (int i = 0; i < selector.count() && i < static_cast<int>(marks.size()); ++i) {
+        selector.setItemIcon(i, marks[static_cast<std::size_t>(i)] ? mark : QIcon());
+    }
 }
 
 } // namespace mzb

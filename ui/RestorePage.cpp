@@ -55,6 +55,8 @@ template <typename Handler> void Reported(QWidget* owner, Handler&& handler) {
     }
 }
 
+constexpr int kGridRowHeight = 20;
+
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -71,6 +73,14 @@ RestorePage::RestorePage(QWidget* parent)
     for (int column = 0; column < 3; ++column) {
         ui->StringGridZipfilename->setColumnWidth(column, archiveWidths[column]);
         ui->StringGrid1->setColumnWidth(column, contentsWidths[column]);
+    }
+    // Rows of 20 pixels hold the letters of the usual desktop fonts; a
+    // larger font gets rows as high as its lines, or letters are cut off.
+    for (QTableView* grid :
+         {static_cast<QTableView*>(ui->StringGridZipfilename), ui->StringGrid1}) {
+        const int row = std::max(kGridRowHeight, grid->fontMetrics().height() + 4);
+        grid->verticalHeader()->setMinimumSectionSize(row);
+        grid->verticalHeader()->setDefaultSectionSize(row);
     }
     ui->StringGridZipfilename->setRowCount(1);
     ui->DirectoryView->setText(Text(HomeDirectory()));

@@ -3,11 +3,15 @@
 #include "core/project/ProjectName.h"
 #include "core/project/StartupState.h"
 #include "finder/FindFile.h"
-#include "platform/qt/DefaultHandler.h"
+#include "platform/Blanks.h"
+#include "ui/AccessibleNames.h"
 #include "ui/ProductInfo.h"
+#include "ui/ProjectItemDelegate.h"
 #include "ui/StandardMessages.h"
 #include "ui/TFormPreferences.h"
 #include "ui/Taboutform.h"
+#include "ui/UserGuide.h"
+#include "ui/WindowPlacement.h"
 #include "ui_TFormMain.h"
 #include "zip/reader/ZipReader.h"
 #include "zip/writer/ZipWriter.h"
@@ -16,7 +20,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenu>
-#include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QWindowStateChangeEvent>
@@ -26,6 +30,7 @@ namespace {
 
 constexpr int kScheduleTickMs = 60000;
 constexpr int kBackupPage = 0;
+constexpr QSize kClientSize(712, 515);
 
 // A project name as a menu caption: an '&' stays a letter, not an
 // accelerator mark.
@@ -42,26 +47,27 @@ TFormMain::TFormMain(const ProgramSetup& setup, QWidget* parent)
       zipReader_(std::make_unique<TZipReader>(engineHost_)),
       findFile_(std::make_unique<TFindFile>()),
       schedule_(std::make_unique<Schedule>(
-          scheduleHost_, [this](const std::string& name) { return store_.ReadSchedule(name); },
+          scheduleHost_,
+          [this](const std::vector<std::string>& names) { return store_.ReadProjects(names); },
           settings_.PromptBeforeBackup)),
       scheduleMark_(QStringLiteral(":/ui/icons/schedule-mark.svg")) {
     ui->setupUi(this);
     setWindowTitle(QString::fromLatin1(kMainCaption));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(712, 515);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     timer1_.setObjectName(QStringLiteral("Timer1"));
     timer1_.setInterval(kScheduleTickMs);
     timer1_.setTimerType(Qt::PreciseTimer);
-    connect(&timer1_, &QTimer::timeout, this, [this] { schedule_->Timer1Timer(); });
+    connect(&timer1_, &QTimer::timeout, this, [this] {
+        schedule_->Timer1Timer();
+        ShowBackupStatus();
+    });
     BuildMenus();
     ui->Tabbackup->Attach(*this);
     ui->TabRestore->Attach(*this);
     ConnectHandlers();
+    NameControlsForAssistiveTools(*this);
 
     // The creation steps, in their order; each relies on the ones before.
     trayIcon1_->setIcon(QApplication::windowIcon());
@@ -75,6 +81,7 @@ TFormMain::TFormMain(const ProgramSetup& setup, QWidget* parent)
         comboProjectChange();
     }
     RebuildSchedule();
+    OpenFittingTheScreen();
     if (startMinimized_) {
         setWindowState(Qt::WindowMinimized);
     }
@@ -85,6 +92,32 @@ TFormMain::TFormMain(const ProgramSetup& setup, QWidget* parent)
 }
 
 TFormMain::~TFormMain() = default;
+
+void TFormMain::OpenFittingTheScreen() {
+    const QSize bar = NeededSize(*ui->ToolBar1);
+    const QSize pages = NeededSize(*ui->PageControl1);
+    // The two scroll areas asking for all their contents need, the window's
+    // layout adds up what the whole window needs.
+    ui->ToolBarScroll->setMinimumWidth(bar.width());
+    ui->ToolBarScroll->setFixedHeight(bar.height());
+    ui->ScrollBox1->setMinimumSize(pages);
+    const QSize needed = NeededSize(*this);
+    const QSize room = RoomForClient(*this);
+    // On a smaller screen they give way: the tool bar and the status stay
+    // in sight, the bar scrolling sideways, the pages both ways.
+    if (needed.width() > room.width()) {
+        ui->ToolBarScroll->setMinimumWidth(0);
+        ui->ScrollBox1->setMinimumWidth(0);
+        ui->ToolBarScroll->setFixedHeight(
+            bar.height() + ui->ToolBarScroll->horizontalScrollBar()->sizeHint().height());
+    }
+    if (needed.height() > room.height()) {
+        ui->ScrollBox1->setMinimumHeight(0);
+    }
+    setMinimumSize(needed.boundedTo(room));
+    resize(kClientSize.expandedTo(needed).boundedTo(room));
+    CentreOnScreen(*this);
+}
 
 void TFormMain::BuildMenus() {
     popupMenu1_ = new QMenu(this);
@@ -132,6 +165,7 @@ void TFormMain::ConnectHandlers() {
     connect(ui->SpStart, &QToolButton::clicked, this, [this] { SpStartClick(); });
     connect(ui->SpRestore, &QToolButton::clicked, this, &TFormMain::SpRestoreClick);
     connect(ui->comboProject, &QComboBox::activated, this, &TFormMain::comboProjectChange);
+    connect(ui->comboProject, &QComboBox::currentTextChanged, this, &TFormMain::ShowBackupStatus);
     connect(ui->PageControl1, &QTabWidget::currentChanged, this, &TFormMain::PageControl1Change);
     connect(ui->SpCancelRun, &QPushButton::clicked, this, [this] { runHost_.RequestCancel(); });
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -163,15 +197,9 @@ std::vector<std::string> TFormMain::ProjectNames() const {
 }
 
 bool TFormMain::SelectProject(const std::string& name) {
-    const std::vector<std::string> names = ProjectNames();
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (SameProjectName(names[i], name)) {
-            ui->comboProject->setCurrentIndex(static_cast<int>(i));
-            return true;
-        }
-    }
-    ui->comboProject->setCurrentIndex(-1);
-    return false;
+    const auto found = FindProjectName(ProjectNames(), name);
+    ui->comboProject->setCurrentIndex(found ? static_cast<int>(*found) : -1);
+    return found.has_value();
 }
 
 std::optional<BackupOutcome> TFormMain::SpStartClick() {
@@ -192,15 +220,6 @@ void TFormMain::PageControl1Change() {
     }
 }
 
-std::optional<LocalDateTime> TFormMain::NextScheduledRun(const std::string& name) const {
-    for (const ScheduleEntry& entry : schedule_->Entries()) {
-        if (entry.ProjectName == name && entry.NextRun != ScheduleEntry::kNever) {
-            return entry.NextRun;
-        }
-    }
-    return std::nullopt;
-}
-
 void TFormMain::menuPreferencesClick() {
     TFormPreferences preferences(*this);
     preferences.exec();
@@ -209,21 +228,40 @@ void TFormMain::menuPreferencesClick() {
 }
 
 void TFormMain::RebuildSchedule() {
-    if (settings_.RunMissedBackups) {
-        schedule_->SetMissedBackups(
-            [this](const std::string& name) { return store_.ReadLastBackup(name); });
-    } else {
-        schedule_->SetMissedBackups({});
-    }
+    schedule_->SetMissedBackups(settings_.RunMissedBackups);
     schedule_->RebuildSchedule();
     MarkScheduledProjects();
+    ShowBackupStatus();
+}
+
+void TFormMain::ShowBackupStatus() {
+    const LocalDateTime now = scheduleHost_.Now();
+    trayIcon1_->setToolTip(
+        QString::fromStdString(TrayToolTipText(kProductName, schedule_->Entries(), now)));
+    // Without a project there is no backup to tell of; the first start's
+    // hint takes the room instead.
+    const std::string name(TrimBlanks(ui->comboProject->currentText().toStdString()));
+    ui->LabelNextBackup->setVisible(!name.empty());
+    ui->LabelLastBackup->setVisible(!name.empty());
+    if (name.empty()) {
+        return;
+    }
+    ui->LabelNextBackup->setText(
+        QString::fromStdString(NextBackupText(schedule_->NextRun(name), now)));
+    const auto seen = seenBackups_.find(name);
+    ui->LabelLastBackup->setText(QString::fromStdString(
+        LastBackupText(seen != seenBackups_.end() ? std::optional(seen->second) : std::nullopt,
+                       store_.ReadLastBackup(name), now)));
+}
+
+void TFormMain::NoteBackupResult(const std::string& project, StoredBackupResult result) {
+    seenBackups_[project] = {scheduleHost_.Now(), result};
+    ShowBackupStatus();
 }
 
 void TFormMain::MarkScheduledProjects() {
-    for (int i = 0; i < ui->comboProject->count(); ++i) {
-        const bool marked = store_.IsScheduleEnabled(ui->comboProject->itemText(i).toStdString());
-        ui->comboProject->setItemIcon(i, marked ? scheduleMark_ : QIcon());
-    }
+    MarkProjectItems(*ui->comboProject, ScheduleMarks(store_.ReadProjects(ProjectNames())),
+                     scheduleMark_);
 }
 
 void TFormMain::SetRunLock(bool enabled) {
@@ -253,11 +291,9 @@ void TFormMain::RebuildTrayBackupMenu() {
         QAction* item = menuBackup_->addAction(MenuCaption(name));
         item->setData(QString::fromStdString(name));
         item->setEnabled(!runLocked_);
-        if (store_.IsScheduleEnabled(name)) {
-            item->setIcon(scheduleMark_);
-        }
         connect(item, &QAction::triggered, this, [this, item] { TrayBackupItemClick(item); });
     }
+    SetTrayMarks(ScheduleMarks(store_.ReadProjects(ProjectNames())));
 }
 
 void TFormMain::SetTrayMarks(const std::vector<bool>& marks) {
@@ -301,16 +337,21 @@ void TFormMain::SpExitClick() {
 }
 
 void TFormMain::Help1Click() {
-    OpenFileWithDefaultHandler(setup_.Layout.HelpFile);
+    OpenUserGuide(this, HelpFile());
 }
 
 void TFormMain::About1Click() {
-    Taboutform about(this);
+    Taboutform about(HelpFile(), this);
     about.exec();
 }
 
 void TFormMain::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
+    // "today" and "tomorrow" move on at midnight, also without a schedule
+    // whose ticks would refresh them.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        ShowBackupStatus();
+    }
     if (event->type() != QEvent::WindowStateChange) {
         return;
     }

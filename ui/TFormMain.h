@@ -9,7 +9,9 @@
 #include "core/backup/BackupRun.h"
 #include "core/project/CommonSettings.h"
 #include "core/project/ProjectStore.h"
+#include "core/schedule/BackupStatusText.h"
 #include "core/schedule/Schedule.h"
+#include "platform/CaseInsensitive.h"
 #include "ui/ProgramSetup.h"
 #include "ui/WindowHostServices.h"
 #include "ui/WindowRunHost.h"
@@ -18,6 +20,7 @@
 #include <QIcon>
 #include <QTimer>
 #include <QWidget>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -50,6 +53,7 @@ public:
     // --- the state of the run, for the pages, the hosts and other windows ---
     Ui::TFormMain& Controls() { return *ui; }
     const std::string& ProgramDirectory() const { return setup_.Layout.ProgramDirectory; }
+    const std::string& HelpFile() const { return setup_.Layout.HelpFile; }
     const ProjectStore& Store() const { return store_; }
     CommonSettings& Settings() { return settings_; }
     RunHost& Host() { return runHost_; }
@@ -68,9 +72,6 @@ public:
     bool SelectProject(const std::string& name);
     // The schedule table built by the last rebuild.
     const Schedule& ScheduleTable() const { return *schedule_; }
-    // When the table runs the project next; none when it holds no entry
-    // for it or the entry never falls due.
-    std::optional<LocalDateTime> NextScheduledRun(const std::string& name) const;
 
     // --- seams: the pages and the other windows fill them ---
     // Start Backup (SpStart), also run by the tray and the schedule; how the
@@ -87,6 +88,13 @@ public:
     // Rebuilds the schedule table and starts Timer1 when a project is
     // scheduled.
     void RebuildSchedule();
+    // Under the pages, the shown project's next scheduled backup and how its
+    // last backup ended; in the tray icon's tooltip, the next scheduled
+    // backup of all projects.
+    void ShowBackupStatus();
+    // A backup of the project, started by any of Start Backup, the tray and
+    // the schedule, ended so.
+    void NoteBackupResult(const std::string& project, StoredBackupResult result);
 
     // --- this window's own handlers ---
     // False disables Start Backup, Start Restore, both pages and the tray
@@ -129,6 +137,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The Part's size where the screen has room for it, larger when the
+    // controls need more at the desktop's font, the screen's free room where
+    // that is less (scroll bars then reach every control).
+    void OpenFittingTheScreen();
     void BuildMenus();
     void ConnectHandlers();
     void ReadStartupSettings();
@@ -152,6 +164,12 @@ private:
     std::unique_ptr<Schedule> schedule_;
     QTimer timer1_;
     QIcon scheduleMark_;
+    struct NameOrder {
+        bool operator()(const std::string& a, const std::string& b) const {
+            return CompareIgnoringCase(a, b) < 0;
+        }
+    };
+    std::map<std::string, SeenBackup, NameOrder> seenBackups_;
 
     QMenu* popupMenu1_ = nullptr;
     QMenu* popupMenu2_ = nullptr;

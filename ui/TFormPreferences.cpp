@@ -1,14 +1,18 @@
 #include "ui/TFormPreferences.h"
 
-#include "core/base/DateText.h"
 #include "core/project/CommonSettings.h"
+#include "core/schedule/BackupStatusText.h"
 #include "core/schedule/Schedule.h"
 #include "platform/AutostartEntry.h"
 #include "platform/KnownDirectories.h"
+#include "ui/ProjectItemDelegate.h"
+#include "ui/AccessibleNames.h"
 #include "ui/TFormMain.h"
+#include "ui/TextColour.h"
+#include "ui/WindowPlacement.h"
 #include "ui_TFormPreferences.h"
 
-#include <QScreen>
+#include <QKeyEvent>
 
 namespace mzb {
 namespace {
@@ -32,10 +36,7 @@ TFormPreferences::TFormPreferences(TFormMain& form)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     ui->cbProject->setIconSize(QSize(kProjectItemHeight, kProjectItemHeight));
-    setFixedSize(sizeHint());
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    NameControlsForAssistiveTools(*this);
 
     connect(ui->cbRun, &QCheckBox::clicked, this, &TFormPreferences::cbRunClick);
     connect(ui->cbProject, &QComboBox::activated, this, &TFormPreferences::cbProjectChange);
@@ -52,6 +53,21 @@ TFormPreferences::TFormPreferences(TFormMain& form)
     connect(ui->btnApply, &QPushButton::clicked, this, &TFormPreferences::btnApplyClick);
     connect(ui->btnClose, &QPushButton::clicked, this, &TFormPreferences::btnCloseClick);
     FormCreate();
+    // A fixed border that still grows with the font and with the longer
+    // schedule times a save may show.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    layout()->activate();
+    CentreOnScreen(*this);
+}
+
+void TFormPreferences::keyPressEvent(QKeyEvent* event) {
+    // Escape acts as Close, which a pending schedule edit disables; only the
+    // close box still drops the edit.
+    if (event->key() == Qt::Key_Escape && !ui->btnClose->isEnabled()) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 TFormPreferences::~TFormPreferences() = default;
@@ -165,6 +181,8 @@ void TFormPreferences::SpsaveClick() {
     }
     SetScheduleDirty(false);
     MarkProjects();
+    awaitingApply_.insert(name);
+    ShowScheduleTimes();
 }
 
 void TFormPreferences::SpCancelClick() {
@@ -216,26 +234,37 @@ void TFormPreferences::CopyBackupOptionsTo(CommonSettings& settings) const {
 }
 
 void TFormPreferences::SetAutoRunColour() {
-    ui->cbAutoRun->setStyleSheet(ui->cbAutoRun->isChecked() ? QStringLiteral("color: red;")
-                                                            : QString());
+    SetTextColour(*ui->cbAutoRun, ui->cbAutoRun->isChecked() ? kRed : QColor());
 }
 
 void TFormPreferences::MarkProjects() {
+    std::vector<std::string> names;
     for (int i = 0; i < ui->cbProject->count(); ++i) {
-        const bool marked =
-            form_.Store().IsScheduleEnabled(ui->cbProject->itemText(i).toStdString());
-        ui->cbProject->setItemIcon(i, marked ? form_.ScheduleMark() : QIcon());
+        names.push_back(ui->cbProject->itemText(i).toStdString());
     }
+    MarkProjectItems(*ui->cbProject, ScheduleMarks(form_.Store().ReadProjects(names)),
+                     form_.ScheduleMark());
 }
 
 void TFormPreferences::ShowScheduleTimes() {
     const std::string name = ui->cbProject->currentText().toStdString();
-    const std::optional<LocalDateTime> last = form_.Store().ReadLastBackup(name);
-    std::string text = "Last backup: " + (last ? FormatDateTime(*last) : std::string("never"));
-    text += "\nNext run: ";
-    const std::optional<LocalDateTime> next = form_.NextScheduledRun(name);
-    text += next ? FormatDateTime(*next) : std::string("not scheduled");
-    ui->LabelScheduleTimes->setText(QString::fromStdString(text));
+    const LocalDateTime now = form_.Scheduling().Now();
+    // A schedule saved here runs only from the next rebuild on; until then
+    // the tab shows when it will run once applied.
+    const bool awaitsApply = awaitingApply_.count(name) != 0;
+    std::optional<LocalDateTime> next = form_.ScheduleTable().NextRun(name);
+    if (awaitsApply) {
+        next.reset();
+        const StoredSchedule saved = form_.Store().ReadSchedule(name);
+        if (saved.IsEnabledAutoBack) {
+            const ScheduleEntry entry = MakeScheduleEntry(name, saved, now);
+            if (entry.NextRun != ScheduleEntry::kNever) {
+                next = entry.NextRun;
+            }
+        }
+    }
+    ui->LabelScheduleTimes->setText(QString::fromStdString(
+        ScheduleTimesText(form_.Store().ReadLastBackup(name), next, awaitsApply, now)));
 }
 
 } // namespace mzb

@@ -8,6 +8,8 @@
 
 #include <QDialog>
 #include <memory>
+#include <set>
+#include <string>
 
 namespace Ui {
 class TFormPreferences;
@@ -46,6 +48,9 @@ public:
     // Apply and Close off.
     void SetScheduleDirty(bool dirty);
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     ShownSchedule ShownControls() const;
     void ShowScheduleTimes();
@@ -57,6 +62,8 @@ private:
 
     std::unique_ptr<Ui::TFormPreferences> ui;
     TFormMain& form_;
+    // Projects whose schedule was saved here; the table follows it at Apply.
+    std::set<std::string> awaitingApply_;
 };
 
 } // namespace mzb

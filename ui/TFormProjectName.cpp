@@ -2,10 +2,8 @@
 
 #include "core/base/RunHost.h"
 #include "platform/Blanks.h"
+#include "ui/WindowPlacement.h"
 #include "ui_TFormProjectName.h"
-
-#include <QGuiApplication>
-#include <QScreen>
 
 namespace mzb {
 
@@ -15,7 +13,7 @@ TFormProjectName::TFormProjectName(RunHost& host, QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(225, 136);
+    FixDialogSize(*this, QSize(225, 136));
     connect(ui->ButtonOk, &QPushButton::clicked, this, &TFormProjectName::ButtonOkClick);
     connect(ui->ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -27,9 +25,7 @@ std::optional<std::string> TFormProjectName::Ask(const QString& caption, const Q
     ui->EditProjName->setText(text);
     ui->EditProjName->selectAll();
     ui->EditProjName->setFocus();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    CentreOnScreen(*this);
     if (exec() != QDialog::Accepted) {
         return std::nullopt;
     }

@@ -1,16 +1,20 @@
 #include "ui/TFormselectbyfilter.h"
 
 #include "core/project/ContentEntry.h"
+#include "ui/AccessibleNames.h"
+#include "ui/WindowPlacement.h"
 #include "ui_TFormselectbyfilter.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemModel>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QTimer>
+#include <utility>
 
 namespace mzb {
 namespace {
+
+constexpr QSize kClientSize(373, 293);
 
 // Where the window opens next: the directory chosen last. Kept here rather
 // than as the process's working directory, which the rest of the program
@@ -18,6 +22,20 @@ namespace {
 QString& LastDirectory() {
     static QString last = QDir::currentPath();
     return last;
+}
+
+// The folder itself when it is there, else the nearest one above it that
+// is: a remembered folder may have been removed or unmounted since.
+QString NearestExistingFolder(const QString& path) {
+    QString folder = QDir::cleanPath(path);
+    while (!QFileInfo(folder).isDir() && folder != QDir::rootPath()) {
+        const QString above = QFileInfo(folder).path();
+        if (above == folder) {
+            break;
+        }
+        folder = above;
+    }
+    return QFileInfo(folder).isDir() ? folder : QDir::rootPath();
 }
 
 } // namespace
@@ -29,7 +47,6 @@ TFormselectbyfilter::TFormselectbyfilter(QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(373, 293);
     model_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
     model_->setRootPath(QDir::rootPath());
     ui->DirectoryListBox1->setModel(model_);
@@ -39,20 +56,27 @@ TFormselectbyfilter::TFormselectbyfilter(QWidget* parent)
     ui->ComboBox1->setCurrentIndex(0);
     connect(ui->DirectoryListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TFormselectbyfilter::DirectoryChanged);
+    // Each folder above the wanted one is listed, then sorted, in the
+    // background; every step moves the rows, so the tree is brought back.
     connect(model_, &QFileSystemModel::directoryLoaded, this,
             &TFormselectbyfilter::ShowPendingDirectory);
+    connect(model_, &QAbstractItemModel::layoutChanged, this,
+            &TFormselectbyfilter::ShowPendingDirectory);
+    ui->DirectoryListBox1->installEventFilter(this);
+    ui->DirLabel->installEventFilter(this);
+    ui->DirectoryListBox1->viewport()->installEventFilter(this);
     connect(ui->ButtonOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+    NameControlsForAssistiveTools(*this);
     SelectDirectory(LastDirectory());
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    FixDialogSize(*this, kClientSize);
+    CentreOnScreen(*this);
 }
 
 TFormselectbyfilter::~TFormselectbyfilter() = default;
 
 std::string TFormselectbyfilter::Directory() const {
-    return ui->DirLabel->text().toStdString();
+    return directory_.toStdString();
 }
 
 std::string TFormselectbyfilter::Pattern() const {
@@ -60,13 +84,23 @@ std::string TFormselectbyfilter::Pattern() const {
 }
 
 void TFormselectbyfilter::SelectDirectory(const QString& path) {
-    pending_ = path;
-    ui->DirLabel->setText(path);
+    pending_ = NearestExistingFolder(path);
+    ShowDirectory(pending_);
     ShowPendingDirectory();
 }
 
-// The model lists folders in the background: the tree reaches a deep
-// directory only once each folder above it has been listed.
+void TFormselectbyfilter::ShowDirectory(const QString& path) {
+    directory_ = path;
+    ui->DirLabel->setToolTip(path);
+    ui->DirLabel->setAccessibleName(path);
+    ElideDirectory();
+}
+
+void TFormselectbyfilter::ElideDirectory() {
+    ui->DirLabel->setText(
+        ui->DirLabel->fontMetrics().elidedText(directory_, Qt::ElideMiddle, ui->DirLabel->width()));
+}
+
 void TFormselectbyfilter::ShowPendingDirectory() {
     if (pending_.isEmpty()) {
         return;
@@ -75,30 +109,49 @@ void TFormselectbyfilter::ShowPendingDirectory() {
     if (!index.isValid()) {
         return;
     }
+    const bool wasMoving = std::exchange(movingTree_, true);
     for (QModelIndex above = index.parent(); above.isValid(); above = above.parent()) {
         ui->DirectoryListBox1->expand(above);
     }
     ui->DirectoryListBox1->setCurrentIndex(index);
-    ui->DirectoryListBox1->scrollTo(index, QAbstractItemView::PositionAtCenter);
     ui->DirectoryListBox1->expand(index);
-    if (model_->filePath(index) == pending_) {
-        pending_.clear();
-    }
+    ui->DirectoryListBox1->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    movingTree_ = wasMoving;
 }
 
 void TFormselectbyfilter::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // Scrolling needs the tree's final size, which it has only once shown.
-    QTimer::singleShot(0, this, [this] { SelectDirectory(ui->DirLabel->text()); });
+    QTimer::singleShot(0, this, &TFormselectbyfilter::ShowPendingDirectory);
+}
+
+bool TFormselectbyfilter::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->DirLabel) {
+        if (event->type() == QEvent::Resize) {
+            ElideDirectory();
+        }
+        return QDialog::eventFilter(watched, event);
+    }
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+        pending_.clear();
+        break;
+    default:
+        break;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TFormselectbyfilter::DirectoryChanged() {
-    if (!pending_.isEmpty()) {
+    if (movingTree_) {
         return;
     }
+    pending_.clear();
     const QModelIndex index = ui->DirectoryListBox1->currentIndex();
     if (index.isValid()) {
-        ui->DirLabel->setText(model_->filePath(index));
+        ShowDirectory(model_->filePath(index));
     }
 }
 

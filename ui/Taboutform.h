@@ -1,9 +1,10 @@
 #pragma once
-// The about box: the product and version, its web address and its support
-// address, both opened with the desktop's default handler when clicked.
+// The about box: the product and version, where its user guide lies (a
+// link that opens it) and its support, which it does not offer yet.
 
 #include <QDialog>
 #include <memory>
+#include <string>
 
 namespace Ui {
 class Taboutform;
@@ -15,14 +16,14 @@ class Taboutform : public QDialog {
     Q_OBJECT
 
 public:
-    explicit Taboutform(QWidget* parent = nullptr);
+    explicit Taboutform(std::string helpFile, QWidget* parent = nullptr);
     ~Taboutform() override;
 
 private:
     void Label6Click();
-    void Label4Click();
 
     std::unique_ptr<Ui::Taboutform> ui;
+    std::string helpFile_;
 };
 
 } // namespace mzb

@@ -25,22 +25,21 @@ void WindowScheduleHost::LoadSelectedProject() {
     form_.comboProjectChange();
 }
 
-bool WindowScheduleHost::StartBackup() {
-    const std::string project = form_.Controls().comboProject->currentText().toStdString();
-    std::optional<BackupOutcome> outcome;
+StoredBackupResult WindowScheduleHost::StartBackup() {
     // Nothing may leave the timer's handler: the error is shown here.
     try {
-        outcome = form_.SpStartClick();
+        if (const std::optional<BackupOutcome> outcome = form_.SpStartClick()) {
+            return ResultOf(*outcome);
+        }
     } catch (const std::exception& error) {
         form_.Host().ShowMessage(error.what(), MessageKind::Error);
     }
-    // No one may be watching an unattended run: a failure, a refusal and an
-    // archive that lacks files are told in the tray as well.
-    if (!outcome || (*outcome != BackupOutcome::Completed && *outcome != BackupOutcome::Declined)) {
-        form_.NotifyScheduledBackupProblem(project, outcome == BackupOutcome::Incomplete);
-    }
-    // As without a window, a refused or failed run ends the tick.
-    return outcome && *outcome != BackupOutcome::Refused;
+    return StoredBackupResult::Failed;
+}
+
+void WindowScheduleHost::TellUnattendedProblem(const std::string& project,
+                                               StoredBackupResult result) {
+    form_.NotifyScheduledBackupProblem(project, result == StoredBackupResult::Incomplete);
 }
 
 void WindowScheduleHost::SetTimerEnabled(bool enabled) {

@@ -21,7 +21,8 @@ public:
     bool IsStartEnabled() override;
     bool SelectProject(const std::string& name) override;
     void LoadSelectedProject() override;
-    bool StartBackup() override;
+    StoredBackupResult StartBackup() override;
+    void TellUnattendedProblem(const std::string& project, StoredBackupResult result) override;
     void SetTimerEnabled(bool enabled) override;
     void SetTrayMarks(const std::vector<bool>& marks) override;
 

@@ -7,6 +7,7 @@
 #include "platform/SingleCopyName.h"
 #include "platform/qt/SingleCopy.h"
 #include "ui/ProductInfo.h"
+#include "ui/StandardMessages.h"
 #include "ui/TApplication.h"
 #include "ui/TFormMain.h"
 
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -72,10 +74,19 @@ int main(int argc, char** argv) {
     }
     mzb::EnsureIniDirectory(layout);
 
-    mzb::TFormMain form({layout, &QSystemTrayIcon::isSystemTrayAvailable});
-    QObject::connect(&single, &mzb::SingleCopy::ActivationRequested, &form,
+    // The window reads project.ini as it is made; a file that is refused
+    // (another user's, a link, a lock held for good) is said, not crashed on.
+    std::unique_ptr<mzb::TFormMain> form;
+    try {
+        form = std::make_unique<mzb::TFormMain>(
+            mzb::ProgramSetup{layout, &QSystemTrayIcon::isSystemTrayAvailable});
+    } catch (const std::exception& error) {
+        mzb::ShowMessageBox(nullptr, error.what(), mzb::MessageKind::Error);
+        return 1;
+    }
+    QObject::connect(&single, &mzb::SingleCopy::ActivationRequested, form.get(),
                      &mzb::TFormMain::OpenMainWindow1Click);
-    QObject::connect(&form, &mzb::TFormMain::Closed, &app, &QCoreApplication::quit);
-    form.show();
+    QObject::connect(form.get(), &mzb::TFormMain::Closed, &app, &QCoreApplication::quit);
+    form->show();
     return app.exec();
 }

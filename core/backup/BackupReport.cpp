@@ -71,4 +71,9 @@ std::string ProjectBusyText(const std::string& projectText) {
            "' is already being backed up by another run; this backup is skipped.";
 }
 
+std::string ProjectLockRefusedText(const std::string& projectText, const std::string& reason) {
+    return "Project '" + projectText + "' cannot be backed up: its backup lock is unusable.\r" +
+           reason;
+}
+
 } // namespace mzb

@@ -35,6 +35,11 @@ std::string BackupCompletionText(const std::string& projectText, const std::stri
                                  int fileCount);
 std::string ArchiveExistsText(const std::string& archivePath);
 std::string ProjectBusyText(const std::string& projectText);
+// The project's backup lock cannot be had at all; the reason names the file.
+std::string ProjectLockRefusedText(const std::string& projectText, const std::string& reason);
+// Start Backup while no project exists: a first start, or all deleted.
+inline constexpr const char* kNoProjectText =
+    "There is no project to back up yet. Make one first with New Project.";
 // The timed warning after the user cancelled a run: the writer has removed
 // what it had written, and the number has not advanced.
 inline constexpr const char* kBackupCanceledText = "Backup canceled, no archive was written!";

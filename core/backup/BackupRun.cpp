@@ -20,6 +20,12 @@ std::string Trimmed(const std::string& text) {
 BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
                         const ProjectStore& store, BackupWriter& writer, RunHost& host) {
     const std::string projectText = Trimmed(editor.ProjectText);
+    // Before the confirmation, which would name no project, and before the
+    // checks, which would blame the empty fields of an editor without one.
+    if (projectText.empty()) {
+        host.ShowMessage(kNoProjectText, MessageKind::Warning);
+        return BackupOutcome::Refused;
+    }
     if (settings.PromptBeforeBackup &&
         !host.AskYesNo("Do you want backup project '" + projectText + "'?",
                        MessageKind::Information)) {
@@ -30,11 +36,17 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     }
     // Held to the end, the number stored included: a second run of the
     // project would write the same archive name.
-    const auto projectLock = store.TryLockBackup(projectText);
-    if (!projectLock) {
+    const KeyedLock projectLock = store.TryLockBackup(projectText);
+    if (projectLock.Result() == KeyedLock::State::HeldElsewhere) {
         host.ShowTimedMessage(ProjectBusyText(projectText), MessageKind::Warning,
                               kRunMessageSeconds);
         return BackupOutcome::Busy;
+    }
+    // Without the lock a second run could write the same archive unseen.
+    if (!projectLock) {
+        host.ShowTimedMessage(ProjectLockRefusedText(projectText, projectLock.Reason()),
+                              MessageKind::Warning, kRunMessageSeconds);
+        return BackupOutcome::Refused;
     }
     const int page = host.ActivePage();
     const std::string path = Trimmed(editor.Filename);

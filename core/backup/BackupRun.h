@@ -16,7 +16,7 @@ namespace mzb {
 
 enum class BackupOutcome {
     Declined,  // No to the confirmation
-    Refused,   // a project check failed
+    Refused,   // a project check failed, or the project's backup lock is unusable
     Exists,    // the archive exists and overwriting is off
     Busy,      // another run, of this program or another, backs the project up
     Completed, // the archive is written and reported
@@ -31,7 +31,8 @@ enum class BackupOutcome {
 // "Value", the editor's number advances by the step (at most 1000) and its
 // archive path is computed anew. A writer failure, or a completed archive
 // whose size cannot be read, is raised after the lock has been released and
-// the progress bar reset; neither advances the number.
+// the progress bar reset; neither advances the number. An editor that
+// shows no project is refused with kNoProjectText before anything else.
 BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
                         const ProjectStore& store, BackupWriter& writer, RunHost& host);
 

@@ -14,13 +14,10 @@ StoredProjectBackup::StoredProjectBackup(const ProjectStore& store, const Common
 
 bool StoredProjectBackup::Select(const std::string& name) {
     selected_.reset();
-    for (const std::string& listed : settings_.ProjectNames) {
-        if (SameProjectName(listed, TrimBlanks(name))) {
-            selected_ = listed;
-            return true;
-        }
+    if (const auto found = FindProjectName(settings_.ProjectNames, TrimBlanks(name))) {
+        selected_ = settings_.ProjectNames[*found];
     }
-    return false;
+    return selected_.has_value();
 }
 
 void StoredProjectBackup::Load() {
@@ -29,23 +26,27 @@ void StoredProjectBackup::Load() {
     }
 }
 
+StoredBackupResult ResultOf(BackupOutcome outcome) {
+    switch (outcome) {
+    case BackupOutcome::Declined:
+        return StoredBackupResult::Declined;
+    case BackupOutcome::Refused:
+        return StoredBackupResult::Refused;
+    case BackupOutcome::Exists:
+        return StoredBackupResult::Exists;
+    case BackupOutcome::Busy:
+        return StoredBackupResult::Busy;
+    case BackupOutcome::Incomplete:
+        return StoredBackupResult::Incomplete;
+    case BackupOutcome::Completed:
+        break;
+    }
+    return StoredBackupResult::Completed;
+}
+
 StoredBackupResult StoredProjectBackup::Start() {
     try {
-        switch (RunBackup(editor_, settings_, store_, writer_, host_)) {
-        case BackupOutcome::Declined:
-            return StoredBackupResult::Declined;
-        case BackupOutcome::Refused:
-            return StoredBackupResult::Refused;
-        case BackupOutcome::Exists:
-            return StoredBackupResult::Exists;
-        case BackupOutcome::Busy:
-            return StoredBackupResult::Busy;
-        case BackupOutcome::Incomplete:
-            return StoredBackupResult::Incomplete;
-        case BackupOutcome::Completed:
-            break;
-        }
-        return StoredBackupResult::Completed;
+        return ResultOf(RunBackup(editor_, settings_, store_, writer_, host_));
     } catch (const std::exception& e) {
         host_.ShowMessage(e.what(), MessageKind::Error);
         return StoredBackupResult::Failed;

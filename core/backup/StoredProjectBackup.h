@@ -23,6 +23,8 @@ enum class StoredBackupResult {
     Failed, // the writer failed or the archive's size could not be read
 };
 
+StoredBackupResult ResultOf(BackupOutcome outcome);
+
 class StoredProjectBackup {
 public:
     // `settings` is the live program-wide state: its PromptBeforeBackup is

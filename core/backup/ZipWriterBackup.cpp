@@ -28,19 +28,31 @@ private:
 
 } // namespace
 
+// Every setting a backup relies on, on every run: the writer is shared by
+// the window, the tray and the schedule, and an earlier run of any project
+// (also one that failed) may have left any of them. None of these setters
+// touches an archive; the comment follows the name because a new name drops
+// the comment held for the old one.
 void ZipWriterBackup::Apply(const BackupJob& job) {
-    writer_.SetZipName(job.ZipName);
     writer_.ReplaceExisting = job.ReplaceArchive;
+    writer_.ZipAction = TZipAction::zaUpdate;
     writer_.Recurse = job.Recurse;
     writer_.SetStorePaths(job.StorePaths);
-    writer_.SetArchiveComment(job.ArchiveComment);
-    writer_.SetFilesList(job.FilesList);
+    writer_.SetRelativePaths(false);
+    writer_.SetStoreVolumes(false);
+    writer_.SetRootDir({});
     writer_.ExcludeList = job.ExcludeList;
+    writer_.NoCompressList.clear();
     writer_.ArchivePassword = job.ArchivePassword;
     writer_.Encryption = job.Encryption;
     writer_.SetPackLevel(job.PackLevel);
     writer_.AddDirEntriesOnRecurse = job.AddDirEntriesOnRecurse;
+    writer_.Dispose = false;
+    writer_.MultiZipInfo = TMultiZipInfo{};
     writer_.OverwriteMode = TUZOverwriteMode::Always;
+    writer_.SetZipName(job.ZipName);
+    writer_.SetArchiveComment(job.ArchiveComment);
+    writer_.SetFilesList(job.FilesList);
 }
 
 void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& events) {

@@ -96,11 +96,6 @@ template <typename T> const T& MemberOf(const R& record, const ProjectKey& key) 
     return record.*std::get<T R::*>(key.Member);
 }
 
-std::string StoredText(const ProfileText& t, const std::string& section, std::string_view name,
-                       std::string_view missing) {
-    return t.ReadString(section, name, missing);
-}
-
 // Text that is no number reads as the missing value.
 int StoredNumber(const ProfileText& t, const std::string& section, std::string_view name,
                  std::string_view missing) {
@@ -112,10 +107,10 @@ void ReadKey(const ProfileText& t, const std::string& section, const ProjectKey&
     switch (key.Kind) {
     case KeyKind::Text:
     case KeyKind::TickedText:
-        MemberOf<std::string>(r, key) = StoredText(t, section, key.Name, missing);
+        MemberOf<std::string>(r, key) = t.ReadString(section, key.Name, missing);
         break;
     case KeyKind::Folder: {
-        std::string folder = StoredText(t, section, key.Name, missing);
+        std::string folder = t.ReadString(section, key.Name, missing);
         // The program never stores an empty folder; a hand-edited one must
         // not send archives to the root.
         MemberOf<std::string>(r, key) = TrimBlanks(folder).empty() ? HomeDirectory() : folder;
@@ -135,14 +130,14 @@ void ReadKey(const ProfileText& t, const std::string& section, const ProjectKey&
     case KeyKind::Password: {
         const ProjectKey& flag = KeyOf(key.TickedBy);
         const bool ticked = StoredNumber(t, section, flag.Name, flag.Missing) != 0;
-        const std::string stored = StoredText(t, section, key.Name, missing);
+        const std::string stored = t.ReadString(section, key.Name, missing);
         MemberOf<std::string>(r, key) =
             ticked && !stored.empty() ? DecodePassword(stored, section) : std::string();
         break;
     }
     case KeyKind::Time:
         MemberOf<std::optional<LocalDateTime>>(r, key) =
-            ParseDateTime(StoredText(t, section, key.Name, missing));
+            ParseDateTime(t.ReadString(section, key.Name, missing));
         break;
     }
 }

@@ -12,6 +12,16 @@ bool SameProjectName(std::string_view a, std::string_view b) {
     return SameIgnoringCase(a, b);
 }
 
+std::optional<std::size_t> FindProjectName(const std::vector<std::string>& names,
+                                           std::string_view name) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (SameProjectName(names[i], name)) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
 void SortProjectNames(std::vector<std::string>& names) {
     std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         return CompareIgnoringCase(a, b) < 0;

@@ -15,6 +15,10 @@ inline constexpr std::string_view kCommonSection = "Common";
 
 bool SameProjectName(std::string_view a, std::string_view b);
 
+// The position of the list's entry of that name, letter case ignored.
+std::optional<std::size_t> FindProjectName(const std::vector<std::string>& names,
+                                           std::string_view name);
+
 // Sorts without regard to case, keeping the given order among names that
 // differ only in case.
 void SortProjectNames(std::vector<std::string>& names);

@@ -60,10 +60,12 @@ int InRangeOrDefault(int value, int low, int high, int fallback) {
 
 } // namespace
 
-std::optional<KeyedLock> ProjectStore::TryLockBackup(const std::string& name) const {
+KeyedLock ProjectStore::TryLockBackup(const std::string& name) const {
     std::string key(TrimBlanks(name));
     std::transform(key.begin(), key.end(), key.begin(), FoldAsciiCase);
-    return KeyedLock::TryAcquire(iniPath_ + ".backup.lock", key);
+    // Where no lock file can be made beside project.ini, project.ini itself
+    // is updated in place, and carries the keys too.
+    return KeyedLock::TryAcquire(iniPath_ + ".backup.lock", key, iniPath_);
 }
 
 ProjectStore ProjectStore::InProgramDirectory(const std::string& programDirectory) {
@@ -107,10 +109,17 @@ void ProjectStore::WriteLastProject(const std::string& name) const {
 }
 
 ProjectRecord ProjectStore::ReadProject(const std::string& name) const {
-    ProjectRecord r;
-    r.Name = name;
-    ReadProjectKeys(ProfileFile(iniPath_).Read(), name, r);
-    return r;
+    return ReadProjects({name}).front();
+}
+
+std::vector<ProjectRecord> ProjectStore::ReadProjects(const std::vector<std::string>& names) const {
+    const ProfileText t = ProfileFile(iniPath_).Read();
+    std::vector<ProjectRecord> projects(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        projects[i].Name = names[i];
+        ReadProjectKeys(t, names[i], projects[i]);
+    }
+    return projects;
 }
 
 void ProjectStore::WriteProject(const std::string& name, const ProjectRecord& record) const {

@@ -50,6 +50,9 @@ public:
     // only when "Whether password Project" is true. An empty "Save Path"
     // reads as the default directory, the user's home.
     ProjectRecord ReadProject(const std::string& name) const;
+    // Each named project as ReadProject reads it, in the order given, from
+    // one read of the file: what a loop over the projects reads.
+    std::vector<ProjectRecord> ReadProjects(const std::vector<std::string>& names) const;
     // Every key of the section except the three schedule keys, in the
     // store's key order. The password is stored scrambled under the name,
     // and only when UsePassword is set and it is not blank; the comment only
@@ -86,10 +89,11 @@ public:
                        const ProjectRecord& editorValues) const;
 
     // The right to back the project up, held for the length of one backup
-    // run: nothing while another run, in this process or another, holds it
+    // run: not held while another run, in this process or another, holds it
     // for the same project (letter case ignored), since both would write the
-    // same archive name. Released when the result goes.
-    std::optional<KeyedLock> TryLockBackup(const std::string& name) const;
+    // same archive name, nor when the lock file cannot be had (then with
+    // the reason). Released when the result goes.
+    KeyedLock TryLockBackup(const std::string& name) const;
 
 private:
     std::string iniPath_;

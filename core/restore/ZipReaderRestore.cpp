@@ -38,7 +38,15 @@ TUZOverwriteMode ReaderOverwriteMode(RestoreOverwrite mode) {
     return TUZOverwriteMode::Prompt;
 }
 
+// The job's settings, and the defaults of those a restore never changes:
+// the reader lives as long as the window, and only the password and the
+// overwrite mode are meant to carry over from an earlier run.
 void ZipReaderRestore::Apply(const RestoreJob& job) {
+    reader_.TestOnly = false;
+    reader_.SetRootDir({});
+    reader_.RetainAttributes = true;
+    reader_.ReplaceReadOnly = false;
+    reader_.IncompleteZipMode = TIncompleteZipMode::izAssumeMulti;
     reader_.SetZipName(job.ZipName);
     reader_.SetDestDir(job.DestDir);
     reader_.RecreateDirs = job.RecreateDirs;

@@ -21,7 +21,7 @@ public:
     bool IsStartEnabled() override { return true; }
     bool SelectProject(const std::string& name) override { return backup_.Select(name); }
     void LoadSelectedProject() override { backup_.Load(); }
-    bool StartBackup() override;
+    StoredBackupResult StartBackup() override;
     void SetTimerEnabled(bool enabled) override { timerEnabled_ = enabled; }
     void SetTrayMarks(const std::vector<bool>&) override {}
 

@@ -1,5 +1,6 @@
 #include "core/schedule/Schedule.h"
 
+#include "core/project/ProjectName.h"
 #include "core/schedule/MissedBackup.h"
 #include "core/schedule/ScheduleText.h"
 
@@ -15,6 +16,19 @@ constexpr std::chrono::hours kDay{24};
 
 LocalDateTime AtNoon(LocalDateTime day) {
     return day.DatePart() + std::chrono::hours(12);
+}
+
+// A run that ended with an error (a failed project check, a writer
+// failure, a cancel) ends the tick; the entries after it wait for a later
+// one.
+bool EndsTheTick(StoredBackupResult result) {
+    return result == StoredBackupResult::Refused || result == StoredBackupResult::Failed;
+}
+
+// Everything but a complete archive (or a No nobody was asked) is told
+// beside the run's own message, which closes by itself.
+bool IsUnattendedProblem(StoredBackupResult result) {
+    return result != StoredBackupResult::Completed && result != StoredBackupResult::Declined;
 }
 
 } // namespace
@@ -69,40 +83,38 @@ ScheduleEntry MakeScheduleEntry(const std::string& project, const StoredSchedule
     return entry;
 }
 
-Schedule::Schedule(ScheduleHost& host, ReadScheduleFn readSchedule, bool& promptBeforeBackup)
-    : host_(host), readSchedule_(std::move(readSchedule)), promptBeforeBackup_(promptBeforeBackup) {
+std::vector<bool> ScheduleMarks(const std::vector<ProjectRecord>& projects) {
+    std::vector<bool> marks;
+    marks.reserve(projects.size());
+    for (const ProjectRecord& project : projects) {
+        marks.push_back(project.IsEnabledAutoBack);
+    }
+    return marks;
+}
+
+Schedule::Schedule(ScheduleHost& host, ReadProjectsFn readProjects, bool& promptBeforeBackup)
+    : host_(host), readProjects_(std::move(readProjects)), promptBeforeBackup_(promptBeforeBackup) {
 }
 
 void Schedule::RebuildSchedule() {
     SetTimer(false);
     previousTick_ = host_.Now();
-    const std::vector<std::string> projects = host_.ProjectNames();
-    std::vector<StoredSchedule> stored;
-    std::vector<bool> marks;
-    stored.reserve(projects.size());
-    for (const std::string& name : projects) {
-        stored.push_back(readSchedule_(name));
-        marks.push_back(stored.back().IsEnabledAutoBack);
-    }
-    host_.SetTrayMarks(marks);
-    LoadScheduleEntries(projects, stored);
+    const std::vector<ProjectRecord> projects = readProjects_(host_.ProjectNames());
+    host_.SetTrayMarks(ScheduleMarks(projects));
+    LoadScheduleEntries(projects);
     if (!entries_.empty()) {
         SetTimer(true);
     }
 }
 
-void Schedule::LoadScheduleEntries(const std::vector<std::string>& projects,
-                                   const std::vector<StoredSchedule>& stored) {
+void Schedule::LoadScheduleEntries(const std::vector<ProjectRecord>& projects) {
     entries_.clear();
-    for (size_t i = 0; i < projects.size(); ++i) {
-        if (stored[i].IsEnabledAutoBack) {
-            entries_.push_back(MakeScheduleEntry(projects[i], stored[i], host_.Now()));
+    for (const ProjectRecord& project : projects) {
+        if (project.IsEnabledAutoBack) {
+            entries_.push_back(
+                MakeScheduleEntry(project.Name, project.ScheduleValues(), host_.Now()));
         }
     }
-}
-
-void Schedule::SetMissedBackups(ReadLastBackupFn readLastBackup) {
-    readLastBackup_ = std::move(readLastBackup);
 }
 
 void Schedule::RunMissedBackups() {
@@ -122,19 +134,33 @@ void Schedule::Timer1Timer() {
     if (ticking_ || host_.IsSaveEnabled() || !host_.IsStartEnabled()) {
         return;
     }
-    const bool catchUp = catchUpPending_ && readLastBackup_;
+    const bool catchUp = catchUpPending_ && missedBackups_;
     catchUpPending_ = false;
     ticking_ = true;
     struct Reset {
         bool& flag;
         ~Reset() { flag = false; }
     } reset{ticking_};
-    // By index: a rebuild during a backup replaces the table under us.
+    // What each entry's project holds now (its schedule, its last backup),
+    // read once for the whole catch-up.
+    std::vector<ProjectRecord> stored;
+    if (catchUp) {
+        std::vector<std::string> names;
+        for (const ScheduleEntry& entry : entries_) {
+            names.push_back(entry.ProjectName);
+        }
+        stored = readProjects_(names);
+    }
+    // By index: a rebuild during a backup replaces the table under us, and
+    // its entries are then read one by one.
     for (size_t i = 0; i < entries_.size(); ++i) {
         ScheduleEntry& entry = entries_[i];
         const LocalDateTime now = host_.Now();
-        const bool missed = catchUp && IsBackupMissed(readSchedule_(entry.ProjectName),
-                                                      readLastBackup_(entry.ProjectName), now);
+        bool missed = false;
+        if (catchUp) {
+            const ProjectRecord project = StoredProject(stored, i);
+            missed = IsBackupMissed(project.ScheduleValues(), project.LastBackup, now);
+        }
         if (!missed && !(now > entry.NextRun)) {
             continue;
         }
@@ -150,6 +176,13 @@ void Schedule::Timer1Timer() {
     }
 }
 
+ProjectRecord Schedule::StoredProject(const std::vector<ProjectRecord>& read,
+                                      std::size_t entry) const {
+    const std::string& name = entries_[entry].ProjectName;
+    return entry < read.size() && read[entry].Name == name ? read[entry]
+                                                           : readProjects_({name}).front();
+}
+
 bool Schedule::RunEntry(const std::string& project) {
     if (!host_.SelectProject(project)) {
         return true;
@@ -162,7 +195,20 @@ bool Schedule::RunEntry(const std::string& project) {
         bool value;
         ~Restore() { flag = value; }
     } restore{promptBeforeBackup_, saved};
-    return host_.StartBackup();
+    const StoredBackupResult result = host_.StartBackup();
+    if (IsUnattendedProblem(result)) {
+        host_.TellUnattendedProblem(project, result);
+    }
+    return !EndsTheTick(result);
+}
+
+std::optional<LocalDateTime> Schedule::NextRun(const std::string& project) const {
+    for (const ScheduleEntry& entry : entries_) {
+        if (SameProjectName(entry.ProjectName, project) && entry.NextRun != ScheduleEntry::kNever) {
+            return entry.NextRun;
+        }
+    }
+    return std::nullopt;
 }
 
 void Schedule::StopTimer() {

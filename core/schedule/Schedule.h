@@ -34,8 +34,14 @@ std::chrono::milliseconds EveryMinutesInterval(const std::string& stored);
 ScheduleEntry MakeScheduleEntry(const std::string& project, const StoredSchedule& stored,
                                 LocalDateTime now);
 
-using ReadScheduleFn = std::function<StoredSchedule(const std::string& project)>;
-using ReadLastBackupFn = std::function<std::optional<LocalDateTime>(const std::string& project)>;
+// The stored projects of those names, in that order, read in one go
+// (ProjectStore::ReadProjects).
+using ReadProjectsFn =
+    std::function<std::vector<ProjectRecord>(const std::vector<std::string>& projects)>;
+
+// The schedule mark of each project, in their order: on where the stored
+// schedule is, whether or not a rebuild has taken it into the table yet.
+std::vector<bool> ScheduleMarks(const std::vector<ProjectRecord>& projects);
 
 // A gap between ticks longer than this means the computer slept.
 inline constexpr std::chrono::minutes kSleepGap{2};
@@ -44,37 +50,43 @@ class Schedule {
 public:
     // `promptBeforeBackup` is the live program-wide flag, set off for the
     // length of every scheduled run.
-    Schedule(ScheduleHost& host, ReadScheduleFn readSchedule, bool& promptBeforeBackup);
+    Schedule(ScheduleHost& host, ReadProjectsFn readProjects, bool& promptBeforeBackup);
 
-    // Re-reads every project's schedule, marks the tray items, replaces the
-    // table and enables the timer when any project is scheduled.
+    // Re-reads every project's schedule, in one read, marks the tray items,
+    // replaces the table and enables the timer when any project is scheduled.
     void RebuildSchedule();
     // Timer1Timer: runs each entry that is due, in table order.
     void Timer1Timer();
     // The main window closes.
     void StopTimer();
 
-    // Missed backups (IsBackupMissed) are made up once each: at the next
-    // tick after RunMissedBackups and after every gap between ticks longer
-    // than kSleepGap. An empty function turns this off.
-    void SetMissedBackups(ReadLastBackupFn readLastBackup);
+    // Missed backups (IsBackupMissed) are made up once each, when on: at the
+    // next tick after RunMissedBackups and after every gap between ticks
+    // longer than kSleepGap.
+    void SetMissedBackups(bool on) { missedBackups_ = on; }
     void RunMissedBackups();
 
     const std::vector<ScheduleEntry>& Entries() const { return entries_; }
+    // When the table runs the project next; none when it holds no entry for
+    // it or the entry never falls due.
+    std::optional<LocalDateTime> NextRun(const std::string& project) const;
     bool TimerEnabled() const { return timerEnabled_; }
 
 private:
-    void LoadScheduleEntries(const std::vector<std::string>& projects,
-                             const std::vector<StoredSchedule>& stored);
+    void LoadScheduleEntries(const std::vector<ProjectRecord>& projects);
     void SetTimer(bool enabled);
-    // Runs one due entry's backup; false when the run ended with an error.
+    // The stored project of the table's entry: from the catch-up's one read
+    // of the table's projects, or read anew when a rebuild has replaced the
+    // table since.
+    ProjectRecord StoredProject(const std::vector<ProjectRecord>& read, std::size_t entry) const;
+    // Runs one due entry's backup; false when its ending ends the tick.
     bool RunEntry(const std::string& project);
 
     ScheduleHost& host_;
-    ReadScheduleFn readSchedule_;
+    ReadProjectsFn readProjects_;
     bool& promptBeforeBackup_;
     std::vector<ScheduleEntry> entries_;
-    ReadLastBackupFn readLastBackup_;
+    bool missedBackups_ = false;
     bool timerEnabled_ = false;
     bool ticking_ = false;
     bool catchUpPending_ = false;

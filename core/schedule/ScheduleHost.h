@@ -3,6 +3,7 @@
 // project list, the run-state queries, the project selection and the backup
 // itself. The window implements it; tests fake it with a settable clock.
 
+#include "core/backup/StoredProjectBackup.h"
 #include "platform/LocalDateTime.h"
 
 #include <string>
@@ -26,10 +27,17 @@ public:
     virtual bool SelectProject(const std::string& name) = 0;
     // comboProjectChange: loads the selected project into the editor.
     virtual void LoadSelectedProject() = 0;
-    // SpStartClick: runs the backup of the project in the editor. False when
-    // it ended with an error (a failed project check, a writer error); it may
-    // also raise the error for the host's error report.
-    virtual bool StartBackup() = 0;
+    // SpStartClick: runs the backup of the project in the editor, and tells
+    // how it ended; Failed also for a cancelled run. It may raise the error
+    // for the host's error report instead.
+    virtual StoredBackupResult StartBackup() = 0;
+    // An unattended backup of the project ended in a way that is told beside
+    // the run's own message, since nobody may be watching; a host without a
+    // place for it ignores it.
+    virtual void TellUnattendedProblem(const std::string& project, StoredBackupResult result) {
+        (void)project;
+        (void)result;
+    }
     // Timer1 enabled or disabled; enabling restarts its 60-second period.
     virtual void SetTimerEnabled(bool enabled) = 0;
     // The marks of the tray Backup submenu, one per project of ProjectNames.

@@ -1,14 +1,15 @@
 #pragma once
-// Opening a file or an address with the desktop's default handler
-// (xdg-open underneath). Whether a handler was found is not reported: the
-// callers take no notice of it.
+// Opening a file with the desktop's default handler (xdg-open underneath).
 
+#include <functional>
 #include <string>
 
 namespace mzb {
 
-void OpenFileWithDefaultHandler(const std::string& path);
-// A web address, or a "mailto:" one.
-void OpenUrlWithDefaultHandler(const std::string& url);
+// Opens the file with the handler the desktop has for its type. When none
+// takes it (no opener is installed, or the opener finds no handler and
+// fails), `onFailure` runs, at once or later from the event loop, so the
+// caller can tell the user where the file is.
+void OpenFileWithDefaultHandler(const std::string& path, std::function<void()> onFailure);
 
 } // namespace mzb

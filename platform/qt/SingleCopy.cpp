@@ -29,6 +29,9 @@ SingleCopy::SingleCopy(std::string socketPath, QObject* parent)
 }
 
 SingleCopy::Role SingleCopy::Claim() {
+    if (socketPath_.empty()) {
+        return Role::Running; // no private folder for the name
+    }
     QElapsedTimer waited;
     waited.start();
     for (;;) {

@@ -26,8 +26,8 @@ public:
 
     // Decides this copy's role. A second copy that finds the running one
     // still starting waits for it to listen, a few seconds at most. Where
-    // no lock can be made at all (no writable runtime folder) this copy
-    // runs: a second copy is better than none.
+    // no lock can be made at all (no private runtime folder, an empty
+    // socket path) this copy runs: a second copy is better than none.
     Role Claim();
 
 signals:

@@ -273,6 +273,20 @@ TEST_F(BackupRunTest, ARunOfTheSameProjectElsewhereRefusesThisOneBeforeTheArchiv
     EXPECT_EQ(Run(), BackupOutcome::Completed) << "the lock goes with the run that held it";
 }
 
+// Without its lock a second run could write the same archive unseen: a
+// lock file that cannot be had refuses the backup, naming the file and the
+// reason, before anything is written.
+TEST_F(BackupRunTest, ABackupLockThatCannotBeHadRefusesTheBackup) {
+    const std::string lockFile = tmp_.dir() + "project.ini.backup.lock";
+    std::filesystem::create_directory(lockFile);
+    EXPECT_EQ(Run(), BackupOutcome::Refused);
+    ASSERT_EQ(host_.messages.size(), 1u);
+    EXPECT_EQ(host_.messages[0].text,
+              "Project 'Docs' cannot be backed up: its backup lock is unusable.\rCannot use " +
+                  lockFile + ": Is a directory");
+    ExpectNothingWritten();
+}
+
 TEST_F(BackupRunTest, WriterFailureReleasesTheLockAndAdvancesNothing) {
     editor_.UseNumber = true;
     editor_.Number = 4;
@@ -335,22 +349,6 @@ TEST_F(BackupRunTest, MissingFoldersAndAnArchiveWithoutFilesAreReported) {
     EXPECT_EQ(host_.messages.at(1).text, "Backup Files Succeeds!\rProject Name: 'Docs'\r"
                                          "File Name:    'empty.zip'\rFile Size:    '2Kb'\r"
                                          "No files were backed up.");
-}
-
-TEST(EditorForProjectTest, ShowsTheNumberAfterValueAndTheMatchingPath) {
-    ProjectRecord p;
-    p.Name = "Docs";
-    p.FilenamePrefix = "docs";
-    p.UseDate = false;
-    p.Value = 999;
-    p.IncreaseValue = 5;
-    p.SavePath = "/srv/b";
-    p.Password = "pw";
-    const BackupEditor e = EditorForProject(p, CommonSettings{}, LocalDateTime::Make(2026, 1, 1));
-    EXPECT_EQ(e.Number, 1000);
-    EXPECT_EQ(e.Filename, "/srv/b/docs1000.zip");
-    EXPECT_EQ(e.ConfirmPassword, "pw");
-    EXPECT_TRUE(e.UseNumber);
 }
 
 } // namespace

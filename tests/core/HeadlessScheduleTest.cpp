@@ -77,7 +77,7 @@ protected:
     StoredProjectBackup backup_{store_, settings_, view_, host_};
     HeadlessScheduleHost scheduleHost_{backup_, settings_, host_};
     Schedule schedule_{scheduleHost_,
-                       [this](const std::string& n) { return store_.ReadSchedule(n); },
+                       [this](const std::vector<std::string>& n) { return store_.ReadProjects(n); },
                        settings_.PromptBeforeBackup};
 };
 

@@ -341,6 +341,27 @@ TEST_F(ProjectStoreTest, BackupLockRefusesTheSameProjectInAnyProcessUntilItsHold
     EXPECT_TRUE(store_.TryLockBackup("Docs")) << "a killed holder lets go";
 }
 
+// In a folder an administrator prepared, where the user may write
+// project.ini but make no file beside it, project.ini itself carries the
+// backup keys, and a second run of the project is still refused.
+TEST_F(ProjectStoreTest, BackupLockInAFolderThatCannotBeWrittenIsCarriedByTheFile) {
+    tmp_.write("project.ini", "[Common]\n");
+    const uid_t user = ::geteuid() == 0 ? 65534 : ::geteuid(); // root ignores permissions
+    ASSERT_EQ(::chown(store_.IniPath().c_str(), user, static_cast<gid_t>(-1)), 0);
+    std::filesystem::permissions(tmp_.path(), std::filesystem::perms(0555));
+    const std::string outcome = RunInChild([&] {
+        if (::geteuid() != user && ::setuid(user) != 0) {
+            return std::string("cannot become the user");
+        }
+        const KeyedLock first = store_.TryLockBackup("Docs");
+        const KeyedLock second = store_.TryLockBackup("Docs");
+        return std::string(first ? "held" : first.Reason()) + ", " +
+               (second.Result() == KeyedLock::State::HeldElsewhere ? "then refused" : "then not");
+    });
+    std::filesystem::permissions(tmp_.path(), std::filesystem::perms(0700));
+    EXPECT_EQ(outcome, "held, then refused");
+}
+
 TEST_F(ProjectStoreTest, ANameWithEqualsSignsLivesThroughEveryOperation) {
     const std::string name = "x=1 =y=";
     ProjectRecord r = SampleProject();

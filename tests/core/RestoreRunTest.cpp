@@ -1,14 +1,15 @@
 #include "core/restore/RestoreRun.h"
 
 #include "core/restore/ZipReaderRestore.h"
+#include "support/ArchiveBuilder.h"
 #include "support/FakeRunHost.h"
 #include "support/PeerTools.h"
+#include "support/SampleData.h"
 #include "support/TempDir.h"
 #include "zip/base/HeadlessHost.h"
 #include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -201,22 +202,29 @@ TEST(CommonFolder, IsTheDeepestSharedFolder) {
     EXPECT_EQ(CommonFolder("/a/", "/b/"), "/");
 }
 
-// The window's reader lives on between runs, and so does its password.
-TEST(RestoreOverReaderTest, BlankPasswordReusesTheEarlierOne) {
-    MZB_REQUIRE_PEERS("zip");
+// Runs over the window's one long-lived reader, of archives in one folder.
+class RestoreOverReaderTest : public ::testing::Test {
+protected:
+    RestoreOverReaderTest() : reader(engineHost), view(reader) {
+        reader.DoProcessMessages = false;
+        editor.FolderText = tmp.dir();
+    }
+
     test::TempDir tmp;
-    tmp.write("src/a.txt", "secret data\n");
-    const std::string pack = "cd '" + tmp.dir() + "src' && zip -q -P Key ../t.zip a.txt";
-    ASSERT_EQ(std::system(pack.c_str()), 0);
     HeadlessHost engineHost;
-    TZipReader reader(engineHost);
-    reader.DoProcessMessages = false;
-    ZipReaderRestore view(reader);
+    TZipReader reader;
+    ZipReaderRestore view;
     RestoreRun run;
     test::FakeRunHost host;
     RestoreEditor editor;
+};
+
+// The window's reader lives on between runs, and so does its password.
+TEST_F(RestoreOverReaderTest, BlankPasswordReusesTheEarlierOne) {
+    test::ArchiveBuilder archive;
+    archive.AddEncrypted("a.txt", "secret data\n", "Key", true);
+    archive.WriteTo(tmp.dir() + "t.zip");
     editor.ArchiveCell = "t.zip";
-    editor.FolderText = tmp.dir();
     editor.DestDir = tmp.dir() + "out";
     editor.Overwrite = RestoreOverwrite::Always;
     editor.Password = "Key";
@@ -228,25 +236,80 @@ TEST(RestoreOverReaderTest, BlankPasswordReusesTheEarlierOne) {
     EXPECT_EQ(test::ReadFile(tmp.path() / "out/a.txt"), "secret data\n");
 }
 
+// The window's Cancel button, pressed once the progress bar passes 30.
+class CancelPastThirty : public test::FakeRunHost {
+public:
+    explicit CancelPastThirty(TZipReader& reader) : reader_(reader) {}
+    void SetProgress(int percent) override {
+        FakeRunHost::SetProgress(percent);
+        if (percent > 30) {
+            reader_.Cancel();
+        }
+    }
+
+private:
+    TZipReader& reader_;
+};
+
+// One long-lived reader: a restore that is cancelled, with or without a
+// password, leaves nothing to the next one (of another archive, the other
+// way round), and an archive replaced under its name after a failed run is
+// restored as it now is.
+TEST_F(RestoreOverReaderTest, ACancelledRunLeavesNothingToTheNext) {
+    const auto random = test::MakeRandomBytes(400000, 38);
+    const std::string big(random.begin(), random.end());
+    test::ArchiveBuilder secret;
+    secret.AddEncrypted("s.txt", big, "Key", true);
+    secret.WriteTo(tmp.dir() + "secret.zip");
+    test::ArchiveBuilder plain;
+    plain.Add("p.txt", big);
+    plain.WriteTo(tmp.dir() + "plain.zip");
+    const std::string secretBytes = test::ReadFile(tmp.path() / "secret.zip");
+    editor.DestDir = tmp.dir() + "out";
+    editor.Overwrite = RestoreOverwrite::Always;
+    const auto restore = [&](const std::string& archive, const std::string& password, bool cancel) {
+        editor.ArchiveCell = archive;
+        editor.Password = password;
+        CancelPastThirty cancelling(reader);
+        test::FakeRunHost quiet;
+        if (cancel) {
+            EXPECT_THROW(run.Run(editor, view, cancelling), EUserCanceled);
+            return RestoreOutcome::Failed;
+        }
+        return run.Run(editor, view, quiet);
+    };
+    const auto restored = [&](const std::string& name) {
+        const std::string text = test::ReadFile(tmp.path() / "out" / name);
+        std::filesystem::remove_all(tmp.path() / "out");
+        return text;
+    };
+    restore("secret.zip", "Key", true);
+    EXPECT_EQ(restore("plain.zip", "", false), RestoreOutcome::Succeeded);
+    EXPECT_TRUE(restored("p.txt") == big);
+    restore("plain.zip", "", true);
+    EXPECT_EQ(restore("secret.zip", "Key", false), RestoreOutcome::Succeeded);
+    EXPECT_TRUE(restored("s.txt") == big);
+    EXPECT_TRUE(test::ReadFile(tmp.path() / "secret.zip") == secretBytes);
+
+    restore("plain.zip", "", true);
+    test::ArchiveBuilder newer;
+    newer.Add("p.txt", "backed up again");
+    newer.WriteTo(tmp.dir() + "newer.zip");
+    std::filesystem::rename(tmp.path() / "newer.zip", tmp.path() / "plain.zip");
+    EXPECT_EQ(restore("plain.zip", "", false), RestoreOutcome::Succeeded);
+    EXPECT_EQ(restored("p.txt"), "backed up again");
+}
+
 // Chosen rows and a blank destination through the real reader: only those
 // files come back, each to the place it was backed up from.
-TEST(RestoreOverReaderTest, ChosenFilesGoBackToTheirOriginalPlaces) {
-    test::TempDir tmp;
-    tmp.write("src/home/u/Data/a.txt", "a");
-    tmp.write("src/home/u/Data/sub/b*.txt", "b");
-    tmp.write("src/home/u/Data/c.txt", "c");
-    const std::string pack = "cd '" + tmp.dir() + "src' && zip -qr ../t.zip home";
-    ASSERT_EQ(std::system(pack.c_str()), 0);
-    HeadlessHost engineHost;
-    TZipReader reader(engineHost);
-    reader.DoProcessMessages = false;
+TEST_F(RestoreOverReaderTest, ChosenFilesGoBackToTheirOriginalPlaces) {
+    test::ArchiveBuilder archive;
+    archive.Add("home/u/Data/a.txt", "a");
+    archive.Add("home/u/Data/sub/b*.txt", "b");
+    archive.Add("home/u/Data/c.txt", "c");
+    archive.WriteTo(tmp.dir() + "t.zip");
     reader.OriginalRoot = tmp.dir() + "root";
-    ZipReaderRestore view(reader);
-    RestoreRun run;
-    test::FakeRunHost host;
-    RestoreEditor editor;
     editor.ArchiveCell = "t.zip";
-    editor.FolderText = tmp.dir();
     editor.ChosenEntries = {"home/u/Data/a.txt", "home/u/Data/sub/b*.txt"};
     EXPECT_EQ(run.Run(editor, view, host), RestoreOutcome::Succeeded);
     ASSERT_EQ(host.questions.size(), 2u);

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <gtest/gtest.h>
 #include <map>
+#include <set>
 #include <stdexcept>
 
 namespace mzb {
@@ -18,8 +19,6 @@ using std::chrono::minutes;
 LocalDateTime At(const char* text) {
     return ParseDateTime(text).value();
 }
-
-enum class Outcome { Ok, Fails, Throws };
 
 struct BackupRun {
     std::string Project;
@@ -38,7 +37,9 @@ public:
     LocalDateTime now;
     std::vector<std::string> projects;
     std::map<std::string, StoredSchedule> stored;
-    std::map<std::string, Outcome> outcomes;
+    std::map<std::string, StoredBackupResult> results; // Completed where none is given
+    std::set<std::string> throwing;
+    std::vector<std::pair<std::string, StoredBackupResult>> told;
     bool saveEnabled = false;
     bool startEnabled = true;
     bool prompt = true;
@@ -51,7 +52,21 @@ public:
     std::function<void()> duringBackup;
     std::map<std::string, LocalDateTime> lastBackup;
 
-    Schedule schedule{*this, [this](const std::string& name) { return stored[name]; }, prompt};
+    Schedule schedule{*this, [this](const std::vector<std::string>& names) { return Read(names); },
+                      prompt};
+
+    std::vector<ProjectRecord> Read(const std::vector<std::string>& names) {
+        std::vector<ProjectRecord> read;
+        for (const std::string& name : names) {
+            ProjectRecord& project = read.emplace_back();
+            project.Name = name;
+            project.SetScheduleValues(stored[name]);
+            if (const auto it = lastBackup.find(name); it != lastBackup.end()) {
+                project.LastBackup = it->second;
+            }
+        }
+        return read;
+    }
 
     void Rebuild(const char* when) {
         now = At(when);
@@ -81,7 +96,7 @@ public:
         return !selected.empty();
     }
     void LoadSelectedProject() override { loaded = selected; }
-    bool StartBackup() override {
+    StoredBackupResult StartBackup() override {
         runs.push_back({loaded, FormatDateTime(now), prompt});
         lastBackup[loaded] = now;
         startEnabled = false; // the run lock
@@ -89,15 +104,14 @@ public:
             duringBackup();
         }
         startEnabled = true;
-        switch (outcomes[loaded]) {
-        case Outcome::Ok:
-            return true;
-        case Outcome::Fails:
-            return false;
-        case Outcome::Throws:
+        if (throwing.contains(loaded)) {
             throw std::runtime_error("writer failed");
         }
-        return true;
+        const auto it = results.find(loaded);
+        return it == results.end() ? StoredBackupResult::Completed : it->second;
+    }
+    void TellUnattendedProblem(const std::string& project, StoredBackupResult result) override {
+        told.emplace_back(project, result);
     }
     void SetTimerEnabled(bool enabled) override {
         timer = enabled;
@@ -133,7 +147,8 @@ TEST(Schedule, DailyTimeAlreadyPassedRunsAtTheFirstTickThenNextDay) {
     EXPECT_EQ(w.marks, (std::vector<bool>{false, true}));
     w.TickAt("2024-03-10 09:31:00");
     EXPECT_EQ(w.TakeRuns(), (std::vector<BackupRun>{{"Docs", "2024-03-10 09:31:00", false}}));
-    EXPECT_EQ(w.schedule.Entries()[0].NextRun, At("2024-03-11 08:00:00"));
+    EXPECT_EQ(w.schedule.NextRun("DOCS"), At("2024-03-11 08:00:00"));
+    EXPECT_FALSE(w.schedule.NextRun("Alpha")) << "not scheduled";
     w.TickAt("2024-03-10 09:32:00");
     w.TickAt("2024-03-11 08:00:00"); // not yet strictly later
     EXPECT_TRUE(w.TakeRuns().empty());
@@ -186,10 +201,7 @@ TEST(Schedule, EveryFiveMinutesCatchesUpOnceATickAfterSleeping) {
 
 TEST(Schedule, MissedBackupsAreMadeUpOnceAtStartAndAfterSleep) {
     FakeWindow w;
-    w.schedule.SetMissedBackups([&w](const std::string& name) -> std::optional<LocalDateTime> {
-        const auto it = w.lastBackup.find(name);
-        return it == w.lastBackup.end() ? std::nullopt : std::optional(it->second);
-    });
+    w.schedule.SetMissedBackups(true);
     w.Plan("Daily", 0, "08:00:00");
     w.Plan("Fresh", 0, "08:00:00"); // never backed up
     w.Plan("Often", 1, "5");
@@ -258,10 +270,10 @@ TEST(Schedule, EntriesDueInOneTickRunInNameOrderUnlessARunFails) {
                                                     {"Gamma", "2024-03-10 10:06:00", false}}));
     EXPECT_EQ(w.selected, "Gamma");
     // A failed run ends the tick: the entries after it wait for the next one.
-    w.outcomes["Alpha"] = Outcome::Fails;
+    w.results["Alpha"] = StoredBackupResult::Failed;
     w.TickAt("2024-03-10 10:11:00");
     EXPECT_EQ(w.TakeRuns(), (std::vector<BackupRun>{{"Alpha", "2024-03-10 10:11:00", false}}));
-    w.outcomes["Alpha"] = Outcome::Ok;
+    w.results.erase("Alpha");
     w.TickAt("2024-03-10 10:12:00");
     EXPECT_EQ(w.TakeRuns(), (std::vector<BackupRun>{{"Beta", "2024-03-10 10:12:00", false},
                                                     {"Gamma", "2024-03-10 10:12:00", false}}));
@@ -283,24 +295,54 @@ TEST(Schedule, UnsavedEditOrRunningBackupPostponesToALaterTick) {
     EXPECT_EQ(w.TakeRuns().size(), 1u);
 }
 
-TEST(Schedule, PromptFlagIsOffDuringScheduledRunsAndRestoredHoweverTheyEnd) {
-    for (const Outcome outcome : {Outcome::Ok, Outcome::Fails, Outcome::Throws}) {
+// Nobody may be watching an unattended run: a run that ended with an error
+// ends the tick, and every ending but a complete archive is told as well.
+TEST(Schedule, UnattendedRunsEndTheTickOnAnErrorAndTellEveryProblem) {
+    using R = StoredBackupResult;
+    const struct {
+        R result;
+        bool endsTick;
+        bool told;
+    } cases[] = {
+        {R::Completed, false, false}, {R::Declined, false, false}, {R::Incomplete, false, true},
+        {R::Exists, false, true},     {R::Busy, false, true},      {R::Refused, true, true},
+        {R::Failed, true, true},
+    };
+    for (const auto& c : cases) {
         FakeWindow w;
         w.Plan("Docs", 1, "5");
         w.Plan("Next", 1, "5");
-        w.outcomes["Docs"] = outcome;
+        w.results["Docs"] = c.result;
+        w.Rebuild("2024-03-10 10:00:00");
+        w.TickAt("2024-03-10 10:06:00");
+        EXPECT_EQ(w.TakeRuns().size(), c.endsTick ? 1u : 2u) << static_cast<int>(c.result);
+        EXPECT_EQ(w.told.size(), c.told ? 1u : 0u) << static_cast<int>(c.result);
+        if (c.told && !w.told.empty()) {
+            EXPECT_EQ(w.told[0], std::pair(std::string("Docs"), c.result));
+        }
+    }
+}
+
+TEST(Schedule, PromptFlagIsOffDuringScheduledRunsAndRestoredHoweverTheyEnd) {
+    for (const bool throws : {false, true}) {
+        FakeWindow w;
+        w.Plan("Docs", 1, "5");
+        w.Plan("Next", 1, "5");
+        w.results["Docs"] = StoredBackupResult::Refused;
+        if (throws) {
+            w.throwing.insert("Docs");
+        }
         w.prompt = true;
         w.Rebuild("2024-03-10 10:00:00");
         w.now = At("2024-03-10 10:06:00");
-        if (outcome == Outcome::Throws) {
+        if (throws) {
             EXPECT_THROW(w.schedule.Timer1Timer(), std::runtime_error);
         } else {
             w.schedule.Timer1Timer();
         }
         EXPECT_TRUE(w.prompt);
-        ASSERT_FALSE(w.runs.empty());
+        ASSERT_EQ(w.runs.size(), 1u);
         EXPECT_FALSE(w.runs[0].Prompt);
-        EXPECT_EQ(w.runs.size(), outcome == Outcome::Ok ? 2u : 1u);
         // The failed entry was advanced and is not retried before its time.
         EXPECT_EQ(w.schedule.Entries()[0].NextRun, At("2024-03-10 10:10:00"));
     }
@@ -400,6 +442,7 @@ TEST(Schedule, KindsAndFallbacksOfTheStoredValues) {
     w.Plan("Odd", 7, "5");
     w.Rebuild("2024-03-10 10:00:00");
     ASSERT_EQ(w.schedule.Entries().size(), 1u);
+    EXPECT_FALSE(w.schedule.NextRun("Odd"));
     w.TickAt("2099-01-01 00:00:00");
     EXPECT_TRUE(w.TakeRuns().empty());
 }

@@ -15,13 +15,22 @@ TEST(StartupStateTest, LastProjectIsChosenWithoutRegardToCaseElseTheFirst) {
 }
 
 TEST(StartupStateTest, IsMinimizedCountsOnlyWithAutoRun) {
-    for (const bool autoRun : {false, true}) {
-        for (const bool minimized : {false, true}) {
-            CommonSettings s;
-            s.AutoRun = autoRun;
-            s.IsMinimized = minimized;
-            EXPECT_EQ(StartsMinimized(s), autoRun && minimized) << autoRun << minimized;
-        }
+    struct Case {
+        bool autoRun;
+        bool isMinimized;
+        bool startsMinimized;
+    };
+    const Case cases[] = {
+        {false, false, false},
+        {false, true, false},
+        {true, false, false},
+        {true, true, true},
+    };
+    for (const Case& c : cases) {
+        CommonSettings s;
+        s.AutoRun = c.autoRun;
+        s.IsMinimized = c.isMinimized;
+        EXPECT_EQ(StartsMinimized(s), c.startsMinimized) << c.autoRun << c.isMinimized;
     }
 }
 

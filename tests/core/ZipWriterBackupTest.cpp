@@ -8,6 +8,7 @@
 #include "support/Unprivileged.h"
 #include "zip/base/HeadlessHost.h"
 #include "zip/base/ZipError.h"
+#include "zip/io/FileCommit.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -165,46 +166,17 @@ TEST_F(ZipWriterBackupTest, SameCommentTwiceInARowIsInBothArchives) {
     EXPECT_EQ(Inspect(tmp_.dir() + "out/docs2.zip").comment, "daily");
 }
 
-TEST_F(ZipWriterBackupTest, ExistingArchiveIsKeptOrReplacedWithoutItsOldEntries) {
+TEST_F(ZipWriterBackupTest, AReplacedArchiveCarriesNothingOver) {
     MZB_REQUIRE_PEERS("unzip");
     tmp_.write("src/gone.txt", "only in the first backup");
     ASSERT_EQ(Run(), BackupOutcome::Completed);
     fs::remove(tmp_.path() / "src/gone.txt");
     const std::string archive = tmp_.dir() + "out/docs.zip";
-    const std::string before = ReadFile(archive);
-
-    editor_.Filename = archive;
-    EXPECT_EQ(Run(), BackupOutcome::Exists);
-    EXPECT_EQ(ReadFile(archive), before);
-
     settings_.IsOverWrite = true;
     editor_.Filename = archive;
     ASSERT_EQ(Run(), BackupOutcome::Completed);
     EXPECT_EQ(Inspect(archive).files, Tree()) << "a replaced archive carries nothing over";
     ExpectUnzipPasses(archive);
-}
-
-TEST_F(ZipWriterBackupTest, NumberedRunsNameArchivesAndStoreTheNumberUsed) {
-    editor_.UseNumber = true;
-    struct Case {
-        int number, step;
-        const char* written;
-        int shown;
-        const char* next;
-    };
-    for (const Case c :
-         {Case{4, 3, "docs4.zip", 7, "docs7.zip"}, Case{7, 3, "docs7.zip", 10, "docs10.zip"},
-          Case{999, 5, "docs999.zip", 1000, "docs1000.zip"}}) {
-        SCOPED_TRACE(c.written);
-        editor_.Number = c.number;
-        editor_.Increase = c.step;
-        editor_.Filename = tmp_.dir() + "out/" + c.written;
-        ASSERT_EQ(Run(), BackupOutcome::Completed);
-        EXPECT_EQ(Inspect(tmp_.dir() + "out/" + c.written).files, Tree());
-        EXPECT_EQ(store_.ReadProject("Docs").Value, c.number);
-        EXPECT_EQ(editor_.Number, c.shown);
-        EXPECT_EQ(editor_.Filename, tmp_.dir() + "out/" + c.next);
-    }
 }
 
 TEST_F(ZipWriterBackupTest, WriterFailureLeavesNoArchiveAndTheNextRunIsClean) {
@@ -316,6 +288,52 @@ TEST_F(ZipWriterBackupTest, CancelInTheMiddleLeavesNoArchiveAndKeepsTheNumber) {
     EXPECT_EQ(editor_.Number, 4);
     EXPECT_EQ(editor_.Filename, archive);
     EXPECT_FALSE(fs::exists(store_.IniPath()));
+}
+
+// A commit layer whose disk is full when the archive is forced to it.
+class FullDiskCommit : public TFileCommit {
+public:
+    bool SyncFile(int) override { return false; }
+};
+
+// The window, the tray and the schedule share one writer. A replacing run
+// of project Alpha that fails or is cancelled, followed by project Beta's
+// run, must leave Alpha's last good backup exactly as it was.
+TEST_F(ZipWriterBackupTest, AFailedReplacingRunLeavesNothingThatActsOnItsArchiveLater) {
+    const std::string alpha = tmp_.dir() + "out/alpha.zip";
+    const std::string betaZip = tmp_.dir() + "out/beta.zip";
+    BackupEditor beta = editor_;
+    beta.ProjectText = "Beta";
+    beta.Filename = betaZip;
+    editor_.ProjectText = "Alpha";
+    editor_.Filename = alpha;
+    editor_.CommentTicked = true;
+    editor_.Comment = "alpha";
+    ASSERT_EQ(Run(), BackupOutcome::Completed);
+    const std::string before = ReadFile(alpha);
+    settings_.IsOverWrite = true;
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel ? "canceled" : "disk full");
+        beta.Filename = betaZip;
+        ASSERT_EQ(Run(beta), BackupOutcome::Completed);
+        // Alpha again, replacing its archive, with a comment changed.
+        editor_.Filename = alpha;
+        editor_.Comment = cancel ? "canceled" : "full";
+        FullDiskCommit full;
+        CancellingHost canceling(writer_, tmp_.dir() + "src/notes.txt");
+        if (cancel) {
+            EXPECT_THROW(RunBackup(editor_, settings_, store_, view_, canceling), EUserCanceled);
+        } else {
+            writer_.SetFileCommit(full);
+            EXPECT_THROW(Run(), ENotEnoughRoom);
+            writer_.SetFileCommit(SystemFileCommit());
+        }
+        EXPECT_TRUE(ReadFile(alpha) == before) << "the failed run";
+        beta.Filename = betaZip;
+        ASSERT_EQ(Run(beta), BackupOutcome::Completed);
+        EXPECT_TRUE(ReadFile(alpha) == before) << "the next project's run";
+        EXPECT_EQ(Inspect(betaZip).files, Tree());
+    }
 }
 
 class ZipWriterBackupLimitsTest : public ZipWriterBackupTest {

@@ -1,5 +1,6 @@
 #include "platform/AutostartEntry.h"
 
+#include "support/PeerTools.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
 
@@ -36,22 +37,28 @@ TEST(AutostartEntry, ExecQuotesThePathAsTheEntryFormatRequires) {
     }
     EXPECT_EQ(AutostartEntryText("relative/mzbackup"), "");
     EXPECT_EQ(AutostartEntryText("/home/u/line\nbreak"), "");
+    EXPECT_EQ(AutostartEntryText("/home/u/tab\there"), "");
 }
 
 TEST(AutostartEntry, WrittenUnderTheConfigHomeValidAndRemoved) {
+    MZB_REQUIRE_PEERS("desktop-file-validate");
     TempDir dir;
     const std::string config = dir.dir() + "config";
     ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     const std::string path = config + "/autostart/Morvaleen Direride Backup.desktop";
     EXPECT_EQ(AutostartEntryPath(), path);
 
+    // A link planted where a fixed temporary name would be is not written
+    // through.
+    const auto victim = dir.write("victim", "kept");
+    std::filesystem::create_directories(config + "/autostart");
+    std::filesystem::create_symlink(victim, path + ".tmp");
     ASSERT_TRUE(WriteAutostartEntry("/home/u/My Programs/mzbackup"));
+    EXPECT_EQ(ReadFile(victim), "kept");
     EXPECT_EQ(ReadFile(path), AutostartEntryText("/home/u/My Programs/mzbackup"));
-    if (const auto validate = test::FindProgram("desktop-file-validate")) {
-        const test::CommandResult r = test::RunCommand({*validate, path});
-        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-        EXPECT_EQ(r.out, "");
-    }
+    const test::CommandResult r = test::RunCommand({test::PeerPath("desktop-file-validate"), path});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "");
     ASSERT_TRUE(RemoveAutostartEntry());
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_TRUE(RemoveAutostartEntry());

@@ -1,10 +1,13 @@
 #include "platform/ProfileFile.h"
 
+#include "platform/OwnFile.h"
 #include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <set>
 #include <sys/resource.h>
@@ -120,7 +123,9 @@ TEST(ProfileFileTest, AFileThatExistsButCannotBeReadIsNeverRewrittenFromNothing)
     EXPECT_TRUE(fs::is_directory(tmp.path() / "project.ini"));
 }
 
-TEST(ProfileFileTest, AWriterKilledWhileHoldingTheLockDoesNotBlockTheNext) {
+// A lock another process keeps is waited for a while, never for ever, and
+// one whose holder was killed holds nobody up.
+TEST(ProfileFileTest, ALockHeldElsewhereIsWaitedForWithinABoundAndAKilledHolderLetsGo) {
     TempDir tmp;
     const std::string path = tmp.dir() + "project.ini";
     SetWidth(path, 3);
@@ -133,6 +138,14 @@ TEST(ProfileFileTest, AWriterKilledWhileHoldingTheLockDoesNotBlockTheNext) {
             return std::string("returned");
         });
         ASSERT_TRUE(holder.WaitReady());
+        try {
+            ProfileFile(path, std::chrono::milliseconds(200)).Read();
+            ADD_FAILURE() << "read while another held the lock";
+        } catch (const EFileRefused& e) {
+            EXPECT_EQ(std::string(e.what()), "Cannot use " + path +
+                                                 ".lock: another process has held it locked for "
+                                                 "200 ms; try again once that process is done");
+        }
         holder.Kill();
         EXPECT_EQ(holder.Result(), "killed by signal 9");
     }
@@ -169,14 +182,57 @@ TEST(ProfileFileTest, AWritableFileInAFolderThatIsNotIsUpdatedInPlace) {
     }
 }
 
-TEST(ProfileFileTest, ALinkedFileIsWrittenThroughAndTheLinkKept) {
-    TempDir tmp;
-    const auto real = tmp.write("elsewhere/real.ini", "[Common]\nWidth=3\n");
-    const auto link = tmp.path() / "project.ini";
-    fs::create_symlink(real, link);
-    ProfileFile(link.string()).Update([](ProfileText& t) { t.WriteInteger("Common", "Width", 6); });
-    EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(ReadFile(real), "[Common]\nWidth=6\n");
+// Another user who may write the folder plants what the program would
+// otherwise follow, wait on or read as its own: a link at project.ini, a
+// FIFO at it or at its lock file, a file of theirs. Reads and updates alike
+// refuse it at once, naming the file and the reason, and leave it as it is.
+TEST(ProfileFileTest, PlantedFilesAreRefusedWithTheFileAndTheReason) {
+    const bool isRoot = ::geteuid() == 0; // only root can give a file away
+    const struct Case {
+        const char* planted;
+        const char* kind; // link, fifo or foreign
+        const char* reason;
+    } cases[] = {
+        {"project.ini", "link", "it is a symbolic link, and links are not followed here"},
+        {"project.ini", "fifo", "it is a FIFO, not a regular file"},
+        {"project.ini.lock", "fifo", "it is a FIFO, not a regular file"},
+        {"project.ini.lock", "link", "it is a symbolic link, and links are not followed here"},
+        {"project.ini", "foreign", "it belongs to another user (uid 4242)"},
+        {"project.ini.lock", "foreign", "it belongs to another user (uid 4242)"},
+    };
+    for (const Case& c : cases) {
+        const std::string kind = c.kind;
+        if (kind == "foreign" && !isRoot) {
+            continue;
+        }
+        TempDir tmp;
+        const std::string path = tmp.dir() + "project.ini";
+        const std::string planted = tmp.dir() + c.planted;
+        const auto theirs = tmp.write("theirs.ini", "[Common]\nWidth=3\n");
+        if (planted != path) {
+            tmp.write("project.ini", "[Common]\nWidth=3\n");
+        }
+        if (kind == "link") {
+            fs::create_symlink(theirs, planted);
+        } else if (kind == "fifo") {
+            ASSERT_EQ(::mkfifo(planted.c_str(), 0666), 0);
+        } else {
+            fs::copy_file(theirs, planted, fs::copy_options::overwrite_existing);
+            ASSERT_EQ(::chown(planted.c_str(), 4242, 4242), 0);
+        }
+        const std::string expected = "Cannot use " + planted + ": " + c.reason;
+        const auto outcome = [&](const std::function<void()>& use) {
+            try {
+                use();
+                return std::string("used");
+            } catch (const EFileRefused& e) {
+                return std::string(e.what());
+            }
+        };
+        EXPECT_EQ(outcome([&] { ProfileFile(path).Read(); }), expected);
+        EXPECT_EQ(outcome([&] { SetWidth(path, 4); }), expected);
+        EXPECT_EQ(ReadFile(theirs), "[Common]\nWidth=3\n") << c.planted << " " << kind;
+    }
 }
 
 } // namespace

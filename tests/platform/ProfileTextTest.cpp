@@ -202,6 +202,23 @@ TEST(ProfileTextTest, EraseSectionRemovesEveryCopyWithItsKeys) {
     EXPECT_FALSE(text.HasSection("Gone"));
 }
 
+// Lookups remember where sections start; an edit that adds or removes lines
+// moves every later section.
+TEST(ProfileTextTest, ReadsBetweenEditsFindTheSectionsWhereTheEditsMovedThem) {
+    ProfileText text("[A]\na=1\n[B]\nb=1\n[C]\nc=1\n[b]\nb=shadowed\n");
+    EXPECT_EQ(text.ReadString("C", "c", ""), "1");
+    text.WriteString("A", "added", "x");
+    text.WriteString("a", "more", "y");
+    EXPECT_EQ(text.ReadString("B", "b", ""), "1");
+    EXPECT_EQ(text.ReadString("C", "c", ""), "1");
+    text.EraseSection("b");
+    EXPECT_FALSE(text.HasSection("B"));
+    EXPECT_EQ(text.ReadString("c", "C", ""), "1");
+    text.WriteString("B", "b", "new");
+    text.WriteString("C", "c", "2");
+    EXPECT_EQ(text.Bytes(), "[A]\na=1\nadded=x\nmore=y\n[C]\nc=2\n\n[B]\nb=new\n");
+}
+
 TEST(ProfileTextTest, NumberedListsReadOnlyBelowTheCountAndSkipEmptyEntries) {
     const ProfileText text("[P]\n"
                            "Backup2=c\n"

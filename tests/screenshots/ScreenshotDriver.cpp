@@ -2,7 +2,7 @@
 // by the window classes over the project.ini of a prepared program folder,
 // shown on the X server the script starts, and saved as PNG files.
 //
-//   ui_screenshots PROGRAM_DIR OUT_DIR SHOT...
+//   ui_screenshots [--dark] [--font-scale F] [--suffix S] PROGRAM_DIR OUT_DIR SHOT...
 //
 // Each shot is one row of the table at the end of this file.
 
@@ -26,10 +26,13 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 
@@ -73,6 +76,15 @@ bool SaveWindow(QWidget& window, const QString& file) {
 bool MainOnPage(ShotContext& c, int page) {
     c.form.Controls().PageControl1->setCurrentIndex(page);
     return SaveWindow(c.form, c.file);
+}
+
+// A first start: no project.ini yet, so no project.
+bool FirstStart(ShotContext& c) {
+    QTemporaryDir empty;
+    ProgramSetup setup;
+    setup.Layout = LayoutFor(empty.path().toStdString() + "/");
+    TFormMain first(setup);
+    return SaveWindow(first, c.file);
 }
 
 // The "Backup " page after a change: Save and Cancel enabled, the project
@@ -168,7 +180,7 @@ bool OverwriteQuestion(ShotContext& c) {
 }
 
 bool About(ShotContext& c) {
-    Taboutform about(&c.form);
+    Taboutform about(c.form.HelpFile(), &c.form);
     return SaveWindow(about, c.file);
 }
 
@@ -184,6 +196,7 @@ const std::map<std::string, Shot>& Shots() {
     static const std::map<std::string, Shot> shots = {
         {"main-backup", [](ShotContext& c) { return MainOnPage(c, 0); }},
         {"main-backup-edit", BackupEditMode},
+        {"main-first-start", FirstStart},
         {"name-prompt", NamePrompt},
         {"wildcard-window", WildcardWindow},
         {"main-restore", RestorePageShown},
@@ -223,27 +236,68 @@ const std::map<std::string, Shot>& Shots() {
     return shots;
 }
 
+// A dark colour scheme as a desktop's dark theme gives it.
+QPalette DarkPalette() {
+    QPalette p(QColor(0x35, 0x35, 0x35));
+    const QColor text(0xee, 0xee, 0xee);
+    for (const QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(g, QPalette::WindowText, text);
+        p.setColor(g, QPalette::Base, QColor(0x2a, 0x2a, 0x2a));
+        p.setColor(g, QPalette::AlternateBase, QColor(0x35, 0x35, 0x35));
+        p.setColor(g, QPalette::Text, text);
+        p.setColor(g, QPalette::ButtonText, text);
+        p.setColor(g, QPalette::ToolTipBase, QColor(0x20, 0x20, 0x20));
+        p.setColor(g, QPalette::ToolTipText, text);
+        p.setColor(g, QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
+        p.setColor(g, QPalette::HighlightedText, Qt::black);
+    }
+    return p;
+}
+
 } // namespace
 
+// The options before the folders set how the desktop looks: --dark for a
+// dark colour scheme, --font-scale F for a font F times the default, and
+// --suffix S is added to every picture's name.
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/desktop/morvaleen-zip-backup.svg")));
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: ui_screenshots PROGRAM_DIR OUT_DIR SHOT...\n");
+    QString suffix;
+    int first = 1;
+    for (; first < argc && std::strncmp(argv[first], "--", 2) == 0; ++first) {
+        const std::string option = argv[first];
+        if (option == "--dark") {
+            QApplication::setStyle(QStringLiteral("Fusion"));
+            QApplication::setPalette(DarkPalette());
+        } else if (option == "--font-scale" && first + 1 < argc) {
+            QFont font = QApplication::font();
+            font.setPointSizeF(font.pointSizeF() * std::atof(argv[++first]));
+            QApplication::setFont(font);
+        } else if (option == "--suffix" && first + 1 < argc) {
+            suffix = QString::fromLocal8Bit(argv[++first]);
+        } else {
+            std::fprintf(stderr, "ui_screenshots: unknown option %s\n", option.c_str());
+            return 2;
+        }
+    }
+    if (argc - first < 3) {
+        std::fprintf(stderr, "usage: ui_screenshots [--dark] [--font-scale F] [--suffix S] "
+                             "PROGRAM_DIR OUT_DIR SHOT...\n");
         return 2;
     }
     ProgramSetup setup;
-    setup.Layout = LayoutFor(argv[1]);
+    setup.Layout = LayoutFor(argv[first]);
     TFormMain form(setup);
     int failures = 0;
-    for (int i = 3; i < argc; ++i) {
+    for (int i = first + 2; i < argc; ++i) {
         const auto shot = Shots().find(argv[i]);
         if (shot == Shots().end()) {
             std::fprintf(stderr, "ui_screenshots: no shot named %s\n", argv[i]);
             ++failures;
             continue;
         }
-        ShotContext context{form, QString::fromLocal8Bit(argv[2]) + "/" + argv[i] + ".png"};
+        ShotContext context{form, QString::fromLocal8Bit(argv[first + 1]) + "/" + argv[i] + suffix +
+                                      ".png"};
         if (!shot->second(context)) {
             ++failures;
         }

@@ -1,8 +1,9 @@
 #pragma once
-// The one policy for tests that need another ZIP tool (zip, unzip, 7zz,
-// bsdtar, python3): on a developer's machine without the tool the test is
-// skipped with the reason; when the CI environment variable is set it fails
-// instead, so a CI run can never go green by skipping.
+// The one policy for tests that need a tool of the machine (the other ZIP
+// tools zip, unzip, 7zz, bsdtar and python3; desktop-file-validate): on a
+// developer's machine without the tool the test is skipped with the reason;
+// when the CI environment variable is set it fails instead, so a CI run can
+// never go green by skipping. scripts/setup.sh installs them all.
 //
 //     MZB_REQUIRE_PEERS("unzip", "7zz");
 //

@@ -69,6 +69,23 @@ TEST_F(ArchiveCommandsTest, EveryEntryHandledIsZeroAndAnyEntryLostIsOne) {
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.err.find("escaped.txt"), std::string::npos) << refused.err;
     EXPECT_FALSE(fs::exists(tmp_.dir() + "escaped.txt"));
+
+    // A folder below the destination that is a link: the entry is named
+    // with the link, the others restored.
+    ArchiveBuilder linked;
+    linked.Add("sub/x.txt", "x");
+    linked.Add("y.txt", "y");
+    fs::create_directories(tmp_.path() / "elsewhere");
+    fs::remove_all(Out());
+    fs::create_directories(Out());
+    fs::create_directory_symlink(tmp_.path() / "elsewhere", Out() + "/sub");
+    const CommandResult blocked =
+        Mzb({"extract", Archive("linked.zip", linked), Out(), "-o", "always"});
+    EXPECT_EQ(blocked.exitCode, 1);
+    EXPECT_EQ(blocked.err,
+              "mzb: " + Out() + "/sub/x.txt: a link is in the way: " + Out() + "/sub\n");
+    EXPECT_TRUE(fs::is_empty(tmp_.path() / "elsewhere"));
+    EXPECT_EQ(test::ReadFile(Out() + "/y.txt"), "y");
 }
 
 // A password kept off the command line, from a file's first line or the

@@ -1,9 +1,9 @@
 // mzb create end to end: archives written over a mixed tree must pass every
 // other ZIP tool's test and extract to the very same bytes.
+#include "support/MixedTree.h"
 #include "support/PeerTests.h"
 #include "support/PeerTools.h"
 #include "support/RunCommand.h"
-#include "support/SampleData.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
@@ -25,7 +25,7 @@ using test::ReadFile;
 using test::RunCommand;
 using test::TempDir;
 
-const std::string kOddName = "naïve café/Grüße ✓.txt";
+const std::string kOddName = "Ünïcödé/файл.txt"; // a name of the mixed tree
 
 // Regular files below a directory by relative path, and the directories.
 struct Tree {
@@ -68,34 +68,16 @@ private:
 
 class CreateTest : public ::testing::Test {
 protected:
-    // tree/: text, a binary, an empty file, an empty and nested directories,
-    // non-ASCII names and a 50 MB file, made once for the suite.
-    static void SetUpTestSuite() {
-        work_ = new TempDir;
-        const auto put = [](const std::string& rel, const std::vector<std::uint8_t>& data) {
-            work_->write("tree/" + rel, std::string(data.begin(), data.end()));
-        };
-        put("docs/readme.txt", test::MakeText(120000, 1));
-        put("bin/prog", test::MakeBinary(700000, 2));
-        fs::permissions(work_->path() / "tree/bin/prog", fs::perms(0755));
-        put("empty.dat", {});
-        put("a/b/c/deep.txt", test::MakeText(3000, 3));
-        put(kOddName, test::MakeText(5000, 4));
-        auto big = test::MakeBinary(30 << 20, 5);
-        const auto text = test::MakeText(20 << 20, 6);
-        big.insert(big.end(), text.begin(), text.end());
-        put("big/fifty.bin", big);
-        fs::create_directories(work_->path() / "tree/empty-dir");
-        source_ = new Tree(ReadTree(work_->path() / "tree"));
-    }
-    static void TearDownTestSuite() {
-        delete source_;
-        delete work_;
+    // The shared mixed tree, read once per test program.
+    static const Tree& Source() {
+        static const Tree source = ReadTree(test::MixedTree());
+        return source;
     }
 
-    // mzb create run from the work directory.
+    // mzb create run from the folder that holds the tree, so that "tree/"
+    // names it; archives go to the test's own folder.
     CommandResult Create(std::vector<std::string> args) {
-        InDirectory here(work_->path());
+        InDirectory here(test::MixedTree().parent_path());
         args.insert(args.begin(), {MZB_EXE, "create"});
         return RunCommand(args);
     }
@@ -107,8 +89,8 @@ protected:
                         const Tree& expected) {
         EXPECT_EQ(test::PeerTestFailures(archive, password), std::vector<std::string>{});
 
-        const std::string byUnzip = work_->dir() + "by-unzip";
-        const std::string bySeven = work_->dir() + "by-7zz";
+        const std::string byUnzip = work_.dir() + "by-unzip";
+        const std::string bySeven = work_.dir() + "by-7zz";
         fs::remove_all(byUnzip);
         fs::remove_all(bySeven);
         std::vector<std::string> unzipX = {Peer("unzip"), "-q"};
@@ -138,7 +120,7 @@ protected:
         return prefixed;
     }
 
-    std::string Archive(const std::string& name) const { return work_->dir() + name; }
+    std::string Archive(const std::string& name) const { return work_.dir() + name; }
 
     // Every peer the checks below use.
 #define REQUIRE_ALL_PEERS() MZB_REQUIRE_PEERS("unzip", "7zz", "bsdtar", "python3")
@@ -146,22 +128,18 @@ protected:
     // mzb create NAME FLAGS tree/, checked with every peer.
     void CheckCreated(const std::string& name, std::vector<std::string> flags,
                       const std::string& password) {
-        flags.insert(flags.begin(), name);
+        flags.insert(flags.begin(), Archive(name));
         flags.push_back("tree/");
         const auto result = Create(flags);
         ASSERT_EQ(result.exitCode, 0) << result.err;
         EXPECT_EQ(result.out + result.err, "") << "nothing printed on success";
         const bool flat = std::find(flags.begin(), flags.end(), "-j") != flags.end();
         CheckWithPeers(Archive(name), password,
-                       flat ? Flattened(*source_) : WithTreePrefix(*source_));
+                       flat ? Flattened(Source()) : WithTreePrefix(Source()));
     }
 
-    static TempDir* work_;
-    static Tree* source_;
+    TempDir work_;
 };
-
-TempDir* CreateTest::work_ = nullptr;
-Tree* CreateTest::source_ = nullptr;
 
 // One archive per case, so that each reports (and takes its time) alone;
 // Python decrypts slowly, a password case takes half a minute.
@@ -199,8 +177,8 @@ TEST_F(CreateTest, SevenZipAndBsdtarReadAesArchivesAtEveryStrength) {
         const auto tested = RunCommand({Peer("7zz"), "t", "-p" + password, archive});
         EXPECT_EQ(tested.exitCode, 0) << tested.out << tested.err;
 
-        const std::string bySeven = work_->dir() + "by-7zz";
-        const std::string byBsdtar = work_->dir() + "by-bsdtar";
+        const std::string bySeven = work_.dir() + "by-7zz";
+        const std::string byBsdtar = work_.dir() + "by-bsdtar";
         fs::remove_all(bySeven);
         fs::remove_all(byBsdtar);
         fs::create_directories(byBsdtar);
@@ -210,15 +188,16 @@ TEST_F(CreateTest, SevenZipAndBsdtarReadAesArchivesAtEveryStrength) {
         const auto bsdtar =
             RunCommand({Peer("bsdtar"), "-xf", archive, "-C", byBsdtar, "--passphrase", password});
         EXPECT_EQ(bsdtar.exitCode, 0) << bsdtar.err;
-        EXPECT_TRUE(ReadTree(bySeven) == WithTreePrefix(*source_)) << "7zz extracted other bytes";
-        EXPECT_TRUE(ReadTree(byBsdtar) == WithTreePrefix(*source_))
+        EXPECT_TRUE(ReadTree(bySeven) == WithTreePrefix(Source())) << "7zz extracted other bytes";
+        EXPECT_TRUE(ReadTree(byBsdtar) == WithTreePrefix(Source()))
             << "bsdtar extracted other bytes";
     }
 }
 
 TEST_F(CreateTest, NamesAndCommentAsOtherToolsShowThem) {
     REQUIRE_ALL_PEERS();
-    ASSERT_EQ(Create({"named.zip", "-r", "-c", "Weekly backup, ünïcode", "tree/"}).exitCode, 0);
+    ASSERT_EQ(
+        Create({Archive("named.zip"), "-r", "-c", "Weekly backup, ünïcode", "tree/"}).exitCode, 0);
     const auto comment = RunCommand({Peer("unzip"), "-z", Archive("named.zip")});
     EXPECT_NE(comment.out.find("Weekly backup, ünïcode"), std::string::npos) << comment.out;
     const auto listing = RunCommand({Peer("unzip"), "-l", Archive("named.zip")});
@@ -236,10 +215,10 @@ TEST_F(CreateTest, NamesAndCommentAsOtherToolsShowThem) {
 TEST_F(CreateTest, RecursiveDirectoryHoldsTheNamesOtherArchiversGive) {
     MZB_REQUIRE_PEERS("zip", "python3");
     const std::string zip = Peer("zip");
-    ASSERT_EQ(Create({"ours.zip", "-r", "tree/"}).exitCode, 0);
+    ASSERT_EQ(Create({Archive("ours.zip"), "-r", "tree/"}).exitCode, 0);
     {
-        InDirectory here(work_->path());
-        ASSERT_EQ(RunCommand({zip, "-q", "-r", "theirs.zip", "tree/"}).exitCode, 0);
+        InDirectory here(test::MixedTree().parent_path());
+        ASSERT_EQ(RunCommand({zip, "-q", "-r", Archive("theirs.zip"), "tree/"}).exitCode, 0);
     }
     auto names = [&](const std::string& archive) {
         return RunCommand({Peer("python3"), "-c",

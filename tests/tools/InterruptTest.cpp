@@ -1,7 +1,8 @@
 // Interrupted runs end to end: whatever stops a long mzb command, no name
 // the user sees holds a partial file, an old archive stays as it was, and
-// the next run finds nothing in its way. The test-only signal point
-// (MZB_TEST_SIGNAL_AT) stops each run at a chosen moment without timing.
+// the next run finds nothing in its way. The test build of mzb (mzb_points)
+// stops each run at a named point without timing: MZB_SIGNAL_AT tells it
+// where and with which signal (support/points/SignalAtPoint.cpp).
 #include "support/PeerTools.h"
 #include "support/RunCommand.h"
 #include "support/SampleData.h"
@@ -51,11 +52,14 @@ protected:
     std::string Out(const std::string& name) const { return tmp_.dir() + "out/" + name; }
     std::string Src() const { return tmp_.dir() + "src"; }
 
-    // `signalAt` is "POINT:SIGNAL", or empty for a run left alone.
+    // `signalAt` is "POINT:SIGNAL", or empty for a run of the shipped mzb.
     CommandResult Mzb(std::vector<std::string> args, const std::string& signalAt = {}) {
-        args.insert(args.begin(), {MZB_EXE, "--ini", ini_});
-        return RunCommand(args, signalAt.empty() ? std::vector<std::string>{}
-                                                 : std::vector{"MZB_TEST_SIGNAL_AT=" + signalAt});
+        if (signalAt.empty()) {
+            args.insert(args.begin(), {MZB_EXE, "--ini", ini_});
+            return RunCommand(args);
+        }
+        args.insert(args.begin(), {MZB_POINTS_EXE, "--ini", ini_});
+        return RunCommand(args, {"MZB_SIGNAL_AT=" + signalAt});
     }
 
     std::string StoredValue() const {

@@ -17,6 +17,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -219,7 +220,11 @@ private slots:
         QVERIFY(Checked("CheckBoxPassword"));
         QCOMPARE(Text("EditPassword"), QStringLiteral("secret"));
         QCOMPARE(Text("EditConfirmPassword"), QStringLiteral("secret"));
-        QCOMPARE(Find<QLineEdit>("EditPassword")->echoMode(), QLineEdit::Password);
+        // Masked with '*' whatever character the desktop's style prefers.
+        for (const char* field : {"EditPassword", "EditConfirmPassword"}) {
+            Find<QLineEdit>(field)->ensurePolished();
+            QCOMPARE(Find<QLineEdit>(field)->displayText(), QStringLiteral("******"));
+        }
         QVERIFY(!Checked("CheckBoxpath"));
         QVERIFY(Checked("CheckBoxcomment"));
         QCOMPARE(Text("Editcomment"), QStringLiteral("weekly"));
@@ -297,13 +302,9 @@ private slots:
         QCOMPARE(Store().ReadProject("Alpha=1").Encryption, 3);
         QCOMPARE(Store().ReadProjectNames(), (std::vector<std::string>{"Alpha=1", "Docs"}));
 
-        dialogs_.names = {std::string("docs")};
-        Find<QToolButton>("SpRename")->click();
-        QCOMPARE(dialogs_.captions.back(), QStringLiteral("Rename Project"));
-        QCOMPARE(host_->messages.back(), std::string("Project Name exists,Rename fail!"));
-
         dialogs_.names = {std::string(" Beta ")};
         Find<QToolButton>("SpRename")->click();
+        QCOMPARE(dialogs_.captions.back(), QStringLiteral("Rename Project"));
         QCOMPARE(form_->ProjectNames(), (std::vector<std::string>{"Beta", "Docs"}));
         QCOMPARE(TrayItems(), (QStringList{QStringLiteral("Beta"), QStringLiteral("Docs")}));
         QCOMPARE(Store().ReadProject("Beta").FilenamePrefix, std::string("alpha"));
@@ -320,9 +321,11 @@ private slots:
         QCOMPARE(Store().ReadProjectNames(), std::vector<std::string>{"Docs"});
         QCOMPARE(Text("EditPrefix"), QStringLiteral("docs"));
 
+        // Overwriting an existing project, then Cancel: it stays listed once
+        // and shows again as the file holds it.
         dialogs_.names = {std::string("DOCS")};
         Find<QToolButton>("SpNew")->click();
-        QCOMPARE(host_->questions.back(), std::string("Project DOCS existe,do you overwrite?"));
+        QCOMPARE(Text("EditPrefix"), QString());
         Find<QToolButton>("SpCancel")->click();
         QCOMPARE(form_->ProjectNames(), std::vector<std::string>{"Docs"});
         QCOMPARE(Text("EditPrefix"), QStringLiteral("docs"));
@@ -373,8 +376,14 @@ private slots:
         QCOMPARE(Store().ReadProject("Docs").Value, 4);
     }
 
-    void typingWithoutAProjectAsksForItsName() {
+    void withoutAProjectTheEditorSaysHowToBegin() {
         OpenWith({});
+        QVERIFY(Find<QLabel>("LabelFirstStart")->isVisibleTo(form_.get()));
+        // The controls keep the values they start with.
+        QVERIFY(!Checked("CheckBoxpath") && !Checked("CheckBoxcomment") && !Enabled("Editcomment"));
+        form_->SpStartClick();
+        QCOMPARE(host_->messages, std::vector<std::string>{kNoProjectText});
+        // Typing instead asks for the new project's name.
         dialogs_.names = {std::nullopt};
         Find<QLineEdit>("EditPrefix")->setText(QStringLiteral("x"));
         QCOMPARE(dialogs_.captions, std::vector<QString>{QStringLiteral("Add Project")});

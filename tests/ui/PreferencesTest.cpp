@@ -3,6 +3,7 @@
 // autostart entry, and the schedule that Apply rebuilds and Timer1 runs.
 
 #include "MainWindowFixture.h"
+#include "ModalDriver.h"
 #include "UiTest.h"
 #include "core/base/DateText.h"
 #include "platform/AutostartEntry.h"
@@ -14,6 +15,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -32,9 +34,9 @@ const std::string kTwoProjects =
     "[Mail]\nBackupMode=1\nStartTime_or_Increase=abc\n";
 
 // The first message box that opens is answered with its default button.
-void AnswerNextMessage(QString* text) {
-    QTimer::singleShot(50, [text] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+test::ModalDriver AnswerNextMessage(QString* text) {
+    return test::ModalDriver([text](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             *text = box->text();
             box->accept();
         }
@@ -108,7 +110,7 @@ private slots:
         TFormPreferences p(*form);
         p.Controls().cbRun->click();
         QString message;
-        AnswerNextMessage(&message);
+        const auto answer = AnswerNextMessage(&message);
         p.Controls().btnApply->click();
         QCOMPARE(message, QStringLiteral("Failed to set data for 'Morvaleen Direride Backup'"));
         QCOMPARE(p.result(), 0);
@@ -135,6 +137,10 @@ private slots:
         c.radioOnce->click();
         QVERIFY(c.Spsave->isEnabled() && c.SpCancel->isEnabled());
         QVERIFY(!c.cbProject->isEnabled() && !c.btnApply->isEnabled() && !c.btnClose->isEnabled());
+        // Escape is Close, which the pending edit disables.
+        p.show();
+        QTest::keyClick(&p, Qt::Key_Escape);
+        QVERIFY(p.isVisible());
         c.SpCancel->click();
         QVERIFY(c.radioWeekly->isChecked() && c.cbProject->isEnabled());
 
@@ -145,16 +151,19 @@ private slots:
         QCOMPARE(c.SpinEditNumber->value(), 5);
         QVERIFY(c.LabelScheduleTimes->text().contains("never"));
         c.cbAutoRun->click();
-        QVERIFY(c.cbAutoRun->styleSheet().contains("red"));
+        QCOMPARE(c.cbAutoRun->palette().color(QPalette::WindowText).hue(), 0);
         c.SpinEditNumber->setValue(15);
         c.Spsave->click();
         QCOMPARE(form->Store().ReadSchedule("Mail"), (StoredSchedule{true, 1, "15"}));
         QVERIFY(!c.cbProject->itemIcon(1).isNull());
         QVERIFY(c.btnApply->isEnabled() && !c.Spsave->isEnabled());
-        // Not in the table until Apply.
-        QVERIFY(!form->NextScheduledRun("Mail"));
+        // Not in the table until Apply, but the tab already tells when it
+        // will run.
+        QVERIFY(!form->ScheduleTable().NextRun("Mail"));
+        QVERIFY(!c.LabelScheduleTimes->text().contains("not scheduled"));
+        QVERIFY(c.LabelScheduleTimes->text().endsWith("(takes effect with Apply)"));
         c.btnApply->click();
-        QVERIFY(form->NextScheduledRun("Mail"));
+        QVERIFY(form->ScheduleTable().NextRun("Mail"));
     }
 
     void closeTakesTheBackupOptionsIntoMemoryOnly() {
@@ -162,8 +171,8 @@ private slots:
         f.WriteIni(kTwoProjects);
         auto form = f.Open();
         const std::string before = f.IniText();
-        QTimer::singleShot(50, [] {
-            auto* p = qobject_cast<TFormPreferences*>(QApplication::activeModalWidget());
+        const test::ModalDriver driver([](QWidget* modal) {
+            auto* p = qobject_cast<TFormPreferences*>(modal);
             QVERIFY(p != nullptr);
             p->Controls().cbWidth->click();
             p->Controls().rbOverwrite->click();
@@ -203,8 +212,17 @@ private slots:
         QCOMPARE(form->Controls().comboProject->currentText(), QStringLiteral("Mail"));
         QCOMPARE(host.messages.size(), std::size_t(1));
         QCOMPARE(host.messages[0].text, std::string("Please input the prefix of backup filename"));
-        QCOMPARE(FormatDateTime(*form->NextScheduledRun("Mail")),
+        QCOMPARE(FormatDateTime(*form->ScheduleTable().NextRun("Mail")),
                  std::string("2024-03-10 10:10:00"));
+        // Without opening a menu: the shown project's next and last backup,
+        // and in the tray the next backup of all.
+        QCOMPARE(form->Controls().LabelNextBackup->text(),
+                 QStringLiteral("Next backup: today at 10:10:00"));
+        QCOMPARE(
+            form->Controls().LabelLastBackup->text(),
+            QStringLiteral("Last backup: today at 10:06:00, not made: the project check failed"));
+        QCOMPARE(form->findChild<QSystemTrayIcon*>()->toolTip(),
+                 QStringLiteral("Morvaleen ZIP Backup\nNext backup: Mail, today at 10:10:00"));
     }
 };
 

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
@@ -21,6 +22,7 @@ using namespace mzb;
 namespace {
 
 constexpr int kSettleMs = 15000;
+constexpr int kConnectMs = 1000;
 
 // Copies of mzbackup started from one program folder of their own, with a
 // private runtime folder for the socket.
@@ -65,6 +67,14 @@ private:
 void Kill(QProcess& process) {
     ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
     process.waitForFinished(kSettleMs);
+}
+
+// Whether a copy listens on the socket, as only the running copy does once
+// it has claimed its place; a file a killed copy left answers nothing.
+bool Answers(const QString& socketPath) {
+    QLocalSocket socket;
+    socket.connectToServer(socketPath);
+    return socket.waitForConnected(kConnectMs);
 }
 
 bool EndedWithZero(QProcess& process) {
@@ -117,7 +127,7 @@ private slots:
         Kill(*first);
         QVERIFY(QFileInfo::exists(folder.SocketPath()));
         auto third = folder.Start();
-        QTest::qWait(300);
+        QTRY_VERIFY_WITH_TIMEOUT(Answers(folder.SocketPath()), kSettleMs);
         auto fourth = folder.Start();
         QVERIFY(EndedWithZero(*fourth));
         QCOMPARE(third->state(), QProcess::Running);
@@ -134,7 +144,7 @@ private slots:
         QProcess& ended = a->state() == QProcess::NotRunning ? *a : *b;
         QProcess& running = &ended == a.get() ? *b : *a;
         QVERIFY(EndedWithZero(ended));
-        QTest::qWait(300);
+        QTRY_VERIFY_WITH_TIMEOUT(Answers(folder.SocketPath()), kSettleMs);
         QCOMPARE(running.state(), QProcess::Running);
         Kill(running);
     }

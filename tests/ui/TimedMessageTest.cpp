@@ -1,5 +1,6 @@
 // The timed message window: how it closes, its size rules and its titles.
 
+#include "ModalDriver.h"
 #include "UiTest.h"
 #include "ui/TMsgForm.h"
 
@@ -8,31 +9,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
-#include <QTimer>
 
 using namespace mzb;
 
 namespace {
-
-// Runs `act` on the message window once it is shown; a window still open
-// after the watchdog's time is closed and reported.
-struct ModalDriver {
-    bool watchdogFired = false;
-
-    void Drive(const std::function<void(QWidget*)>& act) {
-        QTimer::singleShot(50, [act] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                act(modal);
-            }
-        });
-        QTimer::singleShot(20000, [this] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                watchdogFired = true;
-                modal->close();
-            }
-        });
-    }
-};
 
 QLabel* MessageOf(QWidget* form) {
     return form->findChild<QLabel*>(QStringLiteral("Message"));
@@ -45,10 +25,9 @@ class TimedMessageTest : public QObject {
 
 private slots:
     void closesByItselfAfterItsSeconds() {
-        ModalDriver driver;
-        driver.Drive([](QWidget*) {});
+        const test::ModalDriver driver([](QWidget*) {});
         ShowTimedMessage("Backup Files Succeeds!", MessageKind::Information, 1);
-        QVERIFY(!driver.watchdogFired);
+        QVERIFY(!driver.WatchdogFired());
     }
 
     void enterAndEscapeCloseIt_data() {
@@ -58,10 +37,10 @@ private slots:
     }
     void enterAndEscapeCloseIt() {
         QFETCH(int, key);
-        ModalDriver driver;
-        driver.Drive([key](QWidget* modal) { QTest::keyClick(modal, Qt::Key(key)); });
+        const test::ModalDriver driver(
+            [key](QWidget* modal) { QTest::keyClick(modal, Qt::Key(key)); });
         ShowTimedMessage("Restore files fails!", MessageKind::Error, 60);
-        QVERIFY(!driver.watchdogFired);
+        QVERIFY(!driver.WatchdogFired());
     }
 
     void titleAndIconFollowTheKind_data() {

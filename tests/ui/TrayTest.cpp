@@ -2,6 +2,7 @@
 // and without a tray on the desktop.
 
 #include "MainWindowFixture.h"
+#include "PostedEvents.h"
 #include "UiTest.h"
 #include "support/FakeRunHost.h"
 #include "ui/BackupPage.h"
@@ -53,7 +54,7 @@ private slots:
         auto form = f.Open();
         auto* tray = form->findChild<QSystemTrayIcon*>(QStringLiteral("TrayIcon1"));
         QVERIFY(tray != nullptr);
-        QCOMPARE(tray->toolTip(), QStringLiteral("Morvaleen ZIP Backup"));
+        QCOMPARE(tray->toolTip(), QStringLiteral("Morvaleen ZIP Backup\nNo backup scheduled"));
         QVERIFY(!tray->icon().isNull());
         QMenu* menu = tray->contextMenu();
         QCOMPARE(menu->objectName(), QStringLiteral("PopupMenu2"));
@@ -123,7 +124,9 @@ private slots:
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         form->setWindowState(Qt::WindowMinimized);
-        QTRY_VERIFY(form->isHidden());
+        // The same wait that shows a window without a tray staying up.
+        QVERIFY(test::DeliverPostedEvents());
+        QVERIFY(form->isHidden());
         form->OpenMainWindow1Click();
         QVERIFY(form->isVisible());
         QVERIFY(!(form->windowState() & Qt::WindowMinimized));
@@ -135,7 +138,7 @@ private slots:
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         form->setWindowState(Qt::WindowMinimized);
-        QTest::qWait(20);
+        QVERIFY(test::DeliverPostedEvents());
         QVERIFY(form->isVisible());
     }
 
@@ -144,7 +147,7 @@ private slots:
         f.WriteIni(CommonWith({}, "Auto Run=1\nIs Minimized=1\n"));
         auto form = f.Open(true);
         form->show();
-        QTest::qWait(20);
+        QVERIFY(test::DeliverPostedEvents());
         QVERIFY(form->isVisible());
         form->OpenMainWindow1Click();
         form->setWindowState(Qt::WindowMinimized);

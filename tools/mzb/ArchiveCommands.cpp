@@ -35,7 +35,7 @@ struct ArchiveOptions {
 // and not always a real moment).
 std::string LocalModificationTimeText(const TZipHeaderInfo& e) {
     TDosDateTimeParts t = UnpackDosDateTime(e.FileDateTime);
-    const auto utc = static_cast<std::time_t>(e.ModifiedSeconds);
+    const auto utc = static_cast<std::time_t>(e.ModifiedUtc.Seconds);
     std::tm tm{};
     if (e.ModifiedSource != TTimeSource::DosTime && localtime_r(&utc, &tm) != nullptr) {
         t = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
@@ -119,7 +119,7 @@ struct FailureReport {
     TProgressLine* progress = nullptr; // taken away before each line
 
     void Attach(TZipReader& reader) {
-        reader.OnSkippingFile = [this](TZipReader&, int reason, const std::string& name, int,
+        reader.OnSkippingFile = [this](TZipReader& r, int reason, const std::string& name, int,
                                        bool&) {
             static const char* const kReasons[] = {"wrong password",
                                                    "not overwritten",
@@ -130,12 +130,14 @@ struct FailureReport {
             if (reason == kSkipNotOverwritten) {
                 return;
             }
-            const char* why =
-                reason >= 0 && reason <= kSkipNotAuthentic ? kReasons[reason] : "skipped";
+            const std::string why = reason == kSkipLinkInTheWay
+                                        ? "a link is in the way: " + PrintableName(r.LinkInTheWay())
+                                    : reason >= 0 && reason <= kSkipNotAuthentic ? kReasons[reason]
+                                                                                 : "skipped";
             if (progress) {
                 progress->Clear();
             }
-            std::fprintf(stderr, "mzb: %s: %s\n", PrintableName(name).c_str(), why);
+            std::fprintf(stderr, "mzb: %s: %s\n", PrintableName(name).c_str(), why.c_str());
             ++failed;
         };
         reader.OnBadCRC = [this](TZipReader& r, std::uint32_t calc, std::uint32_t stored,

@@ -29,13 +29,9 @@ ProjectStore StoreFor(const GlobalOptions& options) {
 }
 
 std::optional<std::string> FindListedProject(const ProjectStore& store, const std::string& name) {
-    const std::string_view wanted = TrimBlanks(name);
-    for (const auto& listed : store.ReadProjectNames()) {
-        if (SameProjectName(listed, wanted)) {
-            return listed;
-        }
-    }
-    return std::nullopt;
+    const std::vector<std::string> names = store.ReadProjectNames();
+    const auto found = FindProjectName(names, TrimBlanks(name));
+    return found ? std::optional(names[*found]) : std::nullopt;
 }
 
 std::string TakeProjectName(const Args& args, std::string& name) {

@@ -31,7 +31,7 @@ public:
     bool IsStartEnabled() override { return true; }
     bool SelectProject(const std::string&) override { return false; }
     void LoadSelectedProject() override {}
-    bool StartBackup() override { return false; }
+    StoredBackupResult StartBackup() override { return StoredBackupResult::Failed; }
     void SetTimerEnabled(bool) override {}
     void SetTrayMarks(const std::vector<bool>&) override {}
 
@@ -93,12 +93,10 @@ int RunRunSchedule(const GlobalOptions& options, const Args& args) {
     StoredProjectBackup backup(store, settings, writerView, host);
     HeadlessScheduleHost scheduleHost(backup, settings, host);
     Schedule schedule(
-        scheduleHost, [&](const std::string& name) { return store.ReadSchedule(name); },
+        scheduleHost,
+        [&](const std::vector<std::string>& names) { return store.ReadProjects(names); },
         settings.PromptBeforeBackup);
-    if (settings.RunMissedBackups) {
-        schedule.SetMissedBackups(
-            [&](const std::string& name) { return store.ReadLastBackup(name); });
-    }
+    schedule.SetMissedBackups(settings.RunMissedBackups);
     schedule.RebuildSchedule();
     if (!schedule.TimerEnabled()) {
         std::fprintf(stderr, "mzb: no project is scheduled\n");
@@ -146,7 +144,7 @@ int RunScheduleTable(const GlobalOptions& options, const Args& args) {
     CommonSettings common = store.ReadCommonSettings();
     TableHost host(now, common.ProjectNames);
     Schedule schedule(
-        host, [&](const std::string& name) { return store.ReadSchedule(name); },
+        host, [&](const std::vector<std::string>& names) { return store.ReadProjects(names); },
         common.PromptBeforeBackup);
     schedule.RebuildSchedule();
     for (const ScheduleEntry& e : schedule.Entries()) {

@@ -108,13 +108,12 @@ void TZipHeaderInfo::SetModificationTime(std::int64_t seconds) {
     FileDateTime = TimeToDosDateTime(static_cast<std::time_t>(seconds));
     const bool exact = FitsExtendedTime(seconds);
     ModifiedSource = exact ? TTimeSource::ExtendedTime : TTimeSource::DosTime;
-    ModifiedSeconds = exact ? seconds : 0;
-    ModifiedNanoseconds = 0;
+    ModifiedUtc = {exact ? seconds : 0, 0};
 }
 
 std::optional<TFileTime> TZipHeaderInfo::ModificationTime() const {
     if (ModifiedSource != TTimeSource::DosTime) {
-        return TFileTime{ModifiedSeconds, ModifiedNanoseconds};
+        return ModifiedUtc;
     }
     const auto local = DosDateTimeToTime(FileDateTime);
     return local ? std::optional(TFileTime{*local, 0}) : std::nullopt;
@@ -128,24 +127,23 @@ int TZipHeaderInfo::CompareModificationTime(TFileTime fileTime) const {
         // repeats in autumn still meets its own.
         return order(FileDateTime, NormalizeDosDateTime(TimeToDosDateTime(fileTime.Seconds)));
     case TTimeSource::ExtendedTime:
-        return order(ModifiedSeconds, fileTime.Seconds);
+        return order(ModifiedUtc.Seconds, fileTime.Seconds);
     case TTimeSource::NtfsTimes:
         break;
     }
     fileTime.Nanoseconds -= fileTime.Nanoseconds % kNtfsTickNanoseconds;
-    return order(TFileTime{ModifiedSeconds, ModifiedNanoseconds}, fileTime);
+    return order(ModifiedUtc, fileTime);
 }
 
 void TZipHeaderInfo::TakeTimeFromExtra(std::string_view extra) {
     const auto stored = ModificationTimeFromExtra(extra, FileDateTime);
     ModifiedSource = stored ? stored->Source : TTimeSource::DosTime;
-    ModifiedSeconds = stored ? stored->Time.Seconds : 0;
-    ModifiedNanoseconds = stored ? stored->Time.Nanoseconds : 0;
+    ModifiedUtc = stored ? stored->Time : TFileTime{};
 }
 
 std::string TZipHeaderInfo::ExtendedTimeBlockOf() const {
-    return ModifiedSource != TTimeSource::DosTime && FitsExtendedTime(ModifiedSeconds)
-               ? ExtendedTimeBlock(ModifiedSeconds)
+    return ModifiedSource != TTimeSource::DosTime && FitsExtendedTime(ModifiedUtc.Seconds)
+               ? ExtendedTimeBlock(ModifiedUtc.Seconds)
                : std::string();
 }
 

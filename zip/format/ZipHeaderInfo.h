@@ -36,11 +36,10 @@ public:
     // cipher's 12-byte header; AES's salt, verifier and authentication code).
     std::uint64_t CompressedSize = 0;
     std::uint64_t UncompressedSize = 0;
-    // The modification time in UTC, with ModifiedNanoseconds, in the
-    // precision of the extra field ModifiedSource names; when it names none,
-    // FileDateTime is all the entry says. (The three lie apart where the
-    // fields around them leave room, as a directory holds one entry a file.)
-    std::int64_t ModifiedSeconds = 0;
+    // The modification time in UTC, in the precision of the extra field
+    // ModifiedSource names; when it names none, FileDateTime is all the
+    // entry says.
+    TFileTime ModifiedUtc;
     // As read from a central header, or as written into it.
     std::uint16_t CentralExtraLength = 0;
     // As read from a local header, or as written into it.
@@ -50,6 +49,7 @@ public:
     std::uint16_t DiskNumberStart = 0;
     // 1 text, 0 binary; 2 while the compressor has not yet decided.
     std::uint16_t InternalAttributes = 1;
+    // Where ModifiedUtc comes from; here, rather than beside it, it takes no room.
     TTimeSource ModifiedSource = TTimeSource::DosTime;
     // MS-DOS attributes in the low byte, the Unix mode in the high half.
     std::uint32_t ExternalAttributes = 0x20;
@@ -64,7 +64,6 @@ public:
     bool Matched = false;
     std::uint8_t RewriteMark = 0; // 2: dropped when the archive is rewritten
     bool Selected = false;
-    std::uint32_t ModifiedNanoseconds = 0;
 
     const std::string& FileName() const { return fileName_; }
     // Empty, or ending in '/'.

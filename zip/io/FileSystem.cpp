@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -77,6 +76,14 @@ std::optional<FileInfo> FileInfoOf(const std::string& path) {
     return InfoOf(path, FileNamePart(WithoutTrailingSeparator(path)));
 }
 
+std::optional<FileInfo> FileInfoAt(int dirFd, const std::string& name) {
+    struct stat st {};
+    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return std::nullopt;
+    }
+    return InfoFromStat(name, st, S_ISLNK(st.st_mode));
+}
+
 bool FileExists(const std::string& path) {
     struct stat st {};
     return StatFollowing(path, st) && !S_ISDIR(st.st_mode);
@@ -85,11 +92,6 @@ bool FileExists(const std::string& path) {
 bool DirectoryExists(const std::string& path) {
     struct stat st {};
     return StatFollowing(path, st) && S_ISDIR(st.st_mode);
-}
-
-bool IsSymLink(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 DirListing::DirListing(std::string dir) : dir_(WithTrailingSeparator(dir)) {
@@ -189,15 +191,6 @@ bool SetFileAttributes(const std::string& path, std::uint32_t externalAttributes
 
 bool SetOpenFileWriteTime(int fd, TFileTime when) {
     return ::futimens(fd, WriteTimeOnly(when).data()) == 0;
-}
-
-int CreateOpenTempFile(const std::string& dir, const std::string& prefix, std::string& name) {
-    name = WithTrailingSeparator(dir) + prefix + "XXXXXX";
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) {
-        name.clear();
-    }
-    return fd;
 }
 
 int OpenRegularForRead(const std::string& path) {

@@ -57,9 +57,12 @@ std::uint32_t ExternalAttributes(const FileInfo& info);
 // there is none (a dangling link included).
 std::optional<FileInfo> FileInfoOf(const std::string& path);
 
+// The entry `name` of the folder open as dirFd, a link itself rather than
+// what it points to; nothing when there is none.
+std::optional<FileInfo> FileInfoAt(int dirFd, const std::string& name);
+
 bool FileExists(const std::string& path);      // exists and is not a directory
 bool DirectoryExists(const std::string& path); // a directory, or a link to one
-bool IsSymLink(const std::string& path);       // the path itself is a link
 
 // Every entry of a directory but "." and "..", hidden ones included, sorted
 // by name bytes so that the same tree always yields the same order. The
@@ -116,13 +119,6 @@ std::uint32_t PermissionsFromAttributes(std::uint32_t currentMode,
 // SetFileWriteTime through an open descriptor: no path lookup, so an
 // extraction sets the time of the file it wrote and of nothing else.
 bool SetOpenFileWriteTime(int fd, TFileTime when);
-
-// Creates a new empty file, readable by the owner only, in a directory under
-// a unique name beginning with the prefix, and keeps it open for reading and
-// writing: returns its descriptor (-1 when none could be created) and its
-// path in `name`. The file is new (created exclusively), so no link can
-// stand in its place.
-int CreateOpenTempFile(const std::string& dir, const std::string& prefix, std::string& name);
 
 // Opens a regular file for reading (a link to one included). A FIFO, a
 // device or a directory at the path is refused without waiting for a

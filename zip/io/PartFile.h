@@ -8,6 +8,9 @@
 // writer keeps it open. The kernel drops the lock when the writer ends,
 // however it ends, so a part file nobody holds is a leftover of a run that
 // died, and a later run may remove it without disturbing one still writing.
+// A file is removed only while its remover holds the lock, and its creator
+// checks, once it has the lock, that its name still leads to it: a file
+// removed in the moment between its creation and its lock is made again.
 
 #include <cstddef>
 #include <string>
@@ -23,11 +26,14 @@ inline constexpr std::size_t kPartSuffixLength = 6;
 // Returns the descriptor (-1 when none could be created, errno set) and the
 // path in `name`.
 int CreatePartFile(const std::string& dir, const std::string& prefix, std::string& name);
+// The same in the folder open as dirFd; `name` is the file's name there.
+int CreatePartFileAt(int dirFd, const std::string& prefix, std::string& name);
 
 // Removes the leftovers in dir: regular files named prefix + exactly
 // kPartSuffixLength characters that no open part file holds. Returns the
 // number removed.
 int RemoveStaleParts(const std::string& dir, const std::string& prefix);
+int RemoveStalePartsAt(int dirFd, const std::string& prefix);
 // The same for the part files of every name that ends in `ending`: regular
 // files named "." + a name + ending + kPartSuffixLength characters. Archives
 // named by the date leave parts under names no later run writes again.

@@ -1,52 +1,74 @@
 #pragma once
-// Decoding entries on worker threads while the extraction run, on its
-// calling thread, goes on to the next ones. The run does everything that
-// touches names, events and the choice of output (safe paths, overwrite
-// questions, the temporary file beside the output, the password check of a
-// cipher that checks cheaply) and hands the open temporary file over; a
-// worker derives the keys of a cipher that derives them and checks the
-// password, decodes into the file and checks the data; the run takes the
-// jobs back in archive order and times, renames or discards each one as it
-// would have without workers.
+// Decoding entries on worker threads ahead of the extraction run. The run
+// stays on its calling thread and takes the entries one by one, doing all
+// that touches names, events and output files, in the order one thread
+// would; the workers decode the entries it is about to reach into memory,
+// a bounded number of 32 KiB blocks ahead. When the run reaches an entry it
+// takes that entry's job and writes the blocks as they come, serving its
+// host after each one and whenever the worker has read another piece of
+// input, so that a large entry decoding on a worker keeps cancel, progress
+// and repaint as close together as one thread does. A job the run does not
+// finish (the entry skipped, another password in force, the run ended) is
+// stopped at the worker's next block or read. A cipher that derives its keys
+// from the password (thousands of hash rounds) has the password checked on
+// the worker, before anything is decoded; every cipher's final check of the
+// data (AES's authentication code) is the worker's too.
 
 #include "zip/base/WorkerPool.h"
 #include "zip/codec/inflate/DecoderIO.h"
 #include "zip/crypt/EntryCipher.h"
 #include "zip/format/ZipHeaderInfo.h"
-#include "zip/io/FileStream.h"
 #include "zip/reader/EntryStreams.h"
 
+#include <condition_variable>
+#include <cstdint>
 #include <deque>
-#include <future>
+#include <exception>
+#include <functional>
 #include <memory>
-#include <optional>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace mzb {
 
-class TEntryDecoder;
+class TDecodeAhead;
 
 struct TDecodeJob {
+    // Set before the job is submitted.
     int index = 0;
     TZipHeaderInfo work;
-    std::uint64_t headerStart = 0; // the encryption header, when there is one
-    std::uint64_t dataStart = 0;   // the entry's data, after it
-    std::uint64_t dataSize = 0;    // without the cipher's trailer
+    std::uint64_t headerStart = 0; // the entry's data, encryption header included
+    std::uint64_t dataStart = 0;   // after any encryption header
+    std::uint64_t dataSize = 0;    // up to any trailer of the cipher
+    // Past its header, unless the worker is to check the password with it.
     std::unique_ptr<TEntryCipher> cipher;
-    bool checkPassword = false; // the worker checks it; else the cipher is past its header
-    std::string password;       // the cipher's, for a check that fails
-    std::string fname;
-    std::string temp;
-    TFileStream out; // the temporary file, open
-    bool sync = false;
+    bool checkPassword = false;
+    std::string password; // the cipher's
 
-    // The worker's findings.
-    bool wrongPassword = false; // the worker's check failed: nothing was decoded
+    // The worker's findings, once TDecodeAhead::NextBlock has returned false.
     TDecodeResult result = TDecodeResult::DataError;
-    TEntryVerdict verdict = TEntryVerdict::Damaged;
-    bool written = false; // flushed (or synced) without error
+    bool tooLarge = false;  // more bytes than the declared size
+    bool authentic = false; // the cipher's final check passed (or it has none)
+    std::uint32_t crc = 0;
     std::uint64_t size = 0;
-    std::future<void> done;
+    std::exception_ptr error; // what ended the decoding and ends the run
+
+    TEntryVerdict Verdict() const {
+        return JudgeEntry(cipher.get(), authentic, !tooLarge && result == TDecodeResult::Complete,
+                          crc, work.Crc32, size, work.UncompressedSize);
+    }
+
+private:
+    friend class TDecodeAhead;
+    // Guarded by the TDecodeAhead's mutex.
+    std::deque<std::vector<std::uint8_t>> blocks; // decoded, not yet written
+    bool taken = false;
+    bool stopped = false;
+    bool finished = false;
+    bool passwordChecked = false;
+    bool wrongPassword = false; // the worker's check failed: nothing was decoded
+    std::uint64_t reads = 0;    // pieces of input the worker has read
 };
 
 class TDecodeAhead {
@@ -54,26 +76,57 @@ public:
     // Reads the archive through its own descriptors, duplicated from
     // `archiveFd`, which must stay open while jobs run.
     TDecodeAhead(unsigned threads, int archiveFd);
-    // Waits for running jobs and removes the temporary files of those not
-    // taken back.
+    // Stops every job and waits for the workers.
     ~TDecodeAhead();
+    TDecodeAhead(const TDecodeAhead&) = delete;
+    TDecodeAhead& operator=(const TDecodeAhead&) = delete;
 
-    void Submit(std::unique_ptr<TDecodeJob> job);
+    // As many jobs wait to be taken as the workers may hold ahead.
     bool Full() const { return jobs_.size() >= limit_; }
-    bool Empty() const { return jobs_.empty(); }
-    bool Pending(const std::string& fname) const;
-    // The oldest job, once decoded; errors of its decoding rethrow here
-    // (its temporary file removed).
-    std::unique_ptr<TDecodeJob> TakeOldest();
+    // Jobs come in the order the run takes their entries.
+    void Submit(std::shared_ptr<TDecodeJob> job);
+    // The job submitted for entry `index`, or nullptr; jobs of entries
+    // before it are stopped.
+    std::shared_ptr<TDecodeJob> Take(int index);
+    // Moves the taken job's next decoded block into `block` (whose buffer
+    // is kept for later blocks); false once the job has ended. While it
+    // waits, `serve` runs each time the worker has read more input.
+    bool NextBlock(TDecodeJob& job, std::vector<std::uint8_t>& block,
+                   const std::function<void()>& serve);
+    // For a taken job whose password the worker checks: waits for the
+    // check; false when the password does not open the entry.
+    bool PasswordOpens(TDecodeJob& job);
+    // Stops a job that will not be written to its end.
+    void Stop(TDecodeJob& job);
 
 private:
+    struct TStopped {};
+    class TQueueingOutput;
     class TDecoderShelf;
+
     void Decode(TDecodeJob& job);
+    bool CheckPassword(TDecodeJob& job, TFileStream& archive);
+    // Worker side: another piece of input read, another block decoded.
+    void Read(TDecodeJob& job);
+    void Push(TDecodeJob& job, const std::uint8_t* data, std::size_t size);
+    bool HasRoom(const TDecodeJob& job) const;
+    void StopLocked(TDecodeJob& job);
 
     int archiveFd_;
-    std::size_t limit_;
-    std::deque<std::unique_ptr<TDecodeJob>> jobs_;
+    std::size_t limit_;       // jobs waiting to be taken
+    std::size_t blockBudget_; // blocks decoded for jobs not yet taken
+    std::deque<std::shared_ptr<TDecodeJob>> jobs_;
+
+    std::mutex mutex_;
+    std::condition_variable callerWake_;
+    std::condition_variable workerWake_;
+    std::size_t aheadBlocks_ = 0;
+    std::vector<std::vector<std::uint8_t>> spare_; // buffers of blocks written
+    bool ending_ = false;
+
     std::unique_ptr<TDecoderShelf> shelf_;
+    // Last, so that it is the first to go: its workers finish before the
+    // decoders and jobs they use.
     std::unique_ptr<TWorkerPool> pool_;
 };
 

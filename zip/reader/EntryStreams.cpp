@@ -70,18 +70,17 @@ void TEntryOutput::Write(const std::uint8_t* data, std::size_t size) {
     if (size > limit_ - written_) {
         throw EBiggerThanUncompressed("File is larger than uncompressed size!");
     }
+    crc_ = Crc32Update(crc_, data, size);
+    Put(data, size);
+}
+
+void TEntryOutput::Put(const std::uint8_t* data, std::size_t size) {
     if (file_ != nullptr && file_->Write(data, size) != size) {
         throw ECantWriteUCF("Cant write uncompressed file");
     }
-    crc_ = Crc32Update(crc_, data, size);
     written_ += size;
     runWritten_ += size;
     progress_(PercentOf(written_, limit_), PercentOf(runWritten_, runTotal_));
-}
-
-void TEntryOutput::Count(std::uint64_t bytes) {
-    runWritten_ += bytes;
-    progress_(100, PercentOf(runWritten_, runTotal_));
 }
 
 } // namespace mzb

@@ -69,12 +69,13 @@ public:
     }
     void RemoveFromTotal(std::uint64_t bytes) { runTotal_ -= std::min(runTotal_, bytes); }
     std::uint64_t RunTotal() const { return runTotal_; }
-    // An entry decoded elsewhere (on a worker): its bytes join the run's.
-    void Count(std::uint64_t bytes);
 
     // Without a file the bytes are only counted and checked.
     void Start(TFileStream* file, std::uint64_t uncompressedSize);
     void Write(const std::uint8_t* data, std::size_t size) override;
+    // A block decoded and checked elsewhere (on a worker, which keeps its
+    // CRC-32): written, counted and reported only.
+    void Put(const std::uint8_t* data, std::size_t size);
 
     std::uint32_t Crc32() const { return crc_ ^ 0xFFFFFFFFu; }
     std::uint64_t Written() const { return written_; }

@@ -1,16 +1,15 @@
 #include "zip/reader/FolderTimes.h"
 
-#include "zip/io/FileSystem.h"
-
 namespace mzb {
 
 void TFolderTimes::Remember(std::string folder, TFileTime time) {
     folders_.emplace_back(std::move(folder), time);
 }
 
-void TFolderTimes::Apply() {
+void TFolderTimes::Apply(
+    const std::function<void(const std::string& folder, TFileTime time)>& set) {
     for (const auto& [folder, time] : folders_) {
-        SetFileWriteTime(folder, time);
+        set(folder, time);
     }
     folders_.clear();
 }

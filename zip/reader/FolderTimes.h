@@ -6,6 +6,7 @@
 
 #include "zip/base/FileTime.h"
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,9 +18,10 @@ public:
     // The folder is to get the time; for a folder remembered twice, the
     // second time wins.
     void Remember(std::string folder, TFileTime time);
-    // Gives every folder remembered its time and forgets them. A folder that
-    // is gone or refuses keeps the time it has.
-    void Apply();
+    // Hands every folder remembered with its time to `set`, which finds the
+    // folder the way its files were put there, and forgets them. A folder
+    // that is gone or refuses keeps the time it has.
+    void Apply(const std::function<void(const std::string& folder, TFileTime time)>& set);
 
 private:
     std::vector<std::pair<std::string, TFileTime>> folders_;

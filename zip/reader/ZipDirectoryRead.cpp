@@ -48,9 +48,7 @@ void TZipReader::RefuseMultiPart() const {
 }
 
 void TZipReader::ReadDirectory() {
-    const auto info = FileInfoOf(zipName_);
-    archiveTime_ = info ? info->WriteTime : 0;
-    archiveSize_ = info ? info->Size : 0;
+    RememberArchiveFile();
     view_.reset();
     entries_.reset();
     localOffsets_.clear();
@@ -115,9 +113,7 @@ void TZipReader::IndexLocalOffsets() {
 
 void TZipReader::AdoptDirectory(std::unique_ptr<TSortedZip> entries,
                                 const TEndCentral& endCentral) {
-    const auto info = FileInfoOf(zipName_);
-    archiveTime_ = info ? info->WriteTime : 0;
-    archiveSize_ = info ? info->Size : 0;
+    RememberArchiveFile();
     entries_ = std::move(entries);
     endCentral_.Assign(endCentral);
     endCentral_.CommentChanged = false;
@@ -192,6 +188,9 @@ bool TZipReader::RebuildFromLocalHeaders() {
     }
     archive_.Seek(position - 6);
     entries_ = std::make_unique<TSortedZip>(TZipSortMode::ByNone, TDuplicates::Error, true);
+    // Set when the last entry's data runs past the end of the file: the
+    // scan then reached that end, and the entry is only cut off.
+    bool reachedEnd = false;
     for (;;) {
         auto entry = std::make_unique<TZipHeaderInfo>();
         if (!entry->ReadLocalHeader(archive_)) {
@@ -211,12 +210,13 @@ bool TZipReader::RebuildFromLocalHeaders() {
         } catch (const EListError&) {
             break;
         }
+        reachedEnd = !fits;
         if (!fits || !archive_.Seek(next)) {
             break;
         }
     }
     endCentral_.ThisDisk = 0;
-    endCentral_.CentralOffset = archive_.Position();
+    endCentral_.CentralOffset = reachedEnd ? archiveSize_ : archive_.Position();
     endCentral_.TotalEntries = entries_->Count();
     return true;
 }

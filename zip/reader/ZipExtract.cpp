@@ -4,12 +4,13 @@
 // place. An existing file is only ever replaced by a complete, verified
 // one: a damaged entry or a failed run leaves it as it was.
 #include "zip/base/ByteOrder.h"
-#include "zip/base/TestSignal.h"
+#include "zip/base/RunPoint.h"
 #include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
 #include "zip/crypt/EntryCipher.h"
 #include "zip/format/StoredName.h"
 #include "zip/io/FileSystem.h"
+#include "zip/io/OutputFolder.h"
 #include "zip/io/OutputPath.h"
 #include "zip/io/PartFile.h"
 #include "zip/io/PathName.h"
@@ -23,6 +24,7 @@
 #include <cctype>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <unordered_set>
 
 namespace mzb {
@@ -32,7 +34,7 @@ struct TExtractionRun {
         : input(archive, [&reader] { reader.CheckForCancel(); }),
           output([&reader](int filePercent, int totalPercent) {
               if (filePercent >= 50) {
-                  TestSignalPoint("extract-mid-entry");
+                  PassRunPoint("extract-mid-entry");
               }
               if (reader.OnFilePercentDone) {
                   reader.OnFilePercentDone(reader, filePercent);
@@ -40,10 +42,17 @@ struct TExtractionRun {
               if (reader.OnTotalPercentDone) {
                   reader.OnTotalPercentDone(reader, totalPercent);
               }
+              // Highly compressed data gives many blocks for one read of
+              // input: the host gets its turn after each block too.
+              reader.CheckForCancel();
           }) {
         const mode_t mask = ::umask(0);
         ::umask(mask);
         createMode = 0666 & ~mask;
+        // Ordinary users get what the archive says as far as their umask
+        // allows, as other extractors give them; root gets it whole, so a
+        // system restore puts the modes back as they were.
+        modeMask = ::geteuid() == 0 ? 0 : mask;
     }
 
     TEntryDecoder decoder;
@@ -52,10 +61,16 @@ struct TExtractionRun {
     std::unique_ptr<TEntryCipher> cipher; // of the entry decoded here
     int fileCount = 0;
     mode_t createMode = 0644;
-    std::string lastDirectory; // the output folder last made sure of
-    // With more than one thread: entries decoding on the workers.
+    mode_t modeMask = 0;
+    // The destination, or the root for the original places; made for a run
+    // that writes.
+    std::unique_ptr<TOutputTree> tree;
+    // With more than one thread: entries decoding on the workers, from
+    // `nextAhead` on still to be handed to them, and the block being written.
     std::unique_ptr<TDecodeAhead> ahead;
-    // Folders already rid of part files a killed run left behind.
+    int nextAhead = 0;
+    std::vector<std::uint8_t> block;
+    // Folders already rid of part files a killed run left behind, by path.
     std::unordered_set<std::string> cleanedFolders;
     TFolderTimes folderTimes;
 };
@@ -84,6 +99,31 @@ private:
     bool saved_;
 };
 
+// The job decoded ahead for one entry, taken for the length of its
+// extraction and stopped unless written to its end.
+class TTakenJob {
+public:
+    TTakenJob(TDecodeAhead* ahead, int index)
+        : ahead_(ahead), job_(ahead ? ahead->Take(index) : nullptr) {}
+    ~TTakenJob() { Drop(); }
+    TTakenJob(const TTakenJob&) = delete;
+    TTakenJob& operator=(const TTakenJob&) = delete;
+
+    TDecodeJob* operator->() const { return job_.get(); }
+    TDecodeJob& operator*() const { return *job_; }
+    explicit operator bool() const { return job_ != nullptr; }
+    void Drop() {
+        if (job_) {
+            ahead_->Stop(*job_);
+            job_.reset();
+        }
+    }
+
+private:
+    TDecodeAhead* ahead_;
+    std::shared_ptr<TDecodeJob> job_;
+};
+
 } // namespace
 
 int TZipReader::RunUnZip() {
@@ -92,18 +132,19 @@ int TZipReader::RunUnZip() {
     }
     busy_ = true;
     cancelRequested_ = false;
+    // Also after an error: nothing of this run reaches the next one, and no
+    // descriptor keeps an archive (or the disk it is on) held meanwhile.
     struct Idle {
         TZipReader& r;
         ~Idle() {
             r.busy_ = false;
             r.cancelRequested_ = false;
+            r.CloseArchiveFileUnlessKept();
         }
     } idle{*this};
     OpenArchive();
     EnsureDirectory();
-    const int count = ExtractAll();
-    CloseArchiveFileUnlessKept();
-    return count;
+    return ExtractAll();
 }
 
 bool TZipReader::IsChosen(const TZipHeaderInfo& entry) const {
@@ -148,8 +189,16 @@ int TZipReader::ExtractAll() {
     RunScope scope(KeepZipOpen);
     auto run = std::make_unique<TExtractionRun>(*this, archive_);
     try {
-        if (!TestOnly && !destDir_.empty() && !DirectoryExists(destDir_)) {
-            ForceDirectories(destDir_);
+        if (!TestOnly) {
+            // The destination is the user's to name, a link included; only
+            // what lies below it is walked with care.
+            const std::string& base = destDir_.empty() ? OriginalRoot : destDir_;
+            if (!base.empty() && !DirectoryExists(base)) {
+                ForceDirectories(base);
+            }
+            run->tree = std::make_unique<TOutputTree>(
+                base, destDir_.empty() ? TLinkRule::FollowTrusted : TLinkRule::Refuse,
+                TrustedUser.value_or(::geteuid()));
         }
         std::uint64_t totalBytes = 0;
         const int numFiles = SelectEntries(totalBytes);
@@ -174,9 +223,7 @@ int TZipReader::ExtractAll() {
                     continue;
                 }
                 if (run->ahead) {
-                    // Decoding on the workers reads no input here, so the
-                    // host gets its turn between entries.
-                    CheckForCancel();
+                    DecodeAhead(*run, i);
                 }
                 bool retry = false;
                 do {
@@ -184,17 +231,13 @@ int TZipReader::ExtractAll() {
                     ExtractEntry(i, *run, retry);
                 } while (retry);
             }
-            while (run->ahead && !run->ahead->Empty()) {
-                CompleteOldest(*run);
-            }
         }
     } catch (...) {
         filesList_.clear();
         const int count = run->fileCount;
-        // Entries left undone take their part files away first, which
-        // changes the times of their folders.
-        run->ahead.reset();
-        run->folderTimes.Apply();
+        // The entry left undone has taken its part file away, which changed
+        // its folder's time; workers hold no files.
+        ApplyFolderTimes(*run);
         run.reset();
         if (OnUnZipComplete) {
             OnUnZipComplete(*this, count);
@@ -203,7 +246,7 @@ int TZipReader::ExtractAll() {
     }
     filesList_.clear();
     const int count = run->fileCount;
-    run->folderTimes.Apply();
+    ApplyFolderTimes(*run);
     run.reset();
     if (OnUnZipComplete) {
         OnUnZipComplete(*this, count);
@@ -219,6 +262,118 @@ void TZipReader::Skip(int reason, const std::string& name, int index, TExtractio
     run.output.RemoveFromTotal(size);
 }
 
+// The folder an output goes into, reached as OutputFolder.h describes: no
+// link is followed below the destination; in the original places, and
+// wherever an OnStartUnZip handler moved the output, only trusted ones.
+TFolderReached TZipReader::ReachFolder(const std::string& path, TExtractionRun& run,
+                                       bool create) const {
+    const std::string base = WithTrailingSeparator(destDir_.empty() ? OriginalRoot : destDir_);
+    if (path.starts_with(base)) {
+        return run.tree->Reach(DirectoryPart(std::string_view(path).substr(base.size())), create);
+    }
+    const bool absolute = path.starts_with('/');
+    TOutputTree elsewhere(absolute ? "/" : "", TLinkRule::FollowTrusted,
+                          TrustedUser.value_or(::geteuid()));
+    return elsewhere.Reach(DirectoryPart(path), create);
+}
+
+// Each folder is reached again as its files were, so a folder swapped for a
+// link since then gives its time to nothing else.
+void TZipReader::ApplyFolderTimes(TExtractionRun& run) const {
+    run.folderTimes.Apply([&](const std::string& folder, TFileTime time) {
+        if (const TFolderReached reached = ReachFolder(folder, run, false); reached.Folder) {
+            SetOpenFileWriteTime(reached.Folder->Descriptor(), time);
+        }
+    });
+}
+
+// False, after reporting why the entry's folder could not be reached.
+bool TZipReader::SkipUnreached(const TFolderReached& reached, int index, const std::string& fname,
+                               TExtractionRun& run, std::uint64_t size, bool& retry) {
+    if (reached.Link.empty()) {
+        Skip(kSkipCannotCreate, fname, index, run, size, retry);
+        return false;
+    }
+    linkInTheWay_ = reached.Link;
+    Skip(kSkipLinkInTheWay, fname, index, run, size, retry);
+    linkInTheWay_.clear();
+    return false;
+}
+
+// Hands the chosen entries from the one at hand on to the workers, as many
+// as they may hold ahead: those whose data lies where it should, whose
+// method is known and which, when encrypted, open with the password in
+// force. The others wait for the run, which decodes them itself. A cipher
+// whose keys take thousands of hash rounds has its password checked on the
+// worker; one that checks cheaply, here.
+void TZipReader::DecodeAhead(TExtractionRun& run, int from) {
+    run.nextAhead = std::max(run.nextAhead, from);
+    for (; run.nextAhead < EntryCount() && !run.ahead->Full(); ++run.nextAhead) {
+        const TZipHeaderInfo& entry = Entry(run.nextAhead);
+        if ((!DoAll && !entry.Matched) || entry.FileName().empty() ||
+            !TEntryDecoder::IsKnownMethod(entry.DataMethod())) {
+            continue;
+        }
+        auto cipher = entry.IsEncrypted() ? CipherForReading(entry, ArchivePassword) : nullptr;
+        const auto place = PlaceOfData(entry, cipher.get());
+        if (!place || place->cutOff) {
+            continue;
+        }
+        auto job = std::make_shared<TDecodeJob>();
+        job->index = run.nextAhead;
+        job->work.Assign(entry);
+        job->headerStart = place->start;
+        job->dataStart = place->start;
+        job->dataSize = entry.CompressedSize;
+        if (cipher) {
+            job->checkPassword = cipher->DerivesKeys();
+            if (!job->checkPassword && !OpensWith(*cipher, place->start)) {
+                continue;
+            }
+            job->password = ArchivePassword;
+            job->dataStart += cipher->HeaderSize();
+            job->dataSize -= cipher->HeaderSize() + cipher->TrailerSize();
+            job->cipher = std::move(cipher);
+        }
+        run.ahead->Submit(std::move(job));
+        // Each look ahead reads headers here: the host gets its turn between them.
+        CheckForCancel();
+    }
+}
+
+std::optional<TZipReader::TDataPlace> TZipReader::PlaceOfData(const TZipHeaderInfo& work,
+                                                              const TEntryCipher* cipher) {
+    // The local header must be where the directory says.
+    std::uint8_t local[kLocalHeaderSize];
+    if (!archive_.Seek(work.RelativeOffset) || archive_.Read(local, sizeof local) != sizeof local ||
+        GetLE32(local) != kLocalHeaderSignature) {
+        return std::nullopt;
+    }
+    TDataPlace place;
+    place.start =
+        work.RelativeOffset + kLocalHeaderSize + GetLE16(local + 26) + GetLE16(local + 28);
+    // A cipher this engine does not know, or data too short to hold what
+    // the cipher puts around it, cannot be decrypted.
+    if (work.IsEncrypted() &&
+        (!cipher || work.CompressedSize < cipher->HeaderSize() + cipher->TrailerSize())) {
+        return std::nullopt;
+    }
+    // The data must end before the next entry or the directory begins;
+    // compared, not added: a ZIP64 size can be near 2^64. Data that only
+    // runs past the end of the file is cut off, which decoding reports.
+    const std::uint64_t limit = DataLimitOf(work);
+    if (place.start > limit) {
+        return std::nullopt;
+    }
+    if (work.CompressedSize > limit - place.start) {
+        if (limit != archiveSize_) {
+            return std::nullopt;
+        }
+        place.cutOff = true;
+    }
+    return place;
+}
+
 bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     TZipHeaderInfo work;
     work.Assign(Entry(index));
@@ -231,9 +386,12 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
             Skip(kSkipUnsafe, storedName, index, run, 0, retry);
             return false;
         }
-        if (RecreateDirs && !TestOnly && !path->empty() &&
-            (DirectoryExists(*path) || ForceDirectories(*path))) {
-            if (const auto when = work.ModificationTime()) {
+        if (RecreateDirs && !TestOnly && !path->empty()) {
+            const TFolderReached made = ReachFolder(*path, run, true);
+            if (!made.Link.empty()) {
+                return SkipUnreached(made, index, *path, run, 0, retry);
+            }
+            if (const auto when = work.ModificationTime(); made.Folder && when) {
                 run.folderTimes.Remember(*path, *when);
             }
         }
@@ -241,31 +399,16 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
         return true;
     }
 
-    // The local header must be where the directory says, and the entry's
-    // data must end before the next entry or the directory begins.
-    std::uint8_t local[kLocalHeaderSize];
-    bool sound = archive_.Seek(work.RelativeOffset) &&
-                 archive_.Read(local, sizeof local) == sizeof local &&
-                 GetLE32(local) == kLocalHeaderSignature;
-    const std::uint64_t dataStart = work.RelativeOffset + kLocalHeaderSize +
-                                    (sound ? GetLE16(local + 26) + GetLE16(local + 28) : 0);
-    // A cipher this engine does not know, or data too short to hold what
-    // the cipher puts around it, cannot be decrypted.
-    std::unique_ptr<TEntryCipher> cipher;
-    if (work.IsEncrypted()) {
-        cipher = CipherForReading(work, ArchivePassword);
-        sound =
-            sound && cipher && work.CompressedSize >= cipher->HeaderSize() + cipher->TrailerSize();
-    }
-    // Compared, not added: a ZIP64 size can be near 2^64.
-    const std::uint64_t limit = DataLimitOf(work);
-    if (dataStart > limit || work.CompressedSize > limit - dataStart) {
-        sound = false;
-    }
-    if (!path || !sound) {
+    TTakenJob job(run.ahead.get(), index);
+    // Made for the place of the data; the password is checked below.
+    run.cipher = !job && work.IsEncrypted() ? CipherForReading(work, ArchivePassword) : nullptr;
+    const auto place = job ? std::optional<TDataPlace>({job->headerStart, false})
+                           : PlaceOfData(work, run.cipher.get());
+    if (!path || !place) {
         Skip(kSkipUnsafe, storedName, index, run, work.UncompressedSize, retry);
         return false;
     }
+    const std::uint64_t dataStart = place->start;
 
     std::string fname = *path;
     bool skip = false;
@@ -275,102 +418,102 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
             return false;
         }
     }
-    // Two entries for one file are put in place in archive order: the
-    // later one's overwrite decision sees the earlier one.
-    if (run.ahead && run.ahead->Pending(fname)) {
-        while (!run.ahead->Empty()) {
-            CompleteOldest(run);
+    // Reached afresh for every entry: a folder swapped for a link since the
+    // last one is found, not written through.
+    TPartInFolder part;
+    if (!TestOnly) {
+        const TFolderReached reached = ReachFolder(fname, run, true);
+        if (!reached.Folder) {
+            return SkipUnreached(reached, index, fname, run, work.UncompressedSize, retry);
         }
-    }
-    // Entries come folder by folder: one check per folder, not per file.
-    const std::string outDir = DirectoryPart(fname);
-    if (!TestOnly && !outDir.empty() && outDir != run.lastDirectory) {
-        if (!DirectoryExists(outDir)) {
-            ForceDirectories(outDir);
-        }
-        run.lastDirectory = outDir;
+        part.Folder = reached.Folder;
+        part.Name = FileNamePart(fname);
     }
 
-    // Keys that take thousands of hash rounds to derive are derived on the
-    // workers, which then check the password too.
-    const bool checkOnWorker = run.ahead && !TestOnly && cipher && cipher->DerivesKeys();
-    if (cipher && !checkOnWorker && !CheckPassword(index, work, dataStart, cipher, run, retry)) {
-        return false;
+    if (work.IsEncrypted()) {
+        // Decoded ahead with the password in force, the password has been
+        // checked already or is being checked on the worker; with any other,
+        // it is checked now.
+        if (job && job->password == ArchivePassword && !run.ahead->PasswordOpens(*job)) {
+            job.Drop();
+            if (!NewPasswordAfterBadCheck(index, work, run, retry)) {
+                return false;
+            }
+        }
+        if (!job || job->password != ArchivePassword) {
+            job.Drop();
+            if (!CheckPassword(index, work, dataStart, run, retry)) {
+                return false;
+            }
+        }
     }
-    const std::uint64_t headerSize = cipher ? cipher->HeaderSize() : 0;
+    // Decoded here, the data lies between the run's cipher's header and trailer.
+    const std::uint64_t headerSize = run.cipher ? run.cipher->HeaderSize() : 0;
     const std::uint64_t dataSize =
-        work.CompressedSize - headerSize - (cipher ? cipher->TrailerSize() : 0);
-    run.cipher = std::move(cipher);
+        work.CompressedSize - headerSize - (run.cipher ? run.cipher->TrailerSize() : 0);
 
     if (TestOnly) {
         return TestEntry(index, work, dataStart + headerSize, dataSize, run, retry);
     }
-    const auto existing = FileInfoOf(fname);
+    const int folder = part.Folder->Descriptor();
+    const auto existing = FileInfoAt(folder, part.Name);
     if (!MayOverwrite(index, work, fname, existing)) {
         Skip(kSkipNotOverwritten, fname, index, run, work.UncompressedSize, retry);
         return false;
     }
 
-    // Decoded into a fresh file beside the output, put in place by rename:
-    // a link standing at the output path is replaced, never followed.
-    const bool blocked = (existing && existing->IsDirectory() && !IsSymLink(fname)) ||
-                         (existing && !existing->IsLink &&
-                          (existing->Attributes & kAttrReadOnly) != 0 && !ReplaceReadOnly);
-    // The temporary file is created and kept open, and its time and mode are
-    // set through the descriptor: no path is looked up again before the
-    // rename, which also saves several system calls per entry.
-    std::string temp;
-    const std::string partDir = outDir.empty() ? std::string(".") : outDir;
-    if (!blocked && run.cleanedFolders.insert(partDir).second) {
-        RemoveStaleParts(partDir, kPartPrefix);
+    // Decoded into a fresh part file beside the output, put in place by
+    // rename: a link standing at the output path is replaced, never followed.
+    const bool blocked =
+        existing && (existing->IsDirectory() ||
+                     ((existing->Attributes & kAttrReadOnly) != 0 && !ReplaceReadOnly));
+    // The part file is kept open, and its time and mode are set through the
+    // descriptor: no name is looked up again before the rename.
+    if (!blocked && run.cleanedFolders.insert(part.Folder->Path()).second) {
+        RemoveStalePartsAt(folder, kPartPrefix);
     }
-    const int fd = blocked ? -1 : CreatePartFile(partDir, kPartPrefix, temp);
+    const int fd = blocked ? -1 : CreatePartFileAt(folder, kPartPrefix, part.Part);
     TFileStream out;
     if (fd < 0 || !out.Attach(fd)) { // Attach closes what it refuses
-        if (!temp.empty()) {
-            DeleteFile(temp);
-        }
+        part.Discard();
         Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry);
         return false;
     }
 
-    if (run.ahead) {
-        auto job = std::make_unique<TDecodeJob>();
-        job->index = index;
-        job->work.Assign(work);
-        job->headerStart = dataStart;
-        job->dataStart = dataStart + headerSize;
-        job->dataSize = dataSize;
-        job->cipher = std::move(run.cipher);
-        job->checkPassword = checkOnWorker;
-        job->password = ArchivePassword;
-        job->fname = fname;
-        job->temp = temp;
-        job->out = std::move(out);
-        job->sync = FlushFilesOnClose;
-        if (run.ahead->Full()) {
-            CompleteOldest(run);
-        }
-        run.ahead->Submit(std::move(job));
-        return true;
-    }
     TEntryVerdict verdict = TEntryVerdict::Damaged;
     try {
-        verdict = DecodeEntry(work, dataStart + headerSize, dataSize, run, &out);
+        verdict = job ? WriteDecoded(*job, run, out)
+                      : DecodeEntry(work, dataStart + headerSize, dataSize, run, &out);
     } catch (...) {
         out.Close();
-        DeleteFile(temp);
+        part.Discard();
         throw;
     }
     const bool written = FlushFilesOnClose ? out.Sync() : out.Flush();
-    return FinishEntry(index, work, fname, temp, out, verdict, written, run, retry);
+    // A worker keeps the CRC-32 of what it decoded.
+    const std::uint32_t crc = job ? job->crc : run.output.Crc32();
+    return FinishEntry(index, work, fname, part, out, crc, verdict, written, run, retry);
 }
 
-// The decoded temporary file gets the entry's time and mode and takes the
+// Writes the blocks a worker decodes for the entry as they come, each with
+// its progress events and the host's turn, and gives the worker's verdict.
+TEntryVerdict TZipReader::WriteDecoded(TDecodeJob& job, TExtractionRun& run, TFileStream& out) {
+    run.output.Start(&out, job.work.UncompressedSize);
+    while (run.ahead->NextBlock(job, run.block, [this] { CheckForCancel(); })) {
+        run.output.Put(run.block.data(), run.block.size());
+    }
+    if (job.error) {
+        std::rethrow_exception(job.error);
+    }
+    return job.Verdict();
+}
+
+// The decoded part file gets the entry's time and mode and takes the
 // output's place, or goes when the data did not verify.
 bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::string& fname,
-                             const std::string& temp, TFileStream& out, TEntryVerdict verdict,
-                             bool written, TExtractionRun& run, bool& retry) {
+                             const TPartInFolder& part, TFileStream& out, std::uint32_t crc,
+                             TEntryVerdict verdict, bool written, TExtractionRun& run,
+                             bool& retry) {
     const bool verified = verdict == TEntryVerdict::Good;
     if (written && verified) {
         const int fd = out.Descriptor();
@@ -380,20 +523,21 @@ bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::s
         const bool unixHost = (work.VersionMadeBy >> 8) == kHostUnix;
         const std::uint32_t attributes =
             unixHost ? work.ExternalAttributes : work.ExternalAttributes & 0xFFFFu;
-        ::fchmod(fd, RetainAttributes ? PermissionsFromAttributes(run.createMode, attributes)
-                                      : run.createMode);
+        ::fchmod(fd, RetainAttributes
+                         ? PermissionsFromAttributes(run.createMode, attributes) & ~run.modeMask
+                         : run.createMode);
     }
     if (!out.Close() || !written) {
-        DeleteFile(temp);
+        part.Discard();
         throw ECantWriteUCF("Cant write uncompressed file");
     }
     if (!verified) {
-        DeleteFile(temp);
-        ReportBadEntry(index, work, verdict, run, retry);
+        part.Discard();
+        ReportBadEntry(index, work, verdict, crc, retry);
         return false;
     }
-    if (!RenameFile(temp, fname)) {
-        DeleteFile(temp);
+    if (!part.PutInPlace()) {
+        part.Discard();
         Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry);
         return false;
     }
@@ -404,55 +548,11 @@ bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::s
     return true;
 }
 
-// Takes back the oldest entry decoded on a worker and finishes it as the
-// calling thread would have. An answer asking to try again (a new password)
-// runs the entry once more here, without workers.
-void TZipReader::CompleteOldest(TExtractionRun& run) {
-    const std::unique_ptr<TDecodeJob> job = run.ahead->TakeOldest();
-    bool retry = false;
-    if (job->wrongPassword) {
-        job->out.Close();
-        DeleteFile(job->temp);
-        // An answer to an earlier entry's failed check may open this one.
-        retry = job->password != ArchivePassword ||
-                NewPasswordAfterBadCheck(job->index, job->work, run, retry) || retry;
-    } else {
-        if (job->result == TDecodeResult::UnknownMethod) {
-            host_.MessageBox("Unknown Compression Method", "Zip Error", TMessageKind::Error,
-                             TMessageButtons::Ok);
-        }
-        run.output.Count(job->size);
-        try {
-            // A cancel asked for by the progress handlers ends the run before
-            // this entry is put in place, as it would in the middle of decoding.
-            CheckForCancel();
-        } catch (...) {
-            job->out.Close();
-            DeleteFile(job->temp);
-            throw;
-        }
-        FinishEntry(job->index, job->work, job->fname, job->temp, job->out, job->verdict,
-                    job->written, run, retry);
-    }
-    if (retry) {
-        std::unique_ptr<TDecodeAhead> ahead = std::move(run.ahead);
-        struct TRestore {
-            TExtractionRun& run;
-            std::unique_ptr<TDecodeAhead>& ahead;
-            ~TRestore() { run.ahead = std::move(ahead); }
-        } restore{run, ahead};
-        do {
-            retry = false;
-            ExtractEntry(job->index, run, retry);
-        } while (retry);
-    }
-}
-
 bool TZipReader::TestEntry(int index, const TZipHeaderInfo& work, std::uint64_t dataStart,
                            std::uint64_t dataSize, TExtractionRun& run, bool& retry) {
     const TEntryVerdict verdict = DecodeEntry(work, dataStart, dataSize, run, nullptr);
     if (verdict != TEntryVerdict::Good) {
-        ReportBadEntry(index, work, verdict, run, retry);
+        ReportBadEntry(index, work, verdict, run.output.Crc32(), retry);
         return false;
     }
     if (OnEndUnZip) {
@@ -488,7 +588,7 @@ TEntryVerdict TZipReader::DecodeEntry(const TZipHeaderInfo& work, std::uint64_t 
 }
 
 void TZipReader::ReportBadEntry(int index, const TZipHeaderInfo& work, TEntryVerdict verdict,
-                                TExtractionRun& run, bool& retry) {
+                                std::uint32_t crc, bool& retry) {
     if (verdict == TEntryVerdict::NotAuthentic) {
         if (OnSkippingFile) {
             OnSkippingFile(*this, kSkipNotAuthentic, work.Directory() + work.FileName(), index,
@@ -507,28 +607,35 @@ void TZipReader::ReportBadEntry(int index, const TZipHeaderInfo& work, TEntryVer
                            retry);
         }
     } else if (OnBadCRC) {
-        OnBadCRC(*this, run.output.Crc32(), work.Crc32, index);
+        OnBadCRC(*this, crc, work.Crc32, index);
     }
 }
 
-// Leaves the cipher ready for the data, made anew for each password that
-// OnBadPassword gives. False when the entry is to be skipped.
+// Reads the entry's encryption header at `headerStart` into `cipher` (made
+// from the password to try): true when the password opens the entry, the
+// cipher then ready for the data.
+bool TZipReader::OpensWith(TEntryCipher& cipher, std::uint64_t headerStart) {
+    std::vector<std::uint8_t> header(cipher.HeaderSize());
+    if (!archive_.Seek(headerStart) ||
+        archive_.Read(header.data(), header.size()) != header.size()) {
+        throw EFatalUnzipError("Premature end of file reached");
+    }
+    return cipher.CheckPassword(header.data());
+}
+
+// Leaves the run's cipher ready for the data, made anew for each password
+// that OnBadPassword gives. False when the entry is to be skipped.
 bool TZipReader::CheckPassword(int index, const TZipHeaderInfo& work, std::uint64_t headerStart,
-                               std::unique_ptr<TEntryCipher>& cipher, TExtractionRun& run,
-                               bool& retry) {
-    std::vector<std::uint8_t> header(cipher->HeaderSize());
+                               TExtractionRun& run, bool& retry) {
     for (;;) {
-        if (!archive_.Seek(headerStart) ||
-            archive_.Read(header.data(), header.size()) != header.size()) {
-            throw EFatalUnzipError("Premature end of file reached");
-        }
-        if (cipher->CheckPassword(header.data())) {
+        run.cipher = CipherForReading(work, ArchivePassword);
+        if (OpensWith(*run.cipher, headerStart)) {
             return true;
         }
         if (!NewPasswordAfterBadCheck(index, work, run, retry)) {
+            run.cipher.reset();
             return false;
         }
-        cipher = CipherForReading(work, ArchivePassword);
     }
 }
 
@@ -556,8 +663,7 @@ bool TZipReader::MayOverwrite(int index, const TZipHeaderInfo& work, const std::
     if (OverwriteMode == TUZOverwriteMode::Always) {
         return true;
     }
-    const bool present = existing ? existing->IsLink || !existing->IsDirectory() : IsSymLink(path);
-    if (!present) {
+    if (!existing || existing->IsDirectory()) {
         return true;
     }
     switch (OverwriteMode) {

@@ -113,14 +113,29 @@ void TZipReader::CloseArchiveFileUnlessKept() {
 }
 
 void TZipReader::EnsureDirectory() {
-    OpenArchiveFile();
-    if (haveDirectory_) {
-        const auto info = FileInfoOf(zipName_);
-        if (info && info->WriteTime == archiveTime_ && info->Size == archiveSize_) {
-            return;
-        }
+    if (haveDirectory_ && ArchiveFileUnchanged()) {
+        OpenArchiveFile();
+        return;
     }
+    // A descriptor kept open from an earlier call may still hold an archive
+    // that has since been replaced under the name.
+    archive_.Close();
+    OpenArchiveFile();
     ReadDirectory();
+}
+
+void TZipReader::RememberArchiveFile() {
+    const auto info = FileInfoOf(zipName_);
+    archiveTime_ = info ? info->WriteTime : 0;
+    archiveSize_ = info ? info->Size : 0;
+    archiveDevice_ = info ? info->Device : 0;
+    archiveInode_ = info ? info->Inode : 0;
+}
+
+bool TZipReader::ArchiveFileUnchanged() const {
+    const auto info = FileInfoOf(zipName_);
+    return info && info->WriteTime == archiveTime_ && info->Size == archiveSize_ &&
+           info->Device == archiveDevice_ && info->Inode == archiveInode_;
 }
 
 bool TZipReader::TryOpenArchive() {

@@ -13,8 +13,10 @@
 // time changes. Everything an archive says is untrusted: output paths stay
 // below DestDir, entries whose data would overlap another's are refused,
 // output never exceeds an entry's declared size and never goes through a
-// link. Entries that fail are reported through the events and the run goes
-// on; errors that end a run are raised after OnUnZipComplete.
+// link: folders are walked from the destination without following links
+// (zip/io/OutputFolder.h). Entries that fail are reported through the
+// events and the run goes on; errors that end a run are raised after
+// OnUnZipComplete.
 
 #include "zip/base/HostServices.h"
 #include "zip/base/WorkerPool.h"
@@ -47,15 +49,20 @@ inline constexpr int kSkipCannotCreate = 3;
 // inconsistent with the archive (bad local header, data overlapping another
 // entry, an encryption header that cannot be there).
 inline constexpr int kSkipUnsafe = 4;
+// A link stood on the way to the output's folder; LinkInTheWay() names it.
+inline constexpr int kSkipLinkInTheWay = 5;
 // The entry's data is not what was written: its authentication code does
 // not match (damaged, or changed on purpose). Nothing of it is written.
-inline constexpr int kSkipNotAuthentic = 5;
+inline constexpr int kSkipNotAuthentic = 6;
 
 class TEntryCipher;
 class TEntryDecoder;
 class TZipReader;
 enum class TEntryVerdict;
+struct TDecodeJob;
 struct TExtractionRun;
+struct TFolderReached;
+struct TPartInFolder;
 
 struct TZipReaderEvents {
     std::function<void(TZipReader&, int NumFiles, std::uint64_t TotalBytes, bool& StopNow)>
@@ -86,9 +93,9 @@ public:
     // --- settings ---------------------------------------------------------
     const std::string& ZipName() const { return zipName_; }
     // A name ending in "?" asks the host's file dialog. Any other change
-    // forgets the archive read so far; the same name (letter case ignored)
-    // keeps it.
-    virtual void SetZipName(const std::string& name);
+    // forgets the archive read so far, with a comment set and not yet
+    // written; the same name keeps it.
+    void SetZipName(const std::string& name);
     const std::string& DestDir() const { return destDir_; }
     // "?" asks the host's directory dialog.
     void SetDestDir(const std::string& dir);
@@ -122,6 +129,10 @@ public:
     // root of the file system, where a backup took them from. Tests point
     // it at a folder of their own.
     std::string OriginalRoot = "/";
+    // Whose links, besides root's, a restore to the original places
+    // follows on the way to a folder; empty: the user running it. Tests
+    // name another user to see their own links refused.
+    std::optional<unsigned> TrustedUser;
     std::string ArchivePassword;
 
     // --- directory and entries --------------------------------------------
@@ -156,6 +167,8 @@ public:
     // Where the run would write the entry by those rules and its host's name
     // rules; nullopt for an unsafe name.
     std::optional<std::string> OutputPathOfEntry(const TZipHeaderInfo& entry) const;
+    // While OnSkippingFile reports kSkipLinkInTheWay: the path of the link.
+    const std::string& LinkInTheWay() const { return linkInTheWay_; }
     // Asks the running operation to stop at its next check.
     void Cancel() { cancelRequested_ = true; }
 
@@ -168,7 +181,8 @@ protected:
     void ForgetArchive();
     void OpenArchiveFile();
     void CloseArchiveFileUnlessKept();
-    // Reads the directory when it is not in memory or the archive changed.
+    // Reads the directory when it is not in memory or the archive changed,
+    // through a descriptor of the file that now has the name.
     void EnsureDirectory();
     // Takes the directory of an archive just written as the one in memory.
     void AdoptDirectory(std::unique_ptr<TSortedZip> entries, const TEndCentral& endCentral);
@@ -187,6 +201,8 @@ protected:
 
 private:
     void ReadDirectory();
+    void RememberArchiveFile();
+    bool ArchiveFileUnchanged() const;
     void RefuseMultiPart() const;
     bool WalkCentralDirectory();
     bool RebuildFromLocalHeaders();
@@ -195,21 +211,39 @@ private:
     bool TryOpenArchive();
     void IndexLocalOffsets();
 
+    // Where an entry's data begins (encryption header included), once its
+    // local header is where the directory says; cut off when the data runs
+    // past the end of the file with nothing after it. An encrypted entry
+    // needs `cipher`, made for it, and room for what it adds to the data.
+    struct TDataPlace {
+        std::uint64_t start = 0;
+        bool cutOff = false;
+    };
+    // nullopt when the headers are inconsistent with the archive or the
+    // data would overlap what follows it.
+    std::optional<TDataPlace> PlaceOfData(const TZipHeaderInfo& work, const TEntryCipher* cipher);
+
     int ExtractAll();
     int SelectEntries(std::uint64_t& totalBytes);
+    void DecodeAhead(TExtractionRun& run, int from);
     bool ExtractEntry(int index, TExtractionRun& run, bool& retry);
     bool TestEntry(int index, const TZipHeaderInfo& work, std::uint64_t dataStart,
                    std::uint64_t dataSize, TExtractionRun& run, bool& retry);
     TEntryVerdict DecodeEntry(const TZipHeaderInfo& work, std::uint64_t dataStart,
                               std::uint64_t dataSize, TExtractionRun& run, TFileStream* out);
+    TFolderReached ReachFolder(const std::string& path, TExtractionRun& run, bool create) const;
+    void ApplyFolderTimes(TExtractionRun& run) const;
+    bool SkipUnreached(const TFolderReached& reached, int index, const std::string& fname,
+                       TExtractionRun& run, std::uint64_t size, bool& retry);
+    TEntryVerdict WriteDecoded(TDecodeJob& job, TExtractionRun& run, TFileStream& out);
     bool FinishEntry(int index, const TZipHeaderInfo& work, const std::string& fname,
-                     const std::string& temp, TFileStream& out, TEntryVerdict verdict, bool written,
-                     TExtractionRun& run, bool& retry);
-    void CompleteOldest(TExtractionRun& run);
+                     const TPartInFolder& part, TFileStream& out, std::uint32_t crc,
+                     TEntryVerdict verdict, bool written, TExtractionRun& run, bool& retry);
     void ReportBadEntry(int index, const TZipHeaderInfo& work, TEntryVerdict verdict,
-                        TExtractionRun& run, bool& retry);
+                        std::uint32_t crc, bool& retry);
+    bool OpensWith(TEntryCipher& cipher, std::uint64_t headerStart);
     bool CheckPassword(int index, const TZipHeaderInfo& work, std::uint64_t headerStart,
-                       std::unique_ptr<TEntryCipher>& cipher, TExtractionRun& run, bool& retry);
+                       TExtractionRun& run, bool& retry);
     bool NewPasswordAfterBadCheck(int index, const TZipHeaderInfo& work, TExtractionRun& run,
                                   bool& retry);
     bool MayOverwrite(int index, const TZipHeaderInfo& work, const std::string& path,
@@ -221,11 +255,16 @@ private:
     std::unique_ptr<TSortedZip> view_;        // SortMode order, not owning; null for ByNone
     std::vector<std::uint64_t> localOffsets_; // sorted, for the overlap check
     bool haveDirectory_ = false;
+    // The archive file as it was when its directory was read: a different
+    // time, size or file under the name means it changed or was replaced.
     std::time_t archiveTime_ = 0;
     std::uint64_t archiveSize_ = 0;
+    std::uint64_t archiveDevice_ = 0;
+    std::uint64_t archiveInode_ = 0;
     TMultiMode multiMode_ = TMultiMode::mmNone;
     bool rebuilt_ = false;
     bool busy_ = false;
+    std::string linkInTheWay_;
 };
 
 } // namespace mzb

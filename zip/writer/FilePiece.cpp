@@ -10,20 +10,27 @@ namespace {
 
 class TMemorySource final : public TDeflateSource {
 public:
-    TMemorySource(const std::uint8_t* data, std::size_t size) : data_(data), left_(size) {}
+    TMemorySource(const std::uint8_t* data, std::size_t size, const TPieceTaken& taken)
+        : data_(data), left_(size), taken_(taken) {}
     std::size_t Read(std::uint8_t* buffer, std::size_t capacity) override {
-        const std::size_t n = std::min(capacity, left_);
+        if (taken_ && given_ != 0) {
+            taken_(given_);
+        }
+        const std::size_t n = std::min({capacity, left_, kPieceStep});
         if (n != 0) {
             std::memcpy(buffer, data_, n);
         }
         data_ += n;
         left_ -= n;
+        given_ += n;
         return n;
     }
 
 private:
     const std::uint8_t* data_;
     std::size_t left_;
+    std::size_t given_ = 0;
+    const TPieceTaken& taken_;
 };
 
 class TVectorSink final : public TDeflateSink {
@@ -39,7 +46,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<TFilePiece> TPieceReader::Next(TFileStream& in) {
+std::unique_ptr<TFilePiece> TPieceReader::Next(TFileStream& in,
+                                               const std::function<void()>& serve) {
     auto piece = std::make_unique<TFilePiece>();
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, size_ - read_));
@@ -48,11 +56,13 @@ std::unique_ptr<TFilePiece> TPieceReader::Next(TFileStream& in) {
     std::copy(history_.begin(), history_.end(), piece->input.begin());
     std::size_t got = 0;
     while (got < want) {
-        const std::size_t n = in.Read(piece->input.data() + piece->historySize + got, want - got);
+        const std::size_t n = in.Read(piece->input.data() + piece->historySize + got,
+                                      std::min(want - got, kPieceStep));
         if (n == 0) {
             break;
         }
         got += n;
+        serve();
     }
     piece->input.resize(piece->historySize + got);
     piece->size = got;
@@ -69,13 +79,13 @@ std::unique_ptr<TFilePiece> TPieceReader::Next(TFileStream& in) {
     return piece;
 }
 
-void CompressPiece(TFilePiece& piece, TDeflater& deflater, int level) {
+void CompressPiece(TFilePiece& piece, TDeflater& deflater, int level, const TPieceTaken& taken) {
     const std::uint8_t* data = piece.input.data() + piece.historySize;
     const std::size_t size = piece.size;
     piece.crc = Crc32(data, size);
     piece.output.clear();
     piece.output.reserve(size / 2 + 64);
-    TMemorySource source(data, size);
+    TMemorySource source(data, size, taken);
     TVectorSink sink(piece.output);
     TDeflatePiece framing;
     framing.history = piece.input.data();

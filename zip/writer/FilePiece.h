@@ -12,6 +12,7 @@
 #include "zip/io/FileStream.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -21,6 +22,9 @@ namespace mzb {
 // well under a thousandth of the output; small enough that a few pieces per
 // thread stay within a few megabytes.
 inline constexpr std::size_t kPieceSize = 1 << 20;
+// The most a piece is read or compressed at a time between two calls back
+// to its caller, so that a run can serve its host that often.
+inline constexpr std::size_t kPieceStep = 32768;
 
 struct TFilePiece {
     std::vector<std::uint8_t> input; // history, then the piece's own bytes
@@ -41,8 +45,9 @@ class TPieceReader {
 public:
     explicit TPieceReader(std::uint64_t size) : size_(size) {}
     // The next piece; the one with `last` set ends the file. A file shorter
-    // than announced ends early; an empty file gives one empty piece.
-    std::unique_ptr<TFilePiece> Next(TFileStream& in);
+    // than announced ends early; an empty file gives one empty piece. It is
+    // read kPieceStep bytes at a time, `serve` called after each.
+    std::unique_ptr<TFilePiece> Next(TFileStream& in, const std::function<void()>& serve);
     bool Done() const { return done_; }
 
 private:
@@ -53,7 +58,12 @@ private:
 };
 
 // Deflates the piece at `level` into its output and checksums its bytes;
-// frees the input afterwards, which the piece no longer needs.
-void CompressPiece(TFilePiece& piece, TDeflater& deflater, int level);
+// frees the input afterwards, which the piece no longer needs. Whenever the
+// compressor asks for more input, at most kPieceStep bytes after the last
+// time, `taken` hears how many bytes of the piece it has taken so far; it
+// may throw to stop the compression.
+using TPieceTaken = std::function<void(std::size_t taken)>;
+void CompressPiece(TFilePiece& piece, TDeflater& deflater, int level,
+                   const TPieceTaken& taken = {});
 
 } // namespace mzb

@@ -11,7 +11,6 @@ namespace {
 // one before; the count bounds a run of small files.
 constexpr std::size_t kPiecesAheadPerThread = 2;
 constexpr std::size_t kFilesAheadPerThread = 32;
-constexpr std::size_t kCrcPassBufferSize = 32768;
 
 } // namespace
 
@@ -41,15 +40,19 @@ private:
 };
 
 TPiecePipeline::TPiecePipeline(unsigned threads, int level, std::uint64_t maxFileSize,
-                               bool crcFirst, TCipherMaker makeCipher)
-    : level_(level), maxFileSize_(maxFileSize), crcFirst_(crcFirst),
+                               bool crcFirst, std::function<void()> serve,
+                               TCipherMaker makeCipher)
+    : level_(level), maxFileSize_(maxFileSize), crcFirst_(crcFirst), serve_(std::move(serve)),
       makeCipher_(std::move(makeCipher)),
       // One thread reads nothing ahead: each piece is read when it is due.
       budgetBytes_(threads > 1 ? threads * kPiecesAheadPerThread * kPieceSize : 0),
       budgetPieces_(threads > 1 ? threads * kFilesAheadPerThread : 0),
       shelf_(std::make_unique<TDeflaterShelf>()), pool_(threads) {}
 
-TPiecePipeline::~TPiecePipeline() = default;
+TPiecePipeline::~TPiecePipeline() {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+}
 
 void TPiecePipeline::Plan(std::vector<TPlannedFile> files) {
     plan_.insert(plan_.end(), std::make_move_iterator(files.begin()),
@@ -71,14 +74,43 @@ TPreparedFile* TPiecePipeline::Take(const std::string& path) {
     return &prepared_.front();
 }
 
-std::shared_ptr<TFilePiece> TPiecePipeline::NextPiece() {
+bool TPiecePipeline::HasWholeCrc() const {
+    assert(taken_);
+    const TPreparedFile& file = prepared_.front();
+    return file.crcPending || file.crc.has_value();
+}
+
+bool TPiecePipeline::ReadWholeCrc(const std::function<void(std::size_t)>& read) {
+    if (!HasWholeCrc()) {
+        return false;
+    }
+    TPreparedFile& file = prepared_.front();
+    if (file.crcLength != 0) {
+        read(file.crcLength);
+    }
+    while (file.crcPending) {
+        read(ReadCrcStep(file));
+    }
+    return file.crc.has_value();
+}
+
+std::shared_ptr<TFilePiece> TPiecePipeline::NextPiece(const TPieceTaken& progress) {
     assert(taken_);
     TPreparedFile& file = prepared_.front();
+    while (file.crcPending) {
+        ReadCrcStep(file);
+        serve_();
+    }
     if (file.pieces.empty()) {
         if (file.allRead) {
             return nullptr;
         }
-        // Nothing of it is queued, so the file being read ahead is this one.
+        // Nothing of it is queued, so the file being read ahead is this one;
+        // on one thread its piece is compressed here, reporting as it goes.
+        struct TInline {
+            const TPieceTaken*& progress;
+            ~TInline() { progress = nullptr; }
+        } inlined{inlineProgress_ = &progress};
         Fill(true);
     }
     TPreparedFile::TQueued queued = std::move(file.pieces.front());
@@ -86,8 +118,28 @@ std::shared_ptr<TFilePiece> TPiecePipeline::NextPiece() {
     queuedBytes_ -= queued.bytes;
     --queuedPieces_;
     Fill(false);
-    queued.done.get();
+    Await(queued, progress);
     return std::move(queued.piece);
+}
+
+void TPiecePipeline::Await(TPreparedFile::TQueued& queued, const TPieceTaken& progress) {
+    if (pool_.Threads() > 1) {
+        TPreparedFile::TCompression& compression = *queued.compression;
+        std::size_t reported = 0;
+        std::unique_lock lock(mutex_);
+        while (!compression.finished) {
+            if (compression.taken != reported) {
+                reported = compression.taken;
+                lock.unlock();
+                progress(reported);
+                lock.lock();
+                continue;
+            }
+            progressed_.wait(lock,
+                             [&] { return compression.finished || compression.taken != reported; });
+        }
+    }
+    queued.done.get();
 }
 
 void TPiecePipeline::Finish() {
@@ -96,6 +148,7 @@ void TPiecePipeline::Finish() {
     if (!file.allRead) {
         input_.Close();
         reader_.reset();
+        reading_ = false;
     }
     for (const auto& queued : file.pieces) {
         queuedBytes_ -= queued.bytes;
@@ -122,8 +175,18 @@ bool TPiecePipeline::BudgetSpent() const {
 }
 
 bool TPiecePipeline::ReadAheadOne() {
-    if (reader_) {
-        ReadOnePiece(prepared_.back());
+    if (reading_) {
+        TPreparedFile& file = prepared_.back();
+        if (file.crcPending) {
+            // The taken file's pass is the run's, which reports its progress.
+            if (taken_ && prepared_.size() == 1) {
+                return false;
+            }
+            ReadCrcStep(file);
+            serve_();
+            return true;
+        }
+        ReadOnePiece(file);
         return true;
     }
     if (plan_.empty()) {
@@ -152,52 +215,100 @@ void TPiecePipeline::StartFile(const TPlannedFile& planned) {
         input_.Close();
         return;
     }
-    const auto size = static_cast<std::uint64_t>(file.status.st_size);
-    if (crcFirst_ && size > kPieceSize) {
-        std::vector<std::uint8_t> buffer(kCrcPassBufferSize);
-        std::uint32_t reg = kCrc32Init;
-        std::uint64_t done = 0;
-        while (done < size) {
-            const std::size_t got = input_.Read(
-                buffer.data(),
-                static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - done)));
-            if (got == 0) {
-                break;
-            }
-            reg = Crc32Update(reg, buffer.data(), got);
-            done += got;
-        }
-        // A read error: the run opens the file itself and meets it there.
-        if (input_.LastError() != 0 || !input_.Seek(0)) {
-            input_.Close();
-            return;
-        }
-        file.crc = reg ^ 0xFFFFFFFFu;
-        file.crcLength = done;
-    }
     file.opened = true;
     file.allRead = false;
+    reading_ = true;
+    const auto size = static_cast<std::uint64_t>(file.status.st_size);
+    if (crcFirst_ && size > kPieceSize) {
+        file.crcPending = true;
+        file.crcRegister = kCrc32Init;
+    } else {
+        reader_ = std::make_unique<TPieceReader>(size);
+    }
+}
+
+// One step of the whole-file pass; at its end the pieces are read from the
+// start. A read error leaves the file to the run, which opens it itself and
+// meets the error there (or, when it has taken the file, leaves it out).
+std::size_t TPiecePipeline::ReadCrcStep(TPreparedFile& file) {
+    const auto size = static_cast<std::uint64_t>(file.status.st_size);
+    crcBuffer_.resize(kPieceStep);
+    const auto want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(kPieceStep, size - file.crcLength));
+    const std::size_t got = want == 0 ? 0 : input_.Read(crcBuffer_.data(), want);
+    file.crcRegister = Crc32Update(file.crcRegister, crcBuffer_.data(), got);
+    file.crcLength += got;
+    if (got == want && file.crcLength < size) {
+        return got;
+    }
+    file.crcPending = false;
+    if (input_.LastError() != 0 || !input_.Seek(0)) {
+        input_.Close();
+        reading_ = false;
+        file.opened = false;
+        file.allRead = true;
+        return got;
+    }
+    file.crc = file.crcRegister ^ 0xFFFFFFFFu;
     reader_ = std::make_unique<TPieceReader>(size);
+    return got;
 }
 
 void TPiecePipeline::ReadOnePiece(TPreparedFile& file) {
-    std::shared_ptr<TFilePiece> piece = reader_->Next(input_);
+    std::shared_ptr<TFilePiece> piece = reader_->Next(input_, serve_);
     TPreparedFile::TQueued queued;
     queued.bytes = piece->size;
     queued.piece = piece;
-    queued.done = pool_.Submit([this, piece] {
-        auto deflater = shelf_->Acquire();
-        CompressPiece(*piece, *deflater, level_);
-        shelf_->Release(std::move(deflater));
-    });
+    queued.compression = std::make_shared<TPreparedFile::TCompression>();
+    queued.done = pool_.Submit(
+        [this, piece, compression = queued.compression] { Compress(*piece, *compression); });
     queuedBytes_ += queued.bytes;
     ++queuedPieces_;
     file.pieces.push_back(std::move(queued));
     if (reader_->Done()) {
         input_.Close();
         reader_.reset();
+        reading_ = false;
         file.allRead = true;
     }
+}
+
+// On a worker, or on the caller with one thread, where the run hears the
+// progress at once.
+void TPiecePipeline::Compress(TFilePiece& piece, TPreparedFile::TCompression& compression) {
+    const bool onCaller = pool_.Threads() <= 1;
+    const auto step = [&](std::size_t taken) {
+        if (onCaller) {
+            if (inlineProgress_ != nullptr) {
+                (*inlineProgress_)(taken);
+            }
+            return;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_) {
+                throw TStopped{};
+            }
+            compression.taken = taken;
+        }
+        progressed_.notify_all();
+    };
+    auto deflater = shelf_->Acquire();
+    const auto finish = [&] {
+        shelf_->Release(std::move(deflater));
+        {
+            std::lock_guard lock(mutex_);
+            compression.finished = true;
+        }
+        progressed_.notify_all();
+    };
+    try {
+        CompressPiece(piece, *deflater, level_, step);
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
 }
 
 } // namespace mzb

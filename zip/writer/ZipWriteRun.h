@@ -21,22 +21,23 @@ namespace mzb {
 
 // A file that cannot be added after all, found out once its entry has been
 // started (a read error, a file that shrank while read, or a file changing
-// under an encrypted entry's two passes): the entry is taken back and the
-// run goes on.
+// under a traditionally encrypted entry's two passes): the entry is taken
+// back and the run goes on.
 struct TEntryAbandoned {};
 
 struct TZipWriteRun {
-    // Pieces in which stored data is copied and the compressor is fed.
+    // Pieces in which stored data is copied, the compressor is fed and a
+    // file to be encrypted with the traditional cipher is first read whole
+    // for its CRC; each one is a step of progress and a turn for the host.
     static constexpr std::size_t kCopyBufferSize = 32768;
-    // The first pass over a file to be encrypted with the traditional cipher
-    // only computes its CRC.
-    static constexpr std::size_t kCrcPassBufferSize = 8192;
 
     std::string outputPath; // the part file
     bool rewriting = false; // an existing archive is carried over
     bool replacing = false; // an existing archive is replaced, nothing carried over
-    bool finished = false;  // the new archive stands under its name
-    int added = 0;          // files added (carried-over entries not counted)
+    // The permission bits of the user's own archive replaced or updated.
+    std::optional<unsigned> keptMode;
+    bool finished = false; // the new archive stands under its name
+    int added = 0;         // files added (carried-over entries not counted)
     TFileStream output;
     TFileStream input;
 
@@ -63,9 +64,14 @@ struct TZipWriteRun {
     std::uint32_t crc = 0;
     std::uint64_t fileSize = 0; // bytes the entry may take from its file
     std::uint64_t fileRead = 0;
+    // Read twice, first whole for the CRC the traditional cipher's header
+    // needs: each pass then makes half of the file's progress.
+    bool twoPasses = false;
     std::unique_ptr<TEntryCipher> cipher; // of an encrypted entry
-    std::uint64_t bytesRead = 0;          // over all entries, for the total percentage
-    std::uint64_t uncheckedOutput = 0;    // written since the last cancel check
+    // Progress in halves of bytes, of the entry and over all entries.
+    std::uint64_t fileProgress = 0;
+    std::uint64_t runProgress = 0;
+    std::uint64_t uncheckedOutput = 0; // written since the last cancel check
 };
 
 } // namespace mzb

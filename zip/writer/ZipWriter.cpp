@@ -1,6 +1,6 @@
 #include "zip/writer/ZipWriter.h"
 
-#include "zip/base/TestSignal.h"
+#include "zip/base/RunPoint.h"
 #include "zip/base/ZipError.h"
 #include "zip/io/FileCommit.h"
 #include "zip/io/FileSystem.h"
@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -59,6 +61,18 @@ void RemoveLeftoverParts(const std::string& zipName) {
     }
 }
 
+// The permission bits of the file at the name when it is a regular file
+// of the running user's own, looked at without following a link; nothing
+// for anything else. Another user's file could have been planted to lend
+// its entries or its mode (0666) to the archive written in its place.
+std::optional<unsigned> OwnArchiveMode(const std::string& zipName) {
+    struct stat st {};
+    if (::lstat(zipName.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+        return std::nullopt;
+    }
+    return st.st_mode & 0777;
+}
+
 } // namespace
 
 TZipWriter::TZipWriter(THostServices& host, TZipLimits limits, TFillerSource filler)
@@ -67,27 +81,6 @@ TZipWriter::TZipWriter(THostServices& host, TZipLimits limits, TFillerSource fil
 TZipWriter::~TZipWriter() = default;
 
 // --- settings -----------------------------------------------------------------
-
-void TZipWriter::SetZipName(const std::string& name) {
-    if (name == zipName_) {
-        return;
-    }
-    // A comment set for the archive named so far would otherwise be lost.
-    // Only an archive that exists can take it: making one up just for the
-    // comment would leave a file nobody asked for.
-    if (endCentral_.CommentChanged && !zipName_.empty() && FileExists(zipName_)) {
-        std::vector<std::string> pending = std::exchange(filesList_, {});
-        try {
-            Run();
-        } catch (...) {
-            filesList_ = std::move(pending);
-            throw;
-        }
-        filesList_ = std::move(pending);
-    }
-    endCentral_.CommentChanged = false;
-    TZipReader::SetZipName(name);
-}
 
 std::string TZipWriter::HeldComment() {
     const bool notLoaded = endCentral_.CommentLength != 0 && !endCentral_.ArchiveComment();
@@ -171,10 +164,12 @@ int TZipWriter::Run() {
         RemoveLeftoverParts(zipName_);
         // Before the output exists, so that a temporary file in a directory
         // being backed up is never added to itself.
-        if (FileExists(zipName_)) {
+        if (const auto mode = OwnArchiveMode(zipName_)) {
+            run.keptMode = mode;
             run.replacing = ReplaceExisting;
             run.rewriting = !ReplaceExisting;
             if (run.rewriting) {
+                OpenOwnArchive();
                 EnsureDirectory();
             }
         }
@@ -189,7 +184,7 @@ int TZipWriter::Run() {
                 throw EUserCanceled("User canceled Zip operation");
             }
         }
-        TestSignalPoint("writer-first-entry");
+        PassRunPoint("writer-first-entry");
         if (run.rewriting) {
             CarryOver(run);
         }
@@ -206,6 +201,21 @@ int TZipWriter::Run() {
     }
     restore();
     return run.added;
+}
+
+// The archive to update, opened as the one found to be the user's own: a
+// name swapped for a link or another file meanwhile is not read.
+void TZipWriter::OpenOwnArchive() {
+    archive_.Close();
+    const int fd = ::open(zipName_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())) {
+        ::close(fd);
+        throw ENotAZipFile("Not a valid zip file!");
+    }
+    if (fd < 0 || !archive_.Attach(fd)) {
+        throw ENotAZipFile("Not a valid zip file!");
+    }
 }
 
 void TZipWriter::ExpandList(TZipWriteRun& run) {
@@ -297,7 +307,7 @@ void TZipWriter::WriteCentralDirectory(TZipWriteRun& run) {
         if (!entry.WriteCentralHeader(run.output, limits_.Classic)) {
             throw ENotEnoughRoom("Not enough room to write archive");
         }
-        TestSignalPoint("writer-central-directory");
+        PassRunPoint("writer-central-directory");
     }
     end.CentralSize = run.output.Position() - end.CentralOffset;
     end.ThisDisk = 0;
@@ -321,9 +331,8 @@ void TZipWriter::FinishOutput(TZipWriteRun& run) {
     }
     // New archives stay the owner's alone; an update or a replacement keeps
     // what the owner chose for the old one.
-    struct stat old {};
-    if ((run.rewriting || run.replacing) && ::stat(zipName_.c_str(), &old) == 0) {
-        ::fchmod(fd, old.st_mode & 0777);
+    if (run.keptMode) {
+        ::fchmod(fd, *run.keptMode);
     }
     if (!commit_->SyncFile(fd)) {
         throw ENotEnoughRoom("Not enough room to write archive");
@@ -335,7 +344,7 @@ void TZipWriter::FinishOutput(TZipWriteRun& run) {
 // folder entry is on the disk too.
 void TZipWriter::PutInPlace(TZipWriteRun& run) {
     archive_.Close();
-    TestSignalPoint("writer-before-rename");
+    PassRunPoint("writer-before-rename");
     if (!commit_->Rename(run.outputPath, zipName_)) {
         throw EZipError("Cannot put the new archive in place of " + zipName_ + ": " +
                         SystemError());

@@ -80,11 +80,10 @@ public:
     ~TZipWriter() override;
 
     // --- settings ---------------------------------------------------------
-    // A different name first carries a changed comment into the archive
-    // named so far (when it exists), then forgets that archive.
-    void SetZipName(const std::string& name) override;
     // The comment of the next archive written; a different text marks the
-    // end record's CommentChanged.
+    // end record's CommentChanged. Only a run writes it: a comment set and
+    // then left by a change of ZipName is dropped with the archive's name,
+    // so that no later call ever writes an archive as a side effect.
     void SetArchiveComment(const std::string& comment);
 
     // Off also turns off RelativePaths and StoreVolumes.
@@ -108,6 +107,9 @@ public:
     TZipAction ZipAction = TZipAction::zaUpdate;
     // An existing archive of the name is replaced whole instead of updated.
     // It stays as it was until the new one stands complete in its place.
+    // Only a regular file of the running user's own at the name (not a link
+    // to one) is updated or lends its mode; anything else there is no
+    // archive of the user's and a new one, 0600, takes its place.
     bool ReplaceExisting = false;
     // Kept, without effect: an archive is always rewritten beside itself.
     std::string TempPath;
@@ -169,6 +171,7 @@ public:
 private:
     int Run();
     std::string HeldComment();
+    void OpenOwnArchive();
     void ExpandList(TZipWriteRun& run);
     void OpenOutput(TZipWriteRun& run);
     void PrepareEndRecord(TZipWriteRun& run);
@@ -204,6 +207,10 @@ private:
     // The two ends of every entry's data, and the checks on what is written.
     std::size_t ReadStep(TZipWriteRun& run, std::uint8_t* buffer, std::size_t capacity);
     void CountRead(TZipWriteRun& run, std::size_t bytes);
+    void CountFirstPass(TZipWriteRun& run, std::size_t bytes);
+    void CountUpTo(TZipWriteRun& run, std::uint64_t& counted, std::uint64_t done, bool all,
+                   bool firstPass);
+    void Progress(TZipWriteRun& run, std::uint64_t halves);
     void WriteStep(TZipWriteRun& run, const std::uint8_t* data, std::size_t size);
     void WriteHeader(TZipWriteRun& run, TZipHeaderInfo& entry, std::string_view extra = {});
     void WriteRaw(TZipWriteRun& run, const void* data, std::size_t size);

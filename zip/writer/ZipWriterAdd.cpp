@@ -2,7 +2,7 @@
 // and its data through the read step (CRC and progress) and the write step
 // (encryption, room and cancel checks).
 #include "zip/base/Percent.h"
-#include "zip/base/TestSignal.h"
+#include "zip/base/RunPoint.h"
 #include "zip/base/ZipError.h"
 #include "zip/format/Crc32.h"
 #include "zip/io/FileSystem.h"
@@ -95,9 +95,9 @@ TPiecePipeline& TZipWriter::Pipeline(TZipWriteRun& run) {
                 return CipherForWriting(encryption, password, 0, nullptr);
             };
         }
-        run.pipeline = std::make_unique<TPiecePipeline>(Threads, packLevel_, limits_.MaxFileSize,
-                                                        encrypting && NeedsCrcFirst(Encryption),
-                                                        std::move(makeCipher));
+        run.pipeline = std::make_unique<TPiecePipeline>(
+            Threads, packLevel_, limits_.MaxFileSize, encrypting && NeedsCrcFirst(Encryption),
+            [this] { CheckForCancel(); }, std::move(makeCipher));
     }
     return *run.pipeline;
 }
@@ -273,6 +273,8 @@ void TZipWriter::WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry,
                                 const TPreparedFile& prepared) {
     run.fileSize = entry.UncompressedSize;
     run.fileRead = 0;
+    run.fileProgress = 0;
+    run.twoPasses = false;
     run.cipher.reset();
     const bool compress = CompressesFile(entry.FileName());
     // Read ahead only when it was planned to be compressed: OnStartZip may
@@ -288,6 +290,7 @@ void TZipWriter::WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry,
     } else {
         if (!ArchivePassword.empty()) {
             if (NeedsCrcFirst(Encryption)) {
+                run.twoPasses = true;
                 entry.Crc32 = CrcPass(run);
                 if (!run.input.Seek(0)) {
                     throw TEntryAbandoned{};
@@ -331,15 +334,21 @@ void TZipWriter::WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry,
 
 // The file's pieces, compressed ahead on the workers or here from the
 // input the run opened itself, go out in order; progress and the cancel
-// check come per 32 KiB of input as the pieces are written. On return the
-// entry's CRC is the one of the data written, and for an encrypted entry the
-// header's CRC was checked against it by the caller.
+// check come per 32 KiB of input as each piece is compressed, and per 32 KiB
+// of output as it is written. On return the entry's CRC is the one of the
+// data written, and for an encrypted entry the header's CRC was checked
+// against it by the caller.
 void TZipWriter::DeflateData(TZipWriteRun& run, TZipHeaderInfo& entry,
                              const TPreparedFile& prepared, bool readAhead) {
     TPieceReader reader(run.fileSize);
+    std::uint64_t counted = 0; // of the piece at hand
+    const TPieceTaken progress = [&](std::size_t taken) {
+        CountUpTo(run, counted, taken, false, false);
+    };
     auto next = [&]() -> std::shared_ptr<TFilePiece> {
+        counted = 0;
         if (readAhead) {
-            return run.pipeline->NextPiece();
+            return run.pipeline->NextPiece(progress);
         }
         if (reader.Done()) {
             return nullptr;
@@ -347,8 +356,8 @@ void TZipWriter::DeflateData(TZipWriteRun& run, TZipHeaderInfo& entry,
         if (!run.deflater) {
             run.deflater = std::make_unique<TDeflater>();
         }
-        std::shared_ptr<TFilePiece> piece = reader.Next(run.input);
-        CompressPiece(*piece, *run.deflater, packLevel_);
+        std::shared_ptr<TFilePiece> piece = reader.Next(run.input, [this] { CheckForCancel(); });
+        CompressPiece(*piece, *run.deflater, packLevel_, progress);
         return piece;
     };
     std::shared_ptr<TFilePiece> piece;
@@ -357,12 +366,20 @@ void TZipWriter::DeflateData(TZipWriteRun& run, TZipHeaderInfo& entry,
     } else if (!ArchivePassword.empty()) {
         std::uint32_t headerCrc = 0;
         if (!readAhead) {
+            run.twoPasses = true;
             headerCrc = CrcPass(run);
             if (!run.input.Seek(0)) {
                 throw TEntryAbandoned{};
             }
             reader = TPieceReader(run.fileSize);
-        } else if (prepared.crc) {
+        } else if (run.pipeline->HasWholeCrc()) {
+            run.twoPasses = true;
+            std::uint64_t passCounted = 0;
+            if (!run.pipeline->ReadWholeCrc(
+                    [&](std::size_t done) { CountUpTo(run, passCounted, done, false, true); })) {
+                throw TEntryAbandoned{};
+            }
+            CountUpTo(run, passCounted, prepared.crcLength, true, true);
             headerCrc = *prepared.crc;
             run.fileSize = prepared.crcLength;
         } else {
@@ -381,9 +398,7 @@ void TZipWriter::DeflateData(TZipWriteRun& run, TZipHeaderInfo& entry,
         if (piece->readFailed) {
             throw TEntryAbandoned{};
         }
-        for (std::size_t done = 0; done < piece->size; done += TZipWriteRun::kCopyBufferSize) {
-            CountRead(run, std::min(piece->size - done, TZipWriteRun::kCopyBufferSize));
-        }
+        CountUpTo(run, counted, piece->size, true, false);
         const std::vector<std::uint8_t>& out = piece->output;
         for (std::size_t done = 0; done < out.size(); done += TZipWriteRun::kCopyBufferSize) {
             WriteStep(run, out.data() + done,
@@ -439,16 +454,14 @@ std::uint32_t TZipWriter::CrcPass(TZipWriteRun& run) {
     std::uint64_t done = 0;
     while (done < run.fileSize) {
         const std::size_t want = static_cast<std::size_t>(
-            std::min<std::uint64_t>(TZipWriteRun::kCrcPassBufferSize, run.fileSize - done));
+            std::min<std::uint64_t>(run.buffer.size(), run.fileSize - done));
         const std::size_t got = run.input.Read(run.buffer.data(), want);
         if (got == 0) {
             break;
         }
         reg = Crc32Update(reg, run.buffer.data(), got);
         done += got;
-        if (done % TZipWriteRun::kCopyBufferSize == 0) {
-            CheckForCancel();
-        }
+        CountFirstPass(run, got);
     }
     if (run.input.LastError() != 0) {
         throw TEntryAbandoned{};
@@ -475,17 +488,50 @@ std::size_t TZipWriter::ReadStep(TZipWriteRun& run, std::uint8_t* buffer, std::s
 
 void TZipWriter::CountRead(TZipWriteRun& run, std::size_t bytes) {
     run.fileRead += bytes;
-    if (OnFilePercentDone) {
-        OnFilePercentDone(*this, PercentOf(run.fileRead, run.fileSize));
-    }
-    run.bytesRead += bytes;
-    if (OnTotalPercentDone) {
-        OnTotalPercentDone(*this, PercentOf(run.bytesRead, totalBytes_));
-    }
+    Progress(run, run.twoPasses ? bytes : 2 * std::uint64_t{bytes});
     if (run.fileSize > TZipWriteRun::kCopyBufferSize && run.fileRead * 2 >= run.fileSize) {
-        TestSignalPoint("writer-mid-entry");
+        PassRunPoint("writer-mid-entry");
     }
     CheckForCancel();
+}
+
+void TZipWriter::CountFirstPass(TZipWriteRun& run, std::size_t bytes) {
+    Progress(run, bytes);
+    CheckForCancel();
+}
+
+// Counts a piece or a pass read so far up to `done` bytes, in steps of
+// 32 KiB from its start (with `all`, also the shorter last one): the same
+// work gives the same events however it was cut and whichever thread did
+// it. Without a step to count, the host still gets its turn.
+void TZipWriter::CountUpTo(TZipWriteRun& run, std::uint64_t& counted, std::uint64_t done, bool all,
+                           bool firstPass) {
+    bool stepped = false;
+    while (counted < done && (all || done - counted >= TZipWriteRun::kCopyBufferSize)) {
+        const auto step = static_cast<std::size_t>(
+            std::min<std::uint64_t>(done - counted, TZipWriteRun::kCopyBufferSize));
+        counted += step;
+        if (firstPass) {
+            CountFirstPass(run, step);
+        } else {
+            CountRead(run, step);
+        }
+        stepped = true;
+    }
+    if (!stepped) {
+        CheckForCancel();
+    }
+}
+
+void TZipWriter::Progress(TZipWriteRun& run, std::uint64_t halves) {
+    run.fileProgress += halves;
+    run.runProgress += halves;
+    if (OnFilePercentDone) {
+        OnFilePercentDone(*this, PercentOf(run.fileProgress, 2 * run.fileSize));
+    }
+    if (OnTotalPercentDone) {
+        OnTotalPercentDone(*this, PercentOf(run.runProgress, 2 * totalBytes_));
+    }
 }
 
 void TZipWriter::WriteStep(TZipWriteRun& run, const std::uint8_t* data, std::size_t size) {

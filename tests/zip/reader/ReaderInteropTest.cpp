@@ -1,9 +1,9 @@
 // Archives written at test time by the installed ZIP tools, over one mixed
 // tree, must restore byte for byte with their times, modes and empty
 // folders. A test needs its tool (see PeerTools.h).
+#include "support/MixedTree.h"
 #include "support/PeerTools.h"
 #include "support/RunCommand.h"
-#include "support/SampleData.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 #include "zip/base/HeadlessHost.h"
@@ -11,110 +11,20 @@
 #include "zip/format/ZipFormat.h"
 #include "zip/reader/ZipReader.h"
 
-#include <cstdlib>
-#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace mzb {
 namespace {
 
 namespace fs = std::filesystem;
 using test::CommandResult;
+using test::MixedTree;
 using test::RunCommand;
 using test::TempDir;
-
-constexpr std::size_t kLargeFileSize = 50u << 20;
-
-// Even seconds, so that the MS-DOS time of every tool is exact.
-std::time_t SampleTime(int i) {
-    std::tm tm{};
-    tm.tm_year = 2021 - 1900;
-    tm.tm_mon = 2 + i % 9;
-    tm.tm_mday = 1 + (i * 7) % 27;
-    tm.tm_hour = (i * 5) % 24;
-    tm.tm_min = (i * 13) % 60;
-    tm.tm_sec = (i * 14) % 60;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
-}
-
-void WriteBytes(const fs::path& file, const std::vector<std::uint8_t>& bytes) {
-    fs::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-void SetTime(const fs::path& path, std::time_t when) {
-    const struct timespec times[2] = {{when, 0}, {when, 0}};
-    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
-
-// Mostly incompressible, with a compressible MiB in every eight: the entry
-// still spans stored and Huffman blocks over many input chunks, but every
-// tool compresses it in seconds even at its slowest level.
-std::vector<std::uint8_t> MakeLargeFile() {
-    constexpr std::size_t kChunk = 1u << 20;
-    std::vector<std::uint8_t> out;
-    out.reserve(kLargeFileSize);
-    for (std::size_t i = 0; out.size() < kLargeFileSize; ++i) {
-        const auto chunk =
-            i % 8 == 0 ? test::MakeBinary(kChunk, 100 + i) : test::MakeRandomBytes(kChunk, 100 + i);
-        out.insert(out.end(), chunk.begin(), chunk.end());
-    }
-    out.resize(kLargeFileSize);
-    return out;
-}
-
-// Text, binaries, random bytes, empty files, nested and empty folders,
-// non-ASCII names, a script with its execute bit and one 50 MB file.
-void MakeTree(const fs::path& root) {
-    using test::MakeBinary;
-    using test::MakeRandomBytes;
-    using test::MakeText;
-    const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files = {
-        {"readme.txt", MakeText(20000, 1)},
-        {"docs/guide.md", MakeText(150000, 2)},
-        {"docs/empty.txt", {}},
-        {"bin/tool.bin", MakeBinary(700000, 3)},
-        {"bin/noise.dat", MakeRandomBytes(70000, 4)},
-        {"bin/run.sh", {'#', '!', '/', 'b', 'i', 'n', '/', 's', 'h', '\n'}},
-        {"nested/a/b/c/deep.txt", MakeText(3000, 5)},
-        {"nested/a/zero", {}},
-        {"Ünïcödé/файл.txt", MakeText(5000, 6)},
-        {"日本語 名前.bin", MakeBinary(40000, 7)},
-        {"large/big.bin", MakeLargeFile()},
-    };
-    int i = 0;
-    for (const auto& [name, bytes] : files) {
-        WriteBytes(root / name, bytes);
-        SetTime(root / name, SampleTime(i++));
-    }
-    fs::permissions(root / "bin/run.sh", fs::perms(0755));
-    fs::create_directories(root / "empty-dir");
-    fs::create_directories(root / "nested/a/empty");
-}
-
-// Built once beside the test program and reused by every test process.
-const fs::path& Tree() {
-    static const fs::path tree = [] {
-        const fs::path home = fs::read_symlink("/proc/self/exe").parent_path();
-        const fs::path ready = home / "interop-tree-2";
-        if (!fs::exists(ready)) {
-            const fs::path building = home / ("interop-tree-2.tmp" + std::to_string(::getpid()));
-            MakeTree(building);
-            std::error_code lostRace;
-            fs::rename(building, ready, lostRace);
-            fs::remove_all(building, lostRace);
-        }
-        return ready;
-    }();
-    return tree;
-}
 
 std::string Quoted(const std::string& text) {
     std::string out = "'";
@@ -128,7 +38,7 @@ std::string Quoted(const std::string& text) {
 // tool stores the non-ASCII names as they are.
 CommandResult RunInTree(const std::string& command) {
     return RunCommand(
-        {"/bin/sh", "-c", "cd " + Quoted(Tree().string()) + " && LC_ALL=C.UTF-8 " + command});
+        {"/bin/sh", "-c", "cd " + Quoted(MixedTree().string()) + " && LC_ALL=C.UTF-8 " + command});
 }
 
 struct Restore {
@@ -176,8 +86,8 @@ protected:
 
     // Every file of the tree, byte for byte, with its time; every folder.
     void ExpectTreeRestored(const fs::path& restored, bool times = true, bool modes = true) {
-        for (const auto& e : fs::recursive_directory_iterator(Tree())) {
-            const fs::path rel = fs::relative(e.path(), Tree());
+        for (const auto& e : fs::recursive_directory_iterator(MixedTree())) {
+            const fs::path rel = fs::relative(e.path(), MixedTree());
             const fs::path copy = restored / rel;
             SCOPED_TRACE(rel.string());
             if (e.is_directory()) {
@@ -216,7 +126,7 @@ protected:
 
     std::size_t TreeFileCount() const {
         std::size_t n = 0;
-        for (const auto& e : fs::recursive_directory_iterator(Tree())) {
+        for (const auto& e : fs::recursive_directory_iterator(MixedTree())) {
             n += e.is_regular_file() ? 1 : 0;
         }
         return n;
@@ -251,7 +161,7 @@ TEST_F(ReaderInteropTest, InfoZipFromAPipeWritesDataDescriptors) {
     EXPECT_NE(reader.Entry(0).Flags & kFlagDataDescriptor, 0) << "no data descriptor";
     const Restore r = Extract();
     EXPECT_EQ(r.extracted, 1);
-    ExpectSameBytes(Tree() / "large/big.bin", Out() / "-");
+    ExpectSameBytes(MixedTree() / "large/big.bin", Out() / "-");
 }
 
 // 7-Zip turns a file's time into MS-DOS local time with the offset in force
@@ -359,7 +269,7 @@ TEST_F(ReaderInteropTest, WrongPasswordIsRefusedByTheHeaderCheck) {
         for (const auto& e : fs::recursive_directory_iterator(Out())) {
             if (e.is_regular_file()) {
                 ++written;
-                ExpectSameBytes(Tree() / fs::relative(e.path(), Out()), e.path());
+                ExpectSameBytes(MixedTree() / fs::relative(e.path(), Out()), e.path());
             }
         }
         EXPECT_LE(written, 1u);

@@ -1,17 +1,22 @@
 #include "zip/reader/ZipReader.h"
 
 #include "support/ArchiveBuilder.h"
+#include "support/ChildProcess.h"
 #include "support/LocalTime.h"
 #include "support/SampleData.h"
 #include "support/TempDir.h"
+#include "support/TurnMeter.h"
+#include "support/Unprivileged.h"
 #include "zip/base/HeadlessHost.h"
 #include "zip/base/ZipError.h"
 
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace mzb {
 namespace {
@@ -26,12 +31,13 @@ using test::TempDir;
 class ReaderTest : public ::testing::Test {
 protected:
     ReaderTest() : reader(host) {
-        reader.OnSkippingFile = [this](TZipReader&, int reason, const std::string& name, int,
+        reader.OnSkippingFile = [this](TZipReader& r, int reason, const std::string& name, int,
                                        bool&) {
-            skipped.push_back({reason, name});
+            skipped.push_back({reason, name, r.LinkInTheWay()});
         };
-        reader.OnBadCRC = [this](TZipReader&, std::uint32_t, std::uint32_t, int index) {
+        reader.OnBadCRC = [this](TZipReader&, std::uint32_t computed, std::uint32_t, int index) {
             badCrc.push_back(index);
+            computedCrc.push_back(computed);
         };
         reader.OnEndUnZip = [this](TZipReader&, int, const std::string& name) {
             extracted.push_back(name);
@@ -72,6 +78,7 @@ protected:
     struct Skip {
         int reason;
         std::string name;
+        std::string link; // for kSkipLinkInTheWay
     };
 
     TempDir tmp;
@@ -79,6 +86,7 @@ protected:
     TZipReader reader;
     std::vector<Skip> skipped;
     std::vector<int> badCrc;
+    std::vector<std::uint32_t> computedCrc;
     std::vector<std::string> extracted;
 };
 
@@ -215,6 +223,65 @@ TEST_F(ReaderTest, ReplacesALinkAtTheOutputPathInsteadOfWritingThroughIt) {
     EXPECT_EQ(At("a.txt"), "new");
 }
 
+// Another user who may write below the destination plants links to a
+// folder of their choosing, before the run and between two of its entries.
+// Each entry whose way passes a link is refused and named with the link,
+// the others are restored, and nothing reaches the link's target; a folder
+// moved away in the middle keeps what was already decoded for it. The
+// destination itself may be a link: the user chose it.
+TEST_F(ReaderTest, NoLinkBelowTheDestinationIsFollowedWhetherPlantedBeforeOrDuringTheRun) {
+    ArchiveBuilder b;
+    b.Add("a/x", "1");
+    b.Add("a/b/y", "2"); // a/b a link before the run
+    b.Add("d/w", "3");   // d too, one level up
+    b.Add("e/", "");     // and a folder entry's own folder
+    b.Add("f/g/h/z", "4");
+    b.Add("f/g/h/z2", "5"); // f/g swapped for a link just before this one
+    b.Add("f/g2/k", "6");
+    b.Add("top", "7");
+    const std::string archive = Archive(b);
+    const std::string real = tmp.dir() + "real";
+    const std::string outside = tmp.dir() + "outside";
+    const std::string dest = tmp.dir() + "dest";
+    for (const unsigned threads : {1u, 4u}) {
+        fs::remove_all(real);
+        fs::remove(dest);
+        fs::create_directories(real + "/a");
+        fs::create_directories(outside);
+        fs::create_directory_symlink(real, dest);
+        for (const char* planted : {"/a/b", "/d", "/e"}) {
+            fs::create_directory_symlink(outside, dest + planted);
+        }
+        reader.OnStartUnZip = [&](TZipReader&, int index, std::string&, bool&) {
+            if (index == 5) {
+                fs::rename(dest + "/f/g", dest + "/moved");
+                fs::create_directory_symlink(outside, dest + "/f/g");
+            }
+        };
+        skipped.clear();
+        reader.Threads = threads;
+        reader.SetZipName(archive);
+        reader.SetDestDir(dest);
+        reader.RecreateDirs = true;
+        reader.DoAll = true;
+        EXPECT_EQ(reader.RunUnZip(), 4) << threads << " threads";
+        std::vector<std::string> refused;
+        for (const auto& s : skipped) {
+            EXPECT_EQ(s.reason, kSkipLinkInTheWay);
+            refused.push_back(s.name + " at " + s.link);
+        }
+        EXPECT_EQ(refused, (std::vector<std::string>{dest + "/a/b/y at " + dest + "/a/b",
+                                                     dest + "/d/w at " + dest + "/d",
+                                                     dest + "/e/ at " + dest + "/e",
+                                                     dest + "/f/g/h/z2 at " + dest + "/f/g"}));
+        EXPECT_TRUE(fs::is_empty(outside));
+        EXPECT_EQ(ReadFile(real + "/a/x"), "1");
+        EXPECT_EQ(ReadFile(real + "/moved/h/z"), "4");
+        EXPECT_EQ(ReadFile(real + "/f/g2/k"), "6");
+        EXPECT_EQ(ReadFile(real + "/top"), "7");
+    }
+}
+
 TEST_F(ReaderTest, UnsafeNamesAreRefusedAndTheirNeighboursExtracted) {
     ArchiveBuilder b;
     b.Add("first.txt", "1");
@@ -273,6 +340,124 @@ TEST_F(ReaderTest, BlankDestinationRestoresEveryFileWhereItCameFrom) {
     for (const auto& f : AllFiles()) {
         EXPECT_TRUE(f.rfind("root/", 0) == 0 || f == "victim.txt") << f;
     }
+}
+
+// Restores home/u/Data/a.txt into the original places below `root`, as
+// the user `as` when given (a child process then): "followed" when the
+// file reached the target of the link at home/u/Data, "refused at LINK"
+// when the link stopped it.
+std::string RestoreThroughLink(const std::string& archive, const std::string& root,
+                               std::optional<unsigned> trusted, std::optional<uid_t> as) {
+    const auto restore = [&] {
+        HeadlessHost host;
+        TZipReader reader(host);
+        std::string outcome = "followed";
+        reader.OnSkippingFile = [&](TZipReader& r, int reason, const std::string&, int, bool&) {
+            outcome = reason == kSkipLinkInTheWay ? "refused at " + r.LinkInTheWay()
+                                                  : "skipped for " + std::to_string(reason);
+        };
+        reader.OriginalRoot = root;
+        reader.TrustedUser = trusted;
+        reader.SetZipName(archive);
+        reader.RecreateDirs = true;
+        reader.DoAll = true;
+        reader.RunUnZip();
+        return outcome;
+    };
+    if (!as) {
+        return restore();
+    }
+    return test::RunInChild([&] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(*as) != 0 || ::setuid(*as) != 0) {
+            return std::string("cannot become the user");
+        }
+        return restore();
+    });
+}
+
+// Restoring to the original places follows the system's own links (such as
+// /bin -> usr/bin), but only those no other user can have placed or can
+// change: owned by root or by the user restoring, in a folder of theirs
+// that nobody else may write. A user who turned a backed-up folder into a
+// link to a folder of root's gets root's restore of it refused, not written
+// there. Tried as root and as an unprivileged user where the tests run as
+// root, else by naming another user as the trusted one.
+TEST_F(ReaderTest, OriginalPlacesFollowOnlyLinksNoOtherUserCouldHavePlaced) {
+    ArchiveBuilder b;
+    b.Add("home/u/Data/a.txt", "restored");
+    const std::string archive = Archive(b);
+    const bool isRoot = ::geteuid() == 0;
+    constexpr uid_t kOther = 4242;
+    struct Case {
+        const char* what;
+        bool ownLink; // else owned by kOther
+        bool rootsLink;
+        mode_t folderMode;
+        bool followed;
+    } const cases[] = {
+        {"the user's own link", true, false, 0755, true},
+        {"root's link", false, true, 0755, true},
+        {"another user's link", false, false, 0755, false},
+        {"an own link in a folder others may write", true, false, 0777, false},
+    };
+    std::vector<std::optional<uid_t>> runners{std::nullopt};
+    if (isRoot) {
+        runners.push_back(65534); // nobody
+    }
+    for (const auto& runner : runners) {
+        const uid_t me = runner.value_or(::geteuid());
+        for (const Case& c : cases) {
+            if (c.rootsLink && !isRoot) {
+                continue; // only root makes a link of root's
+            }
+            const std::string root = tmp.dir() + "root";
+            const std::string target = tmp.dir() + "target";
+            fs::remove_all(root);
+            fs::remove_all(target);
+            fs::create_directories(root + "/home/u");
+            fs::create_directories(target);
+            const std::string link = root + "/home/u/Data";
+            fs::create_directory_symlink(target, link);
+            fs::permissions(root + "/home/u", fs::perms(c.folderMode));
+            std::optional<unsigned> trusted;
+            if (isRoot) {
+                const uid_t owner = c.rootsLink ? 0 : c.ownLink ? me : kOther;
+                ASSERT_EQ(::lchown(link.c_str(), owner, static_cast<gid_t>(-1)), 0);
+                ASSERT_EQ(::chown(target.c_str(), me, static_cast<gid_t>(-1)), 0);
+                test::OpenPathToOthers(target);
+                test::OpenPathToOthers(archive);
+            } else if (!c.ownLink) {
+                trusted = kOther; // the user's own link then stands for another's
+            }
+            const std::string outcome = RestoreThroughLink(archive, root, trusted, runner);
+            EXPECT_EQ(outcome, c.followed ? "followed" : "refused at " + link)
+                << c.what << ", restored by uid " << me;
+            EXPECT_EQ(ReadFile(target + "/a.txt"), c.followed ? "restored" : "") << c.what;
+        }
+    }
+}
+
+// An ordinary user's umask limits what the archive asks for, as other
+// extractors do; root gets the modes as stored (see the first test).
+TEST_F(ReaderTest, AnOrdinaryUsersUmaskLimitsRestoredModes) {
+    ArchiveBuilder b;
+    b.Add("open", "x").externalAttributes = 0x81B60020u; // -rw-rw-rw-
+    const std::string archive = Archive(b);
+    const std::string dest = tmp.dir() + "dest";
+    fs::create_directories(dest);
+    fs::permissions(dest, fs::perms::all);
+    test::OpenPathToOthers(dest);
+    EXPECT_TRUE(test::RunUnprivileged([&] {
+        ::umask(077);
+        HeadlessHost host;
+        TZipReader reader(host);
+        reader.SetZipName(archive);
+        reader.SetDestDir(dest);
+        reader.DoAll = true;
+        reader.RunUnZip();
+        struct stat st {};
+        return ::stat((dest + "/open").c_str(), &st) == 0 && (st.st_mode & 0777) == 0600;
+    }));
 }
 
 TEST_F(ReaderTest, AFifoNamedLikeAnArchiveIsRefusedWithoutWaiting) {
@@ -552,15 +737,47 @@ TEST_F(ReaderTest, UnknownMethodIsReportedAndWritesNothing) {
     EXPECT_FALSE(Exists("m9"));
 }
 
-TEST_F(ReaderTest, DataRunningPastTheArchiveIsRefused) {
-    ArchiveBuilder b;
-    b.Add("a", std::string(100, 'a')).compressedSize = 1000;
-    b.centralOffset = 5000; // beyond the end, so the local headers are all there is
-    reader.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
-    EXPECT_EQ(Extract(b), 0);
-    ASSERT_EQ(skipped.size(), 1u);
-    EXPECT_EQ(skipped[0].reason, kSkipUnsafe);
-    EXPECT_TRUE(AllFiles().empty());
+// An archive cut short in an entry's data: the entry is decoded as far as
+// the file goes; stored data then ends the run as the premature end it is,
+// deflated data fails its check and the run goes on. Nothing is left.
+TEST_F(ReaderTest, DataCutOffByTheEndOfTheArchiveIsAPrematureEnd) {
+    const auto random = test::MakeRandomBytes(100000, 7);
+    const std::string plain(random.begin(), random.end());
+    for (const bool deflated : {false, true}) {
+        SCOPED_TRACE(deflated ? "deflated" : "stored");
+        ArchiveBuilder b;
+        b.Add("first", "1");
+        deflated ? b.AddDeflated("a", plain) : b.Add("a", plain);
+        const std::size_t dataOfA = 2 * kLocalHeaderSize + 5 + 1 + 1;
+        {
+            const std::string bytes = b.Build().substr(0, dataOfA + 50000);
+            std::ofstream f(tmp.dir() + "archive.zip", std::ios::binary | std::ios::trunc);
+            f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        }
+        reader.SetZipName(tmp.dir() + "archive.zip");
+        reader.SetDestDir(Out());
+        reader.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
+        reader.DoAll = true;
+        int completed = -1;
+        reader.OnUnZipComplete = [&](TZipReader&, int count) { completed = count; };
+        badCrc.clear();
+        if (deflated) {
+            EXPECT_EQ(reader.RunUnZip(), 1);
+            EXPECT_EQ(badCrc, std::vector<int>{1});
+        } else {
+            try {
+                reader.RunUnZip();
+                ADD_FAILURE() << "no error";
+            } catch (const EFatalUnzipError& e) {
+                EXPECT_STREQ(e.what(), "Premature end of file reached");
+            }
+        }
+        EXPECT_EQ(completed, 1);
+        EXPECT_EQ(AllFiles(), std::vector<std::string>{"out/first"});
+        EXPECT_TRUE(skipped.empty());
+        fs::remove_all(Out());
+        reader.SetZipName({});
+    }
 }
 
 TEST_F(ReaderTest, DirectoryStates) {
@@ -712,6 +929,7 @@ TEST_F(ReaderTest, ThreadsRestoreWhatOneThreadRestores) {
         fs::create_symlink(tmp.dir() + "target", dest + "linked");
         skipped.clear();
         badCrc.clear();
+        computedCrc.clear();
         extracted.clear();
         reader.Threads = threads;
         reader.ArchivePassword = "pw";
@@ -740,8 +958,9 @@ TEST_F(ReaderTest, ThreadsRestoreWhatOneThreadRestores) {
         }
         seen.push_back("count " + std::to_string(count));
         seen.insert(seen.end(), skips.begin(), skips.end());
-        for (const int i : badCrc) {
-            seen.push_back("bad crc " + std::to_string(i));
+        for (std::size_t i = 0; i < badCrc.size(); ++i) {
+            seen.push_back("bad crc " + std::to_string(badCrc[i]) + " computed " +
+                           std::to_string(computedCrc[i]));
         }
         fs::remove_all(dest);
         return seen;
@@ -752,6 +971,61 @@ TEST_F(ReaderTest, ThreadsRestoreWhatOneThreadRestores) {
         EXPECT_FALSE(fs::exists(tmp.dir() + "target"));
     }
     EXPECT_FALSE(fs::exists(tmp.dir() + "escape"));
+}
+
+// On one thread or four, extraction fires the same events in the same order
+// (each entry's start, its percentages block by block, its end) and gives
+// its host a turn at least every 32 KiB of its own reading and writing and
+// of the large entry's progress, however long a worker spends on that
+// entry; a cancel at a chosen turn ends the run there and leaves nothing.
+TEST_F(ReaderTest, ThreadsKeepOneThreadsEventsAndTurnsEvery32KiB) {
+    const auto random = test::MakeRandomBytes(4 << 20, 38);
+    ArchiveBuilder b;
+    b.Add("a", "first");
+    b.AddEncrypted("big", std::string(random.begin(), random.end()), "pw", true);
+    b.AddDeflated("c", std::string(5000, 'c'));
+    const std::string archive = Archive(b);
+    auto extract = [&](unsigned threads, int cancelAt) {
+        test::TurnMeter meter;
+        TZipReader r(meter);
+        std::vector<std::string> events;
+        r.OnStartUnZip = [&](TZipReader&, int i, std::string&, bool&) {
+            events.push_back("start " + std::to_string(i));
+            meter.Follow(i == 1);
+        };
+        r.OnFilePercentDone = [&](TZipReader&, int p) {
+            events.push_back("file " + std::to_string(p));
+            meter.Percent(p);
+        };
+        r.OnEndUnZip = [&](TZipReader&, int i, const std::string&) {
+            events.push_back("end " + std::to_string(i));
+        };
+        meter.CancelAt(cancelAt, [&] {
+            events.push_back("cancel");
+            r.Cancel();
+        });
+        r.Threads = threads;
+        r.ArchivePassword = "pw";
+        r.SetZipName(archive);
+        r.SetDestDir(Out());
+        r.DoAll = true;
+        r.OpenArchive(); // the directory is read in one go, before the entries
+        events.push_back(meter.Measure([&] { return "count " + std::to_string(r.RunUnZip()); }));
+        meter.ExpectStepsKept();
+        const std::vector<std::string> files = AllFiles();
+        fs::remove_all(Out());
+        return std::pair(events, files);
+    };
+    for (const int cancelAt : {101, 40}) {
+        SCOPED_TRACE("cancel at " + std::to_string(cancelAt));
+        const auto one = extract(1, cancelAt);
+        EXPECT_EQ(extract(4, cancelAt), one);
+        EXPECT_EQ(one.first.back(), cancelAt > 100 ? "count 3" : "canceled");
+        const std::vector<std::string> left =
+            cancelAt > 100 ? std::vector<std::string>{"out/a", "out/big", "out/c"}
+                           : std::vector<std::string>{"out/a"};
+        EXPECT_EQ(one.second, left);
+    }
 }
 
 } // namespace
