@@ -108,7 +108,8 @@ std::shared_ptr<TDecodeJob> TDecodeAhead::Take(int index) {
 
 bool TDecodeAhead::PasswordOpens(TDecodeJob& job) {
     std::unique_lock lock(mutex_);
-    callerWake_.wait(lock, [&] { return job.passwordChecked || job.finished; });
+    callerWake_.wait(lock,
+                     [&] { return !job.checkPassword || job.passwordChecked || job.finished; });
     return !job.wrongPassword;
 }
 

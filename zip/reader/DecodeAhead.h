@@ -93,8 +93,8 @@ public:
     // waits, `serve` runs each time the worker has read more input.
     bool NextBlock(TDecodeJob& job, std::vector<std::uint8_t>& block,
                    const std::function<void()>& serve);
-    // For a taken job whose password the worker checks: waits for the
-    // check; false when the password does not open the entry.
+    // For a taken job of an encrypted entry: waits for the worker's password
+    // check when it has one; false when the password does not open the entry.
     bool PasswordOpens(TDecodeJob& job);
     // Stops a job that will not be written to its end.
     void Stop(TDecodeJob& job);
