@@ -40,8 +40,7 @@ private:
 };
 
 TPiecePipeline::TPiecePipeline(unsigned threads, int level, std::uint64_t maxFileSize,
-                               bool crcFirst, std::function<void()> serve,
-                               TCipherMaker makeCipher)
+                               bool crcFirst, std::function<void()> serve, TCipherMaker makeCipher)
     : level_(level), maxFileSize_(maxFileSize), crcFirst_(crcFirst), serve_(std::move(serve)),
       makeCipher_(std::move(makeCipher)),
       // One thread reads nothing ahead: each piece is read when it is due.
