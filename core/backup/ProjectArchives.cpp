@@ -127,9 +127,8 @@ std::vector<DatedArchive> FindProjectArchives(const ProjectRecord& project,
 }
 
 std::string DeleteArchive(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string folder = DirectoryPart(path).empty() ? "." : DirectoryPart(path);
+    const std::string name = FileNamePart(path);
     const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) {
         return std::strerror(errno);

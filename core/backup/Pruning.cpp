@@ -3,6 +3,8 @@
 #include "core/backup/ProjectArchives.h"
 #include "core/backup/Retention.h"
 
+#include <algorithm>
+
 namespace mzb {
 
 PruneResult PruneProject(const ProjectRecord& project, const std::vector<ProjectRecord>& projects,
@@ -13,10 +15,15 @@ PruneResult PruneProject(const ProjectRecord& project, const std::vector<Project
         return result;
     }
     std::vector<DatedArchive> archives = FindProjectArchives(project, projects);
-    for (DatedArchive& archive : archives) {
-        if (archive.Path == justWritten) {
-            archive.Date = now;
+    const auto written = std::find_if(archives.begin(), archives.end(),
+                                      [&](const DatedArchive& a) { return a.Path == justWritten; });
+    if (!justWritten.empty()) {
+        // A name typed over the computed one: the rule would count the
+        // project's archives without the backup just made.
+        if (written == archives.end()) {
+            return result;
         }
+        written->Date = now;
     }
     for (const DatedArchive& archive : ArchivesToDelete(rule, std::move(archives), now)) {
         if (archive.Path == justWritten) {

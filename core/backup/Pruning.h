@@ -18,7 +18,9 @@ struct PruneResult {
 // Deletes the project's own archives (ProjectArchives.h) that its rule lets
 // go at `now`, or with `dryRun` only lists them. `justWritten`, the archive
 // the backup under way has just completed, is dated `now` and never
-// deleted. `projects` is every project, this one among them.
+// deleted; when it is none of the project's own archives (a name typed
+// over the computed one), nothing is. `projects` is every project, this
+// one among them.
 PruneResult PruneProject(const ProjectRecord& project, const std::vector<ProjectRecord>& projects,
                          LocalDateTime now, const std::string& justWritten, bool dryRun);
 
