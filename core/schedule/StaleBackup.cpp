@@ -28,4 +28,20 @@ std::string StaleBackupText(const ProjectRecord& project, LocalDateTime now) {
            " days (the warning comes after " + days + ").";
 }
 
+std::string StaleProjectsText(const std::vector<ProjectRecord>& projects, LocalDateTime now) {
+    std::string text;
+    for (const ProjectRecord& p : projects) {
+        if (!IsBackupStale(p, now)) {
+            continue;
+        }
+        text += text.empty() ? "No recent backup: '" : ", '";
+        text += p.Name + "' (";
+        text += p.LastBackup
+                    ? std::to_string((now.Ms() - p.LastBackup->Ms()) / LocalDateTime::kMsPerDay) +
+                          " days)"
+                    : "never)";
+    }
+    return text.empty() ? text : text + ".";
+}
+
 } // namespace mzb

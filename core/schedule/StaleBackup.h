@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace mzb {
 
@@ -19,5 +20,9 @@ bool IsBackupStale(const ProjectRecord& project, LocalDateTime now);
 // "Project 'Docs' has never been backed up (the warning comes after 7
 // days)."; empty when the project is not stale.
 std::string StaleBackupText(const ProjectRecord& project, LocalDateTime now);
+
+// The tray's notice: "No recent backup: 'Docs' (9 days), 'Mail' (never).";
+// empty when no project is stale.
+std::string StaleProjectsText(const std::vector<ProjectRecord>& projects, LocalDateTime now);
 
 } // namespace mzb
