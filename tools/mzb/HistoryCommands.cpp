@@ -57,27 +57,24 @@ int RunPrune(const GlobalOptions& options, const Args& args) {
     if (!TakeOptions(rest, now, &dry, status)) {
         return status;
     }
-    std::string given;
-    if (const auto error = TakeProjectName(rest, given); !error.empty()) {
-        return UsageError(error);
+    const auto project = TakeListedProject(options, rest, status);
+    if (!project) {
+        return status;
     }
-    const ProjectStore store = StoreFor(options);
-    const auto name = FindListedProject(store, given);
-    if (!name) {
-        return NoSuchProject(given);
-    }
+    const ProjectStore& store = project->Store;
+    const std::string& name = project->Name;
     // A backup under way would write an archive the rule does not see yet.
-    const KeyedLock lock = store.TryLockBackup(*name);
+    const KeyedLock lock = store.TryLockBackup(name);
     if (!lock) {
         std::fprintf(stderr, "mzb: %s\n",
                      (lock.Result() == KeyedLock::State::HeldElsewhere
-                          ? ProjectBusyText(*name)
-                          : ProjectLockRefusedText(*name, lock.Reason()))
+                          ? ProjectBusyText(name)
+                          : ProjectLockRefusedText(name, lock.Reason()))
                          .c_str());
         return kExitPartial;
     }
     const std::vector<ProjectRecord> projects = store.ReadProjects(store.ReadProjectNames());
-    const PruneResult result = PruneProject(store.ReadProject(*name), projects, now, "", dry);
+    const PruneResult result = PruneProject(store.ReadProject(name), projects, now, "", dry);
     for (const std::string& path : result.Deleted) {
         std::printf("%s\n", PrintableName(path).c_str());
     }
