@@ -3,6 +3,7 @@
 #include "core/editor/ProjectEditor.h"
 #include "core/project/ArchiveNaming.h"
 #include "platform/Blanks.h"
+#include "zip/base/ZipError.h"
 
 #include <exception>
 #include <filesystem>
@@ -67,9 +68,7 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     events.OnTotalPercentDone = [&](int percent) { host.SetProgress(percent); };
     events.OnFileLeftOut = [&](const std::string& name) { leftOut.push_back(name); };
     events.OnFileStarted = [&](const std::string& file) { host.ShowCurrentFile(file); };
-    int packed = 0;
-    events.OnZipComplete = [&](int fileCount) {
-        packed = fileCount;
+    events.OnZipComplete = [&](int) {
         long long sizeKb = 0;
         try {
             sizeKb = ArchiveSizeKb(path);
@@ -77,13 +76,23 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
             sizeError = std::current_exception();
             return;
         }
-        host.ShowTimedMessage(
-            BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut, fileCount),
-            MessageKind::Information, kRunMessageSeconds);
+        // Anything left out is a warning the user must see, also one who
+        // was away when the schedule ran it.
+        host.ShowTimedMessage(BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut),
+                              leftOut.empty() ? MessageKind::Information : MessageKind::Warning,
+                              leftOut.empty() ? kRunMessageSeconds : kRunMessageStays);
     };
 
     const RunLock lock(host);
-    writer.RunZip(job, events);
+    try {
+        writer.RunZip(job, events);
+    } catch (const ENoFilesAdded&) {
+        // An empty archive would pass for the last backup: nothing is kept,
+        // and the number stays for the next run.
+        host.ShowTimedMessage(NothingBackedUpText(editor.ProjectText, path, leftOut),
+                              MessageKind::Error, kRunMessageStays);
+        return BackupOutcome::NothingSaved;
+    }
     if (sizeError) {
         std::rethrow_exception(sizeError);
     }
@@ -95,7 +104,7 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     store.WriteLastBackup(projectText, host.Now());
     editor.Filename = EditorArchiveName(editor, settings, host.Now());
     host.ShowPage(page);
-    return leftOut.empty() && packed > 0 ? BackupOutcome::Completed : BackupOutcome::Incomplete;
+    return leftOut.empty() ? BackupOutcome::Completed : BackupOutcome::Incomplete;
 }
 
 } // namespace mzb
