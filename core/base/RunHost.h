@@ -12,6 +12,9 @@ namespace mzb {
 
 enum class MessageKind { Warning = 0, Error = 1, Information = 2, Confirmation = 3, Custom = 4 };
 
+// The answers to the question about an existing file during a restore.
+enum class OverwriteAnswer { Yes, YesToAll, No, NoToAll, Cancel };
+
 class RunHost {
 public:
     virtual ~RunHost() = default;
@@ -20,6 +23,9 @@ public:
     virtual bool AskYesNo(const std::string& text, MessageKind kind) = 0;
     // A standard message box with OK.
     virtual void ShowMessage(const std::string& text, MessageKind kind) = 0;
+    // The question (warning kind, title "File Exists Alert") with Yes, Yes
+    // to All, No, No to All and Cancel; Escape counts as Cancel.
+    virtual OverwriteAnswer AskOverwrite(const std::string& text) = 0;
     // The program's own modal message window that closes by itself. Lines of
     // the text are separated by '\r'. With kRunMessageStays it stays until
     // the user closes it, without holding up the caller: a report of what

@@ -19,6 +19,9 @@ public:
 
     bool answerYes = true;
     std::vector<std::string> questions;
+    // Answers to the overwrite questions in turn; Yes once they run out.
+    std::vector<OverwriteAnswer> overwriteAnswers;
+    std::vector<std::string> overwriteQuestions;
     std::vector<Message> messages;
     std::vector<bool> locks; // each SetRunLock value
     std::vector<int> progress;
@@ -30,6 +33,11 @@ public:
     bool AskYesNo(const std::string& text, MessageKind) override {
         questions.push_back(text);
         return answerYes;
+    }
+    OverwriteAnswer AskOverwrite(const std::string& text) override {
+        const std::size_t i = overwriteQuestions.size();
+        overwriteQuestions.push_back(text);
+        return i < overwriteAnswers.size() ? overwriteAnswers[i] : OverwriteAnswer::Yes;
     }
     void ShowMessage(const std::string& text, MessageKind kind) override {
         messages.push_back({text, kind, false});
