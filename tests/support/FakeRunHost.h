@@ -25,6 +25,7 @@ public:
     std::vector<Message> messages;
     std::vector<bool> locks; // each SetRunLock value
     std::vector<int> progress;
+    std::vector<std::string> currentFiles; // each ShowCurrentFile path
     int activePage = 0;
     std::vector<int> pagesShown;
     std::vector<int> timedSeconds;
@@ -48,6 +49,7 @@ public:
     }
     void SetRunLock(bool enabled) override { locks.push_back(enabled); }
     void SetProgress(int percent) override { progress.push_back(percent); }
+    void ShowCurrentFile(const std::string& path) override { currentFiles.push_back(path); }
     int ActivePage() override { return activePage; }
     void ShowPage(int page) override { pagesShown.push_back(page); }
     LocalDateTime Now() override { return now; }
