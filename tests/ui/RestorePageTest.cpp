@@ -12,6 +12,7 @@
 #include "ui/TMsgForm.h"
 #include "ui_RestorePage.h"
 #include "ui_TFormMain.h"
+#include "zip/base/ZipError.h"
 #include "zip/base/HeadlessHost.h"
 #include "zip/reader/ZipReader.h"
 #include "zip/writer/ZipWriter.h"
@@ -141,10 +142,18 @@ struct RestoreFixture {
     QAction* Action(const char* name) { return Find<QAction>(name); }
 
     // Lists the folder as the page does when it becomes active.
+    // As the folder field's handler does; the error of the first archive
+    // that cannot be read is kept here instead of shown.
     void List(const std::string& folder) {
         Find<QLineEdit>("DirectoryView")->setText(QString::fromStdString(folder));
-        form->Controls().TabRestore->RefreshArchiveList();
+        listError.clear();
+        try {
+            form->Controls().TabRestore->RefreshArchiveList();
+        } catch (const mzb::EZipError& error) {
+            listError = error.what();
+        }
     }
+    std::string listError;
     QStringList Column(int column) {
         QStringList texts;
         for (int r = 0; r < Archives()->rowCount(); ++r) {
@@ -217,8 +226,12 @@ private slots:
         QCOMPARE(f.form->Settings().ByField, 0);
         QCOMPARE(f.form->Settings().Sort, 1);
         QCOMPARE(f.form->Controls().TabRestore->MarkedSortOrder(), 1);
-        // None of them is an archive: each shows as empty, without a message.
-        QVERIFY(user.seen.empty());
+        // None of them is an archive: each shows the reader's error, no rows.
+        QCOMPARE(f.listError, std::string("Not a valid zip file!"));
+        QVERIFY(!user.seen.empty());
+        for (const QString& text : user.Texts()) {
+            QCOMPARE(text, QStringLiteral("Not a valid zip file!"));
+        }
         QCOMPARE(f.Label("LabelfileNumber"), QStringLiteral("(Total 0 files)"));
     }
 
@@ -249,9 +262,14 @@ private slots:
         QCOMPARE(f.Label("LabelfileNumber"), QStringLiteral("(Total 0 files)"));
         f.SelectArchive(2);
         QCOMPARE(f.Cell(0, 1), QStringLiteral("112")); // the 12-byte encryption header
+        QVERIFY(user.seen.empty());
+        // No archive, or one cut short: the reader's error, and no rows.
         f.SelectArchive(3);
         QCOMPARE(f.Label("LabelfileNumber"), QStringLiteral("(Total 0 files)"));
-        QVERIFY(user.seen.empty());
+        QCOMPARE(f.Contents()->model()->rowCount(), 1);
+        QCOMPARE(f.Cell(0, 1), QString());
+        QCOMPARE(user.Texts(), QStringList{"Not a valid zip file!"});
+        user.seen.clear();
 
         f.dir.write("peer/p.txt", "by another tool");
         const test::CommandResult packed =
