@@ -11,6 +11,8 @@
 #include "zip/base/ZipError.h"
 
 #include <filesystem>
+#include <sys/resource.h>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -418,6 +420,41 @@ TEST_F(RestoreOverReaderTest, ACancelledRunLeavesNothingToTheNext) {
     std::filesystem::rename(tmp.path() / "newer.zip", tmp.path() / "plain.zip");
     EXPECT_EQ(restore("plain.zip", "", false), RestoreOutcome::Succeeded);
     EXPECT_EQ(restored("p.txt"), "backed up again");
+}
+
+// A disk that refuses the data (here a file-size limit, EFBIG; a full disk
+// gives ENOSPC the same way) ends the restore with the entry and the
+// system's reason, on one thread (where inflate sees the short write) and
+// on several; it is no damaged entry, and nothing half-written stays.
+TEST_F(RestoreOverReaderTest, AWriteTheDiskRefusesIsNamedWithTheSystemsReason) {
+    test::ArchiveBuilder archive;
+    archive.Add("docs/small.txt", "fits");
+    archive.AddDeflated("docs/big.txt", std::string(300000, 'b'));
+    archive.WriteTo(tmp.dir() + "t.zip");
+    editor.ArchiveCell = "t.zip";
+    editor.DestDir = tmp.dir() + "out";
+    editor.Overwrite = RestoreOverwrite::Always;
+    for (const unsigned threads : {1u, 2u}) {
+        reader.Threads = threads;
+        test::FakeRunHost seen;
+        struct rlimit before {};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = before;
+        small.rlim_cur = 65536;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const RestoreOutcome outcome = run.Run(editor, view, seen);
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, oldHandler);
+        EXPECT_EQ(outcome, RestoreOutcome::Failed);
+        ASSERT_EQ(seen.messages.size(), 1u);
+        EXPECT_NE(seen.messages[0].text.find("\r  docs/big.txt: not written: File too large"),
+                  std::string::npos)
+            << threads << ": " << seen.messages[0].text;
+        EXPECT_EQ(test::ReadFile(tmp.path() / "out/docs/small.txt"), "fits");
+        EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path() / "out/docs"), {}), 1);
+        fs::remove_all(tmp.path() / "out");
+    }
 }
 
 // Chosen rows and a blank destination through the real reader: only those
