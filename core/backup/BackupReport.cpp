@@ -22,8 +22,7 @@ std::string LeftOutLines(const std::vector<std::string>& leftOut) {
     return "\rFiles Left Out: " + std::to_string(leftOut.size()) + ItemLines(leftOut);
 }
 
-std::string ProjectAndArchiveLines(const std::string& projectText,
-                                   const std::string& archivePath) {
+std::string ProjectAndArchiveLines(const std::string& projectText, const std::string& archivePath) {
     return "\rProject Name: '" + projectText + "'" + "\r" + "File Name:    '" +
            FileNameOf(archivePath) + "'";
 }

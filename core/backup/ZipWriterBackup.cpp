@@ -74,8 +74,7 @@ void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& eve
     };
     // Every reason (unreadable, duplicate stored name, too large) means the
     // archive lacks the file; nobody retries on a run without a person.
-    writer_.OnSkippingFile = [&](TZipWriter& w, int reason, const std::string& name, int,
-                                 bool&) {
+    writer_.OnSkippingFile = [&](TZipWriter& w, int reason, const std::string& name, int, bool&) {
         events.OnFileLeftOut(FileLeftOutText(name, LeftOutReason(reason), w.SkipErrorCode()));
     };
     writer_.OnNoSuchFile = [&](TZipWriter&, const std::string& name) {

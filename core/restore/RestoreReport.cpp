@@ -13,10 +13,8 @@ std::string FileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string ProjectAndArchiveLines(const std::string& projectText,
-                                   const std::string& archivePath) {
-    return "\rProject Name: '" + projectText + "'\rFilename:     '" + FileNameOf(archivePath) +
-           "'";
+std::string ProjectAndArchiveLines(const std::string& projectText, const std::string& archivePath) {
+    return "\rProject Name: '" + projectText + "'\rFilename:     '" + FileNameOf(archivePath) + "'";
 }
 
 std::string RestoredLine(const RestoreTally& tally) {
@@ -67,11 +65,11 @@ std::string RestoreKeptText(const std::string& projectText, const std::string& a
 
 std::string RestoreFailureText(const std::string& projectText, const std::string& archivePath,
                                const RestoreTally& tally) {
-    std::string text = kRestoreFailedText + ProjectAndArchiveLines(projectText, archivePath) +
-                       RestoredLine(tally);
+    std::string text =
+        kRestoreFailedText + ProjectAndArchiveLines(projectText, archivePath) + RestoredLine(tally);
     if (!tally.Lost.empty()) {
-        text += "\rFiles Not Restored: " + std::to_string(tally.Lost.size()) +
-                ItemLines(tally.Lost);
+        text +=
+            "\rFiles Not Restored: " + std::to_string(tally.Lost.size()) + ItemLines(tally.Lost);
     }
     if (const int notTried = tally.NotTried(); notTried > 0) {
         text += "\rFiles Not Tried: " + std::to_string(notTried) + " (the restore stopped there)";

@@ -200,8 +200,8 @@ RestoreOutcome RestoreRun::Run(RestoreEditor& editor, RestoreReader& reader, Run
         if (!watch.Completed()) {
             throw;
         }
-        host.ShowTimedMessage(RestoreCanceledText(job.ZipName, watch.Tally()),
-                              MessageKind::Warning, kRunMessageSeconds);
+        host.ShowTimedMessage(RestoreCanceledText(job.ZipName, watch.Tally()), MessageKind::Warning,
+                              kRunMessageSeconds);
         return RestoreOutcome::Canceled;
     } catch (const ECantWriteUCF& error) {
         if (!watch.Completed()) {

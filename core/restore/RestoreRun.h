@@ -9,7 +9,6 @@
 
 #include <functional>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 

@@ -10,11 +10,11 @@
 #include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
 
-#include <filesystem>
-#include <sys/resource.h>
 #include <csignal>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <sys/resource.h>
 
 namespace mzb {
 namespace {
@@ -29,7 +29,7 @@ public:
     std::vector<RestoreJob> jobs;
     int restored = 3;
     std::vector<std::pair<std::string, std::string>> lost; // name, reason
-    int existing = 0;       // files whose output exists, asked about in turn
+    int existing = 0; // files whose output exists, asked about in turn
     bool badPassword = false;
     std::function<void()> endWith; // raises the error that ends the run
 
@@ -38,8 +38,8 @@ public:
     void Apply(const RestoreJob& job) override { jobs.push_back(job); }
     std::string OriginalPlacesFolder() override { return originalFolder; }
     void RunUnZip(const RestoreReaderEvents& events) override {
-        const int chosen = restored + static_cast<int>(lost.size()) + existing +
-                           (badPassword || endWith ? 2 : 0);
+        const int chosen =
+            restored + static_cast<int>(lost.size()) + existing + (badPassword || endWith ? 2 : 0);
         events.OnStartUnZipInfo(chosen);
         int done = 0;
         try {
@@ -195,8 +195,8 @@ TEST_F(RestoreRunTest, LostEntriesAreNamedWithTheirReasonsAndKeptFilesCountedApa
     }
     EXPECT_EQ(Run(), RestoreOutcome::Failed);
     const std::string& text = host_.messages.at(0).text;
-    EXPECT_TRUE(text.ends_with("\r  docs/x20: " + std::string(kUnsafeNameReason) +
-                               "\r  ... and 5 more"))
+    EXPECT_TRUE(
+        text.ends_with("\r  docs/x20: " + std::string(kUnsafeNameReason) + "\r  ... and 5 more"))
         << text;
     EXPECT_EQ(text.find("docs/x21"), std::string::npos);
 }
@@ -241,8 +241,7 @@ TEST_F(RestoreRunTest, ACancelIsOneMessageWithTheCount) {
 // the entry it stopped; the disk's own reason is given.
 TEST_F(RestoreRunTest, AnErrorThatEndsTheRunIsNamedAtItsEntryInTheFailureReport) {
     reader_.endWith = [] {
-        throw ECantWriteUCF("Cant write uncompressed file", "/home/u/restore/docs/big.bin",
-                            ENOSPC);
+        throw ECantWriteUCF("Cant write uncompressed file", "/home/u/restore/docs/big.bin", ENOSPC);
     };
     EXPECT_EQ(Run(), RestoreOutcome::Failed);
     ASSERT_EQ(host_.messages.size(), 1u);
@@ -267,8 +266,9 @@ TEST_F(RestoreRunTest, AnArchiveWithoutFilesIsAFailure) {
     reader_.restored = 0;
     EXPECT_EQ(Run(), RestoreOutcome::Failed);
     ASSERT_EQ(host_.messages.size(), 1u);
-    EXPECT_EQ(host_.messages[0].text,
-              "Restore files fails!\rThe archive 'docs4.zip' holds no files: nothing was restored.");
+    EXPECT_EQ(
+        host_.messages[0].text,
+        "Restore files fails!\rThe archive 'docs4.zip' holds no files: nothing was restored.");
     EXPECT_EQ(host_.messages[0].kind, MessageKind::Error);
 }
 

@@ -230,13 +230,12 @@ TEST_F(ZipWriterBackupTest, WhatCannotBeReadIsLeftOutWithTheReasonAndTheRestBack
             return false;
         }
         const std::string& text = host_.messages[0].text;
-        const bool ok =
-            text.find("Kb'\rFiles Left Out: 2\r") != std::string::npos &&
-            text.find("\r  folder not readable: " + tmp_.dir() +
-                      "src/locked (Permission denied)") != std::string::npos &&
-            text.find("\r  file not readable: " + tmp_.dir() + "secret.txt (Permission denied)") !=
-                std::string::npos &&
-            Inspect(editor_.SaveDir + "/docs.zip").files == Tree();
+        const bool ok = text.find("Kb'\rFiles Left Out: 2\r") != std::string::npos &&
+                        text.find("\r  folder not readable: " + tmp_.dir() +
+                                  "src/locked (Permission denied)") != std::string::npos &&
+                        text.find("\r  file not readable: " + tmp_.dir() +
+                                  "secret.txt (Permission denied)") != std::string::npos &&
+                        Inspect(editor_.SaveDir + "/docs.zip").files == Tree();
         if (!ok) {
             std::fprintf(stderr, "%s\n", text.c_str());
         }

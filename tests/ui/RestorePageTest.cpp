@@ -12,8 +12,8 @@
 #include "ui/TMsgForm.h"
 #include "ui_RestorePage.h"
 #include "ui_TFormMain.h"
-#include "zip/base/ZipError.h"
 #include "zip/base/HeadlessHost.h"
+#include "zip/base/ZipError.h"
 #include "zip/reader/ZipReader.h"
 #include "zip/writer/ZipWriter.h"
 

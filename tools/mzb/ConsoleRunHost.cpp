@@ -30,14 +30,14 @@ void ConsoleRunHost::Print(const std::string& text) {
 
 OverwriteAnswer ConsoleRunHost::AskOverwrite(const std::string& text) {
     static const std::map<std::string, OverwriteAnswer> kAnswers = {
-        {"y", OverwriteAnswer::Yes}, {"A", OverwriteAnswer::YesToAll},
-        {"n", OverwriteAnswer::No},  {"N", OverwriteAnswer::NoToAll},
+        {"y", OverwriteAnswer::Yes},    {"A", OverwriteAnswer::YesToAll},
+        {"n", OverwriteAnswer::No},     {"N", OverwriteAnswer::NoToAll},
         {"c", OverwriteAnswer::Cancel},
     };
     progress_.Clear();
     for (;;) {
-        std::fprintf(stderr, "%s [y]es, [A]ll, [n]o, [N]one, [c]ancel: ",
-                     PrintableName(text).c_str());
+        std::fprintf(stderr,
+                     "%s [y]es, [A]ll, [n]o, [N]one, [c]ancel: ", PrintableName(text).c_str());
         std::fflush(stderr);
         std::string answer;
         if (!std::getline(std::cin, answer)) {

@@ -463,7 +463,7 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     TFileStream out;
     if (fd < 0 || !out.Attach(fd)) { // Attach closes what it refuses
         part.Discard();
-        const int why = blocked ? (existing->IsDirectory() ? EISDIR : EACCES)
+        const int why = blocked  ? (existing->IsDirectory() ? EISDIR : EACCES)
                         : fd < 0 ? createError
                                  : out.LastError();
         Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry, why);
