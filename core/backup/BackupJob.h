@@ -36,10 +36,9 @@ BackupJob MakeBackupJob(const BackupEditor& editor);
 // What the run hears from the writer while it works.
 struct BackupWriterEvents {
     std::function<void(int percent)> OnTotalPercentDone;
-    // A file the writer could not read, an explicit file that does not
-    // exist, or a folder that could not be found or listed (as
-    // FolderLeftOutText words it): the archive will lack it.
-    std::function<void(const std::string& name)> OnFileLeftOut;
+    // A file or folder the archive will lack, with the reason, as
+    // FileLeftOutText or FolderLeftOutText word it.
+    std::function<void(const std::string& text)> OnFileLeftOut;
     // The writer starts packing this file.
     std::function<void(const std::string& path)> OnFileStarted;
     // The archive is complete, holding fileCount files (directory entries
@@ -47,12 +46,19 @@ struct BackupWriterEvents {
     std::function<void(int fileCount)> OnZipComplete;
 };
 
-// The long-lived archive writer, seen from the run. Failures are raised.
+// The long-lived archive writer, seen from the run. Failures are raised; a
+// run that finds no file to add writes nothing and raises ENoFilesAdded.
 class BackupWriter {
 public:
     virtual ~BackupWriter() = default;
     // Sets the job's settings in the order of BackupJob's fields, then writes.
     virtual void RunZip(const BackupJob& job, const BackupWriterEvents& events) = 0;
+    // Reads the archive at `path` back from the disk and decodes every
+    // entry, checking its CRC, without writing anything: what is wrong with
+    // it, one text per problem (the entry named), none when it reads whole.
+    // A cancel is raised, as during the writing.
+    virtual std::vector<std::string> ReadBack(const std::string& path,
+                                              const std::string& password) = 0;
 };
 
 } // namespace mzb

@@ -1,8 +1,10 @@
 #include "core/backup/BackupRun.h"
 
+#include "core/backup/AfterArchive.h"
 #include "core/editor/ProjectEditor.h"
 #include "core/project/ArchiveNaming.h"
 #include "platform/Blanks.h"
+#include "zip/base/ZipError.h"
 
 #include <exception>
 #include <filesystem>
@@ -67,26 +69,35 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     events.OnTotalPercentDone = [&](int percent) { host.SetProgress(percent); };
     events.OnFileLeftOut = [&](const std::string& name) { leftOut.push_back(name); };
     events.OnFileStarted = [&](const std::string& file) { host.ShowCurrentFile(file); };
-    int packed = 0;
-    events.OnZipComplete = [&](int fileCount) {
-        packed = fileCount;
-        long long sizeKb = 0;
+    long long sizeKb = 0;
+    events.OnZipComplete = [&](int) {
         try {
             sizeKb = ArchiveSizeKb(path);
         } catch (const EInOutError&) {
             sizeError = std::current_exception();
-            return;
         }
-        host.ShowTimedMessage(
-            BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut, fileCount),
-            MessageKind::Information, kRunMessageSeconds);
     };
 
     const RunLock lock(host);
-    writer.RunZip(job, events);
+    try {
+        writer.RunZip(job, events);
+    } catch (const ENoFilesAdded&) {
+        // An empty archive would pass for the last backup: nothing is kept,
+        // and the number stays for the next run.
+        host.ShowTimedMessage(NothingBackedUpText(editor.ProjectText, path, leftOut),
+                              MessageKind::Error, kRunMessageStays);
+        return BackupOutcome::NothingSaved;
+    }
     if (sizeError) {
         std::rethrow_exception(sizeError);
     }
+    const bool complete = leftOut.empty();
+    const std::string pruned = FinishArchive(editor, store, writer, path, complete, host.Now());
+    // Anything left out is a warning the user must see, also one who was
+    // away when the schedule ran it.
+    host.ShowTimedMessage(BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut) + pruned,
+                          complete ? MessageKind::Information : MessageKind::Warning,
+                          complete ? kRunMessageSeconds : kRunMessageStays);
     if (editor.UseNumber) {
         store.WriteCounter(projectText, editor.Number);
         editor.Number = NextArchiveNumber(editor.Number, editor.Increase);
@@ -95,7 +106,7 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     store.WriteLastBackup(projectText, host.Now());
     editor.Filename = EditorArchiveName(editor, settings, host.Now());
     host.ShowPage(page);
-    return leftOut.empty() && packed > 0 ? BackupOutcome::Completed : BackupOutcome::Incomplete;
+    return complete ? BackupOutcome::Completed : BackupOutcome::Incomplete;
 }
 
 } // namespace mzb

@@ -21,17 +21,23 @@ enum class BackupOutcome {
     Busy,      // another run, of this program or another, backs the project up
     Completed, // the archive is written and reported
     // The archive is written and reported, but it lacks files or folders
-    // that were asked for, or holds no file at all.
+    // that were asked for.
     Incomplete,
+    // No file could be saved: no archive is written, the number stays.
+    NothingSaved,
 };
 
 // One backup, holding the project's backup lock (ProjectStore::TryLockBackup)
 // from the checks to the stored number. On completion (also an incomplete
 // one) its time is stored as "Last Backup", a numbered project's number as
 // "Value", the editor's number advances by the step (at most 1000) and its
-// archive path is computed anew. A writer failure, or a completed archive
-// whose size cannot be read, is raised after the lock has been released and
-// the progress bar reset; neither advances the number. An editor that
+// archive path is computed anew. Before that the archive is read back when
+// the project asks for it, and after a backup that lacks nothing the
+// project's retention rule runs, its deletions listed in the report
+// (AfterArchive.h). A writer failure, a completed archive whose size cannot
+// be read, or one that does not read back (EVerifyFailed) is raised after
+// the lock has been released and the progress bar reset; none advances the
+// number or runs the retention rule. An editor that
 // shows no project is refused with kNoProjectText before anything else.
 BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
                         const ProjectStore& store, BackupWriter& writer, RunHost& host);

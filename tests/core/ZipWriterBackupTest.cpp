@@ -1,5 +1,6 @@
 #include "core/backup/ZipWriterBackup.h"
 
+#include "core/backup/AfterArchive.h"
 #include "support/FakeRunHost.h"
 #include "support/PeerTools.h"
 #include "support/RunCommand.h"
@@ -12,6 +13,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
@@ -202,36 +204,34 @@ TEST_F(ZipWriterBackupTest, ProgressRisesToOneHundredThenGoesBackToZero) {
     EXPECT_EQ(host_.progress.back(), 0);
 }
 
-// The report of an archive that lacks what the project asked for.
-TEST_F(ZipWriterBackupTest, MissingFoldersAndEmptyArchivesAreReported) {
+// A run that saves no file leaves the name as it was: an empty archive
+// would stand for the project's last backup, and a replaced one is lost.
+TEST_F(ZipWriterBackupTest, NothingToSaveWritesNoArchiveAndKeepsTheOneOfThatName) {
+    settings_.IsOverWrite = true;
+    tmp_.write("out/docs.zip", "the backup before");
     const std::string usb = tmp_.dir() + "media/usb/photos";
-    editor_.Include = {usb + "/*"};
-    ASSERT_EQ(Run(), BackupOutcome::Incomplete);
-    EXPECT_EQ(host_.messages.at(0).text,
-              "Backup Files Succeeds!\rProject Name: 'Docs'\rFile Name:    'docs.zip'\r"
-              "File Size:    '0Kb'\rFiles Left Out: 1 ('folder not found: " +
-                  usb + "')\rNo files were backed up.");
-    EXPECT_EQ(fs::file_size(tmp_.path() / "out/docs.zip"), 22u);
-
-    // Entries that match nothing, or only a directory entry, pack no file.
-    const std::vector<std::vector<std::string>> includes = {{tmp_.dir() + "src/*.none"},
-                                                            {tmp_.dir() + "src/sub/"}};
+    // A missing folder, entries that match nothing, or only a directory entry.
+    const std::vector<std::vector<std::string>> includes = {
+        {usb + "/*"}, {tmp_.dir() + "src/*.none"}, {tmp_.dir() + "src/sub/"}};
     for (const auto& include : includes) {
         editor_.Include = include;
-        editor_.Filename = tmp_.dir() + "out/nothing.zip";
-        fs::remove(editor_.Filename);
         host_.messages.clear();
-        ASSERT_EQ(Run(), BackupOutcome::Incomplete) << include[0];
-        EXPECT_EQ(host_.messages.at(0).text,
-                  "Backup Files Succeeds!\rProject Name: 'Docs'\rFile Name:    'nothing.zip'\r"
-                  "File Size:    '0Kb'\rNo files were backed up.")
-            << include[0];
+        ASSERT_EQ(Run(), BackupOutcome::NothingSaved) << include[0];
+        EXPECT_EQ(test::ReadFile(tmp_.path() / "out/docs.zip"), "the backup before");
+        ASSERT_EQ(host_.messages.size(), 1u);
+        EXPECT_EQ(host_.messages[0].kind, MessageKind::Error);
+        EXPECT_TRUE(host_.messages[0].text.starts_with(
+            "Backup failed! No files were backed up, so no archive was written."));
     }
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp_.path() / "out"), {}), 1);
 }
 
-TEST_F(ZipWriterBackupTest, AFolderThatCannotBeReadIsLeftOutAndTheRestBackedUp) {
+TEST_F(ZipWriterBackupTest, WhatCannotBeReadIsLeftOutWithTheReasonAndTheRestBackedUp) {
     tmp_.write("src/locked/private.txt", "p");
     ASSERT_EQ(::chmod((tmp_.path() / "src/locked").c_str(), 0), 0);
+    tmp_.write("secret.txt", "s");
+    ASSERT_EQ(::chmod((tmp_.path() / "secret.txt").c_str(), 0), 0);
+    editor_.Include.push_back(tmp_.dir() + "secret.txt");
     ASSERT_EQ(::chmod((tmp_.path() / "out").c_str(), 0777), 0);
     // The run stores its time of completion and holds the project's lock
     // beside project.ini.
@@ -242,10 +242,12 @@ TEST_F(ZipWriterBackupTest, AFolderThatCannotBeReadIsLeftOutAndTheRestBackedUp) 
             return false;
         }
         const std::string& text = host_.messages[0].text;
-        const bool ok =
-            text.ends_with("Kb'\rFiles Left Out: 1 ('folder not readable: " + tmp_.dir() +
-                           "src/locked (Permission denied)')") &&
-            Inspect(editor_.SaveDir + "/docs.zip").files == Tree();
+        const bool ok = text.find("Kb'\rFiles Left Out: 2\r") != std::string::npos &&
+                        text.find("\r  folder not readable: " + tmp_.dir() +
+                                  "src/locked (Permission denied)") != std::string::npos &&
+                        text.find("\r  file not readable: " + tmp_.dir() +
+                                  "secret.txt (Permission denied)") != std::string::npos &&
+                        Inspect(editor_.SaveDir + "/docs.zip").files == Tree();
         if (!ok) {
             std::fprintf(stderr, "%s\n", text.c_str());
         }
@@ -348,10 +350,17 @@ TEST_F(ZipWriterBackupLimitsTest, FilesLeftOutAreNamedInTheReport) {
     ASSERT_EQ(Run(), BackupOutcome::Incomplete);
     const std::string& text = host_.messages.at(0).text;
     // Too large, a duplicate stored name without paths, and a missing file.
-    EXPECT_NE(text.find("\rFiles Left Out: 3 ("), std::string::npos) << text;
-    EXPECT_NE(text.find("notes.txt'"), std::string::npos) << text;
-    EXPECT_NE(text.find("absent.txt'"), std::string::npos) << text;
-    EXPECT_NE(text.find("data.bin'"), std::string::npos) << text;
+    EXPECT_NE(text.find("\rFiles Left Out: 3\r"), std::string::npos) << text;
+    EXPECT_NE(text.find("\r  file too large for the archive: " + tmp_.dir() + "src/notes.txt"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\r  file not found: " + tmp_.dir() + "absent.txt"), std::string::npos)
+        << text;
+    // The walk takes one of the two data.bin first; the other is left out.
+    EXPECT_TRUE(text.ends_with("data.bin")) << text;
+    EXPECT_NE(text.find("\r  file name already in the archive: " + tmp_.dir() + "src/"),
+              std::string::npos)
+        << text;
     EXPECT_EQ(Inspect(editor_.SaveDir + "/docs.zip").files.size(), 2u);
 
     // The events of that run are gone: a clean run reports the plain text.
@@ -359,6 +368,65 @@ TEST_F(ZipWriterBackupLimitsTest, FilesLeftOutAreNamedInTheReport) {
     editor_.Filename = tmp_.dir() + "out/clean.zip";
     ASSERT_EQ(Run(), BackupOutcome::Completed);
     EXPECT_TRUE(host_.messages.at(1).text.ends_with("Kb'")) << host_.messages.at(1).text;
+}
+
+// The window's writer behind a seam that changes a byte of the written
+// archive before the read-back: what a disk that garbles what it was given
+// would do.
+class GarblingBackup : public BackupWriter {
+public:
+    explicit GarblingBackup(ZipWriterBackup& real) : real_(real) {}
+    bool garble = true;
+
+    void RunZip(const BackupJob& job, const BackupWriterEvents& events) override {
+        real_.RunZip(job, events);
+    }
+    std::vector<std::string> ReadBack(const std::string& path,
+                                      const std::string& password) override {
+        if (garble) {
+            std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+            file.seekg(60);
+            const char byte = char(file.get() ^ 0x5a);
+            file.seekp(60);
+            file.put(byte);
+        }
+        return real_.ReadBack(path, password);
+    }
+
+private:
+    ZipWriterBackup& real_;
+};
+
+TEST_F(ZipWriterBackupTest, AnArchiveDamagedBeforeItsReadBackFailsTheBackupAndPrunesNothing) {
+    editor_.Include = {tmp_.dir() + "src/notes.txt"};
+    editor_.UseNumber = true;
+    editor_.Number = 3;
+    editor_.Filename = tmp_.dir() + "out/docs3.zip";
+    editor_.PasswordTicked = true;
+    editor_.Password = editor_.ConfirmPassword = "Key";
+    editor_.Project.VerifyAfterBackup = true;
+    editor_.Project.KeepArchives = 1;
+    editor_.Project.KeepLast = 1;
+    host_.now = LocalDateTime::Now();
+    const fs::path older = tmp_.write("out/docs1.zip", "an earlier backup");
+    fs::last_write_time(older, fs::last_write_time(older) - std::chrono::hours(24 * 30));
+
+    GarblingBackup writer(view_);
+    EXPECT_THROW(RunBackup(editor_, settings_, store_, writer, host_), EVerifyFailed);
+    EXPECT_FALSE(fs::exists(tmp_.path() / "out/docs3.zip"));
+    EXPECT_TRUE(fs::exists(tmp_.path() / "out/docs3.zip.damaged"));
+    EXPECT_TRUE(fs::exists(older));
+    EXPECT_EQ(editor_.Number, 3);
+    EXPECT_FALSE(store_.ReadLastBackup("Docs"));
+    EXPECT_EQ(host_.locks, (std::vector<bool>{false, true}));
+
+    // Read back whole with the project's password, the same backup counts
+    // and the rule lets the older archive go; the damaged one is no backup.
+    writer.garble = false;
+    EXPECT_EQ(RunBackup(editor_, settings_, store_, writer, host_), BackupOutcome::Completed);
+    EXPECT_FALSE(fs::exists(older));
+    EXPECT_TRUE(fs::exists(tmp_.path() / "out/docs3.zip.damaged"));
+    EXPECT_EQ(editor_.Number, 4);
 }
 
 } // namespace

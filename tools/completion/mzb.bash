@@ -50,7 +50,7 @@ _mzb() {
         if [[ $value == *'|'* ]]; then
             COMPREPLY=($(compgen -W "${value//|/$'\n'}" -- "$cur"))
             return 0
-        elif [[ $value == PATTERN ]]; then
+        elif [[ $value == PATTERN || $value == FILE ]]; then
             COMPREPLY=($(compgen -f -- "$cur"))
             return 0
         elif [[ -n $value ]]; then

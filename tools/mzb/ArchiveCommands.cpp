@@ -1,4 +1,5 @@
 #include "tools/mzb/ArchiveCommands.h"
+#include "core/restore/RestoreReport.h"
 
 #include "tools/mzb/Interrupt.h"
 #include "tools/mzb/PasswordOption.h"
@@ -126,7 +127,8 @@ struct FailureReport {
                                                    "",
                                                    "cannot create the output file",
                                                    "unsafe or damaged entry, refused",
-                                                   "damaged data (authentication failed)"};
+                                                   "", // a link in the way, named below
+                                                   kNotAuthenticReason};
             if (reason == kSkipNotOverwritten) {
                 return;
             }
