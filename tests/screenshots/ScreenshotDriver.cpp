@@ -215,7 +215,7 @@ const std::map<std::string, Shot>& Shots() {
              return Message(c,
                             BackupCompletionText("Documents",
                                                  "/home/robin/Backups/Documents12-09_09-26-53.zip",
-                                                 1843, {}, 214),
+                                                 1843, {}),
                             MessageKind::Information);
          }},
         {"message-confirmation",

@@ -1,6 +1,6 @@
 #include "tools/mzb/ArchiveCommands.h"
-#include "core/restore/RestoreReport.h"
 
+#include "core/restore/RestoreReport.h"
 #include "tools/mzb/Interrupt.h"
 #include "tools/mzb/PasswordOption.h"
 #include "tools/mzb/ProgressLine.h"
