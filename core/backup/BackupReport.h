@@ -3,6 +3,7 @@
 // out, and the refusals.
 
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -33,6 +34,10 @@ std::string FolderLeftOutText(const std::string& folder, int errorCode);
 std::string BackupCompletionText(const std::string& projectText, const std::string& archivePath,
                                  long long sizeKb, const std::vector<std::string>& leftOut,
                                  int fileCount);
+// The line a completion report gains when the archive is complete but what
+// the run stores after it (the number used, when given, and the time)
+// could not be stored, with the reason.
+std::string BackupNotRecordedText(std::optional<int> number, const std::string& reason);
 std::string ArchiveExistsText(const std::string& archivePath);
 std::string ProjectBusyText(const std::string& projectText);
 // The project's backup lock cannot be had at all; the reason names the file.

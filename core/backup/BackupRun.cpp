@@ -4,8 +4,11 @@
 #include "core/project/ArchiveNaming.h"
 #include "platform/Blanks.h"
 
+#include <chrono>
 #include <exception>
 #include <filesystem>
+#include <optional>
+#include <sys/stat.h>
 
 namespace mzb {
 
@@ -13,6 +16,31 @@ namespace {
 
 std::string Trimmed(const std::string& text) {
     return std::string(TrimBlanks(text));
+}
+
+// When the file was last written, to the second "Last Backup" keeps; none
+// when there is no file.
+std::optional<LocalDateTime> ModifiedTime(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return LocalDateTime::FromSystem(std::chrono::system_clock::from_time_t(info.st_mtime));
+}
+
+// Moves a numbered editor past every archive that a run made after the last
+// one it could record. A project that never recorded a backup, and one at
+// 1000 with no number left to take, keep the rule for an existing archive.
+void PassOverUnrecordedArchives(BackupEditor& editor, const CommonSettings& settings,
+                                std::optional<LocalDateTime> lastBackup, LocalDateTime now) {
+    while (editor.Number < kMaxArchiveNumber) {
+        const std::optional<LocalDateTime> written = ModifiedTime(Trimmed(editor.Filename));
+        if (!written || !lastBackup || *written <= *lastBackup) {
+            return;
+        }
+        editor.Number = NextArchiveNumber(editor.Number, editor.Increase);
+        editor.Filename = EditorArchiveName(editor, settings, now);
+    }
 }
 
 } // namespace
@@ -48,6 +76,9 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
                               MessageKind::Warning, kRunMessageSeconds);
         return BackupOutcome::Refused;
     }
+    if (editor.UseNumber) {
+        PassOverUnrecordedArchives(editor, settings, store.ReadLastBackup(projectText), host.Now());
+    }
     const int page = host.ActivePage();
     const std::string path = Trimmed(editor.Filename);
     std::error_code ec;
@@ -68,18 +99,14 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     events.OnFileLeftOut = [&](const std::string& name) { leftOut.push_back(name); };
     events.OnFileStarted = [&](const std::string& file) { host.ShowCurrentFile(file); };
     int packed = 0;
+    long long sizeKb = 0;
     events.OnZipComplete = [&](int fileCount) {
         packed = fileCount;
-        long long sizeKb = 0;
         try {
             sizeKb = ArchiveSizeKb(path);
         } catch (const EInOutError&) {
             sizeError = std::current_exception();
-            return;
         }
-        host.ShowTimedMessage(
-            BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut, fileCount),
-            MessageKind::Information, kRunMessageSeconds);
     };
 
     const RunLock lock(host);
@@ -87,14 +114,29 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     if (sizeError) {
         std::rethrow_exception(sizeError);
     }
+    const LocalDateTime completed = host.Now();
+    const std::optional<int> counter =
+        editor.UseNumber ? std::optional(editor.Number) : std::nullopt;
+    std::string report = BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut, packed);
+    bool recorded = true;
+    // Stored before the report, which then tells what could not be; and
+    // what the missed-backup rule measures from, whichever front end ran it.
+    try {
+        store.WriteBackupEnd(projectText, counter, completed);
+    } catch (const std::exception& error) {
+        recorded = false;
+        report += "\r" + BackupNotRecordedText(counter, error.what());
+    }
+    host.ShowTimedMessage(report, recorded ? MessageKind::Information : MessageKind::Warning,
+                          kRunMessageSeconds);
     if (editor.UseNumber) {
-        store.WriteCounter(projectText, editor.Number);
         editor.Number = NextArchiveNumber(editor.Number, editor.Increase);
     }
-    // What the missed-backup rule measures from, whichever front end ran it.
-    store.WriteLastBackup(projectText, host.Now());
     editor.Filename = EditorArchiveName(editor, settings, host.Now());
     host.ShowPage(page);
+    if (!recorded) {
+        return BackupOutcome::Unrecorded;
+    }
     return leftOut.empty() && packed > 0 ? BackupOutcome::Completed : BackupOutcome::Incomplete;
 }
 

@@ -20,6 +20,8 @@ enum class StoredBackupResult {
     // Written and reported, but files or folders were left out, or it holds
     // no file at all.
     Incomplete,
+    // Written and reported, but its number and time were not stored.
+    Unrecorded,
     Failed, // the writer failed or the archive's size could not be read
 };
 

@@ -13,6 +13,8 @@ const char* ResultWords(StoredBackupResult result) {
         return "completed";
     case StoredBackupResult::Incomplete:
         return "completed, but files were left out";
+    case StoredBackupResult::Unrecorded:
+        return "completed, but its number and time were not stored";
     case StoredBackupResult::Declined:
         return "not made: declined";
     case StoredBackupResult::Refused:

@@ -56,7 +56,11 @@ protected:
         editor_.PasswordTicked = false;
         editor_.CommentTicked = false;
         std::filesystem::create_directories(editor_.SaveDir);
+        // A run records only in a project that exists.
+        tmp_.write("project.ini", kSaved);
     }
+
+    static constexpr const char* kSaved = "[Docs]\nFilename prefix=docs\n";
 
     BackupOutcome Run() { return RunBackup(editor_, settings_, store_, writer_, host_); }
 
@@ -144,7 +148,7 @@ TEST_F(BackupRunTest, NoToTheConfirmationChangesNothing) {
     EXPECT_TRUE(host_.messages.empty());
     EXPECT_EQ(editor_.Number, 4);
     EXPECT_EQ(editor_.Filename, before.Filename);
-    EXPECT_FALSE(std::filesystem::exists(tmp_.dir() + "project.ini"));
+    EXPECT_EQ(test::ReadFile(store_.IniPath()), kSaved);
     ExpectNothingWritten();
 }
 
@@ -298,7 +302,7 @@ TEST_F(BackupRunTest, WriterFailureReleasesTheLockAndAdvancesNothing) {
     EXPECT_EQ(editor_.Number, 4);
     EXPECT_EQ(editor_.Filename, path);
     EXPECT_TRUE(host_.messages.empty());
-    EXPECT_FALSE(std::filesystem::exists(tmp_.dir() + "project.ini"));
+    EXPECT_EQ(test::ReadFile(store_.IniPath()), kSaved);
 }
 
 TEST_F(BackupRunTest, UnreadableSizeIsAnErrorInsteadOfTheReport) {
@@ -307,7 +311,7 @@ TEST_F(BackupRunTest, UnreadableSizeIsAnErrorInsteadOfTheReport) {
     EXPECT_THROW(Run(), EInOutError);
     EXPECT_TRUE(host_.messages.empty());
     EXPECT_EQ(host_.locks, (std::vector<bool>{false, true}));
-    EXPECT_FALSE(std::filesystem::exists(tmp_.dir() + "project.ini"));
+    EXPECT_EQ(test::ReadFile(store_.IniPath()), kSaved);
 }
 
 TEST_F(BackupRunTest, FilesLeftOutAddALineWithCountAndFirstNames) {

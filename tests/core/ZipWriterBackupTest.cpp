@@ -89,7 +89,11 @@ protected:
         editor_.StorePaths = false;
         editor_.PasswordTicked = false;
         editor_.CommentTicked = false;
+        // A run records only in a project that exists.
+        tmp_.write("project.ini", kSaved);
     }
+
+    static constexpr const char* kSaved = "[Docs]\nFilename prefix=docs\n";
 
     BackupOutcome Run(BackupEditor& editor) {
         return RunBackup(editor, settings_, store_, view_, host_);
@@ -277,7 +281,7 @@ TEST_F(ZipWriterBackupTest, CancelInTheMiddleLeavesNoArchiveAndKeepsTheNumber) {
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp_.path() / "out"), {}), 0);
     EXPECT_EQ(editor_.Number, 4);
     EXPECT_EQ(editor_.Filename, archive);
-    EXPECT_FALSE(fs::exists(store_.IniPath()));
+    EXPECT_EQ(ReadFile(store_.IniPath()), kSaved);
 }
 
 // A commit layer whose disk is full when the archive is forced to it.
@@ -297,6 +301,7 @@ TEST_F(ZipWriterBackupTest, AFailedReplacingRunLeavesNothingThatActsOnItsArchive
     beta.Filename = betaZip;
     editor_.ProjectText = "Alpha";
     editor_.Filename = alpha;
+    tmp_.write("project.ini", "[Alpha]\nValue=1\n[Beta]\nValue=1\n");
     editor_.CommentTicked = true;
     editor_.Comment = "alpha";
     ASSERT_EQ(Run(), BackupOutcome::Completed);

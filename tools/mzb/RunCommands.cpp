@@ -100,6 +100,7 @@ int BackupExitStatus(StoredBackupResult result) {
     case StoredBackupResult::Completed:
         return kExitOk;
     case StoredBackupResult::Incomplete:
+    case StoredBackupResult::Unrecorded:
     case StoredBackupResult::Declined:
     case StoredBackupResult::Refused:
     case StoredBackupResult::Exists:

@@ -128,6 +128,7 @@ void TZipWriter::SetPackLevel(int level) {
 // --- the run ------------------------------------------------------------------
 
 int TZipWriter::RunZip() {
+    const TRunUnderWay running(*this);
     const int added = Run();
     if (OnZipComplete) {
         OnZipComplete(*this, added);
