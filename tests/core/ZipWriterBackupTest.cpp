@@ -356,5 +356,44 @@ TEST_F(ZipWriterBackupLimitsTest, FilesLeftOutAreNamedInTheReport) {
     EXPECT_TRUE(host_.messages.at(1).text.ends_with("Kb'")) << host_.messages.at(1).text;
 }
 
+// The window, the tray and the schedule share the writer: a backup asked
+// for while one runs (from a window event handled between its chunks) is
+// refused before it touches a setting, and the running one ends as begun.
+TEST_F(ZipWriterBackupTest, ABackupAskedForDuringAnotherIsRefusedAndChangesNothingOfIt) {
+    const BackupJob first = MakeBackupJob(editor_);
+    BackupJob second = first;
+    second.ZipName = tmp_.dir() + "out/second.zip";
+    second.FilesList = {tmp_.dir() + "src/sub/data.bin"};
+    second.ArchivePassword = "other";
+    BackupWriterEvents quiet;
+    quiet.OnTotalPercentDone = [](int) {};
+    quiet.OnFileLeftOut = [](const std::string&) {};
+    quiet.OnZipComplete = [](int) {};
+    std::string refused;
+    BackupWriterEvents events = quiet;
+    events.OnTotalPercentDone = [&](int) {
+        if (refused.empty()) {
+            try {
+                view_.RunZip(second, quiet);
+                refused = "not refused";
+            } catch (const ERunUnderWay& e) {
+                refused = e.what();
+            }
+        }
+    };
+    view_.RunZip(first, events);
+    EXPECT_EQ(refused, "A run is still working on " + first.ZipName +
+                           "; another cannot start until it ends.");
+    EXPECT_FALSE(fs::exists(second.ZipName));
+    const ArchiveView written = Inspect(first.ZipName);
+    EXPECT_EQ(written.files, Tree());
+    EXPECT_EQ(written.encrypted, 0);
+
+    // Once it has ended the writer takes the next run.
+    view_.RunZip(second, quiet);
+    EXPECT_EQ(Inspect(second.ZipName, "other").files,
+              (std::map<std::string, std::string>{{"data.bin", "\x01\x02\x03"}}));
+}
+
 } // namespace
 } // namespace mzb
