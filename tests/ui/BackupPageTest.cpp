@@ -174,6 +174,14 @@ class BackupPageTest : public QObject {
         Page().SetDialogs(dialogs_);
     }
 
+    // Sources that keep a run going for many chunks.
+    void WriteLargeSources() {
+        const std::string big(300000, 'x');
+        for (int i = 0; i < 8; ++i) {
+            tmp_->write("src/big" + std::to_string(i) + ".bin", big + std::to_string(i));
+        }
+    }
+
     void ExpectViewMode(bool view) {
         for (const char* name :
              {"comboProject", "SpRename", "SpNew", "SpEdit", "SpDelete", "SpStart", "SpRestore"}) {
@@ -391,10 +399,7 @@ private slots:
     // report, whatever the editor's state does meanwhile; afterwards each
     // control is as the view mode has it.
     void controlsARunDependsOnStayLockedUntilItEnds() {
-        const std::string big(300000, 'x');
-        for (int i = 0; i < 8; ++i) {
-            tmp_->write("src/big" + std::to_string(i) + ".bin", big + std::to_string(i));
-        }
+        WriteLargeSources();
         OpenWith({Docs(Root()), Docs(Root(), "Mail")});
         QStringList enabledDuringRun;
         bool checked = false;
@@ -470,10 +475,7 @@ private slots:
         QFETCH(QString, answer);
         QFETCH(bool, archiveWritten);
         QFETCH(bool, closes);
-        const std::string big(300000, 'x');
-        for (int i = 0; i < 8; ++i) {
-            tmp_->write("src/big" + std::to_string(i) + ".bin", big + std::to_string(i));
-        }
+        WriteLargeSources();
         OpenWith({Docs(Root())});
         QSignalSpy closed(form_.get(), &TFormMain::Closed);
         QString question;
@@ -532,10 +534,7 @@ private slots:
 
     void cancelInTheMiddleOfARunLeavesNoArchive() {
         QFETCH(bool, byEscape);
-        const std::string big(300000, 'x');
-        for (int i = 0; i < 8; ++i) {
-            tmp_->write("src/big" + std::to_string(i) + ".bin", big + std::to_string(i));
-        }
+        WriteLargeSources();
         OpenWith({Docs(Root())});
         // What the window showed in the middle of the run, when Cancel was pressed.
         bool cancelShown = false;
