@@ -1,5 +1,7 @@
 #include "ui/BackupPage.h"
 
+#include "core/backup/Pruning.h"
+#include "core/backup/Retention.h"
 #include "core/backup/ZipWriterBackup.h"
 #include "core/editor/ProjectEditor.h"
 #include "core/project/ContentEntry.h"
@@ -13,10 +15,12 @@
 #include "ui_BackupPage.h"
 #include "ui_TFormMain.h"
 #include "zip/base/ZipError.h"
+#include "zip/io/PathName.h"
 
 #include <QAbstractItemView>
 #include <QAction>
 #include <QSignalBlocker>
+#include <QVBoxLayout>
 
 namespace mzb {
 namespace {
@@ -75,6 +79,15 @@ void BackupPage::Attach(TFormMain& form) {
         SetTextColour(*navy, kNavy);
     }
     SetTextColour(*ui->EditFilename, kBlue);
+    // The project's history settings get a page of their own beside the
+    // two, so the Backup page keeps its size; they are edited and saved
+    // with the rest of the project.
+    auto* history = new QWidget;
+    history->setObjectName(QStringLiteral("TabHistory"));
+    auto* historyLayout = new QVBoxLayout(history);
+    historyLayout->addWidget(ui->GroupBoxHistory);
+    historyLayout->addStretch();
+    main.PageControl1->addTab(history, QStringLiteral("History "));
     ConnectEditor();
     // Without a project the controls keep the values they start with.
     SetEditState(true);
@@ -102,6 +115,16 @@ void BackupPage::ConnectEditor() {
             }
         });
     }
+    // The history controls stand on a page of their own, which they keep.
+    connect(ui->ComboKeepArchives, &QComboBox::currentIndexChanged, this, [this] {
+        EnableDependentFields();
+        HistoryChanged();
+    });
+    for (QSpinBox* spin :
+         {ui->SpinKeepLast, ui->SpinKeepDaily, ui->SpinKeepWeekly, ui->SpinKeepMonthly}) {
+        connect(spin, &QSpinBox::valueChanged, this, &BackupPage::HistoryChanged);
+    }
+    connect(ui->CheckBoxVerify, &QCheckBox::toggled, this, &BackupPage::HistoryChanged);
     for (QCheckBox* box : {ui->CheckBoxPassword, ui->CheckBoxpath, ui->CheckBoxcomment}) {
         connect(box, &QCheckBox::toggled, this, [this] {
             EnableDependentFields();
@@ -144,6 +167,12 @@ BackupEditor BackupPage::ReadEditor() const {
     e.ConfirmPassword = ui->EditConfirmPassword->text().toStdString();
     e.Include = Entries(ui->ListboxBackup);
     e.Exclude = Entries(ui->ListBoxNobackup);
+    e.Project.KeepArchives = ui->ComboKeepArchives->currentIndex();
+    e.Project.KeepLast = ui->SpinKeepLast->value();
+    e.Project.KeepDaily = ui->SpinKeepDaily->value();
+    e.Project.KeepWeekly = ui->SpinKeepWeekly->value();
+    e.Project.KeepMonthly = ui->SpinKeepMonthly->value();
+    e.Project.VerifyAfterBackup = ui->CheckBoxVerify->isChecked();
     return e;
 }
 
@@ -164,8 +193,33 @@ void BackupPage::WriteEditor(const BackupEditor& e) {
     ui->CheckBoxpath->setChecked(e.StorePaths);
     ui->CheckBoxcomment->setChecked(e.CommentTicked);
     ui->Editcomment->setText(QString::fromStdString(e.Comment));
+    ui->ComboKeepArchives->setCurrentIndex(e.Project.KeepArchives);
+    ui->SpinKeepLast->setValue(e.Project.KeepLast);
+    ui->SpinKeepDaily->setValue(e.Project.KeepDaily);
+    ui->SpinKeepWeekly->setValue(e.Project.KeepWeekly);
+    ui->SpinKeepMonthly->setValue(e.Project.KeepMonthly);
+    ui->CheckBoxVerify->setChecked(e.Project.VerifyAfterBackup);
     EnableDependentFields();
+    ShowRetention();
     loadingGuard_ = wasLoading;
+}
+
+void BackupPage::ShowRetention() {
+    BackupEditor e = ReadEditor();
+    const ProjectRecord shown = SaveEditor(e);
+    ui->LabelRetentionRule->setText(
+        QString::fromStdString(RetentionRuleText(RetentionRuleOf(shown))));
+    ui->ListRetentionPreview->clear();
+    if (ShownProject().empty()) {
+        return;
+    }
+    // The other projects as stored, this one as the page shows it.
+    std::vector<ProjectRecord> projects = form_->Store().ReadProjects(form_->ProjectNames());
+    projects.push_back(shown);
+    for (const std::string& path :
+         PruneProject(shown, projects, host_->Now(), std::string(), true).Deleted) {
+        ui->ListRetentionPreview->addItem(QString::fromStdString(FileNamePart(path)));
+    }
 }
 
 void BackupPage::ClearEditorControls() {
@@ -180,6 +234,13 @@ void BackupPage::EnableDependentFields() {
     ui->SpinIncrease->setEnabled(numbered);
     ui->Labelauto->setEnabled(numbered);
     ui->Editcomment->setEnabled(ui->CheckBoxcomment->isChecked());
+    const int keep = ui->ComboKeepArchives->currentIndex();
+    ui->SpinKeepLast->setEnabled(keep == static_cast<int>(KeepArchives::Last));
+    for (QWidget* byAge : std::initializer_list<QWidget*>{
+             ui->LabelKeepDaily, ui->SpinKeepDaily, ui->LabelKeepWeekly, ui->SpinKeepWeekly,
+             ui->LabelKeepMonthly, ui->SpinKeepMonthly}) {
+        byAge->setEnabled(keep == static_cast<int>(KeepArchives::ByAge));
+    }
 }
 
 std::string BackupPage::ShownProject() const {
@@ -213,6 +274,10 @@ void BackupPage::SetEditState(bool view) {
 
 void BackupPage::SpEditClick() {
     ActivateBackupPage();
+    HistoryChanged();
+}
+
+void BackupPage::HistoryChanged() {
     if (loadingGuard_) {
         return;
     }
@@ -222,6 +287,7 @@ void BackupPage::SpEditClick() {
     }
     ui->EditFilename->setText(
         QString::fromStdString(EditorArchiveName(ReadEditor(), form_->Settings(), host_->Now())));
+    ShowRetention();
     SetEditState(false);
 }
 

@@ -1,5 +1,6 @@
 #include "core/backup/BackupRun.h"
 
+#include "core/backup/AfterArchive.h"
 #include "core/editor/ProjectEditor.h"
 #include "core/project/ArchiveNaming.h"
 #include "platform/Blanks.h"
@@ -114,15 +115,17 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     if (sizeError) {
         std::rethrow_exception(sizeError);
     }
-    const LocalDateTime completed = host.Now();
+    const bool complete = leftOut.empty() && packed > 0;
+    const std::string pruned = FinishArchive(editor, store, writer, path, complete, host.Now());
     const std::optional<int> counter =
         editor.UseNumber ? std::optional(editor.Number) : std::nullopt;
-    std::string report = BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut, packed);
+    std::string report =
+        BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut, packed) + pruned;
     bool recorded = true;
     // Stored before the report, which then tells what could not be; and
     // what the missed-backup rule measures from, whichever front end ran it.
     try {
-        store.WriteBackupEnd(projectText, counter, completed);
+        store.WriteBackupEnd(projectText, counter, host.Now());
     } catch (const std::exception& error) {
         recorded = false;
         report += "\r" + BackupNotRecordedText(counter, error.what());
@@ -137,7 +140,7 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     if (!recorded) {
         return BackupOutcome::Unrecorded;
     }
-    return leftOut.empty() && packed > 0 ? BackupOutcome::Completed : BackupOutcome::Incomplete;
+    return complete ? BackupOutcome::Completed : BackupOutcome::Incomplete;
 }
 
 } // namespace mzb

@@ -30,21 +30,25 @@ enum class BackupOutcome {
 
 // One backup of the project the editor names when it starts, holding the
 // project's backup lock (ProjectStore::TryLockBackup) from the checks to the
-// stored number. On completion (also an incomplete one) its time is stored
-// as "Last Backup" and a numbered project's number as "Value", in that
-// project's section only while it exists; then the report is shown, the
-// editor's number advances by the step (at most 1000) and its archive path
-// is computed anew. When they cannot be stored the report says so and why,
-// and the run is Unrecorded.
+// stored number. Once the archive is complete it is read back when the
+// project asks for it, and after a backup that lacks nothing the project's
+// retention rule runs, its deletions listed in the report (AfterArchive.h).
+// Then (also after an incomplete backup) its time is stored as "Last
+// Backup" and a numbered project's number as "Value", in that project's
+// section only while it exists; the report is shown, the editor's number
+// advances by the step (at most 1000) and its archive path is computed
+// anew. When they cannot be stored the report says so and why, and the run
+// is Unrecorded.
 //
 // A numbered archive that is newer than the project's "Last Backup" was
 // made by such a run: its number is passed over, so that archive is neither
 // replaced nor in the way of every later run.
 //
-// A writer failure, or a completed archive whose size cannot be read, is
-// raised after the lock has been released and the progress bar reset;
-// neither advances the number. An editor that shows no project is refused
-// with kNoProjectText before anything else.
+// A writer failure, a completed archive whose size cannot be read, or one
+// that does not read back (EVerifyFailed) is raised after the lock has been
+// released and the progress bar reset; none advances the number or runs the
+// retention rule. An editor that shows no project is refused with
+// kNoProjectText before anything else.
 BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
                         const ProjectStore& store, BackupWriter& writer, RunHost& host);
 

@@ -51,6 +51,9 @@ public:
         events.OnTotalPercentDone(100);
         events.OnZipComplete(fileCount);
     }
+    std::vector<std::string> ReadBack(const std::string&, const std::string&) override {
+        return {};
+    }
 };
 
 class BackupRunTest : public ::testing::Test {
@@ -393,6 +396,8 @@ TEST_F(BackupRunTest, ANumberThatCannotBeStoredNeverCostsTheNextBackup) {
         };
 
         // A store that fails on demand: a FIFO takes its lock file's place.
+        // The run lacks a file, so no retention rule reads the store first.
+        writer_.leftOut = {"/src/locked.db"};
         const std::string iniLock = store_.IniPath() + ".lock";
         writer_.whileWriting = [&] {
             std::filesystem::remove(iniLock);
@@ -402,11 +407,13 @@ TEST_F(BackupRunTest, ANumberThatCannotBeStoredNeverCostsTheNextBackup) {
         FakeRunHost host;
         EXPECT_EQ(RunBackup(editor, settings_, store_, writer_, host), BackupOutcome::Unrecorded);
         writer_.whileWriting = nullptr;
+        writer_.leftOut.clear();
         std::filesystem::remove(iniLock);
         ASSERT_EQ(host.messages.size(), 1u);
         EXPECT_EQ(host.messages[0].text,
                   "Backup Files Succeeds!\rProject Name: 'Docs'\rFile Name:    'docs4.zip'\r"
-                  "File Size:    '2Kb'\rThe archive is complete, but its number 4 and the time of "
+                  "File Size:    '2Kb'\rFiles Left Out: 1 ('/src/locked.db')\rThe archive is "
+                  "complete, but its number 4 and the time of "
                   "this backup were not stored: Cannot use " +
                       iniLock +
                       ": it is a FIFO, not a regular file\r"
@@ -441,6 +448,33 @@ TEST_F(BackupRunTest, ANumberThatCannotBeStoredNeverCostsTheNextBackup) {
                   overwrite ? BackupOutcome::Completed : BackupOutcome::Exists);
         EXPECT_EQ(test::ReadFile(archiveAt(7)) == "older", !overwrite);
     }
+}
+
+// Retention follows only a backup that holds everything asked for: an
+// archive that lacks files is no reason to let an older whole one go.
+TEST_F(BackupRunTest, RetentionRunsAfterACompleteBackupOnlyAndTheReportListsItsDeletions) {
+    const std::string older = editor_.SaveDir + "/docs01-02_03-04-05.zip";
+    std::ofstream(older) << "an earlier backup";
+    std::filesystem::last_write_time(older, std::filesystem::last_write_time(older) -
+                                                std::chrono::hours(24 * 400));
+    editor_.Project.KeepArchives = 1;
+    editor_.Project.KeepLast = 1;
+    host_.now = LocalDateTime::Now();
+    editor_.Filename = EditorArchiveName(editor_, settings_, host_.now);
+    writer_.leftOut = {"/a/locked.db"};
+    EXPECT_EQ(Run(), BackupOutcome::Incomplete);
+    EXPECT_TRUE(std::filesystem::exists(older));
+
+    writer_.leftOut.clear();
+    host_.now = host_.now + std::chrono::seconds(1);
+    editor_.Filename = EditorArchiveName(editor_, settings_, host_.now);
+    EXPECT_EQ(Run(), BackupOutcome::Completed);
+    EXPECT_FALSE(std::filesystem::exists(older));
+    EXPECT_TRUE(host_.messages.at(1).text.ends_with(
+        "\rArchives Deleted: 2 ('" +
+        std::filesystem::path(writer_.jobs.at(0).ZipName).filename().string() + "', '" +
+        std::filesystem::path(older).filename().string() + "')"))
+        << host_.messages.at(1).text;
 }
 
 } // namespace
