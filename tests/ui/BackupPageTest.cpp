@@ -34,6 +34,7 @@
 #include <deque>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <sys/stat.h>
 
@@ -183,6 +184,16 @@ class BackupPageTest : public QObject {
         for (int i = 0; i < 8; ++i) {
             tmp_->write("src/big" + std::to_string(i) + ".bin", big + std::to_string(i));
         }
+    }
+
+    // Runs `act` once, at the first progress strictly between 0 and 100.
+    void InTheMiddleOfTheRun(std::function<void()> act) {
+        host_->onProgress = [act = std::move(act), done = false](int percent) mutable {
+            if (!done && percent > 0 && percent < 100) {
+                done = true;
+                act();
+            }
+        };
     }
 
     void ExpectViewMode(bool view) {
@@ -444,10 +455,7 @@ private slots:
         OpenWith({Docs(Root()), Docs(Root(), "Mail")});
         QStringList enabledDuringRun;
         bool checked = false;
-        host_->onProgress = [&](int percent) {
-            if (checked || percent == 0 || percent == 100) {
-                return;
-            }
+        InTheMiddleOfTheRun([&] {
             checked = true;
             // Edit then Cancel, as a handler run between chunks would.
             Page().SetEditState(false);
@@ -489,7 +497,7 @@ private slots:
                     enabledDuringRun << item->text();
                 }
             }
-        };
+        });
         Find<QToolButton>("SpStart")->click();
         QVERIFY(checked);
         QCOMPARE(enabledDuringRun, QStringList());
@@ -521,10 +529,7 @@ private slots:
         QSignalSpy closed(form_.get(), &TFormMain::Closed);
         QString question;
         bool asked = false;
-        host_->onProgress = [&](int percent) {
-            if (asked || percent == 0 || percent == 100) {
-                return;
-            }
+        InTheMiddleOfTheRun([&] {
             asked = true;
             const test::ModalDriver driver([&](QWidget* box) {
                 question = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->text();
@@ -532,7 +537,7 @@ private slots:
             });
             Find<QToolButton>("SpExit")->click();
             QVERIFY(!driver.WatchdogFired());
-        };
+        });
         Find<QToolButton>("SpStart")->click();
         QVERIFY(asked);
         QCOMPARE(question, QStringLiteral("A backup is running.\nCancel it and close the program, "
