@@ -6,6 +6,7 @@
 #include "core/editor/ProjectEditor.h"
 #include "core/project/ContentEntry.h"
 #include "platform/Blanks.h"
+#include "platform/CaseInsensitive.h"
 #include "platform/KnownDirectories.h"
 #include "ui/BackupPageDialogs.h"
 #include "ui/ProjectItemDelegate.h"
@@ -267,17 +268,7 @@ void BackupPage::LoadSelectedProject() {
 }
 
 void BackupPage::SetEditState(bool view) {
-    Ui::TFormMain& main = form_->Controls();
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{main.comboProject, main.SpRename, main.SpNew, main.SpEdit,
-                                         main.SpDelete, main.SpStart, main.SpRestore}) {
-        control->setEnabled(view);
-    }
-    if (auto* preferences = form_->findChild<QAction*>(QStringLiteral("menuPreferences"))) {
-        preferences->setEnabled(view);
-    }
-    main.SpSave->setEnabled(!view);
-    main.SpCancel->setEnabled(!view);
+    form_->SetEditState(view);
     EnableDependentFields();
 }
 
@@ -413,14 +404,18 @@ void BackupPage::SpDeleteClick() {
         !host_->AskYesNo("Do you delete '" + name + "' project?", MessageKind::Information)) {
         return;
     }
-    combo->removeItem(combo->currentIndex());
-    ProjectListChanged();
+    std::vector<std::string> remaining = form_->ProjectNames();
+    remaining.erase(remaining.begin() + combo->currentIndex());
+    // A failed write stops the command there: the list, the tray, the
+    // editor and the schedule still show the project the file still has.
     try {
-        form_->Store().EraseProject(name);
-        form_->Store().WriteProjectNames(form_->ProjectNames());
+        form_->Store().DeleteProject(name, remaining);
     } catch (const std::exception& error) {
         host_->ShowMessage(error.what(), MessageKind::Error);
+        return;
     }
+    combo->removeItem(combo->currentIndex());
+    ProjectListChanged();
     form_->RebuildTrayBackupMenu();
     if (combo->count() == 0) {
         combo->setCurrentIndex(-1);
@@ -506,8 +501,11 @@ std::optional<BackupOutcome> BackupPage::StartBackup() {
     }
     // A written archive, also one that lacks files, advanced the number: it
     // is shown as the run leaves it, without an edit, and the page that was
-    // active stays so.
-    if (outcome == BackupOutcome::Completed || outcome == BackupOutcome::Incomplete) {
+    // active stays so; but only in the project it belongs to.
+    const bool written = outcome == BackupOutcome::Completed ||
+                         outcome == BackupOutcome::Incomplete ||
+                         outcome == BackupOutcome::Unrecorded;
+    if (written && SameIgnoringCase(ShownProject(), project)) {
         const QSignalBlocker blockNumber(ui->SpinValue);
         ui->SpinValue->setValue(e.Number);
         ui->EditFilename->setText(QString::fromStdString(e.Filename));

@@ -40,6 +40,8 @@ StoredBackupResult ResultOf(BackupOutcome outcome) {
         return StoredBackupResult::Incomplete;
     case BackupOutcome::NothingSaved:
         return StoredBackupResult::NothingSaved;
+    case BackupOutcome::Unrecorded:
+        return StoredBackupResult::Unrecorded;
     case BackupOutcome::Completed:
         break;
     }

@@ -98,6 +98,8 @@ void ZipWriterBackup::Apply(const BackupJob& job) {
 }
 
 void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& events) {
+    // Before a setting changes under the run already going.
+    writer_.RefuseWhileBusy();
     Apply(job);
     EventsCleared cleared(writer_);
     writer_.OnTotalPercentDone = [&](TZipWriter&, int percent) {

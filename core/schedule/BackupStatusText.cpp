@@ -15,6 +15,8 @@ const char* ResultWords(StoredBackupResult result) {
         return "completed, but files were left out";
     case StoredBackupResult::NothingSaved:
         return "not made: no file could be backed up";
+    case StoredBackupResult::Unrecorded:
+        return "completed, but its number and time were not stored";
     case StoredBackupResult::Declined:
         return "not made: declined";
     case StoredBackupResult::Refused:

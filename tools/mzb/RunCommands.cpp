@@ -101,6 +101,7 @@ int BackupExitStatus(StoredBackupResult result) {
         return kExitOk;
     case StoredBackupResult::Incomplete:
     case StoredBackupResult::NothingSaved:
+    case StoredBackupResult::Unrecorded:
     case StoredBackupResult::Declined:
     case StoredBackupResult::Refused:
     case StoredBackupResult::Exists:
