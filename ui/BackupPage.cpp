@@ -441,7 +441,8 @@ std::optional<BackupOutcome> BackupPage::StartBackup() {
     // A written archive, also one that lacks files, advanced the number: it
     // is shown as the run leaves it, without an edit, and the page that was
     // active stays so.
-    if (outcome == BackupOutcome::Completed || outcome == BackupOutcome::Incomplete) {
+    if (outcome == BackupOutcome::Completed || outcome == BackupOutcome::Incomplete ||
+        outcome == BackupOutcome::CopyFailed) {
         const QSignalBlocker blockNumber(ui->SpinValue);
         ui->SpinValue->setValue(e.Number);
         ui->EditFilename->setText(QString::fromStdString(e.Filename));

@@ -303,12 +303,16 @@ void TFormMain::SetTrayMarks(const std::vector<bool>& marks) {
     }
 }
 
-void TFormMain::NotifyScheduledBackupProblem(const std::string& project, bool archiveWritten) {
-    const QString text =
-        archiveWritten
-            ? QStringLiteral(
-                  "The scheduled backup of project '%1' lacks files; its report names them.")
-            : QStringLiteral("The scheduled backup of project '%1' was not made.");
+void TFormMain::NotifyScheduledBackupProblem(const std::string& project,
+                                             StoredBackupResult result) {
+    QString text = QStringLiteral("The scheduled backup of project '%1' was not made.");
+    if (result == StoredBackupResult::Incomplete) {
+        text = QStringLiteral("The scheduled backup of project '%1' lacks files; its report "
+                              "names them.");
+    } else if (result == StoredBackupResult::CopyFailed) {
+        text = QStringLiteral("The scheduled backup of project '%1' was made, but its remote "
+                              "copy failed; it is sent again at the next backup.");
+    }
     trayIcon1_->showMessage(QString::fromLatin1(kProductName),
                             text.arg(QString::fromStdString(project)), QSystemTrayIcon::Warning);
 }

@@ -39,7 +39,7 @@ StoredBackupResult WindowScheduleHost::StartBackup() {
 
 void WindowScheduleHost::TellUnattendedProblem(const std::string& project,
                                                StoredBackupResult result) {
-    form_.NotifyScheduledBackupProblem(project, result == StoredBackupResult::Incomplete);
+    form_.NotifyScheduledBackupProblem(project, result);
 }
 
 void WindowScheduleHost::SetTimerEnabled(bool enabled) {

@@ -51,6 +51,10 @@ public:
     virtual ~BackupWriter() = default;
     // Sets the job's settings in the order of BackupJob's fields, then writes.
     virtual void RunZip(const BackupJob& job, const BackupWriterEvents& events) = 0;
+    // Between the steps that follow the writer's run (the remote copy): lets
+    // the host handle its events, and false when the user asked meanwhile
+    // for the run to stop.
+    virtual bool KeepGoing() { return true; }
 };
 
 } // namespace mzb

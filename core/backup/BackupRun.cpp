@@ -1,5 +1,6 @@
 #include "core/backup/BackupRun.h"
 
+#include "core/backup/RemoteCopyStep.h"
 #include "core/editor/ProjectEditor.h"
 #include "core/project/ArchiveNaming.h"
 #include "platform/Blanks.h"
@@ -93,9 +94,15 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     }
     // What the missed-backup rule measures from, whichever front end ran it.
     store.WriteLastBackup(projectText, host.Now());
+    RcloneProgram rclone;
+    const bool copied = RunRemoteCopyStep(projectText, editor.Project.RemoteCopy, path, store,
+                                          writer, host, rclone);
     editor.Filename = EditorArchiveName(editor, settings, host.Now());
     host.ShowPage(page);
-    return leftOut.empty() && packed > 0 ? BackupOutcome::Completed : BackupOutcome::Incomplete;
+    if (!leftOut.empty() || packed == 0) {
+        return BackupOutcome::Incomplete;
+    }
+    return copied ? BackupOutcome::Completed : BackupOutcome::CopyFailed;
 }
 
 } // namespace mzb

@@ -23,6 +23,9 @@ enum class BackupOutcome {
     // The archive is written and reported, but it lacks files or folders
     // that were asked for, or holds no file at all.
     Incomplete,
+    // The archive is complete, but its copy to the project's remote
+    // destination (or an earlier one still owed) did not arrive.
+    CopyFailed,
 };
 
 // One backup, holding the project's backup lock (ProjectStore::TryLockBackup)
@@ -31,7 +34,9 @@ enum class BackupOutcome {
 // "Value", the editor's number advances by the step (at most 1000) and its
 // archive path is computed anew. A writer failure, or a completed archive
 // whose size cannot be read, is raised after the lock has been released and
-// the progress bar reset; neither advances the number. An editor that
+// the progress bar reset; neither advances the number. After the number,
+// the remote copy step (RemoteCopyStep.h) runs, still under the lock; what
+// it does never undoes the local backup. An editor that
 // shows no project is refused with kNoProjectText before anything else.
 BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
                         const ProjectStore& store, BackupWriter& writer, RunHost& host);

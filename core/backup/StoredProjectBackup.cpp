@@ -38,6 +38,8 @@ StoredBackupResult ResultOf(BackupOutcome outcome) {
         return StoredBackupResult::Busy;
     case BackupOutcome::Incomplete:
         return StoredBackupResult::Incomplete;
+    case BackupOutcome::CopyFailed:
+        return StoredBackupResult::CopyFailed;
     case BackupOutcome::Completed:
         break;
     }

@@ -21,6 +21,9 @@ enum class StoredBackupResult {
     // no file at all.
     Incomplete,
     Failed, // the writer failed or the archive's size could not be read
+    // Written and reported, but its remote copy failed; sent again at the
+    // next backup.
+    CopyFailed,
 };
 
 StoredBackupResult ResultOf(BackupOutcome outcome);

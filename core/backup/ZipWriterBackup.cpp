@@ -1,5 +1,6 @@
 #include "core/backup/ZipWriterBackup.h"
 
+#include "zip/base/ZipError.h"
 #include "zip/writer/DirSearch.h"
 
 namespace mzb {
@@ -86,6 +87,15 @@ void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& eve
     }
     writer_.OnZipComplete = [&](TZipWriter&, int) { events.OnZipComplete(files); };
     writer_.RunZip();
+}
+
+bool ZipWriterBackup::KeepGoing() {
+    try {
+        writer_.CheckForCancel();
+    } catch (const EUserCanceled&) {
+        return false;
+    }
+    return true;
 }
 
 } // namespace mzb

@@ -16,6 +16,7 @@ public:
     // Any file of the archive's name is removed first; the writer's events
     // are assigned for the run and cleared after it.
     void RunZip(const BackupJob& job, const BackupWriterEvents& events) override;
+    bool KeepGoing() override;
 
 private:
     void Apply(const BackupJob& job);

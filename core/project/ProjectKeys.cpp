@@ -84,6 +84,8 @@ constexpr ProjectKey kProjectKeys[] = {
     Number("BackupMode", &R::BackupMode, "0").Writer(KeyWriter::Schedule),
     Text("StartTime_or_Increase", &R::StartTime_or_Increase).Writer(KeyWriter::Schedule),
     Time("Last Backup", &R::LastBackup).Writer(KeyWriter::Run),
+    Text("Remote Copy", &R::RemoteCopy),
+    List("Remote Pending Count", "Remote Pending", &R::RemotePending).Writer(KeyWriter::Run),
 };
 
 template <typename T> T& MemberOf(R& record, const ProjectKey& key) {

@@ -66,6 +66,9 @@ public:
     // front end; none when it never did or the text is no date and time.
     std::optional<LocalDateTime> ReadLastBackup(const std::string& name) const;
     void WriteLastBackup(const std::string& name, LocalDateTime completed) const;
+    // "Remote Pending": the archives whose remote copy is still to be made.
+    std::vector<std::string> ReadRemotePending(const std::string& name) const;
+    void WriteRemotePending(const std::string& name, const std::vector<std::string>& paths) const;
 
     StoredSchedule ReadSchedule(const std::string& name) const;
     void WriteSchedule(const std::string& name, const StoredSchedule& schedule) const;

@@ -92,6 +92,11 @@ int RunBackupProject(const GlobalOptions& options, const Args& args) {
         return ReportInterrupted("the backup of project '" + name +
                                  "' was not made; no partial archive was left");
     }
+    if (result == StoredBackupResult::CopyFailed && Interrupted()) {
+        return ReportInterrupted("the backup of project '" + name +
+                                 "' was made, its remote copy was not; it is sent at the next "
+                                 "backup");
+    }
     return BackupExitStatus(result);
 }
 
@@ -100,6 +105,7 @@ int BackupExitStatus(StoredBackupResult result) {
     case StoredBackupResult::Completed:
         return kExitOk;
     case StoredBackupResult::Incomplete:
+    case StoredBackupResult::CopyFailed:
     case StoredBackupResult::Declined:
     case StoredBackupResult::Refused:
     case StoredBackupResult::Exists:
