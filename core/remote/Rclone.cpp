@@ -63,8 +63,18 @@ RcloneResult RcloneProgram::Run(const std::vector<std::string>& args, const Rclo
     call.Program = "rclone";
     // A command first, then its options; "--" ends them before the caller's
     // paths, so a path that begins with '-' is never read as an option.
-    call.Args = {args.front(), "--use-json-log",      "--stats", "1s", "--stats-log-level",
-                 "NOTICE",     "--ask-password=false"};
+    // Ten low-level retries (rclone's default) keep a refused connection
+    // waiting for seconds; a copy that fails is sent again at the next
+    // backup anyway.
+    call.Args = {args.front(),
+                 "--use-json-log",
+                 "--stats",
+                 "1s",
+                 "--stats-log-level",
+                 "NOTICE",
+                 "--ask-password=false",
+                 "--low-level-retries",
+                 "3"};
     call.Args.insert(call.Args.end(), args.begin() + 1, args.end());
     std::string lastError;
     call.OnErrorLine = [&](const std::string& line) {

@@ -135,7 +135,7 @@ std::string FetchFromRemote(Rclone& rclone, const std::string& destination, cons
     const RcloneResult fetched = rclone.Run({"copyto", "--", remote, localPath}, watch);
     if (!fetched.Succeeded()) {
         return fetched.Stopped ? "the fetch was canceled"
-                               : "the remote archive could not be fetched: " + fetched.Reason;
+                               : remote + " could not be fetched: " + fetched.Reason;
     }
     return CheckCopy(rclone, remote, localPath, watch);
 }
