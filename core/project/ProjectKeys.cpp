@@ -78,13 +78,13 @@ constexpr ProjectKey kProjectKeys[] = {
     Flag("Whether store path in Zip", &R::StorePaths, "1"),
     Flag("Whether store comment in Zip", &R::StoreComment, "1"),
     TickedText("Comment", &R::Comment, &R::StoreComment),
+    Text("Remote Copy", &R::RemoteCopy),
     Flag("IsEnabledAutoBack", &R::IsEnabledAutoBack, "0").Writer(KeyWriter::Schedule),
     // A kind this program never writes is kept as read: the schedule gives
     // it an entry that never falls due, rather than a daily backup nobody set.
     Number("BackupMode", &R::BackupMode, "0").Writer(KeyWriter::Schedule),
     Text("StartTime_or_Increase", &R::StartTime_or_Increase).Writer(KeyWriter::Schedule),
     Time("Last Backup", &R::LastBackup).Writer(KeyWriter::Run),
-    Text("Remote Copy", &R::RemoteCopy),
     List("Remote Pending Count", "Remote Pending", &R::RemotePending).Writer(KeyWriter::Run),
 };
 

@@ -49,6 +49,7 @@ ProjectRecord SampleProject() {
     r.StorePaths = false;
     r.StoreComment = true;
     r.Comment = "  weekly docs ";
+    r.RemoteCopy = "nas:backups/docs";
     return r;
 }
 
@@ -147,7 +148,8 @@ TEST_F(ProjectStoreTest, WriteProjectWritesEveryKeyInOrderAndReadsBackTheSamePro
                               "\n"
                               "Whether store path in Zip=0\n"
                               "Whether store comment in Zip=1\n"
-                              "Comment=\"  weekly docs \"\n");
+                              "Comment=\"  weekly docs \"\n"
+                              "Remote Copy=nas:backups/docs\n");
     // The comment keeps its blanks: it goes to the archive as typed.
     EXPECT_EQ(store_.ReadProject("Docs"), r);
     // One project, whatever the case of its section or of the name asked for.

@@ -77,6 +77,7 @@ TEST_F(ProjectCommandsTest, ShowPrintsEveryKeyInTheStoresOrderWithThePasswordDec
                      "Whether store path in Zip=1\n"
                      "Whether store comment in Zip=1\n"
                      "Comment=\n"
+                     "Remote Copy=\n"
                      "IsEnabledAutoBack=1\n"
                      "BackupMode=2\n"
                      "StartTime_or_Increase=Friday\n");
