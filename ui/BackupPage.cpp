@@ -3,6 +3,8 @@
 #include "core/backup/ZipWriterBackup.h"
 #include "core/editor/ProjectEditor.h"
 #include "core/project/ContentEntry.h"
+#include "core/remote/Rclone.h"
+#include "core/remote/RemoteSetting.h"
 #include "platform/Blanks.h"
 #include "platform/KnownDirectories.h"
 #include "ui/BackupPageDialogs.h"
@@ -84,10 +86,11 @@ void BackupPage::ShowFirstStartHint() {
 }
 
 void BackupPage::ConnectEditor() {
-    for (QLineEdit* field :
-         {ui->EditPrefix, ui->EditPassword, ui->EditConfirmPassword, ui->Editcomment}) {
+    for (QLineEdit* field : {ui->EditPrefix, ui->EditPassword, ui->EditConfirmPassword,
+                             ui->Editcomment, ui->EditRemoteCopy}) {
         connect(field, &QLineEdit::textChanged, this, &BackupPage::SpEditClick);
     }
+    connect(ui->EditRemoteCopy, &QLineEdit::textChanged, this, &BackupPage::ShowRemoteCopyHint);
     for (QSpinBox* spin : {ui->SpinValue, ui->SpinIncrease}) {
         connect(spin, &QSpinBox::valueChanged, this, &BackupPage::SpEditClick);
     }
@@ -143,6 +146,8 @@ BackupEditor BackupPage::ReadEditor() const {
     e.ConfirmPassword = ui->EditConfirmPassword->text().toStdString();
     e.Include = Entries(ui->ListboxBackup);
     e.Exclude = Entries(ui->ListBoxNobackup);
+    e.Project = shownRecord_;
+    e.Project.RemoteCopy = ui->EditRemoteCopy->text().toStdString();
     return e;
 }
 
@@ -163,8 +168,17 @@ void BackupPage::WriteEditor(const BackupEditor& e) {
     ui->CheckBoxpath->setChecked(e.StorePaths);
     ui->CheckBoxcomment->setChecked(e.CommentTicked);
     ui->Editcomment->setText(QString::fromStdString(e.Comment));
+    shownRecord_ = e.Project;
+    ui->EditRemoteCopy->setText(QString::fromStdString(e.Project.RemoteCopy));
+    ShowRemoteCopyHint();
     EnableDependentFields();
     loadingGuard_ = wasLoading;
+}
+
+void BackupPage::ShowRemoteCopyHint() {
+    // Said where the setting is made: the local backup goes on without it.
+    ui->LabelRemoteCopyHint->setVisible(!ui->EditRemoteCopy->text().trimmed().isEmpty() &&
+                                        !RcloneInstalled());
 }
 
 void BackupPage::ClearEditorControls() {
@@ -237,6 +251,12 @@ void BackupPage::SpEditClick() {
 bool BackupPage::SpSaveClick() {
     BackupEditor e = ReadEditor();
     if (!ValidateProject(e, *host_)) {
+        return false;
+    }
+    // Refused before it reaches project.ini: a credential belongs in
+    // rclone's configuration.
+    if (const std::string problem = RemoteSettingProblem(e.Project.RemoteCopy); !problem.empty()) {
+        host_->ShowMessage(problem, MessageKind::Error);
         return false;
     }
     const ProjectRecord record = SaveEditor(e);
