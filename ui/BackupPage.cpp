@@ -1,5 +1,7 @@
 #include "ui/BackupPage.h"
 
+#include "core/backup/Pruning.h"
+#include "core/backup/Retention.h"
 #include "core/backup/ZipWriterBackup.h"
 #include "core/editor/ProjectEditor.h"
 #include "core/project/ContentEntry.h"
@@ -14,10 +16,12 @@
 #include "ui_BackupPage.h"
 #include "ui_TFormMain.h"
 #include "zip/base/ZipError.h"
+#include "zip/io/PathName.h"
 
 #include <QAbstractItemView>
 #include <QAction>
 #include <QSignalBlocker>
+#include <QVBoxLayout>
 
 namespace mzb {
 namespace {
@@ -76,6 +80,15 @@ void BackupPage::Attach(TFormMain& form) {
         SetTextColour(*navy, kNavy);
     }
     SetTextColour(*ui->EditFilename, kBlue);
+    // The project's history settings get a page of their own beside the
+    // two, so the Backup page keeps its size; they are edited and saved
+    // with the rest of the project.
+    auto* history = new QWidget;
+    history->setObjectName(QStringLiteral("TabHistory"));
+    auto* historyLayout = new QVBoxLayout(history);
+    historyLayout->addWidget(ui->GroupBoxHistory);
+    historyLayout->addStretch();
+    main.PageControl1->addTab(history, QStringLiteral("History "));
     ConnectEditor();
     // Without a project the controls keep the values they start with.
     SetEditState(true);
@@ -104,6 +117,16 @@ void BackupPage::ConnectEditor() {
             }
         });
     }
+    // The history controls stand on a page of their own, which they keep.
+    connect(ui->ComboKeepArchives, &QComboBox::currentIndexChanged, this, [this] {
+        EnableDependentFields();
+        HistoryChanged();
+    });
+    for (QSpinBox* spin :
+         {ui->SpinKeepLast, ui->SpinKeepDaily, ui->SpinKeepWeekly, ui->SpinKeepMonthly}) {
+        connect(spin, &QSpinBox::valueChanged, this, &BackupPage::HistoryChanged);
+    }
+    connect(ui->CheckBoxVerify, &QCheckBox::toggled, this, &BackupPage::HistoryChanged);
     for (QCheckBox* box : {ui->CheckBoxPassword, ui->CheckBoxpath, ui->CheckBoxcomment}) {
         connect(box, &QCheckBox::toggled, this, [this] {
             EnableDependentFields();
@@ -148,6 +171,12 @@ BackupEditor BackupPage::ReadEditor() const {
     e.Exclude = Entries(ui->ListBoxNobackup);
     e.Project = shownRecord_;
     e.Project.RemoteCopy = ui->EditRemoteCopy->text().toStdString();
+    e.Project.KeepArchives = ui->ComboKeepArchives->currentIndex();
+    e.Project.KeepLast = ui->SpinKeepLast->value();
+    e.Project.KeepDaily = ui->SpinKeepDaily->value();
+    e.Project.KeepWeekly = ui->SpinKeepWeekly->value();
+    e.Project.KeepMonthly = ui->SpinKeepMonthly->value();
+    e.Project.VerifyAfterBackup = ui->CheckBoxVerify->isChecked();
     return e;
 }
 
@@ -171,7 +200,14 @@ void BackupPage::WriteEditor(const BackupEditor& e) {
     shownRecord_ = e.Project;
     ui->EditRemoteCopy->setText(QString::fromStdString(e.Project.RemoteCopy));
     ShowRemoteCopyHint();
+    ui->ComboKeepArchives->setCurrentIndex(e.Project.KeepArchives);
+    ui->SpinKeepLast->setValue(e.Project.KeepLast);
+    ui->SpinKeepDaily->setValue(e.Project.KeepDaily);
+    ui->SpinKeepWeekly->setValue(e.Project.KeepWeekly);
+    ui->SpinKeepMonthly->setValue(e.Project.KeepMonthly);
+    ui->CheckBoxVerify->setChecked(e.Project.VerifyAfterBackup);
     EnableDependentFields();
+    ShowRetention();
     loadingGuard_ = wasLoading;
 }
 
@@ -179,6 +215,24 @@ void BackupPage::ShowRemoteCopyHint() {
     // Said where the setting is made: the local backup goes on without it.
     ui->LabelRemoteCopyHint->setVisible(!ui->EditRemoteCopy->text().trimmed().isEmpty() &&
                                         !RcloneInstalled());
+}
+
+void BackupPage::ShowRetention() {
+    BackupEditor e = ReadEditor();
+    const ProjectRecord shown = SaveEditor(e);
+    ui->LabelRetentionRule->setText(
+        QString::fromStdString(RetentionRuleText(RetentionRuleOf(shown))));
+    ui->ListRetentionPreview->clear();
+    if (ShownProject().empty()) {
+        return;
+    }
+    // The other projects as stored, this one as the page shows it.
+    std::vector<ProjectRecord> projects = form_->Store().ReadProjects(form_->ProjectNames());
+    projects.push_back(shown);
+    for (const std::string& path :
+         PruneProject(shown, projects, host_->Now(), std::string(), true).Deleted) {
+        ui->ListRetentionPreview->addItem(QString::fromStdString(FileNamePart(path)));
+    }
 }
 
 void BackupPage::ClearEditorControls() {
@@ -193,6 +247,13 @@ void BackupPage::EnableDependentFields() {
     ui->SpinIncrease->setEnabled(numbered);
     ui->Labelauto->setEnabled(numbered);
     ui->Editcomment->setEnabled(ui->CheckBoxcomment->isChecked());
+    const int keep = ui->ComboKeepArchives->currentIndex();
+    ui->SpinKeepLast->setEnabled(keep == static_cast<int>(KeepArchives::Last));
+    for (QWidget* byAge : std::initializer_list<QWidget*>{
+             ui->LabelKeepDaily, ui->SpinKeepDaily, ui->LabelKeepWeekly, ui->SpinKeepWeekly,
+             ui->LabelKeepMonthly, ui->SpinKeepMonthly}) {
+        byAge->setEnabled(keep == static_cast<int>(KeepArchives::ByAge));
+    }
 }
 
 std::string BackupPage::ShownProject() const {
@@ -236,6 +297,10 @@ void BackupPage::SetEditState(bool view) {
 
 void BackupPage::SpEditClick() {
     ActivateBackupPage();
+    HistoryChanged();
+}
+
+void BackupPage::HistoryChanged() {
     if (loadingGuard_) {
         return;
     }
@@ -245,6 +310,7 @@ void BackupPage::SpEditClick() {
     }
     ui->EditFilename->setText(
         QString::fromStdString(EditorArchiveName(ReadEditor(), form_->Settings(), host_->Now())));
+    ShowRetention();
     SetEditState(false);
 }
 

@@ -51,6 +51,8 @@ public:
 
     // The editor's handlers.
     void SpEditClick();
+    // An edit of the History page: as SpEditClick, but that page stays.
+    void HistoryChanged();
     bool SpSaveClick();
     void SpCancelClick();
     void SpNewClick();
@@ -72,6 +74,9 @@ private:
     void WriteEditor(const BackupEditor& editor);
     void ClearEditorControls();
     void EnableDependentFields();
+    // The retention rule's sentence and the archives it would delete now,
+    // for the project as the page shows it.
+    void ShowRetention();
     std::string ShownProject() const;
     // comboProject's entries changed: the settings' copy of the list follows.
     void ProjectListChanged();

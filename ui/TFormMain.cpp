@@ -2,6 +2,7 @@
 
 #include "core/project/ProjectName.h"
 #include "core/project/StartupState.h"
+#include "core/schedule/StaleBackup.h"
 #include "finder/FindFile.h"
 #include "platform/Blanks.h"
 #include "ui/AccessibleNames.h"
@@ -63,6 +64,9 @@ TFormMain::TFormMain(const ProgramSetup& setup, QWidget* parent)
         schedule_->Timer1Timer();
         ShowBackupStatus();
     });
+    staleTimer_.setInterval(std::chrono::hours(1));
+    connect(&staleTimer_, &QTimer::timeout, this, &TFormMain::NoticeStaleProjects);
+    staleTimer_.start();
     BuildMenus();
     ui->Tabbackup->Attach(*this);
     ui->TabRestore->Attach(*this);
@@ -85,6 +89,7 @@ TFormMain::TFormMain(const ProgramSetup& setup, QWidget* parent)
     if (startMinimized_) {
         setWindowState(Qt::WindowMinimized);
     }
+    QTimer::singleShot(0, this, &TFormMain::NoticeStaleProjects);
     // Once the window is up, so that the runs show their progress.
     if (settings_.RunMissedBackups) {
         QTimer::singleShot(0, this, [this] { schedule_->RunMissedBackups(); });
@@ -249,9 +254,27 @@ void TFormMain::ShowBackupStatus() {
     ui->LabelNextBackup->setText(
         QString::fromStdString(NextBackupText(schedule_->NextRun(name), now)));
     const auto seen = seenBackups_.find(name);
-    ui->LabelLastBackup->setText(QString::fromStdString(
+    const ProjectRecord project = store_.ReadProject(name);
+    std::string last =
         LastBackupText(seen != seenBackups_.end() ? std::optional(seen->second) : std::nullopt,
-                       store_.ReadLastBackup(name), now)));
+                       project.LastBackup, now);
+    if (const std::string stale = StaleBackupText(project, now); !stale.empty()) {
+        last += "  " + stale;
+    }
+    ui->LabelLastBackup->setText(QString::fromStdString(last));
+}
+
+void TFormMain::NoticeStaleProjects() {
+    const LocalDateTime now = scheduleHost_.Now();
+    if (staleNoticeDay_ == now.Days()) {
+        return;
+    }
+    const std::string text = StaleProjectsText(store_.ReadProjects(ProjectNames()), now);
+    if (!text.empty()) {
+        staleNoticeDay_ = now.Days();
+        trayIcon1_->showMessage(QString::fromLatin1(kProductName), QString::fromStdString(text),
+                                QSystemTrayIcon::Warning);
+    }
 }
 
 void TFormMain::NoteBackupResult(const std::string& project, StoredBackupResult result) {
@@ -268,8 +291,9 @@ void TFormMain::SetRunLock(bool enabled) {
     runLocked_ = !enabled;
     ui->SpStart->setEnabled(enabled);
     ui->SpRestore->setEnabled(enabled);
-    ui->Tabbackup->setEnabled(enabled);
-    ui->TabRestore->setEnabled(enabled);
+    for (int page = 0; page < ui->PageControl1->count(); ++page) {
+        ui->PageControl1->widget(page)->setEnabled(enabled);
+    }
     ui->PageControl1->tabBar()->setEnabled(enabled);
     for (QAction* item : menuBackup_->actions()) {
         item->setEnabled(enabled);

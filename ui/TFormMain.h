@@ -113,6 +113,9 @@ public:
     void NotifyScheduledBackupProblem(const std::string& project, StoredBackupResult result);
     // Selects and loads the item's project, then backs it up as SpStart does.
     void TrayBackupItemClick(QAction* item);
+    // The tray's notice of projects gone too long without a backup, at
+    // most once a day while the program runs.
+    void NoticeStaleProjects();
     // Restores the window from minimised or the tray and brings the program
     // to the front: a tray click, "Open Main Window", a second start.
     void OpenMainWindow1Click();
@@ -163,6 +166,10 @@ private:
     std::unique_ptr<TFindFile> findFile_;
     std::unique_ptr<Schedule> schedule_;
     QTimer timer1_;
+    // Looks once an hour whether a day has begun since the last notice of
+    // projects without a recent backup.
+    QTimer staleTimer_;
+    std::optional<int64_t> staleNoticeDay_;
     QIcon scheduleMark_;
     struct NameOrder {
         bool operator()(const std::string& a, const std::string& b) const {

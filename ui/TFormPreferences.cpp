@@ -5,8 +5,8 @@
 #include "core/schedule/Schedule.h"
 #include "platform/AutostartEntry.h"
 #include "platform/KnownDirectories.h"
-#include "ui/ProjectItemDelegate.h"
 #include "ui/AccessibleNames.h"
+#include "ui/ProjectItemDelegate.h"
 #include "ui/TFormMain.h"
 #include "ui/TextColour.h"
 #include "ui/WindowPlacement.h"
@@ -47,6 +47,7 @@ TFormPreferences::TFormPreferences(TFormMain& form)
     const auto dirty = [this] { SetScheduleDirty(true); };
     connect(ui->DateTimePicker1, &QTimeEdit::timeChanged, this, dirty);
     connect(ui->SpinEditNumber, &QSpinBox::valueChanged, this, dirty);
+    connect(ui->SpinWarnDays, &QSpinBox::valueChanged, this, dirty);
     connect(ui->cbWeekly, &QComboBox::activated, this, dirty);
     connect(ui->Spsave, &QToolButton::clicked, this, &TFormPreferences::SpsaveClick);
     connect(ui->SpCancel, &QToolButton::clicked, this, &TFormPreferences::SpCancelClick);
@@ -106,6 +107,7 @@ void TFormPreferences::cbProjectChange() {
     const std::string name = ui->cbProject->currentText().toStdString();
     const ShownSchedule shown = ShowSchedule(form_.Store().ReadSchedule(name));
     ui->cbAutoRun->setChecked(shown.Enabled);
+    ui->SpinWarnDays->setValue(shown.WarnAfterDays);
     SetAutoRunColour();
     // Setting the controls is no edit; the dirty state is reset below.
     switch (shown.Mode) {
@@ -168,6 +170,8 @@ ShownSchedule TFormPreferences::ShownControls() const {
     ui->SpinEditNumber->interpretText();
     shown.Minutes = ui->SpinEditNumber->value();
     shown.Weekday = ui->cbWeekly->currentIndex();
+    ui->SpinWarnDays->interpretText();
+    shown.WarnAfterDays = ui->SpinWarnDays->value();
     return shown;
 }
 

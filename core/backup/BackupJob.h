@@ -51,6 +51,12 @@ public:
     virtual ~BackupWriter() = default;
     // Sets the job's settings in the order of BackupJob's fields, then writes.
     virtual void RunZip(const BackupJob& job, const BackupWriterEvents& events) = 0;
+    // Reads the archive at `path` back from the disk and decodes every
+    // entry, checking its CRC, without writing anything: what is wrong with
+    // it, one text per problem (the entry named), none when it reads whole.
+    // A cancel is raised, as during the writing.
+    virtual std::vector<std::string> ReadBack(const std::string& path,
+                                              const std::string& password) = 0;
     // Between the steps that follow the writer's run (the remote copy): lets
     // the host handle its events, and false when the user asked meanwhile
     // for the run to stop.

@@ -1,5 +1,6 @@
 #include "core/backup/BackupRun.h"
 
+#include "core/backup/AfterArchive.h"
 #include "core/backup/RemoteCopyStep.h"
 #include "core/editor/ProjectEditor.h"
 #include "core/project/ArchiveNaming.h"
@@ -69,18 +70,14 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     events.OnFileLeftOut = [&](const std::string& name) { leftOut.push_back(name); };
     events.OnFileStarted = [&](const std::string& file) { host.ShowCurrentFile(file); };
     int packed = 0;
+    long long sizeKb = 0;
     events.OnZipComplete = [&](int fileCount) {
         packed = fileCount;
-        long long sizeKb = 0;
         try {
             sizeKb = ArchiveSizeKb(path);
         } catch (const EInOutError&) {
             sizeError = std::current_exception();
-            return;
         }
-        host.ShowTimedMessage(
-            BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut, fileCount),
-            MessageKind::Information, kRunMessageSeconds);
     };
 
     const RunLock lock(host);
@@ -88,6 +85,11 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     if (sizeError) {
         std::rethrow_exception(sizeError);
     }
+    const bool complete = leftOut.empty() && packed > 0;
+    const std::string pruned = FinishArchive(editor, store, writer, path, complete, host.Now());
+    host.ShowTimedMessage(BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut, packed) +
+                              pruned,
+                          MessageKind::Information, kRunMessageSeconds);
     if (editor.UseNumber) {
         store.WriteCounter(projectText, editor.Number);
         editor.Number = NextArchiveNumber(editor.Number, editor.Increase);
@@ -99,7 +101,7 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
                                           writer, host, rclone);
     editor.Filename = EditorArchiveName(editor, settings, host.Now());
     host.ShowPage(page);
-    if (!leftOut.empty() || packed == 0) {
+    if (!complete) {
         return BackupOutcome::Incomplete;
     }
     return copied ? BackupOutcome::Completed : BackupOutcome::CopyFailed;

@@ -32,11 +32,15 @@ enum class BackupOutcome {
 // from the checks to the stored number. On completion (also an incomplete
 // one) its time is stored as "Last Backup", a numbered project's number as
 // "Value", the editor's number advances by the step (at most 1000) and its
-// archive path is computed anew. A writer failure, or a completed archive
-// whose size cannot be read, is raised after the lock has been released and
-// the progress bar reset; neither advances the number. After the number,
-// the remote copy step (RemoteCopyStep.h) runs, still under the lock; what
-// it does never undoes the local backup. An editor that
+// archive path is computed anew. Before that the archive is read back when
+// the project asks for it, and after a backup that lacks nothing the
+// project's retention rule runs, its deletions listed in the report
+// (AfterArchive.h). A writer failure, a completed archive whose size cannot
+// be read, or one that does not read back (EVerifyFailed) is raised after
+// the lock has been released and the progress bar reset; none advances the
+// number or runs the retention rule. Last, the remote copy step
+// (RemoteCopyStep.h) runs, still under the lock; what it does never undoes
+// the local backup. An editor that
 // shows no project is refused with kNoProjectText before anything else.
 BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
                         const ProjectStore& store, BackupWriter& writer, RunHost& host);

@@ -27,6 +27,36 @@ private:
     TZipWriter& writer_;
 };
 
+// The reading settings and events a read-back changes on the writer's
+// reader, put back however it ends: the writer relies on them.
+class ReadingRestored {
+public:
+    explicit ReadingRestored(TZipReader& reader)
+        : reader_(reader), testOnly_(reader.TestOnly), doAll_(reader.DoAll),
+          incomplete_(reader.IncompleteZipMode) {}
+    ~ReadingRestored() {
+        reader_.TestOnly = testOnly_;
+        reader_.DoAll = doAll_;
+        reader_.IncompleteZipMode = incomplete_;
+        reader_.OnSkippingFile = nullptr;
+        reader_.OnBadCRC = nullptr;
+        reader_.OnBadPassword = nullptr;
+    }
+    ReadingRestored(const ReadingRestored&) = delete;
+    ReadingRestored& operator=(const ReadingRestored&) = delete;
+
+private:
+    TZipReader& reader_;
+    bool testOnly_;
+    bool doAll_;
+    TIncompleteZipMode incomplete_;
+};
+
+std::string EntryName(TZipReader& reader, int index) {
+    const TZipHeaderInfo& entry = reader.Entry(index);
+    return entry.Directory() + entry.FileName();
+}
+
 } // namespace
 
 // Every setting a backup relies on, on every run: the writer is shared by
@@ -87,6 +117,36 @@ void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& eve
     }
     writer_.OnZipComplete = [&](TZipWriter&, int) { events.OnZipComplete(files); };
     writer_.RunZip();
+}
+
+std::vector<std::string> ZipWriterBackup::ReadBack(const std::string& path,
+                                                   const std::string& password) {
+    TZipReader& reader = writer_;
+    const ReadingRestored restored(reader);
+    std::vector<std::string> problems;
+    reader.OnSkippingFile = [&](TZipReader&, int reason, const std::string& name, int, bool&) {
+        problems.push_back(name +
+                           (reason == kSkipBadPassword ? ": wrong password" : ": damaged entry"));
+    };
+    reader.OnBadCRC = [&](TZipReader& r, std::uint32_t, std::uint32_t, int index) {
+        problems.push_back(EntryName(r, index) + ": damaged data (CRC does not match)");
+    };
+    // Nobody is asked: the password the archive was written with must do.
+    reader.OnBadPassword = [](TZipReader&, int, std::string& newPassword) { newPassword.clear(); };
+    reader.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
+    reader.TestOnly = true;
+    reader.DoAll = true;
+    reader.ArchivePassword = password;
+    try {
+        reader.SetZipName(path);
+        reader.OpenArchive();
+        reader.RunUnZip();
+    } catch (const EUserCanceled&) {
+        throw;
+    } catch (const EZipError& e) {
+        problems.push_back(e.what());
+    }
+    return problems;
 }
 
 bool ZipWriterBackup::KeepGoing() {

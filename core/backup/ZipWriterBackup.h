@@ -16,6 +16,11 @@ public:
     // Any file of the archive's name is removed first; the writer's events
     // are assigned for the run and cleared after it.
     void RunZip(const BackupJob& job, const BackupWriterEvents& events) override;
+    // Tests the archive with the writer's own reader, so the window stays
+    // live and a cancel reaches it; every reading setting it changes is put
+    // back for the next run.
+    std::vector<std::string> ReadBack(const std::string& path,
+                                      const std::string& password) override;
     bool KeepGoing() override;
 
 private:

@@ -39,6 +39,73 @@ std::string NextArchiveName(const ArchiveNameInput& in) {
     return name + ".zip";
 }
 
+namespace {
+
+constexpr std::string_view kExtension = ".zip";
+
+// Two digits from `at`, or -1.
+int TwoDigits(std::string_view text, std::size_t at) {
+    const auto digit = [&](std::size_t i) {
+        return text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1;
+    };
+    const int high = digit(at);
+    const int low = digit(at + 1);
+    return high < 0 || low < 0 ? -1 : high * 10 + low;
+}
+
+// "mm-dd_hh-nn-ss" with every field in its range.
+std::optional<CivilDateTime> DateSuffix(std::string_view suffix) {
+    if (suffix.size() != 14 || suffix[2] != '-' || suffix[5] != '_' || suffix[8] != '-' ||
+        suffix[11] != '-') {
+        return std::nullopt;
+    }
+    CivilDateTime c;
+    c.Month = TwoDigits(suffix, 0);
+    c.Day = TwoDigits(suffix, 3);
+    c.Hour = TwoDigits(suffix, 6);
+    c.Minute = TwoDigits(suffix, 9);
+    c.Second = TwoDigits(suffix, 12);
+    if (c.Month < 1 || c.Month > 12 || c.Day < 1 || c.Day > 31 || c.Hour < 0 || c.Hour > 23 ||
+        c.Minute < 0 || c.Minute > 59 || c.Second < 0 || c.Second > 59) {
+        return std::nullopt;
+    }
+    return c;
+}
+
+// Decimal digits, padded with zeros to any width a name can hold, whose
+// value is a number the suffix can have.
+bool NumberSuffix(std::string_view suffix) {
+    if (suffix.empty() || suffix.size() > std::size_t(kMaxPaddedWidth) ||
+        suffix.find_first_not_of("0123456789") != std::string_view::npos) {
+        return false;
+    }
+    const std::string_view digits =
+        suffix.substr(std::min(suffix.find_first_not_of('0'), suffix.size()));
+    return !digits.empty() && digits.size() <= 4 &&
+           std::stoi(std::string(digits)) <= kMaxArchiveNumber;
+}
+
+} // namespace
+
+std::optional<ArchiveNameParts> ParseArchiveName(std::string_view fileName, std::string_view prefix,
+                                                 bool useDate) {
+    prefix = TrimBlanks(prefix);
+    if (fileName.size() < prefix.size() + kExtension.size() || !fileName.starts_with(prefix) ||
+        !fileName.ends_with(kExtension)) {
+        return std::nullopt;
+    }
+    const std::string_view suffix =
+        fileName.substr(prefix.size(), fileName.size() - prefix.size() - kExtension.size());
+    if (!useDate) {
+        return NumberSuffix(suffix) ? std::optional<ArchiveNameParts>(ArchiveNameParts{})
+                                    : std::nullopt;
+    }
+    if (const auto date = DateSuffix(suffix)) {
+        return ArchiveNameParts{date};
+    }
+    return std::nullopt;
+}
+
 std::string ArchiveNameOnLoad(const ProjectRecord& project, const CommonSettings& settings,
                               LocalDateTime now) {
     ArchiveNameInput in;

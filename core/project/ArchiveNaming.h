@@ -7,7 +7,9 @@
 #include "core/project/ProjectRecord.h"
 #include "platform/LocalDateTime.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace mzb {
 
@@ -40,6 +42,17 @@ struct ArchiveNameInput {
 // An empty save directory gives the bare file name rather than one in the
 // root; the store never hands out an empty one.
 std::string NextArchiveName(const ArchiveNameInput& input);
+
+// What a file name says when it is one that NextArchiveName gives for the
+// prefix (trimmed) and the suffix rule, whatever the folder, the number's
+// padding and the clock: a date name's month to second (the year is not
+// part of the name and is left at its default), or for a number name
+// nothing. None for any other name, so for a hidden part file too.
+struct ArchiveNameParts {
+    std::optional<CivilDateTime> Date;
+};
+std::optional<ArchiveNameParts> ParseArchiveName(std::string_view fileName, std::string_view prefix,
+                                                 bool useDate);
 
 // The name that loading the project into the editor shows: a numbered
 // project shows the number after its "Value" (see NextArchiveNumber).

@@ -63,6 +63,11 @@ constexpr ProjectKey Time(std::string_view name, std::optional<LocalDateTime> R:
     return Row(name, KeyKind::Time, member, "");
 }
 
+// The largest count of archives or periods a rule keeps, and of days
+// without a backup before the warning: beyond them a value is a typo.
+constexpr int kMaxKept = 1000;
+constexpr int kMaxWarnDays = 3650;
+
 constexpr ProjectKey kProjectKeys[] = {
     Text("Filename prefix", &R::FilenamePrefix),
     Flag("Whether use Date", &R::UseDate, "1"),
@@ -78,12 +83,21 @@ constexpr ProjectKey kProjectKeys[] = {
     Flag("Whether store path in Zip", &R::StorePaths, "1"),
     Flag("Whether store comment in Zip", &R::StoreComment, "1"),
     TickedText("Comment", &R::Comment, &R::StoreComment),
+    Number("Keep Archives", &R::KeepArchives, "0", 0, 2),
+    Number("Keep Last", &R::KeepLast, "10", 1, kMaxKept),
+    Number("Keep Daily", &R::KeepDaily, "7", 0, kMaxKept),
+    Number("Keep Weekly", &R::KeepWeekly, "4", 0, kMaxKept),
+    Number("Keep Monthly", &R::KeepMonthly, "12", 0, kMaxKept),
+    // Projects made before the check existed keep backing up as they did.
+    Flag("Verify After Backup", &R::VerifyAfterBackup, "0").ForNewProject("1"),
     Text("Remote Copy", &R::RemoteCopy),
     Flag("IsEnabledAutoBack", &R::IsEnabledAutoBack, "0").Writer(KeyWriter::Schedule),
     // A kind this program never writes is kept as read: the schedule gives
     // it an entry that never falls due, rather than a daily backup nobody set.
     Number("BackupMode", &R::BackupMode, "0").Writer(KeyWriter::Schedule),
     Text("StartTime_or_Increase", &R::StartTime_or_Increase).Writer(KeyWriter::Schedule),
+    // Set beside the schedule, so saved with it.
+    Number("Warn After Days", &R::WarnAfterDays, "0", 0, kMaxWarnDays).Writer(KeyWriter::Schedule),
     Time("Last Backup", &R::LastBackup).Writer(KeyWriter::Run),
     List("Remote Pending Count", "Remote Pending", &R::RemotePending).Writer(KeyWriter::Run),
 };

@@ -14,12 +14,13 @@
 
 namespace mzb {
 
-// The three schedule keys of one project, as stored: the values the
+// The schedule keys of one project, as stored: the values the
 // schedule save writes and the editor's Save leaves alone.
 struct StoredSchedule {
     bool IsEnabledAutoBack = false;
     int BackupMode = 0;                // 0 daily at a time, 1 every N minutes, 2 weekly
     std::string StartTime_or_Increase; // the time, the minutes or the weekday name
+    int WarnAfterDays = 0;             // set beside the schedule, saved with it
 
     bool operator==(const StoredSchedule&) const = default;
 };
@@ -42,6 +43,19 @@ struct ProjectRecord {
     bool IsEnabledAutoBack = false;
     int BackupMode = 0;
     std::string StartTime_or_Increase;
+    // Retention: 0 keeps every archive, 1 the newest KeepLast, 2 the newest
+    // of each of the last KeepDaily days, KeepWeekly weeks and KeepMonthly
+    // months (core/backup/Retention.h).
+    int KeepArchives = 0;
+    int KeepLast = 10;
+    int KeepDaily = 7;
+    int KeepWeekly = 4;
+    int KeepMonthly = 12;
+    // Each archive is read back and decoded before its backup counts.
+    bool VerifyAfterBackup = false;
+    // Days without a completed backup after which the project is shown as
+    // stale; 0 never.
+    int WarnAfterDays = 0;
     // When the project's last backup completed, by any front end.
     std::optional<LocalDateTime> LastBackup;
     // The rclone destination each complete archive is copied to; empty for
@@ -52,12 +66,13 @@ struct ProjectRecord {
     std::vector<std::string> RemotePending;
 
     StoredSchedule ScheduleValues() const {
-        return {IsEnabledAutoBack, BackupMode, StartTime_or_Increase};
+        return {IsEnabledAutoBack, BackupMode, StartTime_or_Increase, WarnAfterDays};
     }
     void SetScheduleValues(const StoredSchedule& schedule) {
         IsEnabledAutoBack = schedule.IsEnabledAutoBack;
         BackupMode = schedule.BackupMode;
         StartTime_or_Increase = schedule.StartTime_or_Increase;
+        WarnAfterDays = schedule.WarnAfterDays;
     }
 
     bool operator==(const ProjectRecord&) const = default;

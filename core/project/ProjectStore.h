@@ -53,7 +53,7 @@ public:
     // Each named project as ReadProject reads it, in the order given, from
     // one read of the file: what a loop over the projects reads.
     std::vector<ProjectRecord> ReadProjects(const std::vector<std::string>& names) const;
-    // Every key of the section except the three schedule keys, in the
+    // Every key of the section except the schedule keys, in the
     // store's key order. The password is stored scrambled under the name,
     // and only when UsePassword is set and it is not blank; the comment only
     // when StoreComment is set and it is not blank.

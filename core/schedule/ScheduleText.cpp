@@ -66,6 +66,7 @@ ShownSchedule ShowSchedule(const StoredSchedule& stored) {
     ShownSchedule shown;
     shown.Enabled = stored.IsEnabledAutoBack;
     shown.Mode = stored.BackupMode;
+    shown.WarnAfterDays = stored.WarnAfterDays;
     switch (stored.BackupMode) {
     case static_cast<int>(ScheduleKind::DailyAt):
         shown.Time = DailyTimeOrNoon(stored.StartTime_or_Increase);
@@ -85,6 +86,7 @@ ShownSchedule ShowSchedule(const StoredSchedule& stored) {
 StoredSchedule StoreSchedule(const ShownSchedule& shown) {
     StoredSchedule stored;
     stored.IsEnabledAutoBack = shown.Enabled;
+    stored.WarnAfterDays = shown.WarnAfterDays;
     switch (shown.Mode) {
     case static_cast<int>(ScheduleKind::EveryMinutes):
         stored.BackupMode = shown.Mode;

@@ -43,6 +43,7 @@ struct ShownSchedule {
     LocalDateTime Time = LocalDateTime::TimeOfDay(12, 0, 0);
     int Minutes = kMinEveryMinutes;
     int Weekday = kNoWeekday;
+    int WarnAfterDays = 0;
 
     bool operator==(const ShownSchedule&) const = default;
 };

@@ -109,5 +109,39 @@ TEST(ArchiveNamingTest, LoadingANumberedProjectShowsTheNumberAfterItsValue) {
     EXPECT_EQ(ArchiveNameOnLoad(project, settings, now), "/home/u/Backups/docs12-07_20-41-38.zip");
 }
 
+// Reading a name back accepts what the naming gives, padding included, and
+// nothing else: no other suffix, no number out of range, no impossible time.
+TEST(ArchiveNamingTest, ANameIsReadBackOnlyWhenTheRuleCouldHaveGivenIt) {
+    struct Case {
+        const char* name;
+        bool useDate;
+        bool matches;
+    };
+    const Case cases[] = {
+        {"docs7.zip", false, true},
+        {"docs0007.zip", false, true},
+        {"docs1000.zip", false, true},
+        {"docs1001.zip", false, false},
+        {"docs0.zip", false, false},
+        {"docs.zip", false, false},
+        {"docs7.ZIP", false, false},
+        {"docs-7.zip", false, false},
+        {".docs7.zip.part-a1B2c3", false, false},
+        {"docs12-07_20-41-38.zip", false, false},
+        {"docs12-07_20-41-38.zip", true, true},
+        {"docs13-07_20-41-38.zip", true, false},
+        {"docs12-07_24-41-38.zip", true, false},
+        {"docs12-07_20-41-38-1.zip", true, false},
+        {"Docs12-07_20-41-38.zip", true, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ParseArchiveName(c.name, " docs ", c.useDate).has_value(), c.matches) << c.name;
+    }
+    const auto parts = ParseArchiveName("docs12-07_20-41-38.zip", "docs", true);
+    ASSERT_TRUE(parts && parts->Date);
+    EXPECT_EQ(LocalDateTime::FromCivil(*parts->Date),
+              LocalDateTime::FromCivil({1899, 12, 7, 20, 41, 38, 0}));
+}
+
 } // namespace
 } // namespace mzb

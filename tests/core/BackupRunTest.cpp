@@ -43,6 +43,9 @@ public:
         events.OnTotalPercentDone(100);
         events.OnZipComplete(fileCount);
     }
+    std::vector<std::string> ReadBack(const std::string&, const std::string&) override {
+        return {};
+    }
 };
 
 class BackupRunTest : public ::testing::Test {
@@ -349,6 +352,33 @@ TEST_F(BackupRunTest, MissingFoldersAndAnArchiveWithoutFilesAreReported) {
     EXPECT_EQ(host_.messages.at(1).text, "Backup Files Succeeds!\rProject Name: 'Docs'\r"
                                          "File Name:    'empty.zip'\rFile Size:    '2Kb'\r"
                                          "No files were backed up.");
+}
+
+// Retention follows only a backup that holds everything asked for: an
+// archive that lacks files is no reason to let an older whole one go.
+TEST_F(BackupRunTest, RetentionRunsAfterACompleteBackupOnlyAndTheReportListsItsDeletions) {
+    const std::string older = editor_.SaveDir + "/docs01-02_03-04-05.zip";
+    std::ofstream(older) << "an earlier backup";
+    std::filesystem::last_write_time(older, std::filesystem::last_write_time(older) -
+                                                std::chrono::hours(24 * 400));
+    editor_.Project.KeepArchives = 1;
+    editor_.Project.KeepLast = 1;
+    host_.now = LocalDateTime::Now();
+    editor_.Filename = EditorArchiveName(editor_, settings_, host_.now);
+    writer_.leftOut = {"/a/locked.db"};
+    EXPECT_EQ(Run(), BackupOutcome::Incomplete);
+    EXPECT_TRUE(std::filesystem::exists(older));
+
+    writer_.leftOut.clear();
+    host_.now = host_.now + std::chrono::seconds(1);
+    editor_.Filename = EditorArchiveName(editor_, settings_, host_.now);
+    EXPECT_EQ(Run(), BackupOutcome::Completed);
+    EXPECT_FALSE(std::filesystem::exists(older));
+    EXPECT_TRUE(host_.messages.at(1).text.ends_with(
+        "\rArchives Deleted: 2 ('" +
+        std::filesystem::path(writer_.jobs.at(0).ZipName).filename().string() + "', '" +
+        std::filesystem::path(older).filename().string() + "')"))
+        << host_.messages.at(1).text;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "core/project/ProjectStore.h"
 
 #include "core/project/PasswordScramble.h"
+#include "core/project/ProjectKeys.h"
 #include "core/project/ProjectName.h"
 #include "platform/ProfileFile.h"
 #include "support/ChildProcess.h"
@@ -83,6 +84,11 @@ TEST_F(ProjectStoreTest, AnEmptySectionLoadsWithTheDefaultsOfEveryKey) {
     EXPECT_TRUE(r.StoreComment);
     EXPECT_EQ(r.Comment, "");
     EXPECT_EQ(r.ScheduleValues(), StoredSchedule{});
+    // A project from before retention and the read-back check keeps every
+    // archive and is not checked; a new one is.
+    EXPECT_EQ(r.KeepArchives, 0);
+    EXPECT_FALSE(r.VerifyAfterBackup);
+    EXPECT_TRUE(NewProjectRecord().VerifyAfterBackup);
 }
 
 TEST_F(ProjectStoreTest, ProjectListReadsOnlyBelowItsCountSkipsGapsAndSortsWithoutCase) {
@@ -149,6 +155,13 @@ TEST_F(ProjectStoreTest, WriteProjectWritesEveryKeyInOrderAndReadsBackTheSamePro
                               "Whether store path in Zip=0\n"
                               "Whether store comment in Zip=1\n"
                               "Comment=\"  weekly docs \"\n"
+                              "Keep Archives=0\n"
+                              "Keep Last=10\n"
+                              "Keep Daily=7\n"
+                              "Keep Weekly=4\n"
+                              "Keep Monthly=12\n"
+                              "Verify After Backup=0\n"
+
                               "Remote Copy=nas:backups/docs\n");
     // The comment keeps its blanks: it goes to the archive as typed.
     EXPECT_EQ(store_.ReadProject("Docs"), r);
@@ -198,7 +211,7 @@ TEST_F(ProjectStoreTest, ShrinkingAListLeavesTheOldKeysUnread) {
 }
 
 TEST_F(ProjectStoreTest, ScheduleAndEditorKeysLeaveEachOtherAlone) {
-    const StoredSchedule weekly{true, 2, "Friday"};
+    const StoredSchedule weekly{true, 2, "Friday", 10};
     store_.WriteSchedule("Docs", weekly);
     store_.WriteProject("Docs", SampleProject());
     EXPECT_EQ(store_.ReadSchedule("Docs"), weekly);

@@ -1,5 +1,6 @@
 #include "core/backup/ZipWriterBackup.h"
 
+#include "core/backup/AfterArchive.h"
 #include "support/FakeRunHost.h"
 #include "support/PeerTools.h"
 #include "support/RunCommand.h"
@@ -12,6 +13,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
@@ -349,6 +351,65 @@ TEST_F(ZipWriterBackupLimitsTest, FilesLeftOutAreNamedInTheReport) {
     editor_.Filename = tmp_.dir() + "out/clean.zip";
     ASSERT_EQ(Run(), BackupOutcome::Completed);
     EXPECT_TRUE(host_.messages.at(1).text.ends_with("Kb'")) << host_.messages.at(1).text;
+}
+
+// The window's writer behind a seam that changes a byte of the written
+// archive before the read-back: what a disk that garbles what it was given
+// would do.
+class GarblingBackup : public BackupWriter {
+public:
+    explicit GarblingBackup(ZipWriterBackup& real) : real_(real) {}
+    bool garble = true;
+
+    void RunZip(const BackupJob& job, const BackupWriterEvents& events) override {
+        real_.RunZip(job, events);
+    }
+    std::vector<std::string> ReadBack(const std::string& path,
+                                      const std::string& password) override {
+        if (garble) {
+            std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+            file.seekg(60);
+            const char byte = char(file.get() ^ 0x5a);
+            file.seekp(60);
+            file.put(byte);
+        }
+        return real_.ReadBack(path, password);
+    }
+
+private:
+    ZipWriterBackup& real_;
+};
+
+TEST_F(ZipWriterBackupTest, AnArchiveDamagedBeforeItsReadBackFailsTheBackupAndPrunesNothing) {
+    editor_.Include = {tmp_.dir() + "src/notes.txt"};
+    editor_.UseNumber = true;
+    editor_.Number = 3;
+    editor_.Filename = tmp_.dir() + "out/docs3.zip";
+    editor_.PasswordTicked = true;
+    editor_.Password = editor_.ConfirmPassword = "Key";
+    editor_.Project.VerifyAfterBackup = true;
+    editor_.Project.KeepArchives = 1;
+    editor_.Project.KeepLast = 1;
+    host_.now = LocalDateTime::Now();
+    const fs::path older = tmp_.write("out/docs1.zip", "an earlier backup");
+    fs::last_write_time(older, fs::last_write_time(older) - std::chrono::hours(24 * 30));
+
+    GarblingBackup writer(view_);
+    EXPECT_THROW(RunBackup(editor_, settings_, store_, writer, host_), EVerifyFailed);
+    EXPECT_FALSE(fs::exists(tmp_.path() / "out/docs3.zip"));
+    EXPECT_TRUE(fs::exists(tmp_.path() / "out/docs3.zip.damaged"));
+    EXPECT_TRUE(fs::exists(older));
+    EXPECT_EQ(editor_.Number, 3);
+    EXPECT_FALSE(store_.ReadLastBackup("Docs"));
+    EXPECT_EQ(host_.locks, (std::vector<bool>{false, true}));
+
+    // Read back whole with the project's password, the same backup counts
+    // and the rule lets the older archive go; the damaged one is no backup.
+    writer.garble = false;
+    EXPECT_EQ(RunBackup(editor_, settings_, store_, writer, host_), BackupOutcome::Completed);
+    EXPECT_FALSE(fs::exists(older));
+    EXPECT_TRUE(fs::exists(tmp_.path() / "out/docs3.zip.damaged"));
+    EXPECT_EQ(editor_.Number, 4);
 }
 
 } // namespace

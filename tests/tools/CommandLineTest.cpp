@@ -17,8 +17,8 @@ using test::RunCommand;
 using test::TempDir;
 
 const char* const kCommandNames[] = {
-    "projects", "show", "next-name", "archives", "contents",     "schedule", "create",
-    "list",     "test", "extract",   "backup",   "run-schedule", "restore",  "help"};
+    "projects", "show",    "next-name", "archives",     "contents", "schedule", "create",  "list",
+    "test",     "extract", "backup",    "run-schedule", "prune",    "status",   "restore", "help"};
 
 // A project.ini with two projects, one whose name starts with a dash.
 class CommandLineTest : public ::testing::Test {

@@ -77,10 +77,17 @@ TEST_F(ProjectCommandsTest, ShowPrintsEveryKeyInTheStoresOrderWithThePasswordDec
                      "Whether store path in Zip=1\n"
                      "Whether store comment in Zip=1\n"
                      "Comment=\n"
+                     "Keep Archives=0\n"
+                     "Keep Last=10\n"
+                     "Keep Daily=7\n"
+                     "Keep Weekly=4\n"
+                     "Keep Monthly=12\n"
+                     "Verify After Backup=0\n"
                      "Remote Copy=\n"
                      "IsEnabledAutoBack=1\n"
                      "BackupMode=2\n"
-                     "StartTime_or_Increase=Friday\n");
+                     "StartTime_or_Increase=Friday\n"
+                     "Warn After Days=0\n");
 }
 
 TEST_F(ProjectCommandsTest, NextNameIsWhatLoadingTheProjectComputes) {

@@ -16,6 +16,7 @@
 #include "zip/reader/ZipReader.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -25,7 +26,9 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
+#include <chrono>
 #include <deque>
+#include <fcntl.h>
 #include <filesystem>
 #include <map>
 #include <sys/stat.h>
@@ -367,6 +370,44 @@ private slots:
         QCOMPARE(test::ExtractAll(Root() + "out/other7.zip", Root() + "x", ""),
                  (std::map<std::string, std::string>{{"a.txt", "alpha"}}));
         QCOMPARE(Store().ReadProject("Docs").Value, 4);
+    }
+
+    // The history settings load into their controls and are saved from
+    // them; the sentence and the preview follow every change.
+    void historyControlsShowTheRuleAndWhatItWouldDeleteNow() {
+        for (int day = 1; day <= 3; ++day) {
+            const fs::path file = tmp_->write("out/docs" + std::to_string(day) + ".zip", "z");
+            const auto noon =
+                std::chrono::sys_days(std::chrono::year(2026) / 12 / day) + std::chrono::hours(12);
+            const timespec times[2] = {{noon.time_since_epoch().count(), 0},
+                                       {noon.time_since_epoch().count(), 0}};
+            QCOMPARE(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+        }
+        ProjectRecord docs = Docs(Root());
+        docs.KeepArchives = 1;
+        docs.KeepLast = 1;
+        docs.VerifyAfterBackup = true;
+        OpenWith({docs});
+        QCOMPARE(Find<QComboBox>("ComboKeepArchives")->currentIndex(), 1);
+        QVERIFY(Enabled("SpinKeepLast") && !Enabled("SpinKeepDaily"));
+        QVERIFY(Checked("CheckBoxVerify"));
+        QCOMPARE(Find<QLabel>("LabelRetentionRule")->text(),
+                 QStringLiteral("Keeps only the newest archive"));
+        QCOMPARE(Items("ListRetentionPreview"),
+                 (QStringList{QStringLiteral("docs2.zip"), QStringLiteral("docs1.zip")}));
+
+        Find<QSpinBox>("SpinKeepLast")->setValue(2);
+        QCOMPARE(Find<QLabel>("LabelRetentionRule")->text(),
+                 QStringLiteral("Keeps the newest 2 archives"));
+        QCOMPARE(Items("ListRetentionPreview"), QStringList{QStringLiteral("docs1.zip")});
+        Find<QComboBox>("ComboKeepArchives")->setCurrentIndex(2);
+        QVERIFY(!Enabled("SpinKeepLast") && Enabled("SpinKeepDaily"));
+        Find<QToolButton>("SpSave")->click();
+        const ProjectRecord saved = Store().ReadProject("Docs");
+        QCOMPARE(saved.KeepArchives, 2);
+        QCOMPARE(saved.KeepLast, 2);
+        QVERIFY(saved.VerifyAfterBackup);
+        QVERIFY(fs::exists(tmp_->path() / "out/docs1.zip"));
     }
 
     void withoutAProjectTheEditorSaysHowToBegin() {

@@ -3,6 +3,7 @@
 #include "tools/mzb/ArchiveCommands.h"
 #include "tools/mzb/BrowseCommands.h"
 #include "tools/mzb/CreateCommand.h"
+#include "tools/mzb/HistoryCommands.h"
 #include "tools/mzb/ProjectCommands.h"
 #include "tools/mzb/RemoteCommands.h"
 #include "tools/mzb/RunCommands.h"
@@ -196,6 +197,20 @@ const std::vector<Command>& Commands() {
          "Run the schedule: a tick a minute, the first at once, backing up each project "
          "that is due.",
          RunRunSchedule},
+        {"prune",
+         "NAME",
+         {{"--dry-run", "delete nothing, only print what would go"},
+          {kNowForm, "the time the rule counts back from (default: now)"}},
+         "",
+         "Apply the project's retention rule and print each archive it deletes.",
+         RunPrune},
+        {"status",
+         "",
+         {{kNowForm, "the time the rows are taken at (default: now)"}},
+         "",
+         "Print each project's backups: name, last backup and result, next run, archives "
+         "kept, their KiB, and STALE past its warning.",
+         RunStatus},
         {"restore",
          "ARCHIVE DEST",
          {{"--remote NAME",

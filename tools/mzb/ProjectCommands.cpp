@@ -53,6 +53,22 @@ std::string TakeProjectName(const Args& args, std::string& name) {
     return error;
 }
 
+std::optional<ListedProject> TakeListedProject(const GlobalOptions& options, const Args& args,
+                                               int& status) {
+    std::string given;
+    if (const auto error = TakeProjectName(args, given); !error.empty()) {
+        status = UsageError(error);
+        return std::nullopt;
+    }
+    ProjectStore store = StoreFor(options);
+    auto name = FindListedProject(store, given);
+    if (!name) {
+        status = NoSuchProject(given);
+        return std::nullopt;
+    }
+    return ListedProject{std::move(store), std::move(*name)};
+}
+
 int RunProjects(const GlobalOptions& options, const Args& args) {
     if (!args.empty()) {
         return UsageError(UnexpectedArgumentError(args[0]));
@@ -64,16 +80,12 @@ int RunProjects(const GlobalOptions& options, const Args& args) {
 }
 
 int RunShow(const GlobalOptions& options, const Args& args) {
-    std::string given;
-    if (const auto error = TakeProjectName(args, given); !error.empty()) {
-        return UsageError(error);
+    int status = kExitOk;
+    const auto project = TakeListedProject(options, args, status);
+    if (!project) {
+        return status;
     }
-    const ProjectStore store = StoreFor(options);
-    const auto name = FindListedProject(store, given);
-    if (!name) {
-        return NoSuchProject(given);
-    }
-    for (const auto& [key, value] : ProjectKeyValues(store.ReadProject(*name))) {
+    for (const auto& [key, value] : ProjectKeyValues(project->Store.ReadProject(project->Name))) {
         std::printf("%s=%s\n", key.c_str(), value.c_str());
     }
     return kExitOk;
@@ -91,18 +103,14 @@ int RunNextName(const GlobalOptions& options, const Args& args) {
             return UsageError(NowValueError(args, i));
         }
     }
-    std::string given;
-    if (const auto error = TakeProjectName(rest, given); !error.empty()) {
-        return UsageError(error);
+    int status = kExitOk;
+    const auto project = TakeListedProject(options, rest, status);
+    if (!project) {
+        return status;
     }
-    const ProjectStore store = StoreFor(options);
-    const auto name = FindListedProject(store, given);
-    if (!name) {
-        return NoSuchProject(given);
-    }
-    std::printf(
-        "%s\n",
-        ArchiveNameOnLoad(store.ReadProject(*name), store.ReadCommonSettings(), now).c_str());
+    std::printf("%s\n", ArchiveNameOnLoad(project->Store.ReadProject(project->Name),
+                                          project->Store.ReadCommonSettings(), now)
+                            .c_str());
     return kExitOk;
 }
 

@@ -27,6 +27,18 @@ int NoSuchProject(const std::string& name);
 // be named.
 std::string TakeProjectName(const Args& args, std::string& name);
 
+// A project on the list and the store that lists it.
+struct ListedProject {
+    ProjectStore Store;
+    std::string Name;
+};
+
+// The listed project that the arguments name, or nothing with `status` set
+// to the exit status of the usage error or the refusal, already printed.
+// The store is opened only for a well-formed command.
+std::optional<ListedProject> TakeListedProject(const GlobalOptions& options, const Args& args,
+                                               int& status);
+
 int RunProjects(const GlobalOptions& options, const Args& args);
 int RunShow(const GlobalOptions& options, const Args& args);
 int RunNextName(const GlobalOptions& options, const Args& args);
