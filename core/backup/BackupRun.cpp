@@ -97,8 +97,9 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     // What the missed-backup rule measures from, whichever front end ran it.
     store.WriteLastBackup(projectText, host.Now());
     RcloneProgram rclone;
-    const bool copied = RunRemoteCopyStep(projectText, editor.Project.RemoteCopy, path, store,
-                                          writer, host, rclone);
+    BackupEditor shown = editor;
+    const ProjectRecord project = SaveEditor(shown);
+    const bool copied = RunRemoteCopyStep(project, complete, path, store, writer, host, rclone);
     editor.Filename = EditorArchiveName(editor, settings, host.Now());
     host.ShowPage(page);
     if (!complete) {

@@ -13,12 +13,15 @@
 
 namespace mzb {
 
-// With a destination set: the archive joins the project's pending list (so
-// that even a run killed during the copy sends it next time), the list is
-// copied, what did not arrive is stored as pending again, and the report is
-// shown. True when every copy arrived or no destination is set.
-bool RunRemoteCopyStep(const std::string& projectText, const std::string& destination,
-                       const std::string& archivePath, const ProjectStore& store,
-                       BackupWriter& writer, RunHost& host, Rclone& rclone);
+// With a destination set (the project's RemoteCopy): the archive joins the
+// project's pending list (so that even a run killed during the copy sends
+// it next time), the list is copied, what did not arrive is stored as
+// pending again, and the report is shown. After a `complete` backup whose
+// archive arrived, the project's retention rule runs over its remote
+// archives too, the report listing what it deleted. True when every copy
+// arrived or no destination is set.
+bool RunRemoteCopyStep(const ProjectRecord& project, bool complete, const std::string& archivePath,
+                       const ProjectStore& store, BackupWriter& writer, RunHost& host,
+                       Rclone& rclone);
 
 } // namespace mzb

@@ -119,29 +119,4 @@ std::string ArchiveNameOnLoad(const ProjectRecord& project, const CommonSettings
     return NextArchiveName(in);
 }
 
-bool IsArchiveNameOf(const std::string& prefix, const std::string& fileName) {
-    const std::string_view start = TrimBlanks(prefix);
-    const std::string_view name(fileName);
-    constexpr std::string_view kExtension = ".zip";
-    if (start.empty() || !name.starts_with(start) || !name.ends_with(kExtension) ||
-        name.size() <= start.size() + kExtension.size()) {
-        return false;
-    }
-    const std::string_view suffix =
-        name.substr(start.size(), name.size() - start.size() - kExtension.size());
-    constexpr std::string_view kDatePattern = "00-00_00-00-00";
-    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
-    if (suffix.size() == kDatePattern.size()) {
-        bool date = true;
-        for (std::size_t i = 0; i < suffix.size(); ++i) {
-            date =
-                date && (kDatePattern[i] == '0' ? digit(suffix[i]) : suffix[i] == kDatePattern[i]);
-        }
-        if (date) {
-            return true;
-        }
-    }
-    return std::all_of(suffix.begin(), suffix.end(), digit);
-}
-
 } // namespace mzb

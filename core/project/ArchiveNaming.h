@@ -59,10 +59,4 @@ std::optional<ArchiveNameParts> ParseArchiveName(std::string_view fileName, std:
 std::string ArchiveNameOnLoad(const ProjectRecord& project, const CommonSettings& settings,
                               LocalDateTime now);
 
-// Whether a file name (without its folder) is one a project of this
-// prefix writes: the trimmed prefix, a date suffix ("mm-dd_hh-nn-ss") or a
-// number of digits, then ".zip". Either suffix counts, so archives made
-// before the project's rule changed still count as its own.
-bool IsArchiveNameOf(const std::string& prefix, const std::string& fileName);
-
 } // namespace mzb

@@ -4,6 +4,7 @@
 #include "support/SampleData.h"
 #include "support/TempDir.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -153,6 +154,41 @@ TEST_F(RemoteCopyTest, WebdavCopyListsMissingArchivesAndRestoresFromTheRemote) {
     const CommandResult unknown = Mzb({"restore", "--remote", "Docs", "docs1.zip", work + "x"});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_NE(unknown.err.find("docs1.zip"), std::string::npos) << unknown.err;
+}
+
+// The names in a folder, sorted.
+std::vector<std::string> Names(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(RemoteCopyTest, RetentionDeletesTheSameArchivesRemotelyAsLocally) {
+    MZB_REQUIRE_PEERS("rclone");
+    const std::string work = tmp_.dir();
+    // Date names, kept two at a time; beside them on the remote a file of
+    // no project and an archive of another prefix, which are never touched.
+    std::string ini = ReadFile(ini_);
+    ini.replace(ini.find("Whether use Date=0"), 18, "Whether use Date=1");
+    tmp_.write("project.ini", ini + "Keep Archives=1\nKeep Last=2\n");
+    tmp_.write("served/backups/docs/notes.txt", "not an archive");
+    tmp_.write("served/backups/docs/mail01-01_10-00-00.zip", "another prefix");
+    RcloneServer server(RcloneServer::Kind::Sftp, work + "served", work);
+    ASSERT_NE(server.Port(), 0) << server.Log();
+    Configure(server);
+    for (const char* now : {"2026-01-01 10:00:00", "2026-01-02 10:00:00", "2026-01-03 10:00:00",
+                            "2026-01-04 10:00:00"}) {
+        const CommandResult r = Mzb({"backup", "Docs", "--now", now});
+        ASSERT_EQ(r.exitCode, 0) << now << "\n" << r.out << r.err;
+    }
+    const std::vector<std::string> kept = {"docs01-03_10-00-00.zip", "docs01-04_10-00-00.zip"};
+    EXPECT_EQ(Names(tmp_.path() / "out"), kept);
+    EXPECT_EQ(Names(tmp_.path() / "served/backups/docs"),
+              (std::vector<std::string>{"docs01-03_10-00-00.zip", "docs01-04_10-00-00.zip",
+                                        "mail01-01_10-00-00.zip", "notes.txt"}));
 }
 
 TEST_F(RemoteCopyTest, WithoutRcloneTheLocalBackupIsMadeAndTheCopyWaits) {

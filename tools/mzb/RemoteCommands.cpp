@@ -1,6 +1,7 @@
 #include "tools/mzb/RemoteCommands.h"
 
-#include "core/project/ArchiveNaming.h"
+#include "core/backup/ProjectArchives.h"
+#include "core/backup/RemoteArchives.h"
 #include "core/remote/RemoteCopy.h"
 #include "core/remote/RemoteSetting.h"
 #include "platform/Blanks.h"
@@ -8,6 +9,7 @@
 #include "tools/mzb/ProgressLine.h"
 #include "tools/mzb/ProjectCommands.h"
 #include "zip/base/PrintableName.h"
+#include "zip/io/PathName.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,23 +34,6 @@ struct Presence {
     bool Local = false;
     bool Remote = false;
 };
-
-// The save folder's regular files of this prefix's names, links not
-// followed, with their sizes.
-std::map<std::string, std::uint64_t> LocalArchives(const ProjectRecord& record) {
-    std::map<std::string, std::uint64_t> found;
-    std::error_code ec;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(std::string(TrimBlanks(record.SavePath)), ec)) {
-        const std::string name = entry.path().filename().string();
-        std::error_code statError;
-        if (entry.is_regular_file(statError) && !entry.is_symlink(statError) &&
-            IsArchiveNameOf(record.FilenamePrefix, name)) {
-            found[name] = entry.file_size(statError);
-        }
-    }
-    return found;
-}
 
 } // namespace
 
@@ -113,21 +98,21 @@ int RunRemote(const GlobalOptions& options, const Args& args) {
     CatchInterrupts();
     TProgressLine progress(true);
     RcloneProgram rclone;
-    const RemoteListing listing = ListRemote(rclone, remote, InterruptibleWatch(progress));
-    if (!listing.Error.empty()) {
-        std::fprintf(stderr, "mzb: %s: %s\n", remote.c_str(), listing.Error.c_str());
+    const std::vector<ProjectRecord> projects = store.ReadProjects(store.ReadProjectNames());
+    const RemoteArchiveList remoteArchives =
+        FindRemoteArchives(rclone, record, projects, InterruptibleWatch(progress));
+    if (!remoteArchives.Error.empty()) {
+        std::fprintf(stderr, "mzb: %s: %s\n", remote.c_str(), remoteArchives.Error.c_str());
         return Interrupted() ? ReportInterrupted("the remote was not listed") : kExitFatal;
     }
     std::map<std::string, Presence> rows;
-    for (const RemoteFile& file : listing.Files) {
-        if (IsArchiveNameOf(record.FilenamePrefix, file.Name)) {
-            rows[file.Name] = {file.Size, false, true};
-        }
+    for (const DatedArchive& archive : remoteArchives.Archives) {
+        rows[FileNamePart(archive.Path)] = {archive.Size, false, true};
     }
-    for (const auto& [name, size] : LocalArchives(record)) {
-        Presence& row = rows[name];
+    for (const DatedArchive& archive : FindProjectArchives(record, projects)) {
+        Presence& row = rows[FileNamePart(archive.Path)];
         row.Local = true;
-        row.Size = row.Remote ? row.Size : size;
+        row.Size = row.Remote ? row.Size : archive.Size;
     }
     int missingRemote = 0, missingLocal = 0;
     for (const auto& [name, row] : rows) {
