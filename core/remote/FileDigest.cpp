@@ -11,14 +11,17 @@ namespace mzb {
 
 std::optional<std::string> FileDigest(const std::string& path, DigestKind kind,
                                       const std::function<bool()>& keepGoing) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    struct Descriptor {
+        int fd;
+        ~Descriptor() {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+    } const file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (file.fd < 0) {
         return std::nullopt;
     }
-    const std::unique_ptr<int, void (*)(int*)> closer(new int(fd), [](int* f) {
-        ::close(*f);
-        delete f;
-    });
     const std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> ctx(EVP_MD_CTX_new(), EVP_MD_CTX_free);
     if (!ctx || EVP_DigestInit_ex(ctx.get(), kind == DigestKind::Md5 ? EVP_md5() : EVP_sha1(),
                                   nullptr) != 1) {
@@ -26,7 +29,7 @@ std::optional<std::string> FileDigest(const std::string& path, DigestKind kind,
     }
     std::vector<unsigned char> buffer(1 << 20);
     for (;;) {
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        const ssize_t n = ::read(file.fd, buffer.data(), buffer.size());
         if (n < 0) {
             return std::nullopt;
         }

@@ -15,8 +15,10 @@ std::string FileNameOf(const std::string& path) {
     return std::filesystem::path(path).filename().string();
 }
 
+constexpr const char* kCanceled = "the copy was canceled";
+
 std::string Failed(const std::string& what, const RcloneResult& result) {
-    return result.Stopped ? "the copy was canceled" : what + ": " + result.Reason;
+    return result.Stopped ? kCanceled : what + ": " + result.Reason;
 }
 
 std::string Lower(std::string text) {
@@ -59,7 +61,10 @@ std::string CheckCopy(Rclone& rclone, const std::string& remotePath, const std::
         }
         const std::optional<std::string> local = FileDigest(localPath, kind, watch.KeepGoing);
         if (!local) {
-            return "the archive could not be read to check the copy";
+            // A stop while hashing says nothing against the copy.
+            return watch.KeepGoing && !watch.KeepGoing()
+                       ? kCanceled
+                       : "the archive could not be read to check the copy";
         }
         if (*local != remote) {
             return std::string("the copy's ") + name + " differs from the archive's";
@@ -92,7 +97,7 @@ std::string CopyToRemote(Rclone& rclone, const std::string& destination,
         return Failed("the copy could not take its name", renamed);
     }
     std::string problem = CheckCopy(rclone, final, localPath, watch);
-    if (!problem.empty() && problem != "the copy was canceled") {
+    if (!problem.empty() && problem != kCanceled) {
         // Gone, it counts as missing and is sent again at the next backup.
         rclone.Run({"deletefile", "--", final}, RcloneWatch{});
     }
