@@ -243,7 +243,16 @@ void RestorePage::StringGridZipfilenameSelectCell(int row) {
 }
 
 void RestorePage::ShowArchiveContents(const std::string& folder, const std::string& name) {
-    contents_->ShowArchiveContents(folder, name);
+    // A file without an end record (cut short, or no archive at all) gets
+    // the reader's error, not an empty list that looks like an empty
+    // archive; the rows of the archive selected before are not its rows.
+    form_->ZipReader1().IncompleteZipMode = TIncompleteZipMode::izAssumeNotAZip;
+    try {
+        contents_->ShowArchiveContents(folder, name);
+    } catch (...) {
+        ClearContents();
+        throw;
+    }
     contentsModel_->SetRows(contents_->Rows());
     ui->LabelfileNumber->setText(Text(contents_->TotalText()));
 }

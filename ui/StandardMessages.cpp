@@ -47,4 +47,25 @@ void ShowMessageBox(QWidget* parent, const std::string& text, MessageKind kind) 
     box.exec();
 }
 
+OverwriteAnswer AskOverwrite(QWidget* parent, const std::string& text) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("File Exists Alert"), MessageText(text),
+                    QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No |
+                        QMessageBox::NoToAll | QMessageBox::Cancel,
+                    parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return OverwriteAnswer::Yes;
+    case QMessageBox::YesToAll:
+        return OverwriteAnswer::YesToAll;
+    case QMessageBox::No:
+        return OverwriteAnswer::No;
+    case QMessageBox::NoToAll:
+        return OverwriteAnswer::NoToAll;
+    default:
+        return OverwriteAnswer::Cancel;
+    }
+}
+
 } // namespace mzb

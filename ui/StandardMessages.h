@@ -23,5 +23,8 @@ QMessageBox::Icon MessageIcon(MessageKind kind);
 bool AskYesNo(QWidget* parent, const std::string& text, MessageKind kind);
 // OK only.
 void ShowMessageBox(QWidget* parent, const std::string& text, MessageKind kind);
+// The restore's question about an existing file: a warning titled "File
+// Exists Alert" with Yes, Yes to All, No, No to All and Cancel (also Escape).
+OverwriteAnswer AskOverwrite(QWidget* parent, const std::string& text);
 
 } // namespace mzb

@@ -51,6 +51,10 @@ TMsgForm::TMsgForm(QWidget* parent) : QDialog(parent) {
 }
 
 void TMsgForm::StartAutoClose(int seconds) {
+    if (seconds == kRunMessageStays) {
+        autoClose_.stop();
+        return;
+    }
     autoClose_.start(seconds * 1000);
 }
 
@@ -108,7 +112,12 @@ std::unique_ptr<TMsgForm> CreateTimedMessageWindow(const std::string& text, Mess
 }
 
 void ShowTimedMessage(const std::string& text, MessageKind kind, int seconds, QWidget* parent) {
-    const std::unique_ptr<TMsgForm> form = CreateTimedMessageWindow(text, kind, seconds, parent);
+    std::unique_ptr<TMsgForm> form = CreateTimedMessageWindow(text, kind, seconds, parent);
+    if (seconds == kRunMessageStays) {
+        form->setAttribute(Qt::WA_DeleteOnClose);
+        form.release()->show();
+        return;
+    }
     form->exec();
 }
 

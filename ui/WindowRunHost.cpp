@@ -19,6 +19,10 @@ void WindowRunHost::ShowMessage(const std::string& text, MessageKind kind) {
     ShowMessageBox(&form_, text, kind);
 }
 
+OverwriteAnswer WindowRunHost::AskOverwrite(const std::string& text) {
+    return mzb::AskOverwrite(&form_, text);
+}
+
 void WindowRunHost::ShowTimedMessage(const std::string& text, MessageKind kind, int seconds) {
     // Owned by the application, not the main window: a report of a backup
     // started from the tray shows while the window stays hidden.

@@ -15,6 +15,7 @@ public:
 
     bool AskYesNo(const std::string& text, MessageKind kind) override;
     void ShowMessage(const std::string& text, MessageKind kind) override;
+    OverwriteAnswer AskOverwrite(const std::string& text) override;
     void ShowTimedMessage(const std::string& text, MessageKind kind, int seconds) override;
     void SetRunLock(bool enabled) override;
     void SetProgress(int percent) override;

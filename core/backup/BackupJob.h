@@ -34,10 +34,9 @@ BackupJob MakeBackupJob(const BackupEditor& editor);
 // What the run hears from the writer while it works.
 struct BackupWriterEvents {
     std::function<void(int percent)> OnTotalPercentDone;
-    // A file the writer could not read, an explicit file that does not
-    // exist, or a folder that could not be found or listed (as
-    // FolderLeftOutText words it): the archive will lack it.
-    std::function<void(const std::string& name)> OnFileLeftOut;
+    // A file or folder the archive will lack, with the reason, as
+    // FileLeftOutText or FolderLeftOutText word it.
+    std::function<void(const std::string& text)> OnFileLeftOut;
     // The writer starts packing this file.
     std::function<void(const std::string& path)> OnFileStarted;
     // The archive is complete, holding fileCount files (directory entries
@@ -45,7 +44,8 @@ struct BackupWriterEvents {
     std::function<void(int fileCount)> OnZipComplete;
 };
 
-// The long-lived archive writer, seen from the run. Failures are raised.
+// The long-lived archive writer, seen from the run. Failures are raised; a
+// run that finds no file to add writes nothing and raises ENoFilesAdded.
 class BackupWriter {
 public:
     virtual ~BackupWriter() = default;

@@ -1,6 +1,6 @@
 #include "core/backup/BackupReport.h"
 
-#include "zip/base/PrintableName.h"
+#include "core/base/ItemList.h"
 
 #include <cerrno>
 #include <cstring>
@@ -15,15 +15,16 @@ std::string FileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string LeftOutLine(const std::vector<std::string>& leftOut) {
-    std::string line = "\rFiles Left Out: " + std::to_string(leftOut.size()) + " (";
-    for (std::size_t i = 0; i < leftOut.size() && i < kLeftOutNamesShown; ++i) {
-        line += (i == 0 ? "'" : ", '") + PrintableName(leftOut[i]) + "'";
+std::string LeftOutLines(const std::vector<std::string>& leftOut) {
+    if (leftOut.empty()) {
+        return {};
     }
-    if (leftOut.size() > kLeftOutNamesShown) {
-        line += ", ...";
-    }
-    return line + ")";
+    return "\rFiles Left Out: " + std::to_string(leftOut.size()) + ItemLines(leftOut);
+}
+
+std::string ProjectAndArchiveLines(const std::string& projectText, const std::string& archivePath) {
+    return "\rProject Name: '" + projectText + "'" + "\r" + "File Name:    '" +
+           FileNameOf(archivePath) + "'";
 }
 
 } // namespace
@@ -47,19 +48,36 @@ std::string FolderLeftOutText(const std::string& folder, int errorCode) {
     return "folder not readable: " + folder + " (" + std::strerror(errorCode) + ")";
 }
 
+std::string FileLeftOutText(const std::string& path, FileLeftOut why, int errorCode) {
+    switch (why) {
+    case FileLeftOut::NotFound:
+        return "file not found: " + path;
+    case FileLeftOut::Unreadable:
+        if (errorCode == 0) {
+            return "file changed while it was read: " + path;
+        }
+        return "file not readable: " + path + " (" + std::strerror(errorCode) + ")";
+    case FileLeftOut::DuplicateName:
+        return "file name already in the archive: " + path;
+    case FileLeftOut::TooLarge:
+        break;
+    }
+    return "file too large for the archive: " + path;
+}
+
 std::string BackupCompletionText(const std::string& projectText, const std::string& archivePath,
-                                 long long sizeKb, const std::vector<std::string>& leftOut,
-                                 int fileCount) {
-    std::string text = "Backup Files Succeeds!\rProject Name: '" + projectText + "'" + "\r" +
-                       "File Name:    '" + FileNameOf(archivePath) + "'" + "\r" +
-                       "File Size:    '" + std::to_string(sizeKb) + "Kb'";
-    if (!leftOut.empty()) {
-        text += LeftOutLine(leftOut);
-    }
-    if (fileCount == 0) {
-        text += "\rNo files were backed up.";
-    }
-    return text;
+                                 long long sizeKb, const std::vector<std::string>& leftOut) {
+    const std::string first = leftOut.empty()
+                                  ? "Backup Files Succeeds!"
+                                  : "Backup incomplete! The archive lacks what is listed below.";
+    return first + ProjectAndArchiveLines(projectText, archivePath) + "\r" + "File Size:    '" +
+           std::to_string(sizeKb) + "Kb'" + LeftOutLines(leftOut);
+}
+
+std::string NothingBackedUpText(const std::string& projectText, const std::string& archivePath,
+                                const std::vector<std::string>& leftOut) {
+    return "Backup failed! No files were backed up, so no archive was written." +
+           ProjectAndArchiveLines(projectText, archivePath) + LeftOutLines(leftOut);
 }
 
 std::string ArchiveExistsText(const std::string& archivePath) {

@@ -1,6 +1,6 @@
 #pragma once
 // The texts a backup shows the user: the completion report, the files left
-// out, and the refusals.
+// out with their reasons, and the refusals.
 
 #include <cstddef>
 #include <stdexcept>
@@ -18,21 +18,32 @@ public:
 // The size of the file in whole KiB, the remainder dropped.
 long long ArchiveSizeKb(const std::string& path);
 
-// How many names of left-out files the completion report lists.
-inline constexpr std::size_t kLeftOutNamesShown = 3;
-
-// How a folder that could not be found (errno ENOENT or ENOTDIR) or listed
-// shows among the files left out: "folder not found: /media/usb/photos",
-// "folder not readable: /srv/x (Permission denied)".
+// How an item the archive lacks is named in a report, the reason first.
+// A folder that could not be found (errno ENOENT or ENOTDIR) or listed:
+// "folder not found: /media/usb/photos", "folder not readable: /srv/x
+// (Permission denied)".
 std::string FolderLeftOutText(const std::string& folder, int errorCode);
 
-// "Backup Files Succeeds!" with the project, the archive's file name and its
-// size; files left out add one more line with their count and first names
-// (control characters escaped), and an archive without a single file ends
-// with "No files were backed up.".
+enum class FileLeftOut {
+    NotFound,      // an explicit file that does not exist
+    Unreadable,    // could not be opened or read; errno 0: it changed meanwhile
+    DuplicateName, // another file took its stored name
+    TooLarge,      // beyond what the writer takes
+};
+// "file not found: /a/x", "file not readable: /a/x (Permission denied)",
+// "file changed while it was read: /a/x", "file name already in the
+// archive: /b/x", "file too large for the archive: /a/x".
+std::string FileLeftOutText(const std::string& path, FileLeftOut why, int errorCode);
+
+// The report of a written archive: "Backup Files Succeeds!" with the
+// project, the archive's file name and its size. When items were left out
+// the first line says the backup is incomplete instead, and "Files Left
+// Out: N" follows the size with the items (ItemLines).
 std::string BackupCompletionText(const std::string& projectText, const std::string& archivePath,
-                                 long long sizeKb, const std::vector<std::string>& leftOut,
-                                 int fileCount);
+                                 long long sizeKb, const std::vector<std::string>& leftOut);
+// The report of a run that found no file to save and so wrote no archive.
+std::string NothingBackedUpText(const std::string& projectText, const std::string& archivePath,
+                                const std::vector<std::string>& leftOut);
 std::string ArchiveExistsText(const std::string& archivePath);
 std::string ProjectBusyText(const std::string& projectText);
 // The project's backup lock cannot be had at all; the reason names the file.

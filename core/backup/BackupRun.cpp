@@ -5,6 +5,7 @@
 #include "core/editor/ProjectEditor.h"
 #include "core/project/ArchiveNaming.h"
 #include "platform/Blanks.h"
+#include "zip/base/ZipError.h"
 
 #include <exception>
 #include <filesystem>
@@ -69,10 +70,8 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     events.OnTotalPercentDone = [&](int percent) { host.SetProgress(percent); };
     events.OnFileLeftOut = [&](const std::string& name) { leftOut.push_back(name); };
     events.OnFileStarted = [&](const std::string& file) { host.ShowCurrentFile(file); };
-    int packed = 0;
     long long sizeKb = 0;
-    events.OnZipComplete = [&](int fileCount) {
-        packed = fileCount;
+    events.OnZipComplete = [&](int) {
         try {
             sizeKb = ArchiveSizeKb(path);
         } catch (const EInOutError&) {
@@ -81,15 +80,25 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     };
 
     const RunLock lock(host);
-    writer.RunZip(job, events);
+    try {
+        writer.RunZip(job, events);
+    } catch (const ENoFilesAdded&) {
+        // An empty archive would pass for the last backup: nothing is kept,
+        // and the number stays for the next run.
+        host.ShowTimedMessage(NothingBackedUpText(editor.ProjectText, path, leftOut),
+                              MessageKind::Error, kRunMessageStays);
+        return BackupOutcome::NothingSaved;
+    }
     if (sizeError) {
         std::rethrow_exception(sizeError);
     }
-    const bool complete = leftOut.empty() && packed > 0;
+    const bool complete = leftOut.empty();
     const std::string pruned = FinishArchive(editor, store, writer, path, complete, host.Now());
-    host.ShowTimedMessage(BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut, packed) +
-                              pruned,
-                          MessageKind::Information, kRunMessageSeconds);
+    // Anything left out is a warning the user must see, also one who was
+    // away when the schedule ran it.
+    host.ShowTimedMessage(BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut) + pruned,
+                          complete ? MessageKind::Information : MessageKind::Warning,
+                          complete ? kRunMessageSeconds : kRunMessageStays);
     if (editor.UseNumber) {
         store.WriteCounter(projectText, editor.Number);
         editor.Number = NextArchiveNumber(editor.Number, editor.Increase);

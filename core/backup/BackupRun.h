@@ -21,8 +21,10 @@ enum class BackupOutcome {
     Busy,      // another run, of this program or another, backs the project up
     Completed, // the archive is written and reported
     // The archive is written and reported, but it lacks files or folders
-    // that were asked for, or holds no file at all.
+    // that were asked for.
     Incomplete,
+    // No file could be saved: no archive is written, the number stays.
+    NothingSaved,
     // The archive is complete, but its copy to the project's remote
     // destination (or an earlier one still owed) did not arrive.
     CopyFailed,

@@ -56,7 +56,7 @@ bool RunRemoteCopyStep(const ProjectRecord& project, bool complete, const std::s
     const bool copied = round.Pending.empty() && round.Failed.empty();
     host.ShowTimedMessage(RemoteCopyReportText(projectText, remote, round) + pruned,
                           copied ? MessageKind::Information : MessageKind::Warning,
-                          kRunMessageSeconds);
+                          copied ? kRunMessageSeconds : kRunMessageStays);
     return copied;
 }
 

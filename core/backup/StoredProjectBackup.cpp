@@ -38,6 +38,8 @@ StoredBackupResult ResultOf(BackupOutcome outcome) {
         return StoredBackupResult::Busy;
     case BackupOutcome::Incomplete:
         return StoredBackupResult::Incomplete;
+    case BackupOutcome::NothingSaved:
+        return StoredBackupResult::NothingSaved;
     case BackupOutcome::CopyFailed:
         return StoredBackupResult::CopyFailed;
     case BackupOutcome::Completed:

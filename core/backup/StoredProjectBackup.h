@@ -17,10 +17,10 @@ enum class StoredBackupResult {
     Exists,    // the archive exists and overwriting is off
     Busy,      // another run backs the project up
     Completed, // the archive is written and reported
-    // Written and reported, but files or folders were left out, or it holds
-    // no file at all.
+    // Written and reported, but files or folders were left out.
     Incomplete,
-    Failed, // the writer failed or the archive's size could not be read
+    NothingSaved, // no file could be saved, so no archive was written
+    Failed,       // the writer failed or the archive's size could not be read
     // Written and reported, but its remote copy failed; sent again at the
     // next backup.
     CopyFailed,

@@ -57,6 +57,17 @@ std::string EntryName(TZipReader& reader, int index) {
     return entry.Directory() + entry.FileName();
 }
 
+FileLeftOut LeftOutReason(int skipReason) {
+    switch (skipReason) {
+    case kSkipDuplicateName:
+        return FileLeftOut::DuplicateName;
+    case kSkipTooLarge:
+        return FileLeftOut::TooLarge;
+    default:
+        return FileLeftOut::Unreadable;
+    }
+}
+
 } // namespace
 
 // Every setting a backup relies on, on every run: the writer is shared by
@@ -80,6 +91,7 @@ void ZipWriterBackup::Apply(const BackupJob& job) {
     writer_.Dispose = false;
     writer_.MultiZipInfo = TMultiZipInfo{};
     writer_.OverwriteMode = TUZOverwriteMode::Always;
+    writer_.AllowEmptyArchive = false;
     writer_.SetZipName(job.ZipName);
     writer_.SetArchiveComment(job.ArchiveComment);
     writer_.SetFilesList(job.FilesList);
@@ -93,11 +105,11 @@ void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& eve
     };
     // Every reason (unreadable, duplicate stored name, too large) means the
     // archive lacks the file; nobody retries on a run without a person.
-    writer_.OnSkippingFile = [&](TZipWriter&, int, const std::string& name, int, bool&) {
-        events.OnFileLeftOut(name);
+    writer_.OnSkippingFile = [&](TZipWriter& w, int reason, const std::string& name, int, bool&) {
+        events.OnFileLeftOut(FileLeftOutText(name, LeftOutReason(reason), w.SkipErrorCode()));
     };
     writer_.OnNoSuchFile = [&](TZipWriter&, const std::string& name) {
-        events.OnFileLeftOut(name);
+        events.OnFileLeftOut(FileLeftOutText(name, FileLeftOut::NotFound, 0));
     };
     writer_.OnFolderNotListed = [&](TZipWriter&, const std::string& name, int error) {
         events.OnFileLeftOut(FolderLeftOutText(name, error));

@@ -12,6 +12,9 @@ namespace mzb {
 
 enum class MessageKind { Warning = 0, Error = 1, Information = 2, Confirmation = 3, Custom = 4 };
 
+// The answers to the question about an existing file during a restore.
+enum class OverwriteAnswer { Yes, YesToAll, No, NoToAll, Cancel };
+
 class RunHost {
 public:
     virtual ~RunHost() = default;
@@ -20,8 +23,14 @@ public:
     virtual bool AskYesNo(const std::string& text, MessageKind kind) = 0;
     // A standard message box with OK.
     virtual void ShowMessage(const std::string& text, MessageKind kind) = 0;
+    // The question (warning kind, title "File Exists Alert") with Yes, Yes
+    // to All, No, No to All and Cancel; Escape counts as Cancel.
+    virtual OverwriteAnswer AskOverwrite(const std::string& text) = 0;
     // The program's own modal message window that closes by itself. Lines of
-    // the text are separated by '\r'.
+    // the text are separated by '\r'. With kRunMessageStays it stays until
+    // the user closes it, without holding up the caller: a report of what
+    // went wrong must reach a user who was away, and must not stop the
+    // schedule meanwhile.
     virtual void ShowTimedMessage(const std::string& text, MessageKind kind, int seconds) = 0;
     // False locks Start Backup, Start Restore, both pages and the tray Backup
     // submenu (with the busy cursor); true releases them.
@@ -37,8 +46,10 @@ public:
     virtual LocalDateTime Now() = 0;
 };
 
-// The seconds every run result stays on screen.
+// The seconds a run's success stays on screen.
 inline constexpr int kRunMessageSeconds = 4;
+// A result that names what was lost or went wrong: it stays.
+inline constexpr int kRunMessageStays = 0;
 
 // The run lock held for one run: taken when made, and released with the
 // progress bar cleared however the run ends.

@@ -3,16 +3,11 @@
 #include "platform/Blanks.h"
 #include "zip/base/ZipError.h"
 
-#include <set>
+#include <optional>
 
 namespace mzb {
 
 namespace {
-
-std::string FileNameOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 std::string WithoutLeadingBlanks(const std::string& text) {
     std::size_t i = 0;
@@ -83,18 +78,92 @@ std::string OriginalPlacesQuestion(const std::string& folder) {
            folder + "'?";
 }
 
-std::string RestoreSuccessText(const std::string& projectText, const std::string& archivePath) {
-    return "Restore Files Succeeds!\rProject Name: '" + projectText + "'\rFilename:     '" +
-           FileNameOf(archivePath) + "'";
-}
+namespace {
 
-std::string RestoreFailureText(std::size_t entriesNotRestored) {
-    std::string text = kRestoreFailedText;
-    if (entriesNotRestored > 0) {
-        text += "\rFiles Not Restored: " + std::to_string(entriesNotRestored);
+// Gathers what the reader reports during one run, and answers the
+// overwrite question with the user's "to all" answers kept for the run.
+class RestoreWatch {
+public:
+    explicit RestoreWatch(RunHost& host) : host_(host) {}
+
+    RestoreReaderEvents Events() {
+        RestoreReaderEvents events;
+        events.OnStartUnZipInfo = [this](int files) { tally_.Chosen = files; };
+        events.OnEntryStarted = [this](const std::string& name) {
+            atHand_ = name;
+            host_.ShowCurrentFile(name);
+        };
+        events.OnTotalPercentDone = [this](int percent) { host_.SetProgress(percent); };
+        events.OnEntryRestored = [this] { ++tally_.Restored; };
+        events.OnBadPassword = [this](const std::string& name) {
+            host_.ShowMessage("The password is incorrect", MessageKind::Error);
+            Lose(name, kWrongPasswordReason);
+            throw EAbort();
+        };
+        events.OnOverwriteQuestion = [this](const std::string& path) { return MayReplace(path); };
+        events.OnNotReplaced = [this] { ++tally_.NotReplaced; };
+        events.OnEntryNotRestored = [this](const std::string& name, const std::string& reason) {
+            Lose(name, reason);
+        };
+        events.OnUnZipComplete = [this](int count) {
+            completed_ = true;
+            entriesDone_ = count;
+        };
+        return events;
     }
-    return text;
-}
+
+    // The run reached its end event, so a report is due.
+    bool Completed() const { return completed_; }
+    // An error ended the run at the entry at hand.
+    void StoppedBy(const std::string& reason) {
+        if (!atHand_.empty()) {
+            Lose(atHand_, reason);
+        }
+        tally_.Stopped = true;
+    }
+    void Stopped() { tally_.Stopped = true; }
+    const RestoreTally& Tally() const { return tally_; }
+    bool NothingInArchive() const { return entriesDone_ == 0 && tally_.Chosen == 0; }
+
+private:
+    // An entry can be reported twice (a bad CRC, then its skip).
+    void Lose(const std::string& name, const std::string& reason) {
+        const std::string line = name + ": " + reason;
+        if (tally_.Lost.empty() || tally_.Lost.back() != line) {
+            tally_.Lost.push_back(line);
+        }
+    }
+
+    bool MayReplace(const std::string& path) {
+        if (toAll_) {
+            return *toAll_;
+        }
+        switch (host_.AskOverwrite(OverwriteQuestionText(path))) {
+        case OverwriteAnswer::Yes:
+            return true;
+        case OverwriteAnswer::YesToAll:
+            toAll_ = true;
+            return true;
+        case OverwriteAnswer::No:
+            return false;
+        case OverwriteAnswer::NoToAll:
+            toAll_ = false;
+            return false;
+        case OverwriteAnswer::Cancel:
+            break;
+        }
+        throw EUserCanceled("User Aborted Operation");
+    }
+
+    RunHost& host_;
+    RestoreTally tally_;
+    std::string atHand_;
+    std::optional<bool> toAll_;
+    bool completed_ = false;
+    int entriesDone_ = 0;
+};
+
+} // namespace
 
 RestoreOutcome RestoreRun::Run(RestoreEditor& editor, RestoreReader& reader, RunHost& host) {
     const std::string name = std::string(TrimBlanks(editor.ArchiveCell));
@@ -115,49 +184,55 @@ RestoreOutcome RestoreRun::Run(RestoreEditor& editor, RestoreReader& reader, Run
         return RestoreOutcome::Declined;
     }
 
-    std::set<int> notRestored;
-    bool completed = false;
-    RestoreReaderEvents events;
-    events.OnTotalPercentDone = [&](int percent) { host.SetProgress(percent); };
-    events.OnBadPassword = [&](int) {
-        host.ShowMessage("The password is incorrect", MessageKind::Error);
-        restoreFailed_ = true;
-        throw EAbort();
-    };
-    events.OnEntryNotRestored = [&](int index) { notRestored.insert(index); };
-    events.OnUnZipComplete = [&](int) { completed = true; };
-    // The report waits for the run to end: a run that an error ends after
-    // it started (a cancel, a truncated archive) is no success.
-    const auto report = [&](bool ended) {
-        const bool failed = ended || restoreFailed_ || !notRestored.empty();
-        restoreFailed_ = false;
-        if (failed) {
-            host.ShowTimedMessage(RestoreFailureText(notRestored.size()), MessageKind::Error,
-                                  kRunMessageSeconds);
-            return RestoreOutcome::Failed;
-        }
-        host.ShowTimedMessage(RestoreSuccessText(editor.ProjectText, job.ZipName),
-                              MessageKind::Information, kRunMessageSeconds);
-        return RestoreOutcome::Succeeded;
-    };
-
+    RestoreWatch watch(host);
     const RunLock lock(host);
+    // Errors after the run started are the report's to name, with the entry
+    // they stopped at; before it, the archive could not be read at all.
     try {
-        reader.RunUnZip(events);
+        reader.RunUnZip(watch.Events());
     } catch (const EAbort&) {
-        // The silent abort: whoever raised it has told the user why.
-        if (!completed) {
-            restoreFailed_ = false;
+        // The wrong password: its box has been shown.
+        if (!watch.Completed()) {
             return RestoreOutcome::Failed;
         }
-        return report(true);
-    } catch (...) {
-        if (completed) {
-            report(true);
+        watch.Stopped();
+    } catch (const EUserCanceled&) {
+        if (!watch.Completed()) {
+            throw;
         }
-        throw;
+        host.ShowTimedMessage(RestoreCanceledText(job.ZipName, watch.Tally()), MessageKind::Warning,
+                              kRunMessageSeconds);
+        return RestoreOutcome::Canceled;
+    } catch (const ECantWriteUCF& error) {
+        if (!watch.Completed()) {
+            throw;
+        }
+        watch.StoppedBy(error.ErrorCode != 0 ? NotWrittenReason(error.ErrorCode) : error.what());
+    } catch (const EZipError& error) {
+        if (!watch.Completed()) {
+            throw;
+        }
+        watch.StoppedBy(error.what());
     }
-    return report(false);
+    const RestoreTally& tally = watch.Tally();
+    if (!tally.Lost.empty() || tally.Stopped) {
+        host.ShowTimedMessage(RestoreFailureText(editor.ProjectText, job.ZipName, tally),
+                              MessageKind::Error, kRunMessageStays);
+        return RestoreOutcome::Failed;
+    }
+    if (watch.NothingInArchive()) {
+        host.ShowTimedMessage(RestoreNothingText(job.ZipName), MessageKind::Error,
+                              kRunMessageStays);
+        return RestoreOutcome::Failed;
+    }
+    if (tally.NotReplaced > 0) {
+        host.ShowTimedMessage(RestoreKeptText(editor.ProjectText, job.ZipName, tally),
+                              MessageKind::Information, kRunMessageStays);
+        return RestoreOutcome::Kept;
+    }
+    host.ShowTimedMessage(RestoreSuccessText(editor.ProjectText, job.ZipName),
+                          MessageKind::Information, kRunMessageSeconds);
+    return RestoreOutcome::Succeeded;
 }
 
 } // namespace mzb

@@ -5,10 +5,10 @@
 // result report.
 
 #include "core/base/RunHost.h"
+#include "core/restore/RestoreReport.h"
 
 #include <functional>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -60,15 +60,27 @@ std::string CommonFolder(const std::string& a, const std::string& b);
 // The second question before a restore into the original places.
 std::string OriginalPlacesQuestion(const std::string& folder);
 
+// What the run hears from the reader. Entries are named by their stored
+// names (directory and file name).
 struct RestoreReaderEvents {
+    // Once, before the first entry: the files the run sets out to restore.
+    std::function<void(int files)> OnStartUnZipInfo;
+    std::function<void(const std::string& name)> OnEntryStarted;
     std::function<void(int percent)> OnTotalPercentDone;
+    std::function<void()> OnEntryRestored;
     // An encrypted entry failed the password check. The handler never gives
     // a new password; it may raise the silent abort.
-    std::function<void(int fileIndex)> OnBadPassword;
+    std::function<void(const std::string& name)> OnBadPassword;
+    // An existing file of the output's name, with the overwrite mode
+    // Prompt: true replaces it. The handler may raise EUserCanceled.
+    std::function<bool(const std::string& path)> OnOverwriteQuestion;
+    // The overwrite mode (or the answer) kept an existing file.
+    std::function<void()> OnNotReplaced;
     // An entry that was not restored for a reason other than the overwrite
-    // mode: a bad CRC, a failed password, an unsafe name, an output file that
-    // could not be made. May come more than once for one entry.
-    std::function<void(int fileIndex)> OnEntryNotRestored;
+    // mode, with the reason (RestoreReport.h words them): a bad CRC, a failed
+    // password, an unsafe name, an output file that could not be made, a
+    // link in the way.
+    std::function<void(const std::string& name, const std::string& reason)> OnEntryNotRestored;
     // Fired at the end of every run, also one that ends with an error.
     std::function<void(int fileCount)> OnUnZipComplete;
 };
@@ -88,26 +100,20 @@ enum class RestoreOutcome {
     NoArchive, // the current row names no archive
     Declined,  // No to a question
     Succeeded, // "Restore Files Succeeds!" was shown
-    Failed,    // "Restore files fails!" was shown
+    Kept,      // nothing lost, but existing files were kept (RestoreKeptText)
+    Failed,    // "Restore files fails!" was shown, or the wrong password
+    Canceled,  // the user stopped it (RestoreCanceledText)
 };
 
-inline constexpr const char* kRestoreFailedText = "Restore files fails!";
-
-std::string RestoreSuccessText(const std::string& projectText, const std::string& archivePath);
-// The failure report; entries lost for reasons other than the overwrite mode
-// add a line with their count.
-std::string RestoreFailureText(std::size_t entriesNotRestored);
-
-// The restore command of the window. The restore-failed flag lives as long
-// as the window, as the reader does.
+// The restore command of the window.
 class RestoreRun {
 public:
-    // An error of the reader is raised after the failure report, with the
-    // lock released and the progress bar reset.
+    // Every run that started ends with one report: success (timed), kept
+    // files (stays), lost entries with their reasons (stays, also when an
+    // error ended the run) or the cancel (timed). An error before the run
+    // started (an archive that cannot be read) is raised, with the lock
+    // released and the progress bar reset.
     RestoreOutcome Run(RestoreEditor& editor, RestoreReader& reader, RunHost& host);
-
-private:
-    bool restoreFailed_ = false;
 };
 
 } // namespace mzb

@@ -20,6 +20,20 @@ private:
     TZipReader& reader_;
 };
 
+// While the reader reports the skip: why the entry was not restored.
+std::string SkipReasonText(const TZipReader& reader, int reason) {
+    switch (reason) {
+    case kSkipBadPassword:
+        return kWrongPasswordReason;
+    case kSkipLinkInTheWay:
+        return LinkInTheWayReason(reader.LinkInTheWay());
+    case kSkipCannotCreate:
+        return CannotCreateReason(reader.SkipErrorCode());
+    default:
+        return kUnsafeNameReason;
+    }
+}
+
 } // namespace
 
 TUZOverwriteMode ReaderOverwriteMode(RestoreOverwrite mode) {
@@ -80,19 +94,35 @@ std::string ZipReaderRestore::OriginalPlacesFolder() {
 
 void ZipReaderRestore::RunUnZip(const RestoreReaderEvents& events) {
     EventsCleared cleared(reader_);
+    const auto storedName = [this](int index) {
+        const TZipHeaderInfo& entry = reader_.Entry(index);
+        return entry.Directory() + entry.FileName();
+    };
+    reader_.OnStartUnZipInfo = [&](TZipReader&, int files, std::uint64_t, bool&) {
+        events.OnStartUnZipInfo(files);
+    };
+    reader_.OnStartUnZip = [&](TZipReader&, int index, std::string&, bool&) {
+        events.OnEntryStarted(storedName(index));
+    };
+    reader_.OnEndUnZip = [&](TZipReader&, int, const std::string&) { events.OnEntryRestored(); };
     reader_.OnTotalPercentDone = [&](TZipReader&, int percent) {
         events.OnTotalPercentDone(percent);
     };
     reader_.OnBadPassword = [&](TZipReader&, int index, std::string&) {
-        events.OnBadPassword(index);
+        events.OnBadPassword(storedName(index));
     };
-    reader_.OnSkippingFile = [&](TZipReader&, int reason, const std::string&, int index, bool&) {
-        if (reason != kSkipNotOverwritten) {
-            events.OnEntryNotRestored(index);
+    reader_.OnPromptForOverwrite = [&](TZipReader&, bool& overwrite, int, const std::string& path) {
+        overwrite = events.OnOverwriteQuestion(path);
+    };
+    reader_.OnSkippingFile = [&](TZipReader& r, int reason, const std::string&, int index, bool&) {
+        if (reason == kSkipNotOverwritten) {
+            events.OnNotReplaced();
+        } else {
+            events.OnEntryNotRestored(storedName(index), SkipReasonText(r, reason));
         }
     };
     reader_.OnBadCRC = [&](TZipReader&, std::uint32_t, std::uint32_t, int index) {
-        events.OnEntryNotRestored(index);
+        events.OnEntryNotRestored(storedName(index), kBadCrcReason);
     };
     reader_.OnUnZipComplete = [&](TZipReader&, int count) { events.OnUnZipComplete(count); };
     reader_.RunUnZip();

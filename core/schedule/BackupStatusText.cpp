@@ -13,6 +13,8 @@ const char* ResultWords(StoredBackupResult result) {
         return "completed";
     case StoredBackupResult::Incomplete:
         return "completed, but files were left out";
+    case StoredBackupResult::NothingSaved:
+        return "not made: no file could be backed up";
     case StoredBackupResult::Declined:
         return "not made: declined";
     case StoredBackupResult::Refused:

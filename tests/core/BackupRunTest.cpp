@@ -4,6 +4,7 @@
 #include "platform/ProfileFile.h"
 #include "support/FakeRunHost.h"
 #include "support/TempDir.h"
+#include "zip/base/ZipError.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -25,6 +26,7 @@ public:
     std::vector<std::string> leftOut;
     int fileCount = 1;
     bool fail = false;
+    bool nothingAdded = false; // every file failed: the writer writes nothing
     bool removeBeforeComplete = false;
 
     void RunZip(const BackupJob& job, const BackupWriterEvents& events) override {
@@ -35,6 +37,9 @@ public:
         events.OnTotalPercentDone(50);
         for (const auto& name : leftOut) {
             events.OnFileLeftOut(name);
+        }
+        if (nothingAdded) {
+            throw ENoFilesAdded("No files were added, so no archive was written.");
         }
         std::ofstream(job.ZipName, std::ios::binary) << std::string(archiveBytes, 'z');
         if (removeBeforeComplete) {
@@ -313,45 +318,65 @@ TEST_F(BackupRunTest, UnreadableSizeIsAnErrorInsteadOfTheReport) {
     EXPECT_FALSE(std::filesystem::exists(tmp_.dir() + "project.ini"));
 }
 
-TEST_F(BackupRunTest, FilesLeftOutAddALineWithCountAndFirstNames) {
-    writer_.leftOut = {"/a/locked.db", "/a/gone.txt", "/b/x", "/b/y"};
-    EXPECT_EQ(Run(), BackupOutcome::Incomplete);
-    const std::string& text = host_.messages.at(0).text;
-    EXPECT_TRUE(text.starts_with("Backup Files Succeeds!\r"));
-    EXPECT_TRUE(text.ends_with("'2Kb'\rFiles Left Out: 4 ('/a/locked.db', '/a/gone.txt', "
-                               "'/b/x', ...)"))
-        << text;
-    // A name cannot break the report's lines or reach the terminal's controls.
-    EXPECT_EQ(BackupCompletionText("P", "/d/a.zip", 1, {"/only/new\nline\x1b[31m"}, 1),
-              "Backup Files Succeeds!\rProject Name: 'P'\rFile Name:    'a.zip'\r"
-              "File Size:    '1Kb'\rFiles Left Out: 1 ('/only/new\\nline\\x1b[31m')");
-}
-
-// The drive is not mounted, or the folder cannot be read: the archive is
-// still written and the number still advances, but the report says so.
-TEST_F(BackupRunTest, MissingFoldersAndAnArchiveWithoutFilesAreReported) {
-    EXPECT_EQ(FolderLeftOutText("/media/usb/photos", ENOENT),
+// An incomplete backup must not pass for a success, and a user who was away
+// when the schedule ran it must still find the report: a warning that stays,
+// naming twenty items with their reasons and counting the rest.
+TEST_F(BackupRunTest, ALackingArchiveIsAWarningThatStaysAndNamesWhatIsMissingAndWhy) {
+    EXPECT_EQ(FileLeftOutText("/a/locked.db", FileLeftOut::Unreadable, EACCES),
+              "file not readable: /a/locked.db (Permission denied)");
+    EXPECT_EQ(FileLeftOutText("/a/log.txt", FileLeftOut::Unreadable, 0),
+              "file changed while it was read: /a/log.txt");
+    EXPECT_EQ(FileLeftOutText("/a/gone.txt", FileLeftOut::NotFound, 0),
+              "file not found: /a/gone.txt");
+    EXPECT_EQ(FolderLeftOutText("/media/usb/photos", ENOTDIR),
               "folder not found: /media/usb/photos");
     EXPECT_EQ(FolderLeftOutText("/srv/x", EACCES),
               "folder not readable: /srv/x (Permission denied)");
     editor_.UseNumber = true;
     editor_.Number = 4;
-    writer_.leftOut = {FolderLeftOutText("/media/usb/photos", ENOTDIR)};
-    writer_.fileCount = 0;
+    writer_.leftOut = {"folder not found: /media/usb/photos", "file not found: /new\nline\x1b[31m"};
+    for (int i = 3; i <= 23; ++i) {
+        writer_.leftOut.push_back("file not found: /f" + std::to_string(i));
+    }
     EXPECT_EQ(Run(), BackupOutcome::Incomplete);
-    EXPECT_EQ(host_.messages.at(0).text,
-              "Backup Files Succeeds!\rProject Name: 'Docs'\r"
-              "File Name:    'docs03-14_09-26-53.zip'\rFile Size:    '2Kb'\r"
-              "Files Left Out: 1 ('folder not found: /media/usb/photos')\r"
-              "No files were backed up.");
+    ASSERT_EQ(host_.messages.size(), 1u);
+    EXPECT_EQ(host_.messages[0].kind, MessageKind::Warning);
+    EXPECT_EQ(host_.timedSeconds, std::vector<int>{kRunMessageStays});
+    const std::string& text = host_.messages[0].text;
+    EXPECT_TRUE(text.starts_with("Backup incomplete! The archive lacks what is listed below.\r"
+                                 "Project Name: 'Docs'\rFile Name:    'docs03-14_09-26-53.zip'\r"
+                                 "File Size:    '2Kb'\rFiles Left Out: 23\r"
+                                 "  folder not found: /media/usb/photos\r"
+                                 "  file not found: /new\\nline\\x1b[31m\r"
+                                 "  file not found: /f3\r"))
+        << text;
+    EXPECT_TRUE(text.ends_with("\r  file not found: /f20\r  ... and 3 more")) << text;
+    EXPECT_EQ(text.find("/f21"), std::string::npos);
+    // The archive holds what could be saved: it is the project's backup.
     EXPECT_EQ(editor_.Number, 5);
+    EXPECT_EQ(store_.ReadProject("Docs").Value, 4);
+}
 
-    writer_.leftOut.clear();
-    editor_.Filename = editor_.SaveDir + "/empty.zip";
-    EXPECT_EQ(Run(), BackupOutcome::Incomplete);
-    EXPECT_EQ(host_.messages.at(1).text, "Backup Files Succeeds!\rProject Name: 'Docs'\r"
-                                         "File Name:    'empty.zip'\rFile Size:    '2Kb'\r"
-                                         "No files were backed up.");
+// A drive that is not mounted leaves nothing to save: an empty archive
+// would pass for the last backup and take the number.
+TEST_F(BackupRunTest, NothingSavedWritesNoArchiveKeepsTheNumberAndIsAnErrorThatStays) {
+    editor_.UseNumber = true;
+    editor_.Number = 4;
+    const std::string path = editor_.Filename;
+    writer_.leftOut = {"folder not found: /media/usb/photos"};
+    writer_.nothingAdded = true;
+    EXPECT_EQ(Run(), BackupOutcome::NothingSaved);
+    ASSERT_EQ(host_.messages.size(), 1u);
+    EXPECT_EQ(host_.messages[0].text,
+              "Backup failed! No files were backed up, so no archive was written.\r"
+              "Project Name: 'Docs'\rFile Name:    'docs03-14_09-26-53.zip'\r"
+              "Files Left Out: 1\r  folder not found: /media/usb/photos");
+    EXPECT_EQ(host_.messages[0].kind, MessageKind::Error);
+    EXPECT_EQ(host_.timedSeconds, std::vector<int>{kRunMessageStays});
+    EXPECT_EQ(editor_.Number, 4);
+    EXPECT_EQ(editor_.Filename, path);
+    EXPECT_FALSE(std::filesystem::exists(tmp_.dir() + "project.ini"));
+    EXPECT_EQ(host_.locks, (std::vector<bool>{false, true}));
 }
 
 // Retention follows only a backup that holds everything asked for: an

@@ -10,45 +10,73 @@
 #include "zip/base/Wildcard.h"
 #include "zip/base/ZipError.h"
 
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <sys/resource.h>
 
 namespace mzb {
 namespace {
 
 using test::FakeRunHost;
+namespace fs = std::filesystem;
 
-// A reader that plays back one scripted run.
+// A reader that plays back one scripted run: the files it restores, those
+// it loses, those that exist already, then what ends it.
 class ScriptedReader : public RestoreReader {
 public:
     std::vector<RestoreJob> jobs;
-    std::vector<int> notRestored;
+    int restored = 3;
+    std::vector<std::pair<std::string, std::string>> lost; // name, reason
+    int existing = 0; // files whose output exists, asked about in turn
     bool badPassword = false;
-    bool errorAfterComplete = false;
+    std::function<void()> endWith; // raises the error that ends the run
 
     std::string originalFolder = "/home/u/";
 
     void Apply(const RestoreJob& job) override { jobs.push_back(job); }
     std::string OriginalPlacesFolder() override { return originalFolder; }
     void RunUnZip(const RestoreReaderEvents& events) override {
-        events.OnTotalPercentDone(40);
-        for (int index : notRestored) {
-            events.OnEntryNotRestored(index);
-        }
+        const int chosen =
+            restored + static_cast<int>(lost.size()) + existing + (badPassword || endWith ? 2 : 0);
+        events.OnStartUnZipInfo(chosen);
+        int done = 0;
         try {
+            for (int i = 0; i < restored; ++i) {
+                events.OnEntryStarted("docs/f" + std::to_string(i));
+                events.OnTotalPercentDone(40);
+                events.OnEntryRestored();
+                ++done;
+            }
+            for (const auto& [name, reason] : lost) {
+                events.OnEntryStarted(name);
+                events.OnEntryNotRestored(name, reason);
+            }
+            for (int i = 0; i < existing; ++i) {
+                const std::string name = "docs/old" + std::to_string(i);
+                events.OnEntryStarted(name);
+                if (events.OnOverwriteQuestion("/home/u/restore/" + name)) {
+                    events.OnEntryRestored();
+                    ++done;
+                } else {
+                    events.OnNotReplaced();
+                }
+            }
             if (badPassword) {
-                events.OnBadPassword(2);
+                events.OnEntryStarted("docs/secret.txt");
+                events.OnBadPassword("docs/secret.txt");
+            }
+            if (endWith) {
+                events.OnEntryStarted("docs/big.bin");
+                endWith();
             }
         } catch (...) {
-            events.OnUnZipComplete(1);
+            events.OnUnZipComplete(done);
             throw;
         }
         events.OnTotalPercentDone(100);
-        events.OnUnZipComplete(3);
-        if (errorAfterComplete) {
-            throw EZipError("Premature end of file reached");
-        }
+        events.OnUnZipComplete(done);
     }
 };
 
@@ -95,7 +123,9 @@ TEST_F(RestoreRunTest, PasswordOnlyWhenNotBlankAndThenAsTyped) {
 TEST_F(RestoreRunTest, SuccessReportNamesTheSelectedProjectAndTheArchive) {
     Run();
     EXPECT_EQ(host_.locks, (std::vector<bool>{false, true}));
-    EXPECT_EQ(host_.progress, (std::vector<int>{40, 100, 0}));
+    EXPECT_EQ(host_.progress, (std::vector<int>{40, 40, 40, 100, 0}));
+    // The progress bar names the entry at hand, as a backup's does.
+    EXPECT_EQ(host_.currentFiles, (std::vector<std::string>{"docs/f0", "docs/f1", "docs/f2"}));
     ASSERT_EQ(host_.messages.size(), 1u);
     EXPECT_EQ(host_.messages[0].text,
               "Restore Files Succeeds!\rProject Name: 'Mail'\rFilename:     'docs4.zip'");
@@ -117,14 +147,17 @@ TEST_F(RestoreRunTest, EmptyRowOrNoAnswerDoesNothing) {
     EXPECT_TRUE(host_.locks.empty());
 }
 
-TEST_F(RestoreRunTest, WrongPasswordEndsWithTheFailureTextOnceAndClearsTheFlag) {
+TEST_F(RestoreRunTest, WrongPasswordEndsTheRestoreNamingTheEntryAndWhatWasNotTried) {
     reader_.badPassword = true;
     EXPECT_EQ(Run(), RestoreOutcome::Failed);
     ASSERT_EQ(host_.messages.size(), 2u);
     EXPECT_EQ(host_.messages[0].text, "The password is incorrect");
     EXPECT_EQ(host_.messages[0].kind, MessageKind::Error);
     EXPECT_FALSE(host_.messages[0].timed);
-    EXPECT_EQ(host_.messages[1].text, "Restore files fails!");
+    EXPECT_EQ(host_.messages[1].text,
+              "Restore files fails!\rProject Name: 'Mail'\rFilename:     'docs4.zip'\r"
+              "Files Restored: 3 of 5\rFiles Not Restored: 1\r  docs/secret.txt: wrong password\r"
+              "Files Not Tried: 1 (the restore stopped there)");
     EXPECT_EQ(host_.messages[1].kind, MessageKind::Error);
     EXPECT_EQ(host_.locks, (std::vector<bool>{false, true}));
     EXPECT_EQ(host_.progress.back(), 0);
@@ -133,24 +166,110 @@ TEST_F(RestoreRunTest, WrongPasswordEndsWithTheFailureTextOnceAndClearsTheFlag) 
     EXPECT_EQ(Run(), RestoreOutcome::Succeeded);
 }
 
-TEST_F(RestoreRunTest, EntriesLostForOtherReasonsThanOverwriteFailTheRestore) {
-    reader_.notRestored = {1, 4, 4};
+// Each lost entry is named with its reason, twenty of them and a count of
+// the rest, and the files the overwrite mode kept are counted apart: they
+// are neither lost nor restored.
+TEST_F(RestoreRunTest, LostEntriesAreNamedWithTheirReasonsAndKeptFilesCountedApart) {
+    reader_.lost = {{"docs/a.txt", kBadCrcReason},
+                    {"docs/b\nc.txt", CannotCreateReason(EACCES)},
+                    {"docs/d.txt", LinkInTheWayReason("/home/u/restore/docs")}};
+    reader_.existing = 2;
+    host_.overwriteAnswers = {OverwriteAnswer::No, OverwriteAnswer::No};
     EXPECT_EQ(Run(), RestoreOutcome::Failed);
     ASSERT_EQ(host_.messages.size(), 1u);
-    EXPECT_EQ(host_.messages[0].text, "Restore files fails!\rFiles Not Restored: 2");
+    EXPECT_EQ(host_.messages[0].text,
+              "Restore files fails!\rProject Name: 'Mail'\rFilename:     'docs4.zip'\r"
+              "Files Restored: 3 of 8\rFiles Not Restored: 3\r"
+              "  docs/a.txt: damaged data (bad CRC)\r"
+              "  docs/b\\nc.txt: cannot be created (Permission denied)\r"
+              "  docs/d.txt: a link is in the way: /home/u/restore/docs\r"
+              "Not Replaced: 2 (existing files kept by the overwrite mode)");
     EXPECT_EQ(host_.messages[0].kind, MessageKind::Error);
+    EXPECT_EQ(host_.timedSeconds, std::vector<int>{kRunMessageStays});
 
-    reader_.notRestored.clear();
-    EXPECT_EQ(Run(), RestoreOutcome::Succeeded);
+    host_.messages.clear();
+    reader_.existing = 0;
+    reader_.lost.clear();
+    for (int i = 1; i <= 25; ++i) {
+        reader_.lost.push_back({"docs/x" + std::to_string(i), kUnsafeNameReason});
+    }
+    EXPECT_EQ(Run(), RestoreOutcome::Failed);
+    const std::string& text = host_.messages.at(0).text;
+    EXPECT_TRUE(
+        text.ends_with("\r  docs/x20: " + std::string(kUnsafeNameReason) + "\r  ... and 5 more"))
+        << text;
+    EXPECT_EQ(text.find("docs/x21"), std::string::npos);
 }
 
-TEST_F(RestoreRunTest, ARunAnErrorEndsIsReportedAsFailedBeforeTheErrorIsRaised) {
-    reader_.errorAfterComplete = true;
-    EXPECT_THROW(Run(), EZipError);
+// Answering No to every existing file restores nothing and loses nothing:
+// that is neither a failure nor a success of every file.
+TEST_F(RestoreRunTest, FilesKeptByTheAnswersAreReportedAsKeptNotAsRestored) {
+    reader_.restored = 0;
+    reader_.existing = 3;
+    host_.overwriteAnswers = {OverwriteAnswer::No, OverwriteAnswer::NoToAll};
+    EXPECT_EQ(Run(), RestoreOutcome::Kept);
+    EXPECT_EQ(host_.overwriteQuestions,
+              (std::vector<std::string>{"Replace existing file '/home/u/restore/docs/old0'?",
+                                        "Replace existing file '/home/u/restore/docs/old1'?"}));
     ASSERT_EQ(host_.messages.size(), 1u);
-    EXPECT_EQ(host_.messages[0].text, "Restore files fails!");
+    EXPECT_EQ(host_.messages[0].text,
+              "Restore finished: nothing was lost, existing files were kept.\r"
+              "Project Name: 'Mail'\rFilename:     'docs4.zip'\rFiles Restored: 0 of 3\r"
+              "Not Replaced: 3 (existing files kept by the overwrite mode)");
+    EXPECT_EQ(host_.messages[0].kind, MessageKind::Information);
+
+    host_ = FakeRunHost();
+    host_.overwriteAnswers = {OverwriteAnswer::YesToAll};
+    EXPECT_EQ(Run(), RestoreOutcome::Succeeded);
+    EXPECT_EQ(host_.overwriteQuestions.size(), 1u);
+}
+
+// Cancel, from the question or the Cancel button, ends the restore with
+// one message that says so and how far it got; it is no error to report.
+TEST_F(RestoreRunTest, ACancelIsOneMessageWithTheCount) {
+    reader_.existing = 2;
+    host_.overwriteAnswers = {OverwriteAnswer::Yes, OverwriteAnswer::Cancel};
+    EXPECT_EQ(Run(), RestoreOutcome::Canceled);
+    ASSERT_EQ(host_.messages.size(), 1u);
+    EXPECT_EQ(host_.messages[0].text, "Restore canceled! 4 of 5 files of 'docs4.zip' were "
+                                      "restored; no partial file was left.");
+    EXPECT_EQ(host_.messages[0].kind, MessageKind::Warning);
+    EXPECT_EQ(host_.locks, (std::vector<bool>{false, true}));
+}
+
+// An error that ends the run after it started is the report's to name, at
+// the entry it stopped; the disk's own reason is given.
+TEST_F(RestoreRunTest, AnErrorThatEndsTheRunIsNamedAtItsEntryInTheFailureReport) {
+    reader_.endWith = [] {
+        throw ECantWriteUCF("Cant write uncompressed file", "/home/u/restore/docs/big.bin", ENOSPC);
+    };
+    EXPECT_EQ(Run(), RestoreOutcome::Failed);
+    ASSERT_EQ(host_.messages.size(), 1u);
+    EXPECT_EQ(host_.messages[0].text,
+              "Restore files fails!\rProject Name: 'Mail'\rFilename:     'docs4.zip'\r"
+              "Files Restored: 3 of 5\rFiles Not Restored: 1\r"
+              "  docs/big.bin: not written: No space left on device\r"
+              "Files Not Tried: 1 (the restore stopped there)");
     EXPECT_EQ(host_.locks, (std::vector<bool>{false, true}));
     EXPECT_EQ(host_.progress.back(), 0);
+
+    host_.messages.clear();
+    reader_.endWith = [] { throw EFatalUnzipError("Premature end of file reached"); };
+    EXPECT_EQ(Run(), RestoreOutcome::Failed);
+    EXPECT_NE(host_.messages.at(0).text.find("\r  docs/big.bin: Premature end of file reached\r"),
+              std::string::npos);
+}
+
+// A 0-byte file reads as an archive without entries: restoring it is no
+// success.
+TEST_F(RestoreRunTest, AnArchiveWithoutFilesIsAFailure) {
+    reader_.restored = 0;
+    EXPECT_EQ(Run(), RestoreOutcome::Failed);
+    ASSERT_EQ(host_.messages.size(), 1u);
+    EXPECT_EQ(
+        host_.messages[0].text,
+        "Restore files fails!\rThe archive 'docs4.zip' holds no files: nothing was restored.");
+    EXPECT_EQ(host_.messages[0].kind, MessageKind::Error);
 }
 
 TEST_F(RestoreRunTest, ABlankDestinationAsksOnceMoreNamingTheFolderWrittenTo) {
@@ -273,8 +392,11 @@ TEST_F(RestoreOverReaderTest, ACancelledRunLeavesNothingToTheNext) {
         CancelPastThirty cancelling(reader);
         test::FakeRunHost quiet;
         if (cancel) {
-            EXPECT_THROW(run.Run(editor, view, cancelling), EUserCanceled);
-            return RestoreOutcome::Failed;
+            EXPECT_EQ(run.Run(editor, view, cancelling), RestoreOutcome::Canceled);
+            // Nothing half-written is left behind, not even hidden.
+            EXPECT_FALSE(fs::exists(tmp.path() / "out") &&
+                         std::distance(fs::directory_iterator(tmp.path() / "out"), {}) > 0);
+            return RestoreOutcome::Canceled;
         }
         return run.Run(editor, view, quiet);
     };
@@ -298,6 +420,41 @@ TEST_F(RestoreOverReaderTest, ACancelledRunLeavesNothingToTheNext) {
     std::filesystem::rename(tmp.path() / "newer.zip", tmp.path() / "plain.zip");
     EXPECT_EQ(restore("plain.zip", "", false), RestoreOutcome::Succeeded);
     EXPECT_EQ(restored("p.txt"), "backed up again");
+}
+
+// A disk that refuses the data (here a file-size limit, EFBIG; a full disk
+// gives ENOSPC the same way) ends the restore with the entry and the
+// system's reason, on one thread (where inflate sees the short write) and
+// on several; it is no damaged entry, and nothing half-written stays.
+TEST_F(RestoreOverReaderTest, AWriteTheDiskRefusesIsNamedWithTheSystemsReason) {
+    test::ArchiveBuilder archive;
+    archive.Add("docs/small.txt", "fits");
+    archive.AddDeflated("docs/big.txt", std::string(300000, 'b'));
+    archive.WriteTo(tmp.dir() + "t.zip");
+    editor.ArchiveCell = "t.zip";
+    editor.DestDir = tmp.dir() + "out";
+    editor.Overwrite = RestoreOverwrite::Always;
+    for (const unsigned threads : {1u, 2u}) {
+        reader.Threads = threads;
+        test::FakeRunHost seen;
+        struct rlimit before {};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = before;
+        small.rlim_cur = 65536;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const RestoreOutcome outcome = run.Run(editor, view, seen);
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, oldHandler);
+        EXPECT_EQ(outcome, RestoreOutcome::Failed);
+        ASSERT_EQ(seen.messages.size(), 1u);
+        EXPECT_NE(seen.messages[0].text.find("\r  docs/big.txt: not written: File too large"),
+                  std::string::npos)
+            << threads << ": " << seen.messages[0].text;
+        EXPECT_EQ(test::ReadFile(tmp.path() / "out/docs/small.txt"), "fits");
+        EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path() / "out/docs"), {}), 1);
+        fs::remove_all(tmp.path() / "out");
+    }
 }
 
 // Chosen rows and a blank destination through the real reader: only those

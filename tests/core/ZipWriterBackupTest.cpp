@@ -194,36 +194,34 @@ TEST_F(ZipWriterBackupTest, ProgressRisesToOneHundredThenGoesBackToZero) {
     EXPECT_EQ(host_.progress.back(), 0);
 }
 
-// The report of an archive that lacks what the project asked for.
-TEST_F(ZipWriterBackupTest, MissingFoldersAndEmptyArchivesAreReported) {
+// A run that saves no file leaves the name as it was: an empty archive
+// would stand for the project's last backup, and a replaced one is lost.
+TEST_F(ZipWriterBackupTest, NothingToSaveWritesNoArchiveAndKeepsTheOneOfThatName) {
+    settings_.IsOverWrite = true;
+    tmp_.write("out/docs.zip", "the backup before");
     const std::string usb = tmp_.dir() + "media/usb/photos";
-    editor_.Include = {usb + "/*"};
-    ASSERT_EQ(Run(), BackupOutcome::Incomplete);
-    EXPECT_EQ(host_.messages.at(0).text,
-              "Backup Files Succeeds!\rProject Name: 'Docs'\rFile Name:    'docs.zip'\r"
-              "File Size:    '0Kb'\rFiles Left Out: 1 ('folder not found: " +
-                  usb + "')\rNo files were backed up.");
-    EXPECT_EQ(fs::file_size(tmp_.path() / "out/docs.zip"), 22u);
-
-    // Entries that match nothing, or only a directory entry, pack no file.
-    const std::vector<std::vector<std::string>> includes = {{tmp_.dir() + "src/*.none"},
-                                                            {tmp_.dir() + "src/sub/"}};
+    // A missing folder, entries that match nothing, or only a directory entry.
+    const std::vector<std::vector<std::string>> includes = {
+        {usb + "/*"}, {tmp_.dir() + "src/*.none"}, {tmp_.dir() + "src/sub/"}};
     for (const auto& include : includes) {
         editor_.Include = include;
-        editor_.Filename = tmp_.dir() + "out/nothing.zip";
-        fs::remove(editor_.Filename);
         host_.messages.clear();
-        ASSERT_EQ(Run(), BackupOutcome::Incomplete) << include[0];
-        EXPECT_EQ(host_.messages.at(0).text,
-                  "Backup Files Succeeds!\rProject Name: 'Docs'\rFile Name:    'nothing.zip'\r"
-                  "File Size:    '0Kb'\rNo files were backed up.")
-            << include[0];
+        ASSERT_EQ(Run(), BackupOutcome::NothingSaved) << include[0];
+        EXPECT_EQ(test::ReadFile(tmp_.path() / "out/docs.zip"), "the backup before");
+        ASSERT_EQ(host_.messages.size(), 1u);
+        EXPECT_EQ(host_.messages[0].kind, MessageKind::Error);
+        EXPECT_TRUE(host_.messages[0].text.starts_with(
+            "Backup failed! No files were backed up, so no archive was written."));
     }
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp_.path() / "out"), {}), 1);
 }
 
-TEST_F(ZipWriterBackupTest, AFolderThatCannotBeReadIsLeftOutAndTheRestBackedUp) {
+TEST_F(ZipWriterBackupTest, WhatCannotBeReadIsLeftOutWithTheReasonAndTheRestBackedUp) {
     tmp_.write("src/locked/private.txt", "p");
     ASSERT_EQ(::chmod((tmp_.path() / "src/locked").c_str(), 0), 0);
+    tmp_.write("secret.txt", "s");
+    ASSERT_EQ(::chmod((tmp_.path() / "secret.txt").c_str(), 0), 0);
+    editor_.Include.push_back(tmp_.dir() + "secret.txt");
     ASSERT_EQ(::chmod((tmp_.path() / "out").c_str(), 0777), 0);
     // The run stores its time of completion and holds the project's lock
     // beside project.ini.
@@ -234,10 +232,12 @@ TEST_F(ZipWriterBackupTest, AFolderThatCannotBeReadIsLeftOutAndTheRestBackedUp) 
             return false;
         }
         const std::string& text = host_.messages[0].text;
-        const bool ok =
-            text.ends_with("Kb'\rFiles Left Out: 1 ('folder not readable: " + tmp_.dir() +
-                           "src/locked (Permission denied)')") &&
-            Inspect(editor_.SaveDir + "/docs.zip").files == Tree();
+        const bool ok = text.find("Kb'\rFiles Left Out: 2\r") != std::string::npos &&
+                        text.find("\r  folder not readable: " + tmp_.dir() +
+                                  "src/locked (Permission denied)") != std::string::npos &&
+                        text.find("\r  file not readable: " + tmp_.dir() +
+                                  "secret.txt (Permission denied)") != std::string::npos &&
+                        Inspect(editor_.SaveDir + "/docs.zip").files == Tree();
         if (!ok) {
             std::fprintf(stderr, "%s\n", text.c_str());
         }
@@ -340,10 +340,17 @@ TEST_F(ZipWriterBackupLimitsTest, FilesLeftOutAreNamedInTheReport) {
     ASSERT_EQ(Run(), BackupOutcome::Incomplete);
     const std::string& text = host_.messages.at(0).text;
     // Too large, a duplicate stored name without paths, and a missing file.
-    EXPECT_NE(text.find("\rFiles Left Out: 3 ("), std::string::npos) << text;
-    EXPECT_NE(text.find("notes.txt'"), std::string::npos) << text;
-    EXPECT_NE(text.find("absent.txt'"), std::string::npos) << text;
-    EXPECT_NE(text.find("data.bin'"), std::string::npos) << text;
+    EXPECT_NE(text.find("\rFiles Left Out: 3\r"), std::string::npos) << text;
+    EXPECT_NE(text.find("\r  file too large for the archive: " + tmp_.dir() + "src/notes.txt"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\r  file not found: " + tmp_.dir() + "absent.txt"), std::string::npos)
+        << text;
+    // The walk takes one of the two data.bin first; the other is left out.
+    EXPECT_TRUE(text.ends_with("data.bin")) << text;
+    EXPECT_NE(text.find("\r  file name already in the archive: " + tmp_.dir() + "src/"),
+              std::string::npos)
+        << text;
     EXPECT_EQ(Inspect(editor_.SaveDir + "/docs.zip").files.size(), 2u);
 
     // The events of that run are gone: a clean run reports the plain text.

@@ -156,25 +156,32 @@ TEST_F(BackupCommandsTest, ABackupOfTheSameProjectAlreadyRunningIsRefusedWithSta
     EXPECT_EQ(Mzb({"backup", "Docs"}).exitCode, 0);
 }
 
-// A drive that is not mounted, or a list that matches nothing: the archive
-// is written and the number advances, but scripts see status 1.
+// A drive that is not mounted: what could be saved is written and the
+// number advances, but scripts see status 1; with nothing to save no
+// archive is written and the number stays, and scripts see status 1 too.
 TEST_F(BackupCommandsTest, BackupsThatLackFilesExitOne) {
     WriteIni("Backup Directory Count=2\r\nBackup0=" + tmp_.dir() +
              "src/*.*\r\nBackup1=/media/not-mounted/photos/*\r\n");
     const CommandResult missing = Mzb({"backup", "Docs"});
     EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.out.starts_with("Backup incomplete!")) << missing.out;
     EXPECT_TRUE(missing.out.ends_with(
-        "Kb'\nFiles Left Out: 1 ('folder not found: /media/not-mounted/photos')\n"))
+        "Kb'\nFiles Left Out: 1\n  folder not found: /media/not-mounted/photos\n"))
         << missing.out;
     EXPECT_EQ(StoredValue(), "7");
 
     fs::remove(tmp_.path() / "out/docs7.zip");
     WriteIni("IsEnabledAutoBack=1\r\nBackupMode=0\r\nStartTime_or_Increase=00:00:00\r\n"
              "Backup Directory Count=1\r\nBackup0=/media/not-mounted/photos/*\r\n");
+    const std::string number = StoredValue();
     const CommandResult scheduled = Mzb({"run-schedule", "--minutes", "1"});
     EXPECT_EQ(scheduled.exitCode, 1);
+    EXPECT_TRUE(scheduled.out.starts_with("Backup failed! No files were backed up"))
+        << scheduled.out;
     EXPECT_NE(scheduled.out.find("folder not found: /media/not-mounted/photos"), std::string::npos)
         << scheduled.out;
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp_.path() / "out"), {}), 0);
+    EXPECT_EQ(StoredValue(), number);
 }
 
 TEST_F(BackupCommandsTest, DateNamedBackupTakesItsNameFromNow) {

@@ -56,6 +56,9 @@ public:
         return answerYes;
     }
     void ShowMessage(const std::string& text, MessageKind) override { messages.push_back(text); }
+    OverwriteAnswer AskOverwrite(const std::string& text) override {
+        return real_.AskOverwrite(text);
+    }
     void ShowTimedMessage(const std::string& text, MessageKind, int) override {
         messages.push_back(text);
         startEnabledAtMessage.push_back(form_.Controls().SpStart->isEnabled());

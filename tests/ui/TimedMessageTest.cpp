@@ -24,6 +24,39 @@ class TimedMessageTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // A report of what was lost stays for a user who was away, without
+    // holding up the caller (the run's end, the schedule's next run).
+    void aReportThatStaysReturnsAtOnceAndWaitsForTheUser_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("incomplete backup") << int(MessageKind::Warning) << "Warning";
+        QTest::newRow("nothing saved") << int(MessageKind::Error) << "Error";
+    }
+    void aReportThatStaysReturnsAtOnceAndWaitsForTheUser() {
+        QFETCH(int, kind);
+        QFETCH(QString, title);
+        const auto shown = [] {
+            QList<TMsgForm*> forms;
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                if (auto* form = qobject_cast<TMsgForm*>(window); form && form->isVisible()) {
+                    forms << form;
+                }
+            }
+            return forms;
+        };
+        ShowTimedMessage("Backup incomplete!\rFiles Left Out: 1", static_cast<MessageKind>(kind),
+                         kRunMessageStays);
+        QCOMPARE(shown().size(), 1);
+        TMsgForm* form = shown().front();
+        QVERIFY(!form->isModal());
+        QVERIFY(!form->ClosesByItself());
+        QCOMPARE(form->windowTitle(), title);
+        QVERIFY(form->findChild<QLabel*>(QStringLiteral("Image")) != nullptr);
+        QCOMPARE(MessageOf(form)->text(), QStringLiteral("Backup incomplete!\nFiles Left Out: 1"));
+        form->findChild<QPushButton*>(QStringLiteral("OK"))->click();
+        QTRY_VERIFY(shown().isEmpty());
+    }
+
     void closesByItselfAfterItsSeconds() {
         const test::ModalDriver driver([](QWidget*) {});
         ShowTimedMessage("Backup Files Succeeds!", MessageKind::Information, 1);

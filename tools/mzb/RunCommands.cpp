@@ -18,9 +18,9 @@
 namespace mzb::cli {
 namespace {
 
-// A restore cut short still fires the reader's completion event, whose
-// report would call it a success: the interrupt's own line says instead
-// what was not finished.
+// A restore cut short by a signal reports itself as cancelled: the
+// interrupt's own line says instead what was not finished, as every
+// interrupted command's does.
 class InterruptedRestoreHost : public ConsoleRunHost {
 public:
     explicit InterruptedRestoreHost(bool quiet) : ConsoleRunHost(std::nullopt, quiet) {}
@@ -106,6 +106,7 @@ int BackupExitStatus(StoredBackupResult result) {
     case StoredBackupResult::Completed:
         return kExitOk;
     case StoredBackupResult::Incomplete:
+    case StoredBackupResult::NothingSaved:
     case StoredBackupResult::CopyFailed:
     case StoredBackupResult::Declined:
     case StoredBackupResult::Refused:
@@ -198,8 +199,19 @@ int RunRestore(const GlobalOptions& options, const Args& args) {
     InterruptedRestoreHost host(quiet);
     RestoreRun run;
     try {
-        return run.Run(editor, readerView, host) == RestoreOutcome::Succeeded ? kExitOk
-                                                                              : kExitPartial;
+        switch (run.Run(editor, readerView, host)) {
+        case RestoreOutcome::Succeeded:
+        case RestoreOutcome::Kept:
+            return kExitOk;
+        case RestoreOutcome::Canceled:
+            if (Interrupted()) {
+                return ReportInterrupted(plain[0] +
+                                         " was restored only in part; no partial file was left");
+            }
+            return kExitPartial;
+        default:
+            return kExitPartial;
+        }
     } catch (const std::exception& e) {
         if (Interrupted()) {
             return ReportInterrupted(plain[0] +

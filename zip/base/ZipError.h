@@ -40,7 +40,19 @@ class EBiggerThanUncompressed : public EZipError {
 public:
     using EZipError::EZipError;
 };
+// The text stays the fixed one; the output and the system's reason travel
+// beside it for a report that names them.
 class ECantWriteUCF : public EZipError {
+public:
+    using EZipError::EZipError;
+    ECantWriteUCF(const std::string& text, std::string path, int errorCode)
+        : EZipError(text), Path(std::move(path)), ErrorCode(errorCode) {}
+
+    std::string Path;  // the output file, when known
+    int ErrorCode = 0; // errno of the write that fell short, when known
+};
+// A writer told to write no archive without files found none to add.
+class ENoFilesAdded : public EZipError {
 public:
     using EZipError::EZipError;
 };

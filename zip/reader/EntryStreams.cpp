@@ -6,6 +6,7 @@
 #include "zip/format/Crc32.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace mzb {
 
@@ -32,6 +33,7 @@ void TEntryOutput::Start(TFileStream* file, std::uint64_t uncompressedSize) {
     limit_ = uncompressedSize;
     written_ = 0;
     crc_ = kCrc32Init;
+    writeError_ = 0;
 }
 
 void TEntryOutput::Write(const std::uint8_t* data, std::size_t size) {
@@ -44,6 +46,7 @@ void TEntryOutput::Write(const std::uint8_t* data, std::size_t size) {
 
 void TEntryOutput::Put(const std::uint8_t* data, std::size_t size) {
     if (file_ != nullptr && file_->Write(data, size) != size) {
+        writeError_ = file_->LastError() != 0 ? file_->LastError() : EIO;
         throw ECantWriteUCF("Cant write uncompressed file");
     }
     written_ += size;

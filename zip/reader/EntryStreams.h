@@ -63,6 +63,10 @@ public:
 
     std::uint32_t Crc32() const { return crc_ ^ 0xFFFFFFFFu; }
     std::uint64_t Written() const { return written_; }
+    // The errno of a write to the file that fell short since Start (EIO
+    // when the system gave none); 0 when every byte went out. A decoder
+    // may have taken the ECantWriteUCF for a damaged stream.
+    int WriteError() const { return writeError_; }
 
 private:
     Progress progress_;
@@ -72,6 +76,7 @@ private:
     std::uint32_t crc_ = 0xFFFFFFFFu;
     std::uint64_t runTotal_ = 0;
     std::uint64_t runWritten_ = 0;
+    int writeError_ = 0;
 };
 
 } // namespace mzb

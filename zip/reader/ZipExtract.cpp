@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -255,10 +256,12 @@ int TZipReader::ExtractAll() {
 }
 
 void TZipReader::Skip(int reason, const std::string& name, int index, TExtractionRun& run,
-                      std::uint64_t size, bool& retry) {
+                      std::uint64_t size, bool& retry, int error) {
+    skipError_ = error;
     if (OnSkippingFile) {
         OnSkippingFile(*this, reason, name, index, retry);
     }
+    skipError_ = 0;
     run.output.RemoveFromTotal(size);
 }
 
@@ -291,7 +294,7 @@ void TZipReader::ApplyFolderTimes(TExtractionRun& run) const {
 bool TZipReader::SkipUnreached(const TFolderReached& reached, int index, const std::string& fname,
                                TExtractionRun& run, std::uint64_t size, bool& retry) {
     if (reached.Link.empty()) {
-        Skip(kSkipCannotCreate, fname, index, run, size, retry);
+        Skip(kSkipCannotCreate, fname, index, run, size, retry, reached.Error);
         return false;
     }
     linkInTheWay_ = reached.Link;
@@ -456,10 +459,14 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
         RemoveStalePartsAt(folder, kPartPrefix);
     }
     const int fd = blocked ? -1 : CreatePartFileAt(folder, kPartPrefix, part.Part);
+    const int createError = fd < 0 ? errno : 0;
     TFileStream out;
     if (fd < 0 || !out.Attach(fd)) { // Attach closes what it refuses
         part.Discard();
-        Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry);
+        const int why = blocked  ? (existing->IsDirectory() ? EISDIR : EACCES)
+                        : fd < 0 ? createError
+                                 : out.LastError();
+        Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry, why);
         return false;
     }
 
@@ -470,7 +477,17 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     } catch (...) {
         out.Close();
         part.Discard();
+        if (run.output.WriteError() != 0) {
+            throw ECantWriteUCF("Cant write uncompressed file", fname, run.output.WriteError());
+        }
         throw;
+    }
+    // The inflate decoder takes a write that fell short for damaged data:
+    // the entry is not damaged, the disk refused it (full, most often).
+    if (run.output.WriteError() != 0) {
+        out.Close();
+        part.Discard();
+        throw ECantWriteUCF("Cant write uncompressed file", fname, run.output.WriteError());
     }
     const bool written = FlushFilesOnClose ? out.Sync() : out.Flush();
     // A worker keeps the CRC-32 of what it decoded.
@@ -508,9 +525,11 @@ bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::s
                          ? PermissionsFromAttributes(run.createMode, attributes) & ~run.modeMask
                          : run.createMode);
     }
-    if (!out.Close() || !written) {
+    const bool closed = out.Close();
+    if (!closed || !written) {
         part.Discard();
-        throw ECantWriteUCF("Cant write uncompressed file");
+        throw ECantWriteUCF("Cant write uncompressed file", fname,
+                            out.LastError() != 0 ? out.LastError() : EIO);
     }
     if (!verified) {
         part.Discard();
@@ -518,8 +537,9 @@ bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::s
         return false;
     }
     if (!part.PutInPlace()) {
+        const int error = errno;
         part.Discard();
-        Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry);
+        Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry, error);
         return false;
     }
     if (OnEndUnZip) {

@@ -165,6 +165,12 @@ public:
     std::optional<std::string> OutputPathOfEntry(const TZipHeaderInfo& entry) const;
     // While OnSkippingFile reports kSkipLinkInTheWay: the path of the link.
     const std::string& LinkInTheWay() const { return linkInTheWay_; }
+    // While OnSkippingFile reports a file that could not be made (here
+    // kSkipCannotCreate) or read (the writer's kSkipCannotOpen): the errno
+    // of the failure (EISDIR for a folder at the output's name, EACCES for
+    // a read-only file not to be replaced), 0 when none is known (to the
+    // writer: the file changed while it was read).
+    int SkipErrorCode() const { return skipError_; }
     // Asks the running operation to stop at its next check.
     void Cancel() { cancelRequested_ = true; }
 
@@ -194,6 +200,7 @@ protected:
     TEndCentral endCentral_;
     bool leadingBytes_ = false;
     bool cancelRequested_ = false;
+    int skipError_ = 0;
 
 private:
     void ReadDirectory();
@@ -241,7 +248,7 @@ private:
     bool MayOverwrite(int index, const TZipHeaderInfo& work, const std::string& path,
                       const std::optional<FileInfo>& existing);
     void Skip(int reason, const std::string& name, int index, TExtractionRun& run,
-              std::uint64_t size, bool& retry);
+              std::uint64_t size, bool& retry, int error = 0);
 
     std::string destDir_;
     std::unique_ptr<TSortedZip> view_;        // SortMode order, not owning; null for ByNone

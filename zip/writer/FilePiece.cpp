@@ -69,6 +69,7 @@ std::unique_ptr<TFilePiece> TPieceReader::Next(TFileStream& in,
     // A file that shrank since it was measured ends short: that too is a
     // copy without its end.
     piece->readFailed = in.LastError() != 0 || got < want;
+    piece->readError = in.LastError();
     read_ += got;
     piece->last = got < want || read_ == size_;
     done_ = piece->last;

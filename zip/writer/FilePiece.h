@@ -32,6 +32,7 @@ struct TFilePiece {
     std::size_t size = 0; // the piece's own bytes, after the history
     bool last = false;
     bool readFailed = false; // a read error cut the data short
+    int readError = 0;       // its errno; 0 when the file ended early
 
     // Filled by CompressPiece.
     std::vector<std::uint8_t> output;

@@ -22,8 +22,11 @@ namespace mzb {
 // A file that cannot be added after all, found out once its entry has been
 // started (a read error, a file that shrank while read, or a file changing
 // under an encrypted entry's two passes): the entry is taken back and the
-// run goes on.
-struct TEntryAbandoned {};
+// run goes on. `error` is the errno of the read that failed; 0 when the
+// file changed while it was read.
+struct TEntryAbandoned {
+    int error = 0;
+};
 
 struct TZipWriteRun {
     // Pieces in which stored data is copied, the compressor is fed and a

@@ -127,6 +127,19 @@ void TZipWriter::SetPackLevel(int level) {
 
 // --- the run ------------------------------------------------------------------
 
+namespace {
+
+bool HoldsAFile(const TSortedZip& entries) {
+    for (std::size_t i = 0; i < entries.Count(); ++i) {
+        if (!entries.Items(i).FileName().empty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 int TZipWriter::RunZip() {
     const int added = Run();
     if (OnZipComplete) {
@@ -189,6 +202,9 @@ int TZipWriter::Run() {
             CarryOver(run);
         }
         AddListedFiles(run);
+        if (!AllowEmptyArchive && !HoldsAFile(*run.entries)) {
+            throw ENoFilesAdded("No files were added, so no archive was written.");
+        }
         WriteCentralDirectory(run);
         FinishOutput(run);
         PutInPlace(run);

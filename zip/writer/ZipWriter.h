@@ -116,6 +116,10 @@ public:
     bool ResetArchiveBitOnZip = false;
     bool Dispose = false; // delete the files added, after a run that succeeded
     TMultiZipInfo MultiZipInfo;
+    // Off: a run whose archive would hold no file (nothing, or folders
+    // only) writes nothing and raises ENoFilesAdded, leaving whatever stood
+    // at the name as it was.
+    bool AllowEmptyArchive = true;
 
     // --- events (Sender first; unset events are not called) ---------------
     std::function<void(TZipWriter&, int NumFiles, std::uint64_t TotalBytes,
@@ -130,6 +134,7 @@ public:
     std::function<void(TZipWriter&, int Reason, const std::string& FName, int FileIndex,
                        bool& Retry)>
         OnSkippingFile;
+    // SkipErrorCode() says why a file could not be read.
     std::function<void(TZipWriter&, const std::string& FName)> OnNoSuchFile;
     std::function<void(TZipWriter&, const std::string& FName)> OnRecursingFile;
     // A wildcard item's folder that does not exist (ErrorCode ENOENT or
@@ -193,7 +198,8 @@ private:
     bool IsStoredNameTaken(const TZipWriteRun& run, const std::string& name) const;
     std::string StoredDirectoryOf(const std::string& item) const;
     std::string StoredNameOf(const std::string& item) const;
-    void SkipFile(TZipWriteRun& run, int reason, const std::string& item, std::uint64_t size);
+    void SkipFile(TZipWriteRun& run, int reason, const std::string& item, std::uint64_t size,
+                  int error = 0);
 
     // The two ends of every entry's data, and the checks on what is written.
     std::size_t ReadStep(TZipWriteRun& run, std::uint8_t* buffer, std::size_t capacity);

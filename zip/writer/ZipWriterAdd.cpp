@@ -134,12 +134,15 @@ void TZipWriter::Commit(TZipWriteRun& run, std::unique_ptr<TZipHeaderInfo> entry
     ++run.endCentral.TotalEntries;
 }
 
-void TZipWriter::SkipFile(TZipWriteRun&, int reason, const std::string& item, std::uint64_t size) {
+void TZipWriter::SkipFile(TZipWriteRun&, int reason, const std::string& item, std::uint64_t size,
+                          int error) {
     totalBytes_ -= std::min(size, totalBytes_);
     bool retry = false;
+    skipError_ = error;
     if (OnSkippingFile) {
         OnSkippingFile(*this, reason, item, -1, retry);
     }
+    skipError_ = 0;
 }
 
 bool TZipWriter::OpenInput(TZipWriteRun& run, const std::string& item) {
@@ -148,9 +151,11 @@ bool TZipWriter::OpenInput(TZipWriteRun& run, const std::string& item) {
             return true;
         }
         bool retry = false;
+        skipError_ = run.input.LastError();
         if (OnSkippingFile) {
             OnSkippingFile(*this, kSkipCannotOpen, item, -1, retry);
         }
+        skipError_ = 0;
         if (!retry) {
             return false;
         }
@@ -241,10 +246,10 @@ bool TZipWriter::AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderI
     }
     try {
         WriteEntryData(run, entry, prepared);
-    } catch (const TEntryAbandoned&) {
+    } catch (const TEntryAbandoned& abandoned) {
         run.input.Close();
         run.output.Seek(entry.RelativeOffset);
-        SkipFile(run, kSkipCannotOpen, item, 0);
+        SkipFile(run, kSkipCannotOpen, item, 0, abandoned.error);
         return false;
     }
     run.input.Close();
@@ -266,7 +271,7 @@ void TZipWriter::WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry,
     // have renamed the entry into or out of NoCompressList.
     const bool readAhead = prepared.opened && compress;
     if (prepared.opened && !compress && !run.input.Open(prepared.path, TFileMode::Read)) {
-        throw TEntryAbandoned{};
+        throw TEntryAbandoned{run.input.LastError()};
     }
     std::uint32_t crc = 0;
     if (compress) {
@@ -278,7 +283,7 @@ void TZipWriter::WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry,
             run.twoPasses = true;
             entry.Crc32 = CrcPass(run);
             if (!run.input.Seek(0)) {
-                throw TEntryAbandoned{};
+                throw TEntryAbandoned{run.input.LastError()};
             }
             run.keys.emplace(ArchivePassword);
             const auto header = EncryptionHeader(*run.keys, entry.Crc32, filler_);
@@ -295,7 +300,7 @@ void TZipWriter::WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry,
     // read errors and short reads.)
     if ((!readAhead && (run.input.LastError() != 0 || run.fileRead != run.fileSize)) ||
         (run.keys && (crc != entry.Crc32 || run.fileRead != run.fileSize))) {
-        throw TEntryAbandoned{};
+        throw TEntryAbandoned{readAhead ? 0 : run.input.LastError()};
     }
     entry.UncompressedSize = run.fileRead;
     entry.Crc32 = crc;
@@ -350,7 +355,7 @@ void TZipWriter::DeflateData(TZipWriteRun& run, TZipHeaderInfo& entry,
             run.twoPasses = true;
             headerCrc = CrcPass(run);
             if (!run.input.Seek(0)) {
-                throw TEntryAbandoned{};
+                throw TEntryAbandoned{run.input.LastError()};
             }
             reader = TPieceReader(run.fileSize);
         } else if (run.pipeline->HasWholeCrc()) {
@@ -379,7 +384,7 @@ void TZipWriter::DeflateData(TZipWriteRun& run, TZipHeaderInfo& entry,
     bool first = true;
     for (piece = piece ? piece : next(); piece; piece = next()) {
         if (piece->readFailed) {
-            throw TEntryAbandoned{};
+            throw TEntryAbandoned{piece->readError};
         }
         CountUpTo(run, counted, piece->size, true, false);
         const std::vector<std::uint8_t>& out = piece->output;
@@ -437,7 +442,7 @@ std::uint32_t TZipWriter::CrcPass(TZipWriteRun& run) {
         CountFirstPass(run, got);
     }
     if (run.input.LastError() != 0) {
-        throw TEntryAbandoned{};
+        throw TEntryAbandoned{run.input.LastError()};
     }
     run.fileSize = done;
     return reg ^ 0xFFFFFFFFu;
