@@ -57,6 +57,7 @@ NoBackup0=*.tmp
 Whether password Project=0
 Whether store comment in Zip=1
 Comment=Weekly documents
+Remote Copy=nas:backups/documents
 IsEnabledAutoBack=1
 BackupMode=0
 StartTime_or_Increase=21:30:00

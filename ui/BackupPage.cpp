@@ -5,6 +5,8 @@
 #include "core/backup/ZipWriterBackup.h"
 #include "core/editor/ProjectEditor.h"
 #include "core/project/ContentEntry.h"
+#include "core/remote/Rclone.h"
+#include "core/remote/RemoteSetting.h"
 #include "platform/Blanks.h"
 #include "platform/CaseInsensitive.h"
 #include "platform/KnownDirectories.h"
@@ -98,10 +100,11 @@ void BackupPage::ShowFirstStartHint() {
 }
 
 void BackupPage::ConnectEditor() {
-    for (QLineEdit* field :
-         {ui->EditPrefix, ui->EditPassword, ui->EditConfirmPassword, ui->Editcomment}) {
+    for (QLineEdit* field : {ui->EditPrefix, ui->EditPassword, ui->EditConfirmPassword,
+                             ui->Editcomment, ui->EditRemoteCopy}) {
         connect(field, &QLineEdit::textChanged, this, &BackupPage::SpEditClick);
     }
+    connect(ui->EditRemoteCopy, &QLineEdit::textChanged, this, &BackupPage::ShowRemoteCopyHint);
     for (QSpinBox* spin : {ui->SpinValue, ui->SpinIncrease}) {
         connect(spin, &QSpinBox::valueChanged, this, &BackupPage::SpEditClick);
     }
@@ -167,6 +170,8 @@ BackupEditor BackupPage::ReadEditor() const {
     e.ConfirmPassword = ui->EditConfirmPassword->text().toStdString();
     e.Include = Entries(ui->ListboxBackup);
     e.Exclude = Entries(ui->ListBoxNobackup);
+    e.Project = shownRecord_;
+    e.Project.RemoteCopy = ui->EditRemoteCopy->text().toStdString();
     e.Project.KeepArchives = ui->ComboKeepArchives->currentIndex();
     e.Project.KeepLast = ui->SpinKeepLast->value();
     e.Project.KeepDaily = ui->SpinKeepDaily->value();
@@ -193,6 +198,9 @@ void BackupPage::WriteEditor(const BackupEditor& e) {
     ui->CheckBoxpath->setChecked(e.StorePaths);
     ui->CheckBoxcomment->setChecked(e.CommentTicked);
     ui->Editcomment->setText(QString::fromStdString(e.Comment));
+    shownRecord_ = e.Project;
+    ui->EditRemoteCopy->setText(QString::fromStdString(e.Project.RemoteCopy));
+    ShowRemoteCopyHint();
     ui->ComboKeepArchives->setCurrentIndex(e.Project.KeepArchives);
     ui->SpinKeepLast->setValue(e.Project.KeepLast);
     ui->SpinKeepDaily->setValue(e.Project.KeepDaily);
@@ -202,6 +210,12 @@ void BackupPage::WriteEditor(const BackupEditor& e) {
     EnableDependentFields();
     ShowRetention();
     loadingGuard_ = wasLoading;
+}
+
+void BackupPage::ShowRemoteCopyHint() {
+    // Said where the setting is made: the local backup goes on without it.
+    ui->LabelRemoteCopyHint->setVisible(!ui->EditRemoteCopy->text().trimmed().isEmpty() &&
+                                        !RcloneInstalled());
 }
 
 void BackupPage::ShowRetention() {
@@ -294,6 +308,12 @@ void BackupPage::HistoryChanged() {
 bool BackupPage::SpSaveClick() {
     BackupEditor e = ReadEditor();
     if (!ValidateProject(e, *host_)) {
+        return false;
+    }
+    // Refused before it reaches project.ini: a credential belongs in
+    // rclone's configuration.
+    if (const std::string problem = RemoteSettingProblem(e.Project.RemoteCopy); !problem.empty()) {
+        host_->ShowMessage(problem, MessageKind::Error);
         return false;
     }
     const ProjectRecord record = SaveEditor(e);
@@ -502,9 +522,9 @@ std::optional<BackupOutcome> BackupPage::StartBackup() {
     // A written archive, also one that lacks files, advanced the number: it
     // is shown as the run leaves it, without an edit, and the page that was
     // active stays so; but only in the project it belongs to.
-    const bool written = outcome == BackupOutcome::Completed ||
-                         outcome == BackupOutcome::Incomplete ||
-                         outcome == BackupOutcome::Unrecorded;
+    const bool written =
+        outcome == BackupOutcome::Completed || outcome == BackupOutcome::Incomplete ||
+        outcome == BackupOutcome::Unrecorded || outcome == BackupOutcome::CopyFailed;
     if (written && SameIgnoringCase(ShownProject(), project)) {
         const QSignalBlocker blockNumber(ui->SpinValue);
         ui->SpinValue->setValue(e.Number);

@@ -362,6 +362,9 @@ void TFormMain::NotifyScheduledBackupProblem(const std::string& project,
     } else if (result == StoredBackupResult::Unrecorded) {
         text = QStringLiteral("The scheduled backup of project '%1' was made, but its number "
                               "was not stored; its report says why.");
+    } else if (result == StoredBackupResult::CopyFailed) {
+        text = QStringLiteral("The scheduled backup of project '%1' was made, but its remote "
+                              "copy failed; it is sent again at the next backup.");
     }
     trayIcon1_->showMessage(QString::fromLatin1(kProductName),
                             text.arg(QString::fromStdString(project)), QSystemTrayIcon::Warning);

@@ -114,8 +114,9 @@ public:
     // The marks of the Backup submenu's items, in list order.
     void SetTrayMarks(const std::vector<bool>& marks);
     // A tray notification that an unattended backup of the project failed,
-    // was refused, wrote an archive that lacks files or could not store its
-    // number, beside the run's own message.
+    // was refused, wrote an archive that lacks files, could not store its
+    // number or could not copy it to the project's remote, beside the run's
+    // own message.
     void NotifyScheduledBackupProblem(const std::string& project, StoredBackupResult result);
     // Selects and loads the item's project, then backs it up as SpStart does.
     void TrayBackupItemClick(QAction* item);

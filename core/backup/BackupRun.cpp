@@ -1,6 +1,7 @@
 #include "core/backup/BackupRun.h"
 
 #include "core/backup/AfterArchive.h"
+#include "core/backup/RemoteCopyStep.h"
 #include "core/editor/ProjectEditor.h"
 #include "core/project/ArchiveNaming.h"
 #include "platform/Blanks.h"
@@ -144,12 +145,19 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     if (editor.UseNumber) {
         editor.Number = NextArchiveNumber(editor.Number, editor.Increase);
     }
+    RcloneProgram rclone;
+    BackupEditor shown = editor;
+    const ProjectRecord project = SaveEditor(shown);
+    const bool copied = RunRemoteCopyStep(project, complete, path, store, writer, host, rclone);
     editor.Filename = EditorArchiveName(editor, settings, host.Now());
     host.ShowPage(page);
     if (!recorded) {
         return BackupOutcome::Unrecorded;
     }
-    return complete ? BackupOutcome::Completed : BackupOutcome::Incomplete;
+    if (!complete) {
+        return BackupOutcome::Incomplete;
+    }
+    return copied ? BackupOutcome::Completed : BackupOutcome::CopyFailed;
 }
 
 } // namespace mzb

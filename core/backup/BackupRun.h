@@ -28,6 +28,9 @@ enum class BackupOutcome {
     // The archive is written and reported, but its number and time could
     // not be stored (the report says why).
     Unrecorded,
+    // The archive is complete, but its copy to the project's remote
+    // destination (or an earlier one still owed) did not arrive.
+    CopyFailed,
 };
 
 // One backup of the project the editor names when it starts, holding the
@@ -49,8 +52,9 @@ enum class BackupOutcome {
 // A writer failure, a completed archive whose size cannot be read, or one
 // that does not read back (EVerifyFailed) is raised after the lock has been
 // released and the progress bar reset; none advances the number or runs the
-// retention rule. An editor that shows no project is refused with
-// kNoProjectText before anything else.
+// retention rule. Last, the remote copy step (RemoteCopyStep.h) runs, still
+// under the lock; what it does never undoes the local backup. An editor
+// that shows no project is refused with kNoProjectText before anything else.
 BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
                         const ProjectStore& store, BackupWriter& writer, RunHost& host);
 

@@ -42,6 +42,8 @@ StoredBackupResult ResultOf(BackupOutcome outcome) {
         return StoredBackupResult::NothingSaved;
     case BackupOutcome::Unrecorded:
         return StoredBackupResult::Unrecorded;
+    case BackupOutcome::CopyFailed:
+        return StoredBackupResult::CopyFailed;
     case BackupOutcome::Completed:
         break;
     }

@@ -23,6 +23,9 @@ enum class StoredBackupResult {
     // Written and reported, but its number and time were not stored.
     Unrecorded,
     Failed, // the writer failed or the archive's size could not be read
+    // Written and reported, but its remote copy failed; sent again at the
+    // next backup.
+    CopyFailed,
 };
 
 StoredBackupResult ResultOf(BackupOutcome outcome);

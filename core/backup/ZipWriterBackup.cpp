@@ -163,4 +163,13 @@ std::vector<std::string> ZipWriterBackup::ReadBack(const std::string& path,
     return problems;
 }
 
+bool ZipWriterBackup::KeepGoing() {
+    try {
+        writer_.CheckForCancel();
+    } catch (const EUserCanceled&) {
+        return false;
+    }
+    return true;
+}
+
 } // namespace mzb

@@ -160,6 +160,21 @@ void ProjectStore::WriteBackupEnd(const std::string& name, std::optional<int> co
     });
 }
 
+std::vector<std::string> ProjectStore::ReadRemotePending(const std::string& name) const {
+    ProjectRecord r;
+    ReadProjectKey(ProfileFile(iniPath_).Read(), name, KeyOf(&ProjectRecord::RemotePending), r);
+    return r.RemotePending;
+}
+
+void ProjectStore::WriteRemotePending(const std::string& name,
+                                      const std::vector<std::string>& paths) const {
+    CheckWritableName(name);
+    ProjectRecord r;
+    r.RemotePending = paths;
+    ProfileFile(iniPath_).Update(
+        [&](ProfileText& t) { WriteProjectKey(t, name, r, KeyOf(&ProjectRecord::RemotePending)); });
+}
+
 StoredSchedule ProjectStore::ReadSchedule(const std::string& name) const {
     ProjectRecord r;
     ReadProjectKeys(ProfileFile(iniPath_).Read(), name, KeyWriter::Schedule, r);

@@ -80,6 +80,9 @@ public:
     // new section that would list it again with these keys alone.
     void WriteBackupEnd(const std::string& name, std::optional<int> counter,
                         LocalDateTime completed) const;
+    // "Remote Pending": the archives whose remote copy is still to be made.
+    std::vector<std::string> ReadRemotePending(const std::string& name) const;
+    void WriteRemotePending(const std::string& name, const std::vector<std::string>& paths) const;
 
     StoredSchedule ReadSchedule(const std::string& name) const;
     void WriteSchedule(const std::string& name, const StoredSchedule& schedule) const;

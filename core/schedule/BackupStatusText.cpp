@@ -27,6 +27,8 @@ const char* ResultWords(StoredBackupResult result) {
         return "not made: another backup of the project was running";
     case StoredBackupResult::Failed:
         return "failed";
+    case StoredBackupResult::CopyFailed:
+        return "completed, but its remote copy failed";
     }
     return "";
 }

@@ -50,6 +50,7 @@ ProjectRecord SampleProject() {
     r.StorePaths = false;
     r.StoreComment = true;
     r.Comment = "  weekly docs ";
+    r.RemoteCopy = "nas:backups/docs";
     return r;
 }
 
@@ -159,7 +160,9 @@ TEST_F(ProjectStoreTest, WriteProjectWritesEveryKeyInOrderAndReadsBackTheSamePro
                               "Keep Daily=7\n"
                               "Keep Weekly=4\n"
                               "Keep Monthly=12\n"
-                              "Verify After Backup=0\n");
+                              "Verify After Backup=0\n"
+
+                              "Remote Copy=nas:backups/docs\n");
     // The comment keeps its blanks: it goes to the archive as typed.
     EXPECT_EQ(store_.ReadProject("Docs"), r);
     // One project, whatever the case of its section or of the name asked for.

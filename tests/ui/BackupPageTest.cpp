@@ -269,11 +269,19 @@ private slots:
         Find<QCheckBox>("CheckBoxcomment")->setChecked(false);
         QVERIFY(!Enabled("Editcomment"));
         Find<QSpinBox>("SpinValue")->setValue(1000);
+        // A remote with its password inline never reaches project.ini.
+        Find<QLineEdit>("EditRemoteCopy")->setText(QStringLiteral(":sftp,host=nas,pass=XQ7:bk"));
+        Find<QToolButton>("SpSave")->click();
+        ExpectViewMode(false);
+        QVERIFY(host_->messages.back().find("(pass)") != std::string::npos);
+        QVERIFY(test::ReadFile(tmp_->path() / "project.ini").find("XQ7") == std::string::npos);
+        Find<QLineEdit>("EditRemoteCopy")->setText(QStringLiteral("nas:backups/docs"));
         Find<QToolButton>("SpSave")->click();
         ExpectViewMode(true);
         QCOMPARE(Text("Editcomment"), QString());
 
         ProjectRecord saved = Docs(Root());
+        saved.RemoteCopy = "nas:backups/docs";
         saved.FilenamePrefix = "b";
         saved.Value = 997;
         saved.StoreComment = false;

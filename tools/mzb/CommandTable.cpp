@@ -5,6 +5,7 @@
 #include "tools/mzb/CreateCommand.h"
 #include "tools/mzb/HistoryCommands.h"
 #include "tools/mzb/ProjectCommands.h"
+#include "tools/mzb/RemoteCommands.h"
 #include "tools/mzb/RunCommands.h"
 #include "tools/mzb/ScheduleCommands.h"
 
@@ -212,7 +213,10 @@ const std::vector<Command>& Commands() {
          RunStatus},
         {"restore",
          "ARCHIVE DEST",
-         {{"-p PASSWORD", "the archive's password"},
+         {{"--remote NAME",
+           "take ARCHIVE, a file name, from project NAME's remote copy (fetched to a private "
+           "temporary folder first)"},
+          {"-p PASSWORD", "the archive's password"},
           {kOverwriteForm, kOverwriteText},
           {"-j", kJunkText},
           {"-t THREADS", kThreadsText},
@@ -221,6 +225,13 @@ const std::vector<Command>& Commands() {
          "Restore a whole archive as the window's Start Restore does; an empty DEST puts "
          "every file back where it was backed up from.",
          RunRestore},
+        {"remote",
+         "NAME",
+         {},
+         "",
+         "List the project's archives on its remote copy beside those of its save folder, "
+         "marking each missing remotely or missing locally.",
+         RunRemote},
         {"help",
          "[COMMAND]",
          {},

@@ -8,6 +8,7 @@
 #include "tools/mzb/ConsoleRunHost.h"
 #include "tools/mzb/Interrupt.h"
 #include "tools/mzb/ProjectCommands.h"
+#include "tools/mzb/RemoteCommands.h"
 
 #include <cstdio>
 #include <exception>
@@ -92,6 +93,11 @@ int RunBackupProject(const GlobalOptions& options, const Args& args) {
         return ReportInterrupted("the backup of project '" + name +
                                  "' was not made; no partial archive was left");
     }
+    if (result == StoredBackupResult::CopyFailed && Interrupted()) {
+        return ReportInterrupted("the backup of project '" + name +
+                                 "' was made, its remote copy was not; it is sent at the next "
+                                 "backup");
+    }
     return BackupExitStatus(result);
 }
 
@@ -102,6 +108,7 @@ int BackupExitStatus(StoredBackupResult result) {
     case StoredBackupResult::Incomplete:
     case StoredBackupResult::NothingSaved:
     case StoredBackupResult::Unrecorded:
+    case StoredBackupResult::CopyFailed:
     case StoredBackupResult::Declined:
     case StoredBackupResult::Refused:
     case StoredBackupResult::Exists:
@@ -113,7 +120,7 @@ int BackupExitStatus(StoredBackupResult result) {
     return kExitFatal;
 }
 
-int RunRestore(const GlobalOptions&, const Args& args) {
+int RunRestore(const GlobalOptions& options, const Args& args) {
     static const std::map<std::string, RestoreOverwrite> kModes = {
         {"prompt", RestoreOverwrite::Prompt}, {"always", RestoreOverwrite::Always},
         {"never", RestoreOverwrite::Never},   {"newer", RestoreOverwrite::IfNewer},
@@ -122,10 +129,16 @@ int RunRestore(const GlobalOptions&, const Args& args) {
     RestoreEditor editor;
     unsigned threads = DefaultThreadCount();
     bool quiet = false;
+    std::optional<std::string> remoteProject;
     std::vector<std::string> plain;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "-p") {
+        if (a == "--remote") {
+            if (++i == args.size()) {
+                return UsageError("--remote needs a project name");
+            }
+            remoteProject = args[i];
+        } else if (a == "-p") {
             if (++i == args.size()) {
                 return UsageError("-p needs a password");
             }
@@ -157,10 +170,28 @@ int RunRestore(const GlobalOptions&, const Args& args) {
     if (const auto error = OperandCountError(plain, 2, "ARCHIVE and DEST"); !error.empty()) {
         return UsageError(error);
     }
-    SplitArchivePath(plain[0], editor);
+    CatchInterrupts();
+    // Fetched first, into a private folder that goes when the restore ends.
+    FetchedArchive fetched;
+    if (remoteProject) {
+        const ProjectStore store = StoreFor(options);
+        const auto project = FindListedProject(store, *remoteProject);
+        if (!project) {
+            return NoSuchProject(*remoteProject);
+        }
+        if (const std::string problem = fetched.Fetch(store, *project, plain[0], quiet);
+            !problem.empty()) {
+            if (Interrupted()) {
+                return ReportInterrupted(plain[0] +
+                                         " was not fetched from the remote; nothing was restored");
+            }
+            std::fprintf(stderr, "mzb: %s\n", problem.c_str());
+            return kExitFatal;
+        }
+    }
+    SplitArchivePath(remoteProject ? fetched.Path() : plain[0], editor);
     editor.DestDir = plain[1];
 
-    CatchInterrupts();
     InterruptibleHost engineHost;
     TZipReader reader(engineHost);
     reader.Threads = threads;
