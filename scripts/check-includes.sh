@@ -23,7 +23,8 @@ declare -A core_allowed=(
     [base]=""
     [project]="base"
     [editor]="base project"
-    [backup]="base project editor"
+    [remote]="base project"
+    [backup]="base project editor remote"
     [restore]="base"
     [schedule]="base project editor backup"
 )

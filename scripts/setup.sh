@@ -9,6 +9,7 @@ packages=(
     qt6-base-dev libqt6svg6 qt6-qpa-plugins libxkbcommon-x11-0
     xvfb xauth x11-utils fonts-dejavu-core
     zlib1g-dev libdeflate-dev libssl-dev
+    rclone
     clang libclang-rt-14-dev
     zip unzip 7zip libarchive-tools python3
     dpkg-dev file lintian appstream desktop-file-utils man-db groff-base

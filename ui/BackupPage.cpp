@@ -5,7 +5,10 @@
 #include "core/backup/ZipWriterBackup.h"
 #include "core/editor/ProjectEditor.h"
 #include "core/project/ContentEntry.h"
+#include "core/remote/Rclone.h"
+#include "core/remote/RemoteSetting.h"
 #include "platform/Blanks.h"
+#include "platform/CaseInsensitive.h"
 #include "platform/KnownDirectories.h"
 #include "ui/BackupPageDialogs.h"
 #include "ui/ProjectItemDelegate.h"
@@ -98,10 +101,11 @@ void BackupPage::ShowFirstStartHint() {
 }
 
 void BackupPage::ConnectEditor() {
-    for (QLineEdit* field :
-         {ui->EditPrefix, ui->EditPassword, ui->EditConfirmPassword, ui->Editcomment}) {
+    for (QLineEdit* field : {ui->EditPrefix, ui->EditPassword, ui->EditConfirmPassword,
+                             ui->Editcomment, ui->EditRemoteCopy}) {
         connect(field, &QLineEdit::textChanged, this, &BackupPage::SpEditClick);
     }
+    connect(ui->EditRemoteCopy, &QLineEdit::textChanged, this, &BackupPage::ShowRemoteCopyHint);
     for (QSpinBox* spin : {ui->SpinValue, ui->SpinIncrease}) {
         connect(spin, &QSpinBox::valueChanged, this, &BackupPage::SpEditClick);
     }
@@ -178,6 +182,8 @@ BackupEditor BackupPage::ReadEditor() const {
     e.Project.Encryption = ui->comboEncryption->currentData().toInt();
     e.Include = Entries(ui->ListboxBackup);
     e.Exclude = Entries(ui->ListBoxNobackup);
+    e.Project = shownRecord_;
+    e.Project.RemoteCopy = ui->EditRemoteCopy->text().toStdString();
     e.Project.KeepArchives = ui->ComboKeepArchives->currentIndex();
     e.Project.KeepLast = ui->SpinKeepLast->value();
     e.Project.KeepDaily = ui->SpinKeepDaily->value();
@@ -205,6 +211,9 @@ void BackupPage::WriteEditor(const BackupEditor& e) {
     ui->CheckBoxpath->setChecked(e.StorePaths);
     ui->CheckBoxcomment->setChecked(e.CommentTicked);
     ui->Editcomment->setText(QString::fromStdString(e.Comment));
+    shownRecord_ = e.Project;
+    ui->EditRemoteCopy->setText(QString::fromStdString(e.Project.RemoteCopy));
+    ShowRemoteCopyHint();
     ui->ComboKeepArchives->setCurrentIndex(e.Project.KeepArchives);
     ui->SpinKeepLast->setValue(e.Project.KeepLast);
     ui->SpinKeepDaily->setValue(e.Project.KeepDaily);
@@ -216,22 +225,30 @@ void BackupPage::WriteEditor(const BackupEditor& e) {
     loadingGuard_ = wasLoading;
 }
 
+void BackupPage::ShowRemoteCopyHint() {
+    // Said where the setting is made: the local backup goes on without it.
+    ui->LabelRemoteCopyHint->setVisible(!ui->EditRemoteCopy->text().trimmed().isEmpty() &&
+                                        !RcloneInstalled());
+}
+
 void BackupPage::ShowRetention() {
     BackupEditor e = ReadEditor();
     const ProjectRecord shown = SaveEditor(e);
     ui->LabelRetentionRule->setText(
         QString::fromStdString(RetentionRuleText(RetentionRuleOf(shown))));
     ui->ListRetentionPreview->clear();
-    if (ShownProject().empty()) {
-        return;
+    std::vector<std::string> deleted;
+    if (!ShownProject().empty()) {
+        // The other projects as stored, this one as the page shows it.
+        std::vector<ProjectRecord> projects = form_->Store().ReadProjects(form_->ProjectNames());
+        projects.push_back(shown);
+        deleted = PruneProject(shown, projects, host_->Now(), std::string(), true).Deleted;
     }
-    // The other projects as stored, this one as the page shows it.
-    std::vector<ProjectRecord> projects = form_->Store().ReadProjects(form_->ProjectNames());
-    projects.push_back(shown);
-    for (const std::string& path :
-         PruneProject(shown, projects, host_->Now(), std::string(), true).Deleted) {
+    for (const std::string& path : deleted) {
         ui->ListRetentionPreview->addItem(QString::fromStdString(FileNamePart(path)));
     }
+    ui->LabelRetentionPreview->setText(deleted.empty() ? tr("It would delete no archive now.")
+                                                       : tr("Archives it would delete now:"));
 }
 
 void BackupPage::ClearEditorControls() {
@@ -280,17 +297,7 @@ void BackupPage::LoadSelectedProject() {
 }
 
 void BackupPage::SetEditState(bool view) {
-    Ui::TFormMain& main = form_->Controls();
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{main.comboProject, main.SpRename, main.SpNew, main.SpEdit,
-                                         main.SpDelete, main.SpStart, main.SpRestore}) {
-        control->setEnabled(view);
-    }
-    if (auto* preferences = form_->findChild<QAction*>(QStringLiteral("menuPreferences"))) {
-        preferences->setEnabled(view);
-    }
-    main.SpSave->setEnabled(!view);
-    main.SpCancel->setEnabled(!view);
+    form_->SetEditState(view);
     EnableDependentFields();
 }
 
@@ -316,6 +323,12 @@ void BackupPage::HistoryChanged() {
 bool BackupPage::SpSaveClick() {
     BackupEditor e = ReadEditor();
     if (!ValidateProject(e, *host_)) {
+        return false;
+    }
+    // Refused before it reaches project.ini: a credential belongs in
+    // rclone's configuration.
+    if (const std::string problem = RemoteSettingProblem(e.Project.RemoteCopy); !problem.empty()) {
+        host_->ShowMessage(problem, MessageKind::Error);
         return false;
     }
     const ProjectRecord record = SaveEditor(e);
@@ -426,14 +439,18 @@ void BackupPage::SpDeleteClick() {
         !host_->AskYesNo("Do you delete '" + name + "' project?", MessageKind::Information)) {
         return;
     }
-    combo->removeItem(combo->currentIndex());
-    ProjectListChanged();
+    std::vector<std::string> remaining = form_->ProjectNames();
+    remaining.erase(remaining.begin() + combo->currentIndex());
+    // A failed write stops the command there: the list, the tray, the
+    // editor and the schedule still show the project the file still has.
     try {
-        form_->Store().EraseProject(name);
-        form_->Store().WriteProjectNames(form_->ProjectNames());
+        form_->Store().DeleteProject(name, remaining);
     } catch (const std::exception& error) {
         host_->ShowMessage(error.what(), MessageKind::Error);
+        return;
     }
+    combo->removeItem(combo->currentIndex());
+    ProjectListChanged();
     form_->RebuildTrayBackupMenu();
     if (combo->count() == 0) {
         combo->setCurrentIndex(-1);
@@ -519,8 +536,11 @@ std::optional<BackupOutcome> BackupPage::StartBackup() {
     }
     // A written archive, also one that lacks files, advanced the number: it
     // is shown as the run leaves it, without an edit, and the page that was
-    // active stays so.
-    if (outcome == BackupOutcome::Completed || outcome == BackupOutcome::Incomplete) {
+    // active stays so; but only in the project it belongs to.
+    const bool written =
+        outcome == BackupOutcome::Completed || outcome == BackupOutcome::Incomplete ||
+        outcome == BackupOutcome::Unrecorded || outcome == BackupOutcome::CopyFailed;
+    if (written && SameIgnoringCase(ShownProject(), project)) {
         const QSignalBlocker blockNumber(ui->SpinValue);
         ui->SpinValue->setValue(e.Number);
         ui->EditFilename->setText(QString::fromStdString(e.Filename));

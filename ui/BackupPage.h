@@ -83,6 +83,8 @@ private:
     void ActivateBackupPage();
     // With no project at all, one line says how to begin.
     void ShowFirstStartHint();
+    // Beside a remote destination while rclone is missing.
+    void ShowRemoteCopyHint();
 
     std::unique_ptr<Ui::BackupPage> ui;
     TFormMain* form_ = nullptr;
@@ -94,6 +96,9 @@ private:
     bool loadingGuard_ = false;
     std::optional<NewProjectEntry> newProject_; // what New chose, until Save or Cancel
     std::string savePath_;
+    // The shown project's settings that have no field above (ProjectRecord
+    // members loading keeps for Save and the run).
+    ProjectRecord shownRecord_;
 };
 
 } // namespace mzb

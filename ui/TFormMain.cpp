@@ -21,6 +21,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSystemTrayIcon>
@@ -127,15 +129,15 @@ void TFormMain::OpenFittingTheScreen() {
 void TFormMain::BuildMenus() {
     popupMenu1_ = new QMenu(this);
     popupMenu1_->setObjectName(QStringLiteral("PopupMenu1"));
-    QAction* preferences = popupMenu1_->addAction(QStringLiteral("Preferences..."));
-    preferences->setObjectName(QStringLiteral("menuPreferences"));
+    menuPreferences_ = popupMenu1_->addAction(QStringLiteral("Preferences..."));
+    menuPreferences_->setObjectName(QStringLiteral("menuPreferences"));
     popupMenu1_->addSeparator();
     QAction* help = popupMenu1_->addAction(QStringLiteral("Help..."));
     help->setObjectName(QStringLiteral("Help1"));
     QAction* about = popupMenu1_->addAction(QStringLiteral("About..."));
     about->setObjectName(QStringLiteral("About1"));
     ui->SpMenu->setMenu(popupMenu1_);
-    connect(preferences, &QAction::triggered, this, &TFormMain::menuPreferencesClick);
+    connect(menuPreferences_, &QAction::triggered, this, &TFormMain::menuPreferencesClick);
     connect(help, &QAction::triggered, this, &TFormMain::Help1Click);
     connect(about, &QAction::triggered, this, &TFormMain::About1Click);
 
@@ -151,6 +153,8 @@ void TFormMain::BuildMenus() {
     exit->setObjectName(QStringLiteral("Exit1"));
     connect(open, &QAction::triggered, this, &TFormMain::OpenMainWindow1Click);
     connect(exit, &QAction::triggered, this, &TFormMain::SpExitClick);
+    // A question may have opened or closed since the items were last set.
+    connect(popupMenu2_, &QMenu::aboutToShow, this, &TFormMain::ApplyControlStates);
 
     trayIcon1_ = new QSystemTrayIcon(this);
     trayIcon1_->setObjectName(QStringLiteral("TrayIcon1"));
@@ -289,16 +293,7 @@ void TFormMain::MarkScheduledProjects() {
 
 void TFormMain::SetRunLock(bool enabled) {
     runLocked_ = !enabled;
-    ui->SpStart->setEnabled(enabled);
-    ui->SpRestore->setEnabled(enabled);
-    for (int page = 0; page < ui->PageControl1->count(); ++page) {
-        ui->PageControl1->widget(page)->setEnabled(enabled);
-    }
-    ui->PageControl1->tabBar()->setEnabled(enabled);
-    for (QAction* item : menuBackup_->actions()) {
-        item->setEnabled(enabled);
-    }
-    ui->SpCancelRun->setVisible(!enabled);
+    ApplyControlStates();
     if (enabled) {
         runHost_.ShowCurrentFile(std::string());
     }
@@ -309,12 +304,43 @@ void TFormMain::SetRunLock(bool enabled) {
     }
 }
 
+void TFormMain::SetEditState(bool view) {
+    editing_ = !view;
+    ApplyControlStates();
+}
+
+WindowActivity TFormMain::Activity() const {
+    return {editing_, runLocked_, QApplication::activeModalWidget() != nullptr};
+}
+
+void TFormMain::ApplyControlStates() {
+    const ControlStates s = EnabledControls(Activity());
+    ui->comboProject->setEnabled(s.ProjectSelector);
+    ui->SpRename->setEnabled(s.RenameProject);
+    ui->SpNew->setEnabled(s.NewProject);
+    ui->SpEdit->setEnabled(s.EditProject);
+    ui->SpDelete->setEnabled(s.DeleteProject);
+    ui->SpSave->setEnabled(s.SaveProject);
+    ui->SpCancel->setEnabled(s.CancelEdit);
+    ui->SpStart->setEnabled(s.StartBackup);
+    ui->SpRestore->setEnabled(s.StartRestore);
+    menuPreferences_->setEnabled(s.Preferences);
+    for (int page = 0; page < ui->PageControl1->count(); ++page) {
+        ui->PageControl1->widget(page)->setEnabled(s.Pages);
+    }
+    ui->PageControl1->tabBar()->setEnabled(s.Pages);
+    for (QAction* item : menuBackup_->actions()) {
+        item->setEnabled(s.TrayBackupMenu);
+    }
+    ui->SpCancelRun->setVisible(s.CancelRun);
+}
+
 void TFormMain::RebuildTrayBackupMenu() {
     menuBackup_->clear();
     for (const std::string& name : ProjectNames()) {
         QAction* item = menuBackup_->addAction(MenuCaption(name));
         item->setData(QString::fromStdString(name));
-        item->setEnabled(!runLocked_);
+        item->setEnabled(EnabledControls(Activity()).TrayBackupMenu);
         connect(item, &QAction::triggered, this, [this, item] { TrayBackupItemClick(item); });
     }
     SetTrayMarks(ScheduleMarks(store_.ReadProjects(ProjectNames())));
@@ -327,17 +353,28 @@ void TFormMain::SetTrayMarks(const std::vector<bool>& marks) {
     }
 }
 
-void TFormMain::NotifyScheduledBackupProblem(const std::string& project, bool archiveWritten) {
-    const QString text =
-        archiveWritten
-            ? QStringLiteral(
-                  "The scheduled backup of project '%1' lacks files; its report names them.")
-            : QStringLiteral("The scheduled backup of project '%1' was not made.");
+void TFormMain::NotifyScheduledBackupProblem(const std::string& project,
+                                             StoredBackupResult result) {
+    QString text = QStringLiteral("The scheduled backup of project '%1' was not made.");
+    if (result == StoredBackupResult::Incomplete) {
+        text = QStringLiteral(
+            "The scheduled backup of project '%1' lacks files; its report names them.");
+    } else if (result == StoredBackupResult::Unrecorded) {
+        text = QStringLiteral("The scheduled backup of project '%1' was made, but its number "
+                              "was not stored; its report says why.");
+    } else if (result == StoredBackupResult::CopyFailed) {
+        text = QStringLiteral("The scheduled backup of project '%1' was made, but its remote "
+                              "copy failed; it is sent again at the next backup.");
+    }
     trayIcon1_->showMessage(QString::fromLatin1(kProductName),
                             text.arg(QString::fromStdString(project)), QSystemTrayIcon::Warning);
 }
 
 void TFormMain::TrayBackupItemClick(QAction* item) {
+    // The menu may have been opened before a question or a run began.
+    if (!EnabledControls(Activity()).TrayBackupMenu) {
+        return;
+    }
     SelectProject(item->data().toString().toStdString());
     comboProjectChange();
     SpStartClick();
@@ -400,10 +437,42 @@ void TFormMain::ApplicationEvents1Minimize() {
     }
 }
 
+void TFormMain::AskToCloseDuringRun() {
+    // The reader is busy from a restore's start to its report.
+    const QString run = zipReader_->Busy() ? QStringLiteral("restore") : QStringLiteral("backup");
+    QMessageBox box(QMessageBox::Question, QString::fromLatin1(kProductName),
+                    QStringLiteral("A %1 is running.\nCancel it and close the program, or close "
+                                   "the program when the %1 has ended?")
+                        .arg(run),
+                    QMessageBox::NoButton, this);
+    QPushButton* cancelAndClose =
+        box.addButton(QStringLiteral("Cancel %1 and Close").arg(run.at(0).toUpper() + run.mid(1)),
+                      QMessageBox::DestructiveRole);
+    cancelAndClose->setObjectName(QStringLiteral("ButtonCancelRunAndClose"));
+    QPushButton* closeWhenDone =
+        box.addButton(QStringLiteral("Close When It Ends"), QMessageBox::AcceptRole);
+    closeWhenDone->setObjectName(QStringLiteral("ButtonCloseWhenRunEnds"));
+    QPushButton* keepOpen = box.addButton(QStringLiteral("Keep Running"), QMessageBox::RejectRole);
+    keepOpen->setObjectName(QStringLiteral("ButtonKeepRunning"));
+    box.setDefaultButton(closeWhenDone);
+    box.setEscapeButton(keepOpen);
+    // The run waits under the question: it goes on, or stops at its next
+    // chunk, once answered.
+    box.exec();
+    if (box.clickedButton() == cancelAndClose || box.clickedButton() == closeWhenDone) {
+        closeAfterRun_ = true;
+    }
+    if (box.clickedButton() == cancelAndClose) {
+        runHost_.RequestCancel();
+    }
+}
+
 void TFormMain::closeEvent(QCloseEvent* event) {
     if (runLocked_) {
-        closeAfterRun_ = true;
         event->ignore();
+        if (!closeAfterRun_) {
+            AskToCloseDuringRun();
+        }
         return;
     }
     timer1_.stop();

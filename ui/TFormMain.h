@@ -7,6 +7,7 @@
 // exit state back.
 
 #include "core/backup/BackupRun.h"
+#include "core/editor/ControlStates.h"
 #include "core/project/CommonSettings.h"
 #include "core/project/ProjectStore.h"
 #include "core/schedule/BackupStatusText.h"
@@ -97,9 +98,14 @@ public:
     void NoteBackupResult(const std::string& project, StoredBackupResult result);
 
     // --- this window's own handlers ---
-    // False disables Start Backup, Start Restore, both pages and the tray
-    // Backup submenu for the length of a run, with the busy cursor.
+    // False locks every command a run depends on (EnabledControls) for the
+    // length of a run, with the busy cursor; true gives each control back
+    // what the editor's state says.
     void SetRunLock(bool enabled);
+    // The editor's state from the Backup page: ViewMode (true) or EditMode.
+    void SetEditState(bool view);
+    // What the window is doing now: editing, running, a question open.
+    WindowActivity Activity() const;
     // One Backup submenu item per project of comboProject, marked when the
     // project's schedule is on.
     void RebuildTrayBackupMenu();
@@ -108,9 +114,10 @@ public:
     // The marks of the Backup submenu's items, in list order.
     void SetTrayMarks(const std::vector<bool>& marks);
     // A tray notification that an unattended backup of the project failed,
-    // was refused or wrote an archive that lacks files, beside the run's own
-    // message.
-    void NotifyScheduledBackupProblem(const std::string& project, bool archiveWritten);
+    // was refused, wrote an archive that lacks files, could not store its
+    // number or could not copy it to the project's remote, beside the run's
+    // own message.
+    void NotifyScheduledBackupProblem(const std::string& project, StoredBackupResult result);
     // Selects and loads the item's project, then backs it up as SpStart does.
     void TrayBackupItemClick(QAction* item);
     // The tray's notice of projects gone too long without a backup, at
@@ -135,8 +142,8 @@ protected:
     // window back (ApplicationEvents1Minimize).
     void changeEvent(QEvent* event) override;
     // The close steps: Timer1 stops, then the exit state is written. A close
-    // asked for during a run waits for the run's end, so the archive being
-    // written is finished and reported rather than cut off.
+    // asked for during a run (Exit, the close box, the tray's Exit) asks at
+    // once whether to cancel the run and close, or to close when it ends.
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -148,7 +155,11 @@ private:
     void ConnectHandlers();
     void ReadStartupSettings();
     void ApplicationEvents1Minimize();
+    // The question of a close during a run, and what its answer does.
+    void AskToCloseDuringRun();
     void WriteExitState();
+    // Sets every command's control as EnabledControls says for Activity().
+    void ApplyControlStates();
 
     std::unique_ptr<Ui::TFormMain> ui;
     ProgramSetup setup_;
@@ -156,6 +167,7 @@ private:
     CommonSettings settings_;
     bool startMinimized_ = false;
     bool runLocked_ = false;
+    bool editing_ = false;
     bool closeAfterRun_ = false;
 
     WindowHostServices engineHost_;
@@ -179,6 +191,7 @@ private:
     std::map<std::string, SeenBackup, NameOrder> seenBackups_;
 
     QMenu* popupMenu1_ = nullptr;
+    QAction* menuPreferences_ = nullptr;
     QMenu* popupMenu2_ = nullptr;
     QMenu* menuBackup_ = nullptr;
     QSystemTrayIcon* trayIcon1_ = nullptr;

@@ -14,7 +14,7 @@ bool WindowScheduleHost::IsSaveEnabled() {
 }
 
 bool WindowScheduleHost::IsStartEnabled() {
-    return form_.Controls().SpStart->isEnabled();
+    return EnabledControls(form_.Activity()).ScheduledBackups;
 }
 
 bool WindowScheduleHost::SelectProject(const std::string& name) {
@@ -39,7 +39,7 @@ StoredBackupResult WindowScheduleHost::StartBackup() {
 
 void WindowScheduleHost::TellUnattendedProblem(const std::string& project,
                                                StoredBackupResult result) {
-    form_.NotifyScheduledBackupProblem(project, result == StoredBackupResult::Incomplete);
+    form_.NotifyScheduledBackupProblem(project, result);
 }
 
 void WindowScheduleHost::SetTimerEnabled(bool enabled) {

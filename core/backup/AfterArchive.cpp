@@ -13,11 +13,11 @@ namespace mzb {
 namespace {
 
 // "\rTITLE: N ('a', 'b', ...)", names escaped.
-std::string ListLine(const char* title, const std::vector<std::string>& names) {
+std::string ListLine(const std::string& title, const std::vector<std::string>& names) {
     if (names.empty()) {
         return {};
     }
-    std::string line = std::string("\r") + title + ": " + std::to_string(names.size()) + " (";
+    std::string line = "\r" + title + ": " + std::to_string(names.size()) + " (";
     for (std::size_t i = 0; i < names.size() && i < kReportNamesShown; ++i) {
         line += (i == 0 ? "'" : ", '") + PrintableName(names[i]) + "'";
     }
@@ -49,15 +49,16 @@ void VerifyArchive(const ProjectRecord& project, BackupWriter& writer, const std
     throw EVerifyFailed(text);
 }
 
-std::string PruneReportText(const PruneResult& result) {
+} // namespace
+
+std::string PruneReportText(const PruneResult& result, const std::string& where) {
     std::vector<std::string> deleted;
     for (const std::string& path : result.Deleted) {
         deleted.push_back(FileNamePart(path));
     }
-    return ListLine("Archives Deleted", deleted) + ListLine("Archives Not Deleted", result.Failed);
+    return ListLine(where + "Archives Deleted", deleted) +
+           ListLine(where + "Archives Not Deleted", result.Failed);
 }
-
-} // namespace
 
 std::string FinishArchive(const BackupEditor& editor, const ProjectStore& store,
                           BackupWriter& writer, const std::string& path, bool complete,
@@ -69,7 +70,7 @@ std::string FinishArchive(const BackupEditor& editor, const ProjectStore& store,
         return {};
     }
     return PruneReportText(
-        PruneProject(project, store.ReadProjects(store.ReadProjectNames()), now, path, false));
+        PruneProject(project, store.ReadProjects(store.ReadProjectNames()), now, path, false), "");
 }
 
 } // namespace mzb

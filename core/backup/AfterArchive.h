@@ -4,6 +4,7 @@
 // everything asked for, the project's retention rule.
 
 #include "core/backup/BackupJob.h"
+#include "core/backup/Pruning.h"
 #include "core/editor/BackupEditor.h"
 #include "core/project/ProjectStore.h"
 
@@ -32,5 +33,11 @@ inline constexpr std::size_t kReportNamesShown = 5;
 std::string FinishArchive(const BackupEditor& editor, const ProjectStore& store,
                           BackupWriter& writer, const std::string& path, bool complete,
                           LocalDateTime now);
+
+// The report's lines about a pruning, each starting with '\r':
+// "<where>Archives Deleted: 2 ('docs01.zip', 'docs02.zip')" and
+// "<where>Archives Not Deleted: ..." with the reasons; `where` is empty
+// for the save folder, "Remote " for the remote copy.
+std::string PruneReportText(const PruneResult& result, const std::string& where);
 
 } // namespace mzb

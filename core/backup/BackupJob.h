@@ -59,6 +59,10 @@ public:
     // A cancel is raised, as during the writing.
     virtual std::vector<std::string> ReadBack(const std::string& path,
                                               const std::string& password) = 0;
+    // Between the steps that follow the writer's run (the remote copy): lets
+    // the host handle its events, and false when the user asked meanwhile
+    // for the run to stop.
+    virtual bool KeepGoing() { return true; }
 };
 
 } // namespace mzb

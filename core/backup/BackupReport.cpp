@@ -80,6 +80,14 @@ std::string NothingBackedUpText(const std::string& projectText, const std::strin
            ProjectAndArchiveLines(projectText, archivePath) + LeftOutLines(leftOut);
 }
 
+std::string BackupNotRecordedText(std::optional<int> number, const std::string& reason) {
+    const std::string what =
+        number ? "its number " + std::to_string(*number) + " and the time of this backup were"
+               : "the time of this backup was";
+    return "The archive is complete, but " + what + " not stored: " + reason +
+           "\rThe next backup leaves this archive alone and takes a new name.";
+}
+
 std::string ArchiveExistsText(const std::string& archivePath) {
     return archivePath + " has been exists,Backup suspend!";
 }

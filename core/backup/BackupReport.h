@@ -3,6 +3,7 @@
 // out with their reasons, and the refusals.
 
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -44,6 +45,10 @@ std::string BackupCompletionText(const std::string& projectText, const std::stri
 // The report of a run that found no file to save and so wrote no archive.
 std::string NothingBackedUpText(const std::string& projectText, const std::string& archivePath,
                                 const std::vector<std::string>& leftOut);
+// The line a completion report gains when the archive is complete but what
+// the run stores after it (the number used, when given, and the time)
+// could not be stored, with the reason.
+std::string BackupNotRecordedText(std::optional<int> number, const std::string& reason);
 std::string ArchiveExistsText(const std::string& archivePath);
 std::string ProjectBusyText(const std::string& projectText);
 // The project's backup lock cannot be had at all; the reason names the file.

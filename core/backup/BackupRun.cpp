@@ -1,13 +1,17 @@
 #include "core/backup/BackupRun.h"
 
 #include "core/backup/AfterArchive.h"
+#include "core/backup/RemoteCopyStep.h"
 #include "core/editor/ProjectEditor.h"
 #include "core/project/ArchiveNaming.h"
 #include "platform/Blanks.h"
 #include "zip/base/ZipError.h"
 
+#include <chrono>
 #include <exception>
 #include <filesystem>
+#include <optional>
+#include <sys/stat.h>
 
 namespace mzb {
 
@@ -15,6 +19,31 @@ namespace {
 
 std::string Trimmed(const std::string& text) {
     return std::string(TrimBlanks(text));
+}
+
+// When the file was last written, to the second "Last Backup" keeps; none
+// when there is no file.
+std::optional<LocalDateTime> ModifiedTime(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return LocalDateTime::FromSystem(std::chrono::system_clock::from_time_t(info.st_mtime));
+}
+
+// Moves a numbered editor past every archive that a run made after the last
+// one it could record. A project that never recorded a backup, and one at
+// 1000 with no number left to take, keep the rule for an existing archive.
+void PassOverUnrecordedArchives(BackupEditor& editor, const CommonSettings& settings,
+                                std::optional<LocalDateTime> lastBackup, LocalDateTime now) {
+    while (editor.Number < kMaxArchiveNumber) {
+        const std::optional<LocalDateTime> written = ModifiedTime(Trimmed(editor.Filename));
+        if (!written || !lastBackup || *written <= *lastBackup) {
+            return;
+        }
+        editor.Number = NextArchiveNumber(editor.Number, editor.Increase);
+        editor.Filename = EditorArchiveName(editor, settings, now);
+    }
 }
 
 } // namespace
@@ -49,6 +78,9 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
         host.ShowTimedMessage(ProjectLockRefusedText(projectText, projectLock.Reason()),
                               MessageKind::Warning, kRunMessageSeconds);
         return BackupOutcome::Refused;
+    }
+    if (editor.UseNumber) {
+        PassOverUnrecordedArchives(editor, settings, store.ReadLastBackup(projectText), host.Now());
     }
     const int page = host.ActivePage();
     const std::string path = Trimmed(editor.Filename);
@@ -93,20 +125,39 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     }
     const bool complete = leftOut.empty();
     const std::string pruned = FinishArchive(editor, store, writer, path, complete, host.Now());
-    // Anything left out is a warning the user must see, also one who was
-    // away when the schedule ran it.
-    host.ShowTimedMessage(BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut) + pruned,
-                          complete ? MessageKind::Information : MessageKind::Warning,
-                          complete ? kRunMessageSeconds : kRunMessageStays);
+    const std::optional<int> counter =
+        editor.UseNumber ? std::optional(editor.Number) : std::nullopt;
+    std::string report = BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut) + pruned;
+    bool recorded = true;
+    // Stored before the report, which then tells what could not be; and
+    // what the missed-backup rule measures from, whichever front end ran it.
+    try {
+        store.WriteBackupEnd(projectText, counter, host.Now());
+    } catch (const std::exception& error) {
+        recorded = false;
+        report += "\r" + BackupNotRecordedText(counter, error.what());
+    }
+    // Anything left out or not stored is a warning the user must see, also
+    // one who was away when the schedule ran it.
+    const bool asExpected = complete && recorded;
+    host.ShowTimedMessage(report, asExpected ? MessageKind::Information : MessageKind::Warning,
+                          asExpected ? kRunMessageSeconds : kRunMessageStays);
     if (editor.UseNumber) {
-        store.WriteCounter(projectText, editor.Number);
         editor.Number = NextArchiveNumber(editor.Number, editor.Increase);
     }
-    // What the missed-backup rule measures from, whichever front end ran it.
-    store.WriteLastBackup(projectText, host.Now());
+    RcloneProgram rclone;
+    BackupEditor shown = editor;
+    const ProjectRecord project = SaveEditor(shown);
+    const bool copied = RunRemoteCopyStep(project, complete, path, store, writer, host, rclone);
     editor.Filename = EditorArchiveName(editor, settings, host.Now());
     host.ShowPage(page);
-    return complete ? BackupOutcome::Completed : BackupOutcome::Incomplete;
+    if (!recorded) {
+        return BackupOutcome::Unrecorded;
+    }
+    if (!complete) {
+        return BackupOutcome::Incomplete;
+    }
+    return copied ? BackupOutcome::Completed : BackupOutcome::CopyFailed;
 }
 
 } // namespace mzb

@@ -25,20 +25,36 @@ enum class BackupOutcome {
     Incomplete,
     // No file could be saved: no archive is written, the number stays.
     NothingSaved,
+    // The archive is written and reported, but its number and time could
+    // not be stored (the report says why).
+    Unrecorded,
+    // The archive is complete, but its copy to the project's remote
+    // destination (or an earlier one still owed) did not arrive.
+    CopyFailed,
 };
 
-// One backup, holding the project's backup lock (ProjectStore::TryLockBackup)
-// from the checks to the stored number. On completion (also an incomplete
-// one) its time is stored as "Last Backup", a numbered project's number as
-// "Value", the editor's number advances by the step (at most 1000) and its
-// archive path is computed anew. Before that the archive is read back when
-// the project asks for it, and after a backup that lacks nothing the
-// project's retention rule runs, its deletions listed in the report
-// (AfterArchive.h). A writer failure, a completed archive whose size cannot
-// be read, or one that does not read back (EVerifyFailed) is raised after
-// the lock has been released and the progress bar reset; none advances the
-// number or runs the retention rule. An editor that
-// shows no project is refused with kNoProjectText before anything else.
+// One backup of the project the editor names when it starts, holding the
+// project's backup lock (ProjectStore::TryLockBackup) from the checks to the
+// stored number. Once the archive is complete it is read back when the
+// project asks for it, and after a backup that lacks nothing the project's
+// retention rule runs, its deletions listed in the report (AfterArchive.h).
+// Then (also after an incomplete backup) its time is stored as "Last
+// Backup" and a numbered project's number as "Value", in that project's
+// section only while it exists; the report is shown, the editor's number
+// advances by the step (at most 1000) and its archive path is computed
+// anew. When they cannot be stored the report says so and why, and the run
+// is Unrecorded.
+//
+// A numbered archive that is newer than the project's "Last Backup" was
+// made by such a run: its number is passed over, so that archive is neither
+// replaced nor in the way of every later run.
+//
+// A writer failure, a completed archive whose size cannot be read, or one
+// that does not read back (EVerifyFailed) is raised after the lock has been
+// released and the progress bar reset; none advances the number or runs the
+// retention rule. Last, the remote copy step (RemoteCopyStep.h) runs, still
+// under the lock; what it does never undoes the local backup. An editor
+// that shows no project is refused with kNoProjectText before anything else.
 BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
                         const ProjectStore& store, BackupWriter& writer, RunHost& host);
 

@@ -40,6 +40,10 @@ StoredBackupResult ResultOf(BackupOutcome outcome) {
         return StoredBackupResult::Incomplete;
     case BackupOutcome::NothingSaved:
         return StoredBackupResult::NothingSaved;
+    case BackupOutcome::Unrecorded:
+        return StoredBackupResult::Unrecorded;
+    case BackupOutcome::CopyFailed:
+        return StoredBackupResult::CopyFailed;
     case BackupOutcome::Completed:
         break;
     }

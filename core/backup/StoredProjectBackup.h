@@ -20,7 +20,12 @@ enum class StoredBackupResult {
     // Written and reported, but files or folders were left out.
     Incomplete,
     NothingSaved, // no file could be saved, so no archive was written
-    Failed,       // the writer failed or the archive's size could not be read
+    // Written and reported, but its number and time were not stored.
+    Unrecorded,
+    Failed, // the writer failed or the archive's size could not be read
+    // Written and reported, but its remote copy failed; sent again at the
+    // next backup.
+    CopyFailed,
 };
 
 StoredBackupResult ResultOf(BackupOutcome outcome);

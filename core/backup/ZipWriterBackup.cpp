@@ -99,6 +99,8 @@ void ZipWriterBackup::Apply(const BackupJob& job) {
 }
 
 void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& events) {
+    // Before a setting changes under the run already going.
+    writer_.RefuseWhileBusy();
     Apply(job);
     EventsCleared cleared(writer_);
     writer_.OnTotalPercentDone = [&](TZipWriter&, int percent) {
@@ -160,6 +162,15 @@ std::vector<std::string> ZipWriterBackup::ReadBack(const std::string& path,
         problems.push_back(e.what());
     }
     return problems;
+}
+
+bool ZipWriterBackup::KeepGoing() {
+    try {
+        writer_.CheckForCancel();
+    } catch (const EUserCanceled&) {
+        return false;
+    }
+    return true;
 }
 
 } // namespace mzb

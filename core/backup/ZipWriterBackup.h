@@ -21,6 +21,7 @@ public:
     // back for the next run.
     std::vector<std::string> ReadBack(const std::string& path,
                                       const std::string& password) override;
+    bool KeepGoing() override;
 
 private:
     void Apply(const BackupJob& job);

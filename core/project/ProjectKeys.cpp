@@ -93,6 +93,7 @@ constexpr ProjectKey kProjectKeys[] = {
     Number("Keep Monthly", &R::KeepMonthly, "12", 0, kMaxKept),
     // Projects made before the check existed keep backing up as they did.
     Flag("Verify After Backup", &R::VerifyAfterBackup, "0").ForNewProject("1"),
+    Text("Remote Copy", &R::RemoteCopy),
     Flag("IsEnabledAutoBack", &R::IsEnabledAutoBack, "0").Writer(KeyWriter::Schedule),
     // A kind this program never writes is kept as read: the schedule gives
     // it an entry that never falls due, rather than a daily backup nobody set.
@@ -101,6 +102,7 @@ constexpr ProjectKey kProjectKeys[] = {
     // Set beside the schedule, so saved with it.
     Number("Warn After Days", &R::WarnAfterDays, "0", 0, kMaxWarnDays).Writer(KeyWriter::Schedule),
     Time("Last Backup", &R::LastBackup).Writer(KeyWriter::Run),
+    List("Remote Pending Count", "Remote Pending", &R::RemotePending).Writer(KeyWriter::Run),
 };
 
 template <typename T> T& MemberOf(R& record, const ProjectKey& key) {

@@ -60,6 +60,12 @@ struct ProjectRecord {
     int WarnAfterDays = 0;
     // When the project's last backup completed, by any front end.
     std::optional<LocalDateTime> LastBackup;
+    // The rclone destination each complete archive is copied to; empty for
+    // none (core/remote/RemoteSetting.h).
+    std::string RemoteCopy;
+    // The archives whose remote copy has not arrived yet, oldest first: sent
+    // again at the next backup.
+    std::vector<std::string> RemotePending;
 
     StoredSchedule ScheduleValues() const {
         return {IsEnabledAutoBack, BackupMode, StartTime_or_Increase, WarnAfterDays};

@@ -128,17 +128,13 @@ void ProjectStore::WriteProject(const std::string& name, const ProjectRecord& re
         [&](ProfileText& t) { WriteProjectKeys(t, name, record, KeyWriter::Editor); });
 }
 
-void ProjectStore::EraseProject(const std::string& name) const {
+void ProjectStore::DeleteProject(const std::string& name,
+                                 const std::vector<std::string>& remaining) const {
     CheckWritableName(name);
-    ProfileFile(iniPath_).Update([&](ProfileText& t) { t.EraseSection(name); });
-}
-
-void ProjectStore::WriteCounter(const std::string& name, int value) const {
-    CheckWritableName(name);
-    ProjectRecord r;
-    r.Value = value;
-    ProfileFile(iniPath_).Update(
-        [&](ProfileText& t) { WriteProjectKey(t, name, r, KeyOf(&ProjectRecord::Value)); });
+    ProfileFile(iniPath_).Update([&](ProfileText& t) {
+        t.EraseSection(name);
+        WriteNamesTo(t, remaining);
+    });
 }
 
 std::optional<LocalDateTime> ProjectStore::ReadLastBackup(const std::string& name) const {
@@ -147,12 +143,36 @@ std::optional<LocalDateTime> ProjectStore::ReadLastBackup(const std::string& nam
     return r.LastBackup;
 }
 
-void ProjectStore::WriteLastBackup(const std::string& name, LocalDateTime completed) const {
+void ProjectStore::WriteBackupEnd(const std::string& name, std::optional<int> counter,
+                                  LocalDateTime completed) const {
     CheckWritableName(name);
     ProjectRecord r;
     r.LastBackup = completed;
+    ProfileFile(iniPath_).Update([&](ProfileText& t) {
+        if (!t.HasSection(name)) {
+            throw EProjectGone(name, iniPath_);
+        }
+        if (counter) {
+            r.Value = *counter;
+            WriteProjectKey(t, name, r, KeyOf(&ProjectRecord::Value));
+        }
+        WriteProjectKey(t, name, r, KeyOf(&ProjectRecord::LastBackup));
+    });
+}
+
+std::vector<std::string> ProjectStore::ReadRemotePending(const std::string& name) const {
+    ProjectRecord r;
+    ReadProjectKey(ProfileFile(iniPath_).Read(), name, KeyOf(&ProjectRecord::RemotePending), r);
+    return r.RemotePending;
+}
+
+void ProjectStore::WriteRemotePending(const std::string& name,
+                                      const std::vector<std::string>& paths) const {
+    CheckWritableName(name);
+    ProjectRecord r;
+    r.RemotePending = paths;
     ProfileFile(iniPath_).Update(
-        [&](ProfileText& t) { WriteProjectKey(t, name, r, KeyOf(&ProjectRecord::LastBackup)); });
+        [&](ProfileText& t) { WriteProjectKey(t, name, r, KeyOf(&ProjectRecord::RemotePending)); });
 }
 
 StoredSchedule ProjectStore::ReadSchedule(const std::string& name) const {

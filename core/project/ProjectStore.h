@@ -20,10 +20,19 @@
 #include "platform/LocalDateTime.h"
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace mzb {
+
+// A project that a run was to record in is no longer in project.ini: it
+// was deleted while the run went on.
+class EProjectGone : public std::runtime_error {
+public:
+    EProjectGone(const std::string& name, const std::string& iniPath)
+        : std::runtime_error("project '" + name + "' is no longer in " + iniPath) {}
+};
 
 class ProjectStore {
 public:
@@ -58,14 +67,22 @@ public:
     // and only when UsePassword is set and it is not blank; the comment only
     // when StoreComment is set and it is not blank.
     void WriteProject(const std::string& name, const ProjectRecord& record) const;
-    void EraseProject(const std::string& name) const;
-    // "Value": the number the last numbered backup used.
-    void WriteCounter(const std::string& name, int value) const;
+    // Delete Project in one rewrite: the whole section goes, schedule
+    // included, and the list becomes `remaining`; a failure leaves both.
+    void DeleteProject(const std::string& name, const std::vector<std::string>& remaining) const;
 
     // "Last Backup": when the project's last backup completed, by any
     // front end; none when it never did or the text is no date and time.
     std::optional<LocalDateTime> ReadLastBackup(const std::string& name) const;
-    void WriteLastBackup(const std::string& name, LocalDateTime completed) const;
+    // What a completed backup leaves in one rewrite: "Value", the number a
+    // numbered backup used (when given), and "Last Backup". A project whose
+    // section is gone raises EProjectGone and gets nothing, rather than a
+    // new section that would list it again with these keys alone.
+    void WriteBackupEnd(const std::string& name, std::optional<int> counter,
+                        LocalDateTime completed) const;
+    // "Remote Pending": the archives whose remote copy is still to be made.
+    std::vector<std::string> ReadRemotePending(const std::string& name) const;
+    void WriteRemotePending(const std::string& name, const std::vector<std::string>& paths) const;
 
     StoredSchedule ReadSchedule(const std::string& name) const;
     void WriteSchedule(const std::string& name, const StoredSchedule& schedule) const;

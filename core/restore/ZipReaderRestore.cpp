@@ -58,6 +58,8 @@ TUZOverwriteMode ReaderOverwriteMode(RestoreOverwrite mode) {
 // the reader lives as long as the window, and only the password and the
 // overwrite mode are meant to carry over from an earlier run.
 void ZipReaderRestore::Apply(const RestoreJob& job) {
+    // Before a setting changes under the run already going.
+    reader_.RefuseWhileBusy();
     reader_.TestOnly = false;
     reader_.SetRootDir({});
     reader_.RetainAttributes = true;

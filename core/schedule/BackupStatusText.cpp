@@ -15,6 +15,8 @@ const char* ResultWords(StoredBackupResult result) {
         return "completed, but files were left out";
     case StoredBackupResult::NothingSaved:
         return "not made: no file could be backed up";
+    case StoredBackupResult::Unrecorded:
+        return "completed, but its number and time were not stored";
     case StoredBackupResult::Declined:
         return "not made: declined";
     case StoredBackupResult::Refused:
@@ -25,6 +27,8 @@ const char* ResultWords(StoredBackupResult result) {
         return "not made: another backup of the project was running";
     case StoredBackupResult::Failed:
         return "failed";
+    case StoredBackupResult::CopyFailed:
+        return "completed, but its remote copy failed";
     }
     return "";
 }

@@ -20,7 +20,8 @@ public:
     virtual std::vector<std::string> ProjectNames() = 0;
     // SpSave enabled: the editor holds unsaved changes.
     virtual bool IsSaveEnabled() = 0;
-    // SpStart enabled: no backup is running.
+    // No backup or restore is running and no question waits for the user
+    // (SpStart alone would not show the question).
     virtual bool IsStartEnabled() = 0;
     // Selects the project in comboProject by name, letter case ignored; false
     // (and an empty selection) when no item has that name.

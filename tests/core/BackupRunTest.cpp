@@ -7,10 +7,13 @@
 #include "zip/base/ZipError.h"
 
 #include <cerrno>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <utime.h>
 
 namespace mzb {
 namespace {
@@ -28,6 +31,8 @@ public:
     bool fail = false;
     bool nothingAdded = false; // every file failed: the writer writes nothing
     bool removeBeforeComplete = false;
+    // Runs while the archive is written, before it is complete.
+    std::function<void()> whileWriting;
 
     void RunZip(const BackupJob& job, const BackupWriterEvents& events) override {
         jobs.push_back(job);
@@ -35,6 +40,9 @@ public:
             throw std::runtime_error("Cannot create " + job.ZipName);
         }
         events.OnTotalPercentDone(50);
+        if (whileWriting) {
+            whileWriting();
+        }
         for (const auto& name : leftOut) {
             events.OnFileLeftOut(name);
         }
@@ -64,7 +72,11 @@ protected:
         editor_.PasswordTicked = false;
         editor_.CommentTicked = false;
         std::filesystem::create_directories(editor_.SaveDir);
+        // A run records only in a project that exists.
+        tmp_.write("project.ini", kSaved);
     }
+
+    static constexpr const char* kSaved = "[Docs]\nFilename prefix=docs\n";
 
     BackupOutcome Run() { return RunBackup(editor_, settings_, store_, writer_, host_); }
 
@@ -152,7 +164,7 @@ TEST_F(BackupRunTest, NoToTheConfirmationChangesNothing) {
     EXPECT_TRUE(host_.messages.empty());
     EXPECT_EQ(editor_.Number, 4);
     EXPECT_EQ(editor_.Filename, before.Filename);
-    EXPECT_FALSE(std::filesystem::exists(tmp_.dir() + "project.ini"));
+    EXPECT_EQ(test::ReadFile(store_.IniPath()), kSaved);
     ExpectNothingWritten();
 }
 
@@ -306,7 +318,7 @@ TEST_F(BackupRunTest, WriterFailureReleasesTheLockAndAdvancesNothing) {
     EXPECT_EQ(editor_.Number, 4);
     EXPECT_EQ(editor_.Filename, path);
     EXPECT_TRUE(host_.messages.empty());
-    EXPECT_FALSE(std::filesystem::exists(tmp_.dir() + "project.ini"));
+    EXPECT_EQ(test::ReadFile(store_.IniPath()), kSaved);
 }
 
 TEST_F(BackupRunTest, UnreadableSizeIsAnErrorInsteadOfTheReport) {
@@ -315,7 +327,7 @@ TEST_F(BackupRunTest, UnreadableSizeIsAnErrorInsteadOfTheReport) {
     EXPECT_THROW(Run(), EInOutError);
     EXPECT_TRUE(host_.messages.empty());
     EXPECT_EQ(host_.locks, (std::vector<bool>{false, true}));
-    EXPECT_FALSE(std::filesystem::exists(tmp_.dir() + "project.ini"));
+    EXPECT_EQ(test::ReadFile(store_.IniPath()), kSaved);
 }
 
 // An incomplete backup must not pass for a success, and a user who was away
@@ -365,6 +377,7 @@ TEST_F(BackupRunTest, NothingSavedWritesNoArchiveKeepsTheNumberAndIsAnErrorThatS
     const std::string path = editor_.Filename;
     writer_.leftOut = {"folder not found: /media/usb/photos"};
     writer_.nothingAdded = true;
+    const int storedNumber = store_.ReadProject("Docs").Value;
     EXPECT_EQ(Run(), BackupOutcome::NothingSaved);
     ASSERT_EQ(host_.messages.size(), 1u);
     EXPECT_EQ(host_.messages[0].text,
@@ -375,8 +388,94 @@ TEST_F(BackupRunTest, NothingSavedWritesNoArchiveKeepsTheNumberAndIsAnErrorThatS
     EXPECT_EQ(host_.timedSeconds, std::vector<int>{kRunMessageStays});
     EXPECT_EQ(editor_.Number, 4);
     EXPECT_EQ(editor_.Filename, path);
-    EXPECT_FALSE(std::filesystem::exists(tmp_.dir() + "project.ini"));
+    EXPECT_EQ(store_.ReadProject("Docs").Value, storedNumber);
+    EXPECT_FALSE(store_.ReadLastBackup("Docs"));
     EXPECT_EQ(host_.locks, (std::vector<bool>{false, true}));
+}
+
+// The archive is complete but project.ini cannot take its number: the
+// report says what was written and what was not, and why; no later run
+// replaces that archive or is refused because of it.
+TEST_F(BackupRunTest, ANumberThatCannotBeStoredNeverCostsTheNextBackup) {
+    const auto archiveAt = [this](int n) {
+        return tmp_.dir() + "out/docs" + std::to_string(n) + ".zip";
+    };
+    // 2020-06-01 and 2020-06-02 in any time zone.
+    const std::time_t beforeLastBackup = 1590969600;
+    const std::time_t afterLastBackup = 1591142400;
+    const auto setWritten = [](const std::string& path, std::time_t when) {
+        const utimbuf times{when, when};
+        ASSERT_EQ(::utime(path.c_str(), &times), 0);
+    };
+    for (const bool overwrite : {false, true}) {
+        SCOPED_TRACE(overwrite ? "overwriting on" : "overwriting off");
+        std::filesystem::remove_all(tmp_.dir() + "out");
+        std::filesystem::create_directories(tmp_.dir() + "out");
+        tmp_.write("project.ini", "[Docs]\nFilename prefix=docs\nWhether use Date=0\nValue=3\n"
+                                  "Save Path=" +
+                                      tmp_.dir() +
+                                      "out\nBackup Directory Count=1\n"
+                                      "Backup0=" +
+                                      tmp_.dir() + "src\nLast Backup=2020-06-01 12:00:00\n");
+        settings_.IsOverWrite = overwrite;
+        const auto loaded = [&] {
+            return EditorForProject(store_.ReadProject("Docs"), settings_, host_.now);
+        };
+
+        // A store that fails on demand: a FIFO takes its lock file's place.
+        // The run lacks a file, so no retention rule reads the store first.
+        writer_.leftOut = {"/src/locked.db"};
+        const std::string iniLock = store_.IniPath() + ".lock";
+        writer_.whileWriting = [&] {
+            std::filesystem::remove(iniLock);
+            ASSERT_EQ(::mkfifo(iniLock.c_str(), 0600), 0);
+        };
+        BackupEditor editor = loaded();
+        FakeRunHost host;
+        EXPECT_EQ(RunBackup(editor, settings_, store_, writer_, host), BackupOutcome::Unrecorded);
+        writer_.whileWriting = nullptr;
+        writer_.leftOut.clear();
+        std::filesystem::remove(iniLock);
+        ASSERT_EQ(host.messages.size(), 1u);
+        EXPECT_EQ(host.messages[0].text,
+                  "Backup incomplete! The archive lacks what is listed below.\r"
+                  "Project Name: 'Docs'\rFile Name:    'docs4.zip'\r"
+                  "File Size:    '2Kb'\rFiles Left Out: 1\r  /src/locked.db\rThe archive is "
+                  "complete, but its number 4 and the time of "
+                  "this backup were not stored: Cannot use " +
+                      iniLock +
+                      ": it is a FIFO, not a regular file\r"
+                      "The next backup leaves this archive alone and takes a new name.");
+        EXPECT_EQ(host.messages[0].kind, MessageKind::Warning);
+        EXPECT_EQ(store_.ReadProject("Docs").Value, 3);
+        const std::string made = test::ReadFile(archiveAt(4));
+        EXPECT_EQ(made.size(), writer_.archiveBytes);
+        setWritten(archiveAt(4), afterLastBackup);
+
+        // The next two runs, loaded from project.ini as the schedule, the
+        // tray and mzb load them, take the numbers after it.
+        for (const int next : {5, 6}) {
+            editor = loaded();
+            FakeRunHost later;
+            EXPECT_EQ(RunBackup(editor, settings_, store_, writer_, later),
+                      BackupOutcome::Completed)
+                << next;
+            EXPECT_EQ(writer_.jobs.back().ZipName, archiveAt(next));
+            EXPECT_EQ(store_.ReadProject("Docs").Value, next);
+            EXPECT_EQ(test::ReadFile(archiveAt(4)), made);
+            setWritten(archiveAt(next), beforeLastBackup);
+        }
+
+        // An archive older than the last recorded backup is no such leftover:
+        // a number set back meets it under the usual rule.
+        tmp_.write("out/docs7.zip", "older");
+        setWritten(archiveAt(7), beforeLastBackup);
+        editor = loaded();
+        FakeRunHost usual;
+        EXPECT_EQ(RunBackup(editor, settings_, store_, writer_, usual),
+                  overwrite ? BackupOutcome::Completed : BackupOutcome::Exists);
+        EXPECT_EQ(test::ReadFile(archiveAt(7)) == "older", !overwrite);
+    }
 }
 
 // Retention follows only a backup that holds everything asked for: an

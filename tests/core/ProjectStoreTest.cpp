@@ -51,6 +51,7 @@ ProjectRecord SampleProject() {
     r.StorePaths = false;
     r.StoreComment = true;
     r.Comment = "  weekly docs ";
+    r.RemoteCopy = "nas:backups/docs";
     return r;
 }
 
@@ -161,7 +162,9 @@ TEST_F(ProjectStoreTest, WriteProjectWritesEveryKeyInOrderAndReadsBackTheSamePro
                               "Keep Daily=7\n"
                               "Keep Weekly=4\n"
                               "Keep Monthly=12\n"
-                              "Verify After Backup=0\n");
+                              "Verify After Backup=0\n"
+
+                              "Remote Copy=nas:backups/docs\n");
     // The comment keeps its blanks: it goes to the archive as typed.
     EXPECT_EQ(store_.ReadProject("Docs"), r);
     // One project, whatever the case of its section or of the name asked for.
@@ -233,12 +236,22 @@ TEST_F(ProjectStoreTest, ScheduleAndEditorKeysLeaveEachOtherAlone) {
     EXPECT_EQ(StoreWith("[D]\nBackupMode=9\n").ReadSchedule("D").BackupMode, 9);
 }
 
-TEST_F(ProjectStoreTest, CounterWritesOnlyValueInPlace) {
+TEST_F(ProjectStoreTest, BackupEndWritesItsKeysInPlaceAndNeverRevivesADeletedProject) {
     store_.WriteProject("Docs", SampleProject());
+    store_.WriteBackupEnd("docs", 3, LocalDateTime::Make(2024, 3, 9, 8, 0, 0));
     const std::string before = Contents();
-    store_.WriteCounter("docs", 4);
+    store_.WriteBackupEnd("docs", 4, LocalDateTime::Make(2024, 3, 10, 8, 30, 5));
     std::string expected = before;
     expected.replace(expected.find("Value=3"), 7, "Value=4");
+    expected.replace(expected.find("2024-03-09 08:00:00"), 19, "2024-03-10 08:30:05");
+    EXPECT_EQ(Contents(), expected);
+
+    // A dated project's backup leaves "Value" alone.
+    store_.WriteBackupEnd("Docs", std::nullopt, LocalDateTime::Make(2024, 3, 10, 8, 30, 5));
+    EXPECT_EQ(Contents(), expected);
+
+    // Deleted while its backup ran: no stub section lists it again.
+    EXPECT_THROW(store_.WriteBackupEnd("Big", 4, LocalDateTime::Make(2024, 3, 10)), EProjectGone);
     EXPECT_EQ(Contents(), expected);
 }
 
@@ -269,7 +282,7 @@ TEST_F(ProjectStoreTest, RenameMovesScheduleRewritesPasswordAndErasesTheOldSecti
     ProjectRecord r = SampleProject();
     store.WriteProject("Docs", r);
     const LocalDateTime backedUp = LocalDateTime::Make(2024, 3, 10, 8, 0, 0);
-    store.WriteLastBackup("Docs", backedUp);
+    store.WriteBackupEnd("Docs", std::nullopt, backedUp);
 
     r.Name = "Papers";
     store.RenameProject("Docs", "Papers", 1, r);
@@ -299,7 +312,7 @@ TEST_F(ProjectStoreTest, WritesRefuseNamesThatWouldReachAnotherSection) {
     const std::string before = Contents();
     for (const std::string name : {"Common", "common", "a]b", " Docs", ""}) {
         EXPECT_THROW(store.WriteProject(name, SampleProject()), std::invalid_argument) << name;
-        EXPECT_THROW(store.EraseProject(name), std::invalid_argument) << name;
+        EXPECT_THROW(store.DeleteProject(name, {}), std::invalid_argument) << name;
     }
     EXPECT_EQ(Contents(), before);
 }
@@ -312,7 +325,8 @@ TEST_F(ProjectStoreTest, TwoProcessesAdvancingTheirOwnProjectsLoseNoUpdate) {
     const auto advance = [&](const std::string& name) {
         return [&store, name] {
             for (int i = 0; i < kRounds; ++i) {
-                store.WriteCounter(name, store.ReadProject(name).Value + 1);
+                store.WriteBackupEnd(name, store.ReadProject(name).Value + 1,
+                                     LocalDateTime::Make(2024, 3, 10));
             }
             return std::string("done");
         };
@@ -385,12 +399,13 @@ TEST_F(ProjectStoreTest, ANameWithEqualsSignsLivesThroughEveryOperation) {
     EXPECT_EQ(store_.ReadCommonSettings().LastProject, name);
     EXPECT_EQ(store_.ReadProject(name), r);
 
-    store_.WriteCounter(name, 9);
+    store_.WriteBackupEnd(name, 9, LocalDateTime::Make(2024, 3, 10));
     r.Value = 9;
+    r.LastBackup = LocalDateTime::Make(2024, 3, 10);
     EXPECT_EQ(store_.ReadProject(name), r);
     EXPECT_EQ(store_.ReadProject("Docs").Value, SampleProject().Value);
 
-    store_.EraseProject(name);
+    store_.DeleteProject(name, {"Docs"});
     ProjectRecord gone;
     gone.Name = name;
     gone.SavePath = "/home/tester/";
@@ -401,7 +416,7 @@ TEST_F(ProjectStoreTest, ANameWithEqualsSignsLivesThroughEveryOperation) {
 TEST_F(ProjectStoreTest, AFailedWriteReportsThePath) {
     const ProjectStore store(tmp_.dir() + "missing/project.ini");
     try {
-        store.WriteCounter("Docs", 2);
+        store.WriteProject("Docs", SampleProject());
         FAIL() << "expected a write error";
     } catch (const EProfileWriteError& e) {
         EXPECT_EQ(std::string(e.what()),

@@ -93,7 +93,11 @@ protected:
         editor_.StorePaths = false;
         editor_.PasswordTicked = false;
         editor_.CommentTicked = false;
+        // A run records only in a project that exists.
+        tmp_.write("project.ini", kSaved);
     }
+
+    static constexpr const char* kSaved = "[Docs]\nFilename prefix=docs\n";
 
     BackupOutcome Run(BackupEditor& editor) {
         return RunBackup(editor, settings_, store_, view_, host_);
@@ -289,7 +293,7 @@ TEST_F(ZipWriterBackupTest, CancelInTheMiddleLeavesNoArchiveAndKeepsTheNumber) {
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp_.path() / "out"), {}), 0);
     EXPECT_EQ(editor_.Number, 4);
     EXPECT_EQ(editor_.Filename, archive);
-    EXPECT_FALSE(fs::exists(store_.IniPath()));
+    EXPECT_EQ(ReadFile(store_.IniPath()), kSaved);
 }
 
 // A commit layer whose disk is full when the archive is forced to it.
@@ -309,6 +313,7 @@ TEST_F(ZipWriterBackupTest, AFailedReplacingRunLeavesNothingThatActsOnItsArchive
     beta.Filename = betaZip;
     editor_.ProjectText = "Alpha";
     editor_.Filename = alpha;
+    tmp_.write("project.ini", "[Alpha]\nValue=1\n[Beta]\nValue=1\n");
     editor_.CommentTicked = true;
     editor_.Comment = "alpha";
     ASSERT_EQ(Run(), BackupOutcome::Completed);
@@ -368,6 +373,45 @@ TEST_F(ZipWriterBackupLimitsTest, FilesLeftOutAreNamedInTheReport) {
     editor_.Filename = tmp_.dir() + "out/clean.zip";
     ASSERT_EQ(Run(), BackupOutcome::Completed);
     EXPECT_TRUE(host_.messages.at(1).text.ends_with("Kb'")) << host_.messages.at(1).text;
+}
+
+// The window, the tray and the schedule share the writer: a backup asked
+// for while one runs (from a window event handled between its chunks) is
+// refused before it touches a setting, and the running one ends as begun.
+TEST_F(ZipWriterBackupTest, ABackupAskedForDuringAnotherIsRefusedAndChangesNothingOfIt) {
+    const BackupJob first = MakeBackupJob(editor_);
+    BackupJob second = first;
+    second.ZipName = tmp_.dir() + "out/second.zip";
+    second.FilesList = {tmp_.dir() + "src/sub/data.bin"};
+    second.ArchivePassword = "other";
+    BackupWriterEvents quiet;
+    quiet.OnTotalPercentDone = [](int) {};
+    quiet.OnFileLeftOut = [](const std::string&) {};
+    quiet.OnZipComplete = [](int) {};
+    std::string refused;
+    BackupWriterEvents events = quiet;
+    events.OnTotalPercentDone = [&](int) {
+        if (refused.empty()) {
+            try {
+                view_.RunZip(second, quiet);
+                refused = "not refused";
+            } catch (const ERunUnderWay& e) {
+                refused = e.what();
+            }
+        }
+    };
+    view_.RunZip(first, events);
+    EXPECT_EQ(refused, "A run is still working on " + first.ZipName +
+                           "; another cannot start until it ends.");
+    EXPECT_FALSE(fs::exists(second.ZipName));
+    const ArchiveView written = Inspect(first.ZipName);
+    EXPECT_EQ(written.files, Tree());
+    EXPECT_EQ(written.encrypted, 0);
+
+    // Once it has ended the writer takes the next run.
+    view_.RunZip(second, quiet);
+    EXPECT_EQ(Inspect(second.ZipName, "other").files,
+              (std::map<std::string, std::string>{{"data.bin", "\x01\x02\x03"}}));
 }
 
 // The window's writer behind a seam that changes a byte of the written

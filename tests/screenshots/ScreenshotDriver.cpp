@@ -200,6 +200,7 @@ const std::map<std::string, Shot>& Shots() {
         {"name-prompt", NamePrompt},
         {"wildcard-window", WildcardWindow},
         {"main-restore", RestorePageShown},
+        {"main-history", [](ShotContext& c) { return MainOnPage(c, 2); }},
         {"restore-overwrite", OverwriteQuestion},
         {"main-menu", ProgramMenu},
         {"tray-menu", TrayMenu},

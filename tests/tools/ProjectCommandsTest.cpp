@@ -84,6 +84,7 @@ TEST_F(ProjectCommandsTest, ShowPrintsEveryKeyInTheStoresOrderWithThePasswordDec
                      "Keep Weekly=4\n"
                      "Keep Monthly=12\n"
                      "Verify After Backup=0\n"
+                     "Remote Copy=\n"
                      "IsEnabledAutoBack=1\n"
                      "BackupMode=2\n"
                      "StartTime_or_Increase=Friday\n"

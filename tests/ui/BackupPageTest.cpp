@@ -4,6 +4,7 @@
 
 #include "ui/BackupPage.h"
 
+#include "ModalDriver.h"
 #include "UiTest.h"
 #include "core/backup/BackupRun.h"
 #include "core/project/ProjectStore.h"
@@ -23,13 +24,17 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QSpinBox>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
 #include <chrono>
 #include <deque>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <sys/stat.h>
 
@@ -176,6 +181,24 @@ class BackupPageTest : public QObject {
         Page().SetDialogs(dialogs_);
     }
 
+    // Sources that keep a run going for many chunks.
+    void WriteLargeSources() {
+        const std::string big(300000, 'x');
+        for (int i = 0; i < 8; ++i) {
+            tmp_->write("src/big" + std::to_string(i) + ".bin", big + std::to_string(i));
+        }
+    }
+
+    // Runs `act` once, at the first progress strictly between 0 and 100.
+    void InTheMiddleOfTheRun(std::function<void()> act) {
+        host_->onProgress = [act = std::move(act), done = false](int percent) mutable {
+            if (!done && percent > 0 && percent < 100) {
+                done = true;
+                act();
+            }
+        };
+    }
+
     void ExpectViewMode(bool view) {
         for (const char* name :
              {"comboProject", "SpRename", "SpNew", "SpEdit", "SpDelete", "SpStart", "SpRestore"}) {
@@ -249,12 +272,20 @@ private slots:
         auto* cipher = Find<QComboBox>("comboEncryption");
         QVERIFY(cipher->currentText().contains(QStringLiteral("weak")));
         cipher->setCurrentIndex(cipher->findText(QStringLiteral("AES-128")));
+        // A remote with its password inline never reaches project.ini.
+        Find<QLineEdit>("EditRemoteCopy")->setText(QStringLiteral(":sftp,host=nas,pass=XQ7:bk"));
+        Find<QToolButton>("SpSave")->click();
+        ExpectViewMode(false);
+        QVERIFY(host_->messages.back().find("(pass)") != std::string::npos);
+        QVERIFY(test::ReadFile(tmp_->path() / "project.ini").find("XQ7") == std::string::npos);
+        Find<QLineEdit>("EditRemoteCopy")->setText(QStringLiteral("nas:backups/docs"));
         Find<QToolButton>("SpSave")->click();
         ExpectViewMode(true);
         QCOMPARE(Text("Editcomment"), QString());
 
         ProjectRecord saved = Docs(Root());
         saved.Encryption = 1; // AES-128
+        saved.RemoteCopy = "nas:backups/docs";
         saved.FilenamePrefix = "b";
         saved.Value = 997;
         saved.StoreComment = false;
@@ -433,6 +464,131 @@ private slots:
         QCOMPARE(form_->Controls().comboProject->count(), 0);
     }
 
+    // Everything a run depends on stays locked from its first byte to its
+    // report, whatever the editor's state does meanwhile; afterwards each
+    // control is as the view mode has it.
+    void controlsARunDependsOnStayLockedUntilItEnds() {
+        WriteLargeSources();
+        OpenWith({Docs(Root()), Docs(Root(), "Mail")});
+        QStringList enabledDuringRun;
+        bool checked = false;
+        InTheMiddleOfTheRun([&] {
+            checked = true;
+            // Edit then Cancel, as a handler run between chunks would.
+            Page().SetEditState(false);
+            Page().SetEditState(true);
+            for (const char* name : {"comboProject",
+                                     "SpRename",
+                                     "SpNew",
+                                     "SpEdit",
+                                     "SpDelete",
+                                     "SpSave",
+                                     "SpCancel",
+                                     "SpStart",
+                                     "SpRestore",
+                                     "Button1",
+                                     "Button2",
+                                     "Button4",
+                                     "SpeedButton1",
+                                     "Button6",
+                                     "Button3",
+                                     "Button5",
+                                     "SpeedButton2",
+                                     "SpSelectDirectory",
+                                     "EditPrefix",
+                                     "DirectoryViewBrowse",
+                                     "StringGridZipfilename",
+                                     "DirectoryRestoreBrowse"}) {
+                if (Enabled(name)) {
+                    enabledDuringRun << QString::fromLatin1(name);
+                }
+            }
+            if (Find<QAction>("menuPreferences")->isEnabled()) {
+                enabledDuringRun << QStringLiteral("menuPreferences");
+            }
+            if (form_->Controls().PageControl1->tabBar()->isEnabled()) {
+                enabledDuringRun << QStringLiteral("page tabs");
+            }
+            for (QAction* item : Find<QMenu>("menuBackup")->actions()) {
+                if (item->isEnabled()) {
+                    enabledDuringRun << item->text();
+                }
+            }
+        });
+        Find<QToolButton>("SpStart")->click();
+        QVERIFY(checked);
+        QCOMPARE(enabledDuringRun, QStringList());
+        QVERIFY(fs::exists(tmp_->path() / "out/docs7.zip"));
+        ExpectViewMode(true);
+        QVERIFY(form_->Controls().PageControl1->tabBar()->isEnabled());
+        QVERIFY(Enabled("Button1") && Enabled("DirectoryRestoreBrowse"));
+        for (QAction* item : Find<QMenu>("menuBackup")->actions()) {
+            QVERIFY(item->isEnabled());
+        }
+    }
+
+    // Exit during a run asks at once; the run waits under the question.
+    void exitDuringARunAsksToCancelOrToCloseWhenItEnds_data() {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("archiveWritten");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("cancel and close") << "ButtonCancelRunAndClose" << false << true;
+        QTest::newRow("close when it ends") << "ButtonCloseWhenRunEnds" << true << true;
+        QTest::newRow("keep running") << "ButtonKeepRunning" << true << false;
+    }
+
+    void exitDuringARunAsksToCancelOrToCloseWhenItEnds() {
+        QFETCH(QString, answer);
+        QFETCH(bool, archiveWritten);
+        QFETCH(bool, closes);
+        WriteLargeSources();
+        OpenWith({Docs(Root())});
+        QSignalSpy closed(form_.get(), &TFormMain::Closed);
+        QString question;
+        bool asked = false;
+        InTheMiddleOfTheRun([&] {
+            asked = true;
+            const test::ModalDriver driver([&](QWidget* box) {
+                question = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->text();
+                box->findChild<QAbstractButton*>(answer)->click();
+            });
+            Find<QToolButton>("SpExit")->click();
+            QVERIFY(!driver.WatchdogFired());
+        });
+        Find<QToolButton>("SpStart")->click();
+        QVERIFY(asked);
+        QCOMPARE(question, QStringLiteral("A backup is running.\nCancel it and close the program, "
+                                          "or close the program when the backup has ended?"));
+        QCOMPARE(fs::exists(tmp_->path() / "out/docs7.zip"), archiveWritten);
+        QCOMPARE(host_->messages.size(), std::size_t(1));
+        QCOMPARE(host_->messages[0] == kBackupCanceledText, !archiveWritten);
+        if (closes) {
+            QVERIFY(closed.wait(5000));
+        } else {
+            QTest::qWait(0);
+            QVERIFY(closed.isEmpty());
+            QVERIFY(form_->isVisible());
+        }
+    }
+
+    // A failed write stops Delete where it failed: the project stays in the
+    // list, the tray and the editor, as it stays in the file.
+    void deleteStopsAtAFailedWrite() {
+        OpenWith({Docs(Root()), Docs(Root(), "Mail")});
+        const std::string before = test::ReadFile(tmp_->path() / "project.ini");
+        const std::string lock = tmp_->dir() + "project.ini.lock";
+        fs::remove(lock);
+        QCOMPARE(::mkfifo(lock.c_str(), 0600), 0);
+        Find<QToolButton>("SpDelete")->click();
+        QCOMPARE(host_->messages, std::vector<std::string>{"Cannot use " + lock +
+                                                           ": it is a FIFO, not a regular file"});
+        QCOMPARE(form_->Controls().comboProject->currentText(), QStringLiteral("Docs"));
+        QCOMPARE(TrayItems(), (QStringList{QStringLiteral("Docs"), QStringLiteral("Mail")}));
+        QCOMPARE(Text("EditPrefix"), QStringLiteral("docs"));
+        fs::remove(lock);
+        QCOMPARE(test::ReadFile(tmp_->path() / "project.ini"), before);
+    }
+
     void cancelInTheMiddleOfARunLeavesNoArchive_data() {
         QTest::addColumn<bool>("byEscape");
         QTest::newRow("Cancel button") << false;
@@ -441,10 +597,7 @@ private slots:
 
     void cancelInTheMiddleOfARunLeavesNoArchive() {
         QFETCH(bool, byEscape);
-        const std::string big(300000, 'x');
-        for (int i = 0; i < 8; ++i) {
-            tmp_->write("src/big" + std::to_string(i) + ".bin", big + std::to_string(i));
-        }
+        WriteLargeSources();
         OpenWith({Docs(Root())});
         // What the window showed in the middle of the run, when Cancel was pressed.
         bool cancelShown = false;

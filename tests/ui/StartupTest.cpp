@@ -2,6 +2,7 @@
 // files, and the exit state its close writes back.
 
 #include "MainWindowFixture.h"
+#include "ModalDriver.h"
 #include "PostedEvents.h"
 #include "UiTest.h"
 
@@ -175,7 +176,12 @@ private slots:
         form->show();
         QSignalSpy closed(form.get(), &TFormMain::Closed);
         form->Host().SetRunLock(false);
+        const test::ModalDriver driver([](QWidget* question) {
+            question->findChild<QAbstractButton*>(QStringLiteral("ButtonCloseWhenRunEnds"))
+                ->click();
+        });
         form->Controls().SpExit->click();
+        QVERIFY(!driver.WatchdogFired());
         QVERIFY(form->isVisible());
         QVERIFY(closed.isEmpty());
         form->Host().SetRunLock(true);

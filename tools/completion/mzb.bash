@@ -53,6 +53,9 @@ _mzb() {
         elif [[ $value == PATTERN || $value == FILE ]]; then
             COMPREPLY=($(compgen -f -- "$cur"))
             return 0
+        elif [[ $value == NAME ]]; then
+            COMPREPLY=($(compgen -W "$("$mzb" "${ini[@]}" projects 2>/dev/null)" -- "$cur"))
+            return 0
         elif [[ -n $value ]]; then
             # A password, a number, a time or a comment: nothing to offer.
             return 0

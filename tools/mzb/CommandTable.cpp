@@ -5,6 +5,7 @@
 #include "tools/mzb/CreateCommand.h"
 #include "tools/mzb/HistoryCommands.h"
 #include "tools/mzb/ProjectCommands.h"
+#include "tools/mzb/RemoteCommands.h"
 #include "tools/mzb/RunCommands.h"
 #include "tools/mzb/ScheduleCommands.h"
 
@@ -221,7 +222,10 @@ const std::vector<Command>& Commands() {
          RunStatus},
         {"restore",
          "ARCHIVE DEST",
-         {{"-p PASSWORD", "the archive's password; - asks for it on the terminal"},
+         {{"--remote NAME",
+           "take ARCHIVE, a file name, from project NAME's remote copy (fetched to a private "
+           "temporary folder first)"},
+          {"-p PASSWORD", "the archive's password; - asks for it on the terminal"},
           {kPasswordFileForm, kPasswordFileText},
           {kOverwriteForm, kOverwriteText},
           {"-j", kJunkText},
@@ -231,6 +235,13 @@ const std::vector<Command>& Commands() {
          "Restore a whole archive as the window's Start Restore does; an empty DEST puts "
          "every file back where it was backed up from.",
          RunRestore},
+        {"remote",
+         "NAME",
+         {},
+         "",
+         "List the project's archives on its remote copy beside those of its save folder, "
+         "marking each missing remotely or missing locally.",
+         RunRemote},
         {"help",
          "[COMMAND]",
          {},

@@ -9,6 +9,7 @@
 #include "tools/mzb/Interrupt.h"
 #include "tools/mzb/PasswordOption.h"
 #include "tools/mzb/ProjectCommands.h"
+#include "tools/mzb/RemoteCommands.h"
 
 #include <cstdio>
 #include <exception>
@@ -93,6 +94,11 @@ int RunBackupProject(const GlobalOptions& options, const Args& args) {
         return ReportInterrupted("the backup of project '" + name +
                                  "' was not made; no partial archive was left");
     }
+    if (result == StoredBackupResult::CopyFailed && Interrupted()) {
+        return ReportInterrupted("the backup of project '" + name +
+                                 "' was made, its remote copy was not; it is sent at the next "
+                                 "backup");
+    }
     return BackupExitStatus(result);
 }
 
@@ -102,6 +108,8 @@ int BackupExitStatus(StoredBackupResult result) {
         return kExitOk;
     case StoredBackupResult::Incomplete:
     case StoredBackupResult::NothingSaved:
+    case StoredBackupResult::Unrecorded:
+    case StoredBackupResult::CopyFailed:
     case StoredBackupResult::Declined:
     case StoredBackupResult::Refused:
     case StoredBackupResult::Exists:
@@ -113,7 +121,7 @@ int BackupExitStatus(StoredBackupResult result) {
     return kExitFatal;
 }
 
-int RunRestore(const GlobalOptions&, const Args& args) {
+int RunRestore(const GlobalOptions& options, const Args& args) {
     static const std::map<std::string, RestoreOverwrite> kModes = {
         {"prompt", RestoreOverwrite::Prompt}, {"always", RestoreOverwrite::Always},
         {"never", RestoreOverwrite::Never},   {"newer", RestoreOverwrite::IfNewer},
@@ -122,6 +130,7 @@ int RunRestore(const GlobalOptions&, const Args& args) {
     RestoreEditor editor;
     unsigned threads = DefaultThreadCount();
     bool quiet = false;
+    std::optional<std::string> remoteProject;
     std::vector<std::string> plain;
     PasswordOption password;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -131,6 +140,11 @@ int RunRestore(const GlobalOptions&, const Args& args) {
             if (!error.empty()) {
                 return UsageError(error);
             }
+        } else if (a == "--remote") {
+            if (++i == args.size()) {
+                return UsageError("--remote needs a project name");
+            }
+            remoteProject = args[i];
         } else if (a == "-o") {
             const auto it = ++i < args.size() ? kModes.find(args[i]) : kModes.end();
             if (it == kModes.end()) {
@@ -158,16 +172,34 @@ int RunRestore(const GlobalOptions&, const Args& args) {
     if (const auto error = OperandCountError(plain, 2, "ARCHIVE and DEST"); !error.empty()) {
         return UsageError(error);
     }
-    SplitArchivePath(plain[0], editor);
-    editor.DestDir = plain[1];
     std::string error;
     const auto resolved = password.Resolve(false, error);
     if (!resolved) {
         return UsageError(error);
     }
     editor.Password = *resolved;
-
     CatchInterrupts();
+    // Fetched first, into a private folder that goes when the restore ends.
+    FetchedArchive fetched;
+    if (remoteProject) {
+        const ProjectStore store = StoreFor(options);
+        const auto project = FindListedProject(store, *remoteProject);
+        if (!project) {
+            return NoSuchProject(*remoteProject);
+        }
+        if (const std::string problem = fetched.Fetch(store, *project, plain[0], quiet);
+            !problem.empty()) {
+            if (Interrupted()) {
+                return ReportInterrupted(plain[0] +
+                                         " was not fetched from the remote; nothing was restored");
+            }
+            std::fprintf(stderr, "mzb: %s\n", problem.c_str());
+            return kExitFatal;
+        }
+    }
+    SplitArchivePath(remoteProject ? fetched.Path() : plain[0], editor);
+    editor.DestDir = plain[1];
+
     InterruptibleHost engineHost;
     TZipReader reader(engineHost);
     reader.Threads = threads;

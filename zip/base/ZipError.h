@@ -82,6 +82,13 @@ public:
     using EZipError::EZipError;
 };
 
+// A run asked of a writer or reader while one is under way on it: refused,
+// since the two would share its settings, its open archive and its events.
+class ERunUnderWay : public EZipError {
+public:
+    using EZipError::EZipError;
+};
+
 // The silent abort: ends the current operation without any report. It is not
 // an EZipError, so handlers that report engine errors let it pass.
 class EAbort : public std::exception {

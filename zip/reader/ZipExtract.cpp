@@ -127,18 +127,29 @@ private:
 
 } // namespace
 
+void TZipReader::RefuseWhileBusy() const {
+    if (busy_) {
+        throw ERunUnderWay("A run is still working on " + zipName_ +
+                           "; another cannot start until it ends.");
+    }
+}
+
+TZipReader::TRunUnderWay::TRunUnderWay(TZipReader& component) : component_(component) {
+    component_.RefuseWhileBusy();
+    component_.busy_ = true;
+}
+
 int TZipReader::RunUnZip() {
+    const TRunUnderWay running(*this);
     if (destDir_ == "?") {
         return 0;
     }
-    busy_ = true;
     cancelRequested_ = false;
     // Also after an error: nothing of this run reaches the next one, and no
     // descriptor keeps an archive (or the disk it is on) held meanwhile.
     struct Idle {
         TZipReader& r;
         ~Idle() {
-            r.busy_ = false;
             r.cancelRequested_ = false;
             r.CloseArchiveFileUnlessKept();
         }

@@ -158,7 +158,11 @@ public:
     // Extracts the chosen entries into DestDir and returns how many were
     // extracted (directory entries included).
     int RunUnZip();
+    // A run (RunUnZip, or the writer's RunZip) is under way.
     bool Busy() const { return busy_; }
+    // Raises ERunUnderWay, naming the archive, while a run is under way: for
+    // a caller about to change the settings a run works with.
+    void RefuseWhileBusy() const;
     // Whether a run would choose the entry: DoAll, or a FilesList pattern
     // matching its stored name (directory entries only with RecreateDirs).
     bool IsChosen(const TZipHeaderInfo& entry) const;
@@ -183,6 +187,20 @@ public:
     void CheckForCancel();
 
 protected:
+    // Marks a run under way for its length. One asked for meanwhile (from an
+    // event of this run, or a window event handled between its chunks)
+    // is refused by RefuseWhileBusy.
+    class TRunUnderWay {
+    public:
+        explicit TRunUnderWay(TZipReader& component);
+        ~TRunUnderWay() { component_.busy_ = false; }
+        TRunUnderWay(const TRunUnderWay&) = delete;
+        TRunUnderWay& operator=(const TRunUnderWay&) = delete;
+
+    private:
+        TZipReader& component_;
+    };
+
     // For the writer, which rewrites the archive this reader describes.
     void ForgetArchive();
     void OpenArchiveFile();

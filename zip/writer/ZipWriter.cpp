@@ -141,6 +141,7 @@ bool HoldsAFile(const TSortedZip& entries) {
 } // namespace
 
 int TZipWriter::RunZip() {
+    const TRunUnderWay running(*this);
     const int added = Run();
     if (OnZipComplete) {
         OnZipComplete(*this, added);

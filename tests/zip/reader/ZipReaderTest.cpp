@@ -713,6 +713,31 @@ TEST_F(ReaderTest, CancelEndsTheRunAndRemovesThePartialFile) {
     EXPECT_FALSE(reader.Busy());
 }
 
+// A restore asked for while one runs (from a window event handled between
+// its chunks) would share the settings and the open archive: refused.
+TEST_F(ReaderTest, ARunAskedForDuringAnotherIsRefusedAndTheFirstEndsAsBegun) {
+    ArchiveBuilder b;
+    b.Add("a", std::string(100000, 'a'));
+    b.Add("b", "b");
+    std::string refused;
+    reader.OnTotalPercentDone = [&](TZipReader& r, int) {
+        if (refused.empty()) {
+            try {
+                r.RunUnZip();
+                refused = "not refused";
+            } catch (const ERunUnderWay& e) {
+                refused = e.what();
+            }
+        }
+    };
+    EXPECT_EQ(Extract(b), 2);
+    EXPECT_EQ(refused, "A run is still working on " + tmp.dir() +
+                           "archive.zip; another cannot start until it ends.");
+    EXPECT_EQ(At("a"), std::string(100000, 'a'));
+    EXPECT_EQ(At("b"), "b");
+    EXPECT_FALSE(reader.Busy());
+}
+
 TEST_F(ReaderTest, PartFilesOfAKilledRunGoFromTheFoldersWrittenTo) {
     tmp.write("out/.mzb-part-Ab12Cd", "half of a.txt");
     tmp.write("out/sub/.mzb-part-Xy34Zw", "half of sub/b.txt");
