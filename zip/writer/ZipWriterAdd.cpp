@@ -320,8 +320,11 @@ void TZipWriter::WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry,
     entry.UncompressedSize = run.fileRead;
     entry.Crc32 = crc;
     if (run.cipher) {
+        // The traditional cipher has none, and no bytes to point at.
         const std::vector<std::uint8_t> trailer = run.cipher->Trailer();
-        WriteRaw(run, trailer.data(), trailer.size());
+        if (!trailer.empty()) {
+            WriteRaw(run, trailer.data(), trailer.size());
+        }
         entry.CompressedSize += run.cipher->HeaderSize() + trailer.size();
         run.cipher->MarkEntry(entry);
     }
