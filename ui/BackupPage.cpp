@@ -179,10 +179,10 @@ BackupEditor BackupPage::ReadEditor() const {
     e.PasswordTicked = ui->CheckBoxPassword->isChecked();
     e.Password = ui->EditPassword->text().toStdString();
     e.ConfirmPassword = ui->EditConfirmPassword->text().toStdString();
-    e.Project.Encryption = ui->comboEncryption->currentData().toInt();
     e.Include = Entries(ui->ListboxBackup);
     e.Exclude = Entries(ui->ListBoxNobackup);
     e.Project = shownRecord_;
+    e.Project.Encryption = ui->comboEncryption->currentData().toInt();
     e.Project.RemoteCopy = ui->EditRemoteCopy->text().toStdString();
     e.Project.KeepArchives = ui->ComboKeepArchives->currentIndex();
     e.Project.KeepLast = ui->SpinKeepLast->value();
