@@ -6,6 +6,7 @@
 #include "support/TempDir.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace mzb {
@@ -86,6 +87,33 @@ TEST_F(ArchiveCommandsTest, EveryEntryHandledIsZeroAndAnyEntryLostIsOne) {
               "mzb: " + Out() + "/sub/x.txt: a link is in the way: " + Out() + "/sub\n");
     EXPECT_TRUE(fs::is_empty(tmp_.path() / "elsewhere"));
     EXPECT_EQ(test::ReadFile(Out() + "/y.txt"), "y");
+
+    // An AES entry whose data changed after it was written fails its
+    // authentication code: named so by extract and by restore's report,
+    // and nothing of it is left in the destination.
+    const std::string aes = tmp_.dir() + "aes.zip";
+    tmp_.write("aes/c.txt", std::string(500, 'c'));
+    ASSERT_EQ(Mzb({"create", aes, "-j", "-l", "0", "-p", "pw", tmp_.dir() + "aes/c.txt"}).exitCode,
+              0);
+    {
+        std::fstream f(aes, std::ios::in | std::ios::out | std::ios::binary);
+        unsigned char lengths[4] = {};
+        f.seekg(26);
+        f.read(reinterpret_cast<char*>(lengths), sizeof lengths);
+        // Past the local header, the salt and the verifier.
+        f.seekp(30 + lengths[0] + 256 * lengths[1] + lengths[2] + 256 * lengths[3] + 18 + 100);
+        f.put('\x5a');
+    }
+    fs::remove_all(Out());
+    const CommandResult changed = Mzb({"extract", aes, Out(), "-p", "pw", "-o", "always"});
+    EXPECT_EQ(changed.exitCode, 1);
+    EXPECT_EQ(changed.err, "mzb: c.txt: damaged data (authentication failed)\n");
+    EXPECT_TRUE(fs::is_empty(Out()));
+    const CommandResult restored = Mzb({"restore", aes, Out(), "-p", "pw", "-o", "always", "-q"});
+    EXPECT_EQ(restored.exitCode, 1);
+    EXPECT_NE(restored.out.find("c.txt: damaged data (authentication failed)"), std::string::npos)
+        << restored.out;
+    EXPECT_TRUE(fs::is_empty(Out()));
 }
 
 // A password kept off the command line, from a file's first line or the
