@@ -23,10 +23,12 @@ enum class ArchiveSortField { ByName = 0, BySize = 1, ByDate = 2 };
 // The row of one archive as the finder reports it.
 ArchiveRow MakeArchiveRow(const TSearchRec& record);
 
-// The exchange sort of the list. Names and sizes compare as texts (byte
-// order, so "10" comes before "9"); dates by the date-time their text
-// shows. Descending exchanges equal rows too. Throws std::invalid_argument,
-// leaving the rows partly sorted, for a date text that does not parse.
+// The list's order: that of an exchange sort over the rows. Names and sizes
+// compare as texts (byte order, so "10" comes before "9"); dates by the
+// date-time their text shows, each parsed once. Descending exchanges equal
+// rows too, so the order of equal rows depends on the rows around them.
+// Throws std::invalid_argument, leaving the rows as they were, for a date
+// text that does not parse.
 void SortArchiveRows(std::vector<ArchiveRow>& rows, ArchiveSortField field, bool descending);
 
 // "Do you want delete the N files " (the trailing blank is part of it).
