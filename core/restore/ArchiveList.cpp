@@ -98,6 +98,27 @@ std::string PathInFolder(const std::string& folder, const std::string& name) {
     return WithTrailingSeparator(folder) + name;
 }
 
+std::vector<TSearchRec> FindArchiveFiles(TFindFile& finder, const std::string& folder) {
+    std::vector<TSearchRec> found;
+    finder.SetFilename(kArchiveMask);
+    finder.Subfolders = false;
+    finder.Threaded = false;
+    finder.OnFound = [&found](TFindFile&, const std::string& where, const TSearchRec& record) {
+        // A FIFO or a device named like an archive would stall whoever
+        // opens it; only regular files (or links to them) are archives.
+        const auto info = FileInfoOf(WithTrailingSeparator(where) + record.Name);
+        if (info && info->IsRegular()) {
+            found.push_back(record);
+        }
+    };
+    // As a full mask the folder may hold '*', '?' or ';', which the
+    // finder's Location would refuse or split.
+    finder.IncludeFiles = {PathInFolder(folder, kArchiveMask)};
+    finder.Execute();
+    finder.OnFound = nullptr;
+    return found;
+}
+
 ArchiveRow MakeArchiveRow(const TSearchRec& record) {
     return {record.Name, std::to_string(record.Size / 1024),
             FormatDateTimeShort(LocalDateTime::FromDos(record.Time))};
@@ -123,29 +144,11 @@ std::string DeleteArchivesQuestion(size_t count) {
     return "Do you want delete the " + std::to_string(count) + " files ";
 }
 
-ArchiveList::ArchiveList(TFindFile& finder, ArchiveContentsView& contents)
-    : finder_(finder), contents_(contents) {
-    finder_.SetFilename(kArchiveMask);
-    finder_.Subfolders = false;
-    finder_.Threaded = false;
-    finder_.OnFound = [this](TFindFile&, const std::string& folder, const TSearchRec& record) {
-        // A FIFO or a device named like an archive would stall whoever
-        // opens it; only regular files (or links to them) are archives.
-        const auto info = FileInfoOf(WithTrailingSeparator(folder) + record.Name);
-        if (info && info->IsRegular()) {
-            found_.push_back(MakeArchiveRow(record));
-        }
-    };
-}
-
 void ArchiveList::RefreshArchiveList() {
-    found_.clear();
-    // The folder is one location, never a pattern: as a full mask it may
-    // hold '*', '?' or ';', which the finder's Location would refuse or
-    // split.
-    finder_.IncludeFiles = {PathInFolder(Folder, kArchiveMask)};
-    finder_.Execute();
-    rows_ = std::exchange(found_, {});
+    rows_.clear();
+    for (const TSearchRec& record : FindArchiveFiles(finder_, Folder)) {
+        rows_.push_back(MakeArchiveRow(record));
+    }
     totalText_ = TotalFilesText(rows_.size());
     if (rows_.empty()) {
         contents_.ClearContents();

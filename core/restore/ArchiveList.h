@@ -20,6 +20,11 @@ struct ArchiveRow {
 
 enum class ArchiveSortField { ByName = 0, BySize = 1, ByDate = 2 };
 
+// The folder's archives as the finder reports them: "*.zip", no subfolders,
+// regular files (or links to them) only, in the finder's order. The folder
+// is one location, never a pattern.
+std::vector<TSearchRec> FindArchiveFiles(TFindFile& finder, const std::string& folder);
+
 // The row of one archive as the finder reports it.
 ArchiveRow MakeArchiveRow(const TSearchRec& record);
 
@@ -36,8 +41,8 @@ std::string DeleteArchivesQuestion(size_t count);
 
 class ArchiveList {
 public:
-    // Sets the finder up for the list: "*.zip", no subfolders, synchronous.
-    ArchiveList(TFindFile& finder, ArchiveContentsView& contents);
+    ArchiveList(TFindFile& finder, ArchiveContentsView& contents)
+        : finder_(finder), contents_(contents) {}
 
     // The folder field, DirectoryView.
     std::string Folder;
@@ -60,7 +65,6 @@ private:
     TFindFile& finder_;
     ArchiveContentsView& contents_;
     std::vector<ArchiveRow> rows_;
-    std::vector<ArchiveRow> found_;
     std::string totalText_ = TotalFilesText(0);
 };
 
