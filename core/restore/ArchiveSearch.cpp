@@ -111,8 +111,10 @@ size_t SearchArchives(TFindFile& finder, const std::string& folder, const PathFi
     std::unordered_map<std::string, SizeAndCrc> previous;
     HeadlessHost host;
     size_t found = 0;
-    for (size_t done = 0; done < archives.size() && !stop.stop_requested(); ++done) {
-        const FoundArchive& archive = archives[done];
+    for (const FoundArchive& archive : archives) {
+        if (stop.stop_requested()) {
+            break;
+        }
         // A reader per archive: nothing of one archive's directory is kept
         // once the next is read.
         TZipReader reader(host);
@@ -127,9 +129,6 @@ size_t SearchArchives(TFindFile& finder, const std::string& folder, const PathFi
         } catch (const std::exception& e) {
             if (events.OnUnreadable) {
                 events.OnUnreadable(archive.Name, e.what());
-            }
-            if (events.OnProgress) {
-                events.OnProgress(done + 1, archives.size());
             }
             continue;
         }
@@ -153,9 +152,6 @@ size_t SearchArchives(TFindFile& finder, const std::string& folder, const PathFi
                 events.OnFound({archive.Name, archive.Date, std::move(path), version.Size,
                                 EntryModifiedText(entry), version.Crc, change});
             }
-        }
-        if (events.OnProgress) {
-            events.OnProgress(done + 1, archives.size());
         }
     }
     return found;

@@ -52,8 +52,6 @@ struct SearchEvents {
     std::function<void(const SearchHit&)> OnFound;
     // An archive that could not be read, with the reason; the search goes on.
     std::function<void(const std::string& archive, const std::string& reason)> OnUnreadable;
-    // After each archive: how many are done out of how many.
-    std::function<void(size_t done, size_t total)> OnProgress;
 };
 
 // Whether a stored path is one the search looks for.

@@ -24,8 +24,7 @@ protected:
             rows.push_back(h.Archive + " " + h.Path + " " + std::to_string(h.Size) + " " +
                            CrcText(h.Crc) + " " + VersionChangeText(h.Change));
         },
-        [this](const std::string& archive, const std::string&) { unreadable.push_back(archive); },
-        nullptr};
+        [this](const std::string& archive, const std::string&) { unreadable.push_back(archive); }};
 
     // An archive written `day` days after a moment of the past month (days
     // apart, so that no clock change reorders them): the search orders
