@@ -24,6 +24,9 @@ namespace {
 // for Stop to answer at once, rarely enough to cost nothing per entry.
 constexpr unsigned kEntriesPerTurn = 256;
 
+// The versions list's label until a row's versions are shown.
+const QString kVersionsCaption = QStringLiteral("&Versions:");
+
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -92,7 +95,7 @@ ArchiveSearchDialog::ArchiveSearchDialog(TFindFile& finder, QWidget* parent)
     layout->addWidget(results_, 3);
 
     auto* versionsRow = new QHBoxLayout;
-    versionsLabel_ = new QLabel(QStringLiteral("&Versions:"), this);
+    versionsLabel_ = new QLabel(kVersionsCaption, this);
     versionsButton_ = new QPushButton(QStringLiteral("Versions of this &file"), this);
     versionsButton_->setObjectName(QStringLiteral("SearchVersions"));
     versionsButton_->setEnabled(false);
@@ -160,6 +163,7 @@ void ArchiveSearchDialog::StartSearch() {
     unreadable_.clear();
     results_->setRowCount(0);
     versions_->setRowCount(0);
+    versionsLabel_->setText(kVersionsCaption);
     stop_ = std::stop_source();
     SetRunning(true);
     const PathFilter matches = AnyOfSearchTexts({text});
