@@ -131,6 +131,11 @@ void ArchiveSearchDialog::SetRunning(bool running) {
     stopButton_->setEnabled(running);
     versionsButton_->setEnabled(!running && results_->currentRow() >= 0);
     ShowCount(running);
+    if (!running) {
+        // Once, not per row: measuring every row as it comes would make a
+        // long search quadratic.
+        results_->resizeColumnsToContents();
+    }
 }
 
 void ArchiveSearchDialog::ShowCount(bool running) {
@@ -234,6 +239,7 @@ void ArchiveSearchDialog::ShowVersions() {
         AppendRow(versions_, {QString::number(version.Size), Text(CrcText(version.Crc)),
                               Text(version.Modified), archives.join(QStringLiteral(", "))});
     }
+    versions_->resizeColumnsToContents();
     versionsLabel_->setText(QStringLiteral("&Versions of %1: %2")
                                 .arg(Text(path).replace(u'&', QStringLiteral("&&")))
                                 .arg(found.size()));
