@@ -26,6 +26,37 @@ DifferentialPlan PlanDifferential(const Manifest& full, const std::vector<FileSt
     return plan;
 }
 
+std::ptrdiff_t FindChain(const std::vector<ArchiveOnDisk>& archives, ChainFacts& chain) {
+    chain = {};
+    std::ptrdiff_t full = -1;
+    for (size_t i = 0; i < archives.size(); ++i) {
+        const Manifest& recorded = archives[i].Recorded;
+        if (!recorded.IsFull() || recorded.Archive != archives[i].FileName)
+            continue;
+        if (full < 0 || recorded.MadeSeconds > archives[full].Recorded.MadeSeconds)
+            full = static_cast<std::ptrdiff_t>(i);
+    }
+    if (full < 0)
+        return -1;
+    const ArchiveOnDisk& start = archives[full];
+    chain.HasFull = true;
+    chain.FullMadeSeconds = start.Recorded.MadeSeconds;
+    chain.FullBytes = start.Bytes;
+    std::int64_t newest = 0;
+    bool seen = false;
+    for (const ArchiveOnDisk& archive : archives) {
+        const Manifest& recorded = archive.Recorded;
+        if (recorded.IsFull() || recorded.FullArchive != start.FileName)
+            continue;
+        if (!seen || recorded.MadeSeconds >= newest) {
+            newest = recorded.MadeSeconds;
+            chain.LastDifferentialBytes = archive.Bytes;
+            seen = true;
+        }
+    }
+    return full;
+}
+
 FullReason FullBackupDue(const ChainFacts& chain, std::int64_t nowSeconds, int fullEveryDays) {
     constexpr std::int64_t kSecondsPerDay = 24 * 60 * 60;
     if (!chain.HasFull)

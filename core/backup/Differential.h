@@ -10,6 +10,7 @@
 
 #include "core/base/Manifest.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -50,6 +51,20 @@ struct ChainFacts {
     // The chain's newest differential archive, 0 when there is none.
     std::uint64_t LastDifferentialBytes = 0;
 };
+
+// An archive of the project's folder that carries a manifest.
+struct ArchiveOnDisk {
+    std::string FileName; // without folder
+    std::uint64_t Bytes = 0;
+    Manifest Recorded;
+};
+
+// The chain the next backup extends: the newest full archive (by its
+// manifest's time) and its newest differential. A full archive whose
+// manifest names another archive was renamed or copied; differentials
+// built on it would name a holder that is not there, so it starts no
+// chain. Returns the index of the chain's full archive in archives, or -1.
+std::ptrdiff_t FindChain(const std::vector<ArchiveOnDisk>& archives, ChainFacts& chain);
 
 enum class FullReason {
     None,        // a differential will do

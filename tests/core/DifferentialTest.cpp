@@ -4,6 +4,7 @@
 #include "core/backup/Differential.h"
 
 #include "core/base/Manifest.h"
+#include "core/restore/PointInTime.h"
 
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -135,6 +136,57 @@ TEST(DifferentialTest, FullBackupIsDueWithoutAFullAfterItsDaysAndWhenDifferentia
     EXPECT_EQ(FullBackupDue(chain, 101 * kDay, 7), FullReason::Differential);
     chain.FullBytes = 1002; // exactly half is not more than half
     EXPECT_EQ(FullBackupDue(chain, 101 * kDay, 7), FullReason::None);
+}
+
+Manifest Made(std::string archive, std::string full, std::int64_t made) {
+    Manifest manifest;
+    manifest.Archive = std::move(archive);
+    manifest.FullArchive = std::move(full);
+    manifest.MadeSeconds = made;
+    return manifest;
+}
+
+TEST(DifferentialTest, ChainStartsAtTheNewestFullThatKeptItsName) {
+    ChainFacts chain;
+    EXPECT_EQ(FindChain({}, chain), -1);
+    EXPECT_FALSE(chain.HasFull);
+
+    const std::vector<ArchiveOnDisk> archives = {
+        {"d-new.zip", 40, Made("d-new.zip", "f-new.zip", 300)},
+        {"f-old.zip", 1000, Made("f-old.zip", "f-old.zip", 100)},
+        {"d-old.zip", 900, Made("d-old.zip", "f-old.zip", 150)}, // of the older chain
+        {"copy.zip", 5000, Made("f-new.zip", "f-new.zip", 200)}, // a renamed copy
+        {"f-new.zip", 2000, Made("f-new.zip", "f-new.zip", 200)},
+        {"d-mid.zip", 70, Made("d-mid.zip", "f-new.zip", 250)},
+        {"d-late.zip", 30, Made("d-late.zip", "f-new.zip", 400)},
+    };
+    EXPECT_EQ(FindChain(archives, chain), 4);
+    EXPECT_TRUE(chain.HasFull);
+    EXPECT_EQ(chain.FullMadeSeconds, 200);
+    EXPECT_EQ(chain.FullBytes, 2000u);
+    EXPECT_EQ(chain.LastDifferentialBytes, 30u); // the newest by time, not by place in the list
+
+    // Renamed, the only full starts no chain: the next backup is a full one.
+    EXPECT_EQ(FindChain({archives[3]}, chain), -1);
+    EXPECT_FALSE(chain.HasFull);
+}
+
+TEST(DifferentialTest, PointInTimeTakesEachFileFromItsHolderAndNamesMissingOnes) {
+    Manifest point = Made("d.zip", "f.zip", 9);
+    point.Files = {Recorded("a", 1, 1), Recorded("b", 1, 1), Recorded("c", 1, 1)};
+    point.Files[1].Holder = "d.zip";
+    point.Files.push_back({"e", 1, 1, 0100644, 1, 0, "other.zip"});
+
+    const auto present = [](const std::string& archive) { return archive != "other.zip"; };
+    const PointInTimePlan plan = PlanPointInTime(point, present);
+    ASSERT_EQ(plan.Extract.size(), 2u);
+    EXPECT_EQ(plan.Extract[0].Archive, "full.zip");
+    EXPECT_EQ(plan.Extract[0].Names, (std::vector<std::string>{"a", "c"}));
+    EXPECT_EQ(plan.Extract[1].Archive, "d.zip");
+    EXPECT_EQ(plan.Extract[1].Names, std::vector<std::string>{"b"});
+    ASSERT_EQ(plan.Missing.size(), 1u);
+    EXPECT_EQ(plan.Missing[0].Archive, "other.zip");
+    EXPECT_EQ(plan.Missing[0].Names, std::vector<std::string>{"e"});
 }
 
 } // namespace
