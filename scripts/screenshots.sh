@@ -14,6 +14,7 @@ shots=(
     name-prompt            # the name prompt of New and Rename
     wildcard-window        # the wildcard window of the content lists
     main-restore           # the main window on the "Restore" page, an archive shown
+    main-history           # the main window on the "History" page
     restore-overwrite      # the reader's question about an existing file
     main-menu              # the program menu of SpMenu
     tray-menu              # the tray menu with its Backup submenu

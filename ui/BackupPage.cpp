@@ -224,16 +224,18 @@ void BackupPage::ShowRetention() {
     ui->LabelRetentionRule->setText(
         QString::fromStdString(RetentionRuleText(RetentionRuleOf(shown))));
     ui->ListRetentionPreview->clear();
-    if (ShownProject().empty()) {
-        return;
+    std::vector<std::string> deleted;
+    if (!ShownProject().empty()) {
+        // The other projects as stored, this one as the page shows it.
+        std::vector<ProjectRecord> projects = form_->Store().ReadProjects(form_->ProjectNames());
+        projects.push_back(shown);
+        deleted = PruneProject(shown, projects, host_->Now(), std::string(), true).Deleted;
     }
-    // The other projects as stored, this one as the page shows it.
-    std::vector<ProjectRecord> projects = form_->Store().ReadProjects(form_->ProjectNames());
-    projects.push_back(shown);
-    for (const std::string& path :
-         PruneProject(shown, projects, host_->Now(), std::string(), true).Deleted) {
+    for (const std::string& path : deleted) {
         ui->ListRetentionPreview->addItem(QString::fromStdString(FileNamePart(path)));
     }
+    ui->LabelRetentionPreview->setText(deleted.empty() ? tr("It would delete no archive now.")
+                                                       : tr("Archives it would delete now:"));
 }
 
 void BackupPage::ClearEditorControls() {

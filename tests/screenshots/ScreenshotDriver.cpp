@@ -200,6 +200,7 @@ const std::map<std::string, Shot>& Shots() {
         {"name-prompt", NamePrompt},
         {"wildcard-window", WildcardWindow},
         {"main-restore", RestorePageShown},
+        {"main-history", [](ShotContext& c) { return MainOnPage(c, 2); }},
         {"restore-overwrite", OverwriteQuestion},
         {"main-menu", ProgramMenu},
         {"tray-menu", TrayMenu},
@@ -215,7 +216,7 @@ const std::map<std::string, Shot>& Shots() {
              return Message(c,
                             BackupCompletionText("Documents",
                                                  "/home/robin/Backups/Documents12-09_09-26-53.zip",
-                                                 1843, {}, 214),
+                                                 1843, {}),
                             MessageKind::Information);
          }},
         {"message-confirmation",
