@@ -1,6 +1,6 @@
 #include "core/base/Manifest.h"
 
-#include "zip/base/Utf8.h"
+#include "zip/base/PrintableName.h"
 
 #include <charconv>
 #include <stdexcept>
@@ -13,42 +13,18 @@ constexpr std::string_view kMagic = "mzb-manifest";
 constexpr std::string_view kVersion = "1";
 constexpr char kHex[] = "0123456789abcdef";
 
+// The printable form of the name, made reversible by doubling its
+// backslashes first: every escape the printable form adds then starts with
+// a single backslash.
 void AppendEscaped(std::string& out, std::string_view name) {
-    size_t at = 0;
-    while (at < name.size()) {
-        const auto byte = static_cast<unsigned char>(name[at]);
-        if (byte >= 0x80) {
-            const size_t length = Utf8SequenceLength(name.substr(at));
-            if (length > 0) {
-                out.append(name.substr(at, length));
-                at += length;
-                continue;
-            }
-        }
-        ++at;
-        switch (byte) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            if (byte < 0x20 || byte >= 0x7F) {
-                out += "\\x";
-                out += kHex[byte >> 4];
-                out += kHex[byte & 0x0F];
-            } else {
-                out += static_cast<char>(byte);
-            }
-        }
+    std::string doubled;
+    doubled.reserve(name.size());
+    for (const char c : name) {
+        doubled += c;
+        if (c == '\\')
+            doubled += c;
     }
+    out += PrintableName(doubled);
 }
 
 [[noreturn]] void Malformed(size_t line, const std::string& why) {
@@ -63,6 +39,19 @@ int HexDigit(char c) {
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
+}
+
+// The value of the hex digits after field[at]; at moves to the last of them.
+unsigned HexEscape(std::string_view field, size_t& at, size_t digits, size_t line) {
+    unsigned value = 0;
+    for (size_t i = 1; i <= digits; ++i) {
+        const int digit = at + i < field.size() ? HexDigit(field[at + i]) : -1;
+        if (digit < 0)
+            Malformed(line, "an escape lacks its hex digits");
+        value = value * 16 + static_cast<unsigned>(digit);
+    }
+    at += digits;
+    return value;
 }
 
 std::string Unescaped(std::string_view field, size_t line) {
@@ -88,13 +77,16 @@ std::string Unescaped(std::string_view field, size_t line) {
         case 'r':
             out += '\r';
             break;
-        case 'x': {
-            const int high = at + 1 < field.size() ? HexDigit(field[at + 1]) : -1;
-            const int low = at + 2 < field.size() ? HexDigit(field[at + 2]) : -1;
-            if (high < 0 || low < 0)
-                Malformed(line, "a \\x escape lacks its two hex digits");
-            out += static_cast<char>(high * 16 + low);
-            at += 2;
+        case 'x':
+            out += static_cast<char>(HexEscape(field, at, 2, line));
+            break;
+        case 'u': {
+            // Only C1 controls are written so; the rest of Unicode stays UTF-8.
+            const unsigned value = HexEscape(field, at, 4, line);
+            if (value < 0x80 || value > 0x9F)
+                Malformed(line, "a \\u escape outside the C1 controls");
+            out += static_cast<char>(0xC2);
+            out += static_cast<char>(value);
             break;
         }
         default:

@@ -18,10 +18,11 @@
 // MTIME and CTIME decimal nanoseconds since 1970 (UTC), MODE the octal
 // st_mode, CRC the entry's CRC-32 as eight hex digits and HOLDER the
 // archive whose entry of that stored name holds the file's bytes. In names,
-// a backslash is written \\, a tab \t, a line feed \n, a carriage return
-// \r, and every other control byte and every byte that is not part of a
-// UTF-8 character \xHH, so any Linux name survives the round trip and the
-// file still reads as text.
+// a backslash is written \\, and everything else as PrintableName shows it
+// (a tab \t, a line feed \n, a carriage return \r, a C1 control \u00HH,
+// every other control byte and every byte that is not part of a UTF-8
+// character \xHH), so any Linux name survives the round trip and the file
+// still reads as text.
 
 #include <cstdint>
 #include <string>

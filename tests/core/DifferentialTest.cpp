@@ -34,7 +34,7 @@ TEST(ManifestTest, RoundTripKeepsAwkwardNamesAndFullRangeFields) {
     const std::vector<std::string> names = {
         "docs/line\nbreak.txt", "docs/tab\there",
         "back\\slash\\\\n",     "latin1-\xe9t\xe9.txt",
-        "cut-\xe2\x82.txt",     "ctl-\x01\x1b[31m\x7f",
+        "cut-\xe2\x82.txt",     "ctl-\x01\x1b[31m\x7f\xc2\x85",
         "ünïcødé/日本語",       "x\\x41",
         " lead and trail ",     "",
     };
@@ -65,17 +65,18 @@ TEST(ManifestTest, DamagedTextIsRefusedNotReadAsFewerFiles) {
     EXPECT_EQ(ReadManifest(good).Files.at(0).Crc32, 0xabcdu);
     const std::vector<std::string> bad = {
         "",
-        good.substr(0, good.size() - 1),                        // cut inside the last line
-        "mzb-manifest\t2\n" + good.substr(good.find('\n') + 1), // a later version
-        "mzb-manifest\t1\nfull\ta.zip\nmade\t7\n",              // no archive record
-        good + "file\tg\t1\t2\t644\t3\t0000abcd\n",             // a field short
-        good + "file\tg\t-1\t2\t644\t3\t0000abcd\ta.zip\n",     // negative size
-        good + "file\tg\t1\t2\t648\t3\t0000abcd\ta.zip\n",      // mode not octal
-        good + "file\tg\t1\t2\t644\t3\tabcd\ta.zip\n",          // short CRC
-        good + "file\tg\\q\t1\t2\t644\t3\t0000abcd\ta.zip\n",   // unknown escape
-        good + "file\tg\\x4\t1\t2\t644\t3\t0000abcd\ta.zip\n",  // half a hex escape
-        good + "file\tg\\\t1\t2\t644\t3\t0000abcd\ta.zip\n",    // lone backslash
-        good + "dir\tg\n",                                      // unknown record
+        good.substr(0, good.size() - 1),                          // cut inside the last line
+        "mzb-manifest\t2\n" + good.substr(good.find('\n') + 1),   // a later version
+        "mzb-manifest\t1\nfull\ta.zip\nmade\t7\n",                // no archive record
+        good + "file\tg\t1\t2\t644\t3\t0000abcd\n",               // a field short
+        good + "file\tg\t-1\t2\t644\t3\t0000abcd\ta.zip\n",       // negative size
+        good + "file\tg\t1\t2\t648\t3\t0000abcd\ta.zip\n",        // mode not octal
+        good + "file\tg\t1\t2\t644\t3\tabcd\ta.zip\n",            // short CRC
+        good + "file\tg\\q\t1\t2\t644\t3\t0000abcd\ta.zip\n",     // unknown escape
+        good + "file\tg\\x4\t1\t2\t644\t3\t0000abcd\ta.zip\n",    // half a hex escape
+        good + "file\tg\\\t1\t2\t644\t3\t0000abcd\ta.zip\n",      // lone backslash
+        good + "file\tg\\u00a0\t1\t2\t644\t3\t0000abcd\ta.zip\n", // \\u beyond C1
+        good + "dir\tg\n",                                        // unknown record
     };
     for (const std::string& text : bad)
         EXPECT_THROW(ReadManifest(text), std::invalid_argument) << text;
