@@ -96,6 +96,16 @@ std::string Unescaped(std::string_view field, size_t line) {
     return out;
 }
 
+// Archive names are opened in the folder of the archive being restored: a
+// name with a folder part would let a hostile manifest reach any archive.
+std::string ArchiveName(std::string_view field, size_t line) {
+    std::string name = Unescaped(field, line);
+    if (name.empty() || name == "." || name == ".." ||
+        name.find_first_of(std::string_view("/\0", 2)) != std::string::npos)
+        Malformed(line, "an archive name is not a plain file name");
+    return name;
+}
+
 template <typename T> T Number(std::string_view field, int base, size_t line, const char* what) {
     T value{};
     const char* end = field.data() + field.size();
@@ -165,10 +175,10 @@ Manifest ReadManifest(std::string_view text) {
         }
         const bool single = fields.size() == 2;
         if (kind == "archive" && single) {
-            manifest.Archive = Unescaped(fields[1], line);
+            manifest.Archive = ArchiveName(fields[1], line);
             hasArchive = true;
         } else if (kind == "full" && single) {
-            manifest.FullArchive = Unescaped(fields[1], line);
+            manifest.FullArchive = ArchiveName(fields[1], line);
             hasFull = true;
         } else if (kind == "made" && single) {
             manifest.MadeSeconds = Number<std::int64_t>(fields[1], 10, line, "time");
@@ -183,7 +193,7 @@ Manifest ReadManifest(std::string_view text) {
             if (fields[6].size() != 8)
                 Malformed(line, "a CRC-32 is not eight hex digits");
             file.Crc32 = Number<std::uint32_t>(fields[6], 16, line, "CRC-32");
-            file.Holder = Unescaped(fields[7], line);
+            file.Holder = ArchiveName(fields[7], line);
         } else {
             Malformed(line, "unknown record '" + std::string(kind) + "'");
         }

@@ -14,7 +14,7 @@
 //   made<TAB>SECONDS            when the backup ran, seconds since 1970 (UTC)
 //   file<TAB>STORED NAME<TAB>SIZE<TAB>MTIME<TAB>MODE<TAB>CTIME<TAB>CRC<TAB>HOLDER
 //
-// Archive names are file names without a folder. SIZE is decimal bytes,
+// Archive names are file names without a folder (others are refused). SIZE is decimal bytes,
 // MTIME and CTIME decimal nanoseconds since 1970 (UTC), MODE the octal
 // st_mode, CRC the entry's CRC-32 as eight hex digits and HOLDER the
 // archive whose entry of that stored name holds the file's bytes. In names,

@@ -76,7 +76,12 @@ TEST(ManifestTest, DamagedTextIsRefusedNotReadAsFewerFiles) {
         good + "file\tg\\x4\t1\t2\t644\t3\t0000abcd\ta.zip\n",    // half a hex escape
         good + "file\tg\\\t1\t2\t644\t3\t0000abcd\ta.zip\n",      // lone backslash
         good + "file\tg\\u00a0\t1\t2\t644\t3\t0000abcd\ta.zip\n", // \\u beyond C1
-        good + "dir\tg\n",                                        // unknown record
+        good + "file\tg\t1\t2\t644\t3\t0000abcd\t../x.zip\n",     // holder outside the folder
+        good + "file\tg\t1\t2\t644\t3\t0000abcd\t..\n",
+        good + "file\tg\t1\t2\t644\t3\t0000abcd\t\n",
+        good + "file\tg\t1\t2\t644\t3\t0000abcd\ta\\x00.zip\n",
+        "mzb-manifest\t1\narchive\t/tmp/a.zip\nfull\ta.zip\nmade\t7\n",
+        good + "dir\tg\n", // unknown record
     };
     for (const std::string& text : bad)
         EXPECT_THROW(ReadManifest(text), std::invalid_argument) << text;
