@@ -40,9 +40,6 @@ struct DifferentialPlan {
 // Compares the files of now with the chain's full manifest. Linear in both.
 DifferentialPlan PlanDifferential(const Manifest& full, const std::vector<FileState>& now);
 
-// The default of the project's "Full Every" key.
-inline constexpr int kDefaultFullEveryDays = 7;
-
 // What the folder's archives say of the chain the next backup would extend.
 struct ChainFacts {
     bool HasFull = false;             // a full archive of the project, with its manifest
