@@ -1,8 +1,5 @@
 #include "core/backup/Differential.h"
 
-#include <string_view>
-#include <unordered_map>
-
 namespace mzb {
 
 bool HasChanged(const ManifestFile& recorded, const FileState& now) {
@@ -10,20 +7,20 @@ bool HasChanged(const ManifestFile& recorded, const FileState& now) {
            recorded.Mode != now.Mode || recorded.ChangedNs != now.ChangedNs;
 }
 
-DifferentialPlan PlanDifferential(const Manifest& full, const std::vector<FileState>& now) {
-    std::unordered_map<std::string_view, const ManifestFile*> recorded;
-    recorded.reserve(full.Files.size());
+DifferentialPlanner::DifferentialPlanner(const Manifest& full) {
+    recorded_.reserve(full.Files.size());
     for (const ManifestFile& file : full.Files)
-        recorded.emplace(file.Name, &file);
-    DifferentialPlan plan;
-    for (const FileState& file : now) {
-        const auto found = recorded.find(file.Name);
-        if (found == recorded.end() || HasChanged(*found->second, file))
-            plan.ToAdd.push_back(file.Name);
-        else
-            plan.Unchanged.push_back(*found->second);
+        recorded_.emplace(file.Name, &file);
+}
+
+bool DifferentialPlanner::Add(const FileState& now) {
+    const auto found = recorded_.find(now.Name);
+    if (found == recorded_.end() || HasChanged(*found->second, now)) {
+        plan_.ToAdd.push_back(now.Name);
+        return true;
     }
-    return plan;
+    plan_.Unchanged.push_back(*found->second);
+    return false;
 }
 
 std::ptrdiff_t FindChain(const std::vector<ArchiveOnDisk>& archives, ChainFacts& chain) {

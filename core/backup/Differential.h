@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace mzb {
@@ -37,8 +39,20 @@ struct DifferentialPlan {
     std::vector<ManifestFile> Unchanged;
 };
 
-// Compares the files of now with the chain's full manifest. Linear in both.
-DifferentialPlan PlanDifferential(const Manifest& full, const std::vector<FileState>& now);
+// Compares the files of now, one at a time as the writer meets them, with
+// the chain's full manifest. Linear in both.
+class DifferentialPlanner {
+public:
+    // `full` must outlive the planner.
+    explicit DifferentialPlanner(const Manifest& full);
+    // True when the file is new or changed and goes into the archive.
+    bool Add(const FileState& now);
+    const DifferentialPlan& Plan() const { return plan_; }
+
+private:
+    std::unordered_map<std::string_view, const ManifestFile*> recorded_;
+    DifferentialPlan plan_;
+};
 
 // What the folder's archives say of the chain the next backup would extend.
 struct ChainFacts {

@@ -3,6 +3,12 @@
 #include "zip/base/ZipError.h"
 #include "zip/writer/DirSearch.h"
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+
 namespace mzb {
 
 namespace {
@@ -51,6 +57,37 @@ private:
     bool doAll_;
     TIncompleteZipMode incomplete_;
 };
+
+// A folder of the user's own, 0700 and empty at first, removed with
+// whatever it holds: another local user can neither read nor plant a file
+// in it.
+class PrivateFolder {
+public:
+    PrivateFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "mzb-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            throw EInOutError("Cannot create a temporary folder in " +
+                              std::filesystem::temp_directory_path().string());
+        }
+        path_ = pattern;
+    }
+    ~PrivateFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    std::string Path() const { return path_.string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::int64_t Nanoseconds(const timespec& time) {
+    return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec;
+}
 
 std::string EntryName(TZipReader& reader, int index) {
     const TZipHeaderInfo& entry = reader.Entry(index);
@@ -124,12 +161,38 @@ void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& eve
             ++files;
         }
     };
-    if (events.OnFileStarted) {
-        writer_.OnStartZip = [&](TZipWriter&, const std::string& item, TZipHeaderInfo&, bool&) {
-            events.OnFileStarted(item);
+    if (events.OnFileStarted || events.OnChooseFile) {
+        writer_.OnStartZip = [&](TZipWriter&, const std::string& item, TZipHeaderInfo& entry,
+                                 bool& skip) {
+            struct stat info {};
+            // A file that cannot be asked about is added: the manifest
+            // then records no facts for it, so the next backup adds it again.
+            if (events.OnChooseFile && !entry.FileName().empty() &&
+                ::stat(item.c_str(), &info) == 0) {
+                const FileState state{
+                    entry.Directory() + entry.FileName(), static_cast<std::uint64_t>(info.st_size),
+                    Nanoseconds(info.st_mtim), info.st_mode, Nanoseconds(info.st_ctim)};
+                if (!events.OnChooseFile(state)) {
+                    skip = true;
+                    return;
+                }
+            }
+            if (events.OnFileStarted) {
+                events.OnFileStarted(item);
+            }
         };
     }
-    writer_.OnZipComplete = [&](TZipWriter&, int) { events.OnZipComplete(files); };
+    writer_.OnZipComplete = [&](TZipWriter& w, int) {
+        if (events.OnFileEntry) {
+            for (int i = 0; i < w.EntryCount(); ++i) {
+                const TZipHeaderInfo& entry = w.Entry(i);
+                if (!entry.FileName().empty()) {
+                    events.OnFileEntry(entry.Directory() + entry.FileName(), entry.Crc32);
+                }
+            }
+        }
+        events.OnZipComplete(files);
+    };
     writer_.RunZip();
 }
 
@@ -161,6 +224,70 @@ std::vector<std::string> ZipWriterBackup::ReadBack(const std::string& path,
         problems.push_back(e.what());
     }
     return problems;
+}
+
+std::optional<std::string> ZipWriterBackup::ReadEntryText(const std::string& path,
+                                                          const std::string& storedName,
+                                                          const std::string& password) {
+    writer_.RefuseWhileBusy();
+    TZipReader& reader = writer_;
+    const ReadingRestored restored(reader);
+    const PrivateFolder folder;
+    bool whole = true;
+    reader.OnSkippingFile = [&](TZipReader&, int, const std::string&, int, bool&) {
+        whole = false;
+    };
+    reader.OnBadCRC = [&](TZipReader&, std::uint32_t, std::uint32_t, int) { whole = false; };
+    reader.OnBadPassword = [](TZipReader&, int, std::string& newPassword) { newPassword.clear(); };
+    reader.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
+    reader.TestOnly = false;
+    reader.DoAll = false;
+    reader.RecreateDirs = false;
+    reader.OverwriteMode = TUZOverwriteMode::Always;
+    reader.ArchivePassword = password;
+    // The name holds no wildcard, so the pattern matches that entry alone.
+    reader.SetFilesList({storedName});
+    reader.SetDestDir(folder.Path());
+    try {
+        reader.SetZipName(path);
+        reader.OpenArchive();
+        if (reader.RunUnZip() != 1 || !whole) {
+            return std::nullopt;
+        }
+    } catch (const EUserCanceled&) {
+        throw;
+    } catch (const EZipError&) {
+        return std::nullopt;
+    }
+    std::ifstream in(folder.File(storedName), std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void ZipWriterBackup::AddTextEntry(const BackupJob& job, const std::string& storedName,
+                                   const std::string& text, bool replace) {
+    writer_.RefuseWhileBusy();
+    const PrivateFolder folder;
+    const std::string file = folder.File(storedName);
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << text;
+        out.flush();
+        if (!out) {
+            throw EInOutError("Cannot write " + file);
+        }
+    }
+    BackupJob entryJob = job;
+    entryJob.Recurse = false;
+    entryJob.StorePaths = false;
+    entryJob.ExcludeList.clear();
+    entryJob.FilesList = {file};
+    entryJob.ReplaceArchive = replace;
+    Apply(entryJob);
+    EventsCleared cleared(writer_);
+    writer_.RunZip();
 }
 
 bool ZipWriterBackup::KeepGoing() {

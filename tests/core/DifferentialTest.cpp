@@ -99,6 +99,13 @@ TEST(DifferentialTest, EachRecordedFactDecidesAChangeOnItsOwn) {
     EXPECT_TRUE(HasChanged(before, Now("f", 10, 1000, 0100644, 2001)));
 }
 
+DifferentialPlan PlanDifferential(const Manifest& full, const std::vector<FileState>& now) {
+    DifferentialPlanner planner(full);
+    for (const FileState& file : now)
+        planner.Add(file);
+    return planner.Plan();
+}
+
 TEST(DifferentialTest, PlanAddsNewAndChangedAndDropsDeletedFiles) {
     Manifest full;
     full.Archive = full.FullArchive = "full.zip";
