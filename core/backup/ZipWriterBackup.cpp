@@ -1,12 +1,10 @@
 #include "core/backup/ZipWriterBackup.h"
 
+#include "core/base/EntryText.h"
 #include "zip/base/ZipError.h"
 #include "zip/writer/DirSearch.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sys/stat.h>
 
 namespace mzb {
@@ -56,33 +54,6 @@ private:
     bool testOnly_;
     bool doAll_;
     TIncompleteZipMode incomplete_;
-};
-
-// A folder of the user's own, 0700 and empty at first, removed with
-// whatever it holds: another local user can neither read nor plant a file
-// in it.
-class PrivateFolder {
-public:
-    PrivateFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "mzb-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw EInOutError("Cannot create a temporary folder in " +
-                              std::filesystem::temp_directory_path().string());
-        }
-        path_ = pattern;
-    }
-    ~PrivateFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    PrivateFolder(const PrivateFolder&) = delete;
-    PrivateFolder& operator=(const PrivateFolder&) = delete;
-
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    std::string Path() const { return path_.string(); }
-
-private:
-    std::filesystem::path path_;
 };
 
 std::int64_t Nanoseconds(const timespec& time) {
@@ -229,41 +200,7 @@ std::vector<std::string> ZipWriterBackup::ReadBack(const std::string& path,
 std::optional<std::string> ZipWriterBackup::ReadEntryText(const std::string& path,
                                                           const std::string& storedName,
                                                           const std::string& password) {
-    writer_.RefuseWhileBusy();
-    TZipReader& reader = writer_;
-    const ReadingRestored restored(reader);
-    const PrivateFolder folder;
-    bool whole = true;
-    reader.OnSkippingFile = [&](TZipReader&, int, const std::string&, int, bool&) {
-        whole = false;
-    };
-    reader.OnBadCRC = [&](TZipReader&, std::uint32_t, std::uint32_t, int) { whole = false; };
-    reader.OnBadPassword = [](TZipReader&, int, std::string& newPassword) { newPassword.clear(); };
-    reader.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
-    reader.TestOnly = false;
-    reader.DoAll = false;
-    reader.RecreateDirs = false;
-    reader.OverwriteMode = TUZOverwriteMode::Always;
-    reader.ArchivePassword = password;
-    // The name holds no wildcard, so the pattern matches that entry alone.
-    reader.SetFilesList({storedName});
-    reader.SetDestDir(folder.Path());
-    try {
-        reader.SetZipName(path);
-        reader.OpenArchive();
-        if (reader.RunUnZip() != 1 || !whole) {
-            return std::nullopt;
-        }
-    } catch (const EUserCanceled&) {
-        throw;
-    } catch (const EZipError&) {
-        return std::nullopt;
-    }
-    std::ifstream in(folder.File(storedName), std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return mzb::ReadEntryText(writer_, path, storedName, password);
 }
 
 void ZipWriterBackup::AddTextEntry(const BackupJob& job, const std::string& storedName,
