@@ -31,31 +31,6 @@ private:
     TZipWriter& writer_;
 };
 
-// The reading settings and events a read-back changes on the writer's
-// reader, put back however it ends: the writer relies on them.
-class ReadingRestored {
-public:
-    explicit ReadingRestored(TZipReader& reader)
-        : reader_(reader), testOnly_(reader.TestOnly), doAll_(reader.DoAll),
-          incomplete_(reader.IncompleteZipMode) {}
-    ~ReadingRestored() {
-        reader_.TestOnly = testOnly_;
-        reader_.DoAll = doAll_;
-        reader_.IncompleteZipMode = incomplete_;
-        reader_.OnSkippingFile = nullptr;
-        reader_.OnBadCRC = nullptr;
-        reader_.OnBadPassword = nullptr;
-    }
-    ReadingRestored(const ReadingRestored&) = delete;
-    ReadingRestored& operator=(const ReadingRestored&) = delete;
-
-private:
-    TZipReader& reader_;
-    bool testOnly_;
-    bool doAll_;
-    TIncompleteZipMode incomplete_;
-};
-
 std::int64_t Nanoseconds(const timespec& time) {
     return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec;
 }
@@ -170,7 +145,7 @@ void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& eve
 std::vector<std::string> ZipWriterBackup::ReadBack(const std::string& path,
                                                    const std::string& password) {
     TZipReader& reader = writer_;
-    const ReadingRestored restored(reader);
+    const ReaderSettingsKept kept(reader);
     std::vector<std::string> problems;
     reader.OnSkippingFile = [&](TZipReader&, int reason, const std::string& name, int, bool&) {
         problems.push_back(name +

@@ -8,50 +8,27 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <vector>
 
 namespace mzb {
 
-namespace {
+ReaderSettingsKept::ReaderSettingsKept(TZipReader& reader)
+    : reader_(reader), zipName_(reader.ZipName()), destDir_(reader.DestDir()),
+      filesList_(reader.FilesList()), testOnly_(reader.TestOnly), doAll_(reader.DoAll),
+      recreateDirs_(reader.RecreateDirs), overwrite_(reader.OverwriteMode),
+      incomplete_(reader.IncompleteZipMode), password_(reader.ArchivePassword) {}
 
-// The reader is long-lived and shared: what one read changes must not
-// reach the next run.
-class ReaderSettingsKept {
-public:
-    explicit ReaderSettingsKept(TZipReader& reader)
-        : reader_(reader), zipName_(reader.ZipName()), destDir_(reader.DestDir()),
-          filesList_(reader.FilesList()), testOnly_(reader.TestOnly), doAll_(reader.DoAll),
-          recreateDirs_(reader.RecreateDirs), overwrite_(reader.OverwriteMode),
-          incomplete_(reader.IncompleteZipMode), password_(reader.ArchivePassword) {}
-    ~ReaderSettingsKept() {
-        static_cast<TZipReaderEvents&>(reader_) = TZipReaderEvents{};
-        reader_.TestOnly = testOnly_;
-        reader_.DoAll = doAll_;
-        reader_.RecreateDirs = recreateDirs_;
-        reader_.OverwriteMode = overwrite_;
-        reader_.IncompleteZipMode = incomplete_;
-        reader_.ArchivePassword = password_;
-        reader_.SetFilesList(filesList_);
-        reader_.SetDestDir(destDir_);
-        reader_.SetZipName(zipName_);
-    }
-    ReaderSettingsKept(const ReaderSettingsKept&) = delete;
-    ReaderSettingsKept& operator=(const ReaderSettingsKept&) = delete;
-
-private:
-    TZipReader& reader_;
-    std::string zipName_;
-    std::string destDir_;
-    std::vector<std::string> filesList_;
-    bool testOnly_;
-    bool doAll_;
-    bool recreateDirs_;
-    TUZOverwriteMode overwrite_;
-    TIncompleteZipMode incomplete_;
-    std::string password_;
-};
-
-} // namespace
+ReaderSettingsKept::~ReaderSettingsKept() {
+    static_cast<TZipReaderEvents&>(reader_) = TZipReaderEvents{};
+    reader_.TestOnly = testOnly_;
+    reader_.DoAll = doAll_;
+    reader_.RecreateDirs = recreateDirs_;
+    reader_.OverwriteMode = overwrite_;
+    reader_.IncompleteZipMode = incomplete_;
+    reader_.ArchivePassword = password_;
+    reader_.SetFilesList(filesList_);
+    reader_.SetDestDir(destDir_);
+    reader_.SetZipName(zipName_);
+}
 
 PrivateFolder::PrivateFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "mzb-XXXXXX").string();

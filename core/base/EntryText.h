@@ -1,14 +1,38 @@
 #pragma once
 // Reading one small entry of an archive as text with the engine's reader,
-// and the private folder that both that and writing such an entry need.
+// the guard that keeps the reader's settings, and the private folder that
+// both reading and writing such an entry need.
 
 #include "zip/reader/ZipReader.h"
 
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace mzb {
+
+// The reading settings and events of a long-lived, shared reader that one
+// read changes, put back however it ends: the next run must not meet them.
+class ReaderSettingsKept {
+public:
+    explicit ReaderSettingsKept(TZipReader& reader);
+    ~ReaderSettingsKept();
+    ReaderSettingsKept(const ReaderSettingsKept&) = delete;
+    ReaderSettingsKept& operator=(const ReaderSettingsKept&) = delete;
+
+private:
+    TZipReader& reader_;
+    std::string zipName_;
+    std::string destDir_;
+    std::vector<std::string> filesList_;
+    bool testOnly_;
+    bool doAll_;
+    bool recreateDirs_;
+    TUZOverwriteMode overwrite_;
+    TIncompleteZipMode incomplete_;
+    std::string password_;
+};
 
 // A folder of the user's own, 0700 and empty at first, removed with
 // whatever it holds: another local user can neither read nor plant a file
