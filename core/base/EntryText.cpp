@@ -58,7 +58,9 @@ std::optional<std::string> ReadEntryText(TZipReader& reader, const std::string& 
     reader.OnBadCRC = [&](TZipReader&, std::uint32_t, std::uint32_t, int) { whole = false; };
     // Nobody is asked: the password given must do.
     reader.OnBadPassword = [](TZipReader&, int, std::string& newPassword) { newPassword.clear(); };
-    reader.IncompleteZipMode = TIncompleteZipMode::izAssumeBad;
+    // Never rebuilt from its local headers: that salvage would stay as the
+    // reader's view of the archive for the run that follows.
+    reader.IncompleteZipMode = TIncompleteZipMode::izAssumeNotAZip;
     reader.TestOnly = false;
     reader.DoAll = false;
     reader.RecreateDirs = false;

@@ -101,7 +101,8 @@ public:
     virtual std::string OriginalPlacesFolder() = 0;
     virtual void RunUnZip(const RestoreReaderEvents& events) = 0;
     // The text of the archive's entry of that stored name; none when the
-    // archive lacks it or cannot give it whole.
+    // archive lacks it or cannot give it whole. An empty password stands
+    // for the one the reader keeps.
     virtual std::optional<std::string> ReadEntryText(const std::string& path,
                                                      const std::string& storedName,
                                                      const std::string& password) = 0;

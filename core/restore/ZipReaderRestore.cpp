@@ -87,7 +87,9 @@ bool ZipReaderRestore::Excluded(const TZipHeaderInfo& entry) const {
 std::optional<std::string> ZipReaderRestore::ReadEntryText(const std::string& path,
                                                            const std::string& storedName,
                                                            const std::string& password) {
-    return mzb::ReadEntryText(reader_, path, storedName, password);
+    // Like the run, which keeps the password of an earlier one when none is typed.
+    return mzb::ReadEntryText(reader_, path, storedName,
+                              password.empty() ? reader_.ArchivePassword : password);
 }
 
 std::string ZipReaderRestore::OriginalPlacesFolder() {
