@@ -1,3 +1,4 @@
+#include "core/project/PasswordScramble.h"
 #include "support/PeerTests.h"
 #include "support/PeerTools.h"
 #include "support/RunCommand.h"
@@ -52,8 +53,10 @@ std::map<std::string, FileFacts> Tree(const fs::path& folder) {
     return tree;
 }
 
+constexpr const char* kPassword = "Key 1";
+
 // A differential project "Docs" named by the date, backing up src/ into
-// out/, with the backups run at the times given to --now.
+// out/ with a password, the backups run at the times given to --now.
 class DifferentialCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -66,7 +69,9 @@ protected:
                               tmp_.dir() + "out\nBackup Directory Count=1\nBackup0=" + tmp_.dir() +
                               "src/*.*\nWhether include Subdirectory=1\n"
                               "Whether store path in Zip=1\n"
-                              "Whether password Project=0\n"
+                              "Whether password Project=1\nPassword=" +
+                              EncodePassword(kPassword, "Docs") +
+                              "\n"
                               "Backup Type=1\nFull Every=7\n")
                    .string();
     }
@@ -99,7 +104,8 @@ protected:
     // What restoring the archive gives back, as the source tree's files.
     std::map<std::string, FileFacts> Restored(const std::string& archive, const std::string& into,
                                               bool onlyThis = false) {
-        std::vector<std::string> args = {"restore", archive, tmp_.dir() + into, "-o", "always"};
+        std::vector<std::string> args = {"restore", archive, tmp_.dir() + into, "-o",
+                                         "always",  "-p",    kPassword};
         if (onlyThis) {
             args.push_back("--only-this");
         }
@@ -153,7 +159,8 @@ TEST_F(DifferentialCommandsTest, EachArchiveRestoresItsPointInTimeAndPassesOther
     EXPECT_EQ(own, (std::vector<std::string>{"edit.txt", "sub/new.txt", "sub/script.sh"}));
 
     for (const std::string& archive : {full, first, second, quiet}) {
-        EXPECT_EQ(test::PeerTestFailures(archive), std::vector<std::string>{}) << archive;
+        EXPECT_EQ(test::PeerTestFailures(archive, kPassword), std::vector<std::string>{})
+            << archive;
     }
 }
 
@@ -164,7 +171,8 @@ TEST_F(DifferentialCommandsTest, MissingFullArchiveIsNamedAndTheRestIsRestored) 
     const std::string differential = Backup("02");
     fs::rename(full, tmp_.dir() + "elsewhere.zip");
 
-    const CommandResult r = Mzb({"restore", differential, tmp_.dir() + "r", "-o", "always"});
+    const CommandResult r =
+        Mzb({"restore", differential, tmp_.dir() + "r", "-o", "always", "-p", kPassword});
     EXPECT_NE(r.exitCode, 0);
     EXPECT_NE(r.out.find("old.txt: its archive 'docs03-01_10-00-00.zip' is missing"),
               std::string::npos)
