@@ -138,6 +138,22 @@ const std::vector<Command>& Commands() {
          "",
          "List an archive's entries (name, compressed size, folder) and the total line.",
          RunContents},
+        {"find",
+         "DIR",
+         {},
+         "PATTERN...",
+         "Find files in every archive of a folder, oldest archive first: archive, date, path, "
+         "size, modified, CRC and new, changed or same, then the total line. A PATTERN with "
+         "a wildcard matches the name, or the path when it holds a /; any other is a part of "
+         "the path.",
+         RunFind},
+        {"versions",
+         "DIR PATH",
+         {},
+         "",
+         "List the distinct versions of one stored path in a folder's archives, newest first: "
+         "version, size, modified, CRC, archive, date, a row for each archive holding it.",
+         RunVersions},
         {"schedule",
          "",
          {{kNowForm, "the time the table is built at (default: now)"}},
