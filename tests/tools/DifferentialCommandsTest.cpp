@@ -5,6 +5,7 @@
 #include "support/SampleData.h"
 #include "support/TempDir.h"
 
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -83,9 +84,8 @@ protected:
                 std::time_t modified) {
         const fs::path file = tmp_.write("src/" + name, bytes);
         fs::permissions(file, fs::perms(mode));
-        const fs::file_time_type when =
-            fs::file_time_type::clock::now() - std::chrono::seconds(std::time(nullptr) - modified);
-        fs::last_write_time(file, when);
+        fs::last_write_time(file, std::chrono::file_clock::from_sys(
+                                      std::chrono::system_clock::from_time_t(modified)));
         ASSERT_EQ(Tree(tmp_.path() / "src").at(name).Modified, modified);
     }
 
