@@ -233,13 +233,17 @@ const std::vector<Command>& Commands() {
            "take ARCHIVE, a file name, from project NAME's remote copy (fetched to a private "
            "temporary folder first)"},
           {"-p PASSWORD", "the archive's password"},
+          {"--only-this",
+           "of an archive with a manifest, restore only the files it holds itself, not the "
+           "point in time it records"},
           {kOverwriteForm, kOverwriteText},
           {"-j", kJunkText},
           {"-t THREADS", kThreadsText},
           {"-q", kQuietText}},
          "",
          "Restore a whole archive as the window's Start Restore does; an empty DEST puts "
-         "every file back where it was backed up from.",
+         "every file back where it was backed up from. An archive with a manifest restores "
+         "the point in time it records, each file from the archive of its folder that holds it.",
          RunRestore},
         {"remote",
          "NAME",
