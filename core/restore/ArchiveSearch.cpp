@@ -1,5 +1,6 @@
 #include "core/restore/ArchiveSearch.h"
 
+#include "core/base/Manifest.h"
 #include "core/restore/ArchiveList.h"
 #include "zip/base/DosDateTime.h"
 #include "zip/base/HeadlessHost.h"
@@ -138,7 +139,9 @@ size_t SearchArchives(TFindFile& finder, const std::string& folder, const PathFi
                 continue;
             }
             std::string path = entry.Directory() + entry.FileName();
-            if (!matches(path)) {
+            // A differential archive's record of its point in time is no
+            // file of the user's.
+            if (path == kManifestEntryName || !matches(path)) {
                 continue;
             }
             const SizeAndCrc version{entry.UncompressedSize, entry.Crc32};

@@ -162,6 +162,11 @@ TEST_F(DifferentialCommandsTest, EachArchiveRestoresItsPointInTimeAndPassesOther
         EXPECT_EQ(test::PeerTestFailures(archive, kPassword), std::vector<std::string>{})
             << archive;
     }
+
+    // The search shows the user's files only, never the archives' records.
+    const CommandResult found = Mzb({"find", tmp_.dir() + "out", "*"});
+    EXPECT_EQ(found.out.find(".mzb-manifest"), std::string::npos) << found.out;
+    EXPECT_NE(found.out.find("edit.txt"), std::string::npos) << found.out;
 }
 
 TEST_F(DifferentialCommandsTest, MissingFullArchiveIsNamedAndTheRestIsRestored) {
