@@ -15,6 +15,7 @@ shots=(
     wildcard-window        # the wildcard window of the content lists
     main-restore           # the main window on the "Restore" page, an archive shown
     main-history           # the main window on the "History" page
+    archive-search         # the search in the folder's archives, with a file's versions
     restore-overwrite      # the reader's question about an existing file
     main-menu              # the program menu of SpMenu
     tray-menu              # the tray menu with its Backup submenu
@@ -81,6 +82,8 @@ mzb="$PWD/build/release/bin/mzb"
 for stamp in 12-07_21-30-00 12-08_21-30-00; do
     (cd / && "$mzb" create \
         "$program/home/Backups/Documents$stamp.zip" -r "$program/home/Documents")
+    # A file that changes between the two backups has two versions.
+    echo "and a line written after the backup of $stamp" >>"$program/home/Documents/notes.txt"
 done
 
 mkdir -p docs/screenshots

@@ -6,6 +6,7 @@
 #include "core/restore/ZipReaderRestore.h"
 #include "platform/Blanks.h"
 #include "platform/KnownDirectories.h"
+#include "ui/ArchiveSearchDialog.h"
 #include "ui/BackupPage.h"
 #include "ui/ContentsTableModel.h"
 #include "ui/StandardMessages.h"
@@ -166,6 +167,7 @@ void RestorePage::ConnectHandlers() {
             [this] { Reported(this, [&] { DirectoryViewBrowseClick(); }); });
     connect(ui->DirectoryRestoreBrowse, &QToolButton::clicked, this,
             &RestorePage::DirectoryRestoreBrowseClick);
+    connect(ui->SearchArchives, &QToolButton::clicked, this, &RestorePage::SearchArchivesClick);
 }
 
 void RestorePage::SetGridHeadings() {
@@ -342,6 +344,18 @@ void RestorePage::DirectoryRestoreBrowseClick() {
     if (!chosen.isEmpty()) {
         ui->DirectoryRestore->setText(chosen);
     }
+}
+
+void RestorePage::SearchArchivesClick() {
+    if (searchDialog_ == nullptr) {
+        searchDialog_ = new ArchiveSearchDialog(form_->FindFile1(), this);
+        // The page's folder and list must not change under a running search.
+        searchDialog_->setWindowModality(Qt::WindowModal);
+    }
+    searchDialog_->SetFolder(TrimmedFolder());
+    searchDialog_->show();
+    searchDialog_->raise();
+    searchDialog_->activateWindow();
 }
 
 std::vector<std::string> RestorePage::SelectedEntries() const {

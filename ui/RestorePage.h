@@ -2,7 +2,8 @@
 // The "Restore" page (TabRestore): the archive list of one folder with its
 // sort and delete menu, the contents of the selected archive, and the
 // Start Restore run with its destination, password and overwrite mode, for
-// the whole archive or for the entries chosen in the contents grid.
+// the whole archive or for the entries chosen in the contents grid; and
+// the search for files across the folder's archives.
 
 #include "core/restore/ArchiveContentsView.h"
 #include "core/restore/RestoreRun.h"
@@ -22,6 +23,7 @@ class RestorePage;
 namespace mzb {
 
 class ArchiveContents;
+class ArchiveSearchDialog;
 class ArchiveList;
 class ContentsTableModel;
 class TFormMain;
@@ -67,6 +69,8 @@ public:
     void menuDeleteClick();
     void DirectoryViewBrowseClick();
     void DirectoryRestoreBrowseClick();
+    // "Search...": opens the search over the archives of the listed folder.
+    void SearchArchivesClick();
 
     // The stored names (directory + file name) of the entries in the rows
     // selected in the contents grid, top to bottom.
@@ -98,6 +102,7 @@ private:
     QMenu* popupMenuContents_ = nullptr;
     QAction* menuspe_ = nullptr;
     QAction* menuDelete_ = nullptr;
+    ArchiveSearchDialog* searchDialog_ = nullptr;
 };
 
 } // namespace mzb

@@ -2,10 +2,13 @@
 // What one backup asks of the long-lived archive writer, and what it hears
 // back while the writer works.
 
+#include "core/backup/Differential.h"
 #include "core/editor/BackupEditor.h"
 #include "zip/crypt/EntryCipher.h"
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +44,13 @@ struct BackupWriterEvents {
     std::function<void(const std::string& text)> OnFileLeftOut;
     // The writer starts packing this file.
     std::function<void(const std::string& path)> OnFileStarted;
+    // Before a file is packed, with its stored name and what the file
+    // system says of it: false leaves it out of the archive, unreported
+    // (a differential backup's unchanged file). Unset adds every file.
+    std::function<bool(const FileState& file)> OnChooseFile;
+    // Once the archive is complete, before OnZipComplete: each file entry
+    // it holds, by stored name, with its CRC-32.
+    std::function<void(const std::string& name, std::uint32_t crc)> OnFileEntry;
     // The archive is complete, holding fileCount files (directory entries
     // not counted); the writer returns only after this returns.
     std::function<void(int fileCount)> OnZipComplete;
@@ -59,6 +69,17 @@ public:
     // A cancel is raised, as during the writing.
     virtual std::vector<std::string> ReadBack(const std::string& path,
                                               const std::string& password) = 0;
+    // The text of the archive's entry of that stored name, decoded and
+    // checked; none when the archive lacks the entry or cannot give it whole.
+    virtual std::optional<std::string> ReadEntryText(const std::string& path,
+                                                     const std::string& storedName,
+                                                     const std::string& password) = 0;
+    // Adds an entry of that stored name holding `text` as the last entry
+    // of the job's archive, with the job's password and comment, keeping
+    // every entry the archive holds; `replace` starts a new archive in
+    // place of whatever stands at its name instead.
+    virtual void AddTextEntry(const BackupJob& job, const std::string& storedName,
+                              const std::string& text, bool replace) = 0;
     // Between the steps that follow the writer's run (the remote copy): lets
     // the host handle its events, and false when the user asked meanwhile
     // for the run to stop.

@@ -74,6 +74,14 @@ std::string BackupCompletionText(const std::string& projectText, const std::stri
            std::to_string(sizeKb) + "Kb'" + LeftOutLines(leftOut);
 }
 
+std::string BackupKindText(bool full, const std::string& fullArchive, std::size_t filesAdded) {
+    if (full) {
+        return "\rFull backup";
+    }
+    return "\rDifferential backup of '" + fullArchive + "'" +
+           (filesAdded == 0 ? " (no file changed)" : "");
+}
+
 std::string NothingBackedUpText(const std::string& projectText, const std::string& archivePath,
                                 const std::vector<std::string>& leftOut) {
     return "Backup failed! No files were backed up, so no archive was written." +

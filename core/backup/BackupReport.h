@@ -43,6 +43,11 @@ std::string FileLeftOutText(const std::string& path, FileLeftOut why, int errorC
 std::string BackupCompletionText(const std::string& projectText, const std::string& archivePath,
                                  long long sizeKb, const std::vector<std::string>& leftOut);
 // The report of a run that found no file to save and so wrote no archive.
+// The line a differential project's report adds: "\rFull backup" or
+// "\rDifferential backup of 'FULL'", and for a differential that added no
+// file, " (no file changed)".
+std::string BackupKindText(bool full, const std::string& fullArchive, std::size_t filesAdded);
+
 std::string NothingBackedUpText(const std::string& projectText, const std::string& archivePath,
                                 const std::vector<std::string>& leftOut);
 // The line a completion report gains when the archive is complete but what

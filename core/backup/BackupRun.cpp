@@ -1,6 +1,7 @@
 #include "core/backup/BackupRun.h"
 
 #include "core/backup/AfterArchive.h"
+#include "core/backup/DifferentialRun.h"
 #include "core/backup/RemoteCopyStep.h"
 #include "core/editor/ProjectEditor.h"
 #include "core/project/ArchiveNaming.h"
@@ -111,23 +112,45 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
     };
 
     const RunLock lock(host);
+    std::optional<DifferentialRun> differential;
+    if (editor.Project.BackupType == kDifferentialBackupType) {
+        BackupEditor shown = editor;
+        differential.emplace(SaveEditor(shown), store.ReadProjects(store.ReadProjectNames()), path,
+                             writer, host.Now());
+        differential->Attach(events);
+    }
+    bool written = true;
     try {
         writer.RunZip(job, events);
     } catch (const ENoFilesAdded&) {
         // An empty archive would pass for the last backup: nothing is kept,
-        // and the number stays for the next run.
-        host.ShowTimedMessage(NothingBackedUpText(editor.ProjectText, path, leftOut),
-                              MessageKind::Error, kRunMessageStays);
-        return BackupOutcome::NothingSaved;
+        // and the number stays for the next run. A differential whose files
+        // all stayed as they were still records its point in time.
+        if (!differential || !differential->MetFiles()) {
+            host.ShowTimedMessage(NothingBackedUpText(editor.ProjectText, path, leftOut),
+                                  MessageKind::Error, kRunMessageStays);
+            return BackupOutcome::NothingSaved;
+        }
+        written = false;
     }
     if (sizeError) {
         std::rethrow_exception(sizeError);
+    }
+    if (differential) {
+        writer.AddTextEntry(job, std::string(kManifestEntryName),
+                            WriteManifest(differential->Finish()), !written);
+        sizeKb = ArchiveSizeKb(path);
     }
     const bool complete = leftOut.empty();
     const std::string pruned = FinishArchive(editor, store, writer, path, complete, host.Now());
     const std::optional<int> counter =
         editor.UseNumber ? std::optional(editor.Number) : std::nullopt;
-    std::string report = BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut) + pruned;
+    std::string report = BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut);
+    if (differential) {
+        report += BackupKindText(differential->Full() != FullReason::None,
+                                 differential->FullArchive(), differential->AddedFiles());
+    }
+    report += pruned;
     bool recorded = true;
     // Stored before the report, which then tells what could not be; and
     // what the missed-backup rule measures from, whichever front end ran it.

@@ -1,7 +1,11 @@
 #include "core/backup/ZipWriterBackup.h"
 
+#include "core/base/EntryText.h"
 #include "zip/base/ZipError.h"
 #include "zip/writer/DirSearch.h"
+
+#include <fstream>
+#include <sys/stat.h>
 
 namespace mzb {
 
@@ -27,30 +31,9 @@ private:
     TZipWriter& writer_;
 };
 
-// The reading settings and events a read-back changes on the writer's
-// reader, put back however it ends: the writer relies on them.
-class ReadingRestored {
-public:
-    explicit ReadingRestored(TZipReader& reader)
-        : reader_(reader), testOnly_(reader.TestOnly), doAll_(reader.DoAll),
-          incomplete_(reader.IncompleteZipMode) {}
-    ~ReadingRestored() {
-        reader_.TestOnly = testOnly_;
-        reader_.DoAll = doAll_;
-        reader_.IncompleteZipMode = incomplete_;
-        reader_.OnSkippingFile = nullptr;
-        reader_.OnBadCRC = nullptr;
-        reader_.OnBadPassword = nullptr;
-    }
-    ReadingRestored(const ReadingRestored&) = delete;
-    ReadingRestored& operator=(const ReadingRestored&) = delete;
-
-private:
-    TZipReader& reader_;
-    bool testOnly_;
-    bool doAll_;
-    TIncompleteZipMode incomplete_;
-};
+std::int64_t Nanoseconds(const timespec& time) {
+    return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec;
+}
 
 std::string EntryName(TZipReader& reader, int index) {
     const TZipHeaderInfo& entry = reader.Entry(index);
@@ -125,19 +108,45 @@ void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& eve
             ++files;
         }
     };
-    if (events.OnFileStarted) {
-        writer_.OnStartZip = [&](TZipWriter&, const std::string& item, TZipHeaderInfo&, bool&) {
-            events.OnFileStarted(item);
+    if (events.OnFileStarted || events.OnChooseFile) {
+        writer_.OnStartZip = [&](TZipWriter&, const std::string& item, TZipHeaderInfo& entry,
+                                 bool& skip) {
+            struct stat info {};
+            // A file that cannot be asked about is added: the manifest
+            // then records no facts for it, so the next backup adds it again.
+            if (events.OnChooseFile && !entry.FileName().empty() &&
+                ::stat(item.c_str(), &info) == 0) {
+                const FileState state{
+                    entry.Directory() + entry.FileName(), static_cast<std::uint64_t>(info.st_size),
+                    Nanoseconds(info.st_mtim), info.st_mode, Nanoseconds(info.st_ctim)};
+                if (!events.OnChooseFile(state)) {
+                    skip = true;
+                    return;
+                }
+            }
+            if (events.OnFileStarted) {
+                events.OnFileStarted(item);
+            }
         };
     }
-    writer_.OnZipComplete = [&](TZipWriter&, int) { events.OnZipComplete(files); };
+    writer_.OnZipComplete = [&](TZipWriter& w, int) {
+        if (events.OnFileEntry) {
+            for (int i = 0; i < w.EntryCount(); ++i) {
+                const TZipHeaderInfo& entry = w.Entry(i);
+                if (!entry.FileName().empty()) {
+                    events.OnFileEntry(entry.Directory() + entry.FileName(), entry.Crc32);
+                }
+            }
+        }
+        events.OnZipComplete(files);
+    };
     writer_.RunZip();
 }
 
 std::vector<std::string> ZipWriterBackup::ReadBack(const std::string& path,
                                                    const std::string& password) {
     TZipReader& reader = writer_;
-    const ReadingRestored restored(reader);
+    const ReaderSettingsKept kept(reader);
     std::vector<std::string> problems;
     reader.OnSkippingFile = [&](TZipReader&, int reason, const std::string& name, int, bool&) {
         problems.push_back(name +
@@ -162,6 +171,36 @@ std::vector<std::string> ZipWriterBackup::ReadBack(const std::string& path,
         problems.push_back(e.what());
     }
     return problems;
+}
+
+std::optional<std::string> ZipWriterBackup::ReadEntryText(const std::string& path,
+                                                          const std::string& storedName,
+                                                          const std::string& password) {
+    return mzb::ReadEntryText(writer_, path, storedName, password);
+}
+
+void ZipWriterBackup::AddTextEntry(const BackupJob& job, const std::string& storedName,
+                                   const std::string& text, bool replace) {
+    writer_.RefuseWhileBusy();
+    const PrivateFolder folder;
+    const std::string file = folder.File(storedName);
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << text;
+        out.flush();
+        if (!out) {
+            throw EInOutError("Cannot write " + file);
+        }
+    }
+    BackupJob entryJob = job;
+    entryJob.Recurse = false;
+    entryJob.StorePaths = false;
+    entryJob.ExcludeList.clear();
+    entryJob.FilesList = {file};
+    entryJob.ReplaceArchive = replace;
+    Apply(entryJob);
+    EventsCleared cleared(writer_);
+    writer_.RunZip();
 }
 
 bool ZipWriterBackup::KeepGoing() {

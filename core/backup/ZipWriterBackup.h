@@ -21,6 +21,11 @@ public:
     // back for the next run.
     std::vector<std::string> ReadBack(const std::string& path,
                                       const std::string& password) override;
+    // With the writer's own reader, which keeps the window live.
+    std::optional<std::string> ReadEntryText(const std::string& path, const std::string& storedName,
+                                             const std::string& password) override;
+    void AddTextEntry(const BackupJob& job, const std::string& storedName, const std::string& text,
+                      bool replace) override;
     bool KeepGoing() override;
 
 private:

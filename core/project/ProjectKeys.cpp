@@ -67,6 +67,7 @@ constexpr ProjectKey Time(std::string_view name, std::optional<LocalDateTime> R:
 // without a backup before the warning: beyond them a value is a typo.
 constexpr int kMaxKept = 1000;
 constexpr int kMaxWarnDays = 3650;
+constexpr int kMaxFullEveryDays = 3650;
 
 constexpr ProjectKey kProjectKeys[] = {
     Text("Filename prefix", &R::FilenamePrefix),
@@ -93,6 +94,8 @@ constexpr ProjectKey kProjectKeys[] = {
     Number("Keep Monthly", &R::KeepMonthly, "12", 0, kMaxKept),
     // Projects made before the check existed keep backing up as they did.
     Flag("Verify After Backup", &R::VerifyAfterBackup, "0").ForNewProject("1"),
+    Number("Backup Type", &R::BackupType, "0", 0, 1),
+    Number("Full Every", &R::FullEvery, "7", 1, kMaxFullEveryDays),
     Text("Remote Copy", &R::RemoteCopy),
     Flag("IsEnabledAutoBack", &R::IsEnabledAutoBack, "0").Writer(KeyWriter::Schedule),
     // A kind this program never writes is kept as read: the schedule gives

@@ -55,6 +55,11 @@ struct ProjectRecord {
     int KeepMonthly = 12;
     // Each archive is read back and decoded before its backup counts.
     bool VerifyAfterBackup = false;
+    // 0: every archive holds every file; 1: differential, each archive
+    // holds what changed since the chain's full one (core/backup/Differential.h).
+    int BackupType = 0;
+    // Days after a differential project's full backup that the next one is full again.
+    int FullEvery = 7;
     // Days without a completed backup after which the project is shown as
     // stale; 0 never.
     int WarnAfterDays = 0;

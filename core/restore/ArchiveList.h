@@ -20,13 +20,20 @@ struct ArchiveRow {
 
 enum class ArchiveSortField { ByName = 0, BySize = 1, ByDate = 2 };
 
+// The folder's archives as the finder reports them: "*.zip", no subfolders,
+// regular files (or links to them) only, in the finder's order. The folder
+// is one location, never a pattern.
+std::vector<TSearchRec> FindArchiveFiles(TFindFile& finder, const std::string& folder);
+
 // The row of one archive as the finder reports it.
 ArchiveRow MakeArchiveRow(const TSearchRec& record);
 
-// The exchange sort of the list. Names and sizes compare as texts (byte
-// order, so "10" comes before "9"); dates by the date-time their text
-// shows. Descending exchanges equal rows too. Throws std::invalid_argument,
-// leaving the rows partly sorted, for a date text that does not parse.
+// The list's order: that of an exchange sort over the rows. Names and sizes
+// compare as texts (byte order, so "10" comes before "9"); dates by the
+// date-time their text shows, each parsed once. Descending exchanges equal
+// rows too, so the order of equal rows depends on the rows around them.
+// Throws std::invalid_argument, leaving the rows as they were, for a date
+// text that does not parse.
 void SortArchiveRows(std::vector<ArchiveRow>& rows, ArchiveSortField field, bool descending);
 
 // "Do you want delete the N files " (the trailing blank is part of it).
@@ -34,8 +41,8 @@ std::string DeleteArchivesQuestion(size_t count);
 
 class ArchiveList {
 public:
-    // Sets the finder up for the list: "*.zip", no subfolders, synchronous.
-    ArchiveList(TFindFile& finder, ArchiveContentsView& contents);
+    ArchiveList(TFindFile& finder, ArchiveContentsView& contents)
+        : finder_(finder), contents_(contents) {}
 
     // The folder field, DirectoryView.
     std::string Folder;
@@ -58,7 +65,6 @@ private:
     TFindFile& finder_;
     ArchiveContentsView& contents_;
     std::vector<ArchiveRow> rows_;
-    std::vector<ArchiveRow> found_;
     std::string totalText_ = TotalFilesText(0);
 };
 

@@ -1,9 +1,15 @@
 #include "core/restore/RestoreRun.h"
 
+#include "core/base/Manifest.h"
+#include "core/restore/PointInTime.h"
 #include "platform/Blanks.h"
 #include "zip/base/ZipError.h"
+#include "zip/io/PathName.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <optional>
+#include <stdexcept>
 
 namespace mzb {
 
@@ -88,7 +94,11 @@ public:
 
     RestoreReaderEvents Events() {
         RestoreReaderEvents events;
-        events.OnStartUnZipInfo = [this](int files) { tally_.Chosen = files; };
+        events.OnStartUnZipInfo = [this](int files) {
+            if (!planned_) {
+                tally_.Chosen = files;
+            }
+        };
         events.OnEntryStarted = [this](const std::string& name) {
             atHand_ = name;
             host_.ShowCurrentFile(name);
@@ -107,9 +117,27 @@ public:
         };
         events.OnUnZipComplete = [this](int count) {
             completed_ = true;
-            entriesDone_ = count;
+            entriesDone_ += count;
         };
         return events;
+    }
+
+    // A point in time sets out to restore the files its manifest lists,
+    // over one run per archive that holds them.
+    void Plan(int files) {
+        planned_ = true;
+        tally_.Chosen = files;
+    }
+    // Before each run of the reader.
+    void StartRun() {
+        completed_ = false;
+        atHand_.clear();
+    }
+    // Files the restore cannot give, with the reason.
+    void LoseAll(const std::vector<std::string>& names, const std::string& reason) {
+        for (const std::string& name : names) {
+            Lose(name, reason);
+        }
     }
 
     // The run reached its end event, so a report is due.
@@ -160,8 +188,60 @@ private:
     std::string atHand_;
     std::optional<bool> toAll_;
     bool completed_ = false;
+    bool planned_ = false;
     int entriesDone_ = 0;
 };
+
+// One run of the reader: the job, and for a point in time the files it
+// gives, lost together when its archive cannot be read.
+struct ReaderPass {
+    RestoreJob Job;
+    std::vector<std::string> Names;
+};
+
+// The reader's runs for the job: the archive as it stands, or the point in
+// time its manifest records. Holders that are not there are lost at once.
+std::vector<ReaderPass> PlanPasses(const RestoreJob& job, bool onlyThis, RestoreReader& reader,
+                                   RestoreWatch& watch) {
+    if (!job.FilesList.empty()) {
+        return {{job, {}}};
+    }
+    const std::optional<std::string> text = reader.ReadEntryText(
+        job.ZipName, std::string(kManifestEntryName), job.Password.value_or(std::string()));
+    if (!text) {
+        return {{job, {}}};
+    }
+    Manifest point;
+    try {
+        point = ReadManifest(*text);
+    } catch (const std::invalid_argument& error) {
+        throw std::runtime_error(job.ZipName + ": its manifest is damaged (" + error.what() +
+                                 "), so the point in time it records is unknown");
+    }
+    const std::string folder = DirectoryPart(job.ZipName);
+    const std::string self = job.ZipName.substr(folder.size());
+    if (onlyThis) {
+        std::erase_if(point.Files, [&](const ManifestFile& file) { return file.Holder != self; });
+    }
+    const PointInTimePlan plan = PlanPointInTime(point, [&](const std::string& archive) {
+        std::error_code ec;
+        return archive == self || std::filesystem::is_regular_file(folder + archive, ec);
+    });
+    watch.Plan(static_cast<int>(point.Files.size()));
+    for (const HolderFiles& missing : plan.Missing) {
+        watch.LoseAll(missing.Names, "its archive '" + missing.Archive + "' is missing");
+    }
+    std::vector<ReaderPass> passes;
+    for (const HolderFiles& holder : plan.Extract) {
+        ReaderPass pass{job, holder.Names};
+        pass.Job.ZipName = folder + holder.Archive;
+        pass.Job.DoAll = true;
+        pass.Job.OnlyNames = holder.Names;
+        std::sort(pass.Job.OnlyNames.begin(), pass.Job.OnlyNames.end());
+        passes.push_back(std::move(pass));
+    }
+    return passes;
+}
 
 } // namespace
 
@@ -178,41 +258,59 @@ RestoreOutcome RestoreRun::Run(RestoreEditor& editor, RestoreReader& reader, Run
         return RestoreOutcome::Declined;
     }
     const RestoreJob job = MakeRestoreJob(editor);
-    reader.Apply(job);
-    if (job.DestDir.empty() && !host.AskYesNo(OriginalPlacesQuestion(reader.OriginalPlacesFolder()),
-                                              MessageKind::Warning)) {
+    RestoreWatch watch(host);
+    const std::vector<ReaderPass> passes = PlanPasses(job, editor.OnlyThisArchive, reader, watch);
+    if (!passes.empty()) {
+        reader.Apply(passes.front().Job);
+    }
+    if (job.DestDir.empty() && !passes.empty() &&
+        !host.AskYesNo(OriginalPlacesQuestion(reader.OriginalPlacesFolder()),
+                       MessageKind::Warning)) {
         return RestoreOutcome::Declined;
     }
 
-    RestoreWatch watch(host);
     const RunLock lock(host);
-    // Errors after the run started are the report's to name, with the entry
-    // they stopped at; before it, the archive could not be read at all.
-    try {
-        reader.RunUnZip(watch.Events());
-    } catch (const EAbort&) {
-        // The wrong password: its box has been shown.
-        if (!watch.Completed()) {
-            return RestoreOutcome::Failed;
+    for (std::size_t i = 0; i < passes.size(); ++i) {
+        const ReaderPass& pass = passes[i];
+        if (i > 0) {
+            reader.Apply(pass.Job);
         }
-        watch.Stopped();
-    } catch (const EUserCanceled&) {
-        if (!watch.Completed()) {
-            throw;
+        watch.StartRun();
+        // Errors after the run started are the report's to name, with the
+        // entry they stopped at; before it, the archive could not be read
+        // at all: a point in time names it with the files it would have
+        // given and goes on with the rest.
+        try {
+            reader.RunUnZip(watch.Events());
+        } catch (const EAbort&) {
+            // The wrong password: its box has been shown.
+            if (!watch.Completed()) {
+                return RestoreOutcome::Failed;
+            }
+            watch.Stopped();
+        } catch (const EUserCanceled&) {
+            if (!watch.Completed()) {
+                throw;
+            }
+            host.ShowTimedMessage(RestoreCanceledText(job.ZipName, watch.Tally()),
+                                  MessageKind::Warning, kRunMessageSeconds);
+            return RestoreOutcome::Canceled;
+        } catch (const ECantWriteUCF& error) {
+            if (!watch.Completed()) {
+                throw;
+            }
+            watch.StoppedBy(error.ErrorCode != 0 ? NotWrittenReason(error.ErrorCode)
+                                                 : error.what());
+        } catch (const EZipError& error) {
+            if (watch.Completed()) {
+                watch.StoppedBy(error.what());
+            } else if (!pass.Names.empty()) {
+                watch.LoseAll(pass.Names, "its archive '" + FileNamePart(pass.Job.ZipName) +
+                                              "' cannot be read: " + error.what());
+            } else {
+                throw;
+            }
         }
-        host.ShowTimedMessage(RestoreCanceledText(job.ZipName, watch.Tally()), MessageKind::Warning,
-                              kRunMessageSeconds);
-        return RestoreOutcome::Canceled;
-    } catch (const ECantWriteUCF& error) {
-        if (!watch.Completed()) {
-            throw;
-        }
-        watch.StoppedBy(error.ErrorCode != 0 ? NotWrittenReason(error.ErrorCode) : error.what());
-    } catch (const EZipError& error) {
-        if (!watch.Completed()) {
-            throw;
-        }
-        watch.StoppedBy(error.what());
     }
     const RestoreTally& tally = watch.Tally();
     if (!tally.Lost.empty() || tally.Stopped) {

@@ -29,8 +29,11 @@ struct RestoreEditor {
     std::optional<RestoreOverwrite> Overwrite = RestoreOverwrite::Prompt;
     std::string ProjectText; // comboProject, read when the run ends
     // Stored names (directory + file name) of the entries to restore; empty
-    // restores the whole archive.
+    // restores the whole archive, or the point in time its manifest records.
     std::vector<std::string> ChosenEntries;
+    // An archive with a manifest gives only the files it holds itself, not
+    // those its chain's full archive holds for its point in time.
+    bool OnlyThisArchive = false;
 };
 
 // The reader settings of one run.
@@ -45,6 +48,9 @@ struct RestoreJob {
     // Only a password that is not blank, and then as typed; without one the
     // reader keeps the password of an earlier run.
     std::optional<std::string> Password;
+    // Sorted; when not empty, only the entries of exactly these stored
+    // names are restored, whatever else DoAll and FilesList choose.
+    std::vector<std::string> OnlyNames;
 
     bool operator==(const RestoreJob&) const = default;
 };
@@ -94,6 +100,12 @@ public:
     // place the chosen entries go back to.
     virtual std::string OriginalPlacesFolder() = 0;
     virtual void RunUnZip(const RestoreReaderEvents& events) = 0;
+    // The text of the archive's entry of that stored name; none when the
+    // archive lacks it or cannot give it whole. An empty password stands
+    // for the one the reader keeps.
+    virtual std::optional<std::string> ReadEntryText(const std::string& path,
+                                                     const std::string& storedName,
+                                                     const std::string& password) = 0;
 };
 
 enum class RestoreOutcome {

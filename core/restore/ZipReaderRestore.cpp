@@ -1,7 +1,9 @@
 #include "core/restore/ZipReaderRestore.h"
 
+#include "core/base/EntryText.h"
 #include "zip/io/PathName.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace mzb {
@@ -76,6 +78,20 @@ void ZipReaderRestore::Apply(const RestoreJob& job) {
     if (job.Password) {
         reader_.ArchivePassword = *job.Password;
     }
+    onlyNames_ = job.OnlyNames;
+}
+
+bool ZipReaderRestore::Excluded(const TZipHeaderInfo& entry) const {
+    return !onlyNames_.empty() && !std::binary_search(onlyNames_.begin(), onlyNames_.end(),
+                                                      entry.Directory() + entry.FileName());
+}
+
+std::optional<std::string> ZipReaderRestore::ReadEntryText(const std::string& path,
+                                                           const std::string& storedName,
+                                                           const std::string& password) {
+    // Like the run, which keeps the password of an earlier one when none is typed.
+    return mzb::ReadEntryText(reader_, path, storedName,
+                              password.empty() ? reader_.ArchivePassword : password);
 }
 
 std::string ZipReaderRestore::OriginalPlacesFolder() {
@@ -84,7 +100,7 @@ std::string ZipReaderRestore::OriginalPlacesFolder() {
     std::optional<std::string> common;
     for (int i = 0; i < reader_.EntryCount(); ++i) {
         const TZipHeaderInfo& entry = reader_.Entry(i);
-        if (!reader_.IsChosen(entry)) {
+        if (!reader_.IsChosen(entry) || Excluded(entry)) {
             continue;
         }
         // Unsafe names are refused by the run; they go nowhere.
@@ -105,7 +121,11 @@ void ZipReaderRestore::RunUnZip(const RestoreReaderEvents& events) {
     reader_.OnStartUnZipInfo = [&](TZipReader&, int files, std::uint64_t, bool&) {
         events.OnStartUnZipInfo(files);
     };
-    reader_.OnStartUnZip = [&](TZipReader&, int index, std::string&, bool&) {
+    reader_.OnStartUnZip = [&](TZipReader&, int index, std::string&, bool& skip) {
+        if (Excluded(reader_.Entry(index))) {
+            skip = true;
+            return;
+        }
         events.OnEntryStarted(storedName(index));
     };
     reader_.OnEndUnZip = [&](TZipReader&, int, const std::string&) { events.OnEntryRestored(); };

@@ -17,9 +17,14 @@ public:
     std::string OriginalPlacesFolder() override;
     // The reader's events are assigned for the run and cleared after it.
     void RunUnZip(const RestoreReaderEvents& events) override;
+    std::optional<std::string> ReadEntryText(const std::string& path, const std::string& storedName,
+                                             const std::string& password) override;
 
 private:
+    bool Excluded(const TZipHeaderInfo& entry) const;
+
     TZipReader& reader_;
+    std::vector<std::string> onlyNames_;
 };
 
 TUZOverwriteMode ReaderOverwriteMode(RestoreOverwrite mode);

@@ -59,6 +59,14 @@ public:
     std::vector<std::string> ReadBack(const std::string&, const std::string&) override {
         return {};
     }
+    // These runs back up full projects only, which carry no manifest.
+    std::optional<std::string> ReadEntryText(const std::string&, const std::string&,
+                                             const std::string&) override {
+        throw std::logic_error("a full project reads no entry");
+    }
+    void AddTextEntry(const BackupJob&, const std::string&, const std::string&, bool) override {
+        throw std::logic_error("a full project adds no entry");
+    }
 };
 
 class BackupRunTest : public ::testing::Test {

@@ -163,7 +163,8 @@ TEST_F(ProjectStoreTest, WriteProjectWritesEveryKeyInOrderAndReadsBackTheSamePro
                               "Keep Weekly=4\n"
                               "Keep Monthly=12\n"
                               "Verify After Backup=0\n"
-
+                              "Backup Type=0\n"
+                              "Full Every=7\n"
                               "Remote Copy=nas:backups/docs\n");
     // The comment keeps its blanks: it goes to the archive as typed.
     EXPECT_EQ(store_.ReadProject("Docs"), r);

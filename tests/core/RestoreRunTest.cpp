@@ -37,6 +37,11 @@ public:
 
     void Apply(const RestoreJob& job) override { jobs.push_back(job); }
     std::string OriginalPlacesFolder() override { return originalFolder; }
+    // The scripted archives carry no manifest.
+    std::optional<std::string> ReadEntryText(const std::string&, const std::string&,
+                                             const std::string&) override {
+        return std::nullopt;
+    }
     void RunUnZip(const RestoreReaderEvents& events) override {
         const int chosen =
             restored + static_cast<int>(lost.size()) + existing + (badPassword || endWith ? 2 : 0);

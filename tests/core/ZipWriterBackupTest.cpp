@@ -436,6 +436,14 @@ public:
         }
         return real_.ReadBack(path, password);
     }
+    std::optional<std::string> ReadEntryText(const std::string& path, const std::string& name,
+                                             const std::string& password) override {
+        return real_.ReadEntryText(path, name, password);
+    }
+    void AddTextEntry(const BackupJob& job, const std::string& name, const std::string& text,
+                      bool replace) override {
+        real_.AddTextEntry(job, name, text, replace);
+    }
 
 private:
     ZipWriterBackup& real_;

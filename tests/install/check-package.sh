@@ -19,7 +19,7 @@ listed=$(dpkg-deb -c "$deb" | awk '{ sub("^\\./", "", $6); print $6 }')
 while read -r f; do
     grep -qx "usr/$f" <<<"$listed" || fail "the package lacks /usr/$f"
 done <"$(dirname "$0")/installed-files.txt"
-! grep -v '^usr/' <<<"$listed" | grep -q . || fail "the package installs outside /usr"
+[ -z "$(grep -v '^usr/' <<<"$listed")" ] || fail "the package installs outside /usr"
 depends=$(dpkg-deb -f "$deb" Depends)
 for d in libc6 libstdc++6 libqt6widgets6 qt6-qpa-plugins libqt6svg6; do
     grep -qF ", $d " <<<", ${depends//,/ ,} " || fail "the package does not depend on $d: $depends"

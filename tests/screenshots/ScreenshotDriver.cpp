@@ -8,6 +8,7 @@
 
 #include "core/backup/BackupRun.h"
 #include "core/restore/RestoreRun.h"
+#include "ui/ArchiveSearchDialog.h"
 #include "ui/RestorePage.h"
 #include "ui/TFormMain.h"
 #include "ui/TFormPreferences.h"
@@ -158,6 +159,19 @@ bool RestorePageShown(ShotContext& c) {
     return SaveWindow(c.form, c.file);
 }
 
+// The search over the backup folder: a file found in both backups, changed
+// between them, and its versions listed.
+bool ArchiveSearch(ShotContext& c) {
+    ArchiveSearchDialog search(c.form.FindFile1(), &c.form);
+    search.SetFolder(QDir::homePath().toStdString() + "/Backups");
+    search.findChild<QLineEdit*>(QStringLiteral("SearchText"))->setText(QStringLiteral("notes"));
+    search.StartSearch();
+    auto* results = search.findChild<QTableWidget*>(QStringLiteral("SearchResults"));
+    results->setCurrentCell(results->rowCount() - 1, 0);
+    search.ShowVersions();
+    return SaveWindow(search, c.file);
+}
+
 // The reader asks before it replaces a file (overwrite mode "Prompt Before").
 bool OverwriteQuestion(ShotContext& c) {
     c.form.Controls().PageControl1->setCurrentIndex(1);
@@ -201,6 +215,7 @@ const std::map<std::string, Shot>& Shots() {
         {"wildcard-window", WildcardWindow},
         {"main-restore", RestorePageShown},
         {"main-history", [](ShotContext& c) { return MainOnPage(c, 2); }},
+        {"archive-search", ArchiveSearch},
         {"restore-overwrite", OverwriteQuestion},
         {"main-menu", ProgramMenu},
         {"tray-menu", TrayMenu},

@@ -65,4 +65,46 @@ TEST(MzbContents, PrintsTheEntryRowsAndTheTotal) {
     EXPECT_EQ(RunCommand({MZB_EXE, "contents", dir + "/x.zip", "extra"}).exitCode, 2);
 }
 
+TEST(MzbFindAndVersions, PrintTabSeparatedRowsAndReportUnreadableArchives) {
+    test::TempDir tmp;
+    test::ArchiveBuilder first, second;
+    first.Add("d/a.txt", "one"); // the builder's time: 2025-01-11 13:33:58
+    second.Add("d/a.txt", "two");
+    second.Add("d/b.txt", "b");
+    first.WriteTo((tmp.path() / "z.zip").string());
+    second.WriteTo((tmp.path() / "a.zip").string());
+    first.WriteTo((tmp.path() / "m.zip").string());
+    tmp.write("broken.zip", "no archive in here");
+    const std::string dir = tmp.path().string();
+    // Archive times a day apart in UTC: z oldest, then a, broken, m.
+    const std::vector<std::string> utc = {"TZ=UTC"};
+    for (const auto& [name, stamp] : {std::pair{"z", "202501010000"},
+                                      {"a", "202501020000"},
+                                      {"broken", "202501030000"},
+                                      {"m", "202501040000"}}) {
+        ASSERT_EQ(test::RunCommand({"/usr/bin/touch", "-t", stamp, dir + "/" + name + ".zip"}, utc)
+                      .exitCode,
+                  0);
+    }
+
+    const auto found = RunCommand({MZB_EXE, "find", dir, "A.TXT"}, utc);
+    EXPECT_EQ(found.exitCode, 1); // an archive could not be read
+    EXPECT_EQ(found.out,
+              "z.zip\t2025-01-01 00:00:00\td/a.txt\t3\t2025-01-11 13:33:58\t7a6c86f1\tnew\n"
+              "a.zip\t2025-01-02 00:00:00\td/a.txt\t3\t2025-01-11 13:33:58\t11ca8a66\tchanged\n"
+              "m.zip\t2025-01-04 00:00:00\td/a.txt\t3\t2025-01-11 13:33:58\t7a6c86f1\tchanged\n"
+              "(Total 3 files)\n");
+    EXPECT_NE(found.err.find("broken.zip"), std::string::npos) << found.err;
+
+    const auto versions = RunCommand({MZB_EXE, "versions", dir, "d/a.txt"}, utc);
+    EXPECT_EQ(versions.exitCode, 1);
+    EXPECT_EQ(versions.out, "1\t3\t2025-01-11 13:33:58\t7a6c86f1\tm.zip\t2025-01-04 00:00:00\n"
+                            "1\t3\t2025-01-11 13:33:58\t7a6c86f1\tz.zip\t2025-01-01 00:00:00\n"
+                            "2\t3\t2025-01-11 13:33:58\t11ca8a66\ta.zip\t2025-01-02 00:00:00\n"
+                            "(Total 2 versions)\n");
+
+    EXPECT_EQ(RunCommand({MZB_EXE, "find", dir}).exitCode, 2);
+    EXPECT_EQ(RunCommand({MZB_EXE, "versions", dir, "d/a.txt", "d/b.txt"}).exitCode, 2);
+}
+
 } // namespace mzb

@@ -84,6 +84,8 @@ TEST_F(ProjectCommandsTest, ShowPrintsEveryKeyInTheStoresOrderWithThePasswordDec
                      "Keep Weekly=4\n"
                      "Keep Monthly=12\n"
                      "Verify After Backup=0\n"
+                     "Backup Type=0\n"
+                     "Full Every=7\n"
                      "Remote Copy=\n"
                      "IsEnabledAutoBack=1\n"
                      "BackupMode=2\n"

@@ -4,6 +4,7 @@
 
 #include "MainWindowFixture.h"
 #include "UiTest.h"
+#include "ui/ArchiveSearchDialog.h"
 #include "ui/TFormPreferences.h"
 #include "ui/TFormProjectName.h"
 #include "ui/TFormselectbyfilter.h"
@@ -56,6 +57,7 @@ struct Windows {
     std::unique_ptr<TFormProjectName> prompt;
     std::unique_ptr<Taboutform> about;
     std::unique_ptr<TMsgForm> message;
+    std::unique_ptr<ArchiveSearchDialog> search;
 
     struct Page {
         QString name;
@@ -71,6 +73,7 @@ struct Windows {
         about = std::make_unique<Taboutform>(form->HelpFile());
         message = CreateTimedMessageWindow("Backup Files Succeeds!\rProject Name: 'Documents'",
                                            MessageKind::Information, 600);
+        search = std::make_unique<ArchiveSearchDialog>(form->FindFile1());
     }
 
     std::vector<Page> Pages() {
@@ -92,6 +95,7 @@ struct Windows {
         pages.push_back({"name prompt", [this] { return prompt.get(); }});
         pages.push_back({"about box", [this] { return about.get(); }});
         pages.push_back({"message window", [this] { return message.get(); }});
+        pages.push_back({"archive search", [this] { return search.get(); }});
         return pages;
     }
 };

@@ -7,6 +7,7 @@
 #include "support/LocalTime.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
+#include "ui/ArchiveSearchDialog.h"
 #include "ui/StandardMessages.h"
 #include "ui/TFormMain.h"
 #include "ui/TMsgForm.h"
@@ -27,6 +28,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <deque>
 #include <filesystem>
 #include <sys/stat.h>
@@ -518,6 +520,83 @@ private slots:
     }
 
     // Not a test of time: it prints the figure for the record.
+    // A search over the folder's archives: one row per archive holding the
+    // file, oldest first, with how each differs from the one before; the
+    // versions of a row's path newest first; and Escape during a search
+    // stops it between archives without closing the search or the page.
+    void searchFindsAFileInEveryArchiveAndEscapeStopsIt() {
+        RestoreFixture f;
+        const auto dated = [&](const std::string& name, int day) {
+            fs::last_write_time(
+                f.Path("zips/" + name),
+                std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(
+                    test::LocalTime(2025, 3, day, 12, 0, 0))));
+        };
+        // Named against their dates: the order must come from the dates.
+        test::ArchiveBuilder oldest;
+        for (int i = 0; i < 600; ++i) {
+            oldest.Add("bulk/file" + std::to_string(i) + ".txt", "");
+        }
+        oldest.Add("docs/Report.txt", "first");
+        oldest.WriteTo(f.Path("zips/z-oldest.zip"));
+        dated("z-oldest.zip", 1);
+        test::ArchiveBuilder middle;
+        middle.Add("docs/Report.txt", "second");
+        middle.Add("docs/other.txt", "x");
+        middle.WriteTo(f.Path("zips/m-middle.zip"));
+        dated("m-middle.zip", 2);
+        WriteArchive(f.Path("zips/a-newest.zip"), {"notes.txt"});
+        dated("a-newest.zip", 3);
+        // No scripted user: it would take the search window, which is modal
+        // to the main window, for a question and close it.
+        f.List(f.Path("zips"));
+        f.Find<QToolButton>("SearchArchives")->click();
+        auto* dialog = f.form->findChild<ArchiveSearchDialog*>();
+        QVERIFY(dialog != nullptr && dialog->isVisible());
+        auto* results = dialog->findChild<QTableWidget*>(QStringLiteral("SearchResults"));
+        const auto column = [&](QTableWidget* grid, int c) {
+            QStringList texts;
+            for (int r = 0; r < grid->rowCount(); ++r) {
+                texts << grid->item(r, c)->text();
+            }
+            return texts;
+        };
+        const auto count = [&] {
+            return dialog->findChild<QLabel*>(QStringLiteral("SearchCount"))->text();
+        };
+
+        dialog->findChild<QLineEdit*>(QStringLiteral("SearchText"))->setText("report");
+        dialog->findChild<QPushButton*>(QStringLiteral("SearchStart"))->click();
+        QCOMPARE(count(), QStringLiteral("2 found"));
+        QCOMPARE(column(results, 0), (QStringList{"z-oldest.zip", "m-middle.zip"}));
+        QCOMPARE(column(results, 2), (QStringList{"docs/Report.txt", "docs/Report.txt"}));
+        QCOMPARE(column(results, 3), (QStringList{"5", "6"}));
+        QCOMPARE(column(results, 5), (QStringList{"new", "changed"}));
+
+        results->setCurrentCell(0, 0);
+        dialog->findChild<QPushButton*>(QStringLiteral("SearchVersions"))->click();
+        auto* versions = dialog->findChild<QTableWidget*>(QStringLiteral("VersionList"));
+        QCOMPARE(column(versions, 0), (QStringList{"6", "5"}));
+        QVERIFY(column(versions, 3)[0].startsWith("m-middle.zip ("));
+        QVERIFY(column(versions, 3)[1].startsWith("z-oldest.zip ("));
+
+        // The key reaches the dialog while the oldest archive is being read.
+        QTimer::singleShot(0, dialog, [dialog] { QTest::keyClick(dialog, Qt::Key_Escape); });
+        dialog->findChild<QPushButton*>(QStringLiteral("SearchStart"))->click();
+        QVERIFY(!dialog->Searching());
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(column(results, 0), (QStringList{"z-oldest.zip"}));
+        QCOMPARE(count(), QStringLiteral("1 found"));
+        QVERIFY(dialog->findChild<QPushButton*>(QStringLiteral("SearchStart"))->isEnabled());
+        dialog->findChild<QPushButton*>(QStringLiteral("SearchStart"))->click();
+        QCOMPARE(count(), QStringLiteral("2 found"));
+        // Without a search running, Escape closes it; the page lists on.
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        QVERIFY(!dialog->isVisible());
+        f.List(f.Path("zips"));
+        QCOMPARE(f.Label("LabelZipNumber"), QStringLiteral("(Total 3 files)"));
+    }
+
     void showsTheContentsOfALargeArchive() {
         RestoreFixture f;
         test::ArchiveBuilder b;

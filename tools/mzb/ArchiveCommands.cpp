@@ -1,18 +1,17 @@
 #include "tools/mzb/ArchiveCommands.h"
 
+#include "core/restore/ArchiveSearch.h"
 #include "core/restore/RestoreReport.h"
 #include "tools/mzb/Interrupt.h"
 #include "tools/mzb/PasswordOption.h"
 #include "tools/mzb/ProgressLine.h"
 #include "tools/mzb/TerminalHost.h"
-#include "zip/base/DosDateTime.h"
 #include "zip/base/PrintableName.h"
 #include "zip/base/ZipError.h"
 #include "zip/crypt/EntryCipher.h"
 #include "zip/reader/ZipReader.h"
 
 #include <cstdio>
-#include <ctime>
 #include <map>
 #include <optional>
 #include <unistd.h>
@@ -30,22 +29,6 @@ struct ArchiveOptions {
     unsigned threads = DefaultThreadCount();
     std::vector<std::string> patterns;
 };
-
-// The entry's modification time on the local clock: its UTC time where the
-// archive keeps one, else its MS-DOS fields as they stand (local already,
-// and not always a real moment).
-std::string LocalModificationTimeText(const TZipHeaderInfo& e) {
-    TDosDateTimeParts t = UnpackDosDateTime(e.FileDateTime);
-    const auto utc = static_cast<std::time_t>(e.ModifiedUtc.Seconds);
-    std::tm tm{};
-    if (e.ModifiedSource != TTimeSource::DosTime && localtime_r(&utc, &tm) != nullptr) {
-        t = {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
-    }
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second);
-    return text;
-}
 
 std::optional<TUZOverwriteMode> ParseOverwriteMode(const std::string& text) {
     static const std::map<std::string, TUZOverwriteMode> kModes = {
@@ -242,7 +225,7 @@ int RunList(const GlobalOptions&, const Args& args) {
             std::printf("%u\t%llu\t%llu\t%08x\t%s\t%04x\t%s\t%s\n", e.DataMethod(),
                         static_cast<unsigned long long>(e.CompressedSize),
                         static_cast<unsigned long long>(e.UncompressedSize), e.Crc32,
-                        LocalModificationTimeText(e).c_str(), e.Flags,
+                        EntryModifiedText(e).c_str(), e.Flags,
                         std::string(EntryEncryptionName(e)).c_str(),
                         PrintableName(e.Directory() + e.FileName()).c_str());
         }

@@ -1,7 +1,9 @@
 #include "tools/mzb/BrowseCommands.h"
 
+#include "core/base/DateText.h"
 #include "core/restore/ArchiveContents.h"
 #include "core/restore/ArchiveList.h"
+#include "core/restore/ArchiveSearch.h"
 #include "platform/Blanks.h"
 #include "zip/base/HeadlessHost.h"
 #include "zip/base/PrintableName.h"
@@ -21,7 +23,74 @@ struct NoContents : ArchiveContentsView {
     void ClearContents() override {}
 };
 
+// Each archive that cannot be read, on stderr; the search goes on.
+struct ReportedSearch {
+    std::string folder;
+    bool unreadable = false;
+    SearchEvents events;
+
+    explicit ReportedSearch(std::string dir) : folder(std::move(dir)) {
+        events.OnUnreadable = [this](const std::string& archive, const std::string& reason) {
+            unreadable = true;
+            std::fprintf(stderr, "mzb: %s: %s\n",
+                         PrintableName(PathInFolder(folder, archive)).c_str(), reason.c_str());
+        };
+    }
+    int ExitCode() const { return unreadable ? kExitPartial : kExitOk; }
+};
+
+// The operands of find and versions: no options, the folder first.
+std::string SearchOperandError(const Args& args, size_t least, const char* names) {
+    for (const std::string& a : args) {
+        if (LooksLikeOption(a)) {
+            return UnexpectedArgumentError(a);
+        }
+    }
+    return args.size() < least ? std::string("missing ") + names : std::string();
+}
+
 } // namespace
+
+int RunFind(const GlobalOptions&, const Args& args) {
+    if (const auto error = SearchOperandError(args, 2, "DIR and PATTERN"); !error.empty()) {
+        return UsageError(error);
+    }
+    ReportedSearch search(args[0]);
+    search.events.OnFound = [](const SearchHit& hit) {
+        std::printf("%s\t%s\t%s\t%llu\t%s\t%s\t%s\n", PrintableName(hit.Archive).c_str(),
+                    FormatDateTime(hit.ArchiveDate).c_str(), PrintableName(hit.Path).c_str(),
+                    static_cast<unsigned long long>(hit.Size), hit.Modified.c_str(),
+                    CrcText(hit.Crc).c_str(), VersionChangeText(hit.Change).c_str());
+    };
+    TFindFile finder;
+    const size_t found = SearchArchives(
+        finder, search.folder, AnyOfSearchTexts({args.begin() + 1, args.end()}), search.events);
+    std::printf("%s\n", TotalFilesText(found).c_str());
+    return search.ExitCode();
+}
+
+int RunVersions(const GlobalOptions&, const Args& args) {
+    if (const auto error = SearchOperandError(args, 2, "DIR and PATH"); !error.empty()) {
+        return UsageError(error);
+    }
+    if (args.size() > 2) {
+        return UsageError(UnexpectedArgumentError(args[2]));
+    }
+    ReportedSearch search(args[0]);
+    TFindFile finder;
+    const auto versions = FindVersions(finder, search.folder, args[1], search.events);
+    for (size_t v = 0; v < versions.size(); ++v) {
+        const FileVersion& version = versions[v];
+        for (size_t a = 0; a < version.Archives.size(); ++a) {
+            std::printf("%zu\t%llu\t%s\t%s\t%s\t%s\n", v + 1,
+                        static_cast<unsigned long long>(version.Size), version.Modified.c_str(),
+                        CrcText(version.Crc).c_str(), PrintableName(version.Archives[a]).c_str(),
+                        FormatDateTime(version.ArchiveDates[a]).c_str());
+        }
+    }
+    std::printf("(Total %zu versions)\n", versions.size());
+    return search.ExitCode();
+}
 
 int RunArchives(const GlobalOptions&, const Args& args) {
     Args folders;

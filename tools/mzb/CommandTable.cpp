@@ -141,6 +141,22 @@ const std::vector<Command>& Commands() {
          "",
          "List an archive's entries (name, compressed size, folder) and the total line.",
          RunContents},
+        {"find",
+         "DIR",
+         {},
+         "PATTERN...",
+         "Find files in every archive of a folder, oldest archive first: archive, date, path, "
+         "size, modified, CRC and new, changed or same, then the total line. A PATTERN with "
+         "a wildcard matches the name, or the path when it holds a /; any other is a part of "
+         "the path.",
+         RunFind},
+        {"versions",
+         "DIR PATH",
+         {},
+         "",
+         "List the distinct versions of one stored path in a folder's archives, newest first: "
+         "version, size, modified, CRC, archive, date, a row for each archive holding it.",
+         RunVersions},
         {"schedule",
          "",
          {{kNowForm, "the time the table is built at (default: now)"}},
@@ -227,13 +243,17 @@ const std::vector<Command>& Commands() {
            "temporary folder first)"},
           {"-p PASSWORD", "the archive's password; - asks for it on the terminal"},
           {kPasswordFileForm, kPasswordFileText},
+          {"--only-this",
+           "of an archive with a manifest, restore only the files it holds itself, not the "
+           "point in time it records"},
           {kOverwriteForm, kOverwriteText},
           {"-j", kJunkText},
           {"-t THREADS", kThreadsText},
           {"-q", kQuietText}},
          "",
          "Restore a whole archive as the window's Start Restore does; an empty DEST puts "
-         "every file back where it was backed up from.",
+         "every file back where it was backed up from. An archive with a manifest restores "
+         "the point in time it records, each file from the archive of its folder that holds it.",
          RunRestore},
         {"remote",
          "NAME",

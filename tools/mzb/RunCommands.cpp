@@ -155,6 +155,8 @@ int RunRestore(const GlobalOptions& options, const Args& args) {
             editor.Overwrite = it->second;
         } else if (a == "-j") {
             editor.UseFolderNames = false;
+        } else if (a == "--only-this") {
+            editor.OnlyThisArchive = true;
         } else if (a == "-q") {
             quiet = true;
         } else if (a == "-t") {

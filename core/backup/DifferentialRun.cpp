@@ -1,0 +1,94 @@
+#include "core/backup/DifferentialRun.h"
+
+#include "core/backup/ProjectArchives.h"
+#include "zip/io/PathName.h"
+
+#include <ctime>
+#include <stdexcept>
+
+namespace mzb {
+
+std::int64_t UnixSeconds(LocalDateTime local) {
+    const CivilDateTime civil = local.Civil();
+    std::tm parts{};
+    parts.tm_year = civil.Year - 1900;
+    parts.tm_mon = civil.Month - 1;
+    parts.tm_mday = civil.Day;
+    parts.tm_hour = civil.Hour;
+    parts.tm_min = civil.Minute;
+    parts.tm_sec = civil.Second;
+    parts.tm_isdst = -1;
+    return static_cast<std::int64_t>(std::mktime(&parts));
+}
+
+DifferentialRun::DifferentialRun(const ProjectRecord& project,
+                                 const std::vector<ProjectRecord>& projects,
+                                 const std::string& path, BackupWriter& writer, LocalDateTime now)
+    : archive_(FileNamePart(path)), madeSeconds_(UnixSeconds(now)), fullArchive_(archive_) {
+    std::vector<ArchiveOnDisk> archives;
+    for (const DatedArchive& found : FindProjectArchives(project, projects)) {
+        if (FileNamePart(found.Path) == archive_) {
+            continue; // replaced by this run
+        }
+        const std::optional<std::string> text =
+            writer.ReadEntryText(found.Path, std::string(kManifestEntryName), project.Password);
+        if (!text) {
+            continue;
+        }
+        try {
+            archives.push_back({FileNamePart(found.Path), found.Size, ReadManifest(*text)});
+        } catch (const std::invalid_argument&) {
+            // A damaged manifest records no point in time to build on.
+        }
+    }
+    ChainFacts chain;
+    const std::ptrdiff_t start = FindChain(archives, chain);
+    reason_ = FullBackupDue(chain, madeSeconds_, project.FullEvery);
+    if (reason_ == FullReason::None) {
+        full_ = std::move(archives[static_cast<std::size_t>(start)].Recorded);
+        fullArchive_ = full_->Archive;
+        planner_.emplace(*full_);
+    }
+}
+
+void DifferentialRun::Attach(BackupWriterEvents& events) {
+    events.OnChooseFile = [this](const FileState& file) {
+        met_ = true;
+        if (planner_ && !planner_->Add(file)) {
+            return false;
+        }
+        added_.insert_or_assign(file.Name, file);
+        return true;
+    };
+    events.OnFileEntry = [this](const std::string& name, std::uint32_t crc) {
+        crcs_.emplace_back(name, crc);
+    };
+}
+
+Manifest DifferentialRun::Finish() const {
+    Manifest manifest;
+    manifest.Archive = archive_;
+    manifest.FullArchive = fullArchive_;
+    manifest.MadeSeconds = madeSeconds_;
+    if (planner_) {
+        manifest.Files = planner_->Plan().Unchanged;
+    }
+    for (const auto& [name, crc] : crcs_) {
+        ManifestFile file;
+        file.Name = name;
+        // A file the writer could not ask about keeps no facts, so the next
+        // backup counts it as changed.
+        if (const auto state = added_.find(name); state != added_.end()) {
+            file.Size = state->second.Size;
+            file.ModifiedNs = state->second.ModifiedNs;
+            file.Mode = state->second.Mode;
+            file.ChangedNs = state->second.ChangedNs;
+        }
+        file.Crc32 = crc;
+        file.Holder = archive_;
+        manifest.Files.push_back(std::move(file));
+    }
+    return manifest;
+}
+
+} // namespace mzb
