@@ -44,6 +44,19 @@ LocalDateTime LocalDateTime::FromSystem(system_clock::time_point moment) {
                       local.tm_min, local.tm_sec, static_cast<int>(ms - int64_t{seconds} * 1000)});
 }
 
+system_clock::time_point LocalDateTime::ToSystem() const {
+    const CivilDateTime civil = Civil();
+    std::tm parts{};
+    parts.tm_year = civil.Year - 1900;
+    parts.tm_mon = civil.Month - 1;
+    parts.tm_mday = civil.Day;
+    parts.tm_hour = civil.Hour;
+    parts.tm_min = civil.Minute;
+    parts.tm_sec = civil.Second;
+    parts.tm_isdst = -1; // the zone's rules say whether summer time applies
+    return system_clock::from_time_t(std::mktime(&parts));
+}
+
 LocalDateTime LocalDateTime::Now() {
     return FromSystem(system_clock::now());
 }

@@ -46,6 +46,9 @@ public:
     int64_t MsOfDay() const;
     LocalDateTime DatePart() const { return FromMs(Days() * kMsPerDay); }
     CivilDateTime Civil() const;
+    // The moment this local wall-clock reading names, to the second, through
+    // the C library's time zone rules: FromSystem's inverse.
+    std::chrono::system_clock::time_point ToSystem() const;
     // 0 = Sunday ... 6 = Saturday.
     int DayOfWeek() const;
     // Years outside 1980..2107 are clamped to the ends of that range.

@@ -3,28 +3,16 @@
 #include "core/backup/ProjectArchives.h"
 #include "zip/io/PathName.h"
 
-#include <ctime>
+#include <chrono>
 #include <stdexcept>
 
 namespace mzb {
 
-std::int64_t UnixSeconds(LocalDateTime local) {
-    const CivilDateTime civil = local.Civil();
-    std::tm parts{};
-    parts.tm_year = civil.Year - 1900;
-    parts.tm_mon = civil.Month - 1;
-    parts.tm_mday = civil.Day;
-    parts.tm_hour = civil.Hour;
-    parts.tm_min = civil.Minute;
-    parts.tm_sec = civil.Second;
-    parts.tm_isdst = -1;
-    return static_cast<std::int64_t>(std::mktime(&parts));
-}
-
 DifferentialRun::DifferentialRun(const ProjectRecord& project,
                                  const std::vector<ProjectRecord>& projects,
                                  const std::string& path, BackupWriter& writer, LocalDateTime now)
-    : archive_(FileNamePart(path)), madeSeconds_(UnixSeconds(now)), fullArchive_(archive_) {
+    : archive_(FileNamePart(path)),
+      madeSeconds_(std::chrono::system_clock::to_time_t(now.ToSystem())), fullArchive_(archive_) {
     std::vector<ArchiveOnDisk> archives;
     for (const DatedArchive& found : FindProjectArchives(project, projects)) {
         if (FileNamePart(found.Path) == archive_) {

@@ -21,9 +21,6 @@ namespace mzb {
 // The "Backup Type" of a differential project.
 inline constexpr int kDifferentialBackupType = 1;
 
-// Seconds since 1970 (UTC) of a local wall-clock time, as manifests keep it.
-std::int64_t UnixSeconds(LocalDateTime local);
-
 class DifferentialRun {
 public:
     // Reads the manifests of the project's archives other than the one at

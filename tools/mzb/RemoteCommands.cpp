@@ -12,7 +12,6 @@
 #include "zip/io/PathName.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <sys/stat.h>
 
@@ -35,63 +34,53 @@ struct Presence {
     bool Remote = false;
 };
 
-} // namespace
-
-FetchedArchive::~FetchedArchive() {
-    if (!folder_.empty()) {
-        std::error_code ec;
-        std::filesystem::remove_all(folder_, ec);
-    }
+// The project's remote destination, or empty with `problem` set when it has
+// none or one that may not be used.
+std::string RemoteOf(const ProjectRecord& record, const std::string& project,
+                     std::string& problem) {
+    std::string remote(TrimBlanks(record.RemoteCopy));
+    problem = remote.empty() ? "project '" + project + "' has no remote copy"
+                             : RemoteSettingProblem(remote);
+    return problem.empty() ? remote : std::string();
 }
+
+} // namespace
 
 std::string FetchedArchive::Fetch(const ProjectStore& store, const std::string& project,
                                   const std::string& name, bool quiet) {
-    const ProjectRecord record = store.ReadProject(project);
-    const std::string remote(TrimBlanks(record.RemoteCopy));
-    if (remote.empty()) {
-        return "project '" + project + "' has no remote copy";
-    }
-    if (const std::string problem = RemoteSettingProblem(remote); !problem.empty()) {
+    std::string problem;
+    const std::string remote = RemoteOf(store.ReadProject(project), project, problem);
+    if (!problem.empty()) {
         return problem;
     }
     if (name.empty() || name.find('/') != std::string::npos || name.front() == '.') {
         return "not an archive name of the remote folder: " + name;
     }
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/mzb-remote-XXXXXX";
-    // mkdtemp makes it 0700 under a name nobody else can have taken.
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        return "cannot make a private temporary folder in " + pattern;
+    try {
+        folder_.emplace();
+    } catch (const std::runtime_error& error) {
+        return error.what();
     }
-    folder_ = pattern;
-    path_ = (folder_ / name).string();
+    path_ = folder_->File(name);
     TProgressLine progress(quiet);
     progress.SetName(RemotePathOf(remote, name));
     RcloneProgram rclone;
-    const std::string problem =
-        FetchFromRemote(rclone, remote, name, path_, InterruptibleWatch(progress));
+    problem = FetchFromRemote(rclone, remote, name, path_, InterruptibleWatch(progress));
     ::chmod(path_.c_str(), 0600);
     return problem;
 }
 
 int RunRemote(const GlobalOptions& options, const Args& args) {
-    std::string given;
-    if (const auto error = TakeProjectName(args, given); !error.empty()) {
-        return UsageError(error);
-    }
-    const ProjectStore store = StoreFor(options);
-    const auto project = FindListedProject(store, given);
+    int status = kExitOk;
+    const auto project = TakeListedProject(options, args, status);
     if (!project) {
-        return NoSuchProject(given);
+        return status;
     }
-    const ProjectRecord record = store.ReadProject(*project);
-    const std::string remote(TrimBlanks(record.RemoteCopy));
-    if (remote.empty()) {
-        std::fprintf(stderr, "mzb: project '%s' has no remote copy\n", project->c_str());
-        return kExitPartial;
-    }
-    if (const std::string problem = RemoteSettingProblem(remote); !problem.empty()) {
+    const ProjectStore& store = project->Store;
+    const ProjectRecord record = store.ReadProject(project->Name);
+    std::string problem;
+    const std::string remote = RemoteOf(record, project->Name, problem);
+    if (!problem.empty()) {
         std::fprintf(stderr, "mzb: %s\n", problem.c_str());
         return kExitPartial;
     }

@@ -2,10 +2,11 @@
 // mzb remote NAME: a project's archives on its remote destination beside
 // those of its save folder; and fetching one of them for a restore.
 
+#include "core/base/EntryText.h"
 #include "core/project/ProjectStore.h"
 #include "tools/mzb/Commands.h"
 
-#include <filesystem>
+#include <optional>
 #include <string>
 
 namespace mzb::cli {
@@ -18,11 +19,6 @@ int RunRemote(const GlobalOptions& options, const Args& args);
 // when this goes.
 class FetchedArchive {
 public:
-    FetchedArchive() = default;
-    ~FetchedArchive();
-    FetchedArchive(const FetchedArchive&) = delete;
-    FetchedArchive& operator=(const FetchedArchive&) = delete;
-
     // Fetches the named archive of the project's remote destination; empty,
     // or why it could not (the project has no remote, the name is no plain
     // file name, rclone failed or the copy does not check).
@@ -31,7 +27,7 @@ public:
     const std::string& Path() const { return path_; }
 
 private:
-    std::filesystem::path folder_;
+    std::optional<PrivateFolder> folder_;
     std::string path_;
 };
 
