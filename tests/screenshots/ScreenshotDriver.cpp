@@ -7,9 +7,11 @@
 // Each shot is one row of the table at the end of this file.
 
 #include "core/backup/BackupRun.h"
+#include "core/restore/RestoreReport.h"
 #include "core/restore/RestoreRun.h"
 #include "ui/ArchiveSearchDialog.h"
 #include "ui/RestorePage.h"
+#include "ui/StandardMessages.h"
 #include "ui/TFormMain.h"
 #include "ui/TFormPreferences.h"
 #include "ui/TFormProjectName.h"
@@ -172,7 +174,7 @@ bool ArchiveSearch(ShotContext& c) {
     return SaveWindow(search, c.file);
 }
 
-// The reader asks before it replaces a file (overwrite mode "Prompt Before").
+// A restore asks before it replaces a file (overwrite mode "Prompt Before").
 bool OverwriteQuestion(ShotContext& c) {
     c.form.Controls().PageControl1->setCurrentIndex(1);
     c.form.show();
@@ -185,11 +187,11 @@ bool OverwriteQuestion(ShotContext& c) {
         saved = box != nullptr &&
                 SaveScreen(c.form.frameGeometry().united(box->frameGeometry()), c.file);
         if (auto* question = qobject_cast<QMessageBox*>(box)) {
-            question->button(QMessageBox::No)->click();
+            question->button(QMessageBox::Cancel)->click();
         }
     });
-    c.form.EngineHost().MessageBox("Replace existing file letter.odt?", "File Exists Alert",
-                                   TMessageKind::Question, TMessageButtons::YesNo);
+    AskOverwrite(&c.form,
+                 OverwriteQuestionText(QDir::homePath().toStdString() + "/Documents/letter.odt"));
     return saved;
 }
 
