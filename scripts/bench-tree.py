@@ -2,6 +2,7 @@
 """Helpers for scripts/bench-create.sh.
 
   bench-tree.py make DIR [SEED]     lay out a seeded source-and-binaries tree
+  bench-tree.py small DIR [SEED]    lay out 200 000 files of 0-200 bytes in 200 folders
   bench-tree.py pyzip ARCHIVE DIR   zip DIR with zipfile at compresslevel 5
 
 The tree is cut from the headers, shared data and libraries installed on this
@@ -103,6 +104,24 @@ def make(top, seed):
         index += 1
 
 
+SMALL_FOLDERS = 200
+SMALL_FILES_PER_FOLDER = 1000
+
+
+def small(top, seed):
+    """The per-file cost alone: names short, contents too small to matter."""
+    rng = random.Random(seed)
+    words = [b"cache", b"mail", b"object", b"index", b"ref", b"head", b"tree", b"blob", b"0x1f"]
+    for d in range(SMALL_FOLDERS):
+        folder = os.path.join(top, "d%03d" % d)
+        os.makedirs(folder)
+        for i in range(SMALL_FILES_PER_FOLDER):
+            with open(os.path.join(folder, "f%04d" % i), "wb") as f:
+                size = rng.randrange(201)
+                data = b" ".join(rng.choice(words) for _ in range(size // 4 + 1))
+                f.write(data[:size] if i % 2 else rng.randbytes(size))
+
+
 def pyzip(archive, top):
     with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED, compresslevel=5) as z:
         for base, dirs, files in os.walk(top):
@@ -114,6 +133,8 @@ def pyzip(archive, top):
 if __name__ == "__main__":
     if len(sys.argv) >= 3 and sys.argv[1] == "make":
         make(sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 1)
+    elif len(sys.argv) >= 3 and sys.argv[1] == "small":
+        small(sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 1)
     elif len(sys.argv) == 4 and sys.argv[1] == "pyzip":
         pyzip(sys.argv[2], sys.argv[3])
     else:

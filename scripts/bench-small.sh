@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Whole-process benchmark of the per-file cost: 200 000 files of 0-200 bytes in
+# 200 folders (seeded, laid once), created and extracted by ours and by the
+# tools a user would pick instead, all in the same run. Prints the best wall
+# time and the peak RSS of each, with every figure as a ratio against ours.
+# Run through `scripts/bench-create.sh small [runs]`, which documents the
+# environment it reads.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$PWD
+runs="${1:-3}"
+mzb="${MZB:-$repo/build/release/bin/mzb}"
+before="${MZB_BEFORE:-}"
+dir="${BENCH_DIR:-/tmp/mzb-bench-small}"
+shm=/dev/shm/mzb-bench-small-x
+seed="${BENCH_SEED:-1}"
+
+[[ -x "$mzb" ]] || { echo "no $mzb: build the release preset first" >&2; exit 2; }
+for tool in zip unzip 7zz bsdtar tar python3 /usr/bin/time; do
+    command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 2; }
+done
+
+if [[ "$(cat "$dir/seed" 2>/dev/null)" != "$seed" ]]; then
+    echo "laying out the small-files tree in $dir/src (seed $seed)..."
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    python3 "$repo/scripts/bench-tree.py" small "$dir/src" "$seed"
+    echo "$seed" >"$dir/seed"
+fi
+cd "$dir"
+echo "tree: $(find src -type f | wc -l) files, $(du -sb src | cut -f1) bytes; best of $runs runs"
+find src -type f -exec cat {} + >/dev/null
+
+declare -A best_time best_rss
+# measure NAME RUNS PREPARE COMMAND...: the best time and highest RSS of the
+# runs, PREPARE run before each.
+measure() {
+    local name=$1 n=$2 prepare=$3
+    shift 3
+    for ((r = 0; r < n; ++r)); do
+        eval "$prepare"
+        /usr/bin/time -f "%e %M" -o time.txt "$@" >/dev/null
+        read -r t rss <time.txt
+        if [[ -z "${best_time[$name]:-}" ]] || awk "BEGIN{exit !($t < ${best_time[$name]})}"; then
+            best_time[$name]=$t
+        fi
+        if [[ -z "${best_rss[$name]:-}" ]] || ((rss > best_rss[$name])); then
+            best_rss[$name]=$rss
+        fi
+    done
+}
+row() { # name, the row it is compared with
+    awk -v n="$1" -v t="${best_time[$1]}" -v m="${best_rss[$1]}" -v t0="${best_time[$2]}" \
+        'BEGIN { printf "%-16s %9.2f %10d | %9.3f\n", n, t, m, t / t0 }'
+}
+
+cnames=(mzb mzb-t1 zip 7zz bsdtar tar-cf)
+declare -A cmd=(
+    [mzb]="$mzb create out.zip -q -r src/"
+    [mzb-t1]="$mzb create out.zip -q -r -t 1 src/"
+    [zip]="zip -q -r out.zip src"
+    [7zz]="7zz a -tzip -bd -bso0 -bsp0 out.zip src"
+    [bsdtar]="bsdtar --format zip -cf out.zip src"
+    [tar-cf]="tar cf out.zip src"
+)
+if [[ -n "$before" ]]; then
+    cnames+=(before before-t1)
+    cmd[before]="$before create out.zip -q -r src/"
+    cmd[before-t1]="$before create out.zip -q -r -t 1 src/"
+fi
+for name in "${cnames[@]}"; do
+    measure "$name" "$runs" "rm -f out.zip" ${cmd[$name]}
+    mv out.zip "made-$name"
+done
+
+xnames=(mzb-x mzb-t1-x unzip-x 7zz-x bsdtar-x tar-xf)
+declare -A xcmd=(
+    [mzb-x]="$mzb extract made-mzb DEST -o always -q"
+    [mzb-t1-x]="$mzb extract made-mzb DEST -o always -q -t 1"
+    [unzip-x]="unzip -q made-mzb -d DEST"
+    [7zz-x]="7zz x -y -bd -bso0 -bsp0 -oDEST made-mzb"
+    [bsdtar-x]="bsdtar -xf made-mzb -C DEST"
+    [tar-xf]="tar xf made-tar-cf -C DEST"
+)
+if [[ -n "$before" ]]; then
+    xnames+=(before-x)
+    xcmd[before-x]="$before extract made-mzb DEST -o always -q"
+fi
+for where in disk shm; do
+    dest=$PWD/x
+    [[ $where == shm ]] && dest=$shm
+    for name in "${xnames[@]}"; do
+        n=$runs
+        [[ $name == unzip-x ]] && n=1
+        measure "$where-$name" "$n" "rm -rf $dest && mkdir $dest && sync" ${xcmd[$name]//DEST/$dest}
+        got=$(find "$dest" -type f | wc -l)
+        [[ $got == 200000 ]] || { echo "$name into $where: $got files, not a full extraction" >&2; exit 1; }
+    done
+    rm -rf "$dest"
+done
+
+printf "\n%-16s %9s %10s | %9s\n" tool "time s" "RSS KiB" "time/ours"
+echo "-- create"
+for name in "${cnames[@]}"; do row "$name" mzb; done
+for where in disk shm; do
+    echo "-- extract to $where (unzip: one run)"
+    for name in "${xnames[@]}"; do row "$where-$name" "$where-mzb-x"; done
+done
+rm -f made-* time.txt
+echo
+echo "time = best wall time of the runs; RSS = the highest peak resident set seen;"
+echo "time/ours above 1: slower than ours. The machine may be shared: compare ratios."
