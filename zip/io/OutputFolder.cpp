@@ -1,5 +1,6 @@
 #include "zip/io/OutputFolder.h"
 
+#include "zip/io/PartFile.h"
 #include "zip/io/PathName.h"
 
 #include <cerrno>
@@ -199,14 +200,39 @@ TFolderReached TOutputTree::Reach(std::string_view relative, bool create) {
     return result;
 }
 
+int TPartInFolder::Create(const std::string& prefix, mode_t mode) {
+    // Without /proc an unnamed file could never be given its name.
+    static const bool canLink = ::access("/proc/self/fd", X_OK) == 0;
+    const int folder = Folder->Descriptor();
+    prefix_ = prefix;
+    if (canLink) {
+        unnamed_ = ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+        if (unnamed_ >= 0) {
+            return unnamed_;
+        }
+    }
+    return CreatePartFileAt(folder, prefix, Part);
+}
+
 void TPartInFolder::Discard() const {
     if (Folder && !Part.empty()) {
         ::unlinkat(Folder->Descriptor(), Part.c_str(), 0);
     }
 }
 
-bool TPartInFolder::PutInPlace() const {
-    return ::renameat(Folder->Descriptor(), Part.c_str(), Folder->Descriptor(), Name.c_str()) == 0;
+bool TPartInFolder::PutInPlace() {
+    const int folder = Folder->Descriptor();
+    if (Unnamed()) {
+        if (LinkUnnamedAt(unnamed_, folder, Name)) {
+            return true;
+        }
+        // Taken: named as a part file first, so that it replaces what stands
+        // there in one rename.
+        if (errno != EEXIST || !LinkAsPartFileAt(folder, unnamed_, prefix_, Part)) {
+            return false;
+        }
+    }
+    return ::renameat(folder, Part.c_str(), folder, Name.c_str()) == 0;
 }
 
 } // namespace mzb

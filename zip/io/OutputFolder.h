@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace mzb {
 
@@ -77,18 +78,32 @@ private:
     bool oneCall_ = true; // openat2 not yet found missing
 };
 
-// An output on its way: the part file being written in the output's folder
-// and the name it takes there once complete.
+// An output on its way: the file being written in the output's folder and
+// the name it takes there once complete. Where the file system allows, the
+// file has no name at all while it is written (O_TMPFILE): a run killed at
+// any moment leaves nothing behind, and a new output takes its name in one
+// link. Elsewhere, and where something stands at the name already, it is a
+// part file that takes the name in one rename.
 struct TPartInFolder {
     std::shared_ptr<TOutputFolder> Folder;
-    std::string Part; // empty while no part file was made
+    std::string Part; // the part file's name; empty while it has none
     std::string Name;
 
-    // Removes the part file.
+    // The file to write, made with `mode` (less the umask) when unnamed and
+    // 0600 as a part file named `prefix` and random characters; -1 with
+    // errno when neither can be made.
+    int Create(const std::string& prefix, mode_t mode);
+    bool Unnamed() const { return unnamed_ >= 0; }
+    // Removes the part file; an unnamed file goes when it is closed.
     void Discard() const;
-    // The part file takes the name, in one step replacing whatever stood
-    // there (a link itself, never what it points to).
-    bool PutInPlace() const;
+    // The file takes the name, in one step replacing whatever stood there
+    // (a link itself, never what it points to). An unnamed file is given its
+    // name before it is closed.
+    bool PutInPlace();
+
+private:
+    std::string prefix_;
+    int unnamed_ = -1; // the unnamed file's descriptor, owned by its stream
 };
 
 } // namespace mzb

@@ -126,6 +126,31 @@ int CreatePartFileAt(int dirFd, const std::string& prefix, std::string& name) {
     return -1;
 }
 
+// Linking by the descriptor itself needs a capability ordinary users lack;
+// its /proc link does not.
+bool LinkUnnamedAt(int fd, int dirFd, const std::string& name) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), dirFd, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+bool LinkAsPartFileAt(int dirFd, int fd, const std::string& prefix, std::string& name) {
+    if (::flock(fd, LOCK_EX) != 0) {
+        return false;
+    }
+    std::string suffix;
+    for (int attempt = 0; attempt < kNameAttempts && RandomSuffix(suffix); ++attempt) {
+        name = prefix + suffix;
+        if (LinkUnnamedAt(fd, dirFd, name)) {
+            return true;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    name.clear();
+    return false;
+}
+
 int CreatePartFile(const std::string& dir, const std::string& prefix, std::string& name) {
     const int dirFd = OpenFolder(dir);
     if (dirFd < 0) {

@@ -29,6 +29,14 @@ int CreatePartFile(const std::string& dir, const std::string& prefix, std::strin
 // The same in the folder open as dirFd; `name` is the file's name there.
 int CreatePartFileAt(int dirFd, const std::string& prefix, std::string& name);
 
+// Gives the open file `fd`, made without a name (O_TMPFILE), a part file's
+// name in the folder open as dirFd, under the lock it holds like any part
+// file. Returns false when no name could be given (errno set).
+bool LinkAsPartFileAt(int dirFd, int fd, const std::string& prefix, std::string& name);
+// Gives the open file `fd`, made without a name, the name `name` in the
+// folder open as dirFd; false (errno EEXIST) when something stands there.
+bool LinkUnnamedAt(int fd, int dirFd, const std::string& name);
+
 // Removes the leftovers in dir: regular files named prefix + exactly
 // kPartSuffixLength characters that no open part file holds. Returns the
 // number removed.

@@ -49,6 +49,7 @@ struct TExtractionRun {
           }) {
         const mode_t mask = ::umask(0);
         ::umask(mask);
+        umaskBits = mask;
         createMode = 0666 & ~mask;
         // Ordinary users get what the archive says as far as their umask
         // allows, as other extractors give them; root gets it whole, so a
@@ -61,6 +62,7 @@ struct TExtractionRun {
     TEntryOutput output;
     std::unique_ptr<TEntryCipher> cipher; // of the entry decoded here
     int fileCount = 0;
+    mode_t umaskBits = 022;
     mode_t createMode = 0644;
     mode_t modeMask = 0;
     // The destination, or the root for the original places; made for a run
@@ -486,7 +488,7 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     if (!blocked && run.cleanedFolders.insert(part.Folder->Path()).second) {
         RemoveStalePartsAt(folder, kPartPrefix);
     }
-    const int fd = blocked ? -1 : CreatePartFileAt(folder, kPartPrefix, part.Part);
+    const int fd = blocked ? -1 : part.Create(kPartPrefix, OutputMode(work, run));
     const int createError = fd < 0 ? errno : 0;
     TFileStream out;
     if (fd < 0 || !out.Attach(fd)) { // Attach closes what it refuses
@@ -539,21 +541,28 @@ TEntryVerdict TZipReader::WriteDecoded(TDecodeJob& job, TExtractionRun& run, TFi
 // The decoded part file gets the entry's time and mode and takes the
 // output's place, or goes when the data did not verify.
 bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::string& fname,
-                             const TPartInFolder& part, TFileStream& out, std::uint32_t crc,
+                             TPartInFolder& part, TFileStream& out, std::uint32_t crc,
                              TEntryVerdict verdict, bool written, TExtractionRun& run,
                              bool& retry) {
     const bool verified = verdict == TEntryVerdict::Good;
+    bool placed = false;
+    int placeError = 0;
     if (written && verified) {
         const int fd = out.Descriptor();
         if (const auto when = work.ModificationTime()) {
             SetOpenFileWriteTime(fd, *when);
         }
-        const bool unixHost = (work.VersionMadeBy >> 8) == kHostUnix;
-        const std::uint32_t attributes =
-            unixHost ? work.ExternalAttributes : work.ExternalAttributes & 0xFFFFu;
-        ::fchmod(fd, RetainAttributes
-                         ? PermissionsFromAttributes(run.createMode, attributes) & ~run.modeMask
-                         : run.createMode);
+        // An unnamed file was made with its mode, which the umask may have
+        // narrowed only for root.
+        const mode_t mode = OutputMode(work, run);
+        if (!part.Unnamed() || (mode & run.umaskBits) != 0) {
+            ::fchmod(fd, mode);
+        }
+        // Closing an unnamed file would take it away.
+        if (part.Unnamed()) {
+            placed = part.PutInPlace();
+            placeError = errno;
+        }
     }
     const bool closed = out.Close();
     if (!closed || !written) {
@@ -566,10 +575,13 @@ bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::s
         ReportBadEntry(index, work, verdict, crc, retry);
         return false;
     }
-    if (!part.PutInPlace()) {
-        const int error = errno;
+    if (!part.Unnamed()) {
+        placed = part.PutInPlace();
+        placeError = errno;
+    }
+    if (!placed) {
         part.Discard();
-        Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry, error);
+        Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry, placeError);
         return false;
     }
     if (OnEndUnZip) {
@@ -577,6 +589,17 @@ bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::s
     }
     ++run.fileCount;
     return true;
+}
+
+// The mode an output gets: the stored one as far as the run lets it through.
+unsigned TZipReader::OutputMode(const TZipHeaderInfo& work, const TExtractionRun& run) const {
+    if (!RetainAttributes) {
+        return run.createMode;
+    }
+    const bool unixHost = (work.VersionMadeBy >> 8) == kHostUnix;
+    const std::uint32_t attributes =
+        unixHost ? work.ExternalAttributes : work.ExternalAttributes & 0xFFFFu;
+    return PermissionsFromAttributes(run.createMode, attributes) & ~run.modeMask;
 }
 
 bool TZipReader::TestEntry(int index, const TZipHeaderInfo& work, std::uint64_t dataStart,

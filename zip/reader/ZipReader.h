@@ -254,6 +254,7 @@ private:
     bool ExtractEntry(int index, TExtractionRun& run, bool& retry);
     bool TestEntry(int index, const TZipHeaderInfo& work, std::uint64_t dataStart,
                    std::uint64_t dataSize, TExtractionRun& run, bool& retry);
+    unsigned OutputMode(const TZipHeaderInfo& work, const TExtractionRun& run) const;
     TEntryVerdict DecodeEntry(const TZipHeaderInfo& work, std::uint64_t dataStart,
                               std::uint64_t dataSize, TExtractionRun& run, TFileStream* out);
     TFolderReached ReachFolder(const std::string& path, TExtractionRun& run, bool create) const;
@@ -262,7 +263,7 @@ private:
                        TExtractionRun& run, std::uint64_t size, bool& retry);
     TEntryVerdict WriteDecoded(TDecodeJob& job, TExtractionRun& run, TFileStream& out);
     bool FinishEntry(int index, const TZipHeaderInfo& work, const std::string& fname,
-                     const TPartInFolder& part, TFileStream& out, std::uint32_t crc,
+                     TPartInFolder& part, TFileStream& out, std::uint32_t crc,
                      TEntryVerdict verdict, bool written, TExtractionRun& run, bool& retry);
     void ReportBadEntry(int index, const TZipHeaderInfo& work, TEntryVerdict verdict,
                         std::uint32_t crc, bool& retry);
