@@ -83,7 +83,7 @@ void TFileStream::Reset() {
     error_ = 0;
 }
 
-bool TFileStream::Open(const std::string& path, TFileMode mode) {
+bool TFileStream::Open(const std::string& path, TFileMode mode, struct stat* status) {
     Close();
     int flags = O_CLOEXEC;
     switch (mode) {
@@ -102,10 +102,10 @@ bool TFileStream::Open(const std::string& path, TFileMode mode) {
         error_ = errno;
         return false;
     }
-    return Attach(fd);
+    return Attach(fd, status);
 }
 
-bool TFileStream::Attach(int fd) {
+bool TFileStream::Attach(int fd, struct stat* status) {
     Close();
     struct stat st;
     if (::fstat(fd, &st) != 0) {
@@ -120,6 +120,9 @@ bool TFileStream::Attach(int fd) {
     }
     Reset(); // a failed open before this one is no failure of this file
     fd_ = fd;
+    if (status != nullptr) {
+        *status = st;
+    }
     if (!buf_) {
         buf_ = std::make_unique<std::uint8_t[]>(kBufferSize);
     }
@@ -153,7 +156,7 @@ bool TFileStream::FlushBuffer() {
     }
     int err = 0;
     WriteAt(fd_, buf_.get(), len_, base_, err);
-    base_ += len_;
+    base_ += pos_;
     pos_ = 0;
     len_ = 0;
     writing_ = false;
@@ -204,24 +207,30 @@ std::size_t TFileStream::Read(void* dst, std::size_t n) {
             pos_ += take;
             done += take;
         } else if (n - done >= kBufferSize) {
-            // Large requests bypass the buffer; it is left empty at the new
-            // position.
-            base_ += pos_;
-            pos_ = 0;
-            len_ = 0;
-            int err = 0;
-            const std::size_t got = ReadAt(fd_, out + done, n - done, base_, err);
-            base_ += got;
-            done += got;
-            if (err != 0) {
-                Fail(err);
-            }
+            done += ReadUnbuffered(out + done, n - done);
             break;
         } else if (!Refill()) {
             break;
         }
     }
     return done;
+}
+
+// The buffer is left empty at the new position.
+std::size_t TFileStream::ReadUnbuffered(void* dst, std::size_t n) {
+    if (fd_ < 0 || (writing_ && !FlushBuffer())) {
+        return 0;
+    }
+    base_ += pos_;
+    pos_ = 0;
+    len_ = 0;
+    int err = 0;
+    const std::size_t got = ReadAt(fd_, static_cast<std::uint8_t*>(dst), n, base_, err);
+    base_ += got;
+    if (err != 0) {
+        Fail(err);
+    }
+    return got;
 }
 
 int TFileStream::ReadByteSlow() {
@@ -246,10 +255,10 @@ std::size_t TFileStream::Write(const void* src, std::size_t n) {
         writing_ = true;
     }
     const auto* in = static_cast<const std::uint8_t*>(src);
-    if (len_ + n <= kBufferSize) {
-        std::memcpy(buf_.get() + len_, in, n);
-        len_ += n;
-        pos_ = len_;
+    if (pos_ + n <= kBufferSize) {
+        std::memcpy(buf_.get() + pos_, in, n);
+        pos_ += n;
+        len_ = std::max(len_, pos_);
         return n;
     }
     if (!FlushBuffer()) {
@@ -276,14 +285,14 @@ bool TFileStream::Seek(std::uint64_t position) {
     if (fd_ < 0 || position > static_cast<std::uint64_t>(INT64_MAX)) {
         return false;
     }
-    if (writing_) {
-        if (!FlushBuffer()) {
-            return false;
-        }
-    } else if (position >= base_ && position <= base_ + len_) {
-        // Short moves inside what was read ahead cost nothing.
+    if (position >= base_ && position <= base_ + len_) {
+        // Short moves inside what was read ahead, or is still to be
+        // written, cost nothing.
         pos_ = static_cast<std::size_t>(position - base_);
         return true;
+    }
+    if (writing_ && !FlushBuffer()) {
+        return false;
     }
     base_ = position;
     pos_ = 0;

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 
 namespace mzb {
 
@@ -40,11 +41,12 @@ public:
     TFileStream& operator=(const TFileStream&) = delete;
 
     // Closes any file held first. Fails (errno in LastError) when the file
-    // cannot be opened or is a directory.
-    bool Open(const std::string& path, TFileMode mode);
+    // cannot be opened or is a directory. `status`, when given, receives
+    // the open file's.
+    bool Open(const std::string& path, TFileMode mode, struct stat* status = nullptr);
     // Takes ownership of a descriptor opened elsewhere (for instance without
     // following a link at the path), positioned at 0.
-    bool Attach(int fd);
+    bool Attach(int fd, struct stat* status = nullptr);
     // Writes what is buffered and closes; false when data could not be
     // written. Closing a closed stream succeeds.
     bool Close();
@@ -57,6 +59,10 @@ public:
     bool WriteFailed() const { return writeFailed_; }
 
     std::size_t Read(void* dst, std::size_t n);
+    // Reads straight into dst, past the buffer: a caller with a buffer of
+    // its own that asks for no more than the file holds makes one system
+    // call, where the buffer would ask for more and meet the end in another.
+    std::size_t ReadUnbuffered(void* dst, std::size_t n);
     // The next byte, or -1 at the end of the file or on an error.
     int ReadByte() {
         if (!writing_ && pos_ < len_) {
@@ -71,6 +77,8 @@ public:
     bool Sync();
 
     // Positions beyond the end are allowed; writing there extends the file.
+    // Moves within what is buffered for writing cost nothing, so a header
+    // rewritten once its entry's small data is known is still one write.
     bool Seek(std::uint64_t position);
     bool Skip(std::int64_t delta);
     std::uint64_t Position() const { return base_ + pos_; }
@@ -89,7 +97,7 @@ private:
     std::unique_ptr<std::uint8_t[]> buf_;
     // buf_[0] is the byte at file offset base_; the cursor is buf_[pos_].
     // Reading: buf_[0, len_) mirrors the file. Writing: buf_[0, len_) is not
-    // yet in the file and pos_ == len_.
+    // yet in the file and pos_ <= len_.
     std::uint64_t base_ = 0;
     std::size_t pos_ = 0;
     std::size_t len_ = 0;

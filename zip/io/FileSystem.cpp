@@ -15,7 +15,6 @@
 #include <utility>
 
 namespace mzb {
-namespace {
 
 FileInfo InfoFromStat(std::string_view name, const struct stat& st, bool isLink) {
     FileInfo info;
@@ -42,6 +41,8 @@ FileInfo InfoFromStat(std::string_view name, const struct stat& st, bool isLink)
     }
     return info;
 }
+
+namespace {
 
 // Looks a path up; for a link, what it points to.
 std::optional<FileInfo> InfoOf(const std::string& path, std::string_view name) {

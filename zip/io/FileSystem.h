@@ -18,6 +18,8 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <sys/stat.h>
 #include <vector>
 
 namespace mzb {
@@ -52,6 +54,9 @@ struct FileInfo {
 // The value for an archive's external attributes: the MS-DOS byte in the low
 // half, the Unix mode in the high half.
 std::uint32_t ExternalAttributes(const FileInfo& info);
+
+// What a stat of the file called `name` says; `isLink` when a link led to it.
+FileInfo InfoFromStat(std::string_view name, const struct stat& st, bool isLink);
 
 // The file or directory at a path, following a link there; nothing when
 // there is none (a dangling link included).

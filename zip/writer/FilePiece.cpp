@@ -56,8 +56,8 @@ std::unique_ptr<TFilePiece> TPieceReader::Next(TFileStream& in,
     std::copy(history_.begin(), history_.end(), piece->input.begin());
     std::size_t got = 0;
     while (got < want) {
-        const std::size_t n = in.Read(piece->input.data() + piece->historySize + got,
-                                      std::min(want - got, kPieceStep));
+        const std::size_t n = in.ReadUnbuffered(piece->input.data() + piece->historySize + got,
+                                                std::min(want - got, kPieceStep));
         if (n == 0) {
             break;
         }

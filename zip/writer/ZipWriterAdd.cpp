@@ -185,7 +185,11 @@ bool TZipWriter::AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderI
         entry.CompressionMethod = kMethodStored;
         entry.Crc32 = 0;
     } else {
-        const auto info = FileInfoOf(item);
+        // A file read ahead was looked at when it was opened.
+        const auto info =
+            prepared.opened
+                ? std::optional(InfoFromStat(FileNamePart(item), prepared.status, false))
+                : FileInfoOf(item);
         if (!info) {
             return false;
         }
