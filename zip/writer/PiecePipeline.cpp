@@ -11,6 +11,10 @@ namespace {
 // one before; the count bounds a run of small files.
 constexpr std::size_t kPiecesAheadPerThread = 2;
 constexpr std::size_t kFilesAheadPerThread = 32;
+// A batch is handed over at this many files or bytes: enough to make the
+// hand-off cheap beside the work, few enough to keep every worker fed.
+constexpr std::size_t kBatchFiles = 16;
+constexpr std::size_t kBatchBytes = 64 * 1024;
 
 } // namespace
 
@@ -122,6 +126,12 @@ std::shared_ptr<TFilePiece> TPiecePipeline::NextPiece(const TPieceTaken& progres
 }
 
 void TPiecePipeline::Await(TPreparedFile::TQueued& queued, const TPieceTaken& progress) {
+    if (queued.batch && !queued.batch->submitted) {
+        SubmitBatch(); // the run caught up with the batch being filled
+    }
+    if (queued.batch) {
+        queued.done = queued.batch->done;
+    }
     if (pool_.Threads() > 1) {
         TPreparedFile::TCompression& compression = *queued.compression;
         std::size_t reported = 0;
@@ -208,8 +218,7 @@ void TPiecePipeline::StartFile(const TPlannedFile& planned) {
         file.cipher = std::move(ahead);
         ++queuedPieces_;
     }
-    if (!planned.compress || !input_.Open(planned.path, TFileMode::Read) ||
-        ::fstat(input_.Descriptor(), &file.status) != 0 ||
+    if (!planned.compress || !input_.Open(planned.path, TFileMode::Read, &file.status) ||
         static_cast<std::uint64_t>(file.status.st_size) > maxFileSize_) {
         input_.Close();
         return;
@@ -259,8 +268,13 @@ void TPiecePipeline::ReadOnePiece(TPreparedFile& file) {
     queued.bytes = piece->size;
     queued.piece = piece;
     queued.compression = std::make_shared<TPreparedFile::TCompression>();
-    queued.done = pool_.Submit(
-        [this, piece, compression = queued.compression] { Compress(*piece, *compression); });
+    if (pool_.Threads() > 1 && piece->last && piece->historySize == 0 &&
+        piece->size < kBatchBytes) {
+        AddToBatch(queued);
+    } else {
+        queued.done = pool_.Submit(
+            [this, piece, compression = queued.compression] { Compress(*piece, *compression); });
+    }
     queuedBytes_ += queued.bytes;
     ++queuedPieces_;
     file.pieces.push_back(std::move(queued));
@@ -270,6 +284,44 @@ void TPiecePipeline::ReadOnePiece(TPreparedFile& file) {
         reading_ = false;
         file.allRead = true;
     }
+}
+
+void TPiecePipeline::AddToBatch(TPreparedFile::TQueued& queued) {
+    if (!batch_) {
+        batch_ = std::make_shared<TPreparedFile::TBatch>();
+    }
+    batch_->pieces.emplace_back(queued.piece, queued.compression);
+    batch_->bytes += queued.bytes;
+    queued.batch = batch_;
+    if (batch_->pieces.size() >= kBatchFiles || batch_->bytes >= kBatchBytes) {
+        SubmitBatch();
+    }
+}
+
+void TPiecePipeline::SubmitBatch() {
+    std::shared_ptr<TPreparedFile::TBatch> batch = std::move(batch_);
+    batch->submitted = true;
+    batch->done = pool_
+                      .Submit([this, batch] {
+                          auto next = batch->pieces.begin();
+                          try {
+                              for (; next != batch->pieces.end(); ++next) {
+                                  Compress(*next->first, *next->second);
+                              }
+                          } catch (...) {
+                              // Those after it are not compressed: their
+                              // waiters learn of the failure from the batch.
+                              {
+                                  std::lock_guard lock(mutex_);
+                                  for (; next != batch->pieces.end(); ++next) {
+                                      next->second->finished = true;
+                                  }
+                              }
+                              progressed_.notify_all();
+                              throw;
+                          }
+                      })
+                      .share();
 }
 
 // On a worker, or on the caller with one thread, where the run hears the

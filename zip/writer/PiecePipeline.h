@@ -6,7 +6,9 @@
 // them. The pipeline opens and reads them ahead on the caller's thread (the
 // only one that touches the file system or fires events) and hands their
 // pieces to the workers; the run then takes each file's compressed pieces in
-// order. What is read ahead is bounded (a few pieces per worker), so memory
+// order. Files of one small piece are handed to the workers in batches, so
+// that a tree of tiny files does not pay a thread hand-off per file. What
+// is read ahead is bounded (a few pieces per worker), so memory
 // stays small however large the files are. Whatever the workers do, the
 // caller's thread is never more than kPieceStep bytes of reading or of
 // compression apart from its next call back to the run: `serve` after each
@@ -77,12 +79,20 @@ struct TPreparedFile {
         std::size_t taken = 0;
         bool finished = false;
     };
+    // Small files compressed on one worker in one hand-off, in order.
+    struct TBatch {
+        std::vector<std::pair<std::shared_ptr<TFilePiece>, std::shared_ptr<TCompression>>> pieces;
+        std::size_t bytes = 0;
+        bool submitted = false;
+        std::shared_future<void> done;
+    };
     // Pieces read so far and not yet taken, each with its compression.
     struct TQueued {
         std::shared_ptr<TFilePiece> piece;
         std::shared_ptr<TCompression> compression;
-        std::future<void> done;
-        std::size_t bytes = 0; // the piece's own, counted against the budget
+        std::shared_future<void> done; // set once its task is submitted
+        std::shared_ptr<TBatch> batch; // the one it was handed over in
+        std::size_t bytes = 0;         // the piece's own, counted against the budget
     };
     std::deque<TQueued> pieces;
     bool allRead = false;
@@ -130,6 +140,8 @@ private:
     void StartFile(const TPlannedFile& planned);
     std::size_t ReadCrcStep(TPreparedFile& file);
     void ReadOnePiece(TPreparedFile& file);
+    void AddToBatch(TPreparedFile::TQueued& queued);
+    void SubmitBatch();
     void Compress(TFilePiece& piece, TPreparedFile::TCompression& compression);
     void Await(TPreparedFile::TQueued& queued, const TPieceTaken& progress);
     bool BudgetSpent() const;
@@ -148,6 +160,7 @@ private:
     TFileStream input_;
     std::unique_ptr<TPieceReader> reader_;
     std::vector<std::uint8_t> crcBuffer_;
+    std::shared_ptr<TPreparedFile::TBatch> batch_; // being filled, not yet handed over
     std::size_t queuedBytes_ = 0;
     std::size_t queuedPieces_ = 0;
     // A piece compressed on the caller (one thread) reports through this.
