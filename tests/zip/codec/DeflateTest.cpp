@@ -236,9 +236,20 @@ TEST(DeflateEntry, RejectsLevelsOutsideOneToNine) {
 
 // One object compresses entry after entry; nothing of one entry may leak
 // into the next, not even after an entry was abandoned halfway.
+// Small entries, which share their text, have their chains cleared one by one.
 TEST(DeflateReuse, LaterEntriesDoNotDependOnEarlierOnes) {
     const Bytes first = test::MakeText(150000, 17);
     const Bytes second = Concat(test::MakeBinary(90000, 18), test::MakeText(20000, 17));
+    for (const Bytes& small : {test::MakeText(4000, 17), test::MakeText(300, 17)}) {
+        const Bytes smaller = test::MakeText(2500, 17);
+        for (int level : {1, 5, 9}) {
+            TDeflater fresh;
+            const Bytes expected = Compress(fresh, smaller, level).bytes;
+            TDeflater reused;
+            Compress(reused, small, level);
+            EXPECT_EQ(Compress(reused, smaller, level).bytes, expected) << level;
+        }
+    }
     for (int level : {1, 5, 9}) {
         TDeflater fresh;
         const Bytes expected = Compress(fresh, second, level).bytes;

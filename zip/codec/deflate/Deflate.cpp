@@ -233,6 +233,8 @@ private:
         }
     }
     unsigned insertString(unsigned pos);
+    unsigned hashAt(unsigned pos) const;
+    void clearHeads();
     void insertAhead(unsigned pos, unsigned lookahead);
     unsigned longestMatch(unsigned candidate, unsigned previousLength, unsigned pos,
                           unsigned lookahead, unsigned& matchStart);
@@ -312,6 +314,10 @@ private:
     bool endOfInput_ = false;
     bool lastPiece_ = true;
     bool wholeEntry_ = true; // no history and last: the data may be stored as it is
+    // The window's extent the last entry hashed, when it never slid; any
+    // other value clears every head.
+    unsigned hashedEnd_ = 0;
+    bool slid_ = false;
 };
 
 TDeflater::Engine::Engine()
@@ -365,6 +371,7 @@ TDeflateResult TDeflater::Engine::run(TDeflateSource& source, TDeflateSink& sink
         break;
     }
     out_.finish();
+    hashedEnd_ = slid_ ? kWindowBytes : strStart_ + lookahead_;
     if (result_.method == 8) {
         result_.compressedSize = out_.bytesProduced();
     }
@@ -381,7 +388,8 @@ void TDeflater::Engine::startEntry(TDeflateSource& source, TDeflateSink& sink,
     out_.start(sink);
     result_ = TDeflateResult{};
     result_.flagBits = config.flagBits;
-    std::fill(head_.begin(), head_.end(), std::uint16_t{0});
+    clearHeads();
+    slid_ = false;
     strStart_ = 0;
     lookahead_ = 0;
     matchStart_ = 0;
@@ -438,6 +446,7 @@ void TDeflater::Engine::fillWindow() {
         strStart_ -= kWindowSize;
         nextInsert_ = nextInsert_ >= kWindowSize ? nextInsert_ - kWindowSize : 0;
         blockStart_ -= long(kWindowSize);
+        slid_ = true;
         slideDown(head_.data(), kHashSize);
         slideDown(prev_.data(), kWindowSize);
         slideDown(prev2_.data(), kWindowSize);
@@ -458,10 +467,30 @@ void TDeflater::Engine::fillWindow() {
 
 // Needs kMinMatch bytes of lookahead at `pos`. Returns the previous head of
 // the chain, the newest candidate for a match (0: none).
-inline unsigned TDeflater::Engine::insertString(unsigned pos) {
+inline unsigned TDeflater::Engine::hashAt(unsigned pos) const {
     const std::uint8_t* p = window_.data() + pos;
-    const unsigned hash =
-        ((unsigned(p[0]) << (2 * kHashShift)) ^ (unsigned(p[1]) << kHashShift) ^ p[2]) & kHashMask;
+    return ((unsigned(p[0]) << (2 * kHashShift)) ^ (unsigned(p[1]) << kHashShift) ^ p[2]) &
+           kHashMask;
+}
+
+// Every entry starts with empty chains. A small one hashed few strings, and
+// the window still holds them: clearing just their heads costs a step per
+// byte where clearing all costs 64 KiB, which for a tree of tiny files is
+// most of the compression.
+void TDeflater::Engine::clearHeads() {
+    constexpr unsigned kClearOneByOne = 4096;
+    if (hashedEnd_ <= kClearOneByOne) {
+        for (unsigned pos = 0; pos < hashedEnd_; ++pos) {
+            head_[hashAt(pos)] = 0;
+        }
+    } else {
+        std::fill(head_.begin(), head_.end(), std::uint16_t{0});
+    }
+    hashedEnd_ = kWindowBytes; // until this entry ends well
+}
+
+inline unsigned TDeflater::Engine::insertString(unsigned pos) {
+    const unsigned hash = hashAt(pos);
     const unsigned candidate = head_[hash];
     prev_[pos & kWindowMask] = std::uint16_t(candidate);
     // Meaningless when the chain was empty (0), and then never followed.
