@@ -208,7 +208,7 @@ bool TPiecePipeline::ReadAheadOne() {
 
 void TPiecePipeline::StartFile(const TPlannedFile& planned) {
     TPreparedFile& file = prepared_.emplace_back();
-    file.path = planned.path;
+    file.path = *planned.path;
     file.allRead = true;
     if (planned.encrypt && makeCipher_) {
         // Counted as a piece, so that a run of small files does not derive
@@ -218,7 +218,7 @@ void TPiecePipeline::StartFile(const TPlannedFile& planned) {
         file.cipher = std::move(ahead);
         ++queuedPieces_;
     }
-    if (!planned.compress || !input_.Open(planned.path, TFileMode::Read, &file.status) ||
+    if (!planned.compress || !input_.Open(*planned.path, TFileMode::Read, &file.status) ||
         static_cast<std::uint64_t>(file.status.st_size) > maxFileSize_) {
         input_.Close();
         return;
@@ -301,27 +301,29 @@ void TPiecePipeline::AddToBatch(TPreparedFile::TQueued& queued) {
 void TPiecePipeline::SubmitBatch() {
     std::shared_ptr<TPreparedFile::TBatch> batch = std::move(batch_);
     batch->submitted = true;
-    batch->done = pool_
-                      .Submit([this, batch] {
-                          auto next = batch->pieces.begin();
-                          try {
-                              for (; next != batch->pieces.end(); ++next) {
-                                  Compress(*next->first, *next->second);
-                              }
-                          } catch (...) {
-                              // Those after it are not compressed: their
-                              // waiters learn of the failure from the batch.
-                              {
-                                  std::lock_guard lock(mutex_);
-                                  for (; next != batch->pieces.end(); ++next) {
-                                      next->second->finished = true;
-                                  }
-                              }
-                              progressed_.notify_all();
-                              throw;
-                          }
-                      })
-                      .share();
+    // The task holds the pieces, not the batch: the batch holds the task's
+    // result, which holds the task.
+    batch->done = pool_.Submit([this, pieces = batch->pieces] { CompressBatch(pieces); }).share();
+}
+
+void TPiecePipeline::CompressBatch(const TPreparedFile::TBatch::TPieces& pieces) {
+    auto next = pieces.begin();
+    try {
+        for (; next != pieces.end(); ++next) {
+            Compress(*next->first, *next->second);
+        }
+    } catch (...) {
+        // Those after it are not compressed: their waiters learn of the
+        // failure from the batch.
+        {
+            std::lock_guard lock(mutex_);
+            for (; next != pieces.end(); ++next) {
+                next->second->finished = true;
+            }
+        }
+        progressed_.notify_all();
+        throw;
+    }
 }
 
 // On a worker, or on the caller with one thread, where the run hears the

@@ -17,7 +17,7 @@
 // of hash rounds per entry) is made on the workers too, for every planned
 // file to be encrypted.
 //
-//   pipeline.Plan({{"/a", true}, {"/b", true}});
+//   pipeline.Plan({{&a, true}, {&b, true}});  // a, b: "/a", "/b"
 //   TPreparedFile* a = pipeline.Take("/a"); // the plan's front, or nullptr
 //   while (auto piece = pipeline.NextPiece(progress)) { ... }
 //   pipeline.Finish();                       // drops what was not taken
@@ -39,8 +39,10 @@
 
 namespace mzb {
 
+// The path is the caller's, kept alive until the file is taken: a plan of
+// a whole tree holds no copy of its names.
 struct TPlannedFile {
-    std::string path;
+    const std::string* path = nullptr;
     bool compress = false; // only files to be deflated are read ahead
     bool encrypt = false;  // a file, not a directory, of an encrypted archive
 };
@@ -81,7 +83,9 @@ struct TPreparedFile {
     };
     // Small files compressed on one worker in one hand-off, in order.
     struct TBatch {
-        std::vector<std::pair<std::shared_ptr<TFilePiece>, std::shared_ptr<TCompression>>> pieces;
+        using TPieces =
+            std::vector<std::pair<std::shared_ptr<TFilePiece>, std::shared_ptr<TCompression>>>;
+        TPieces pieces;
         std::size_t bytes = 0;
         bool submitted = false;
         std::shared_future<void> done;
@@ -142,6 +146,7 @@ private:
     void ReadOnePiece(TPreparedFile& file);
     void AddToBatch(TPreparedFile::TQueued& queued);
     void SubmitBatch();
+    void CompressBatch(const TPreparedFile::TBatch::TPieces& pieces);
     void Compress(TFilePiece& piece, TPreparedFile::TCompression& compression);
     void Await(TPreparedFile::TQueued& queued, const TPieceTaken& progress);
     bool BudgetSpent() const;

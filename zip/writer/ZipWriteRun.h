@@ -8,12 +8,12 @@
 #include "zip/format/SortedZip.h"
 #include "zip/io/FileStream.h"
 #include "zip/writer/PiecePipeline.h"
+#include "zip/writer/TakenNames.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -45,9 +45,8 @@ struct TZipWriteRun {
     TFileStream input;
 
     std::unique_ptr<TSortedZip> entries; // ByNone order, owning: the new directory
-    // Each stored name to the path it was added from (empty for an entry
-    // carried over from the existing archive).
-    std::unordered_map<std::string, std::string> storedNames;
+    // The stored names of `entries` and the paths they were added from.
+    std::optional<TTakenNames> storedNames;
     // Stored names of the existing archive, for freshening.
     std::unordered_set<std::string> existingNames;
     // FilesList items already taken by the carry-over.

@@ -276,6 +276,8 @@ void TZipWriter::ExpandList(TZipWriteRun& run) {
         }
     };
     totalBytes_ = ExpandFilesList(filesList_, settings);
+    // Kept for the whole run: a tree of tiny files has as many items as entries.
+    filesList_.shrink_to_fit();
     run.itemTaken.assign(filesList_.size(), false);
 }
 
@@ -288,6 +290,7 @@ void TZipWriter::OpenOutput(TZipWriteRun& run) {
         throw EZipError("Cannot write " + run.outputPath + ": " + SystemError());
     }
     run.entries = std::make_unique<TSortedZip>(TZipSortMode::ByNone, TDuplicates::Error, true);
+    run.storedNames.emplace(*run.entries, filesList_);
 }
 
 // The new archive keeps the comment held: the one set, else the one of the
@@ -309,7 +312,7 @@ void TZipWriter::AddListedFiles(TZipWriteRun& run) {
     Pipeline(run).Plan(std::move(plan));
     for (std::size_t i = 0; i < filesList_.size(); ++i) {
         if (!run.itemTaken[i]) {
-            AddItem(run, filesList_[i]);
+            AddItem(run, i);
         }
     }
 }

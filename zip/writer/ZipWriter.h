@@ -189,7 +189,7 @@ private:
     void Abandon(TZipWriteRun& run) noexcept;
 
     // Adding one file (ZipWriterAdd.cpp).
-    bool AddItem(TZipWriteRun& run, const std::string& item);
+    bool AddItem(TZipWriteRun& run, std::size_t itemIndex);
     bool AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderInfo& entry,
                  const TPreparedFile& prepared);
     bool OpenInput(TZipWriteRun& run, const std::string& item);
@@ -202,8 +202,7 @@ private:
                      bool readAhead);
     std::uint32_t CrcPass(TZipWriteRun& run);
     void StartCipher(TZipWriteRun& run, std::uint32_t crc, const TPreparedFile& prepared);
-    void Commit(TZipWriteRun& run, std::unique_ptr<TZipHeaderInfo> entry,
-                const std::string& source);
+    void Commit(TZipWriteRun& run, std::unique_ptr<TZipHeaderInfo> entry, std::uint32_t item);
     bool IsStoredNameTaken(const TZipWriteRun& run, const std::string& name) const;
     std::string StoredDirectoryOf(const std::string& item) const;
     std::string StoredNameOf(const std::string& item) const;

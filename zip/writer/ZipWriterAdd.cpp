@@ -81,7 +81,7 @@ std::string TZipWriter::StoredNameOf(const std::string& item) const {
 // Linux file names that differ only in letter case are different files, and
 // a backup must keep both; so only the very same name is a duplicate.
 bool TZipWriter::IsStoredNameTaken(const TZipWriteRun& run, const std::string& name) const {
-    return run.storedNames.count(name) != 0;
+    return run.storedNames->Find(name).has_value();
 }
 
 // --- adding ---------------------------------------------------------------------
@@ -104,7 +104,7 @@ TPiecePipeline& TZipWriter::Pipeline(TZipWriteRun& run) {
 
 TPlannedFile TZipWriter::Planned(const std::string& item) const {
     const bool file = KindOfItem(item) != TFileItemKind::Directory;
-    return {item, file && CompressesFile(FileNamePart(item)), file};
+    return {&item, file && CompressesFile(FileNamePart(item)), file};
 }
 
 bool TZipWriter::CompressesFile(const std::string& fileName) const {
@@ -114,7 +114,8 @@ bool TZipWriter::CompressesFile(const std::string& fileName) const {
 // Files the run adds one by one while carrying over an archive were not
 // planned; each is then planned alone, so a large one still compresses on
 // every worker.
-bool TZipWriter::AddItem(TZipWriteRun& run, const std::string& item) {
+bool TZipWriter::AddItem(TZipWriteRun& run, std::size_t itemIndex) {
+    const std::string& item = filesList_[itemIndex];
     TPiecePipeline& pipeline = Pipeline(run);
     const TPreparedFile* prepared = pipeline.Take(item);
     if (!prepared) {
@@ -129,7 +130,7 @@ bool TZipWriter::AddItem(TZipWriteRun& run, const std::string& item) {
     if (!AddFile(run, item, *entry, *prepared)) {
         return false;
     }
-    Commit(run, std::move(entry), item);
+    Commit(run, std::move(entry), static_cast<std::uint32_t>(itemIndex));
     ++run.added;
     if (Dispose && KindOfItem(item) != TFileItemKind::Directory) {
         run.disposeList.push_back(item);
@@ -138,9 +139,9 @@ bool TZipWriter::AddItem(TZipWriteRun& run, const std::string& item) {
 }
 
 void TZipWriter::Commit(TZipWriteRun& run, std::unique_ptr<TZipHeaderInfo> entry,
-                        const std::string& source) {
-    run.storedNames.emplace(entry->Directory() + entry->FileName(), source);
+                        std::uint32_t item) {
     run.entries->Add(std::move(entry));
+    run.storedNames->TakeLast(item);
     ++run.endCentral.EntriesThisDisk;
     ++run.endCentral.TotalEntries;
 }
@@ -226,11 +227,11 @@ bool TZipWriter::AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderI
     if (name.empty()) {
         return false;
     }
-    if (const auto taken = run.storedNames.find(name); taken != run.storedNames.end()) {
+    if (const auto taken = run.storedNames->Find(name)) {
         run.input.Close();
         // Overlapping list entries ("/a/*" and "/a/x.txt") name one file
         // twice; it is in the archive already, so nothing is left out.
-        if (IsSamePath(taken->second, item)) {
+        if (IsSamePath(std::string(*taken), item)) {
             totalBytes_ -= std::min(size, totalBytes_);
         } else {
             SkipFile(run, kSkipDuplicateName, item, size);

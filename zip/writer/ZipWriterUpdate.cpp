@@ -80,7 +80,7 @@ bool TZipWriter::ReplacesEntry(TZipWriteRun& run, const TZipHeaderInfo& old, std
     if (OnUpdate) {
         OnUpdate(*this, 0, index);
     }
-    return AddItem(run, path);
+    return AddItem(run, item);
 }
 
 // The entry's data and any data descriptor are copied unchanged behind a new
@@ -129,7 +129,7 @@ void TZipWriter::CopyEntry(TZipWriteRun& run, const TZipHeaderInfo& old) {
     }
     WriteHeader(run, *entry, extra);
     CopyBytes(run, dataStart, length);
-    Commit(run, std::move(entry), std::string());
+    Commit(run, std::move(entry), TTakenNames::kCarriedOver);
 }
 
 void TZipWriter::CopyBytes(TZipWriteRun& run, std::uint64_t from, std::uint64_t size) {

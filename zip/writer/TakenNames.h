@@ -1,0 +1,52 @@
+#pragma once
+// The stored names a run has written, so that a second file that would take
+// one again is found. No name is copied: each is read from the entry that
+// holds it, so the index costs about 16 bytes per entry rather than a
+// string and a map node, which for a tree of tiny files was a large part of
+// the memory a run takes.
+
+#include "zip/format/SortedZip.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mzb {
+
+class TTakenNames {
+public:
+    // `entries`: the run's new directory, which only grows while this
+    // lives; `items`: the paths files are added from, unchanged meanwhile.
+    TTakenNames(const TSortedZip& entries, const std::vector<std::string>& items);
+
+    // For an entry carried over from the old archive.
+    static constexpr std::uint32_t kCarriedOver = UINT32_MAX;
+    // Takes the name of the entry just added last to `entries`, from
+    // items[item] (or kCarriedOver).
+    void TakeLast(std::uint32_t item);
+    // Whether `name` (directory and file name) is taken, and by what: the
+    // path it was added from, empty for an entry carried over.
+    std::optional<std::string_view> Find(std::string_view name) const;
+
+private:
+    struct TTaken {
+        std::uint32_t entry; // kFree: the slot is free
+        std::uint32_t item;
+    };
+    static constexpr std::uint32_t kFree = UINT32_MAX;
+
+    std::size_t HashOf(const TZipHeaderInfo& entry) const;
+    void Put(TTaken taken);
+
+    const TSortedZip& entries_;
+    const std::vector<std::string>& items_;
+    // Open addressing with linear probing, at most three quarters full: a
+    // slot costs 8 bytes, where a node of a standard set costs 40.
+    std::vector<TTaken> slots_;
+    std::size_t count_ = 0;
+};
+
+} // namespace mzb
