@@ -316,10 +316,26 @@ bool TZipReader::SkipUnreached(const TFolderReached& reached, int index, const s
     return false;
 }
 
+namespace {
+
+// Decoding a few KiB takes less than handing them to a worker and waiting
+// for it, and a tree of tiny files would pay that per file. An encrypted
+// entry goes to the workers whatever its size: its key may take thousands
+// of hash rounds.
+constexpr std::uint64_t kDecodedHereBelow = 8192;
+
+bool DecodedHere(const TZipHeaderInfo& entry) {
+    return !entry.IsEncrypted() && entry.CompressedSize < kDecodedHereBelow &&
+           entry.UncompressedSize < kDecodedHereBelow;
+}
+
+} // namespace
+
 // Hands the chosen entries from the one at hand on to the workers, as many
 // as they may hold ahead: those whose data lies where it should, whose
 // method is known and which, when encrypted, open with the password in
-// force. The others wait for the run, which decodes them itself. A cipher
+// force, and not small enough to be decoded here at once. The others wait
+// for the run, which decodes them itself. A cipher
 // whose keys take thousands of hash rounds has its password checked on the
 // worker; one that checks cheaply, here.
 void TZipReader::DecodeAhead(TExtractionRun& run, int from) {
@@ -327,7 +343,7 @@ void TZipReader::DecodeAhead(TExtractionRun& run, int from) {
     for (; run.nextAhead < EntryCount() && !run.ahead->Full(); ++run.nextAhead) {
         const TZipHeaderInfo& entry = Entry(run.nextAhead);
         if ((!DoAll && !entry.Matched) || entry.FileName().empty() ||
-            !TEntryDecoder::IsKnownMethod(entry.DataMethod())) {
+            !TEntryDecoder::IsKnownMethod(entry.DataMethod()) || DecodedHere(entry)) {
             continue;
         }
         auto cipher = entry.IsEncrypted() ? CipherForReading(entry, ArchivePassword) : nullptr;

@@ -940,7 +940,7 @@ TEST_F(ReaderTest, ThreadsRestoreWhatOneThreadRestores) {
         e.dosDateTime = 0x5A2B6C3Du + unsigned(i) * 2;
         e.externalAttributes = (i % 3 ? 0x81A40020u : 0x81ED0020u);
     }
-    b.AddDeflated("bad crc", std::string(5000, 'q')).crc = 1;
+    b.AddDeflated("bad crc", std::string(50000, 'q')).crc = 1; // decoded on a worker
     b.AddEncrypted("secret", "hidden text", "pw", true);
     b.AddEncrypted("other key", "other text", "not pw", false);
     b.Add("../escape", "x");
