@@ -101,7 +101,7 @@ void TZipHeaderInfo::SetFileComment(std::optional<std::string> comment) {
     // A longer comment is kept so that writing can refuse it by name.
     FileCommentLength =
         comment ? static_cast<std::uint16_t>(std::min<std::size_t>(comment->size(), 0xFFFF)) : 0;
-    fileComment_ = comment ? std::make_shared<const std::string>(std::move(*comment)) : nullptr;
+    fileComment_ = comment ? TComment(std::move(*comment)) : TComment();
 }
 
 void TZipHeaderInfo::SetModificationTime(std::int64_t seconds) {
@@ -227,7 +227,7 @@ bool TZipHeaderInfo::WriteCentralHeader(TFileStream& stream, const TClassicLimit
     }
     CentralExtraLength = static_cast<std::uint16_t>(extra.size());
     // A length without its text would shift every header after this one.
-    const std::string& comment = fileComment_ ? *fileComment_ : std::string();
+    const std::string& comment = fileComment_.Text() ? *fileComment_.Text() : std::string();
     std::string bytes(kCentralHeaderSize, '\0');
     PutLE32(At(bytes, 0), kCentralHeaderSignature);
     PutLE16(At(bytes, 4), VersionMadeBy);

@@ -76,7 +76,8 @@ public:
 
     // Absent until set or loaded; FileCommentLength may be non-zero then.
     std::optional<std::string> FileComment() const {
-        return fileComment_ ? std::optional<std::string>(*fileComment_) : std::nullopt;
+        const std::string* text = fileComment_.Text();
+        return text ? std::optional<std::string>(*text) : std::nullopt;
     }
     void SetFileComment(std::optional<std::string> comment);
     // Reads the comment of an entry read from a central header, from that
@@ -153,10 +154,30 @@ private:
 
     std::string fileName_;
     std::string directory_;
-    // Shared between copies, never changed in place: an archive's directory
-    // holds an entry per file, and most have no comment, so a pointer keeps
-    // each entry small.
-    std::shared_ptr<const std::string> fileComment_;
+    // An archive's directory holds an entry per file and most have no
+    // comment: one pointer keeps each entry small. A copy of the entry
+    // copies the text.
+    class TComment {
+    public:
+        TComment() = default;
+        explicit TComment(std::string text)
+            : text_(std::make_unique<const std::string>(std::move(text))) {}
+        TComment(const TComment& other) { *this = other; }
+        TComment& operator=(const TComment& other) {
+            if (this != &other) {
+                text_ = other.text_ ? std::make_unique<const std::string>(*other.text_) : nullptr;
+            }
+            return *this;
+        }
+        TComment(TComment&&) noexcept = default;
+        TComment& operator=(TComment&&) noexcept = default;
+
+        const std::string* Text() const { return text_.get(); }
+
+    private:
+        std::unique_ptr<const std::string> text_;
+    };
+    TComment fileComment_;
 };
 
 } // namespace mzb
