@@ -6,6 +6,7 @@
 #
 #   scripts/bench.sh            # every benchmark
 #   scripts/bench.sh extract    # mzb extract beside unzip, 7zz, bsdtar
+#   scripts/bench.sh small      # only the tree of 200 000 tiny files (not in the default set)
 #
 # The extract benchmark keeps its 250 MB tree and archive in
 # ${MZB_BENCH_DIR:-/tmp/mzb-extract-bench} for later runs.
@@ -13,6 +14,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset release >/dev/null
+if [[ "${1:-}" == small ]]; then
+    cmake --build build/release --target mzb
+    exec scripts/bench-create.sh small
+fi
 benches=(crc_bench crypt_bench wildcard_bench deflate_bench inflate_bench extract_bench create)
 chosen=()
 for b in "${benches[@]}"; do
