@@ -151,6 +151,12 @@ bool TSortedZip::Find(const TZipHeaderInfo& key, std::size_t& index) const {
 }
 
 std::size_t TSortedZip::Insert(TZipHeaderInfo* entry) {
+    // Entries that come in order, as a writer's do, go to the end without
+    // a search.
+    if (items_.empty() || CompareEntries(mode_, *items_.back(), *entry) < 0) {
+        items_.push_back(entry);
+        return items_.size() - 1;
+    }
     std::size_t index = 0;
     if (Find(*entry, index)) {
         if (duplicates_ == TDuplicates::Ignore) {
