@@ -83,8 +83,8 @@ std::string RestoreKeptText(const std::string& projectText,
 std::string RestoreFailureText(const std::string& projectText,
                                const std::vector<std::string>& archivePaths,
                                const RestoreTally& tally) {
-    std::string text =
-        kRestoreFailedText + ProjectAndArchiveLines(projectText, archivePaths) + RestoredLine(tally);
+    std::string text = kRestoreFailedText + ProjectAndArchiveLines(projectText, archivePaths) +
+                       RestoredLine(tally);
     if (!tally.Lost.empty()) {
         text +=
             "\rFiles Not Restored: " + std::to_string(tally.Lost.size()) + ItemLines(tally.Lost);

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace mzb {
 
@@ -103,6 +104,9 @@ public:
         };
         events.OnEntryStarted = [this](const std::string& name) {
             atHand_ = name;
+            if (planned_) {
+                reached_.insert(name);
+            }
             host_.ShowCurrentFile(name);
         };
         events.OnTotalPercentDone = [this](int percent) { host_.SetProgress(percent); };
@@ -142,6 +146,16 @@ public:
         }
     }
 
+    // After a run that went through its archive: the planned files it never
+    // came to (an archive replaced under its name since it was chosen).
+    void LoseUnreached(const std::vector<std::string>& names, const std::string& reason) {
+        for (const std::string& name : names) {
+            if (!reached_.contains(name)) {
+                Lose(name, reason);
+            }
+        }
+    }
+
     // The run reached its end event, so a report is due.
     bool Completed() const { return completed_; }
     // An error ended the run at the entry at hand.
@@ -158,6 +172,9 @@ public:
 private:
     // An entry can be reported twice (a bad CRC, then its skip).
     void Lose(const std::string& name, const std::string& reason) {
+        if (planned_) {
+            reached_.insert(name);
+        }
         const std::string line = name + ": " + reason;
         if (tally_.Lost.empty() || tally_.Lost.back() != line) {
             tally_.Lost.push_back(line);
@@ -191,6 +208,8 @@ private:
     std::optional<bool> toAll_;
     bool completed_ = false;
     bool planned_ = false;
+    // Of a planned restore: the files started or lost.
+    std::unordered_set<std::string> reached_;
     int entriesDone_ = 0;
 };
 
@@ -311,6 +330,8 @@ RestoreOutcome RunPasses(const RestoreJob& job, const std::vector<ReaderPass>& p
         // rest go on.
         try {
             reader.RunUnZip(watch.Events());
+            watch.LoseUnreached(pass.Names, "not in its archive '" +
+                                                FileNamePart(pass.Job.ZipName) + "' any more");
         } catch (const EAbort&) {
             // The wrong password: its box has been shown.
             if (!watch.Completed()) {
