@@ -88,8 +88,8 @@ public:
     }
 
     // The ranks of these rows changed. Many changes are cheaper as one
-    // rebuild of the rows up to the last of them than one by one: a pass
-    // then costs no more than its comparisons.
+    // rebuild of the rows up to the last of them than one by one, so a pass
+    // with a long run of exchanges costs about what comparing its rows would.
     void Refresh(const std::vector<size_t>& changed) {
         if (changed.empty()) {
             return;
