@@ -301,15 +301,6 @@ std::vector<size_t> ExchangeOrder(const std::vector<size_t>& ranks, bool descend
     return order;
 }
 
-// With every key distinct the exchange sort gives the plain sorted order.
-std::vector<size_t> OrderOf(const std::vector<size_t>& ranks, bool descending) {
-    std::vector<size_t> order(ranks.size());
-    for (size_t row = 0; row < ranks.size(); ++row) {
-        order[descending ? ranks.size() - 1 - ranks[row] : ranks[row]] = row;
-    }
-    return order;
-}
-
 } // namespace
 
 std::string TotalFilesText(size_t count) {
@@ -352,9 +343,7 @@ void SortArchiveRows(std::vector<ArchiveRow>& rows, ArchiveSortField field, bool
         return;
     }
     const auto ranks = KeyRanks(rows, field);
-    const bool keysRepeat =
-        !ranks.empty() && *std::max_element(ranks.begin(), ranks.end()) + 1 < ranks.size();
-    const auto order = keysRepeat ? ExchangeOrder(ranks, descending) : OrderOf(ranks, descending);
+    const auto order = ExchangeOrder(ranks, descending);
     std::vector<ArchiveRow> sorted;
     sorted.reserve(rows.size());
     for (const size_t row : order) {
