@@ -15,40 +15,14 @@ dir="${BENCH_DIR:-/tmp/mzb-bench-small}"
 shm=/dev/shm/mzb-bench-small-x
 seed="${BENCH_SEED:-1}"
 
-[[ -x "$mzb" ]] || { echo "no $mzb: build the release preset first" >&2; exit 2; }
-for tool in zip unzip 7zz bsdtar tar python3 /usr/bin/time; do
-    command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 2; }
-done
-
-if [[ "$(cat "$dir/seed" 2>/dev/null)" != "$seed" ]]; then
-    echo "laying out the small-files tree in $dir/src (seed $seed)..."
-    rm -rf "$dir"
-    mkdir -p "$dir"
-    python3 "$repo/scripts/bench-tree.py" small "$dir/src" "$seed"
-    echo "$seed" >"$dir/seed"
-fi
+source "$repo/scripts/bench-lib.sh"
+require "$mzb" zip unzip 7zz bsdtar tar python3 /usr/bin/time
+lay_tree small "$dir" "$seed"
 cd "$dir"
 echo "tree: $(find src -type f | wc -l) files, $(du -sb src | cut -f1) bytes; best of $runs runs"
 find src -type f -exec cat {} + >/dev/null
 
 declare -A best_time best_rss
-# measure NAME RUNS PREPARE COMMAND...: the best time and highest RSS of the
-# runs, PREPARE run before each.
-measure() {
-    local name=$1 n=$2 prepare=$3
-    shift 3
-    for ((r = 0; r < n; ++r)); do
-        eval "$prepare"
-        /usr/bin/time -f "%e %M" -o time.txt "$@" >/dev/null
-        read -r t rss <time.txt
-        if [[ -z "${best_time[$name]:-}" ]] || awk "BEGIN{exit !($t < ${best_time[$name]})}"; then
-            best_time[$name]=$t
-        fi
-        if [[ -z "${best_rss[$name]:-}" ]] || ((rss > best_rss[$name])); then
-            best_rss[$name]=$rss
-        fi
-    done
-}
 row() { # name, the row it is compared with
     awk -v n="$1" -v t="${best_time[$1]}" -v m="${best_rss[$1]}" -v t0="${best_time[$2]}" \
         'BEGIN { printf "%-16s %9.2f %10d | %9.3f\n", n, t, m, t / t0 }'

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace mzb {
 namespace {
@@ -235,38 +237,35 @@ TEST(DeflateEntry, RejectsLevelsOutsideOneToNine) {
 }
 
 // One object compresses entry after entry; nothing of one entry may leak
-// into the next, not even after an entry was abandoned halfway.
-// Small entries, which share their text, have their chains cleared one by one.
+// into the next, not even after an entry was abandoned halfway. Small
+// entries, which share their text here, have their chains cleared one by
+// one, large ones all at once.
 TEST(DeflateReuse, LaterEntriesDoNotDependOnEarlierOnes) {
-    const Bytes first = test::MakeText(150000, 17);
-    const Bytes second = Concat(test::MakeBinary(90000, 18), test::MakeText(20000, 17));
-    for (const Bytes& small : {test::MakeText(4000, 17), test::MakeText(300, 17)}) {
-        const Bytes smaller = test::MakeText(2500, 17);
+    const std::vector<std::pair<Bytes, Bytes>> runs = {
+        {test::MakeText(150000, 17),
+         Concat(test::MakeBinary(90000, 18), test::MakeText(20000, 17))},
+        {test::MakeText(4000, 17), test::MakeText(2500, 17)},
+        {test::MakeText(300, 17), test::MakeText(2500, 17)},
+    };
+    for (const auto& [first, second] : runs) {
         for (int level : {1, 5, 9}) {
             TDeflater fresh;
-            const Bytes expected = Compress(fresh, smaller, level).bytes;
+            const Bytes expected = Compress(fresh, second, level).bytes;
+
             TDeflater reused;
-            Compress(reused, small, level);
-            EXPECT_EQ(Compress(reused, smaller, level).bytes, expected) << level;
+            Compress(reused, first, level);
+            EXPECT_EQ(Compress(reused, second, level).bytes, expected) << level;
+
+            class FailingSink : public TDeflateSink {
+            public:
+                void Write(const std::uint8_t*, std::size_t) override {
+                    throw std::runtime_error("disk full");
+                }
+            } failing;
+            MemorySource source(first);
+            EXPECT_THROW(reused.Deflate(source, failing, level), std::runtime_error);
+            EXPECT_EQ(Compress(reused, second, level).bytes, expected) << level;
         }
-    }
-    for (int level : {1, 5, 9}) {
-        TDeflater fresh;
-        const Bytes expected = Compress(fresh, second, level).bytes;
-
-        TDeflater reused;
-        Compress(reused, first, level);
-        EXPECT_EQ(Compress(reused, second, level).bytes, expected) << level;
-
-        class FailingSink : public TDeflateSink {
-        public:
-            void Write(const std::uint8_t*, std::size_t) override {
-                throw std::runtime_error("disk full");
-            }
-        } failing;
-        MemorySource source(first);
-        EXPECT_THROW(reused.Deflate(source, failing, level), std::runtime_error);
-        EXPECT_EQ(Compress(reused, second, level).bytes, expected) << level;
     }
 }
 
