@@ -333,11 +333,11 @@ bool DecodedHere(const TZipHeaderInfo& entry) {
 
 // Hands the chosen entries from the one at hand on to the workers, as many
 // as they may hold ahead: those whose data lies where it should, whose
-// method is known and which, when encrypted, open with the password in
-// force, and not small enough to be decoded here at once. The others wait
-// for the run, which decodes them itself. A cipher
-// whose keys take thousands of hash rounds has its password checked on the
-// worker; one that checks cheaply, here.
+// method is known, which are not small enough to be decoded here at once
+// and which, when encrypted, open with the password in force. The others
+// wait for the run, which decodes them itself. A cipher whose keys take
+// thousands of hash rounds has its password checked on the worker; one
+// that checks cheaply, here.
 void TZipReader::DecodeAhead(TExtractionRun& run, int from) {
     run.nextAhead = std::max(run.nextAhead, from);
     for (; run.nextAhead < EntryCount() && !run.ahead->Full(); ++run.nextAhead) {
