@@ -443,8 +443,8 @@ public:
         return real_.ReadEntryText(path, name, password);
     }
     void AddTextEntry(const BackupJob& job, const std::string& name, const std::string& text,
-                      bool replace) override {
-        real_.AddTextEntry(job, name, text, replace);
+                      bool replace, const ArchiveReadyCheck& ready) override {
+        real_.AddTextEntry(job, name, text, replace, ready);
     }
 
 private:
