@@ -1,6 +1,7 @@
 #include "core/backup/ZipWriterBackup.h"
 
 #include "core/backup/AfterArchive.h"
+#include "core/backup/DifferentialRun.h"
 #include "support/FakeRunHost.h"
 #include "support/PeerTools.h"
 #include "support/RunCommand.h"
@@ -518,6 +519,18 @@ TEST_F(ZipWriterBackupTest, AnArchiveFailingItsReadBackLeavesThePreviousOneOfThe
     }
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"docs.zip", "docs.zip.damaged"}));
+}
+
+// A differential archive is written, then rewritten with its manifest, and
+// only the rewrite is read back: the first one, unchecked and without its
+// manifest, must not stay under the name either.
+TEST_F(ZipWriterBackupTest, ADifferentialFailingItsReadBackLeavesNoArchiveUnderItsName) {
+    editor_.Project.BackupType = kDifferentialBackupType;
+    editor_.Project.VerifyAfterBackup = true;
+    GarblingBackup writer(view_);
+    EXPECT_THROW(RunBackup(editor_, settings_, store_, writer, host_), EVerifyFailed);
+    EXPECT_FALSE(fs::exists(tmp_.path() / "out/docs.zip"));
+    EXPECT_TRUE(fs::exists(tmp_.path() / "out/docs.zip.damaged"));
 }
 
 } // namespace
