@@ -45,7 +45,7 @@ void DifferentialRun::Attach(BackupWriterEvents& events) {
         if (planner_ && !planner_->Add(file)) {
             return false;
         }
-        added_.insert_or_assign(file.Name, file);
+        added_.try_emplace(file.Name, file); // the first of a name is the one added
         return true;
     };
     events.OnFileEntry = [this](const std::string& name, std::uint32_t crc) {
