@@ -69,7 +69,9 @@ RestorePage::RestorePage(QWidget* parent)
     ui->setupUi(this);
     contentsModel_ = new ContentsTableModel(this);
     ui->StringGrid1->setModel(contentsModel_);
-    const int archiveWidths[] = {220, 132, 188};
+    // The archive list's last column, whether full or differential, takes
+    // the room its name, size and date leave.
+    const int archiveWidths[] = {220, 80, 150};
     const int contentsWidths[] = {221, 135, 185};
     for (int column = 0; column < 3; ++column) {
         ui->StringGridZipfilename->setColumnWidth(column, archiveWidths[column]);
@@ -172,7 +174,8 @@ void RestorePage::ConnectHandlers() {
 
 void RestorePage::SetGridHeadings() {
     ui->StringGridZipfilename->setHorizontalHeaderLabels(
-        {QStringLiteral("Filename"), QStringLiteral("Size(KB)"), QStringLiteral("Date")});
+        {QStringLiteral("Filename"), QStringLiteral("Size(KB)"), QStringLiteral("Date"),
+         QStringLiteral("Backup")});
     contentsModel_->SetHeadings(
         {QStringLiteral("Filename"), QStringLiteral("Size(B)"), QStringLiteral("Path")});
 }
@@ -226,6 +229,7 @@ void RestorePage::FillArchiveGrid() {
         grid->setItem(r, 0, new QTableWidgetItem(Text(row.Name)));
         grid->setItem(r, 1, new QTableWidgetItem(Text(row.Size)));
         grid->setItem(r, 2, new QTableWidgetItem(Text(row.Date)));
+        grid->setItem(r, 3, new QTableWidgetItem(Text(row.Kind)));
     }
     grid->setCurrentCell(0, 0);
     ui->LabelZipNumber->setText(Text(list_->TotalText()));
