@@ -71,7 +71,7 @@ RestorePage::RestorePage(QWidget* parent)
     ui->StringGrid1->setModel(contentsModel_);
     // The archive list's last column, whether full or differential, takes
     // the room its name, size and date leave.
-    const int archiveWidths[] = {220, 80, 150};
+    const int archiveWidths[] = {220, 90, 188};
     const int contentsWidths[] = {221, 135, 185};
     for (int column = 0; column < 3; ++column) {
         ui->StringGridZipfilename->setColumnWidth(column, archiveWidths[column]);
@@ -229,7 +229,10 @@ void RestorePage::FillArchiveGrid() {
         grid->setItem(r, 0, new QTableWidgetItem(Text(row.Name)));
         grid->setItem(r, 1, new QTableWidgetItem(Text(row.Size)));
         grid->setItem(r, 2, new QTableWidgetItem(Text(row.Date)));
-        grid->setItem(r, 3, new QTableWidgetItem(Text(row.Kind)));
+        // The full archive's name may not fit beside the others.
+        auto* kind = new QTableWidgetItem(Text(row.Kind));
+        kind->setToolTip(kind->text());
+        grid->setItem(r, 3, kind);
     }
     grid->setCurrentCell(0, 0);
     ui->LabelZipNumber->setText(Text(list_->TotalText()));
