@@ -102,15 +102,16 @@ size[diff-unchanged]=$(stat -c %s "$(newest)")
 measure restic-unchanged "" restic backup -q src
 measure borg-unchanged "" borg create "$borg_name" src
 
-# 1 % of the files, spread over the tree, each with a line added.
-find src -type f | sort | awk 'NR % 100 == 0' | while read -r f; do
-    echo "changed" >>"$f"
-done
+# 1 % of the files, spread over the tree, each with a line added before
+# every run: a peer's next run compares with its previous one, ours with
+# the full backup, and each must meet the change.
+find src -type f | sort | awk 'NR % 100 == 0' >changed.txt
+change() { while read -r f; do echo "changed" >>"$f"; done <changed.txt; }
 echo "changed" >seed # the tree no longer matches its seed
-measure diff-changed "$diff_prepare" "${backup[@]}" "$diff_day"
+measure diff-changed "$diff_prepare; change" "${backup[@]}" "$diff_day"
 size[diff-changed]=$(stat -c %s "$(newest)")
-measure restic-changed "" restic backup -q src
-measure borg-changed "" borg create "$borg_name" src
+measure restic-changed "change" restic backup -q src
+measure borg-changed "change" borg create "$borg_name" src
 
 row() { # name, the row it is compared with
     awk -v n="$1" -v t="${best_time[$1]}" -v s="${size[$1]:--}" -v t0="${best_time[$2]}" \

@@ -137,7 +137,12 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
         std::rethrow_exception(sizeError);
     }
     if (differential) {
-        writer.AddTextEntry(job, std::string(kManifestEntryName),
+        // Every backup writes a manifest naming every file, and an
+        // unchanged differential is little else: the fastest level keeps
+        // most of what a slower one would save on such text.
+        BackupJob manifestJob = job;
+        manifestJob.PackLevel = 1;
+        writer.AddTextEntry(manifestJob, std::string(kManifestEntryName),
                             WriteManifest(differential->Finish()), !written);
         sizeKb = ArchiveSizeKb(path);
     }
