@@ -16,13 +16,8 @@
 # changed by an earlier run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-repo=$PWD
-runs="${1:-3}"
-mzb="${MZB:-$repo/build/release/bin/mzb}"
-dir="${BENCH_DIR:-/tmp/mzb-differential-bench}"
-seed="${BENCH_SEED:-1}"
-
-[[ -x "$mzb" ]] || { echo "no $mzb: build the release preset first" >&2; exit 2; }
+. scripts/bench-common.sh
+bench_settings /tmp/mzb-differential-bench "$@"
 if ! command -v restic >/dev/null || ! command -v borg >/dev/null; then
     echo "installing the peers restic and borgbackup..."
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq restic borgbackup >/dev/null
@@ -31,13 +26,7 @@ for tool in restic borg python3 /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 2; }
 done
 
-if [[ "$(cat "$dir/seed" 2>/dev/null)" != "$seed" ]]; then
-    echo "laying out the tree in $dir/src (seed $seed)..."
-    rm -rf "$dir"
-    mkdir -p "$dir"
-    python3 "$repo/scripts/bench-tree.py" make "$dir/src" "$seed"
-    echo "$seed" >"$dir/seed"
-fi
+bench_tree
 cd "$dir"
 rm -rf out restic-repo borg-repo project.ini
 mkdir out
@@ -76,21 +65,7 @@ restic backup -q src >/dev/null
 borg create ::first src
 borg_name="::{now:%Y%m%d-%H%M%S-%f}" # a new archive each run
 
-declare -A best_time size
-# measure NAME PREPARE COMMAND...: the best time of the runs, PREPARE run before each.
-measure() {
-    local name=$1 prepare=$2
-    shift 2
-    for ((r = 0; r < runs; ++r)); do
-        eval "$prepare"
-        /usr/bin/time -f "%e" -o time.txt "$@" >/dev/null
-        local t
-        t=$(cat time.txt)
-        if [[ -z "${best_time[$name]:-}" ]] || awk "BEGIN{exit !($t < ${best_time[$name]})}"; then
-            best_time[$name]=$t
-        fi
-    done
-}
+declare -A best_time best_rss size
 newest() { ls -t out/*.zip | head -1; }
 
 measure full "rm -f out/*.zip" "${backup[@]}" "$full_day"
