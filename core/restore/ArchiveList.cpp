@@ -124,10 +124,8 @@ std::vector<TSearchRec> FindArchiveFiles(TFindFile& finder, const std::string& f
 }
 
 ArchiveRow MakeArchiveRow(const TSearchRec& record) {
-    return {record.Name,
-            std::to_string(record.Size / 1024),
-            FormatDateTimeShort(LocalDateTime::FromDos(record.Time)),
-            {}};
+    return {record.Name, std::to_string(record.Size / 1024),
+            FormatDateTimeShort(LocalDateTime::FromDos(record.Time))};
 }
 
 std::string ArchiveKindText(const std::string& path) {

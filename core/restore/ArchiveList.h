@@ -1,7 +1,8 @@
 #pragma once
 // The archive list of the restore page: the ZIP archives of one folder, one
-// row each (name, size in KiB, last-write date, full or differential), sorted as the user chose,
-// with the delete of selected rows. The window only displays these rows.
+// row each (name, size in KiB, last-write date, full or differential),
+// sorted as the user chose, with the delete of selected rows. The window
+// only displays these rows.
 
 #include "core/restore/ArchiveContentsView.h"
 #include "finder/FindFile.h"
