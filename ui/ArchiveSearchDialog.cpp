@@ -1,6 +1,7 @@
 #include "ui/ArchiveSearchDialog.h"
 
 #include "core/base/DateText.h"
+#include "core/editor/ControlStates.h"
 #include "ui/AccessibleNames.h"
 #include "ui/StandardMessages.h"
 
@@ -37,12 +38,21 @@ QTableWidget* MakeGrid(QWidget* parent, const char* name, const QStringList& hea
     grid->setHorizontalHeaderLabels(headings);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
     grid->setWordWrap(false);
     grid->verticalHeader()->setVisible(false);
     grid->verticalHeader()->setDefaultSectionSize(std::max(20, grid->fontMetrics().height() + 4));
     grid->horizontalHeader()->setStretchLastSection(true);
     return grid;
+}
+
+std::vector<std::size_t> SelectedRows(const QTableWidget* grid) {
+    std::vector<std::size_t> rows;
+    for (const QModelIndex& index : grid->selectionModel()->selectedRows()) {
+        rows.push_back(static_cast<std::size_t>(index.row()));
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 void AppendRow(QTableWidget* grid, const QStringList& cells) {
@@ -99,8 +109,15 @@ ArchiveSearchDialog::ArchiveSearchDialog(TFindFile& finder, QWidget* parent)
     versionsButton_ = new QPushButton(QStringLiteral("Versions of this &file"), this);
     versionsButton_->setObjectName(QStringLiteral("SearchVersions"));
     versionsButton_->setEnabled(false);
+    restoreButton_ = new QPushButton(QStringLiteral("&Restore Chosen Files..."), this);
+    restoreButton_->setObjectName(QStringLiteral("SearchRestore"));
+    restoreButton_->setToolTip(
+        QStringLiteral("Restores the rows chosen in both lists, each from its own archive, "
+                       "with the page's Restore Setup"));
+    restoreButton_->setEnabled(false);
     versionsRow->addWidget(versionsLabel_, 1);
     versionsRow->addWidget(versionsButton_);
+    versionsRow->addWidget(restoreButton_);
     layout->addLayout(versionsRow);
     versions_ = MakeGrid(this, "VersionList",
                          {QStringLiteral("Size(B)"), QStringLiteral("CRC"),
@@ -113,10 +130,21 @@ ArchiveSearchDialog::ArchiveSearchDialog(TFindFile& finder, QWidget* parent)
 
     connect(searchButton_, &QPushButton::clicked, this, &ArchiveSearchDialog::StartSearch);
     connect(searchText_, &QLineEdit::returnPressed, this, &ArchiveSearchDialog::StartSearch);
-    connect(stopButton_, &QPushButton::clicked, this, &ArchiveSearchDialog::StopSearch);
+    // Stop never closes the dialog: it is enabled only while there is
+    // something to stop.
+    connect(stopButton_, &QPushButton::clicked, this, [this] {
+        if (searching_ || runGoing_) {
+            reject();
+        }
+    });
     connect(versionsButton_, &QPushButton::clicked, this, &ArchiveSearchDialog::ShowVersions);
+    connect(restoreButton_, &QPushButton::clicked, this, &ArchiveSearchDialog::RestoreChosen);
     connect(results_, &QTableWidget::currentCellChanged, this,
-            [this](int row) { versionsButton_->setEnabled(!searching_ && row >= 0); });
+            &ArchiveSearchDialog::EnableCommands);
+    for (QTableWidget* grid : {results_, versions_}) {
+        connect(grid->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                &ArchiveSearchDialog::EnableCommands);
+    }
     connect(results_, &QTableWidget::cellDoubleClicked, this, &ArchiveSearchDialog::ShowVersions);
 }
 
@@ -124,12 +152,31 @@ void ArchiveSearchDialog::SetFolder(std::string folder) {
     folder_ = std::move(folder);
 }
 
+void ArchiveSearchDialog::SetRunActions(SearchRunActions actions) {
+    actions_ = std::move(actions);
+}
+
+void ArchiveSearchDialog::ApplyControlStates(const ControlStates& states) {
+    searchAllowed_ = states.Pages;
+    restoreAllowed_ = states.StartRestore;
+    runGoing_ = states.CancelRun;
+    EnableCommands();
+}
+
+void ArchiveSearchDialog::EnableCommands() {
+    const bool idle = !searching_ && !runGoing_;
+    searchButton_->setEnabled(idle && searchAllowed_);
+    searchText_->setReadOnly(!idle || !searchAllowed_);
+    stopButton_->setEnabled(searching_ || runGoing_);
+    versionsButton_->setEnabled(idle && searchAllowed_ && results_->currentRow() >= 0);
+    const bool chosen =
+        results_->selectionModel()->hasSelection() || versions_->selectionModel()->hasSelection();
+    restoreButton_->setEnabled(idle && restoreAllowed_ && chosen);
+}
+
 void ArchiveSearchDialog::SetRunning(bool running) {
     searching_ = running;
-    searchButton_->setEnabled(!running);
-    searchText_->setReadOnly(running);
-    stopButton_->setEnabled(running);
-    versionsButton_->setEnabled(!running && results_->currentRow() >= 0);
+    EnableCommands();
     ShowCount(running);
     if (!running) {
         // Once, not per row: measuring every row as it comes would make a
@@ -161,10 +208,11 @@ void ArchiveSearchDialog::AddHitRow(const SearchHit& hit) {
 
 void ArchiveSearchDialog::StartSearch() {
     const std::string text = searchText_->text().trimmed().toStdString();
-    if (searching_ || text.empty()) {
+    if (searching_ || runGoing_ || !searchAllowed_ || text.empty()) {
         return;
     }
     hits_.clear();
+    versionsShown_.clear();
     unreadable_.clear();
     results_->setRowCount(0);
     versions_->setRowCount(0);
@@ -208,14 +256,44 @@ void ArchiveSearchDialog::StopSearch() {
 void ArchiveSearchDialog::reject() {
     if (searching_) {
         StopSearch();
+    } else if (runGoing_) {
+        if (actions_.CancelRun) {
+            actions_.CancelRun();
+        }
+    } else {
+        QDialog::reject();
+    }
+}
+
+std::vector<ChosenFile> ArchiveSearchDialog::ChosenFiles() const {
+    std::vector<ChosenFile> chosen;
+    for (const std::size_t row : SelectedRows(results_)) {
+        if (row < hits_.size()) {
+            chosen.push_back({hits_[row].Archive, hits_[row].Path});
+        }
+    }
+    for (const std::size_t row : SelectedRows(versions_)) {
+        if (row < versionsShown_.size() && !versionsShown_[row].Archives.empty()) {
+            chosen.push_back({versionsShown_[row].Archives.front(), versionsPath_});
+        }
+    }
+    return chosen;
+}
+
+void ArchiveSearchDialog::RestoreChosen() {
+    if (searching_ || runGoing_ || !restoreAllowed_ || !actions_.RestoreChosen) {
         return;
     }
-    QDialog::reject();
+    const std::vector<ChosenFile> chosen = ChosenFiles();
+    if (!chosen.empty()) {
+        actions_.RestoreChosen(chosen);
+    }
 }
 
 void ArchiveSearchDialog::ShowVersions() {
     const int row = results_->currentRow();
-    if (searching_ || row < 0 || row >= static_cast<int>(hits_.size())) {
+    if (searching_ || runGoing_ || !searchAllowed_ || row < 0 ||
+        row >= static_cast<int>(hits_.size())) {
         return;
     }
     const std::string path = hits_[static_cast<std::size_t>(row)].Path;
@@ -240,9 +318,11 @@ void ArchiveSearchDialog::ShowVersions() {
                               Text(version.Modified), archives.join(QStringLiteral(", "))});
     }
     versions_->resizeColumnsToContents();
+    versionsPath_ = path;
+    versionsShown_ = std::move(found);
     versionsLabel_->setText(QStringLiteral("&Versions of %1: %2")
                                 .arg(Text(path).replace(u'&', QStringLiteral("&&")))
-                                .arg(found.size()));
+                                .arg(versionsShown_.size()));
 }
 
 } // namespace mzb

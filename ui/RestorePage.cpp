@@ -1,5 +1,6 @@
 #include "ui/RestorePage.h"
 
+#include "core/editor/ControlStates.h"
 #include "core/project/CommonSettings.h"
 #include "core/restore/ArchiveContents.h"
 #include "core/restore/ArchiveList.h"
@@ -355,10 +356,17 @@ void RestorePage::DirectoryRestoreBrowseClick() {
 
 void RestorePage::SearchArchivesClick() {
     if (searchDialog_ == nullptr) {
-        searchDialog_ = new ArchiveSearchDialog(form_->FindFile1(), this);
+        // The main window's, not the page's: the run lock disables the page
+        // and with it every window the page owns, so the search could not
+        // even cancel the restore it started.
+        searchDialog_ = new ArchiveSearchDialog(form_->FindFile1(), form_);
         // The page's folder and list must not change under a running search.
         searchDialog_->setWindowModality(Qt::WindowModal);
+        searchDialog_->SetRunActions(
+            {[this](const std::vector<ChosenFile>& chosen) { RestoreChosenFiles(chosen); },
+             [this] { form_->CancelRun(); }});
     }
+    searchDialog_->ApplyControlStates(EnabledControls(form_->Activity()));
     searchDialog_->SetFolder(TrimmedFolder());
     searchDialog_->show();
     searchDialog_->raise();
@@ -414,17 +422,37 @@ RestoreEditor RestorePage::EditorFromControls() const {
     return editor;
 }
 
-void RestorePage::RunRestore(std::vector<std::string> chosenEntries) {
+template <typename Restore> void RestorePage::WithRestoreSetup(Restore&& restore) {
     RestoreEditor editor = EditorFromControls();
-    editor.ChosenEntries = std::move(chosenEntries);
     ZipReaderRestore reader(form_->ZipReader1());
     try {
-        restoreRun_.Run(editor, reader, form_->Host());
+        restore(editor, reader);
     } catch (...) {
         ui->DirectoryView->setText(Text(editor.FolderText));
         throw;
     }
     ui->DirectoryView->setText(Text(editor.FolderText));
+}
+
+void RestorePage::RunRestore(std::vector<std::string> chosenEntries) {
+    WithRestoreSetup([&](RestoreEditor& editor, RestoreReader& reader) {
+        editor.ChosenEntries = std::move(chosenEntries);
+        restoreRun_.Run(editor, reader, form_->Host());
+    });
+}
+
+void RestorePage::RestoreChosenFiles(const std::vector<ChosenFile>& chosen) {
+    Reported(searchDialog_ != nullptr ? static_cast<QWidget*>(searchDialog_) : this, [&] {
+        WithRestoreSetup([&](RestoreEditor& editor, RestoreReader& reader) {
+            restoreRun_.RunChosen(editor, chosen, reader, form_->Host());
+        });
+    });
+}
+
+void RestorePage::ApplyControlStates(const ControlStates& states) {
+    if (searchDialog_ != nullptr) {
+        searchDialog_->ApplyControlStates(states);
+    }
 }
 
 } // namespace mzb

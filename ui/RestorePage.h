@@ -22,6 +22,7 @@ class RestorePage;
 
 namespace mzb {
 
+struct ControlStates;
 class ArchiveContents;
 class ArchiveSearchDialog;
 class ArchiveList;
@@ -71,6 +72,12 @@ public:
     void DirectoryRestoreBrowseClick();
     // "Search...": opens the search over the archives of the listed folder.
     void SearchArchivesClick();
+    // The search's "Restore Chosen Files": the same run for files chosen
+    // from several archives of the listed folder. Its errors are shown over
+    // the search.
+    void RestoreChosenFiles(const std::vector<ChosenFile>& chosen);
+    // The main window's commands changed: the open search follows them.
+    void ApplyControlStates(const ControlStates& states);
 
     // The stored names (directory + file name) of the entries in the rows
     // selected in the contents grid, top to bottom.
@@ -84,6 +91,9 @@ private:
     void ConnectHandlers();
     void FillArchiveGrid();
     void RunRestore(std::vector<std::string> chosenEntries);
+    // Runs a restore with the Restore Setup; the folder field gets the
+    // trimmed folder back however the run ends.
+    template <typename Restore> void WithRestoreSetup(Restore&& restore);
     RestoreEditor EditorFromControls() const;
     std::string TrimmedFolder();
 

@@ -176,7 +176,7 @@ void TFormMain::ConnectHandlers() {
     connect(ui->comboProject, &QComboBox::activated, this, &TFormMain::comboProjectChange);
     connect(ui->comboProject, &QComboBox::currentTextChanged, this, &TFormMain::ShowBackupStatus);
     connect(ui->PageControl1, &QTabWidget::currentChanged, this, &TFormMain::PageControl1Change);
-    connect(ui->SpCancelRun, &QPushButton::clicked, this, [this] { runHost_.RequestCancel(); });
+    connect(ui->SpCancelRun, &QPushButton::clicked, this, &TFormMain::CancelRun);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, [this] {
         if (runLocked_) {
@@ -304,6 +304,10 @@ void TFormMain::SetRunLock(bool enabled) {
     }
 }
 
+void TFormMain::CancelRun() {
+    runHost_.RequestCancel();
+}
+
 void TFormMain::SetEditState(bool view) {
     editing_ = !view;
     ApplyControlStates();
@@ -333,6 +337,7 @@ void TFormMain::ApplyControlStates() {
         item->setEnabled(s.TrayBackupMenu);
     }
     ui->SpCancelRun->setVisible(s.CancelRun);
+    ui->TabRestore->ApplyControlStates(s);
 }
 
 void TFormMain::RebuildTrayBackupMenu() {

@@ -102,6 +102,9 @@ public:
     // length of a run, with the busy cursor; true gives each control back
     // what the editor's state says.
     void SetRunLock(bool enabled);
+    // The Cancel button beside the progress bar: the running backup or
+    // restore stops at its next chunk.
+    void CancelRun();
     // The editor's state from the Backup page: ViewMode (true) or EditMode.
     void SetEditState(bool view);
     // What the window is doing now: editing, running, a question open.

@@ -13,8 +13,23 @@ std::string FileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string ProjectAndArchiveLines(const std::string& projectText, const std::string& archivePath) {
-    return "\rProject Name: '" + projectText + "'\rFilename:     '" + FileNameOf(archivePath) + "'";
+// 'a.zip', 'b.zip' and 3 more
+std::string QuotedArchiveNames(const std::vector<std::string>& archivePaths) {
+    std::string text;
+    for (std::size_t i = 0; i < archivePaths.size() && i < kItemsNamed; ++i) {
+        text += (i > 0 ? ", '" : "'") + FileNameOf(archivePaths[i]) + "'";
+    }
+    if (archivePaths.size() > kItemsNamed) {
+        text += " and " + std::to_string(archivePaths.size() - kItemsNamed) + " more";
+    }
+    return text;
+}
+
+std::string ProjectAndArchiveLines(const std::string& projectText,
+                                   const std::vector<std::string>& archivePaths) {
+    return "\rProject Name: '" + projectText +
+           (archivePaths.size() > 1 ? "'\rFilenames:    " : "'\rFilename:     ") +
+           QuotedArchiveNames(archivePaths);
 }
 
 std::string RestoredLine(const RestoreTally& tally) {
@@ -52,21 +67,24 @@ std::string NotWrittenReason(int errorCode) {
     return std::string("not written: ") + std::strerror(errorCode);
 }
 
-std::string RestoreSuccessText(const std::string& projectText, const std::string& archivePath) {
-    return "Restore Files Succeeds!" + ProjectAndArchiveLines(projectText, archivePath);
+std::string RestoreSuccessText(const std::string& projectText,
+                               const std::vector<std::string>& archivePaths) {
+    return "Restore Files Succeeds!" + ProjectAndArchiveLines(projectText, archivePaths);
 }
 
-std::string RestoreKeptText(const std::string& projectText, const std::string& archivePath,
+std::string RestoreKeptText(const std::string& projectText,
+                            const std::vector<std::string>& archivePaths,
                             const RestoreTally& tally) {
     return "Restore finished: nothing was lost, existing files were kept." +
-           ProjectAndArchiveLines(projectText, archivePath) + RestoredLine(tally) +
+           ProjectAndArchiveLines(projectText, archivePaths) + RestoredLine(tally) +
            NotReplacedLine(tally);
 }
 
-std::string RestoreFailureText(const std::string& projectText, const std::string& archivePath,
+std::string RestoreFailureText(const std::string& projectText,
+                               const std::vector<std::string>& archivePaths,
                                const RestoreTally& tally) {
-    std::string text =
-        kRestoreFailedText + ProjectAndArchiveLines(projectText, archivePath) + RestoredLine(tally);
+    std::string text = kRestoreFailedText + ProjectAndArchiveLines(projectText, archivePaths) +
+                       RestoredLine(tally);
     if (!tally.Lost.empty()) {
         text +=
             "\rFiles Not Restored: " + std::to_string(tally.Lost.size()) + ItemLines(tally.Lost);
@@ -77,10 +95,11 @@ std::string RestoreFailureText(const std::string& projectText, const std::string
     return text + NotReplacedLine(tally);
 }
 
-std::string RestoreCanceledText(const std::string& archivePath, const RestoreTally& tally) {
+std::string RestoreCanceledText(const std::vector<std::string>& archivePaths,
+                                const RestoreTally& tally) {
     return "Restore canceled! " + std::to_string(tally.Restored) + " of " +
-           std::to_string(tally.Chosen) + " files of '" + FileNameOf(archivePath) +
-           "' were restored; no partial file was left.";
+           std::to_string(tally.Chosen) + " files of " + QuotedArchiveNames(archivePaths) +
+           " were restored; no partial file was left.";
 }
 
 std::string RestoreNothingText(const std::string& archivePath) {

@@ -34,15 +34,23 @@ std::string CannotCreateReason(int errorCode);
 // "not written: No space left on device".
 std::string NotWrittenReason(int errorCode);
 
-// "Restore Files Succeeds!" with the project and the archive's file name.
-std::string RestoreSuccessText(const std::string& projectText, const std::string& archivePath);
+// The reports below name the archives a restore read by their file names:
+// one archive as "Filename:", several (files chosen from search results) as
+// "Filenames:", the first kItemsNamed of them.
+
+// "Restore Files Succeeds!" with the project and the archives.
+std::string RestoreSuccessText(const std::string& projectText,
+                               const std::vector<std::string>& archivePaths);
 // Nothing lost, but existing files were kept: counts of both.
-std::string RestoreKeptText(const std::string& projectText, const std::string& archivePath,
+std::string RestoreKeptText(const std::string& projectText,
+                            const std::vector<std::string>& archivePaths,
                             const RestoreTally& tally);
 // "Restore files fails!", the counts, and the lost entries (ItemLines).
-std::string RestoreFailureText(const std::string& projectText, const std::string& archivePath,
+std::string RestoreFailureText(const std::string& projectText,
+                               const std::vector<std::string>& archivePaths,
                                const RestoreTally& tally);
-std::string RestoreCanceledText(const std::string& archivePath, const RestoreTally& tally);
+std::string RestoreCanceledText(const std::vector<std::string>& archivePaths,
+                                const RestoreTally& tally);
 // The archive held nothing to restore: a failure, never a success.
 std::string RestoreNothingText(const std::string& archivePath);
 // The question for an existing file while the overwrite mode is Prompt.

@@ -10,6 +10,9 @@
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace mzb {
 
@@ -101,6 +104,9 @@ public:
         };
         events.OnEntryStarted = [this](const std::string& name) {
             atHand_ = name;
+            if (planned_) {
+                reached_.insert(name);
+            }
             host_.ShowCurrentFile(name);
         };
         events.OnTotalPercentDone = [this](int percent) { host_.SetProgress(percent); };
@@ -140,6 +146,16 @@ public:
         }
     }
 
+    // After a run that went through its archive: the planned files it never
+    // came to (an archive replaced under its name since it was chosen).
+    void LoseUnreached(const std::vector<std::string>& names, const std::string& reason) {
+        for (const std::string& name : names) {
+            if (!reached_.contains(name)) {
+                Lose(name, reason);
+            }
+        }
+    }
+
     // The run reached its end event, so a report is due.
     bool Completed() const { return completed_; }
     // An error ended the run at the entry at hand.
@@ -156,6 +172,9 @@ public:
 private:
     // An entry can be reported twice (a bad CRC, then its skip).
     void Lose(const std::string& name, const std::string& reason) {
+        if (planned_) {
+            reached_.insert(name);
+        }
         const std::string line = name + ": " + reason;
         if (tally_.Lost.empty() || tally_.Lost.back() != line) {
             tally_.Lost.push_back(line);
@@ -189,15 +208,53 @@ private:
     std::optional<bool> toAll_;
     bool completed_ = false;
     bool planned_ = false;
+    // Of a planned restore: the files started or lost.
+    std::unordered_set<std::string> reached_;
     int entriesDone_ = 0;
 };
 
-// One run of the reader: the job, and for a point in time the files it
-// gives, lost together when its archive cannot be read.
+// One run of the reader: the job, and for files chosen from several
+// archives (a point in time, search results) the files it gives, lost
+// together when its archive cannot be read.
 struct ReaderPass {
     RestoreJob Job;
     std::vector<std::string> Names;
 };
+
+// One run per archive of the folder that holds some of the files, each
+// taking exactly its files; the files of archives that are gone are lost
+// at once.
+std::vector<ReaderPass> GroupPasses(const RestoreJob& job, const std::string& folder,
+                                    const ArchiveGroups& groups, RestoreWatch& watch) {
+    size_t files = 0;
+    for (const auto* list : {&groups.Extract, &groups.Missing}) {
+        for (const HolderFiles& holder : *list) {
+            files += holder.Names.size();
+        }
+    }
+    watch.Plan(static_cast<int>(files));
+    for (const HolderFiles& missing : groups.Missing) {
+        watch.LoseAll(missing.Names, "its archive '" + missing.Archive + "' is missing");
+    }
+    std::vector<ReaderPass> passes;
+    for (const HolderFiles& holder : groups.Extract) {
+        ReaderPass pass{job, holder.Names};
+        pass.Job.ZipName = RestoreArchivePath(folder, holder.Archive);
+        pass.Job.DoAll = true;
+        pass.Job.FilesList.clear();
+        pass.Job.OnlyNames = holder.Names;
+        std::sort(pass.Job.OnlyNames.begin(), pass.Job.OnlyNames.end());
+        passes.push_back(std::move(pass));
+    }
+    return passes;
+}
+
+std::function<bool(const std::string&)> PresentIn(const std::string& folder) {
+    return [folder](const std::string& archive) {
+        std::error_code ec;
+        return std::filesystem::is_regular_file(RestoreArchivePath(folder, archive), ec);
+    };
+}
 
 // The reader's runs for the job: the archive as it stands, or the point in
 // time its manifest records. Holders that are not there are lost at once.
@@ -223,65 +280,58 @@ std::vector<ReaderPass> PlanPasses(const RestoreJob& job, bool onlyThis, Restore
     if (onlyThis) {
         std::erase_if(point.Files, [&](const ManifestFile& file) { return file.Holder != self; });
     }
-    const PointInTimePlan plan = PlanPointInTime(point, [&](const std::string& archive) {
-        std::error_code ec;
-        return archive == self || std::filesystem::is_regular_file(folder + archive, ec);
-    });
-    watch.Plan(static_cast<int>(point.Files.size()));
-    for (const HolderFiles& missing : plan.Missing) {
-        watch.LoseAll(missing.Names, "its archive '" + missing.Archive + "' is missing");
-    }
-    std::vector<ReaderPass> passes;
-    for (const HolderFiles& holder : plan.Extract) {
-        ReaderPass pass{job, holder.Names};
-        pass.Job.ZipName = folder + holder.Archive;
-        pass.Job.DoAll = true;
-        pass.Job.OnlyNames = holder.Names;
-        std::sort(pass.Job.OnlyNames.begin(), pass.Job.OnlyNames.end());
-        passes.push_back(std::move(pass));
-    }
-    return passes;
+    const auto present = PresentIn(folder);
+    const ArchiveGroups plan = PlanPointInTime(
+        point, [&](const std::string& archive) { return archive == self || present(archive); });
+    return GroupPasses(job, folder, plan, watch);
 }
 
-} // namespace
+// The folder that holds every place the passes restore to; none when no
+// archive could be read (the run then loses their files and names them).
+// Backwards, so that the first pass's job is the one the reader keeps.
+std::optional<std::string> OriginalPlaces(const std::vector<ReaderPass>& passes,
+                                          RestoreReader& reader) {
+    std::optional<std::string> common;
+    for (auto pass = passes.rbegin(); pass != passes.rend(); ++pass) {
+        reader.Apply(pass->Job);
+        std::string folder;
+        try {
+            folder = reader.OriginalPlacesFolder();
+        } catch (const EZipError&) {
+            if (pass->Names.empty()) {
+                throw;
+            }
+            continue;
+        }
+        common = common ? CommonFolder(*common, folder) : folder;
+    }
+    return common;
+}
 
-RestoreOutcome RestoreRun::Run(RestoreEditor& editor, RestoreReader& reader, RunHost& host) {
-    const std::string name = std::string(TrimBlanks(editor.ArchiveCell));
-    if (name.empty()) {
-        host.ShowMessage("No Zip file to restore!", MessageKind::Information);
-        return RestoreOutcome::NoArchive;
-    }
-    editor.FolderText = std::string(TrimBlanks(editor.FolderText));
-    if (!host.AskYesNo("Do you want restore the file '" + WithoutLeadingBlanks(editor.ArchiveCell) +
-                           "'?",
-                       MessageKind::Warning)) {
-        return RestoreOutcome::Declined;
-    }
-    const RestoreJob job = MakeRestoreJob(editor);
-    RestoreWatch watch(host);
-    const std::vector<ReaderPass> passes = PlanPasses(job, editor.OnlyThisArchive, reader, watch);
-    if (!passes.empty()) {
-        reader.Apply(passes.front().Job);
-    }
-    if (job.DestDir.empty() && !passes.empty() &&
-        !host.AskYesNo(OriginalPlacesQuestion(reader.OriginalPlacesFolder()),
-                       MessageKind::Warning)) {
-        return RestoreOutcome::Declined;
+// The run of the passes under the lock, and its one report naming the
+// archives it read from.
+RestoreOutcome RunPasses(const RestoreJob& job, const std::vector<ReaderPass>& passes,
+                         const std::vector<std::string>& archives, const std::string& projectText,
+                         RestoreReader& reader, RunHost& host, RestoreWatch& watch) {
+    if (job.DestDir.empty()) {
+        const std::optional<std::string> places = OriginalPlaces(passes, reader);
+        if (places && !host.AskYesNo(OriginalPlacesQuestion(*places), MessageKind::Warning)) {
+            return RestoreOutcome::Declined;
+        }
     }
 
     const RunLock lock(host);
-    for (std::size_t i = 0; i < passes.size(); ++i) {
-        const ReaderPass& pass = passes[i];
-        if (i > 0) {
-            reader.Apply(pass.Job);
-        }
+    for (const ReaderPass& pass : passes) {
+        reader.Apply(pass.Job);
         watch.StartRun();
         // Errors after the run started are the report's to name, with the
         // entry they stopped at; before it, the archive could not be read
-        // at all: a point in time names it with the files it would have
-        // given and goes on with the rest.
+        // at all: files of several archives are named with it, and the
+        // rest go on.
         try {
             reader.RunUnZip(watch.Events());
+            watch.LoseUnreached(pass.Names, "not in its archive '" +
+                                                FileNamePart(pass.Job.ZipName) + "' any more");
         } catch (const EAbort&) {
             // The wrong password: its box has been shown.
             if (!watch.Completed()) {
@@ -292,7 +342,7 @@ RestoreOutcome RestoreRun::Run(RestoreEditor& editor, RestoreReader& reader, Run
             if (!watch.Completed()) {
                 throw;
             }
-            host.ShowTimedMessage(RestoreCanceledText(job.ZipName, watch.Tally()),
+            host.ShowTimedMessage(RestoreCanceledText(archives, watch.Tally()),
                                   MessageKind::Warning, kRunMessageSeconds);
             return RestoreOutcome::Canceled;
         } catch (const ECantWriteUCF& error) {
@@ -314,8 +364,8 @@ RestoreOutcome RestoreRun::Run(RestoreEditor& editor, RestoreReader& reader, Run
     }
     const RestoreTally& tally = watch.Tally();
     if (!tally.Lost.empty() || tally.Stopped) {
-        host.ShowTimedMessage(RestoreFailureText(editor.ProjectText, job.ZipName, tally),
-                              MessageKind::Error, kRunMessageStays);
+        host.ShowTimedMessage(RestoreFailureText(projectText, archives, tally), MessageKind::Error,
+                              kRunMessageStays);
         return RestoreOutcome::Failed;
     }
     if (watch.NothingInArchive()) {
@@ -324,13 +374,89 @@ RestoreOutcome RestoreRun::Run(RestoreEditor& editor, RestoreReader& reader, Run
         return RestoreOutcome::Failed;
     }
     if (tally.NotReplaced > 0) {
-        host.ShowTimedMessage(RestoreKeptText(editor.ProjectText, job.ZipName, tally),
+        host.ShowTimedMessage(RestoreKeptText(projectText, archives, tally),
                               MessageKind::Information, kRunMessageStays);
         return RestoreOutcome::Kept;
     }
-    host.ShowTimedMessage(RestoreSuccessText(editor.ProjectText, job.ZipName),
-                          MessageKind::Information, kRunMessageSeconds);
+    host.ShowTimedMessage(RestoreSuccessText(projectText, archives), MessageKind::Information,
+                          kRunMessageSeconds);
     return RestoreOutcome::Succeeded;
+}
+
+// The first stored name chosen from two archives, with both.
+std::optional<std::string> TwoVersionsOfOnePath(const std::vector<ChosenFile>& chosen) {
+    std::unordered_map<std::string_view, std::string_view> from;
+    for (const ChosenFile& file : chosen) {
+        const auto [first, added] = from.emplace(file.Name, file.Archive);
+        if (!added && first->second != file.Archive) {
+            return TwoVersionsText(file.Name, std::string(first->second), file.Archive);
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string ChosenFilesQuestion(size_t files, size_t archives) {
+    return "Do you want restore the " + std::to_string(files) + " chosen files from " +
+           std::to_string(archives) + (archives == 1 ? " archive?" : " archives?");
+}
+
+std::string TwoVersionsText(const std::string& name, const std::string& archive,
+                            const std::string& other) {
+    return "'" + name + "' is chosen from two archives, '" + archive + "' and '" + other +
+           "': both versions would be restored to the same place.\r"
+           "Choose one version of each file, or restore the versions one at a time into "
+           "different folders.";
+}
+
+RestoreOutcome RestoreRun::Run(RestoreEditor& editor, RestoreReader& reader, RunHost& host) {
+    const std::string name = std::string(TrimBlanks(editor.ArchiveCell));
+    if (name.empty()) {
+        host.ShowMessage("No Zip file to restore!", MessageKind::Information);
+        return RestoreOutcome::NoArchive;
+    }
+    editor.FolderText = std::string(TrimBlanks(editor.FolderText));
+    if (!host.AskYesNo("Do you want restore the file '" + WithoutLeadingBlanks(editor.ArchiveCell) +
+                           "'?",
+                       MessageKind::Warning)) {
+        return RestoreOutcome::Declined;
+    }
+    const RestoreJob job = MakeRestoreJob(editor);
+    RestoreWatch watch(host);
+    const std::vector<ReaderPass> passes = PlanPasses(job, editor.OnlyThisArchive, reader, watch);
+    return RunPasses(job, passes, {job.ZipName}, editor.ProjectText, reader, host, watch);
+}
+
+RestoreOutcome RestoreRun::RunChosen(RestoreEditor& editor, const std::vector<ChosenFile>& chosen,
+                                     RestoreReader& reader, RunHost& host) {
+    if (chosen.empty()) {
+        host.ShowMessage("No file chosen to restore!", MessageKind::Information);
+        return RestoreOutcome::NoArchive;
+    }
+    if (const auto conflict = TwoVersionsOfOnePath(chosen)) {
+        host.ShowMessage(*conflict, MessageKind::Warning);
+        return RestoreOutcome::Refused;
+    }
+    editor.FolderText = std::string(TrimBlanks(editor.FolderText));
+    const ArchiveGroups groups = GroupByArchive(chosen, PresentIn(editor.FolderText));
+    std::vector<std::string> archives;
+    size_t files = 0;
+    for (const auto* list : {&groups.Extract, &groups.Missing}) {
+        for (const HolderFiles& holder : *list) {
+            archives.push_back(RestoreArchivePath(editor.FolderText, holder.Archive));
+            files += holder.Names.size();
+        }
+    }
+    if (!host.AskYesNo(ChosenFilesQuestion(files, archives.size()), MessageKind::Warning)) {
+        return RestoreOutcome::Declined;
+    }
+    RestoreEditor settings = editor;
+    settings.ChosenEntries.clear();
+    const RestoreJob job = MakeRestoreJob(settings);
+    RestoreWatch watch(host);
+    const std::vector<ReaderPass> passes = GroupPasses(job, editor.FolderText, groups, watch);
+    return RunPasses(job, passes, archives, editor.ProjectText, reader, host, watch);
 }
 
 } // namespace mzb

@@ -1,10 +1,11 @@
 #pragma once
-// One restore of the archive in the archive list's current row into the
-// chosen directory, without the window: the question, the reader's
-// settings, the lock, the progress, the wrong-password handling and the
-// result report.
+// One restore of the archive in the archive list's current row, or of files
+// chosen from several archives of its folder, into the chosen directory,
+// without the window: the question, the reader's settings, the lock, the
+// progress, the wrong-password handling and the result report.
 
 #include "core/base/RunHost.h"
+#include "core/restore/ArchiveGroups.h"
 #include "core/restore/RestoreReport.h"
 
 #include <functional>
@@ -65,6 +66,12 @@ std::string ExactNamePattern(const std::string& storedName);
 std::string CommonFolder(const std::string& a, const std::string& b);
 // The second question before a restore into the original places.
 std::string OriginalPlacesQuestion(const std::string& folder);
+// The question before a restore of files chosen from the folder's archives.
+std::string ChosenFilesQuestion(size_t files, size_t archives);
+// Why files chosen from the folder's archives are not restored: one stored
+// name chosen from two archives.
+std::string TwoVersionsText(const std::string& name, const std::string& archive,
+                            const std::string& other);
 
 // What the run hears from the reader. Entries are named by their stored
 // names (directory and file name).
@@ -115,6 +122,7 @@ enum class RestoreOutcome {
     Kept,      // nothing lost, but existing files were kept (RestoreKeptText)
     Failed,    // "Restore files fails!" was shown, or the wrong password
     Canceled,  // the user stopped it (RestoreCanceledText)
+    Refused,   // two versions of one file chosen (TwoVersionsText)
 };
 
 // The restore command of the window.
@@ -126,6 +134,15 @@ public:
     // started (an archive that cannot be read) is raised, with the lock
     // released and the progress bar reset.
     RestoreOutcome Run(RestoreEditor& editor, RestoreReader& reader, RunHost& host);
+    // The same run for files chosen from the archives of the editor's
+    // folder (its archive cell and chosen entries play no part), each from
+    // its own archive, with one report naming the archives. A file whose
+    // archive is gone is lost with that reason; the rest are restored. Two
+    // versions of one stored name are refused before anything is asked or
+    // written: in one destination the one restored last would silently
+    // replace the other.
+    RestoreOutcome RunChosen(RestoreEditor& editor, const std::vector<ChosenFile>& chosen,
+                             RestoreReader& reader, RunHost& host);
 };
 
 } // namespace mzb

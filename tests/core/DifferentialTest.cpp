@@ -195,7 +195,7 @@ TEST(DifferentialTest, PointInTimeTakesEachFileFromItsHolderAndNamesMissingOnes)
     point.Files.push_back({"e", 1, 1, 0100644, 1, 0, "other.zip"});
 
     const auto present = [](const std::string& archive) { return archive != "other.zip"; };
-    const PointInTimePlan plan = PlanPointInTime(point, present);
+    const ArchiveGroups plan = PlanPointInTime(point, present);
     ASSERT_EQ(plan.Extract.size(), 2u);
     EXPECT_EQ(plan.Extract[0].Archive, "full.zip");
     EXPECT_EQ(plan.Extract[0].Names, (std::vector<std::string>{"a", "c"}));

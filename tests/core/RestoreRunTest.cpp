@@ -482,5 +482,70 @@ TEST_F(RestoreOverReaderTest, ChosenFilesGoBackToTheirOriginalPlaces) {
     EXPECT_TRUE(reader.FilesList().empty());
 }
 
+// Files chosen from the archives of a folder, each restored from its own
+// archive under one lock, with one report: the archive deleted since the
+// search and the one replaced by an archive without the chosen file are
+// named with their files, and everything else comes back. Two versions of
+// one path are refused before anything is asked or written.
+TEST_F(RestoreOverReaderTest, ChosenFilesComeFromTheirOwnArchivesWithOneReport) {
+    const auto write = [&](const std::string& archive,
+                           const std::vector<std::pair<std::string, std::string>>& files) {
+        test::ArchiveBuilder builder;
+        for (const auto& [name, text] : files) {
+            builder.Add(name, text);
+        }
+        builder.WriteTo(tmp.dir() + archive);
+    };
+    write("mon.zip", {{"docs/report.txt", "monday"}, {"docs/notes.txt", "notes"}});
+    write("tue.zip", {{"docs/report.txt", "tuesday"}, {"docs/plan.txt", "plan"}});
+    write("wed.zip", {{"docs/todo.txt", "todo"}});
+    write("thu.zip", {{"docs/list.txt", "list"}});
+    editor.DestDir = tmp.dir() + "out";
+    editor.Overwrite = RestoreOverwrite::Always;
+    editor.ProjectText = "Docs";
+
+    EXPECT_EQ(run.RunChosen(editor,
+                            {{"mon.zip", "docs/notes.txt"},
+                             {"mon.zip", "docs/report.txt"},
+                             {"tue.zip", "docs/report.txt"}},
+                            view, host),
+              RestoreOutcome::Refused);
+    EXPECT_TRUE(host.questions.empty());
+    EXPECT_TRUE(host.locks.empty());
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text.rfind("'docs/report.txt' is chosen from two archives, "
+                                          "'mon.zip' and 'tue.zip'",
+                                          0),
+              0u)
+        << host.messages[0].text;
+    EXPECT_FALSE(fs::exists(tmp.path() / "out"));
+
+    fs::remove(tmp.path() / "wed.zip");
+    write("thu.zip", {{"docs/other.txt", "other"}});
+    test::FakeRunHost seen;
+    EXPECT_EQ(run.RunChosen(editor,
+                            {{"tue.zip", "docs/report.txt"},
+                             {"mon.zip", "docs/notes.txt"},
+                             {"wed.zip", "docs/todo.txt"},
+                             {"tue.zip", "docs/plan.txt"},
+                             {"tue.zip", "docs/report.txt"},
+                             {"thu.zip", "docs/list.txt"}},
+                            view, seen),
+              RestoreOutcome::Failed);
+    EXPECT_EQ(seen.questions,
+              std::vector<std::string>{"Do you want restore the 5 chosen files from 4 archives?"});
+    EXPECT_EQ(seen.locks, (std::vector<bool>{false, true}));
+    ASSERT_EQ(seen.messages.size(), 1u);
+    EXPECT_EQ(seen.messages[0].text, "Restore files fails!\rProject Name: 'Docs'"
+                                     "\rFilenames:    'tue.zip', 'mon.zip', 'thu.zip', 'wed.zip'"
+                                     "\rFiles Restored: 3 of 5\rFiles Not Restored: 2"
+                                     "\r  docs/todo.txt: its archive 'wed.zip' is missing"
+                                     "\r  docs/list.txt: not in its archive 'thu.zip' any more");
+    EXPECT_EQ(test::ReadFile(tmp.path() / "out/docs/report.txt"), "tuesday");
+    EXPECT_EQ(test::ReadFile(tmp.path() / "out/docs/notes.txt"), "notes");
+    EXPECT_EQ(test::ReadFile(tmp.path() / "out/docs/plan.txt"), "plan");
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path() / "out/docs"), {}), 3);
+}
+
 } // namespace
 } // namespace mzb

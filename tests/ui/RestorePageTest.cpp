@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QRadioButton>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
@@ -68,7 +69,8 @@ public:
 private:
     void Answer() {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || !modal->isVisible()) {
+        // The search stays open under its restore's questions: no question.
+        if (modal == nullptr || !modal->isVisible() || qobject_cast<ArchiveSearchDialog*>(modal)) {
             // A report that stays is no modal window: read, then closed.
             for (QWidget* window : QApplication::topLevelWidgets()) {
                 if (auto* report = qobject_cast<TMsgForm*>(window); report && report->isVisible()) {
@@ -575,8 +577,6 @@ private slots:
         dated("m-middle.zip", 2);
         WriteArchive(f.Path("zips/a-newest.zip"), {"notes.txt"});
         dated("a-newest.zip", 3);
-        // No scripted user: it would take the search window, which is modal
-        // to the main window, for a question and close it.
         f.List(f.Path("zips"));
         f.Find<QToolButton>("SearchArchives")->click();
         auto* dialog = f.form->findChild<ArchiveSearchDialog*>();
@@ -623,6 +623,112 @@ private slots:
         QVERIFY(!dialog->isVisible());
         f.List(f.Path("zips"));
         QCOMPARE(f.Label("LabelZipNumber"), QStringLiteral("(Total 3 files)"));
+    }
+
+    // Rows chosen in the search's results and in its versions list restore
+    // with the page's Restore Setup, each from its own archive, with one
+    // report. The search follows the run lock: during the run it neither
+    // searches nor restores, and Escape there cancels the run.
+    void restoresTheRowsChosenInTheSearch() {
+        RestoreFixture f;
+        const auto write = [&](const std::string& name, int day,
+                               const std::vector<std::pair<std::string, std::string>>& files) {
+            test::ArchiveBuilder b;
+            for (const auto& [path, text] : files) {
+                b.Add(path, text);
+            }
+            b.WriteTo(f.Path("zips/" + name));
+            fs::last_write_time(
+                f.Path("zips/" + name),
+                std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(
+                    test::LocalTime(2025, 3, day, 12, 0, 0))));
+        };
+        write("b-old.zip", 1,
+              {{"docs/report.txt", "first draft"}, {"docs/notes.txt", "old notes"}});
+        write("a-new.zip", 2,
+              {{"docs/report.txt", "final report"},
+               {"docs/notes.txt", "new notes"},
+               {"docs/big.bin", std::string(512 * 1024, 'b')}});
+        f.List(f.Path("zips"));
+        f.Find<QLineEdit>("DirectoryRestore")->setText(QString::fromStdString(f.Path("out")));
+        f.Find<QRadioButton>("RadioAlways")->setChecked(true);
+        f.Find<QToolButton>("SearchArchives")->click();
+        auto* dialog = f.form->findChild<ArchiveSearchDialog*>();
+        const auto button = [&](const char* name) {
+            return dialog->findChild<QPushButton*>(QString::fromLatin1(name));
+        };
+        auto* results = dialog->findChild<QTableWidget*>(QStringLiteral("SearchResults"));
+        auto* versions = dialog->findChild<QTableWidget*>(QStringLiteral("VersionList"));
+        const auto rowOf = [&](const QString& archive, const QString& path) {
+            for (int r = 0; r < results->rowCount(); ++r) {
+                if (results->item(r, 0)->text() == archive && results->item(r, 2)->text() == path) {
+                    return r;
+                }
+            }
+            return -1;
+        };
+        dialog->findChild<QLineEdit*>(QStringLiteral("SearchText"))->setText("docs/");
+        button("SearchStart")->click();
+        QCOMPARE(results->rowCount(), 5);
+        QVERIFY(!button("SearchRestore")->isEnabled());
+
+        // The newer notes from the results; the older report from its versions.
+        results->setCurrentCell(rowOf("b-old.zip", "docs/report.txt"), 0);
+        button("SearchVersions")->click();
+        QCOMPARE(versions->rowCount(), 2);
+        QVERIFY(versions->item(1, 3)->text().startsWith("b-old.zip ("));
+        results->selectRow(rowOf("a-new.zip", "docs/notes.txt"));
+        versions->selectRow(1);
+        QVERIFY(button("SearchRestore")->isEnabled());
+
+        ScriptedUser user;
+        int lockedTurns = 0;
+        bool commandsOff = true;
+        QTimer watch;
+        watch.setInterval(0);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (f.form->Activity().Running) {
+                ++lockedTurns;
+                commandsOff = commandsOff && !button("SearchRestore")->isEnabled() &&
+                              !button("SearchStart")->isEnabled() &&
+                              !button("SearchVersions")->isEnabled() &&
+                              button("SearchStop")->isEnabled();
+            }
+        });
+        watch.start();
+        button("SearchRestore")->click();
+        QVERIFY(lockedTurns > 0);
+        QVERIFY(commandsOff);
+        QCOMPARE(user.Texts().front(),
+                 QStringLiteral("Do you want restore the 2 chosen files from 2 archives?"));
+        QVERIFY(user.Texts().back().startsWith("Restore Files Succeeds!"));
+        QVERIFY(user.Texts().back().contains("Filenames:    'a-new.zip', 'b-old.zip'"));
+        const std::map<std::string, std::string> expected = {{"docs/notes.txt", "new notes"},
+                                                             {"docs/report.txt", "first draft"}};
+        QVERIFY(Tree(f.dir.path() / "out") == expected);
+        QVERIFY(button("SearchRestore")->isEnabled());
+        QVERIFY(dialog->isVisible());
+
+        fs::remove_all(f.Path("out"));
+        results->selectRow(rowOf("a-new.zip", "docs/big.bin"));
+        versions->clearSelection();
+        watch.stop();
+        QTimer escape;
+        escape.setInterval(0);
+        QObject::connect(&escape, &QTimer::timeout, [&] {
+            if (f.form->ZipReader1().Busy()) {
+                QTest::keyClick(dialog, Qt::Key_Escape);
+                escape.stop();
+            }
+        });
+        escape.start();
+        user.seen.clear();
+        button("SearchRestore")->click();
+        QCOMPARE(user.Texts().mid(1),
+                 QStringList{"Restore canceled! 0 of 1 files of 'a-new.zip' were restored; no "
+                             "partial file was left."});
+        QVERIFY(dialog->isVisible());
+        QVERIFY(button("SearchStart")->isEnabled());
     }
 
     void showsTheContentsOfALargeArchive() {
