@@ -13,23 +13,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
-runs="${1:-3}"
-mzb="${MZB:-$repo/build/release/bin/mzb}"
-dir="${BENCH_DIR:-/tmp/mzb-bench-tree}"
-seed="${BENCH_SEED:-1}"
-
-[[ -x "$mzb" ]] || { echo "no $mzb: build the release preset first" >&2; exit 2; }
+. scripts/bench-common.sh
+bench_settings /tmp/mzb-bench-tree "$@"
 for tool in zip 7zz bsdtar python3 /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 2; }
 done
 
-if [[ "$(cat "$dir/seed" 2>/dev/null)" != "$seed" ]]; then
-    echo "laying out the tree in $dir/src (seed $seed)..."
-    rm -rf "$dir"
-    mkdir -p "$dir"
-    python3 "$repo/scripts/bench-tree.py" make "$dir/src" "$seed"
-    echo "$seed" >"$dir/seed"
-fi
+bench_tree
 cd "$dir"
 bytes=$(du -sb src | cut -f1)
 files=$(find src -type f | wc -l)
@@ -61,23 +51,6 @@ declare -A xcmd=(
     [bsdtar-aes-x]="bsdtar -xf in.zip -C x --passphrase $pw"
 )
 declare -A best_time best_rss size
-# measure NAME PREPARE COMMAND...: the best time and highest RSS of the runs,
-# PREPARE run before each.
-measure() {
-    local name=$1 prepare=$2
-    shift 2
-    for ((r = 0; r < runs; ++r)); do
-        eval "$prepare"
-        /usr/bin/time -f "%e %M" -o time.txt "$@" >/dev/null
-        read -r t rss <time.txt
-        if [[ -z "${best_time[$name]:-}" ]] || awk "BEGIN{exit !($t < ${best_time[$name]})}"; then
-            best_time[$name]=$t
-        fi
-        if [[ -z "${best_rss[$name]:-}" ]] || ((rss > best_rss[$name])); then
-            best_rss[$name]=$rss
-        fi
-    done
-}
 for name in "${names[@]}"; do
     measure "$name" "rm -f out.zip" ${cmd[$name]}
     size[$name]=$(stat -c %s out.zip)

@@ -70,7 +70,9 @@ RestorePage::RestorePage(QWidget* parent)
     ui->setupUi(this);
     contentsModel_ = new ContentsTableModel(this);
     ui->StringGrid1->setModel(contentsModel_);
-    const int archiveWidths[] = {220, 132, 188};
+    // The archive list's last column, whether full or differential, takes
+    // the room its name, size and date leave.
+    const int archiveWidths[] = {220, 90, 188};
     const int contentsWidths[] = {221, 135, 185};
     for (int column = 0; column < 3; ++column) {
         ui->StringGridZipfilename->setColumnWidth(column, archiveWidths[column]);
@@ -173,7 +175,8 @@ void RestorePage::ConnectHandlers() {
 
 void RestorePage::SetGridHeadings() {
     ui->StringGridZipfilename->setHorizontalHeaderLabels(
-        {QStringLiteral("Filename"), QStringLiteral("Size(KB)"), QStringLiteral("Date")});
+        {QStringLiteral("Filename"), QStringLiteral("Size(KB)"), QStringLiteral("Date"),
+         QStringLiteral("Backup")});
     contentsModel_->SetHeadings(
         {QStringLiteral("Filename"), QStringLiteral("Size(B)"), QStringLiteral("Path")});
 }
@@ -227,6 +230,10 @@ void RestorePage::FillArchiveGrid() {
         grid->setItem(r, 0, new QTableWidgetItem(Text(row.Name)));
         grid->setItem(r, 1, new QTableWidgetItem(Text(row.Size)));
         grid->setItem(r, 2, new QTableWidgetItem(Text(row.Date)));
+        // The full archive's name may not fit beside the others.
+        auto* kind = new QTableWidgetItem(Text(row.Kind));
+        kind->setToolTip(kind->text());
+        grid->setItem(r, 3, kind);
     }
     grid->setCurrentCell(0, 0);
     ui->LabelZipNumber->setText(Text(list_->TotalText()));

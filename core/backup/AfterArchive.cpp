@@ -1,6 +1,5 @@
 #include "core/backup/AfterArchive.h"
 
-#include "core/backup/DifferentialRun.h"
 #include "core/backup/Pruning.h"
 #include "core/editor/ProjectEditor.h"
 #include "zip/base/PrintableName.h"
@@ -70,10 +69,7 @@ std::string FinishArchive(const BackupEditor& editor, const ProjectStore& store,
                           const std::string& path, bool complete, LocalDateTime now) {
     BackupEditor shown = editor;
     const ProjectRecord project = SaveEditor(shown);
-    // The rule would weigh a differential project's archives one by one and
-    // could delete the full archive its differentials need: such a project
-    // keeps every archive.
-    if (!complete || project.BackupType == kDifferentialBackupType) {
+    if (!complete) {
         return {};
     }
     return PruneReportText(

@@ -145,8 +145,13 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
         std::rethrow_exception(sizeError);
     }
     if (differential) {
+        // Every backup writes a manifest naming every file, and an
+        // unchanged differential is little else: the fastest level keeps
+        // most of what a slower one would save on such text.
+        BackupJob manifestJob = job;
+        manifestJob.PackLevel = 1;
         try {
-            writer.AddTextEntry(job, std::string(kManifestEntryName),
+            writer.AddTextEntry(manifestJob, std::string(kManifestEntryName),
                                 WriteManifest(differential->Finish()), !written, verifier.Check());
         } catch (const EArchiveRefused& refused) {
             // The first run's archive, lacking its manifest, is the same

@@ -45,7 +45,7 @@ void DifferentialRun::Attach(BackupWriterEvents& events) {
         if (planner_ && !planner_->Add(file)) {
             return false;
         }
-        added_.insert_or_assign(file.Name, file);
+        added_.try_emplace(file.Name, file); // the first of a name is the one added
         return true;
     };
     events.OnFileEntry = [this](const std::string& name, std::uint32_t crc) {
@@ -64,8 +64,8 @@ Manifest DifferentialRun::Finish() const {
     for (const auto& [name, crc] : crcs_) {
         ManifestFile file;
         file.Name = name;
-        // A file the writer could not ask about keeps no facts, so the next
-        // backup counts it as changed.
+        // An entry the writer added without asking keeps no facts, so the
+        // next backup counts it as changed.
         if (const auto state = added_.find(name); state != added_.end()) {
             file.Size = state->second.Size;
             file.ModifiedNs = state->second.ModifiedNs;

@@ -5,7 +5,6 @@
 #include "zip/writer/DirSearch.h"
 
 #include <fstream>
-#include <sys/stat.h>
 
 namespace mzb {
 
@@ -22,6 +21,7 @@ public:
         writer_.OnFolderNotListed = nullptr;
         writer_.OnEndZip = nullptr;
         writer_.OnStartZip = nullptr;
+        writer_.OnChooseFile = nullptr;
         writer_.OnZipComplete = nullptr;
         writer_.OnArchiveReady = nullptr;
     }
@@ -32,8 +32,8 @@ private:
     TZipWriter& writer_;
 };
 
-std::int64_t Nanoseconds(const timespec& time) {
-    return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec;
+std::int64_t Nanoseconds(std::time_t seconds, std::uint32_t nanoseconds) {
+    return std::int64_t{seconds} * 1'000'000'000 + nanoseconds;
 }
 
 std::string EntryName(TZipReader& reader, int index) {
@@ -109,25 +109,17 @@ void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& eve
             ++files;
         }
     };
-    if (events.OnFileStarted || events.OnChooseFile) {
-        writer_.OnStartZip = [&](TZipWriter&, const std::string& item, TZipHeaderInfo& entry,
-                                 bool& skip) {
-            struct stat info {};
-            // A file that cannot be asked about is added: the manifest
-            // then records no facts for it, so the next backup adds it again.
-            if (events.OnChooseFile && !entry.FileName().empty() &&
-                ::stat(item.c_str(), &info) == 0) {
-                const FileState state{
-                    entry.Directory() + entry.FileName(), static_cast<std::uint64_t>(info.st_size),
-                    Nanoseconds(info.st_mtim), info.st_mode, Nanoseconds(info.st_ctim)};
-                if (!events.OnChooseFile(state)) {
-                    skip = true;
-                    return;
-                }
-            }
-            if (events.OnFileStarted) {
-                events.OnFileStarted(item);
-            }
+    if (events.OnChooseFile) {
+        writer_.OnChooseFile = [&](TZipWriter&, const std::string&, const std::string& storedName,
+                                   const FileInfo& info, bool& skip) {
+            skip = !events.OnChooseFile(
+                {storedName, info.Size, Nanoseconds(info.WriteTime, info.WriteTimeNanoseconds),
+                 info.Mode, Nanoseconds(info.ChangeTime, info.ChangeTimeNanoseconds)});
+        };
+    }
+    if (events.OnFileStarted) {
+        writer_.OnStartZip = [&](TZipWriter&, const std::string& item, TZipHeaderInfo&, bool&) {
+            events.OnFileStarted(item);
         };
     }
     SetReadyCheck(events.OnArchiveReady);

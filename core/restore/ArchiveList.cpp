@@ -1,13 +1,17 @@
 #include "core/restore/ArchiveList.h"
 
 #include "core/base/DateText.h"
+#include "core/base/EntryText.h"
+#include "core/base/Manifest.h"
 #include "platform/Blanks.h"
+#include "zip/base/HeadlessHost.h"
 #include "zip/io/FileSystem.h"
 #include "zip/io/PathName.h"
 
 #include <algorithm>
 #include <deque>
 #include <numeric>
+#include <optional>
 #include <stdexcept>
 #include <unistd.h>
 #include <utility>
@@ -338,6 +342,22 @@ ArchiveRow MakeArchiveRow(const TSearchRec& record) {
             FormatDateTimeShort(LocalDateTime::FromDos(record.Time))};
 }
 
+std::string ArchiveKindText(const std::string& path) {
+    HeadlessHost host;
+    TZipReader reader(host);
+    const std::optional<std::string> text =
+        ReadEntryText(reader, path, std::string(kManifestEntryName), {});
+    if (!text) {
+        return {};
+    }
+    try {
+        const Manifest recorded = ReadManifest(*text);
+        return recorded.IsFull() ? "full" : "differential of " + recorded.FullArchive;
+    } catch (const std::invalid_argument&) {
+        return {};
+    }
+}
+
 void SortArchiveRows(std::vector<ArchiveRow>& rows, ArchiveSortField field, bool descending) {
     if (rows.empty() || rows[0].Name.empty()) {
         return;
@@ -360,6 +380,7 @@ void ArchiveList::RefreshArchiveList() {
     rows_.clear();
     for (const TSearchRec& record : FindArchiveFiles(finder_, Folder)) {
         rows_.push_back(MakeArchiveRow(record));
+        rows_.back().Kind = ArchiveKindText(PathInFolder(Folder, record.Name));
     }
     totalText_ = TotalFilesText(rows_.size());
     if (rows_.empty()) {

@@ -1,7 +1,8 @@
 #pragma once
 // The archive list of the restore page: the ZIP archives of one folder, one
-// row each (name, size in KiB, last-write date), sorted as the user chose,
-// with the delete of selected rows. The window only displays these rows.
+// row each (name, size in KiB, last-write date, full or differential),
+// sorted as the user chose, with the delete of selected rows. The window
+// only displays these rows.
 
 #include "core/restore/ArchiveContentsView.h"
 #include "finder/FindFile.h"
@@ -16,6 +17,9 @@ struct ArchiveRow {
     std::string Name; // file name without folder
     std::string Size; // bytes / 1024, rounded toward zero
     std::string Date; // FormatDateTimeShort of the local last-write time
+    // What its manifest says it is (ArchiveKindText); empty for an archive
+    // without one, or one that cannot be read without a password.
+    std::string Kind = {};
 };
 
 enum class ArchiveSortField { ByName = 0, BySize = 1, ByDate = 2 };
@@ -27,6 +31,10 @@ std::vector<TSearchRec> FindArchiveFiles(TFindFile& finder, const std::string& f
 
 // The row of one archive as the finder reports it.
 ArchiveRow MakeArchiveRow(const TSearchRec& record);
+
+// "full", or "differential of " and the full archive it needs, as the
+// manifest of the archive at `path` says; empty when it has none that reads.
+std::string ArchiveKindText(const std::string& path);
 
 // The list's order: that of an exchange sort over the rows. Names and sizes
 // compare as texts (byte order, so "10" comes before "9"); dates by the

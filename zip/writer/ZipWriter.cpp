@@ -254,6 +254,13 @@ void TZipWriter::ExpandList(TZipWriteRun& run) {
             return run.existingNames.count(StoredNameOf(path)) != 0;
         };
     }
+    if (OnChooseFile) {
+        settings.ChooseFile = [this](const std::string& path, const FileInfo& info) {
+            bool skip = false;
+            OnChooseFile(*this, path, StoredNameOf(path), info, skip);
+            return !skip;
+        };
+    }
     settings.CancelRequested = [this] {
         if (DoProcessMessages) {
             host_.ProcessEvents();

@@ -24,6 +24,7 @@
 #include "zip/crypt/EntryCipher.h"
 #include "zip/crypt/ZipCrypt.h"
 #include "zip/format/ZipFormat.h"
+#include "zip/io/FileSystem.h"
 #include "zip/reader/ZipReader.h"
 
 #include <cstdint>
@@ -143,6 +144,15 @@ public:
         OnSkippingFile;
     // SkipErrorCode() says why a file could not be read.
     std::function<void(TZipWriter&, const std::string& FName)> OnNoSuchFile;
+    // Asked of each file while the list is expanded, before anything opens
+    // or reads it, with its stored name and what the expansion's stat of it
+    // found: Skip leaves it out of the run, unreported and uncounted. This
+    // is where a host that adds only some files chooses, at the cost of
+    // the stat the expansion takes anyway; OnStartZip comes after the file
+    // has been opened and perhaps read ahead.
+    std::function<void(TZipWriter&, const std::string& FName, const std::string& StoredName,
+                       const FileInfo& Info, bool& Skip)>
+        OnChooseFile;
     std::function<void(TZipWriter&, const std::string& FName)> OnRecursingFile;
     // A wildcard item's folder that does not exist (ErrorCode ENOENT or
     // ENOTDIR), or a folder the walk could not list, with the errno; FName

@@ -592,6 +592,43 @@ TEST_F(WriterTest, ProgressReachesOneHundredAndEventsComeInOrder) {
     EXPECT_EQ(total.back(), 100);
 }
 
+// The choice comes while the list is expanded: a file chosen out is never
+// started, counted in the bytes to read or reported as left out, and the
+// host decides on the stored name and the expansion's own look at the file.
+TEST_F(WriterTest, FilesChosenOutAreNeitherStartedNorCountedNorReported) {
+    Put("keep.txt", "kept");
+    Put("sub/drop.txt", std::string(5000, 'd'));
+    fs::create_directories(Src() + "empty");
+    writer.SetRootDir(Src());
+    writer.SetRelativePaths(true);
+    writer.AddDirEntriesOnRecurse = true;
+    std::map<std::string, std::uint64_t> asked;
+    writer.OnChooseFile = [&](TZipWriter&, const std::string& path, const std::string& stored,
+                              const FileInfo& info, bool& skip) {
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(info.ChangeTime, st.st_ctim.tv_sec) << path;
+        EXPECT_EQ(info.ChangeTimeNanoseconds, st.st_ctim.tv_nsec) << path;
+        asked[stored] = info.Size;
+        skip = stored == "sub/drop.txt";
+    };
+    std::vector<std::string> started;
+    writer.OnStartZip = [&](TZipWriter&, const std::string& name, TZipHeaderInfo&, bool&) {
+        started.push_back(name);
+    };
+    std::uint64_t total = 0;
+    writer.OnStartZipInfo = [&](TZipWriter&, int, std::uint64_t bytes, TEndCentral&, bool&) {
+        total = bytes;
+    };
+    EXPECT_EQ(Run({Src() + "*"}), 3);
+    EXPECT_EQ(asked,
+              (std::map<std::string, std::uint64_t>{{"keep.txt", 4}, {"sub/drop.txt", 5000}}));
+    EXPECT_EQ(std::count(started.begin(), started.end(), Src() + "sub/drop.txt"), 0);
+    EXPECT_EQ(total, 4u);
+    EXPECT_TRUE(skipped.empty());
+    EXPECT_EQ(StoredNames(), (std::vector<std::string>{"empty/", "keep.txt", "sub/"}));
+}
+
 // --- threads: the same archive and the same events with any number --------------
 
 // A tree of many small files (some empty, some sharing a stored name), one
