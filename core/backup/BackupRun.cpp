@@ -9,7 +9,6 @@
 #include "zip/base/ZipError.h"
 
 #include <chrono>
-#include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <optional>
@@ -121,47 +120,21 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
         differential->Attach(events);
     }
     ArchiveVerifier verifier(editor.Project.VerifyAfterBackup, writer, path, job.ArchivePassword);
-    // A differential's manifest run writes the archive that stays.
-    if (!differential) {
-        events.OnArchiveReady = verifier.Check();
-    }
-    bool written = true;
+    events.OnArchiveReady = verifier.Check();
     try {
         writer.RunZip(job, events);
     } catch (const EArchiveRefused& refused) {
         throw verifier.Failure(refused);
     } catch (const ENoFilesAdded&) {
         // An empty archive would pass for the last backup: nothing is kept,
-        // and the number stays for the next run. A differential whose files
-        // all stayed as they were still records its point in time.
-        if (!differential || !differential->MetFiles()) {
-            host.ShowTimedMessage(NothingBackedUpText(editor.ProjectText, path, leftOut),
-                                  MessageKind::Error, kRunMessageStays);
-            return BackupOutcome::NothingSaved;
-        }
-        written = false;
+        // and the number stays for the next run. (A differential whose files
+        // all stayed as they were still holds its manifest.)
+        host.ShowTimedMessage(NothingBackedUpText(editor.ProjectText, path, leftOut),
+                              MessageKind::Error, kRunMessageStays);
+        return BackupOutcome::NothingSaved;
     }
     if (sizeError) {
         std::rethrow_exception(sizeError);
-    }
-    if (differential) {
-        // Every backup writes a manifest naming every file, and an
-        // unchanged differential is little else: the fastest level keeps
-        // most of what a slower one would save on such text.
-        BackupJob manifestJob = job;
-        manifestJob.PackLevel = 1;
-        try {
-            writer.AddTextEntry(manifestJob, std::string(kManifestEntryName),
-                                WriteManifest(differential->Finish()), !written, verifier.Check());
-        } catch (const EArchiveRefused& refused) {
-            // The first run's archive, lacking its manifest, is the same
-            // backup unchecked: it must not pass for one.
-            if (written) {
-                std::remove(path.c_str());
-            }
-            throw verifier.Failure(refused);
-        }
-        sizeKb = ArchiveSizeKb(path);
     }
     const bool complete = leftOut.empty();
     const std::string pruned = FinishArchive(editor, store, path, complete, host.Now());

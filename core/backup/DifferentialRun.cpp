@@ -48,8 +48,19 @@ void DifferentialRun::Attach(BackupWriterEvents& events) {
         added_.try_emplace(file.Name, file); // the first of a name is the one added
         return true;
     };
-    events.OnFileEntry = [this](const std::string& name, std::uint32_t crc) {
-        crcs_.emplace_back(name, crc);
+    events.OnAddLast = [this](const std::vector<WrittenEntry>& written) {
+        std::vector<TextEntry> last;
+        if (!met_) {
+            return last;
+        }
+        for (const WrittenEntry& entry : written) {
+            crcs_.emplace_back(entry.Name, entry.Crc32);
+        }
+        // Every backup writes a manifest naming every file, and an
+        // unchanged differential is little else: the fastest level keeps
+        // most of what a slower one would save on such text.
+        last.push_back({std::string(kManifestEntryName), WriteManifest(Finish()), 1});
+        return last;
     };
 }
 

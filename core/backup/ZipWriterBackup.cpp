@@ -2,9 +2,11 @@
 
 #include "core/base/EntryText.h"
 #include "zip/base/ZipError.h"
+#include "zip/io/PathName.h"
 #include "zip/writer/DirSearch.h"
 
-#include <fstream>
+#include <ctime>
+#include <sys/stat.h>
 
 namespace mzb {
 
@@ -24,6 +26,7 @@ public:
         writer_.OnChooseFile = nullptr;
         writer_.OnZipComplete = nullptr;
         writer_.OnArchiveReady = nullptr;
+        writer_.OnAddLast = nullptr;
     }
     EventsCleared(const EventsCleared&) = delete;
     EventsCleared& operator=(const EventsCleared&) = delete;
@@ -31,6 +34,19 @@ public:
 private:
     TZipWriter& writer_;
 };
+
+// A text entry stands for no file on the disk: it is given what a file of
+// its name that the owner alone may read would carry, so that an extractor
+// restoring attributes keeps it private.
+std::uint32_t TextEntryAttributes(const std::string& storedName) {
+    FileInfo info;
+    info.Mode = S_IFREG | 0600u;
+    info.Attributes = kAttrArchive;
+    if (FileNamePart(storedName).starts_with('.')) {
+        info.Attributes |= kAttrHidden;
+    }
+    return ExternalAttributes(info);
+}
 
 std::int64_t Nanoseconds(std::time_t seconds, std::uint32_t nanoseconds) {
     return std::int64_t{seconds} * 1'000'000'000 + nanoseconds;
@@ -122,26 +138,30 @@ void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& eve
             events.OnFileStarted(item);
         };
     }
-    SetReadyCheck(events.OnArchiveReady);
-    writer_.OnZipComplete = [&](TZipWriter& w, int) {
-        if (events.OnFileEntry) {
-            for (int i = 0; i < w.EntryCount(); ++i) {
-                const TZipHeaderInfo& entry = w.Entry(i);
+    if (events.OnAddLast) {
+        writer_.OnAddLast = [&](TZipWriter&, const TSortedZip& written,
+                                std::vector<TLastEntry>& addLast) {
+            std::vector<WrittenEntry> files;
+            for (std::size_t i = 0; i < written.Count(); ++i) {
+                const TZipHeaderInfo& entry = written.Items(i);
                 if (!entry.FileName().empty()) {
-                    events.OnFileEntry(entry.Directory() + entry.FileName(), entry.Crc32);
+                    files.push_back({entry.Directory() + entry.FileName(), entry.Crc32});
                 }
             }
-        }
-        events.OnZipComplete(files);
-    };
-    writer_.RunZip();
-}
-
-void ZipWriterBackup::SetReadyCheck(const ArchiveReadyCheck& ready) {
-    if (ready) {
-        writer_.OnArchiveReady = [&ready](TZipWriter&, const std::string& part,
-                                          std::string& keepAs) { keepAs = ready(part); };
+            for (TextEntry& text : events.OnAddLast(files)) {
+                const std::uint32_t attributes = TextEntryAttributes(text.StoredName);
+                addLast.push_back({std::move(text.StoredName), std::move(text.Text), text.PackLevel,
+                                   std::time(nullptr), attributes});
+            }
+        };
     }
+    if (events.OnArchiveReady) {
+        writer_.OnArchiveReady = [&](TZipWriter&, const std::string& part, std::string& keepAs) {
+            keepAs = events.OnArchiveReady(part);
+        };
+    }
+    writer_.OnZipComplete = [&](TZipWriter&, int) { events.OnZipComplete(files); };
+    writer_.RunZip();
 }
 
 // A reader of its own: the read-back is a step of the writer's run, whose
@@ -184,32 +204,6 @@ std::optional<std::string> ZipWriterBackup::ReadEntryText(const std::string& pat
                                                           const std::string& storedName,
                                                           const std::string& password) {
     return mzb::ReadEntryText(writer_, path, storedName, password);
-}
-
-void ZipWriterBackup::AddTextEntry(const BackupJob& job, const std::string& storedName,
-                                   const std::string& text, bool replace,
-                                   const ArchiveReadyCheck& ready) {
-    writer_.RefuseWhileBusy();
-    const PrivateFolder folder;
-    const std::string file = folder.File(storedName);
-    {
-        std::ofstream out(file, std::ios::binary);
-        out << text;
-        out.flush();
-        if (!out) {
-            throw EInOutError("Cannot write " + file);
-        }
-    }
-    BackupJob entryJob = job;
-    entryJob.Recurse = false;
-    entryJob.StorePaths = false;
-    entryJob.ExcludeList.clear();
-    entryJob.FilesList = {file};
-    entryJob.ReplaceArchive = replace;
-    Apply(entryJob);
-    EventsCleared cleared(writer_);
-    SetReadyCheck(ready);
-    writer_.RunZip();
 }
 
 bool ZipWriterBackup::KeepGoing() {

@@ -24,14 +24,10 @@ public:
     // With the writer's own reader, which keeps the window live.
     std::optional<std::string> ReadEntryText(const std::string& path, const std::string& storedName,
                                              const std::string& password) override;
-    void AddTextEntry(const BackupJob& job, const std::string& storedName, const std::string& text,
-                      bool replace, const ArchiveReadyCheck& ready) override;
     bool KeepGoing() override;
 
 private:
     void Apply(const BackupJob& job);
-    // For the run under way; EventsCleared drops it.
-    void SetReadyCheck(const ArchiveReadyCheck& ready);
 
     TZipWriter& writer_;
 };

@@ -443,10 +443,6 @@ public:
                                              const std::string& password) override {
         return real_.ReadEntryText(path, name, password);
     }
-    void AddTextEntry(const BackupJob& job, const std::string& name, const std::string& text,
-                      bool replace, const ArchiveReadyCheck& ready) override {
-        real_.AddTextEntry(job, name, text, replace, ready);
-    }
 
 private:
     ZipWriterBackup& real_;

@@ -203,6 +203,7 @@ int TZipWriter::Run() {
             CarryOver(run);
         }
         AddListedFiles(run);
+        AddLastEntries(run);
         if (!AllowEmptyArchive && !HoldsAFile(*run.entries)) {
             throw ENoFilesAdded("No files were added, so no archive was written.");
         }

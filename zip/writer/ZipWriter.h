@@ -28,6 +28,7 @@
 #include "zip/reader/ZipReader.h"
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -66,6 +67,15 @@ inline constexpr int kSkipTooLarge = 3;
 struct TZipLimits {
     std::uint64_t MaxFileSize = std::numeric_limits<std::int64_t>::max();
     TClassicLimits Classic;
+};
+
+// An entry the host adds from memory after the listed files (OnAddLast).
+struct TLastEntry {
+    std::string StoredName; // folders separated by '/', no leading '/'
+    std::string Data;
+    int PackLevel = 6; // 0 stores
+    std::time_t ModificationTime = 0;
+    std::uint32_t ExternalAttributes = 0;
 };
 
 struct TZipWriteRun;
@@ -165,6 +175,16 @@ public:
     std::function<void(TZipWriter&, int Percent)> OnFilePercentDone;
     std::function<void(TZipWriter&, int Percent)> OnTotalPercentDone;
     std::function<void(TZipWriter&, int FileCount)> OnZipComplete;
+    // Asked once the listed files are written, before the central
+    // directory, with the entries the new archive holds so far (carried-over
+    // ones included): the entries put in AddLast follow them in that order,
+    // written from memory with the archive's password and cipher, neither
+    // announced by OnStartZip and OnEndZip nor counted among the files
+    // added. An entry that describes the others (their CRCs) is so written
+    // in the same run as they are. A name the archive holds already raises
+    // EZipFormatError.
+    std::function<void(TZipWriter&, const TSortedZip& Written, std::vector<TLastEntry>& AddLast)>
+        OnAddLast;
     // The new archive is complete and on the disk under its hidden part
     // name PartName (readable meanwhile), and is about to take its own name.
     // A name set in KeepAs refuses it: the part file moves there (replacing
@@ -200,6 +220,8 @@ private:
     void OpenOutput(TZipWriteRun& run);
     void PrepareEndRecord(TZipWriteRun& run);
     void AddListedFiles(TZipWriteRun& run);
+    void AddLastEntries(TZipWriteRun& run);
+    void AddFromMemory(TZipWriteRun& run, const TLastEntry& added);
     void WriteCentralDirectory(TZipWriteRun& run);
     void FinishOutput(TZipWriteRun& run);
     void PutInPlace(TZipWriteRun& run);
@@ -217,6 +239,7 @@ private:
     TPiecePipeline& Pipeline(TZipWriteRun& run);
     bool CompressesFile(const std::string& fileName) const;
     void WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry, const TPreparedFile& prepared);
+    void EndEntryData(TZipWriteRun& run, TZipHeaderInfo& entry);
     void StoreData(TZipWriteRun& run, TZipHeaderInfo& entry);
     void DeflateData(TZipWriteRun& run, TZipHeaderInfo& entry, const TPreparedFile& prepared,
                      bool readAhead);
