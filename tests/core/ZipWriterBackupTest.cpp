@@ -480,53 +480,71 @@ TEST_F(ZipWriterBackupTest, AnArchiveDamagedBeforeItsReadBackFailsTheBackupAndPr
     EXPECT_EQ(editor_.Number, 4);
 }
 
+// Counts the archives a run forces to the disk: each one written.
+class CountingCommit : public TFileCommit {
+public:
+    int written = 0;
+    bool SyncFile(int fd) override {
+        ++written;
+        return TFileCommit::SyncFile(fd);
+    }
+};
+
 // With overwriting on and a name typed in without number or date, the previous
 // backup is the only good one left when the new archive fails its read-back:
-// the damaged one must never have taken the name. A second failure replaces
-// the first damaged copy, and no part file stays behind.
+// the damaged one must never have taken the name, also when it is a
+// differential archive ending with its manifest, and without a previous one
+// nothing takes it. A second failure replaces the first damaged copy, and no
+// part file stays behind. Each backup writes its archive once.
 TEST_F(ZipWriterBackupTest, AnArchiveFailingItsReadBackLeavesThePreviousOneOfTheNameAsItWas) {
     settings_.IsOverWrite = true;
     editor_.Project.VerifyAfterBackup = true;
+    CountingCommit commit;
+    writer_.SetFileCommit(commit);
     GarblingBackup writer(view_);
-    writer.garble = false;
-    ASSERT_EQ(RunBackup(editor_, settings_, store_, writer, host_), BackupOutcome::Completed);
-    const fs::path archive = tmp_.path() / "out/docs.zip";
-    const fs::path aside = tmp_.path() / "out/docs.zip.damaged";
-    const std::string previous = ReadFile(archive);
-    const std::optional<LocalDateTime> recorded = store_.ReadLastBackup("Docs");
-    ASSERT_TRUE(recorded);
-
-    writer.garble = true;
-    std::string firstDamaged;
-    for (const char* notes : {"changed once", "changed twice"}) {
-        tmp_.write("src/notes.txt", notes);
+    for (const int type : {0, kDifferentialBackupType}) {
+        SCOPED_TRACE(type == 0 ? "full" : "differential");
+        const fs::path folder = tmp_.path() / "out" / std::to_string(type);
+        fs::create_directories(folder);
+        editor_.SaveDir = folder.string();
+        editor_.Project.BackupType = type;
+        const fs::path archive = folder / "docs.zip";
+        const fs::path aside = folder / "docs.zip.damaged";
         editor_.Filename = archive.string();
+        writer.garble = true;
         EXPECT_THROW(RunBackup(editor_, settings_, store_, writer, host_), EVerifyFailed);
-        EXPECT_TRUE(fs::exists(archive) && ReadFile(archive) == previous)
-            << notes << ": the previous archive was not kept as it was";
-        ASSERT_TRUE(fs::exists(aside)) << notes;
-        EXPECT_TRUE(ReadFile(aside) != firstDamaged) << notes << ": the damaged copy is an old one";
-        firstDamaged = ReadFile(aside);
-        EXPECT_EQ(store_.ReadLastBackup("Docs"), recorded);
-    }
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(tmp_.path() / "out")) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"docs.zip", "docs.zip.damaged"}));
-}
+        EXPECT_FALSE(fs::exists(archive));
 
-// A differential archive is written, then rewritten with its manifest, and
-// only the rewrite is read back: the first one, unchecked and without its
-// manifest, must not stay under the name either.
-TEST_F(ZipWriterBackupTest, ADifferentialFailingItsReadBackLeavesNoArchiveUnderItsName) {
-    editor_.Project.BackupType = kDifferentialBackupType;
-    editor_.Project.VerifyAfterBackup = true;
-    GarblingBackup writer(view_);
-    EXPECT_THROW(RunBackup(editor_, settings_, store_, writer, host_), EVerifyFailed);
-    EXPECT_FALSE(fs::exists(tmp_.path() / "out/docs.zip"));
-    EXPECT_TRUE(fs::exists(tmp_.path() / "out/docs.zip.damaged"));
+        writer.garble = false;
+        commit.written = 0;
+        editor_.Filename = archive.string();
+        ASSERT_EQ(RunBackup(editor_, settings_, store_, writer, host_), BackupOutcome::Completed);
+        EXPECT_EQ(commit.written, 1) << "the archive was written more than once";
+        const std::string previous = ReadFile(archive);
+        const std::optional<LocalDateTime> recorded = store_.ReadLastBackup("Docs");
+        ASSERT_TRUE(recorded);
+
+        writer.garble = true;
+        std::string firstDamaged = ReadFile(aside);
+        for (const char* notes : {"changed once", "changed twice"}) {
+            tmp_.write("src/notes.txt", notes);
+            editor_.Filename = archive.string();
+            EXPECT_THROW(RunBackup(editor_, settings_, store_, writer, host_), EVerifyFailed);
+            EXPECT_TRUE(fs::exists(archive) && ReadFile(archive) == previous)
+                << notes << ": the previous archive was not kept as it was";
+            ASSERT_TRUE(fs::exists(aside)) << notes;
+            EXPECT_TRUE(ReadFile(aside) != firstDamaged)
+                << notes << ": the damaged copy is an old one";
+            firstDamaged = ReadFile(aside);
+            EXPECT_EQ(store_.ReadLastBackup("Docs"), recorded);
+        }
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"docs.zip", "docs.zip.damaged"}));
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "support/ChildProcess.h"
 #include "support/ExtractedFiles.h"
 #include "support/LocalTime.h"
+#include "support/PeerTests.h"
 #include "support/PeerTools.h"
 #include "support/RunCommand.h"
 #include "support/SampleData.h"
@@ -1162,6 +1163,70 @@ TEST_F(WriterTest, AnArchiveTheHostRefusesItsNameLeavesTheOldOneThere) {
     }
     EXPECT_EQ(ReadFile(Zip()), before);
     EXPECT_EQ(ArchiveFolder(), (std::set<std::string>{"out.zip", "out.zip.refused"}));
+}
+
+// Entries added last from memory come after the files of the same run,
+// hear what those were written with, and take the archive's cipher: an AES
+// or traditional entry whose header, check byte or trailer is wrong, or a
+// stored one mislabelled, is what the other tools would refuse.
+TEST_F(WriterTest, EntriesAddedLastFollowTheFilesInTheSameRunWithTheArchivesCipher) {
+    MZB_REQUIRE_PEERS("unzip", "7zz", "bsdtar", "python3");
+    const std::string text = AsText(test::MakeText(90000, 5));
+    const std::string raw = AsText(test::MakeRandomBytes(5000, 6));
+    Put("a.txt", text);
+    Put("b.bin", raw);
+    const std::uint32_t attributes = (0100600u << 16) | kAttrArchive;
+    std::vector<std::pair<std::string, std::uint32_t>> heard;
+    writer.OnAddLast = [&](TZipWriter&, const TSortedZip& written,
+                           std::vector<TLastEntry>& addLast) {
+        heard.clear();
+        for (std::size_t i = 0; i < written.Count(); ++i) {
+            heard.emplace_back(written.Items(i).FileName(), written.Items(i).Crc32);
+        }
+        addLast.push_back({"list.txt", text + "listed", 1, 1700000000, attributes});
+        addLast.push_back({"sub/raw", raw, 0, 1700000000, attributes});
+    };
+    const struct {
+        const char* password;
+        TEncryption encryption;
+    } cases[] = {{"", TEncryption::Traditional},
+                 {"pass", TEncryption::Traditional},
+                 {"pass", TEncryption::Aes256}};
+    for (const auto& [password, encryption] : cases) {
+        SCOPED_TRACE(std::string(EncryptionName(encryption)) + " '" + password + "'");
+        fs::remove(Zip());
+        writer.ArchivePassword = password;
+        writer.Encryption = encryption;
+        EXPECT_EQ(Run({Src() + "*"}), 2);
+        EXPECT_EQ(StoredNames(),
+                  (std::vector<std::string>{"a.txt", "b.bin", "list.txt", "sub/raw"}));
+        EXPECT_EQ(heard, (std::vector<std::pair<std::string, std::uint32_t>>{
+                             {"a.txt", writer.Entry(0).Crc32}, {"b.bin", writer.Entry(1).Crc32}}));
+        EXPECT_EQ(writer.Entry(2).ExternalAttributes, attributes);
+        EXPECT_EQ(writer.Entry(3).Flags & kFlagEncrypted, *password ? kFlagEncrypted : 0);
+        const std::map<std::string, std::string> expected = {
+            {"a.txt", text}, {"b.bin", raw}, {"list.txt", text + "listed"}, {"sub/raw", raw}};
+        EXPECT_EQ(Extracted(password), expected);
+        // Only 7-Zip of the other tools reads AES.
+        if (encryption == TEncryption::Traditional) {
+            EXPECT_EQ(DecodeWithZlib(Zip(), password), expected);
+            EXPECT_EQ(test::PeerTestFailures(Zip(), password), std::vector<std::string>{});
+        } else {
+            const auto tested =
+                test::RunCommand({test::PeerPath("7zz"), "t", "-p" + std::string(password), Zip()});
+            EXPECT_EQ(tested.exitCode, 0) << tested.out << tested.err;
+        }
+    }
+
+    // A name the archive holds already is refused before anything takes it.
+    writer.OnAddLast = [](TZipWriter&, const TSortedZip&, std::vector<TLastEntry>& addLast) {
+        addLast.push_back({"b.bin", "again", 1, 1700000000, 0});
+    };
+    const std::string before = ReadFile(Zip());
+    writer.ReplaceExisting = true;
+    EXPECT_THROW(Run({Src() + "*"}), EZipFormatError);
+    EXPECT_EQ(ReadFile(Zip()), before);
+    EXPECT_EQ(ArchiveFolder(), (std::set<std::string>{"out.zip"}));
 }
 
 // Under umask 022 a new archive is still the owner's alone, an update keeps
