@@ -141,14 +141,14 @@ void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& eve
     if (events.OnAddLast) {
         writer_.OnAddLast = [&](TZipWriter&, const TSortedZip& written,
                                 std::vector<TLastEntry>& addLast) {
-            std::vector<WrittenEntry> files;
+            std::vector<WrittenEntry> fileEntries;
             for (std::size_t i = 0; i < written.Count(); ++i) {
                 const TZipHeaderInfo& entry = written.Items(i);
                 if (!entry.FileName().empty()) {
-                    files.push_back({entry.Directory() + entry.FileName(), entry.Crc32});
+                    fileEntries.push_back({entry.Directory() + entry.FileName(), entry.Crc32});
                 }
             }
-            for (TextEntry& text : events.OnAddLast(files)) {
+            for (TextEntry& text : events.OnAddLast(fileEntries)) {
                 const std::uint32_t attributes = TextEntryAttributes(text.StoredName);
                 addLast.push_back({std::move(text.StoredName), std::move(text.Text), text.PackLevel,
                                    std::time(nullptr), attributes});
