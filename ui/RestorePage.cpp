@@ -171,6 +171,14 @@ void RestorePage::ConnectHandlers() {
     connect(ui->DirectoryRestoreBrowse, &QToolButton::clicked, this,
             &RestorePage::DirectoryRestoreBrowseClick);
     connect(ui->SearchArchives, &QToolButton::clicked, this, &RestorePage::SearchArchivesClick);
+    // Encrypted manifests read with the password the restore will use.
+    connect(ui->EditRestorePassword, &QLineEdit::editingFinished, this, [this] {
+        const std::string password = ui->EditRestorePassword->text().toStdString();
+        if (password != list_->Password) {
+            list_->Password = password;
+            ReadArchiveKinds();
+        }
+    });
 }
 
 void RestorePage::SetGridHeadings() {

@@ -1,14 +1,17 @@
 #include "core/restore/ArchiveList.h"
 
 #include "core/base/DateText.h"
+#include "core/base/EntryText.h"
 #include "support/ArchiveBuilder.h"
 #include "support/TempDir.h"
+#include "zip/base/HeadlessHost.h"
 
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
 #include <sys/stat.h>
+#include <thread>
 
 namespace mzb {
 
@@ -278,8 +281,8 @@ TEST_F(ArchiveListTest, AKindReadHoldsForThatArchiveFileAndPasswordOnly) {
     EXPECT_EQ(list.KindsToRead()[0].Name, "e.zip");
 
     // d02.zip replaced by a full archive of the same name, size and time.
-    const std::vector<KindToRead> old = {{"d02.zip", (tmp.path() / "d02.zip").string(),
-                                          list.Rows()[1].Stamp, "pw"}};
+    const std::vector<KindToRead> old = {
+        {"d02.zip", (tmp.path() / "d02.zip").string(), list.Rows()[1].Stamp, "pw"}};
     write("d02.zip", withManifest(ManifestOf("d02.zip", "d02.zip")));
     Refresh();
     EXPECT_EQ(Kinds(list), (std::vector<std::string>{"full", "", ""}));
@@ -293,6 +296,32 @@ TEST_F(ArchiveListTest, AKindReadHoldsForThatArchiveFileAndPasswordOnly) {
     EXPECT_EQ(toRead, (std::vector<std::string>{"d02.zip", "e.zip"}));
     ReadKinds(list, list.KindsToRead());
     EXPECT_EQ(Kinds(list), (std::vector<std::string>{"full", "full", "full"}));
+}
+
+// The window reads kinds on a thread of their own while its reader shows
+// an archive's contents: the two share nothing.
+TEST_F(ArchiveListTest, KindsReadOnAThreadBesideTheWindowsReader) {
+    for (const std::string name : {"d01.zip", "d02.zip"}) {
+        test::ArchiveBuilder b;
+        b.AddDeflated("a.txt", std::string(5000, 'a'));
+        b.AddDeflated(".mzb-manifest", ManifestOf(name, "d01.zip"));
+        b.WriteTo((tmp.path() / name).string());
+    }
+    Refresh();
+    std::vector<std::string> kinds;
+    std::thread kindReader([&kinds, archives = list.KindsToRead()] {
+        for (const KindToRead& archive : archives) {
+            kinds.push_back(ArchiveKindText(archive.Path, archive.Password));
+        }
+    });
+    HeadlessHost host;
+    TZipReader window(host);
+    for (const char* name : {"d02.zip", "d01.zip"}) {
+        EXPECT_EQ(ReadEntryText(window, (tmp.path() / name).string(), "a.txt", {}),
+                  std::string(5000, 'a'));
+    }
+    kindReader.join();
+    EXPECT_EQ(kinds, (std::vector<std::string>{"full", "differential of d01.zip"}));
 }
 
 TEST(PathInFolder, PutsOneSeparatorAndKeepsAnEmptyFolderRelative) {
