@@ -9,6 +9,7 @@
 #include "zip/base/ZipError.h"
 
 #include <chrono>
+#include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <optional>
@@ -119,9 +120,16 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
                              writer, host.Now());
         differential->Attach(events);
     }
+    ArchiveVerifier verifier(editor.Project.VerifyAfterBackup, writer, path, job.ArchivePassword);
+    // A differential's manifest run writes the archive that stays.
+    if (!differential) {
+        events.OnArchiveReady = verifier.Check();
+    }
     bool written = true;
     try {
         writer.RunZip(job, events);
+    } catch (const EArchiveRefused& refused) {
+        throw verifier.Failure(refused);
     } catch (const ENoFilesAdded&) {
         // An empty archive would pass for the last backup: nothing is kept,
         // and the number stays for the next run. A differential whose files
@@ -142,12 +150,21 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
         // most of what a slower one would save on such text.
         BackupJob manifestJob = job;
         manifestJob.PackLevel = 1;
-        writer.AddTextEntry(manifestJob, std::string(kManifestEntryName),
-                            WriteManifest(differential->Finish()), !written);
+        try {
+            writer.AddTextEntry(manifestJob, std::string(kManifestEntryName),
+                                WriteManifest(differential->Finish()), !written, verifier.Check());
+        } catch (const EArchiveRefused& refused) {
+            // The first run's archive, lacking its manifest, is the same
+            // backup unchecked: it must not pass for one.
+            if (written) {
+                std::remove(path.c_str());
+            }
+            throw verifier.Failure(refused);
+        }
         sizeKb = ArchiveSizeKb(path);
     }
     const bool complete = leftOut.empty();
-    const std::string pruned = FinishArchive(editor, store, writer, path, complete, host.Now());
+    const std::string pruned = FinishArchive(editor, store, path, complete, host.Now());
     const std::optional<int> counter =
         editor.UseNumber ? std::optional(editor.Number) : std::nullopt;
     std::string report = BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut);

@@ -23,6 +23,7 @@ public:
         writer_.OnStartZip = nullptr;
         writer_.OnChooseFile = nullptr;
         writer_.OnZipComplete = nullptr;
+        writer_.OnArchiveReady = nullptr;
     }
     EventsCleared(const EventsCleared&) = delete;
     EventsCleared& operator=(const EventsCleared&) = delete;
@@ -121,6 +122,7 @@ void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& eve
             events.OnFileStarted(item);
         };
     }
+    SetReadyCheck(events.OnArchiveReady);
     writer_.OnZipComplete = [&](TZipWriter& w, int) {
         if (events.OnFileEntry) {
             for (int i = 0; i < w.EntryCount(); ++i) {
@@ -135,10 +137,23 @@ void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& eve
     writer_.RunZip();
 }
 
+void ZipWriterBackup::SetReadyCheck(const ArchiveReadyCheck& ready) {
+    if (ready) {
+        writer_.OnArchiveReady = [&ready](TZipWriter&, const std::string& part,
+                                          std::string& keepAs) { keepAs = ready(part); };
+    }
+}
+
+// A reader of its own: the read-back is a step of the writer's run, whose
+// writer (a reader too) refuses a second run and holds the run's state.
 std::vector<std::string> ZipWriterBackup::ReadBack(const std::string& path,
                                                    const std::string& password) {
-    TZipReader& reader = writer_;
-    const ReaderSettingsKept kept(reader);
+    TZipReader reader(writer_.Host());
+    reader.Threads = writer_.Threads;
+    // The window's events and its cancel go to the writer, whose run this
+    // is part of; letting both run them would handle each twice.
+    reader.DoProcessMessages = false;
+    reader.OnFilePercentDone = [this](TZipReader&, int) { writer_.CheckForCancel(); };
     std::vector<std::string> problems;
     reader.OnSkippingFile = [&](TZipReader&, int reason, const std::string& name, int, bool&) {
         problems.push_back(name +
@@ -172,7 +187,8 @@ std::optional<std::string> ZipWriterBackup::ReadEntryText(const std::string& pat
 }
 
 void ZipWriterBackup::AddTextEntry(const BackupJob& job, const std::string& storedName,
-                                   const std::string& text, bool replace) {
+                                   const std::string& text, bool replace,
+                                   const ArchiveReadyCheck& ready) {
     writer_.RefuseWhileBusy();
     const PrivateFolder folder;
     const std::string file = folder.File(storedName);
@@ -192,6 +208,7 @@ void ZipWriterBackup::AddTextEntry(const BackupJob& job, const std::string& stor
     entryJob.ReplaceArchive = replace;
     Apply(entryJob);
     EventsCleared cleared(writer_);
+    SetReadyCheck(ready);
     writer_.RunZip();
 }
 

@@ -64,7 +64,8 @@ public:
                                              const std::string&) override {
         throw std::logic_error("a full project reads no entry");
     }
-    void AddTextEntry(const BackupJob&, const std::string&, const std::string&, bool) override {
+    void AddTextEntry(const BackupJob&, const std::string&, const std::string&, bool,
+                      const ArchiveReadyCheck&) override {
         throw std::logic_error("a full project adds no entry");
     }
 };

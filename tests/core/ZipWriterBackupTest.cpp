@@ -1,6 +1,7 @@
 #include "core/backup/ZipWriterBackup.h"
 
 #include "core/backup/AfterArchive.h"
+#include "core/backup/DifferentialRun.h"
 #include "support/FakeRunHost.h"
 #include "support/PeerTools.h"
 #include "support/RunCommand.h"
@@ -11,11 +12,13 @@
 #include "zip/base/ZipError.h"
 #include "zip/io/FileCommit.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <optional>
 #include <sys/stat.h>
 
 namespace mzb {
@@ -441,8 +444,8 @@ public:
         return real_.ReadEntryText(path, name, password);
     }
     void AddTextEntry(const BackupJob& job, const std::string& name, const std::string& text,
-                      bool replace) override {
-        real_.AddTextEntry(job, name, text, replace);
+                      bool replace, const ArchiveReadyCheck& ready) override {
+        real_.AddTextEntry(job, name, text, replace, ready);
     }
 
 private:
@@ -479,6 +482,55 @@ TEST_F(ZipWriterBackupTest, AnArchiveDamagedBeforeItsReadBackFailsTheBackupAndPr
     EXPECT_FALSE(fs::exists(older));
     EXPECT_TRUE(fs::exists(tmp_.path() / "out/docs3.zip.damaged"));
     EXPECT_EQ(editor_.Number, 4);
+}
+
+// With overwriting on and a name typed in without number or date, the previous
+// backup is the only good one left when the new archive fails its read-back:
+// the damaged one must never have taken the name. A second failure replaces
+// the first damaged copy, and no part file stays behind.
+TEST_F(ZipWriterBackupTest, AnArchiveFailingItsReadBackLeavesThePreviousOneOfTheNameAsItWas) {
+    settings_.IsOverWrite = true;
+    editor_.Project.VerifyAfterBackup = true;
+    GarblingBackup writer(view_);
+    writer.garble = false;
+    ASSERT_EQ(RunBackup(editor_, settings_, store_, writer, host_), BackupOutcome::Completed);
+    const fs::path archive = tmp_.path() / "out/docs.zip";
+    const fs::path aside = tmp_.path() / "out/docs.zip.damaged";
+    const std::string previous = ReadFile(archive);
+    const std::optional<LocalDateTime> recorded = store_.ReadLastBackup("Docs");
+    ASSERT_TRUE(recorded);
+
+    writer.garble = true;
+    std::string firstDamaged;
+    for (const char* notes : {"changed once", "changed twice"}) {
+        tmp_.write("src/notes.txt", notes);
+        editor_.Filename = archive.string();
+        EXPECT_THROW(RunBackup(editor_, settings_, store_, writer, host_), EVerifyFailed);
+        EXPECT_TRUE(fs::exists(archive) && ReadFile(archive) == previous)
+            << notes << ": the previous archive was not kept as it was";
+        ASSERT_TRUE(fs::exists(aside)) << notes;
+        EXPECT_TRUE(ReadFile(aside) != firstDamaged) << notes << ": the damaged copy is an old one";
+        firstDamaged = ReadFile(aside);
+        EXPECT_EQ(store_.ReadLastBackup("Docs"), recorded);
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(tmp_.path() / "out")) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"docs.zip", "docs.zip.damaged"}));
+}
+
+// A differential archive is written, then rewritten with its manifest, and
+// only the rewrite is read back: the first one, unchecked and without its
+// manifest, must not stay under the name either.
+TEST_F(ZipWriterBackupTest, ADifferentialFailingItsReadBackLeavesNoArchiveUnderItsName) {
+    editor_.Project.BackupType = kDifferentialBackupType;
+    editor_.Project.VerifyAfterBackup = true;
+    GarblingBackup writer(view_);
+    EXPECT_THROW(RunBackup(editor_, settings_, store_, writer, host_), EVerifyFailed);
+    EXPECT_FALSE(fs::exists(tmp_.path() / "out/docs.zip"));
+    EXPECT_TRUE(fs::exists(tmp_.path() / "out/docs.zip.damaged"));
 }
 
 } // namespace

@@ -369,6 +369,13 @@ void TZipWriter::FinishOutput(TZipWriteRun& run) {
 void TZipWriter::PutInPlace(TZipWriteRun& run) {
     archive_.Close();
     PassRunPoint("writer-before-rename");
+    std::string keepAs;
+    if (OnArchiveReady) {
+        OnArchiveReady(*this, run.outputPath, keepAs);
+    }
+    if (!keepAs.empty()) {
+        KeepRefused(run, keepAs);
+    }
     if (!commit_->Rename(run.outputPath, zipName_)) {
         throw EZipError("Cannot put the new archive in place of " + zipName_ + ": " +
                         SystemError());
@@ -382,6 +389,23 @@ void TZipWriter::PutInPlace(TZipWriteRun& run) {
                         "on the disk: " +
                         SystemError());
     }
+}
+
+// The refused archive is the host's to judge (a damaged backup is still
+// worth a look), so it is moved, not dropped; the old archive keeps the name.
+void TZipWriter::KeepRefused(TZipWriteRun& run, const std::string& keepAs) {
+    if (!commit_->Rename(run.outputPath, keepAs)) {
+        const int error = errno;
+        throw EArchiveRefused("The new archive was refused its name " + zipName_ +
+                                  " and could not be kept as " + keepAs + ": " +
+                                  std::strerror(error),
+                              {}, error);
+    }
+    run.finished = true;
+    run.output.Close();
+    commit_->SyncDirectory(FolderOf(keepAs));
+    throw EArchiveRefused(
+        "The new archive was refused its name " + zipName_ + " and kept as " + keepAs, keepAs, 0);
 }
 
 void TZipWriter::AdoptNewDirectory(TZipWriteRun& run) {

@@ -165,6 +165,15 @@ public:
     std::function<void(TZipWriter&, int Percent)> OnFilePercentDone;
     std::function<void(TZipWriter&, int Percent)> OnTotalPercentDone;
     std::function<void(TZipWriter&, int FileCount)> OnZipComplete;
+    // The new archive is complete and on the disk under its hidden part
+    // name PartName (readable meanwhile), and is about to take its own name.
+    // A name set in KeepAs refuses it: the part file moves there (replacing
+    // whatever stood at KeepAs) and the run raises EArchiveRefused, leaving
+    // the file at ZipName as it was. A check that cannot wait for the rename
+    // (reading the archive back) belongs here: after it, an old archive of
+    // the name is gone.
+    std::function<void(TZipWriter&, const std::string& PartName, std::string& KeepAs)>
+        OnArchiveReady;
     // Splitting only, which runs refuse; never fired.
     std::function<void(TZipWriter&, int DiskNumber)> OnPrepareNextDisk;
     std::function<void(TZipWriter&, std::string& FileName)> OnGetNextDisk;
@@ -194,6 +203,7 @@ private:
     void WriteCentralDirectory(TZipWriteRun& run);
     void FinishOutput(TZipWriteRun& run);
     void PutInPlace(TZipWriteRun& run);
+    [[noreturn]] void KeepRefused(TZipWriteRun& run, const std::string& keepAs);
     void AdoptNewDirectory(TZipWriteRun& run);
     void DisposeFiles(const TZipWriteRun& run);
     void Abandon(TZipWriteRun& run) noexcept;

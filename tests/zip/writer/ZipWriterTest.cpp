@@ -1124,6 +1124,46 @@ TEST_F(WriterTest, AnArchiveThatCannotBeMadeToLastIsNotPutInPlace) {
     EXPECT_EQ(ArchiveFolder(), std::set<std::string>{"out.zip"});
 }
 
+// The host sees the complete archive, readable while the run still holds
+// it, before it takes the name; one it refuses stands where the host said,
+// never at the name, and without a place to go it is not left behind.
+TEST_F(WriterTest, AnArchiveTheHostRefusesItsNameLeavesTheOldOneThere) {
+    Put("a", "old");
+    Run({Src() + "a"});
+    const std::string before = ReadFile(Zip());
+    RecordingCommit commit;
+    writer.SetFileCommit(commit);
+    bool completed = false;
+    writer.OnZipComplete = [&](TZipWriter&, int) { completed = true; };
+    std::map<std::string, std::string> seen;
+    writer.OnArchiveReady = [&](TZipWriter&, const std::string& part, std::string& keepAs) {
+        seen = test::ExtractAll(part, tmp.dir() + "extracted");
+        keepAs = tmp.dir() + "out.zip.refused";
+    };
+    SetModified(Put("a", "new"), std::time(nullptr) + 60);
+    try {
+        Run({Src() + "a"});
+        ADD_FAILURE() << "the refused archive took the name";
+    } catch (const EArchiveRefused& refused) {
+        EXPECT_EQ(refused.KeptAs, tmp.dir() + "out.zip.refused");
+    }
+    EXPECT_EQ(seen, (std::map<std::string, std::string>{{"a", "new"}}));
+    EXPECT_FALSE(completed);
+    EXPECT_EQ(ReadFile(Zip()), before);
+    EXPECT_EQ(test::ExtractAll(tmp.dir() + "out.zip.refused", tmp.dir() + "extracted"), seen);
+
+    commit.failRename = true;
+    try {
+        Run({Src() + "a"});
+        ADD_FAILURE() << "the refused archive took the name";
+    } catch (const EArchiveRefused& refused) {
+        EXPECT_EQ(refused.KeptAs, "");
+        EXPECT_EQ(refused.ErrorCode, EACCES);
+    }
+    EXPECT_EQ(ReadFile(Zip()), before);
+    EXPECT_EQ(ArchiveFolder(), (std::set<std::string>{"out.zip", "out.zip.refused"}));
+}
+
 // Under umask 022 a new archive is still the owner's alone, an update keeps
 // the mode its owner gave the archive, and the part file each run writes
 // beside the archive is private from its creation.
