@@ -240,7 +240,9 @@ private slots:
     }
 
     // The last column tells a differential project's archives apart by
-    // their manifests, whatever the order the rows are sorted in.
+    // their manifests, read after the list is shown, whatever the order the
+    // rows are sorted in meanwhile; an encrypted manifest with the Restore
+    // Setup's password.
     void marksFullAndDifferentialArchivesAndOfWhichFull() {
         RestoreFixture f;
         const auto write = [&](const std::string& name, const std::string& manifest) {
@@ -256,13 +258,21 @@ private slots:
         write("d02.zip", "mzb-manifest\t1\narchive\td02.zip\nfull\td01.zip\nmade\t9\n");
         write("d03.zip", "not a manifest");
         write("plain.zip", "");
+        test::ArchiveBuilder locked;
+        locked.AddEncrypted(".mzb-manifest",
+                            "mzb-manifest\t1\narchive\te.zip\nfull\te.zip\nmade\t0\n", "pw", true);
+        locked.WriteTo(f.Path("zips/e.zip"));
         ScriptedUser user;
         f.List(f.Path("zips"));
         f.Action("PupMenuByname")->trigger();
         f.Action("PopupmenuDesc")->trigger();
         QCOMPARE(f.Archives()->horizontalHeaderItem(3)->text(), QStringLiteral("Backup"));
-        QCOMPARE(f.Column(0), (QStringList{"plain.zip", "d03.zip", "d02.zip", "d01.zip"}));
-        QCOMPARE(f.Column(3), (QStringList{"", "", "differential of d01.zip", "full"}));
+        QCOMPARE(f.Column(0), (QStringList{"plain.zip", "e.zip", "d03.zip", "d02.zip", "d01.zip"}));
+        QTRY_COMPARE(f.Column(3), (QStringList{"", "", "", "differential of d01.zip", "full"}));
+        QLineEdit* password = f.Find<QLineEdit>("EditRestorePassword");
+        password->setText(QStringLiteral("pw"));
+        emit password->editingFinished();
+        QTRY_COMPARE(f.Column(3), (QStringList{"", "full", "", "differential of d01.zip", "full"}));
     }
 
     void contentsOfNormalEmptyEncryptedAndNonArchiveFiles() {
