@@ -12,26 +12,25 @@
 # `small` measures the per-file cost instead: 200 000 files of 0-200 bytes in
 # 200 folders, created by ours (default threads and -t 1), zip, 7zz, bsdtar and
 # `tar cf` (the floor of reading every file), then extracted to disk and into
-# /dev/shm by ours, unzip (one run: it is slow), 7zz, bsdtar and `tar xf`.
+# /dev/shm by ours, unzip (one run: it is slow), 7zz, bsdtar and `tar xf`
+# (BENCH_DIR default /tmp/mzb-bench-small; MZB_BEFORE: a second mzb measured
+# beside, to compare two builds in one run).
 #
-# Env: MZB (default build/release/bin/mzb), BENCH_DIR (default /tmp/mzb-bench-tree,
-# /tmp/mzb-bench-small for small), BENCH_SEED (default 1), MZB_BEFORE (small only: a second
-# mzb measured beside, to compare two builds in one run). The tree is laid
-# once and reused while the seed stays.
+# Env: MZB (default build/release/bin/mzb), BENCH_DIR (default /tmp/mzb-bench-tree),
+# BENCH_SEED (default 1). The tree is laid once and reused while the seed stays.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
 if [[ "${1:-}" == small ]]; then
-    exec "$repo/scripts/bench-small.sh" "${@:2}"
+    exec scripts/bench-small.sh "${@:2}"
 fi
-runs="${1:-3}"
-mzb="${MZB:-$repo/build/release/bin/mzb}"
-dir="${BENCH_DIR:-/tmp/mzb-bench-tree}"
-seed="${BENCH_SEED:-1}"
+. scripts/bench-common.sh
+bench_settings /tmp/mzb-bench-tree "$@"
+for tool in zip 7zz bsdtar python3 /usr/bin/time; do
+    command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 2; }
+done
 
-source "$repo/scripts/bench-lib.sh"
-require "$mzb" zip 7zz bsdtar python3 /usr/bin/time
-lay_tree make "$dir" "$seed"
+bench_tree
 cd "$dir"
 bytes=$(du -sb src | cut -f1)
 files=$(find src -type f | wc -l)
@@ -64,13 +63,13 @@ declare -A xcmd=(
 )
 declare -A best_time best_rss size
 for name in "${names[@]}"; do
-    measure "$name" "$runs" "rm -f out.zip" ${cmd[$name]}
+    measure "$name" "rm -f out.zip" ${cmd[$name]}
     size[$name]=$(stat -c %s out.zip)
     mv out.zip "made-$name.zip"
 done
 for name in "${xnames[@]}"; do
     ln -sf "made-${xmaker[$name]}.zip" in.zip
-    measure "$name" "$runs" "rm -rf x && mkdir x" ${xcmd[$name]}
+    measure "$name" "rm -rf x && mkdir x" ${xcmd[$name]}
     size[$name]=${size[${xmaker[$name]}]}
 done
 rm -rf x in.zip made-*.zip

@@ -4,20 +4,17 @@
 # tools a user would pick instead, all in the same run. Prints the best wall
 # time and the peak RSS of each, with every figure as a ratio against ours.
 # Run through `scripts/bench-create.sh small [runs]`, which documents the
-# environment it reads.
+# environment it reads (bench-common.sh the rest).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-repo=$PWD
-runs="${1:-3}"
-mzb="${MZB:-$repo/build/release/bin/mzb}"
+. scripts/bench-common.sh
+bench_settings /tmp/mzb-bench-small "$@"
 before="${MZB_BEFORE:-}"
-dir="${BENCH_DIR:-/tmp/mzb-bench-small}"
 shm=/dev/shm/mzb-bench-small-x
-seed="${BENCH_SEED:-1}"
-
-source "$repo/scripts/bench-lib.sh"
-require "$mzb" zip unzip 7zz bsdtar tar python3 /usr/bin/time
-lay_tree small "$dir" "$seed"
+for tool in zip unzip 7zz bsdtar tar python3 /usr/bin/time; do
+    command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 2; }
+done
+bench_tree small
 cd "$dir"
 echo "tree: $(find src -type f | wc -l) files, $(du -sb src | cut -f1) bytes; best of $runs runs"
 find src -type f -exec cat {} + >/dev/null
@@ -43,7 +40,7 @@ if [[ -n "$before" ]]; then
     cmd[before-t1]="$before create out.zip -q -r -t 1 src/"
 fi
 for name in "${cnames[@]}"; do
-    measure "$name" "$runs" "rm -f out.zip" ${cmd[$name]}
+    measure "$name" "rm -f out.zip" ${cmd[$name]}
     mv out.zip "made-$name"
 done
 
@@ -66,7 +63,7 @@ for where in disk shm; do
     for name in "${xnames[@]}"; do
         n=$runs
         [[ $name == unzip-x ]] && n=1
-        measure "$where-$name" "$n" "rm -rf $dest && mkdir $dest && sync" ${xcmd[$name]//DEST/$dest}
+        runs=$n measure "$where-$name" "rm -rf $dest && mkdir $dest && sync" ${xcmd[$name]//DEST/$dest}
         got=$(find "$dest" -type f | wc -l)
         [[ $got == 200000 ]] || { echo "$name into $where: $got files, not a full extraction" >&2; exit 1; }
     done

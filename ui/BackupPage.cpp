@@ -1,5 +1,6 @@
 #include "ui/BackupPage.h"
 
+#include "core/backup/DifferentialRun.h"
 #include "core/backup/Pruning.h"
 #include "core/backup/Retention.h"
 #include "core/backup/ZipWriterBackup.h"
@@ -130,12 +131,14 @@ void BackupPage::ConnectEditor() {
     }
     connect(ui->comboEncryption, &QComboBox::currentIndexChanged, this, &BackupPage::SpEditClick);
     // The history controls stand on a page of their own, which they keep.
-    connect(ui->ComboKeepArchives, &QComboBox::currentIndexChanged, this, [this] {
-        EnableDependentFields();
-        HistoryChanged();
-    });
-    for (QSpinBox* spin :
-         {ui->SpinKeepLast, ui->SpinKeepDaily, ui->SpinKeepWeekly, ui->SpinKeepMonthly}) {
+    for (QComboBox* combo : {ui->ComboKeepArchives, ui->ComboBackupType}) {
+        connect(combo, &QComboBox::currentIndexChanged, this, [this] {
+            EnableDependentFields();
+            HistoryChanged();
+        });
+    }
+    for (QSpinBox* spin : {ui->SpinKeepLast, ui->SpinKeepDaily, ui->SpinKeepWeekly,
+                           ui->SpinKeepMonthly, ui->SpinFullEvery}) {
         connect(spin, &QSpinBox::valueChanged, this, &BackupPage::HistoryChanged);
     }
     connect(ui->CheckBoxVerify, &QCheckBox::toggled, this, &BackupPage::HistoryChanged);
@@ -190,6 +193,8 @@ BackupEditor BackupPage::ReadEditor() const {
     e.Project.KeepWeekly = ui->SpinKeepWeekly->value();
     e.Project.KeepMonthly = ui->SpinKeepMonthly->value();
     e.Project.VerifyAfterBackup = ui->CheckBoxVerify->isChecked();
+    e.Project.BackupType = ui->ComboBackupType->currentIndex();
+    e.Project.FullEvery = ui->SpinFullEvery->value();
     return e;
 }
 
@@ -220,6 +225,8 @@ void BackupPage::WriteEditor(const BackupEditor& e) {
     ui->SpinKeepWeekly->setValue(e.Project.KeepWeekly);
     ui->SpinKeepMonthly->setValue(e.Project.KeepMonthly);
     ui->CheckBoxVerify->setChecked(e.Project.VerifyAfterBackup);
+    ui->ComboBackupType->setCurrentIndex(e.Project.BackupType);
+    ui->SpinFullEvery->setValue(e.Project.FullEvery);
     EnableDependentFields();
     ShowRetention();
     loadingGuard_ = wasLoading;
@@ -269,6 +276,11 @@ void BackupPage::EnableDependentFields() {
              ui->LabelKeepDaily, ui->SpinKeepDaily, ui->LabelKeepWeekly, ui->SpinKeepWeekly,
              ui->LabelKeepMonthly, ui->SpinKeepMonthly}) {
         byAge->setEnabled(keep == static_cast<int>(KeepArchives::ByAge));
+    }
+    const bool differential = ui->ComboBackupType->currentIndex() == kDifferentialBackupType;
+    for (QWidget* fullEvery : std::initializer_list<QWidget*>{ui->LabelFullEvery, ui->SpinFullEvery,
+                                                              ui->LabelFullEveryDays}) {
+        fullEvery->setEnabled(differential);
     }
 }
 

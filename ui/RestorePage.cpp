@@ -70,7 +70,9 @@ RestorePage::RestorePage(QWidget* parent)
     ui->setupUi(this);
     contentsModel_ = new ContentsTableModel(this);
     ui->StringGrid1->setModel(contentsModel_);
-    const int archiveWidths[] = {220, 132, 188};
+    // The archive list's last column, whether full or differential, takes
+    // the room its name, size and date leave.
+    const int archiveWidths[] = {220, 90, 188};
     const int contentsWidths[] = {221, 135, 185};
     for (int column = 0; column < 3; ++column) {
         ui->StringGridZipfilename->setColumnWidth(column, archiveWidths[column]);
@@ -169,11 +171,20 @@ void RestorePage::ConnectHandlers() {
     connect(ui->DirectoryRestoreBrowse, &QToolButton::clicked, this,
             &RestorePage::DirectoryRestoreBrowseClick);
     connect(ui->SearchArchives, &QToolButton::clicked, this, &RestorePage::SearchArchivesClick);
+    // Encrypted manifests read with the password the restore will use.
+    connect(ui->EditRestorePassword, &QLineEdit::editingFinished, this, [this] {
+        const std::string password = ui->EditRestorePassword->text().toStdString();
+        if (password != list_->Password) {
+            list_->Password = password;
+            ReadArchiveKinds();
+        }
+    });
 }
 
 void RestorePage::SetGridHeadings() {
     ui->StringGridZipfilename->setHorizontalHeaderLabels(
-        {QStringLiteral("Filename"), QStringLiteral("Size(KB)"), QStringLiteral("Date")});
+        {QStringLiteral("Filename"), QStringLiteral("Size(KB)"), QStringLiteral("Date"),
+         QStringLiteral("Backup")});
     contentsModel_->SetHeadings(
         {QStringLiteral("Filename"), QStringLiteral("Size(B)"), QStringLiteral("Path")});
 }
@@ -206,15 +217,46 @@ void RestorePage::SetSortMarks(int byField, int sort) {
 void RestorePage::RefreshArchiveList() {
     const FlagOff quiet(notifyCellSelect_);
     list_->Folder = ui->DirectoryView->text().toStdString();
+    list_->Password = ui->EditRestorePassword->text().toStdString();
     // The rows are in the list before the first archive is opened, so the
     // grid shows them even when that archive cannot be read.
     try {
         list_->RefreshArchiveList();
     } catch (...) {
         FillArchiveGrid();
+        ReadArchiveKinds();
         throw;
     }
     FillArchiveGrid();
+    ReadArchiveKinds();
+}
+
+void RestorePage::ReadArchiveKinds() {
+    // Replacing the thread stops the one before, after the archive it is
+    // reading; what it posted meanwhile SetKind matches to the new rows.
+    kindReader_ = std::jthread([this, archives = list_->KindsToRead()](std::stop_token stop) {
+        for (const KindToRead& archive : archives) {
+            if (stop.stop_requested()) {
+                return;
+            }
+            QMetaObject::invokeMethod(
+                this,
+                [this, archive, kind = ArchiveKindText(archive.Path, archive.Password)]() mutable {
+                    ShowArchiveKind(archive, std::move(kind));
+                },
+                Qt::QueuedConnection);
+        }
+    });
+}
+
+void RestorePage::ShowArchiveKind(const KindToRead& archive, std::string kind) {
+    const std::optional<size_t> row = list_->SetKind(archive, std::move(kind));
+    QTableWidgetItem* cell =
+        row ? ui->StringGridZipfilename->item(static_cast<int>(*row), 3) : nullptr;
+    if (cell != nullptr) {
+        cell->setText(Text(list_->Rows()[*row].Kind));
+        cell->setToolTip(cell->text());
+    }
 }
 
 void RestorePage::FillArchiveGrid() {
@@ -227,6 +269,10 @@ void RestorePage::FillArchiveGrid() {
         grid->setItem(r, 0, new QTableWidgetItem(Text(row.Name)));
         grid->setItem(r, 1, new QTableWidgetItem(Text(row.Size)));
         grid->setItem(r, 2, new QTableWidgetItem(Text(row.Date)));
+        // The full archive's name may not fit beside the others.
+        auto* kind = new QTableWidgetItem(Text(row.Kind));
+        kind->setToolTip(kind->text());
+        grid->setItem(r, 3, kind);
     }
     grid->setCurrentCell(0, 0);
     ui->LabelZipNumber->setText(Text(list_->TotalText()));
@@ -325,9 +371,11 @@ void RestorePage::menuDeleteClick() {
                               });
     } catch (...) {
         FillArchiveGrid();
+        ReadArchiveKinds();
         throw;
     }
     FillArchiveGrid();
+    ReadArchiveKinds();
 }
 
 void RestorePage::DirectoryViewBrowseClick() {

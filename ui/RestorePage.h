@@ -10,7 +10,9 @@
 
 #include <QWidget>
 #include <memory>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
 class QAction;
@@ -27,6 +29,7 @@ class ArchiveContents;
 class ArchiveSearchDialog;
 class ArchiveList;
 class ContentsTableModel;
+struct KindToRead;
 class TFormMain;
 
 class RestorePage : public QWidget, private ArchiveContentsView {
@@ -90,6 +93,10 @@ private:
     void BuildMenus();
     void ConnectHandlers();
     void FillArchiveGrid();
+    // Fills the Backup column as the kinds come from a thread of its own:
+    // reading them opens every archive, which the list does not wait for.
+    void ReadArchiveKinds();
+    void ShowArchiveKind(const KindToRead& archive, std::string kind);
     void RunRestore(std::vector<std::string> chosenEntries);
     // Runs a restore with the Restore Setup; the folder field gets the
     // trimmed folder back however the run ends.
@@ -113,6 +120,8 @@ private:
     QAction* menuspe_ = nullptr;
     QAction* menuDelete_ = nullptr;
     ArchiveSearchDialog* searchDialog_ = nullptr;
+    // Last, so it stops before anything it reports to goes away.
+    std::jthread kindReader_;
 };
 
 } // namespace mzb

@@ -1,14 +1,13 @@
 #include "core/backup/AfterArchive.h"
 
-#include "core/backup/DifferentialRun.h"
 #include "core/backup/Pruning.h"
 #include "core/editor/ProjectEditor.h"
 #include "zip/base/PrintableName.h"
 #include "zip/io/PathName.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace mzb {
 namespace {
@@ -25,32 +24,37 @@ std::string ListLine(const std::string& title, const std::vector<std::string>& n
     return line + (names.size() > kReportNamesShown ? ", ...)" : ")");
 }
 
-void VerifyArchive(const ProjectRecord& project, BackupWriter& writer, const std::string& path,
-                   const std::string& password) {
-    if (!project.VerifyAfterBackup) {
-        return;
+} // namespace
+
+ArchiveVerifier::ArchiveVerifier(bool verify, BackupWriter& writer, std::string path,
+                                 std::string password)
+    : verify_(verify), writer_(writer), path_(std::move(path)), password_(std::move(password)) {}
+
+ArchiveReadyCheck ArchiveVerifier::Check() {
+    if (!verify_) {
+        return {};
     }
-    const std::vector<std::string> problems = writer.ReadBack(path, password);
-    if (problems.empty()) {
-        return;
-    }
-    const std::string aside = path + ".damaged";
-    std::string text = "The archive " + PrintableName(FileNamePart(path)) +
-                       " did not read back whole after writing; the backup failed";
-    if (std::rename(path.c_str(), aside.c_str()) == 0) {
-        text += " and the archive was kept as " + PrintableName(FileNamePart(aside)) + ".";
-    } else {
-        text +=
-            " and the archive could not be set aside (" + std::string(std::strerror(errno)) + ").";
-    }
-    for (std::size_t i = 0; i < problems.size() && i < kReportNamesShown; ++i) {
-        text += '\r';
-        text += PrintableName(problems[i]);
-    }
-    throw EVerifyFailed(text);
+    return [this](const std::string& part) {
+        problems_ = writer_.ReadBack(part, password_);
+        return problems_.empty() ? std::string() : path_ + ".damaged";
+    };
 }
 
-} // namespace
+EVerifyFailed ArchiveVerifier::Failure(const EArchiveRefused& refused) const {
+    std::string text = "The archive " + PrintableName(FileNamePart(path_)) +
+                       " did not read back whole after writing; the backup failed";
+    if (!refused.KeptAs.empty()) {
+        text += " and the archive was kept as " + PrintableName(FileNamePart(refused.KeptAs)) + ".";
+    } else {
+        text += " and the archive could not be set aside (" +
+                std::string(std::strerror(refused.ErrorCode)) + "), so it was removed.";
+    }
+    for (std::size_t i = 0; i < problems_.size() && i < kReportNamesShown; ++i) {
+        text += '\r';
+        text += PrintableName(problems_[i]);
+    }
+    return EVerifyFailed(text);
+}
 
 std::string PruneReportText(const PruneResult& result, const std::string& where) {
     std::vector<std::string> deleted;
@@ -62,15 +66,10 @@ std::string PruneReportText(const PruneResult& result, const std::string& where)
 }
 
 std::string FinishArchive(const BackupEditor& editor, const ProjectStore& store,
-                          BackupWriter& writer, const std::string& path, bool complete,
-                          LocalDateTime now) {
+                          const std::string& path, bool complete, LocalDateTime now) {
     BackupEditor shown = editor;
     const ProjectRecord project = SaveEditor(shown);
-    VerifyArchive(project, writer, path, project.Password);
-    // The rule would weigh a differential project's archives one by one and
-    // could delete the full archive its differentials need: such a project
-    // keeps every archive.
-    if (!complete || project.BackupType == kDifferentialBackupType) {
+    if (!complete) {
         return {};
     }
     return PruneReportText(

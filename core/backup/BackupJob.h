@@ -36,6 +36,26 @@ struct BackupJob {
 
 BackupJob MakeBackupJob(const BackupEditor& editor);
 
+// Asked once a new archive is complete and on the disk under a hidden part
+// name (partPath), before it takes its own name: empty lets it; a path
+// refuses it, the archive is moved there instead and the writer raises
+// EArchiveRefused, leaving the file of the archive's name as it was.
+using ArchiveReadyCheck = std::function<std::string(const std::string& partPath)>;
+
+// A file entry of the archive being written.
+struct WrittenEntry {
+    std::string Name; // stored
+    std::uint32_t Crc32 = 0;
+};
+
+// An entry written from memory as one of the archive's last, at its own
+// compression level.
+struct TextEntry {
+    std::string StoredName;
+    std::string Text;
+    int PackLevel = 5;
+};
+
 // What the run hears from the writer while it works.
 struct BackupWriterEvents {
     std::function<void(int percent)> OnTotalPercentDone;
@@ -48,12 +68,16 @@ struct BackupWriterEvents {
     // system says of it: false leaves it out of the archive, unreported
     // (a differential backup's unchanged file). Unset adds every file.
     std::function<bool(const FileState& file)> OnChooseFile;
-    // Once the archive is complete, before OnZipComplete: each file entry
-    // it holds, by stored name, with its CRC-32.
-    std::function<void(const std::string& name, std::uint32_t crc)> OnFileEntry;
+    // Once the listed files are written, before the archive ends: each
+    // file entry it holds, by stored name with its CRC-32. The texts
+    // returned are the archive's last entries, written in the same run with
+    // the job's password and cipher.
+    std::function<std::vector<TextEntry>(const std::vector<WrittenEntry>& written)> OnAddLast;
     // The archive is complete, holding fileCount files (directory entries
     // not counted); the writer returns only after this returns.
     std::function<void(int fileCount)> OnZipComplete;
+    // Before OnZipComplete; unset lets every archive take its name.
+    ArchiveReadyCheck OnArchiveReady;
 };
 
 // The long-lived archive writer, seen from the run. Failures are raised; a
@@ -66,7 +90,8 @@ public:
     // Reads the archive at `path` back from the disk and decodes every
     // entry, checking its CRC, without writing anything: what is wrong with
     // it, one text per problem (the entry named), none when it reads whole.
-    // A cancel is raised, as during the writing.
+    // It may be asked from an OnArchiveReady check, while the writer's run
+    // is under way. A cancel is raised, as during the writing.
     virtual std::vector<std::string> ReadBack(const std::string& path,
                                               const std::string& password) = 0;
     // The text of the archive's entry of that stored name, decoded and
@@ -74,12 +99,6 @@ public:
     virtual std::optional<std::string> ReadEntryText(const std::string& path,
                                                      const std::string& storedName,
                                                      const std::string& password) = 0;
-    // Adds an entry of that stored name holding `text` as the last entry
-    // of the job's archive, with the job's password and comment, keeping
-    // every entry the archive holds; `replace` starts a new archive in
-    // place of whatever stands at its name instead.
-    virtual void AddTextEntry(const BackupJob& job, const std::string& storedName,
-                              const std::string& text, bool replace) = 0;
     // Between the steps that follow the writer's run (the remote copy): lets
     // the host handle its events, and false when the user asked meanwhile
     // for the run to stop.

@@ -119,30 +119,25 @@ BackupOutcome RunBackup(BackupEditor& editor, const CommonSettings& settings,
                              writer, host.Now());
         differential->Attach(events);
     }
-    bool written = true;
+    ArchiveVerifier verifier(editor.Project.VerifyAfterBackup, writer, path, job.ArchivePassword);
+    events.OnArchiveReady = verifier.Check();
     try {
         writer.RunZip(job, events);
+    } catch (const EArchiveRefused& refused) {
+        throw verifier.Failure(refused);
     } catch (const ENoFilesAdded&) {
         // An empty archive would pass for the last backup: nothing is kept,
-        // and the number stays for the next run. A differential whose files
-        // all stayed as they were still records its point in time.
-        if (!differential || !differential->MetFiles()) {
-            host.ShowTimedMessage(NothingBackedUpText(editor.ProjectText, path, leftOut),
-                                  MessageKind::Error, kRunMessageStays);
-            return BackupOutcome::NothingSaved;
-        }
-        written = false;
+        // and the number stays for the next run. (A differential whose files
+        // all stayed as they were still holds its manifest.)
+        host.ShowTimedMessage(NothingBackedUpText(editor.ProjectText, path, leftOut),
+                              MessageKind::Error, kRunMessageStays);
+        return BackupOutcome::NothingSaved;
     }
     if (sizeError) {
         std::rethrow_exception(sizeError);
     }
-    if (differential) {
-        writer.AddTextEntry(job, std::string(kManifestEntryName),
-                            WriteManifest(differential->Finish()), !written);
-        sizeKb = ArchiveSizeKb(path);
-    }
     const bool complete = leftOut.empty();
-    const std::string pruned = FinishArchive(editor, store, writer, path, complete, host.Now());
+    const std::string pruned = FinishArchive(editor, store, path, complete, host.Now());
     const std::optional<int> counter =
         editor.UseNumber ? std::optional(editor.Number) : std::nullopt;
     std::string report = BackupCompletionText(editor.ProjectText, path, sizeKb, leftOut);

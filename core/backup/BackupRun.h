@@ -36,8 +36,9 @@ enum class BackupOutcome {
 // One backup of the project the editor names when it starts, holding the
 // project's backup lock (ProjectStore::TryLockBackup) from the checks to the
 // stored number. Once the archive is complete it is read back when the
-// project asks for it, and after a backup that lacks nothing the project's
-// retention rule runs, its deletions listed in the report (AfterArchive.h).
+// project asks for it, before it takes its name, and after a backup that
+// lacks nothing the project's retention rule runs, its deletions listed in
+// the report (AfterArchive.h).
 // Then (also after an incomplete backup) its time is stored as "Last
 // Backup" and a numbered project's number as "Value", in that project's
 // section only while it exists; the report is shown, the editor's number

@@ -10,16 +10,21 @@ bool HasChanged(const ManifestFile& recorded, const FileState& now) {
 DifferentialPlanner::DifferentialPlanner(const Manifest& full) {
     recorded_.reserve(full.Files.size());
     for (const ManifestFile& file : full.Files)
-        recorded_.emplace(file.Name, &file);
+        recorded_.emplace(file.Name, Recorded{&file});
 }
 
 bool DifferentialPlanner::Add(const FileState& now) {
     const auto found = recorded_.find(now.Name);
-    if (found == recorded_.end() || HasChanged(*found->second, now)) {
+    // A name the sources yield twice (overlapping items) is one file of the
+    // manifest: recorded once, never added beside its record.
+    if (found != recorded_.end() && found->second.Kept)
+        return false;
+    if (found == recorded_.end() || HasChanged(*found->second.File, now)) {
         plan_.ToAdd.push_back(now.Name);
         return true;
     }
-    plan_.Unchanged.push_back(*found->second);
+    plan_.Unchanged.push_back(*found->second.File);
+    found->second.Kept = true;
     return false;
 }
 

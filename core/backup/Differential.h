@@ -50,7 +50,11 @@ public:
     const DifferentialPlan& Plan() const { return plan_; }
 
 private:
-    std::unordered_map<std::string_view, const ManifestFile*> recorded_;
+    struct Recorded {
+        const ManifestFile* File;
+        bool Kept = false; // already answered unchanged
+    };
+    std::unordered_map<std::string_view, Recorded> recorded_;
     DifferentialPlan plan_;
 };
 

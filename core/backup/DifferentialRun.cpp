@@ -45,11 +45,22 @@ void DifferentialRun::Attach(BackupWriterEvents& events) {
         if (planner_ && !planner_->Add(file)) {
             return false;
         }
-        added_.insert_or_assign(file.Name, file);
+        added_.try_emplace(file.Name, file); // the first of a name is the one added
         return true;
     };
-    events.OnFileEntry = [this](const std::string& name, std::uint32_t crc) {
-        crcs_.emplace_back(name, crc);
+    events.OnAddLast = [this](const std::vector<WrittenEntry>& written) {
+        std::vector<TextEntry> last;
+        if (!met_) {
+            return last;
+        }
+        for (const WrittenEntry& entry : written) {
+            crcs_.emplace_back(entry.Name, entry.Crc32);
+        }
+        // Every backup writes a manifest naming every file, and an
+        // unchanged differential is little else: the fastest level keeps
+        // most of what a slower one would save on such text.
+        last.push_back({std::string(kManifestEntryName), WriteManifest(Finish()), 1});
+        return last;
     };
 }
 
@@ -64,8 +75,8 @@ Manifest DifferentialRun::Finish() const {
     for (const auto& [name, crc] : crcs_) {
         ManifestFile file;
         file.Name = name;
-        // A file the writer could not ask about keeps no facts, so the next
-        // backup counts it as changed.
+        // An entry the writer added without asking keeps no facts, so the
+        // next backup counts it as changed.
         if (const auto state = added_.find(name); state != added_.end()) {
             file.Size = state->second.Size;
             file.ModifiedNs = state->second.ModifiedNs;

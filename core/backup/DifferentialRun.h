@@ -34,16 +34,17 @@ public:
     FullReason Full() const { return reason_; }
     // The chain's full archive, without folder.
     const std::string& FullArchive() const { return fullArchive_; }
-    // Hooks the writer's events that choose the files and report their CRCs.
+    // Hooks the writer's events that choose the files and end the archive
+    // with its manifest. A run that met no file of the sources, added or
+    // unchanged, gets no manifest, so the writer writes no archive.
     void Attach(BackupWriterEvents& events);
-    // The writer met a file of the sources, added or unchanged.
-    bool MetFiles() const { return met_; }
     // Files the archive's own entries hold.
     std::size_t AddedFiles() const { return crcs_.size(); }
-    // The manifest of the archive the writer finished.
-    Manifest Finish() const;
 
 private:
+    // The manifest of the archive whose files the writer has written.
+    Manifest Finish() const;
+
     std::string archive_;
     std::int64_t madeSeconds_;
     FullReason reason_ = FullReason::NoFull;

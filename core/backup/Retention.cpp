@@ -1,8 +1,11 @@
 #include "core/backup/Retention.h"
 
+#include "zip/io/PathName.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace mzb {
@@ -35,6 +38,23 @@ std::array<Period, 3> PeriodsOf(const RetentionRule& rule) {
     return {{{DayIndex, rule.Daily, "day", "days"},
              {WeekIndex, rule.Weekly, "week", "weeks"},
              {MonthIndex, rule.Monthly, "month", "months"}}};
+}
+
+// A differential restores only over its full archive. One whose full is
+// gone already stays or goes by the rule alone: what it holds itself can
+// still be restored.
+void KeepFullsOfKept(const std::vector<DatedArchive>& archives, std::vector<bool>& keep) {
+    std::unordered_map<std::string, std::size_t> byName;
+    for (std::size_t i = 0; i < archives.size(); ++i) {
+        byName.emplace(FileNamePart(archives[i].Path), i);
+    }
+    for (std::size_t i = 0; i < archives.size(); ++i) {
+        if (keep[i] && !archives[i].FullArchive.empty()) {
+            if (const auto full = byName.find(archives[i].FullArchive); full != byName.end()) {
+                keep[full->second] = true;
+            }
+        }
+    }
 }
 
 } // namespace
@@ -109,6 +129,7 @@ std::vector<DatedArchive> ArchivesToDelete(const RetentionRule& rule,
             }
         }
     }
+    KeepFullsOfKept(archives, keep);
     std::vector<DatedArchive> deleted;
     for (std::size_t i = 0; i < archives.size(); ++i) {
         if (!keep[i]) {

@@ -34,6 +34,9 @@ struct DatedArchive {
     std::string Path;
     LocalDateTime Date;
     std::uint64_t Size = 0;
+    // A differential's full archive, by file name: what its point in time
+    // needs besides itself. Empty for an archive that stands alone.
+    std::string FullArchive = {};
 
     bool operator==(const DatedArchive&) const = default;
 };
@@ -43,7 +46,9 @@ struct DatedArchive {
 // year guessed wrong): what cannot be placed is kept. By age, days are calendar days of
 // the local clock, weeks run from Monday, months are calendar months, each
 // counted back from the one `now` falls in; an archive stays when it is the
-// newest of its day, week or month within those counts.
+// newest of its day, week or month within those counts. A full archive
+// that a kept differential needs stays too, so a full one goes only
+// together with every differential built on it.
 std::vector<DatedArchive> ArchivesToDelete(const RetentionRule& rule,
                                            std::vector<DatedArchive> archives, LocalDateTime now);
 

@@ -2,9 +2,10 @@
 
 #include "core/base/EntryText.h"
 #include "zip/base/ZipError.h"
+#include "zip/io/PathName.h"
 #include "zip/writer/DirSearch.h"
 
-#include <fstream>
+#include <ctime>
 #include <sys/stat.h>
 
 namespace mzb {
@@ -22,7 +23,10 @@ public:
         writer_.OnFolderNotListed = nullptr;
         writer_.OnEndZip = nullptr;
         writer_.OnStartZip = nullptr;
+        writer_.OnChooseFile = nullptr;
         writer_.OnZipComplete = nullptr;
+        writer_.OnArchiveReady = nullptr;
+        writer_.OnAddLast = nullptr;
     }
     EventsCleared(const EventsCleared&) = delete;
     EventsCleared& operator=(const EventsCleared&) = delete;
@@ -31,8 +35,21 @@ private:
     TZipWriter& writer_;
 };
 
-std::int64_t Nanoseconds(const timespec& time) {
-    return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec;
+// A text entry stands for no file on the disk: it is given what a file of
+// its name that the owner alone may read would carry, so that an extractor
+// restoring attributes keeps it private.
+std::uint32_t TextEntryAttributes(const std::string& storedName) {
+    FileInfo info;
+    info.Mode = S_IFREG | 0600u;
+    info.Attributes = kAttrArchive;
+    if (FileNamePart(storedName).starts_with('.')) {
+        info.Attributes |= kAttrHidden;
+    }
+    return ExternalAttributes(info);
+}
+
+std::int64_t Nanoseconds(std::time_t seconds, std::uint32_t nanoseconds) {
+    return std::int64_t{seconds} * 1'000'000'000 + nanoseconds;
 }
 
 std::string EntryName(TZipReader& reader, int index) {
@@ -108,45 +125,55 @@ void ZipWriterBackup::RunZip(const BackupJob& job, const BackupWriterEvents& eve
             ++files;
         }
     };
-    if (events.OnFileStarted || events.OnChooseFile) {
-        writer_.OnStartZip = [&](TZipWriter&, const std::string& item, TZipHeaderInfo& entry,
-                                 bool& skip) {
-            struct stat info {};
-            // A file that cannot be asked about is added: the manifest
-            // then records no facts for it, so the next backup adds it again.
-            if (events.OnChooseFile && !entry.FileName().empty() &&
-                ::stat(item.c_str(), &info) == 0) {
-                const FileState state{
-                    entry.Directory() + entry.FileName(), static_cast<std::uint64_t>(info.st_size),
-                    Nanoseconds(info.st_mtim), info.st_mode, Nanoseconds(info.st_ctim)};
-                if (!events.OnChooseFile(state)) {
-                    skip = true;
-                    return;
+    if (events.OnChooseFile) {
+        writer_.OnChooseFile = [&](TZipWriter&, const std::string&, const std::string& storedName,
+                                   const FileInfo& info, bool& skip) {
+            skip = !events.OnChooseFile(
+                {storedName, info.Size, Nanoseconds(info.WriteTime, info.WriteTimeNanoseconds),
+                 info.Mode, Nanoseconds(info.ChangeTime, info.ChangeTimeNanoseconds)});
+        };
+    }
+    if (events.OnFileStarted) {
+        writer_.OnStartZip = [&](TZipWriter&, const std::string& item, TZipHeaderInfo&, bool&) {
+            events.OnFileStarted(item);
+        };
+    }
+    if (events.OnAddLast) {
+        writer_.OnAddLast = [&](TZipWriter&, const TSortedZip& written,
+                                std::vector<TLastEntry>& addLast) {
+            std::vector<WrittenEntry> fileEntries;
+            for (std::size_t i = 0; i < written.Count(); ++i) {
+                const TZipHeaderInfo& entry = written.Items(i);
+                if (!entry.FileName().empty()) {
+                    fileEntries.push_back({entry.Directory() + entry.FileName(), entry.Crc32});
                 }
             }
-            if (events.OnFileStarted) {
-                events.OnFileStarted(item);
+            for (TextEntry& text : events.OnAddLast(fileEntries)) {
+                const std::uint32_t attributes = TextEntryAttributes(text.StoredName);
+                addLast.push_back({std::move(text.StoredName), std::move(text.Text), text.PackLevel,
+                                   std::time(nullptr), attributes});
             }
         };
     }
-    writer_.OnZipComplete = [&](TZipWriter& w, int) {
-        if (events.OnFileEntry) {
-            for (int i = 0; i < w.EntryCount(); ++i) {
-                const TZipHeaderInfo& entry = w.Entry(i);
-                if (!entry.FileName().empty()) {
-                    events.OnFileEntry(entry.Directory() + entry.FileName(), entry.Crc32);
-                }
-            }
-        }
-        events.OnZipComplete(files);
-    };
+    if (events.OnArchiveReady) {
+        writer_.OnArchiveReady = [&](TZipWriter&, const std::string& part, std::string& keepAs) {
+            keepAs = events.OnArchiveReady(part);
+        };
+    }
+    writer_.OnZipComplete = [&](TZipWriter&, int) { events.OnZipComplete(files); };
     writer_.RunZip();
 }
 
+// A reader of its own: the read-back is a step of the writer's run, whose
+// writer (a reader too) refuses a second run and holds the run's state.
 std::vector<std::string> ZipWriterBackup::ReadBack(const std::string& path,
                                                    const std::string& password) {
-    TZipReader& reader = writer_;
-    const ReaderSettingsKept kept(reader);
+    TZipReader reader(writer_.Host());
+    reader.Threads = writer_.Threads;
+    // The window's events and its cancel go to the writer, whose run this
+    // is part of; letting both run them would handle each twice.
+    reader.DoProcessMessages = false;
+    reader.OnFilePercentDone = [this](TZipReader&, int) { writer_.CheckForCancel(); };
     std::vector<std::string> problems;
     reader.OnSkippingFile = [&](TZipReader&, int reason, const std::string& name, int, bool&) {
         problems.push_back(name +
@@ -177,30 +204,6 @@ std::optional<std::string> ZipWriterBackup::ReadEntryText(const std::string& pat
                                                           const std::string& storedName,
                                                           const std::string& password) {
     return mzb::ReadEntryText(writer_, path, storedName, password);
-}
-
-void ZipWriterBackup::AddTextEntry(const BackupJob& job, const std::string& storedName,
-                                   const std::string& text, bool replace) {
-    writer_.RefuseWhileBusy();
-    const PrivateFolder folder;
-    const std::string file = folder.File(storedName);
-    {
-        std::ofstream out(file, std::ios::binary);
-        out << text;
-        out.flush();
-        if (!out) {
-            throw EInOutError("Cannot write " + file);
-        }
-    }
-    BackupJob entryJob = job;
-    entryJob.Recurse = false;
-    entryJob.StorePaths = false;
-    entryJob.ExcludeList.clear();
-    entryJob.FilesList = {file};
-    entryJob.ReplaceArchive = replace;
-    Apply(entryJob);
-    EventsCleared cleared(writer_);
-    writer_.RunZip();
 }
 
 bool ZipWriterBackup::KeepGoing() {

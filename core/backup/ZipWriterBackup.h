@@ -16,16 +16,14 @@ public:
     // Any file of the archive's name is removed first; the writer's events
     // are assigned for the run and cleared after it.
     void RunZip(const BackupJob& job, const BackupWriterEvents& events) override;
-    // Tests the archive with the writer's own reader, so the window stays
-    // live and a cancel reaches it; every reading setting it changes is put
-    // back for the next run.
+    // Tests the archive with a reader of its own on the writer's host, so
+    // that it can run inside the writer's run; the window stays live and a
+    // cancel of the writer reaches it.
     std::vector<std::string> ReadBack(const std::string& path,
                                       const std::string& password) override;
     // With the writer's own reader, which keeps the window live.
     std::optional<std::string> ReadEntryText(const std::string& path, const std::string& storedName,
                                              const std::string& password) override;
-    void AddTextEntry(const BackupJob& job, const std::string& storedName, const std::string& text,
-                      bool replace) override;
     bool KeepGoing() override;
 
 private:

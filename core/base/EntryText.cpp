@@ -45,12 +45,25 @@ PrivateFolder::~PrivateFolder() {
     std::filesystem::remove_all(path_, ec);
 }
 
+namespace {
+
+bool HasChosenEntry(const TZipReader& reader) {
+    for (int index = 0; index < reader.EntryCount(); ++index) {
+        if (reader.IsChosen(reader.Entry(index))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 std::optional<std::string> ReadEntryText(TZipReader& reader, const std::string& path,
                                          const std::string& storedName,
                                          const std::string& password) {
     reader.RefuseWhileBusy();
     const ReaderSettingsKept kept(reader);
-    const PrivateFolder folder;
+    std::optional<PrivateFolder> folder;
     bool whole = true;
     reader.OnSkippingFile = [&](TZipReader&, int, const std::string&, int, bool&) {
         whole = false;
@@ -67,10 +80,16 @@ std::optional<std::string> ReadEntryText(TZipReader& reader, const std::string& 
     reader.OverwriteMode = TUZOverwriteMode::Always;
     reader.ArchivePassword = password;
     reader.SetFilesList({storedName});
-    reader.SetDestDir(folder.Path());
     try {
         reader.SetZipName(path);
         reader.OpenArchive();
+        // Most archives lack the entry: they cost their directory alone,
+        // no folder made and removed and no run.
+        if (!HasChosenEntry(reader)) {
+            return std::nullopt;
+        }
+        folder.emplace();
+        reader.SetDestDir(folder->Path());
         if (reader.RunUnZip() != 1 || !whole) {
             return std::nullopt;
         }
@@ -79,7 +98,7 @@ std::optional<std::string> ReadEntryText(TZipReader& reader, const std::string& 
     } catch (const EZipError&) {
         return std::nullopt;
     }
-    std::ifstream in(folder.File(storedName), std::ios::binary);
+    std::ifstream in(folder->File(storedName), std::ios::binary);
     if (!in) {
         return std::nullopt;
     }

@@ -1,13 +1,17 @@
 #include "core/restore/ArchiveList.h"
 
 #include "core/base/DateText.h"
+#include "core/base/EntryText.h"
+#include "core/base/Manifest.h"
 #include "platform/Blanks.h"
+#include "zip/base/HeadlessHost.h"
 #include "zip/io/FileSystem.h"
 #include "zip/io/PathName.h"
 
 #include <algorithm>
 #include <deque>
 #include <numeric>
+#include <optional>
 #include <stdexcept>
 #include <unistd.h>
 #include <utility>
@@ -338,6 +342,26 @@ ArchiveRow MakeArchiveRow(const TSearchRec& record) {
             FormatDateTimeShort(LocalDateTime::FromDos(record.Time))};
 }
 
+std::string ArchiveKindText(const std::string& path, const std::string& password) {
+    HeadlessHost host;
+    TZipReader reader(host);
+    // One small entry: workers would cost more to start than they save.
+    reader.Threads = 1;
+    try {
+        const std::optional<std::string> text =
+            ReadEntryText(reader, path, std::string(kManifestEntryName), password);
+        if (!text) {
+            return {};
+        }
+        const Manifest recorded = ReadManifest(*text);
+        return recorded.IsFull() ? "full" : "differential of " + recorded.FullArchive;
+    } catch (const std::exception&) {
+        // A manifest that does not read, or no private folder to read it
+        // into: the column stays empty, as for an archive without one.
+        return {};
+    }
+}
+
 void SortArchiveRows(std::vector<ArchiveRow>& rows, ArchiveSortField field, bool descending) {
     if (rows.empty() || rows[0].Name.empty()) {
         return;
@@ -356,11 +380,38 @@ std::string DeleteArchivesQuestion(size_t count) {
     return "Do you want delete the " + std::to_string(count) + " files ";
 }
 
+bool ArchiveList::Holds(const KnownKind& known, const ArchiveStamp& stamp,
+                        const std::string& password) {
+    // A kind found does not depend on the password it was read with; none
+    // found may be for want of the right one.
+    return known.Stamp == stamp && (!known.Kind.empty() || known.Password == password);
+}
+
+void ArchiveList::IndexRows() {
+    rowOf_.clear();
+    for (size_t row = 0; row < rows_.size(); ++row) {
+        rowOf_[rows_[row].Name] = row;
+    }
+}
+
 void ArchiveList::RefreshArchiveList() {
     rows_.clear();
+    std::unordered_map<std::string, KnownKind> stillKnown;
     for (const TSearchRec& record : FindArchiveFiles(finder_, Folder)) {
-        rows_.push_back(MakeArchiveRow(record));
+        ArchiveRow& row = rows_.emplace_back(MakeArchiveRow(record));
+        if (const auto info = FileInfoOf(PathInFolder(Folder, record.Name))) {
+            row.Stamp = {info->Size, info->ModifiedTime(), info->Device, info->Inode};
+        }
+        const auto known = kinds_.find(row.Name);
+        if (known != kinds_.end() && Holds(known->second, row.Stamp, Password)) {
+            row.Kind = known->second.Kind;
+            stillKnown.insert(std::move(*known));
+        }
     }
+    // Only the listed archives are kept: the list never grows with
+    // archives long deleted.
+    kinds_ = std::move(stillKnown);
+    IndexRows();
     totalText_ = TotalFilesText(rows_.size());
     if (rows_.empty()) {
         contents_.ClearContents();
@@ -374,7 +425,31 @@ void ArchiveList::SortArchiveList() {
         return;
     }
     SortArchiveRows(rows_, SortField, Descending);
+    IndexRows();
     contents_.ShowArchiveContents(std::string(TrimBlanks(Folder)), rows_[0].Name);
+}
+
+std::vector<KindToRead> ArchiveList::KindsToRead() const {
+    std::vector<KindToRead> toRead;
+    for (const ArchiveRow& row : rows_) {
+        const auto known = kinds_.find(row.Name);
+        if (known == kinds_.end() || !Holds(known->second, row.Stamp, Password)) {
+            toRead.push_back({row.Name, PathInFolder(Folder, row.Name), row.Stamp, Password});
+        }
+    }
+    return toRead;
+}
+
+std::optional<size_t> ArchiveList::SetKind(const KindToRead& archive, std::string kind) {
+    // A kind read for a file the list no longer shows says nothing of the
+    // row that took its name.
+    const auto row = rowOf_.find(archive.Name);
+    if (row == rowOf_.end() || rows_[row->second].Stamp != archive.Stamp) {
+        return std::nullopt;
+    }
+    rows_[row->second].Kind = kind;
+    kinds_[archive.Name] = {archive.Stamp, archive.Password, std::move(kind)};
+    return row->second;
 }
 
 void ArchiveList::DeleteArchives(size_t top, size_t bottom,

@@ -1,13 +1,17 @@
 #include "core/restore/ArchiveList.h"
 
 #include "core/base/DateText.h"
+#include "core/base/EntryText.h"
+#include "support/ArchiveBuilder.h"
 #include "support/TempDir.h"
+#include "zip/base/HeadlessHost.h"
 
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
 #include <sys/stat.h>
+#include <thread>
 
 namespace mzb {
 
@@ -219,6 +223,105 @@ TEST_F(ArchiveListTest, DeleteAsksForTheSelectedRowsAndRefreshesWhateverTheAnswe
     list.DeleteArchives(1, 3, [](const std::string&) { return true; });
     EXPECT_EQ(Column(list.Rows(), 0), std::vector<std::string>{"a.zip"});
     EXPECT_EQ(list.TotalText(), "(Total 1 files)");
+}
+
+std::string ManifestOf(const std::string& archive, const std::string& full) {
+    return "mzb-manifest\t1\narchive\t" + archive + "\nfull\t" + full + "\nmade\t0\n";
+}
+
+// What the window's reader of kinds does, on the test's thread.
+void ReadKinds(ArchiveList& list, const std::vector<KindToRead>& archives) {
+    for (const KindToRead& archive : archives) {
+        list.SetKind(archive, ArchiveKindText(archive.Path, archive.Password));
+    }
+}
+
+std::vector<std::string> Kinds(const ArchiveList& list) {
+    std::vector<std::string> kinds;
+    for (const ArchiveRow& row : list.Rows()) {
+        kinds.push_back(row.Kind);
+    }
+    return kinds;
+}
+
+TEST_F(ArchiveListTest, AKindReadHoldsForThatArchiveFileAndPasswordOnly) {
+    const LocalDateTime when = LocalDateTime::Make(2024, 3, 10, 14, 0, 0);
+    const auto write = [&](const std::string& name, const test::ArchiveBuilder& archive) {
+        // Beside the old one first, then over it: another file, as a copy
+        // into the folder makes, of the same size and time.
+        archive.WriteTo((tmp.path() / "new.tmp").string());
+        SetWriteTime(tmp.path() / "new.tmp", when);
+        fs::rename(tmp.path() / "new.tmp", tmp.path() / name);
+    };
+    const auto withManifest = [](const std::string& manifest) {
+        test::ArchiveBuilder b;
+        b.Add("a.txt", "a");
+        b.Add(".mzb-manifest", manifest);
+        return b;
+    };
+    write("d01.zip", withManifest(ManifestOf("d01.zip", "d01.zip")));
+    write("d02.zip", withManifest(ManifestOf("d02.zip", "d01.zip")));
+    test::ArchiveBuilder locked;
+    locked.AddEncrypted(".mzb-manifest", ManifestOf("e.zip", "e.zip"), "pw", true);
+    write("e.zip", locked);
+    Refresh();
+    EXPECT_EQ(Kinds(list), (std::vector<std::string>{"", "", ""}));
+    ReadKinds(list, list.KindsToRead());
+    EXPECT_EQ(Kinds(list), (std::vector<std::string>{"full", "differential of d01.zip", ""}));
+
+    // Unchanged archives are not read again, the one without its password
+    // neither while the password stays the same.
+    Refresh();
+    EXPECT_TRUE(list.KindsToRead().empty());
+    EXPECT_EQ(Kinds(list), (std::vector<std::string>{"full", "differential of d01.zip", ""}));
+
+    list.Password = "pw";
+    Refresh();
+    ASSERT_EQ(list.KindsToRead().size(), 1u);
+    EXPECT_EQ(list.KindsToRead()[0].Name, "e.zip");
+
+    // d02.zip replaced by a full archive of the same name, size and time.
+    const std::vector<KindToRead> old = {
+        {"d02.zip", (tmp.path() / "d02.zip").string(), list.Rows()[1].Stamp, "pw"}};
+    write("d02.zip", withManifest(ManifestOf("d02.zip", "d02.zip")));
+    Refresh();
+    EXPECT_EQ(Kinds(list), (std::vector<std::string>{"full", "", ""}));
+    // A reading of the file it replaced, arriving late, is not its kind.
+    EXPECT_FALSE(list.SetKind(old[0], "differential of d01.zip"));
+    EXPECT_EQ(list.Rows()[1].Kind, "");
+    std::vector<std::string> toRead;
+    for (const KindToRead& archive : list.KindsToRead()) {
+        toRead.push_back(archive.Name);
+    }
+    EXPECT_EQ(toRead, (std::vector<std::string>{"d02.zip", "e.zip"}));
+    ReadKinds(list, list.KindsToRead());
+    EXPECT_EQ(Kinds(list), (std::vector<std::string>{"full", "full", "full"}));
+}
+
+// The window reads kinds on a thread of their own while its reader shows
+// an archive's contents: the two share nothing.
+TEST_F(ArchiveListTest, KindsReadOnAThreadBesideTheWindowsReader) {
+    for (const std::string name : {"d01.zip", "d02.zip"}) {
+        test::ArchiveBuilder b;
+        b.AddDeflated("a.txt", std::string(5000, 'a'));
+        b.AddDeflated(".mzb-manifest", ManifestOf(name, "d01.zip"));
+        b.WriteTo((tmp.path() / name).string());
+    }
+    Refresh();
+    std::vector<std::string> kinds;
+    std::thread kindReader([&kinds, archives = list.KindsToRead()] {
+        for (const KindToRead& archive : archives) {
+            kinds.push_back(ArchiveKindText(archive.Path, archive.Password));
+        }
+    });
+    HeadlessHost host;
+    TZipReader window(host);
+    for (const char* name : {"d02.zip", "d01.zip"}) {
+        EXPECT_EQ(ReadEntryText(window, (tmp.path() / name).string(), "a.txt", {}),
+                  std::string(5000, 'a'));
+    }
+    kindReader.join();
+    EXPECT_EQ(kinds, (std::vector<std::string>{"full", "differential of d01.zip"}));
 }
 
 TEST(PathInFolder, PutsOneSeparatorAndKeepsAnEmptyFolderRelative) {

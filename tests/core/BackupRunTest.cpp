@@ -64,9 +64,6 @@ public:
                                              const std::string&) override {
         throw std::logic_error("a full project reads no entry");
     }
-    void AddTextEntry(const BackupJob&, const std::string&, const std::string&, bool) override {
-        throw std::logic_error("a full project adds no entry");
-    }
 };
 
 class BackupRunTest : public ::testing::Test {

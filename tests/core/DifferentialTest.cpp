@@ -129,6 +129,10 @@ TEST(DifferentialTest, PlanAddsNewAndChangedAndDropsDeletedFiles) {
     const DifferentialPlan quiet = PlanDifferential(full, same);
     EXPECT_TRUE(quiet.ToAdd.empty());
     EXPECT_EQ(quiet.Unchanged, full.Files);
+
+    // Overlapping items name an unchanged file twice: one record.
+    same.push_back(same[0]);
+    EXPECT_EQ(PlanDifferential(full, same).Unchanged, full.Files);
 }
 
 TEST(DifferentialTest, FullBackupIsDueWithoutAFullAfterItsDaysAndWhenDifferentialsGrow) {

@@ -2,6 +2,8 @@
 
 #include "core/backup/ProjectArchives.h"
 #include "core/backup/Pruning.h"
+#include "core/base/Manifest.h"
+#include "support/ArchiveBuilder.h"
 #include "support/LocalTime.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
@@ -96,6 +98,34 @@ TEST(RetentionTest, TheNewestAndArchivesFromTheFutureAreNeverDeleted) {
     archives.push_back({"ahead", Noon(2030, 1, 1)});
     EXPECT_EQ(Kept(archives, ArchivesToDelete(ByAge(7, 4, 12), archives, Noon(2025, 6, 1))),
               (std::vector<std::string>{"2020-01-03", "ahead"}));
+}
+
+// Two chains and a differential whose full archive is gone: the rule
+// picks points in time, and a kept differential keeps its full archive.
+TEST(RetentionTest, AFullArchiveGoesOnlyWithEveryDifferentialBuiltOnIt) {
+    std::vector<DatedArchive> archives = DailyFrom(Noon(2025, 3, 1), Noon(2025, 3, 6));
+    const char* fulls[] = {"", "2025-03-01", "2025-03-01", "", "2025-03-04", "gone"};
+    for (std::size_t i = 0; i < archives.size(); ++i) {
+        archives[i].FullArchive = fulls[i];
+    }
+    RetentionRule rule;
+    rule.Mode = KeepArchives::Last;
+    rule.Last = 2;
+    EXPECT_EQ(Kept(archives, ArchivesToDelete(rule, archives, Noon(2025, 3, 6))),
+              (std::vector<std::string>{"2025-03-04", "2025-03-05", "2025-03-06"}));
+    rule.Last = 4;
+    EXPECT_EQ(Paths(ArchivesToDelete(rule, archives, Noon(2025, 3, 6))),
+              (std::vector<std::string>{"2025-03-02"}));
+
+    // By age: January's newest point in time is a differential of an
+    // older full archive of the same month.
+    std::vector<DatedArchive> monthly = {{"jan-full", Noon(2025, 1, 10), 0, ""},
+                                         {"jan-diff", Noon(2025, 1, 20), 0, "jan-full"},
+                                         {"feb-full", Noon(2025, 2, 10), 0, ""},
+                                         {"feb-diff", Noon(2025, 2, 20), 0, "feb-full"}};
+    EXPECT_TRUE(ArchivesToDelete(ByAge(0, 0, 2), monthly, Noon(2025, 2, 21)).empty());
+    EXPECT_EQ(Paths(ArchivesToDelete(ByAge(0, 0, 1), monthly, Noon(2025, 2, 21))),
+              (std::vector<std::string>{"jan-diff", "jan-full"}));
 }
 
 TEST(RetentionTest, TheRuleReadsAsASentence) {
@@ -214,6 +244,37 @@ TEST(RetentionTest, PruningTouchesOnlyTheProjectsOwnArchives) {
         EXPECT_TRUE(fs::exists(dir.path() / kept)) << kept;
     }
     EXPECT_TRUE(fs::is_symlink(dir.path() / "docs12.zip"));
+}
+
+// The chains are read from the manifests, with the project's password; a
+// full archive that no longer reads is still kept for the differential
+// that names it.
+TEST(RetentionTest, PruningReadsTheChainsFromTheManifests) {
+    const test::TempDir dir;
+    const auto archive = [&](int number, const std::string& full) {
+        const std::string name = "docs" + std::to_string(number) + ".zip";
+        Manifest manifest;
+        manifest.Archive = name;
+        manifest.FullArchive = full.empty() ? name : full;
+        test::ArchiveBuilder builder;
+        builder.Add("a.txt", "a");
+        builder.AddEncrypted(std::string(kManifestEntryName), WriteManifest(manifest), "pw", true);
+        SetModified(dir.write(name, builder.Build()), 2025, 5, number, 12, 0);
+    };
+    SetModified(dir.write("docs1.zip", "a full archive damaged beyond reading"), 2025, 5, 1, 12, 0);
+    archive(2, "docs1.zip");
+    archive(3, "docs1.zip");
+    archive(4, "");
+    archive(5, "docs4.zip");
+
+    ProjectRecord docs = Project("Docs", dir, "docs", false);
+    docs.Password = "pw";
+    docs.KeepArchives = int(KeepArchives::Last);
+    docs.KeepLast = 3;
+    const PruneResult result =
+        PruneProject(docs, {docs}, LocalDateTime::Make(2025, 5, 9, 0, 0, 0), "", false);
+    EXPECT_TRUE(result.Failed.empty());
+    EXPECT_EQ(Names(result.Deleted), (std::vector<std::string>{"docs2.zip"}));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "core/backup/ZipWriterBackup.h"
 
 #include "core/backup/AfterArchive.h"
+#include "core/backup/DifferentialRun.h"
 #include "support/FakeRunHost.h"
 #include "support/PeerTools.h"
 #include "support/RunCommand.h"
@@ -11,11 +12,13 @@
 #include "zip/base/ZipError.h"
 #include "zip/io/FileCommit.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <optional>
 #include <sys/stat.h>
 
 namespace mzb {
@@ -440,10 +443,6 @@ public:
                                              const std::string& password) override {
         return real_.ReadEntryText(path, name, password);
     }
-    void AddTextEntry(const BackupJob& job, const std::string& name, const std::string& text,
-                      bool replace) override {
-        real_.AddTextEntry(job, name, text, replace);
-    }
 
 private:
     ZipWriterBackup& real_;
@@ -479,6 +478,73 @@ TEST_F(ZipWriterBackupTest, AnArchiveDamagedBeforeItsReadBackFailsTheBackupAndPr
     EXPECT_FALSE(fs::exists(older));
     EXPECT_TRUE(fs::exists(tmp_.path() / "out/docs3.zip.damaged"));
     EXPECT_EQ(editor_.Number, 4);
+}
+
+// Counts the archives a run forces to the disk: each one written.
+class CountingCommit : public TFileCommit {
+public:
+    int written = 0;
+    bool SyncFile(int fd) override {
+        ++written;
+        return TFileCommit::SyncFile(fd);
+    }
+};
+
+// With overwriting on and a name typed in without number or date, the previous
+// backup is the only good one left when the new archive fails its read-back:
+// the damaged one must never have taken the name, also when it is a
+// differential archive ending with its manifest, and without a previous one
+// nothing takes it. A second failure replaces the first damaged copy, and no
+// part file stays behind. Each backup writes its archive once.
+TEST_F(ZipWriterBackupTest, AnArchiveFailingItsReadBackLeavesThePreviousOneOfTheNameAsItWas) {
+    settings_.IsOverWrite = true;
+    editor_.Project.VerifyAfterBackup = true;
+    CountingCommit commit;
+    writer_.SetFileCommit(commit);
+    GarblingBackup writer(view_);
+    for (const int type : {0, kDifferentialBackupType}) {
+        SCOPED_TRACE(type == 0 ? "full" : "differential");
+        const fs::path folder = tmp_.path() / "out" / std::to_string(type);
+        fs::create_directories(folder);
+        editor_.SaveDir = folder.string();
+        editor_.Project.BackupType = type;
+        const fs::path archive = folder / "docs.zip";
+        const fs::path aside = folder / "docs.zip.damaged";
+        editor_.Filename = archive.string();
+        writer.garble = true;
+        EXPECT_THROW(RunBackup(editor_, settings_, store_, writer, host_), EVerifyFailed);
+        EXPECT_FALSE(fs::exists(archive));
+
+        writer.garble = false;
+        commit.written = 0;
+        editor_.Filename = archive.string();
+        ASSERT_EQ(RunBackup(editor_, settings_, store_, writer, host_), BackupOutcome::Completed);
+        EXPECT_EQ(commit.written, 1) << "the archive was written more than once";
+        const std::string previous = ReadFile(archive);
+        const std::optional<LocalDateTime> recorded = store_.ReadLastBackup("Docs");
+        ASSERT_TRUE(recorded);
+
+        writer.garble = true;
+        std::string firstDamaged = ReadFile(aside);
+        for (const char* notes : {"changed once", "changed twice"}) {
+            tmp_.write("src/notes.txt", notes);
+            editor_.Filename = archive.string();
+            EXPECT_THROW(RunBackup(editor_, settings_, store_, writer, host_), EVerifyFailed);
+            EXPECT_TRUE(fs::exists(archive) && ReadFile(archive) == previous)
+                << notes << ": the previous archive was not kept as it was";
+            ASSERT_TRUE(fs::exists(aside)) << notes;
+            EXPECT_TRUE(ReadFile(aside) != firstDamaged)
+                << notes << ": the damaged copy is an old one";
+            firstDamaged = ReadFile(aside);
+            EXPECT_EQ(store_.ReadLastBackup("Docs"), recorded);
+        }
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"docs.zip", "docs.zip.damaged"}));
+    }
 }
 
 } // namespace

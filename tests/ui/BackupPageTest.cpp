@@ -427,7 +427,12 @@ private slots:
         docs.KeepArchives = 1;
         docs.KeepLast = 1;
         docs.VerifyAfterBackup = true;
+        docs.BackupType = 1;
+        docs.FullEvery = 3;
         OpenWith({docs});
+        QCOMPARE(Find<QComboBox>("ComboBackupType")->currentIndex(), 1);
+        QCOMPARE(Find<QSpinBox>("SpinFullEvery")->value(), 3);
+        QVERIFY(Enabled("SpinFullEvery"));
         QCOMPARE(Find<QComboBox>("ComboKeepArchives")->currentIndex(), 1);
         QVERIFY(Enabled("SpinKeepLast") && !Enabled("SpinKeepDaily"));
         QVERIFY(Checked("CheckBoxVerify"));
@@ -442,11 +447,21 @@ private slots:
         QCOMPARE(Items("ListRetentionPreview"), QStringList{QStringLiteral("docs1.zip")});
         Find<QComboBox>("ComboKeepArchives")->setCurrentIndex(2);
         QVERIFY(!Enabled("SpinKeepLast") && Enabled("SpinKeepDaily"));
+        Find<QSpinBox>("SpinFullEvery")->setValue(5);
         Find<QToolButton>("SpSave")->click();
-        const ProjectRecord saved = Store().ReadProject("Docs");
+        ProjectRecord saved = Store().ReadProject("Docs");
         QCOMPARE(saved.KeepArchives, 2);
         QCOMPARE(saved.KeepLast, 2);
         QVERIFY(saved.VerifyAfterBackup);
+        QCOMPARE(saved.BackupType, 1);
+        QCOMPARE(saved.FullEvery, 5);
+        // Back to full backups: the days no longer apply, and stay as set.
+        Find<QComboBox>("ComboBackupType")->setCurrentIndex(0);
+        QVERIFY(!Enabled("SpinFullEvery"));
+        Find<QToolButton>("SpSave")->click();
+        saved = Store().ReadProject("Docs");
+        QCOMPARE(saved.BackupType, 0);
+        QCOMPARE(saved.FullEvery, 5);
         QVERIFY(fs::exists(tmp_->path() / "out/docs1.zip"));
     }
 

@@ -239,6 +239,42 @@ private slots:
         QCOMPARE(f.Label("LabelfileNumber"), QStringLiteral("(Total 0 files)"));
     }
 
+    // The last column tells a differential project's archives apart by
+    // their manifests, read after the list is shown, whatever the order the
+    // rows are sorted in meanwhile; an encrypted manifest with the Restore
+    // Setup's password.
+    void marksFullAndDifferentialArchivesAndOfWhichFull() {
+        RestoreFixture f;
+        const auto write = [&](const std::string& name, const std::string& manifest) {
+            test::ArchiveBuilder b;
+            b.Add("a.txt", "a");
+            if (!manifest.empty()) {
+                b.AddDeflated(".mzb-manifest", manifest);
+            }
+            b.WriteTo(f.Path("zips/" + name));
+        };
+        fs::create_directories(f.Path("zips"));
+        write("d01.zip", "mzb-manifest\t1\narchive\td01.zip\nfull\td01.zip\nmade\t0\n");
+        write("d02.zip", "mzb-manifest\t1\narchive\td02.zip\nfull\td01.zip\nmade\t9\n");
+        write("d03.zip", "not a manifest");
+        write("plain.zip", "");
+        test::ArchiveBuilder locked;
+        locked.AddEncrypted(".mzb-manifest",
+                            "mzb-manifest\t1\narchive\te.zip\nfull\te.zip\nmade\t0\n", "pw", true);
+        locked.WriteTo(f.Path("zips/e.zip"));
+        ScriptedUser user;
+        f.List(f.Path("zips"));
+        f.Action("PupMenuByname")->trigger();
+        f.Action("PopupmenuDesc")->trigger();
+        QCOMPARE(f.Archives()->horizontalHeaderItem(3)->text(), QStringLiteral("Backup"));
+        QCOMPARE(f.Column(0), (QStringList{"plain.zip", "e.zip", "d03.zip", "d02.zip", "d01.zip"}));
+        QTRY_COMPARE(f.Column(3), (QStringList{"", "", "", "differential of d01.zip", "full"}));
+        QLineEdit* password = f.Find<QLineEdit>("EditRestorePassword");
+        password->setText(QStringLiteral("pw"));
+        emit password->editingFinished();
+        QTRY_COMPARE(f.Column(3), (QStringList{"", "full", "", "differential of d01.zip", "full"}));
+    }
+
     void contentsOfNormalEmptyEncryptedAndNonArchiveFiles() {
         MZB_UI_REQUIRE_PEERS("zip");
         RestoreFixture f;
@@ -296,14 +332,16 @@ private slots:
         QMenu* menu = f.Find<QMenu>("PopupMenuString");
         emit menu->aboutToShow();
         QVERIFY(f.Action("menuDelete")->isVisible());
-        f.Archives()->setRangeSelected(QTableWidgetSelectionRange(0, 0, 1, 2), true);
+        f.Archives()->setRangeSelected(
+            QTableWidgetSelectionRange(0, 0, 1, f.Archives()->columnCount() - 1), true);
         {
             ScriptedUser user({QMessageBox::No});
             f.Action("menuDelete")->trigger();
             QCOMPARE(user.Texts(), QStringList{"Do you want delete the 2 files "});
             QCOMPARE(f.Label("LabelZipNumber"), QStringLiteral("(Total 3 files)"));
         }
-        f.Archives()->setRangeSelected(QTableWidgetSelectionRange(0, 0, 1, 2), true);
+        f.Archives()->setRangeSelected(
+            QTableWidgetSelectionRange(0, 0, 1, f.Archives()->columnCount() - 1), true);
         ScriptedUser user({QMessageBox::Yes});
         f.Action("menuDelete")->trigger();
         QCOMPARE(f.Column(0), QStringList{"c.zip"});

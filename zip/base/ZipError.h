@@ -56,6 +56,18 @@ class ENoFilesAdded : public EZipError {
 public:
     using EZipError::EZipError;
 };
+// The host refused a complete new archive its name (the writer's
+// OnArchiveReady): the file at the name is as it was, and the new archive
+// stands at KeptAs, or, when it could not be moved there, is removed and
+// ErrorCode holds the errno of the move.
+class EArchiveRefused : public EZipError {
+public:
+    EArchiveRefused(const std::string& text, std::string keptAs, int errorCode)
+        : EZipError(text), KeptAs(std::move(keptAs)), ErrorCode(errorCode) {}
+
+    std::string KeptAs; // empty when the move failed
+    int ErrorCode = 0;
+};
 // An entry query or list operation given an index outside the list.
 class EListError : public EZipError {
 public:

@@ -22,6 +22,8 @@ FileInfo InfoFromStat(std::string_view name, const struct stat& st, bool isLink)
     info.Mode = static_cast<std::uint32_t>(st.st_mode) & 0xFFFF;
     info.WriteTime = st.st_mtim.tv_sec;
     info.WriteTimeNanoseconds = static_cast<std::uint32_t>(st.st_mtim.tv_nsec);
+    info.ChangeTime = st.st_ctim.tv_sec;
+    info.ChangeTimeNanoseconds = static_cast<std::uint32_t>(st.st_ctim.tv_nsec);
     info.IsLink = isLink;
     info.Device = static_cast<std::uint64_t>(st.st_dev);
     info.Inode = static_cast<std::uint64_t>(st.st_ino);

@@ -38,8 +38,10 @@ struct FileInfo {
     std::uint32_t Mode = 0;                 // Unix st_mode: file type and permission bits
     std::time_t WriteTime = 0;              // last write, seconds since the epoch
     std::uint32_t WriteTimeNanoseconds = 0; // within that second
-    bool IsLink = false;                    // the entry itself is a symbolic link
-    std::uint64_t Device = 0;               // with Inode, tells two names of one file apart
+    std::time_t ChangeTime = 0;             // last inode change, seconds since the epoch
+    std::uint32_t ChangeTimeNanoseconds = 0;
+    bool IsLink = false;      // the entry itself is a symbolic link
+    std::uint64_t Device = 0; // with Inode, tells two names of one file apart
     std::uint64_t Inode = 0;
 
     TFileTime ModifiedTime() const { return {WriteTime, WriteTimeNanoseconds}; }

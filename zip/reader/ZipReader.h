@@ -179,6 +179,9 @@ public:
     // a read-only file not to be replaced), 0 when none is known (to the
     // writer: the file changed while it was read).
     int SkipErrorCode() const { return skipError_; }
+    // What the reader asks and lets run its events; a second reader doing a
+    // step of this one's run (a check of what it wrote) takes the same.
+    THostServices& Host() const { return host_; }
     // Asks the running operation to stop at its next check.
     void Cancel() { cancelRequested_ = true; }
 

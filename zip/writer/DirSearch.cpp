@@ -140,7 +140,10 @@ private:
         if (settings_.SkipIfArchiveBitNotSet && (info.Attributes & kAttrArchive) == 0) {
             return false;
         }
-        return !settings_.HasArchiveEntry || settings_.HasArchiveEntry(path);
+        if (settings_.HasArchiveEntry && !settings_.HasArchiveEntry(path)) {
+            return false;
+        }
+        return info.IsDirectory() || !settings_.ChooseFile || settings_.ChooseFile(path, info);
     }
 
     std::vector<std::string>& files_;

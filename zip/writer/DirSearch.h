@@ -96,6 +96,10 @@ struct TFileListExpansion {
     // Set only when freshening: whether the file has an entry in the existing
     // archive (files without one are left out).
     std::function<bool(const std::string& path)> HasArchiveEntry;
+    // Asked last of each file that passed every other check, with what the
+    // expansion's own look at it found, before anything opens it: false
+    // leaves it out, unreported and uncounted. Unset takes every file.
+    std::function<bool(const std::string& path, const FileInfo& info)> ChooseFile;
     // Lets the host process its pending events; true when a cancel was
     // requested meanwhile.
     std::function<bool()> CancelRequested;

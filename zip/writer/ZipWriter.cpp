@@ -203,6 +203,7 @@ int TZipWriter::Run() {
             CarryOver(run);
         }
         AddListedFiles(run);
+        AddLastEntries(run);
         if (!AllowEmptyArchive && !HoldsAFile(*run.entries)) {
             throw ENoFilesAdded("No files were added, so no archive was written.");
         }
@@ -252,6 +253,13 @@ void TZipWriter::ExpandList(TZipWriteRun& run) {
         }
         settings.HasArchiveEntry = [this, &run](const std::string& path) {
             return run.existingNames.count(StoredNameOf(path)) != 0;
+        };
+    }
+    if (OnChooseFile) {
+        settings.ChooseFile = [this](const std::string& path, const FileInfo& info) {
+            bool skip = false;
+            OnChooseFile(*this, path, StoredNameOf(path), info, skip);
+            return !skip;
         };
     }
     settings.CancelRequested = [this] {
@@ -365,6 +373,13 @@ void TZipWriter::FinishOutput(TZipWriteRun& run) {
 void TZipWriter::PutInPlace(TZipWriteRun& run) {
     archive_.Close();
     PassRunPoint("writer-before-rename");
+    std::string keepAs;
+    if (OnArchiveReady) {
+        OnArchiveReady(*this, run.outputPath, keepAs);
+    }
+    if (!keepAs.empty()) {
+        KeepRefused(run, keepAs);
+    }
     if (!commit_->Rename(run.outputPath, zipName_)) {
         throw EZipError("Cannot put the new archive in place of " + zipName_ + ": " +
                         SystemError());
@@ -378,6 +393,23 @@ void TZipWriter::PutInPlace(TZipWriteRun& run) {
                         "on the disk: " +
                         SystemError());
     }
+}
+
+// The refused archive is the host's to judge (a damaged backup is still
+// worth a look), so it is moved, not dropped; the old archive keeps the name.
+void TZipWriter::KeepRefused(TZipWriteRun& run, const std::string& keepAs) {
+    if (!commit_->Rename(run.outputPath, keepAs)) {
+        const int error = errno;
+        throw EArchiveRefused("The new archive was refused its name " + zipName_ +
+                                  " and could not be kept as " + keepAs + ": " +
+                                  std::strerror(error),
+                              {}, error);
+    }
+    run.finished = true;
+    run.output.Close();
+    commit_->SyncDirectory(FolderOf(keepAs));
+    throw EArchiveRefused(
+        "The new archive was refused its name " + zipName_ + " and kept as " + keepAs, keepAs, 0);
 }
 
 void TZipWriter::AdoptNewDirectory(TZipWriteRun& run) {

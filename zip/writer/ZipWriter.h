@@ -24,9 +24,11 @@
 #include "zip/crypt/EntryCipher.h"
 #include "zip/crypt/ZipCrypt.h"
 #include "zip/format/ZipFormat.h"
+#include "zip/io/FileSystem.h"
 #include "zip/reader/ZipReader.h"
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -65,6 +67,15 @@ inline constexpr int kSkipTooLarge = 3;
 struct TZipLimits {
     std::uint64_t MaxFileSize = std::numeric_limits<std::int64_t>::max();
     TClassicLimits Classic;
+};
+
+// An entry the host adds from memory after the listed files (OnAddLast).
+struct TLastEntry {
+    std::string StoredName; // folders separated by '/', no leading '/'
+    std::string Data;
+    int PackLevel = 6; // 0 stores
+    std::time_t ModificationTime = 0;
+    std::uint32_t ExternalAttributes = 0;
 };
 
 struct TZipWriteRun;
@@ -143,6 +154,15 @@ public:
         OnSkippingFile;
     // SkipErrorCode() says why a file could not be read.
     std::function<void(TZipWriter&, const std::string& FName)> OnNoSuchFile;
+    // Asked of each file while the list is expanded, before anything opens
+    // or reads it, with its stored name and what the expansion's stat of it
+    // found: Skip leaves it out of the run, unreported and uncounted. This
+    // is where a host that adds only some files chooses, at the cost of
+    // the stat the expansion takes anyway; OnStartZip comes after the file
+    // has been opened and perhaps read ahead.
+    std::function<void(TZipWriter&, const std::string& FName, const std::string& StoredName,
+                       const FileInfo& Info, bool& Skip)>
+        OnChooseFile;
     std::function<void(TZipWriter&, const std::string& FName)> OnRecursingFile;
     // A wildcard item's folder that does not exist (ErrorCode ENOENT or
     // ENOTDIR), or a folder the walk could not list, with the errno; FName
@@ -155,6 +175,25 @@ public:
     std::function<void(TZipWriter&, int Percent)> OnFilePercentDone;
     std::function<void(TZipWriter&, int Percent)> OnTotalPercentDone;
     std::function<void(TZipWriter&, int FileCount)> OnZipComplete;
+    // Asked once the listed files are written, before the central
+    // directory, with the entries the new archive holds so far (carried-over
+    // ones included): the entries put in AddLast follow them in that order,
+    // written from memory with the archive's password and cipher, neither
+    // announced by OnStartZip and OnEndZip nor counted among the files
+    // added. An entry that describes the others (their CRCs) is so written
+    // in the same run as they are. A name the archive holds already raises
+    // EZipFormatError.
+    std::function<void(TZipWriter&, const TSortedZip& Written, std::vector<TLastEntry>& AddLast)>
+        OnAddLast;
+    // The new archive is complete and on the disk under its hidden part
+    // name PartName (readable meanwhile), and is about to take its own name.
+    // A name set in KeepAs refuses it: the part file moves there (replacing
+    // whatever stood at KeepAs) and the run raises EArchiveRefused, leaving
+    // the file at ZipName as it was. A check that cannot wait for the rename
+    // (reading the archive back) belongs here: after it, an old archive of
+    // the name is gone.
+    std::function<void(TZipWriter&, const std::string& PartName, std::string& KeepAs)>
+        OnArchiveReady;
     // Splitting only, which runs refuse; never fired.
     std::function<void(TZipWriter&, int DiskNumber)> OnPrepareNextDisk;
     std::function<void(TZipWriter&, std::string& FileName)> OnGetNextDisk;
@@ -181,9 +220,12 @@ private:
     void OpenOutput(TZipWriteRun& run);
     void PrepareEndRecord(TZipWriteRun& run);
     void AddListedFiles(TZipWriteRun& run);
+    void AddLastEntries(TZipWriteRun& run);
+    void AddFromMemory(TZipWriteRun& run, const TLastEntry& added);
     void WriteCentralDirectory(TZipWriteRun& run);
     void FinishOutput(TZipWriteRun& run);
     void PutInPlace(TZipWriteRun& run);
+    [[noreturn]] void KeepRefused(TZipWriteRun& run, const std::string& keepAs);
     void AdoptNewDirectory(TZipWriteRun& run);
     void DisposeFiles(const TZipWriteRun& run);
     void Abandon(TZipWriteRun& run) noexcept;
@@ -197,6 +239,7 @@ private:
     TPiecePipeline& Pipeline(TZipWriteRun& run);
     bool CompressesFile(const std::string& fileName) const;
     void WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry, const TPreparedFile& prepared);
+    void EndEntryData(TZipWriteRun& run, TZipHeaderInfo& entry);
     void StoreData(TZipWriteRun& run, TZipHeaderInfo& entry);
     void DeflateData(TZipWriteRun& run, TZipHeaderInfo& entry, const TPreparedFile& prepared,
                      bool readAhead);

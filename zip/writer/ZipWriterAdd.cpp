@@ -324,6 +324,12 @@ void TZipWriter::WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry,
     }
     entry.UncompressedSize = run.fileRead;
     entry.Crc32 = crc;
+    EndEntryData(run, entry);
+}
+
+// The cipher's trailer and the sizes known at last, in the local header
+// written before the data.
+void TZipWriter::EndEntryData(TZipWriteRun& run, TZipHeaderInfo& entry) {
     if (run.cipher) {
         // The traditional cipher has none, and no bytes to point at.
         const std::vector<std::uint8_t> trailer = run.cipher->Trailer();

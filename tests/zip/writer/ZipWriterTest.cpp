@@ -4,6 +4,7 @@
 #include "support/ChildProcess.h"
 #include "support/ExtractedFiles.h"
 #include "support/LocalTime.h"
+#include "support/PeerTests.h"
 #include "support/PeerTools.h"
 #include "support/RunCommand.h"
 #include "support/SampleData.h"
@@ -603,6 +604,43 @@ TEST_F(WriterTest, ProgressReachesOneHundredAndEventsComeInOrder) {
     EXPECT_EQ(total.back(), 100);
 }
 
+// The choice comes while the list is expanded: a file chosen out is never
+// started, counted in the bytes to read or reported as left out, and the
+// host decides on the stored name and the expansion's own look at the file.
+TEST_F(WriterTest, FilesChosenOutAreNeitherStartedNorCountedNorReported) {
+    Put("keep.txt", "kept");
+    Put("sub/drop.txt", std::string(5000, 'd'));
+    fs::create_directories(Src() + "empty");
+    writer.SetRootDir(Src());
+    writer.SetRelativePaths(true);
+    writer.AddDirEntriesOnRecurse = true;
+    std::map<std::string, std::uint64_t> asked;
+    writer.OnChooseFile = [&](TZipWriter&, const std::string& path, const std::string& stored,
+                              const FileInfo& info, bool& skip) {
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(info.ChangeTime, st.st_ctim.tv_sec) << path;
+        EXPECT_EQ(info.ChangeTimeNanoseconds, st.st_ctim.tv_nsec) << path;
+        asked[stored] = info.Size;
+        skip = stored == "sub/drop.txt";
+    };
+    std::vector<std::string> started;
+    writer.OnStartZip = [&](TZipWriter&, const std::string& name, TZipHeaderInfo&, bool&) {
+        started.push_back(name);
+    };
+    std::uint64_t total = 0;
+    writer.OnStartZipInfo = [&](TZipWriter&, int, std::uint64_t bytes, TEndCentral&, bool&) {
+        total = bytes;
+    };
+    EXPECT_EQ(Run({Src() + "*"}), 3);
+    EXPECT_EQ(asked,
+              (std::map<std::string, std::uint64_t>{{"keep.txt", 4}, {"sub/drop.txt", 5000}}));
+    EXPECT_EQ(std::count(started.begin(), started.end(), Src() + "sub/drop.txt"), 0);
+    EXPECT_EQ(total, 4u);
+    EXPECT_TRUE(skipped.empty());
+    EXPECT_EQ(StoredNames(), (std::vector<std::string>{"empty/", "keep.txt", "sub/"}));
+}
+
 // --- threads: the same archive and the same events with any number --------------
 
 // A tree of many small files (some empty, some sharing a stored name), one
@@ -1096,6 +1134,110 @@ TEST_F(WriterTest, AnArchiveThatCannotBeMadeToLastIsNotPutInPlace) {
     EXPECT_FALSE(completed);
     EXPECT_EQ(ReadFile(Zip()), before);
     EXPECT_EQ(ArchiveFolder(), std::set<std::string>{"out.zip"});
+}
+
+// The host sees the complete archive, readable while the run still holds
+// it, before it takes the name; one it refuses stands where the host said,
+// never at the name, and without a place to go it is not left behind.
+TEST_F(WriterTest, AnArchiveTheHostRefusesItsNameLeavesTheOldOneThere) {
+    Put("a", "old");
+    Run({Src() + "a"});
+    const std::string before = ReadFile(Zip());
+    RecordingCommit commit;
+    writer.SetFileCommit(commit);
+    bool completed = false;
+    writer.OnZipComplete = [&](TZipWriter&, int) { completed = true; };
+    std::map<std::string, std::string> seen;
+    writer.OnArchiveReady = [&](TZipWriter&, const std::string& part, std::string& keepAs) {
+        seen = test::ExtractAll(part, tmp.dir() + "extracted");
+        keepAs = tmp.dir() + "out.zip.refused";
+    };
+    SetModified(Put("a", "new"), std::time(nullptr) + 60);
+    try {
+        Run({Src() + "a"});
+        ADD_FAILURE() << "the refused archive took the name";
+    } catch (const EArchiveRefused& refused) {
+        EXPECT_EQ(refused.KeptAs, tmp.dir() + "out.zip.refused");
+    }
+    EXPECT_EQ(seen, (std::map<std::string, std::string>{{"a", "new"}}));
+    EXPECT_FALSE(completed);
+    EXPECT_EQ(ReadFile(Zip()), before);
+    EXPECT_EQ(test::ExtractAll(tmp.dir() + "out.zip.refused", tmp.dir() + "extracted"), seen);
+
+    commit.failRename = true;
+    try {
+        Run({Src() + "a"});
+        ADD_FAILURE() << "the refused archive took the name";
+    } catch (const EArchiveRefused& refused) {
+        EXPECT_EQ(refused.KeptAs, "");
+        EXPECT_EQ(refused.ErrorCode, EACCES);
+    }
+    EXPECT_EQ(ReadFile(Zip()), before);
+    EXPECT_EQ(ArchiveFolder(), (std::set<std::string>{"out.zip", "out.zip.refused"}));
+}
+
+// Entries added last from memory come after the files of the same run,
+// hear what those were written with, and take the archive's cipher: an AES
+// or traditional entry whose header, check byte or trailer is wrong, or a
+// stored one mislabelled, is what the other tools would refuse.
+TEST_F(WriterTest, EntriesAddedLastFollowTheFilesInTheSameRunWithTheArchivesCipher) {
+    MZB_REQUIRE_PEERS("unzip", "7zz", "bsdtar", "python3");
+    const std::string text = AsText(test::MakeText(90000, 5));
+    const std::string raw = AsText(test::MakeRandomBytes(5000, 6));
+    Put("a.txt", text);
+    Put("b.bin", raw);
+    const std::uint32_t attributes = (0100600u << 16) | kAttrArchive;
+    std::vector<std::pair<std::string, std::uint32_t>> heard;
+    writer.OnAddLast = [&](TZipWriter&, const TSortedZip& written,
+                           std::vector<TLastEntry>& addLast) {
+        heard.clear();
+        for (std::size_t i = 0; i < written.Count(); ++i) {
+            heard.emplace_back(written.Items(i).FileName(), written.Items(i).Crc32);
+        }
+        addLast.push_back({"list.txt", text + "listed", 1, 1700000000, attributes});
+        addLast.push_back({"sub/raw", raw, 0, 1700000000, attributes});
+    };
+    const struct {
+        const char* password;
+        TEncryption encryption;
+    } cases[] = {{"", TEncryption::Traditional},
+                 {"pass", TEncryption::Traditional},
+                 {"pass", TEncryption::Aes256}};
+    for (const auto& [password, encryption] : cases) {
+        SCOPED_TRACE(std::string(EncryptionName(encryption)) + " '" + password + "'");
+        fs::remove(Zip());
+        writer.ArchivePassword = password;
+        writer.Encryption = encryption;
+        EXPECT_EQ(Run({Src() + "*"}), 2);
+        EXPECT_EQ(StoredNames(),
+                  (std::vector<std::string>{"a.txt", "b.bin", "list.txt", "sub/raw"}));
+        EXPECT_EQ(heard, (std::vector<std::pair<std::string, std::uint32_t>>{
+                             {"a.txt", writer.Entry(0).Crc32}, {"b.bin", writer.Entry(1).Crc32}}));
+        EXPECT_EQ(writer.Entry(2).ExternalAttributes, attributes);
+        EXPECT_EQ(writer.Entry(3).Flags & kFlagEncrypted, *password ? kFlagEncrypted : 0);
+        const std::map<std::string, std::string> expected = {
+            {"a.txt", text}, {"b.bin", raw}, {"list.txt", text + "listed"}, {"sub/raw", raw}};
+        EXPECT_EQ(Extracted(password), expected);
+        // Only 7-Zip of the other tools reads AES.
+        if (encryption == TEncryption::Traditional) {
+            EXPECT_EQ(DecodeWithZlib(Zip(), password), expected);
+            EXPECT_EQ(test::PeerTestFailures(Zip(), password), std::vector<std::string>{});
+        } else {
+            const auto tested =
+                test::RunCommand({test::PeerPath("7zz"), "t", "-p" + std::string(password), Zip()});
+            EXPECT_EQ(tested.exitCode, 0) << tested.out << tested.err;
+        }
+    }
+
+    // A name the archive holds already is refused before anything takes it.
+    writer.OnAddLast = [](TZipWriter&, const TSortedZip&, std::vector<TLastEntry>& addLast) {
+        addLast.push_back({"b.bin", "again", 1, 1700000000, 0});
+    };
+    const std::string before = ReadFile(Zip());
+    writer.ReplaceExisting = true;
+    EXPECT_THROW(Run({Src() + "*"}), EZipFormatError);
+    EXPECT_EQ(ReadFile(Zip()), before);
+    EXPECT_EQ(ArchiveFolder(), (std::set<std::string>{"out.zip"}));
 }
 
 // Under umask 022 a new archive is still the owner's alone, an update keeps
