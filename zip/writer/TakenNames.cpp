@@ -63,7 +63,7 @@ std::optional<std::string_view> TTakenNames::Find(std::string_view name) const {
          at = (at + 1) & mask) {
         if (NameIs(entries_.Items(slots_[at].entry), name)) {
             const std::uint32_t item = slots_[at].item;
-            return item == kCarriedOver ? std::string_view() : std::string_view(items_[item]);
+            return item == kNoItem ? std::string_view() : std::string_view(items_[item]);
         }
     }
     return std::nullopt;

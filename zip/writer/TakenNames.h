@@ -22,13 +22,14 @@ public:
     // lives; `items`: the paths files are added from, unchanged meanwhile.
     TTakenNames(const TSortedZip& entries, const std::vector<std::string>& items);
 
-    // For an entry carried over from the old archive.
-    static constexpr std::uint32_t kCarriedOver = UINT32_MAX;
+    // For an entry no listed path gave: carried over from the old archive,
+    // or made from memory.
+    static constexpr std::uint32_t kNoItem = UINT32_MAX;
     // Takes the name of the entry just added last to `entries`, from
-    // items[item] (or kCarriedOver).
+    // items[item] (or kNoItem).
     void TakeLast(std::uint32_t item);
     // Whether `name` (directory and file name) is taken, and by what: the
-    // path it was added from, empty for an entry carried over.
+    // path it was added from, empty for an entry no listed path gave.
     std::optional<std::string_view> Find(std::string_view name) const;
 
 private:

@@ -80,7 +80,7 @@ void TZipWriter::AddFromMemory(TZipWriteRun& run, const TLastEntry& added) {
     }
     EndEntryData(run, *entry);
     run.cipher.reset();
-    Commit(run, std::move(entry), std::string());
+    Commit(run, std::move(entry), TTakenNames::kNoItem);
 }
 
 } // namespace mzb

@@ -129,7 +129,7 @@ void TZipWriter::CopyEntry(TZipWriteRun& run, const TZipHeaderInfo& old) {
     }
     WriteHeader(run, *entry, extra);
     CopyBytes(run, dataStart, length);
-    Commit(run, std::move(entry), TTakenNames::kCarriedOver);
+    Commit(run, std::move(entry), TTakenNames::kNoItem);
 }
 
 void TZipWriter::CopyBytes(TZipWriteRun& run, std::uint64_t from, std::uint64_t size) {
