@@ -14,12 +14,13 @@ namespace mzb {
 void HuffmanBuilder::buildLengths(const std::uint32_t* freq, int count, int maxBits,
                                   std::uint8_t* lengths) {
     assert(count >= 2 && count <= kMaxSymbols && maxBits <= kMaxCodeBits);
+    // Branch-free: in a small block whether a symbol occurs is a coin toss,
+    // and mispredictions here cost more than the rest of the tree.
     int leafCount = 0;
     for (int s = 0; s < count; ++s) {
         lengths[s] = 0;
-        if (freq[s] != 0) {
-            leaves_[leafCount++] = (std::uint64_t{freq[s]} << 16) | std::uint64_t(s);
-        }
+        leaves_[leafCount] = (std::uint64_t{freq[s]} << 16) | std::uint64_t(s);
+        leafCount += freq[s] != 0 ? 1 : 0;
     }
     if (leafCount < 2) {
         const int used = leafCount == 1 ? int(leaves_[0] & 0xFFFF) : 1;
