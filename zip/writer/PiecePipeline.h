@@ -94,7 +94,7 @@ struct TPreparedFile {
     struct TQueued {
         std::shared_ptr<TFilePiece> piece;
         std::shared_ptr<TCompression> compression;
-        std::shared_future<void> done; // set once its task is submitted
+        std::shared_future<void> done; // set once submitted; never when compressed on the caller
         std::shared_ptr<TBatch> batch; // the one it was handed over in
         std::size_t bytes = 0;         // the piece's own, counted against the budget
     };
