@@ -74,8 +74,14 @@ RestorePage::RestorePage(QWidget* parent)
     // the room its name, size and date leave.
     const int archiveWidths[] = {220, 90, 188};
     const int contentsWidths[] = {221, 135, 185};
+    // The archive list's widths hold the usual desktop fonts' names and
+    // dates; a larger font widens them alike, or the last column's spare
+    // room stays empty while names and dates are cut off. The contents
+    // grid's last column is the path, which needs the room itself.
+    const double scale = std::max(1.0, (ui->StringGridZipfilename->fontMetrics().height() + 4) /
+                                           double(kGridRowHeight));
     for (int column = 0; column < 3; ++column) {
-        ui->StringGridZipfilename->setColumnWidth(column, archiveWidths[column]);
+        ui->StringGridZipfilename->setColumnWidth(column, int(archiveWidths[column] * scale));
         ui->StringGrid1->setColumnWidth(column, contentsWidths[column]);
     }
     // Rows of 20 pixels hold the letters of the usual desktop fonts; a
