@@ -97,17 +97,25 @@ bool DirectoryExists(const std::string& path) {
     return StatFollowing(path, st) && S_ISDIR(st.st_mode);
 }
 
-DirListing::DirListing(std::string dir) : dir_(WithTrailingSeparator(dir)) {
-    DIR* stream = ::opendir(dir_.c_str());
+DirListing::DirListing(std::string dir, bool followLink) {
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    // A trailing '/' would have the link followed whatever the flags say.
+    const std::string path = WithoutTrailingSeparator(dir);
+    const int fd = ::open(path.c_str(), followLink ? kFlags : kFlags | O_NOFOLLOW);
+    DIR* stream = fd < 0 ? nullptr : ::fdopendir(fd);
     if (stream == nullptr) {
         error_ = errno;
+        if (fd >= 0) {
+            ::close(fd);
+        }
         return;
     }
     struct stat st {};
-    if (::fstat(::dirfd(stream), &st) == 0) {
+    if (::fstat(fd, &st) == 0) {
         device_ = static_cast<std::uint64_t>(st.st_dev);
         inode_ = static_cast<std::uint64_t>(st.st_ino);
     }
+    std::vector<std::string> names;
     for (;;) {
         errno = 0;
         const dirent* entry = ::readdir(stream);
@@ -117,20 +125,22 @@ DirListing::DirListing(std::string dir) : dir_(WithTrailingSeparator(dir)) {
         }
         const std::string_view name = entry->d_name;
         if (name != "." && name != "..") {
-            pending_.emplace_back(name);
+            names.emplace_back(name);
         }
     }
+    LookUp(fd, std::move(names));
     ::closedir(stream);
-    std::sort(pending_.begin(), pending_.end(), std::greater<>());
+    std::sort(pending_.begin(), pending_.end(),
+              [](const FileInfo& a, const FileInfo& b) { return a.Name > b.Name; });
 }
 
-bool DirListing::Next(FileInfo& entry) {
-    while (!pending_.empty()) {
-        const std::string name = std::move(pending_.back());
-        pending_.pop_back();
-        const std::string path = dir_ + name;
+// In the order the directory gave the names, which is the order its
+// entries are stored in.
+void DirListing::LookUp(int dirFd, std::vector<std::string> names) {
+    pending_.reserve(names.size());
+    for (auto& name : names) {
         struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0) {
+        if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
             // Gone since the listing was read is no failure; a directory
             // that can be listed but not entered is.
             if (errno != ENOENT && error_ == 0) {
@@ -139,13 +149,20 @@ bool DirListing::Next(FileInfo& entry) {
             continue;
         }
         const bool isLink = S_ISLNK(st.st_mode);
-        if (isLink && ::stat(path.c_str(), &st) != 0) {
+        if (isLink && ::fstatat(dirFd, name.c_str(), &st, 0) != 0) {
             continue; // a link to nothing
         }
-        entry = InfoFromStat(name, st, isLink);
-        return true;
+        pending_.push_back(InfoFromStat(name, st, isLink));
     }
-    return false;
+}
+
+bool DirListing::Next(FileInfo& entry) {
+    if (pending_.empty()) {
+        return false;
+    }
+    entry = std::move(pending_.back());
+    pending_.pop_back();
+    return true;
 }
 
 bool ForceDirectories(const std::string& dir) {

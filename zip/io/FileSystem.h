@@ -73,16 +73,20 @@ bool DirectoryExists(const std::string& path); // a directory, or a link to one
 
 // Every entry of a directory but "." and "..", hidden ones included, sorted
 // by name bytes so that the same tree always yields the same order. The
-// names are read whole when the listing is made and the directory is closed
-// again, so a walk holds no descriptor per level however deep it goes.
-// Entries are looked up as they are taken, so one that vanished meanwhile,
-// or a dangling link, is passed over.
+// entries are read and looked up whole when the listing is made, relative
+// to the open directory (no walk of the whole path per entry), and the
+// directory is closed again, so a walk holds no descriptor per level
+// however deep it goes. One that vanished between reading and look-up, or
+// a dangling link, is passed over.
 class DirListing {
 public:
-    explicit DirListing(std::string dir);
+    // With `followLink` false a link at `dir` itself is refused, as
+    // a walk that found a directory there needs when that directory is
+    // swapped for a link before the walk gets to it (ENOTDIR).
+    explicit DirListing(std::string dir, bool followLink = true);
 
     // Fills the next entry; false once the listing is exhausted. Taken
-    // names are released.
+    // entries are released.
     bool Next(FileInfo& entry);
     // Why the directory, or an entry of it, could not be read: the errno of
     // the first failure (ENOENT for a directory that does not exist); 0 when
@@ -93,8 +97,9 @@ public:
     std::uint64_t Inode() const { return inode_; }
 
 private:
-    std::string dir_;                  // ending in '/'
-    std::vector<std::string> pending_; // names not yet taken, the next one last
+    void LookUp(int dirFd, std::vector<std::string> names);
+
+    std::vector<FileInfo> pending_; // entries not yet taken, the next one last
     int error_ = 0;
     std::uint64_t device_ = 0;
     std::uint64_t inode_ = 0;

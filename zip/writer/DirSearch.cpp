@@ -191,7 +191,9 @@ TDirSearch::TDirSearch(std::string_view startDir, bool recurse, std::string mask
 void TDirSearch::Open(std::string dir) {
     const std::size_t depth = stack_.size();
     std::string pattern = depth < dirPatterns_.size() ? dirPatterns_[depth] : std::string();
-    DirListing listing(dir);
+    // The start directory is taken as named; below it a directory the walk
+    // found must not have become a link by the time it is listed.
+    DirListing listing(dir, depth == 0);
     stack_.push_back({std::move(dir), std::move(pattern), std::move(listing), {}});
 }
 

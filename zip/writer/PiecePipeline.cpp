@@ -44,9 +44,10 @@ private:
 };
 
 TPiecePipeline::TPiecePipeline(unsigned threads, int level, std::uint64_t maxFileSize,
-                               bool crcFirst, std::function<void()> serve, TCipherMaker makeCipher)
-    : level_(level), maxFileSize_(maxFileSize), crcFirst_(crcFirst), serve_(std::move(serve)),
-      makeCipher_(std::move(makeCipher)),
+                               bool crcFirst, TInputOpener& inputs, std::function<void()> serve,
+                               TCipherMaker makeCipher)
+    : level_(level), maxFileSize_(maxFileSize), crcFirst_(crcFirst), inputs_(inputs),
+      serve_(std::move(serve)), makeCipher_(std::move(makeCipher)),
       // One thread reads nothing ahead: each piece is read when it is due.
       budgetBytes_(threads > 1 ? threads * kPiecesAheadPerThread * kPieceSize : 0),
       budgetPieces_(threads > 1 ? threads * kFilesAheadPerThread : 0),
@@ -220,7 +221,7 @@ void TPiecePipeline::StartFile(const TPlannedFile& planned) {
         file.cipher = std::move(ahead);
         ++queuedPieces_;
     }
-    if (!planned.compress || !input_.Open(*planned.path, TFileMode::Read, &file.status) ||
+    if (!planned.compress || inputs_.Open(*planned.path, input_, file.status) != 0 ||
         static_cast<std::uint64_t>(file.status.st_size) > maxFileSize_) {
         input_.Close();
         return;

@@ -24,6 +24,7 @@
 
 #include "zip/base/WorkerPool.h"
 #include "zip/crypt/EntryCipher.h"
+#include "zip/io/InputOpener.h"
 #include "zip/writer/FilePiece.h"
 
 #include <condition_variable>
@@ -110,9 +111,11 @@ public:
     // are read, as the traditional cipher's header needs. `serve` runs on
     // the caller after each step read ahead; it may throw to end the run.
     // With `makeCipher`, each file planned to be encrypted gets its cipher
-    // made on a worker.
+    // made on a worker. Files are opened through `inputs`, which the run
+    // shares, so that a folder's descriptor serves both.
     TPiecePipeline(unsigned threads, int level, std::uint64_t maxFileSize, bool crcFirst,
-                   std::function<void()> serve, TCipherMaker makeCipher = nullptr);
+                   TInputOpener& inputs, std::function<void()> serve,
+                   TCipherMaker makeCipher = nullptr);
     // Stops the workers at their next step.
     ~TPiecePipeline();
 
@@ -154,6 +157,7 @@ private:
     int level_;
     std::uint64_t maxFileSize_;
     bool crcFirst_;
+    TInputOpener& inputs_;
     std::function<void()> serve_;
     TCipherMaker makeCipher_;
     std::size_t budgetBytes_;

@@ -7,6 +7,7 @@
 #include "zip/format/EndCentral.h"
 #include "zip/format/SortedZip.h"
 #include "zip/io/FileStream.h"
+#include "zip/io/InputOpener.h"
 #include "zip/writer/PiecePipeline.h"
 #include "zip/writer/TakenNames.h"
 
@@ -43,6 +44,8 @@ struct TZipWriteRun {
     int added = 0;         // files added (carried-over entries not counted)
     TFileStream output;
     TFileStream input;
+    // Declared before the pipeline, which opens its files through it too.
+    TInputOpener inputs;
 
     std::unique_ptr<TSortedZip> entries; // ByNone order, owning: the new directory
     // The stored names of `entries` and the paths they were added from.

@@ -234,7 +234,9 @@ private:
     bool AddItem(TZipWriteRun& run, std::size_t itemIndex);
     bool AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderInfo& entry,
                  const TPreparedFile& prepared);
-    bool OpenInput(TZipWriteRun& run, const std::string& item);
+    // Opens the file into run.input, asking the host to retry or skip when
+    // it cannot; `status` receives the open file's.
+    bool OpenInput(TZipWriteRun& run, const std::string& item, struct stat& status);
     TPlannedFile Planned(const std::string& item) const;
     TPiecePipeline& Pipeline(TZipWriteRun& run);
     bool CompressesFile(const std::string& fileName) const;

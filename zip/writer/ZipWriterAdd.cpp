@@ -97,7 +97,7 @@ TPiecePipeline& TZipWriter::Pipeline(TZipWriteRun& run) {
         }
         run.pipeline = std::make_unique<TPiecePipeline>(
             Threads, packLevel_, limits_.MaxFileSize, encrypting && NeedsCrcFirst(Encryption),
-            [this] { CheckForCancel(); }, std::move(makeCipher));
+            run.inputs, [this] { CheckForCancel(); }, std::move(makeCipher));
     }
     return *run.pipeline;
 }
@@ -157,13 +157,14 @@ void TZipWriter::SkipFile(TZipWriteRun&, int reason, const std::string& item, st
     skipError_ = 0;
 }
 
-bool TZipWriter::OpenInput(TZipWriteRun& run, const std::string& item) {
+bool TZipWriter::OpenInput(TZipWriteRun& run, const std::string& item, struct stat& status) {
     for (;;) {
-        if (run.input.Open(item, TFileMode::Read)) {
+        const int error = run.inputs.Open(item, run.input, status);
+        if (error == 0) {
             return true;
         }
         bool retry = false;
-        skipError_ = run.input.LastError();
+        skipError_ = error;
         if (OnSkippingFile) {
             OnSkippingFile(*this, kSkipCannotOpen, item, -1, retry);
         }
@@ -202,11 +203,8 @@ bool TZipWriter::AddFile(TZipWriteRun& run, const std::string& item, TZipHeaderI
         // Size and time of the file as opened: it may have changed since
         // the list was made.
         struct stat st = prepared.status;
-        if (!prepared.opened) {
-            if (!OpenInput(run, item)) {
-                return false;
-            }
-            ::fstat(run.input.Descriptor(), &st);
+        if (!prepared.opened && !OpenInput(run, item, st)) {
+            return false;
         }
         size = static_cast<std::uint64_t>(st.st_size);
         if (size > limits_.MaxFileSize) {
@@ -290,8 +288,11 @@ void TZipWriter::WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry,
     // Read ahead only when it was planned to be compressed: OnStartZip may
     // have renamed the entry into or out of NoCompressList.
     const bool readAhead = prepared.opened && compress;
-    if (prepared.opened && !compress && !run.input.Open(prepared.path, TFileMode::Read)) {
-        throw TEntryAbandoned{run.input.LastError()};
+    if (prepared.opened && !compress) {
+        struct stat status {};
+        if (const int error = run.inputs.Open(prepared.path, run.input, status)) {
+            throw TEntryAbandoned{error};
+        }
     }
     std::uint32_t crc = 0;
     if (compress) {

@@ -34,6 +34,7 @@
 #include <span>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utime.h>
 
@@ -509,6 +510,44 @@ TEST_F(WriterTest, UnopenableFileIsLeftOutAfterTheRetriesAsked) {
               (std::vector<std::pair<int, std::string>>{{kSkipCannotOpen, Src() + "notafile"},
                                                         {kSkipCannotOpen, Src() + "notafile"}}));
     EXPECT_EQ(Extracted(), (std::map<std::string, std::string>{{"ok.txt", "ok"}}));
+}
+
+// Another user who may write in the folder backed up swaps things in
+// between the listing and the reading: a FIFO for a file must be refused,
+// not read nor waited on, and a link for a folder never entered.
+TEST_F(WriterTest, WhatIsSwappedInAfterTheListingIsNeitherWaitedOnNorFollowed) {
+    const std::string fifo = Put("a", "a");
+    Put("b", "b");
+    Put("sub/c", "c");
+    tmp.write("elsewhere/secret", "secret");
+    writer.Recurse = true;
+    std::vector<std::pair<std::string, int>> notListed;
+    writer.OnFolderNotListed = [&](TZipWriter&, const std::string& name, int error) {
+        notListed.emplace_back(name, error);
+    };
+    writer.OnRecursingFile = [&](TZipWriter&, const std::string& name) {
+        if (name == Src() + "b") {
+            fs::remove(fifo);
+            ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+            fs::rename(Src() + "sub", tmp.dir() + "sub-moved");
+            fs::create_directory_symlink(tmp.dir() + "elsewhere", Src() + "sub");
+        }
+    };
+    // A writer at the FIFO's other end meets whatever opens it for reading,
+    // so a run that opened it as a file would read it empty rather than hang.
+    std::thread other([&] {
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    });
+    const int result = Run({Src() + "*"});
+    ::close(::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)); // frees it when none did
+    other.join();
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(skipped, (std::vector<std::pair<int, std::string>>{{kSkipCannotOpen, fifo}}));
+    EXPECT_EQ(notListed, (std::vector<std::pair<std::string, int>>{{Src() + "sub", ENOTDIR}}));
+    EXPECT_EQ(Extracted(), (std::map<std::string, std::string>{{"b", "b"}}));
 }
 
 TEST_F(WriterTest, FileBeyondTheLargestSizeTakenIsLeftOutAndTheRunGoesOn) {
