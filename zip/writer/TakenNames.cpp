@@ -27,13 +27,9 @@ bool NameIs(const TZipHeaderInfo& entry, std::string_view name) {
 TTakenNames::TTakenNames(const TSortedZip& entries, const std::vector<std::string>& items)
     : entries_(entries), items_(items) {}
 
-std::size_t TTakenNames::HashOf(const TZipHeaderInfo& entry) const {
-    return HashOn(HashOn(kHashStart, entry.Directory()), entry.FileName());
-}
-
 void TTakenNames::Put(TTaken taken) {
     const std::size_t mask = slots_.size() - 1;
-    std::size_t at = HashOf(entries_.Items(taken.entry)) & mask;
+    std::size_t at = taken.hash & mask;
     while (slots_[at].entry != kFree) {
         at = (at + 1) & mask;
     }
@@ -42,7 +38,7 @@ void TTakenNames::Put(TTaken taken) {
 
 void TTakenNames::TakeLast(std::uint32_t item) {
     if (4 * (count_ + 1) > 3 * slots_.size()) {
-        std::vector<TTaken> old(std::max<std::size_t>(64, 2 * slots_.size()), {kFree, 0});
+        std::vector<TTaken> old(std::max<std::size_t>(64, 2 * slots_.size()), {kFree, 0, 0});
         old.swap(slots_);
         for (const TTaken& taken : old) {
             if (taken.entry != kFree) {
@@ -50,7 +46,11 @@ void TTakenNames::TakeLast(std::uint32_t item) {
             }
         }
     }
-    Put({static_cast<std::uint32_t>(entries_.Count() - 1), item});
+    const std::size_t last = entries_.Count() - 1;
+    const TZipHeaderInfo& entry = entries_.Items(last);
+    Put({static_cast<std::uint32_t>(last), item,
+         static_cast<std::uint32_t>(
+             HashOn(HashOn(kHashStart, entry.Directory()), entry.FileName()))});
     ++count_;
 }
 
@@ -59,9 +59,9 @@ std::optional<std::string_view> TTakenNames::Find(std::string_view name) const {
         return std::nullopt;
     }
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t at = HashOn(kHashStart, name) & mask; slots_[at].entry != kFree;
-         at = (at + 1) & mask) {
-        if (NameIs(entries_.Items(slots_[at].entry), name)) {
+    const auto hash = static_cast<std::uint32_t>(HashOn(kHashStart, name));
+    for (std::size_t at = hash & mask; slots_[at].entry != kFree; at = (at + 1) & mask) {
+        if (slots_[at].hash == hash && NameIs(entries_.Items(slots_[at].entry), name)) {
             const std::uint32_t item = slots_[at].item;
             return item == kNoItem ? std::string_view() : std::string_view(items_[item]);
         }
