@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <utility>
 
 namespace mzb {
 
@@ -17,10 +18,12 @@ void HuffmanBuilder::buildLengths(const std::uint32_t* freq, int count, int maxB
     // Branch-free: in a small block whether a symbol occurs is a coin toss,
     // and mispredictions here cost more than the rest of the tree.
     int leafCount = 0;
+    std::uint32_t maxFreq = 0;
     for (int s = 0; s < count; ++s) {
         lengths[s] = 0;
         leaves_[leafCount] = (std::uint64_t{freq[s]} << 16) | std::uint64_t(s);
         leafCount += freq[s] != 0 ? 1 : 0;
+        maxFreq = std::max(maxFreq, freq[s]);
     }
     if (leafCount < 2) {
         const int used = leafCount == 1 ? int(leaves_[0] & 0xFFFF) : 1;
@@ -28,7 +31,11 @@ void HuffmanBuilder::buildLengths(const std::uint32_t* freq, int count, int maxB
         lengths[used == 0 ? 1 : 0] = 1;
         return;
     }
-    std::sort(leaves_.begin(), leaves_.begin() + leafCount);
+    if (maxFreq < kCountingLimit) {
+        sortLeavesByCounting(leafCount, maxFreq);
+    } else {
+        std::sort(leaves_.begin(), leaves_.begin() + leafCount);
+    }
 
     auto weight = [&](int node) -> std::uint32_t {
         return node < leafCount ? std::uint32_t(leaves_[node] >> 16)
@@ -87,6 +94,24 @@ void HuffmanBuilder::buildLengths(const std::uint32_t* freq, int count, int maxB
             lengths[leaves_[leaf++] & 0xFFFF] = std::uint8_t(bits);
         }
     }
+}
+
+// The leaves were gathered in symbol order, so a stable sort by frequency
+// alone orders them by frequency, then symbol, as sorting the whole keys
+// would.
+void HuffmanBuilder::sortLeavesByCounting(int leafCount, std::uint32_t maxFreq) {
+    std::fill_n(firstOfFreq_.begin(), maxFreq + 1, std::uint16_t{0});
+    for (int leaf = 0; leaf < leafCount; ++leaf) {
+        ++firstOfFreq_[leaves_[leaf] >> 16];
+    }
+    std::uint16_t next = 0;
+    for (std::uint32_t f = 0; f <= maxFreq; ++f) {
+        next = std::uint16_t(next + std::exchange(firstOfFreq_[f], next));
+    }
+    for (int leaf = 0; leaf < leafCount; ++leaf) {
+        sorted_[firstOfFreq_[leaves_[leaf] >> 16]++] = leaves_[leaf];
+    }
+    std::copy_n(sorted_.begin(), leafCount, leaves_.begin());
 }
 
 void buildCanonicalCodes(const std::uint8_t* lengths, int count, std::uint16_t* codes) {

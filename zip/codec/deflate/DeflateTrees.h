@@ -46,7 +46,15 @@ public:
 
 private:
     static constexpr int kMaxSymbols = kFixedLiteralLengthSymbols;
+    // Frequencies below this are sorted by counting: a small block's
+    // leaves then cost no comparisons, whose outcome is a coin toss.
+    static constexpr std::uint32_t kCountingLimit = 512;
+
+    void sortLeavesByCounting(int leafCount, std::uint32_t maxFreq);
+
     std::array<std::uint64_t, kMaxSymbols> leaves_{}; // frequency << 16 | symbol, sorted
+    std::array<std::uint64_t, kMaxSymbols> sorted_{};
+    std::array<std::uint16_t, kCountingLimit> firstOfFreq_{};
     std::array<std::uint32_t, kMaxSymbols> nodeWeight_{};
     std::array<std::uint16_t, 2 * kMaxSymbols> parent_{}; // leaves first, then inner nodes
     std::array<std::uint16_t, 2 * kMaxSymbols> depth_{};
