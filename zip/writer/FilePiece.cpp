@@ -73,10 +73,12 @@ std::unique_ptr<TFilePiece> TPieceReader::Next(TFileStream& in,
     read_ += got;
     piece->last = got < want || read_ == size_;
     done_ = piece->last;
-    // The next piece's history is the end of what this one saw, its own
-    // history included when its own bytes are fewer than the window.
-    const std::size_t keep = std::min(piece->input.size(), kDeflateHistory);
-    history_.assign(piece->input.end() - static_cast<std::ptrdiff_t>(keep), piece->input.end());
+    if (!done_) {
+        // The next piece's history is the end of what this one saw, its own
+        // history included when its own bytes are fewer than the window.
+        const std::size_t keep = std::min(piece->input.size(), kDeflateHistory);
+        history_.assign(piece->input.end() - static_cast<std::ptrdiff_t>(keep), piece->input.end());
+    }
     return piece;
 }
 

@@ -118,7 +118,7 @@ std::shared_ptr<TFilePiece> TPiecePipeline::NextPiece(const TPieceTaken& progres
         Fill(true);
     }
     TPreparedFile::TQueued queued = std::move(file.pieces.front());
-    file.pieces.pop_front();
+    file.pieces.erase(file.pieces.begin());
     queuedBytes_ -= queued.bytes;
     --queuedPieces_;
     Fill(false);
@@ -234,7 +234,7 @@ void TPiecePipeline::StartFile(const TPlannedFile& planned) {
         file.crcPending = true;
         file.crcRegister = kCrc32Init;
     } else {
-        reader_ = std::make_unique<TPieceReader>(size);
+        reader_.emplace(size);
     }
 }
 
@@ -261,7 +261,7 @@ std::size_t TPiecePipeline::ReadCrcStep(TPreparedFile& file) {
         return got;
     }
     file.crc = file.crcRegister ^ 0xFFFFFFFFu;
-    reader_ = std::make_unique<TPieceReader>(size);
+    reader_.emplace(size);
     return got;
 }
 

@@ -91,7 +91,9 @@ struct TPreparedFile {
         bool submitted = false;
         std::shared_future<void> done;
     };
-    // Pieces read so far and not yet taken, each with its compression.
+    // Pieces read so far and not yet taken, each with its compression. A
+    // vector, though taken from the front: it holds a few pieces at most,
+    // and an empty one costs no allocation, where a deque costs two per file.
     struct TQueued {
         std::shared_ptr<TFilePiece> piece;
         std::shared_ptr<TCompression> compression;
@@ -99,7 +101,7 @@ struct TPreparedFile {
         std::shared_ptr<TBatch> batch; // the one it was handed over in
         std::size_t bytes = 0;         // the piece's own, counted against the budget
     };
-    std::deque<TQueued> pieces;
+    std::vector<TQueued> pieces;
     bool allRead = false;
 };
 
@@ -167,7 +169,7 @@ private:
     bool taken_ = false;   // prepared_.front() is the run's
     bool reading_ = false; // input_ holds prepared_.back(), being read ahead
     TFileStream input_;
-    std::unique_ptr<TPieceReader> reader_;
+    std::optional<TPieceReader> reader_;
     std::vector<std::uint8_t> crcBuffer_;
     std::shared_ptr<TPreparedFile::TBatch> batch_; // being filled, not yet handed over
     std::size_t queuedBytes_ = 0;
