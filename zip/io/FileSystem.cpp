@@ -128,14 +128,13 @@ DirListing::DirListing(std::string dir, bool followLink) {
             names.emplace_back(name);
         }
     }
+    // Sorted before they are looked up: moving names is cheaper than moving
+    // what a look-up found.
+    std::sort(names.begin(), names.end(), std::greater<>());
     LookUp(fd, std::move(names));
     ::closedir(stream);
-    std::sort(pending_.begin(), pending_.end(),
-              [](const FileInfo& a, const FileInfo& b) { return a.Name > b.Name; });
 }
 
-// In the order the directory gave the names, which is the order its
-// entries are stored in.
 void DirListing::LookUp(int dirFd, std::vector<std::string> names) {
     pending_.reserve(names.size());
     for (auto& name : names) {

@@ -243,7 +243,8 @@ bool TDirSearch::Next(std::string& fullPath, FileInfo& info) {
         if (withinPatterns || !entry.IsRegular() || !MatchesWalkMask(mask_, entry.Name)) {
             continue;
         }
-        fullPath = top.Dir + entry.Name;
+        // Into the caller's string, whose room a walk reuses for every file.
+        fullPath.assign(top.Dir).append(entry.Name);
         info = entry;
         return true;
     }

@@ -70,7 +70,7 @@ TPreparedFile* TPiecePipeline::Take(const std::string& path) {
             return nullptr;
         }
     }
-    if (prepared_.front().path != path) {
+    if (*prepared_.front().path != path) {
         return nullptr;
     }
     taken_ = true;
@@ -211,7 +211,7 @@ bool TPiecePipeline::ReadAheadOne() {
 
 void TPiecePipeline::StartFile(const TPlannedFile& planned) {
     TPreparedFile& file = prepared_.emplace_back();
-    file.path = *planned.path;
+    file.path = planned.path;
     file.allRead = true;
     if (planned.encrypt && makeCipher_) {
         // Counted as a piece, so that a run of small files does not derive

@@ -40,8 +40,8 @@
 
 namespace mzb {
 
-// The path is the caller's, kept alive until the file is taken: a plan of
-// a whole tree holds no copy of its names.
+// The path is the caller's, kept alive until the file is finished: a plan
+// of a whole tree, and the files read ahead, hold no copy of its names.
 struct TPlannedFile {
     const std::string* path = nullptr;
     bool compress = false; // only files to be deflated are read ahead
@@ -64,9 +64,9 @@ struct TCipherAhead {
 };
 
 struct TPreparedFile {
-    std::string path;
-    bool opened = false;   // false: the run opens it itself, with its events
-    struct stat status {}; // of the file as opened
+    const std::string* path = nullptr; // the plan's
+    bool opened = false;               // false: the run opens it itself, with its events
+    struct stat status {};             // of the file as opened
     // The whole file's CRC-32, read before its pieces when asked for: the
     // register so far and the bytes it covers (fewer than the size when the
     // file shrank); `crc` once the pass is complete.

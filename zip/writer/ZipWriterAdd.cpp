@@ -290,7 +290,7 @@ void TZipWriter::WriteEntryData(TZipWriteRun& run, TZipHeaderInfo& entry,
     const bool readAhead = prepared.opened && compress;
     if (prepared.opened && !compress) {
         struct stat status {};
-        if (const int error = run.inputs.Open(prepared.path, run.input, status)) {
+        if (const int error = run.inputs.Open(*prepared.path, run.input, status)) {
             throw TEntryAbandoned{error};
         }
     }
