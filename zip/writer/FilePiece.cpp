@@ -46,9 +46,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<TFilePiece> TPieceReader::Next(TFileStream& in,
+std::shared_ptr<TFilePiece> TPieceReader::Next(TFileStream& in,
                                                const std::function<void()>& serve) {
-    auto piece = std::make_unique<TFilePiece>();
+    auto piece = std::make_shared<TFilePiece>();
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, size_ - read_));
     piece->historySize = history_.size();

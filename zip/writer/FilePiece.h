@@ -48,7 +48,8 @@ public:
     // The next piece; the one with `last` set ends the file. A file shorter
     // than announced ends early; an empty file gives one empty piece. It is
     // read kPieceStep bytes at a time, `serve` called after each.
-    std::unique_ptr<TFilePiece> Next(TFileStream& in, const std::function<void()>& serve);
+    // Shared from the start, as the pipeline hands it on: one allocation.
+    std::shared_ptr<TFilePiece> Next(TFileStream& in, const std::function<void()>& serve);
     bool Done() const { return done_; }
 
 private:

@@ -361,12 +361,18 @@ void TZipWriter::EndEntryData(TZipWriteRun& run, TZipHeaderInfo& entry) {
 void TZipWriter::DeflateData(TZipWriteRun& run, TZipHeaderInfo& entry,
                              const TPreparedFile& prepared, bool readAhead) {
     TPieceReader reader(run.fileSize);
-    std::uint64_t counted = 0; // of the piece at hand
-    const TPieceTaken progress = [&](std::size_t taken) {
-        CountUpTo(run, counted, taken, false, false);
+    // The bytes of the piece at hand counted so far, beside the run: the
+    // progress callback then holds two pointers, which it keeps without
+    // allocating, once per file.
+    struct TCounting {
+        TZipWriteRun& run;
+        std::uint64_t counted = 0;
+    } counting{run};
+    const TPieceTaken progress = [this, &counting](std::size_t taken) {
+        CountUpTo(counting.run, counting.counted, taken, false, false);
     };
     auto next = [&]() -> std::shared_ptr<TFilePiece> {
-        counted = 0;
+        counting.counted = 0;
         if (readAhead) {
             return run.pipeline->NextPiece(progress);
         }
@@ -418,7 +424,7 @@ void TZipWriter::DeflateData(TZipWriteRun& run, TZipHeaderInfo& entry,
         if (piece->readFailed) {
             throw TEntryAbandoned{piece->readError};
         }
-        CountUpTo(run, counted, piece->size, true, false);
+        CountUpTo(run, counting.counted, piece->size, true, false);
         const std::vector<std::uint8_t>& out = piece->output;
         for (std::size_t done = 0; done < out.size(); done += TZipWriteRun::kCopyBufferSize) {
             WriteStep(run, out.data() + done,
