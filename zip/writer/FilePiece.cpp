@@ -95,7 +95,6 @@ void CompressPiece(TFilePiece& piece, TDeflater& deflater, int level, const TPie
     framing.historySize = piece.historySize;
     framing.last = piece.last;
     piece.result = deflater.Deflate(source, sink, level, framing);
-    std::vector<std::uint8_t>().swap(piece.input);
 }
 
 } // namespace mzb

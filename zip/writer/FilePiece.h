@@ -60,7 +60,8 @@ private:
 };
 
 // Deflates the piece at `level` into its output and checksums its bytes;
-// frees the input afterwards, which the piece no longer needs. Whenever the
+// the input, which the piece no longer needs, is the caller's to free,
+// ideally on the thread that made it. Whenever the
 // compressor asks for more input, at most kPieceStep bytes after the last
 // time, `taken` hears how many bytes of the piece it has taken so far; it
 // may throw to stop the compression.

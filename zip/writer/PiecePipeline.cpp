@@ -3,6 +3,7 @@
 #include "zip/format/Crc32.h"
 
 #include <cassert>
+#include <functional>
 
 namespace mzb {
 namespace {
@@ -10,11 +11,17 @@ namespace {
 // Read ahead per worker: two pieces keep it busy while the run writes the
 // one before; the count bounds a run of small files.
 constexpr std::size_t kPiecesAheadPerThread = 2;
-constexpr std::size_t kFilesAheadPerThread = 32;
+constexpr std::size_t kFilesAheadPerThread = 128;
 // A batch is handed over at this many files or bytes: enough to make the
-// hand-off cheap beside the work, few enough to keep every worker fed.
-constexpr std::size_t kBatchFiles = 16;
+// hand-off cheap beside the work (a worker woken per batch of 16 tiny files
+// cost more time than compressing them), few enough to keep every worker fed.
+constexpr std::size_t kBatchFiles = 64;
 constexpr std::size_t kBatchBytes = 64 * 1024;
+// Room for what a small piece deflates to at the most: a block that the
+// codes would make larger is stored, at a few bytes more than its input.
+std::size_t SmallOutputRoom(std::size_t input) {
+    return input + input / 8 + 64;
+}
 
 } // namespace
 
@@ -36,6 +43,15 @@ public:
     void Release(std::unique_ptr<TDeflater> deflater) {
         std::lock_guard lock(mutex_);
         shelf_.push_back(std::move(deflater));
+    }
+    // Runs `work` with a deflater of the shelf, put back however it ends.
+    template <class TWork> void Lend(const TWork& work) {
+        struct TLoan {
+            TDeflaterShelf& shelf;
+            std::unique_ptr<TDeflater> deflater;
+            ~TLoan() { shelf.Release(std::move(deflater)); }
+        } loan{*this, Acquire()};
+        work(*loan.deflater);
     }
 
 private:
@@ -275,12 +291,13 @@ void TPiecePipeline::ReadOnePiece(TPreparedFile& file) {
         // Without a future: each one's shared state costs a futex call, a
         // system call per file in a tree of tiny ones. What this throws
         // reaches the run just as it would from the wait.
-        Compress(*piece, *queued.compression);
+        shelf_->Lend([&](TDeflater& deflater) { Compress(*piece, *queued.compression, deflater); });
     } else if (piece->last && piece->historySize == 0 && piece->size < kBatchBytes) {
         AddToBatch(queued);
     } else {
-        queued.done = pool_.Submit(
-            [this, piece, compression = queued.compression] { Compress(*piece, *compression); });
+        queued.done = pool_.Submit([this, piece, compression = queued.compression] {
+            shelf_->Lend([&](TDeflater& deflater) { Compress(*piece, *compression, deflater); });
+        });
     }
     queuedBytes_ += queued.bytes;
     ++queuedPieces_;
@@ -293,7 +310,12 @@ void TPiecePipeline::ReadOnePiece(TPreparedFile& file) {
     }
 }
 
+// A batched piece's buffers are made and freed on the caller: a worker that
+// only frees what the caller made, and the other way round, keeps no free
+// memory of its own to allocate from, and pays the allocator's slow path
+// per file.
 void TPiecePipeline::AddToBatch(TPreparedFile::TQueued& queued) {
+    queued.piece->output.reserve(SmallOutputRoom(queued.piece->size));
     if (!batch_) {
         batch_ = std::make_shared<TPreparedFile::TBatch>();
     }
@@ -313,12 +335,17 @@ void TPiecePipeline::SubmitBatch() {
     batch->done = pool_.Submit([this, pieces = batch->pieces] { CompressBatch(pieces); }).share();
 }
 
+// With one deflater for the whole batch: taking it from the shelf and
+// putting it back for each tiny file made the workers contend for the
+// shelf's lock.
 void TPiecePipeline::CompressBatch(const TPreparedFile::TBatch::TPieces& pieces) {
     auto next = pieces.begin();
     try {
-        for (; next != pieces.end(); ++next) {
-            Compress(*next->first, *next->second);
-        }
+        shelf_->Lend([&](TDeflater& deflater) {
+            for (; next != pieces.end(); ++next) {
+                Compress(*next->first, *next->second, deflater);
+            }
+        });
     } catch (...) {
         // Those after it are not compressed: their waiters learn of the
         // failure from the batch.
@@ -335,13 +362,18 @@ void TPiecePipeline::CompressBatch(const TPreparedFile::TBatch::TPieces& pieces)
 
 // On a worker, or on the caller with one thread, where the run hears the
 // progress at once.
-void TPiecePipeline::Compress(TFilePiece& piece, TPreparedFile::TCompression& compression) {
-    const bool onCaller = pool_.Threads() <= 1;
-    const auto step = [&](std::size_t taken) {
-        if (onCaller) {
+void TPiecePipeline::Compress(TFilePiece& piece, TPreparedFile::TCompression& compression,
+                              TDeflater& deflater) {
+    const auto step = [this, &compression, &piece](std::size_t taken) {
+        if (pool_.Threads() <= 1) {
             if (inlineProgress_ != nullptr) {
                 (*inlineProgress_)(taken);
             }
+            return;
+        }
+        // The whole piece taken is told by its end, a lock and a wake-up
+        // fewer per file in a tree of tiny ones.
+        if (taken == piece.size) {
             return;
         }
         {
@@ -353,9 +385,7 @@ void TPiecePipeline::Compress(TFilePiece& piece, TPreparedFile::TCompression& co
         }
         progressed_.notify_all();
     };
-    auto deflater = shelf_->Acquire();
     const auto finish = [&] {
-        shelf_->Release(std::move(deflater));
         {
             std::lock_guard lock(mutex_);
             compression.finished = true;
@@ -363,10 +393,16 @@ void TPiecePipeline::Compress(TFilePiece& piece, TPreparedFile::TCompression& co
         progressed_.notify_all();
     };
     try {
-        CompressPiece(piece, *deflater, level_, step);
+        // By reference, which a function object keeps without allocating.
+        CompressPiece(piece, deflater, level_, std::cref(step));
     } catch (...) {
         finish();
         throw;
+    }
+    // A large input is freed at once, or the pieces queued would hold twice
+    // the bytes read ahead; a small one goes with its piece, on the caller.
+    if (piece.input.size() >= kBatchBytes) {
+        std::vector<std::uint8_t>().swap(piece.input);
     }
     finish();
 }

@@ -152,7 +152,7 @@ private:
     void AddToBatch(TPreparedFile::TQueued& queued);
     void SubmitBatch();
     void CompressBatch(const TPreparedFile::TBatch::TPieces& pieces);
-    void Compress(TFilePiece& piece, TPreparedFile::TCompression& compression);
+    void Compress(TFilePiece& piece, TPreparedFile::TCompression& compression, TDeflater& deflater);
     void Await(TPreparedFile::TQueued& queued, const TPieceTaken& progress);
     bool BudgetSpent() const;
 
