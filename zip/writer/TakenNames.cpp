@@ -38,7 +38,7 @@ void TTakenNames::Put(TTaken taken) {
 
 void TTakenNames::TakeLast(std::uint32_t item) {
     if (4 * (count_ + 1) > 3 * slots_.size()) {
-        std::vector<TTaken> old(std::max<std::size_t>(64, 2 * slots_.size()), {kFree, 0, 0});
+        std::vector<TTaken> old(std::max<std::size_t>(64, 2 * slots_.size()), {kFree, 0});
         old.swap(slots_);
         for (const TTaken& taken : old) {
             if (taken.entry != kFree) {
@@ -48,9 +48,11 @@ void TTakenNames::TakeLast(std::uint32_t item) {
     }
     const std::size_t last = entries_.Count() - 1;
     const TZipHeaderInfo& entry = entries_.Items(last);
-    Put({static_cast<std::uint32_t>(last), item,
+    Put({static_cast<std::uint32_t>(last),
          static_cast<std::uint32_t>(
              HashOn(HashOn(kHashStart, entry.Directory()), entry.FileName()))});
+    itemOfEntry_.resize(last + 1, kNoItem);
+    itemOfEntry_[last] = item;
     ++count_;
 }
 
@@ -62,7 +64,7 @@ std::optional<std::string_view> TTakenNames::Find(std::string_view name) const {
     const auto hash = static_cast<std::uint32_t>(HashOn(kHashStart, name));
     for (std::size_t at = hash & mask; slots_[at].entry != kFree; at = (at + 1) & mask) {
         if (slots_[at].hash == hash && NameIs(entries_.Items(slots_[at].entry), name)) {
-            const std::uint32_t item = slots_[at].item;
+            const std::uint32_t item = itemOfEntry_[slots_[at].entry];
             return item == kNoItem ? std::string_view() : std::string_view(items_[item]);
         }
     }

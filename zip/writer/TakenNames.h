@@ -1,7 +1,7 @@
 #pragma once
 // The stored names a run has written, so that a second file that would take
 // one again is found. No name is copied: each is read from the entry that
-// holds it, so the index costs about 24 bytes per entry rather than a
+// holds it, so the index costs about 20 bytes per entry rather than a
 // string and a map node, which for a tree of tiny files was a large part of
 // the memory a run takes.
 
@@ -35,7 +35,6 @@ public:
 private:
     struct TTaken {
         std::uint32_t entry; // kFree: the slot is free
-        std::uint32_t item;
         // The low half of the name's hash: a probe passes over another name
         // without reading its entry, which in a large run is a cache miss,
         // and a growing table places the names without hashing them again.
@@ -48,8 +47,11 @@ private:
     const TSortedZip& entries_;
     const std::vector<std::string>& items_;
     // Open addressing with linear probing, at most three quarters full: a
-    // slot costs 12 bytes, where a node of a standard set costs 40.
+    // slot costs 8 bytes, where a node of a standard set costs 40.
     std::vector<TTaken> slots_;
+    // By entry, the item it was added from: kept once per entry rather than
+    // once per slot.
+    std::vector<std::uint32_t> itemOfEntry_;
     std::size_t count_ = 0;
 };
 
