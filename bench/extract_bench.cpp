@@ -108,8 +108,10 @@ Measure RunTimed(const std::vector<std::string>& argv) {
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
     if (pid == 0) {
-        std::freopen("/dev/null", "w", stdout);
-        std::freopen("/dev/null", "r", stdin);
+        if (std::freopen("/dev/null", "w", stdout) == nullptr ||
+            std::freopen("/dev/null", "r", stdin) == nullptr) {
+            ::_exit(127);
+        }
         ::execv(args[0], args.data());
         ::_exit(127);
     }

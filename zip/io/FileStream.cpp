@@ -118,15 +118,20 @@ bool TFileStream::Attach(int fd, struct stat* status) {
         ::close(fd);
         return false;
     }
-    Reset(); // a failed open before this one is no failure of this file
-    fd_ = fd;
     if (status != nullptr) {
         *status = st;
     }
-    if (!buf_) {
-        buf_ = std::make_unique<std::uint8_t[]>(kBufferSize);
-    }
+    AttachCreated(fd);
     return true;
+}
+
+void TFileStream::AttachCreated(int fd) {
+    Close();
+    Reset(); // a failed open before this one is no failure of this file
+    fd_ = fd;
+    if (!buf_) {
+        buf_ = std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize);
+    }
 }
 
 bool TFileStream::Close() {

@@ -47,6 +47,8 @@ public:
     // Takes ownership of a descriptor opened elsewhere (for instance without
     // following a link at the path), positioned at 0.
     bool Attach(int fd, struct stat* status = nullptr);
+    // The same for a regular file the caller has just made: nothing to check.
+    void AttachCreated(int fd);
     // Writes what is buffered and closes; false when data could not be
     // written. Closing a closed stream succeeds.
     bool Close();

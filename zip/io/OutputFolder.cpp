@@ -82,6 +82,7 @@ public:
     }
 
     TFolderReached failure;
+    bool madeLast = false; // the last folder stepped into was made here
 
 private:
     int Fail(int error) {
@@ -90,6 +91,7 @@ private:
     }
 
     int Step(int fd, std::string& shown, const std::string& name, bool mayCreate) {
+        madeLast = false;
         for (bool made = false;;) {
             const int next = ::openat(fd, name.c_str(), kFolderFlags | O_NOFOLLOW);
             if (next >= 0) {
@@ -100,7 +102,9 @@ private:
             if (error == ENOENT && mayCreate && !made) {
                 // Made here or by someone else meanwhile: either way it is
                 // opened, and judged, like any other.
-                if (::mkdirat(fd, name.c_str(), 0777) != 0 && errno != EEXIST) {
+                if (::mkdirat(fd, name.c_str(), 0777) == 0) {
+                    madeLast = true;
+                } else if (errno != EEXIST) {
                     return Fail(errno);
                 }
                 made = true;
@@ -182,9 +186,11 @@ TFolderReached TOutputTree::Reach(std::string_view relative, bool create) {
         }
     }
     if (oneCall_ && !parts.empty()) {
-        const int fd = OpenBeneath(baseFd_, std::string(relative));
+        std::string key(relative);
+        const int fd = OpenBeneath(baseFd_, key);
         if (fd >= 0) {
             result.Folder = std::make_shared<TOutputFolder>(fd, shown);
+            result.Made = made_.contains(key);
             return result;
         }
         oneCall_ = errno != ENOSYS;
@@ -197,6 +203,10 @@ TFolderReached TOutputTree::Reach(std::string_view relative, bool create) {
         return start < 0 ? TFolderReached{nullptr, {}, errno} : walk.failure;
     }
     result.Folder = std::make_shared<TOutputFolder>(fd, shown);
+    if (walk.madeLast && !parts.empty()) {
+        made_.emplace(relative);
+    }
+    result.Made = !parts.empty() && made_.contains(std::string(relative));
     return result;
 }
 
@@ -218,6 +228,10 @@ void TPartInFolder::Discard() const {
     if (Folder && !Part.empty()) {
         ::unlinkat(Folder->Descriptor(), Part.c_str(), 0);
     }
+}
+
+bool TPartInFolder::TakeFreeName() const {
+    return LinkUnnamedAt(unnamed_, Folder->Descriptor(), Name);
 }
 
 bool TPartInFolder::PutInPlace() {

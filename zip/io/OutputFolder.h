@@ -23,6 +23,7 @@
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <unordered_set>
 
 namespace mzb {
 
@@ -53,6 +54,9 @@ struct TFolderReached {
     std::shared_ptr<TOutputFolder> Folder;
     std::string Link; // the link that stood in the way, when that was why
     int Error = 0;    // errno of any other failure
+    // The folder was made by this tree: the names an extraction gives its
+    // files there are expected to be free.
+    bool Made = false;
 };
 
 class TOutputTree {
@@ -71,7 +75,8 @@ public:
 private:
     class TWalk;
 
-    std::string base_; // ending in '/'
+    std::string base_;                     // ending in '/'
+    std::unordered_set<std::string> made_; // relative paths of the folders it made
     TLinkRule rule_;
     unsigned trustedUser_;
     int baseFd_ = -1;
@@ -82,12 +87,17 @@ private:
 // the name it takes there once complete. Where the file system allows, the
 // file has no name at all while it is written (O_TMPFILE): a run killed at
 // any moment leaves nothing behind, and a new output takes its name in one
-// link. Elsewhere, and where something stands at the name already, it is a
-// part file that takes the name in one rename.
+// link, which fails where anything stands at the name. Elsewhere, and where
+// something stands at the name already, it is a part file that takes the
+// name in one rename.
 struct TPartInFolder {
     std::shared_ptr<TOutputFolder> Folder;
     std::string Part; // the part file's name; empty while it has none
     std::string Name;
+    // What stands at the name was judged before the file was made, and is
+    // replaced. When not, an unnamed file takes only a free name, and what
+    // it finds there is judged then.
+    bool Judged = true;
 
     // The file to write, made with `mode` (less the umask) when unnamed and
     // 0600 as a part file named `prefix` and random characters; -1 with
@@ -100,6 +110,9 @@ struct TPartInFolder {
     // (a link itself, never what it points to). An unnamed file is given its
     // name before it is closed.
     bool PutInPlace();
+    // An unnamed file takes the name only where nothing stands there; false
+    // with errno EEXIST where something does.
+    bool TakeFreeName() const;
 
 private:
     std::string prefix_;

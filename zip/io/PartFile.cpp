@@ -2,6 +2,7 @@
 
 #include "zip/io/PathName.h"
 
+#include <atomic>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -126,11 +127,27 @@ int CreatePartFileAt(int dirFd, const std::string& prefix, std::string& name) {
     return -1;
 }
 
-// Linking by the descriptor itself needs a capability ordinary users lack;
-// its /proc link does not.
+// Older kernels let only a capability ordinary users lack link by the
+// descriptor itself, and refuse with ENOENT; its /proc link is allowed
+// everywhere, but looking that path up costs as much as writing a small
+// file. The descriptor is tried until the kernel is seen to refuse it where
+// the /proc link works (ENOENT alone may mean the folder is gone).
 bool LinkUnnamedAt(int fd, int dirFd, const std::string& name) {
+    static std::atomic<bool> byDescriptor{true};
+    if (byDescriptor.load(std::memory_order_relaxed)) {
+        if (::linkat(fd, "", dirFd, name.c_str(), AT_EMPTY_PATH) == 0) {
+            return true;
+        }
+        if (errno != ENOENT) {
+            return false;
+        }
+    }
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    return ::linkat(AT_FDCWD, self.c_str(), dirFd, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    if (::linkat(AT_FDCWD, self.c_str(), dirFd, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        return false;
+    }
+    byDescriptor.store(false, std::memory_order_relaxed);
+    return true;
 }
 
 bool LinkAsPartFileAt(int dirFd, int fd, const std::string& prefix, std::string& name) {

@@ -70,8 +70,8 @@ private:
 
 TDecodeAhead::TDecodeAhead(unsigned threads, int archiveFd)
     : archiveFd_(archiveFd), limit_(std::max(1u, threads) * kJobsPerThread),
-      blockBudget_(std::max(1u, threads) * kBlocksAheadPerThread),
-      shelf_(std::make_unique<TDecoderShelf>()), pool_(std::make_unique<TWorkerPool>(threads)) {}
+      blockBudget_(std::max(1u, threads) * kBlocksAheadPerThread), threads_(threads),
+      shelf_(std::make_unique<TDecoderShelf>()) {}
 
 TDecodeAhead::~TDecodeAhead() {
     {
@@ -83,6 +83,11 @@ TDecodeAhead::~TDecodeAhead() {
 }
 
 void TDecodeAhead::Submit(std::shared_ptr<TDecodeJob> job) {
+    // Started by the first job: a run whose entries are all small enough to
+    // be decoded on its own thread stays one thread, as with -t 1.
+    if (!pool_) {
+        pool_ = std::make_unique<TWorkerPool>(threads_);
+    }
     jobs_.push_back(job);
     pool_->Submit([this, job] { Decode(*job); });
 }

@@ -124,6 +124,7 @@ private:
     std::vector<std::vector<std::uint8_t>> spare_; // buffers of blocks written
     bool ending_ = false;
 
+    unsigned threads_;
     std::unique_ptr<TDecoderShelf> shelf_;
     // Last, so that it is the first to go: its workers finish before the
     // decoders and jobs they use.

@@ -453,6 +453,7 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     // Reached afresh for every entry: a folder swapped for a link since the
     // last one is found, not written through.
     TPartInFolder part;
+    bool freshFolder = false;
     if (!TestOnly) {
         const TFolderReached reached = ReachFolder(fname, run, true);
         if (!reached.Folder) {
@@ -460,6 +461,7 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
         }
         part.Folder = reached.Folder;
         part.Name = FileNamePart(fname);
+        freshFolder = reached.Made;
     }
 
     if (work.IsEncrypted()) {
@@ -487,34 +489,36 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     if (TestOnly) {
         return TestEntry(index, work, dataStart + headerSize, dataSize, run, retry);
     }
-    const int folder = part.Folder->Descriptor();
-    const auto existing = FileInfoAt(folder, part.Name);
-    if (!MayOverwrite(index, work, fname, existing)) {
-        Skip(kSkipNotOverwritten, fname, index, run, work.UncompressedSize, retry);
+    // In a folder this run made, a name is taken only when the archive holds
+    // it twice or someone else put something there meanwhile: what stands
+    // there is judged when the new file's link finds it, not looked for
+    // before every file.
+    if (!freshFolder && !MayReplace(index, work, fname, part, run, work.UncompressedSize, retry)) {
         return false;
     }
-
-    // Decoded into a fresh part file beside the output, put in place by
-    // rename: a link standing at the output path is replaced, never followed.
-    const bool blocked =
-        existing && (existing->IsDirectory() ||
-                     ((existing->Attributes & kAttrReadOnly) != 0 && !ReplaceReadOnly));
+    // Left behind by a run that died, never in a folder made by this one.
+    if (!freshFolder && run.cleanedFolders.insert(part.Folder->Path()).second) {
+        RemoveStalePartsAt(part.Folder->Descriptor(), kPartPrefix);
+    }
+    const int fd = part.Create(kPartPrefix, OutputMode(work, run));
+    if (fd < 0) {
+        Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry, errno);
+        return false;
+    }
+    // A part file takes the name by a rename that replaces what it finds.
+    part.Judged = !freshFolder;
+    if (!part.Judged && !part.Unnamed()) {
+        if (!MayReplace(index, work, fname, part, run, work.UncompressedSize, retry)) {
+            ::close(fd);
+            part.Discard();
+            return false;
+        }
+        part.Judged = true;
+    }
     // The part file is kept open, and its time and mode are set through the
-    // descriptor: no name is looked up again before the rename.
-    if (!blocked && run.cleanedFolders.insert(part.Folder->Path()).second) {
-        RemoveStalePartsAt(folder, kPartPrefix);
-    }
-    const int fd = blocked ? -1 : part.Create(kPartPrefix, OutputMode(work, run));
-    const int createError = fd < 0 ? errno : 0;
+    // descriptor: no name is looked up again before it takes its place.
     TFileStream out;
-    if (fd < 0 || !out.Attach(fd)) { // Attach closes what it refuses
-        part.Discard();
-        const int why = blocked  ? (existing->IsDirectory() ? EISDIR : EACCES)
-                        : fd < 0 ? createError
-                                 : out.LastError();
-        Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry, why);
-        return false;
-    }
+    out.AttachCreated(fd);
 
     TEntryVerdict verdict = TEntryVerdict::Damaged;
     try {
@@ -576,8 +580,17 @@ bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::s
         }
         // Closing an unnamed file would take it away.
         if (part.Unnamed()) {
-            placed = part.PutInPlace();
+            placed = part.Judged ? part.PutInPlace() : part.TakeFreeName();
             placeError = errno;
+            if (!placed && placeError == EEXIST && !part.Judged) {
+                // Its bytes are done: the run's total keeps them.
+                if (!MayReplace(index, work, fname, part, run, 0, retry)) {
+                    out.Close();
+                    return false;
+                }
+                placed = part.PutInPlace();
+                placeError = errno;
+            }
         }
     }
     const bool closed = out.Close();
@@ -604,6 +617,27 @@ bool TZipReader::FinishEntry(int index, const TZipHeaderInfo& work, const std::s
         OnEndUnZip(*this, index, fname);
     }
     ++run.fileCount;
+    return true;
+}
+
+// Judges what stands at the output's name; false, after reporting why,
+// when it keeps the entry out: the overwrite mode says no, or it is a
+// folder, or read-only and not to be replaced. `size` leaves the run's
+// total with the entry.
+bool TZipReader::MayReplace(int index, const TZipHeaderInfo& work, const std::string& fname,
+                            const TPartInFolder& part, TExtractionRun& run, std::uint64_t size,
+                            bool& retry) {
+    const auto existing = FileInfoAt(part.Folder->Descriptor(), part.Name);
+    if (!MayOverwrite(index, work, fname, existing)) {
+        Skip(kSkipNotOverwritten, fname, index, run, size, retry);
+        return false;
+    }
+    const bool readOnly = existing && (existing->Attributes & kAttrReadOnly) != 0;
+    if (existing && (existing->IsDirectory() || (readOnly && !ReplaceReadOnly))) {
+        Skip(kSkipCannotCreate, fname, index, run, size, retry,
+             existing->IsDirectory() ? EISDIR : EACCES);
+        return false;
+    }
     return true;
 }
 

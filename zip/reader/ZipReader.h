@@ -277,6 +277,9 @@ private:
                                   bool& retry);
     bool MayOverwrite(int index, const TZipHeaderInfo& work, const std::string& path,
                       const std::optional<FileInfo>& existing);
+    bool MayReplace(int index, const TZipHeaderInfo& work, const std::string& fname,
+                    const TPartInFolder& part, TExtractionRun& run, std::uint64_t size,
+                    bool& retry);
     void Skip(int reason, const std::string& name, int index, TExtractionRun& run,
               std::uint64_t size, bool& retry, int error = 0);
 

@@ -586,6 +586,50 @@ TEST_F(ReaderTest, ADanglingLinkAtTheOutputPathCountsAsAnExistingFile) {
     EXPECT_EQ(skipped[0].reason, kSkipNotOverwritten);
 }
 
+// A folder the run made holds no file of anyone else's when it is made, so
+// a name there is not looked up before its file is written; a name found
+// taken all the same (the archive names it twice, or another user put
+// something there during the run) is judged as in any other folder.
+TEST_F(ReaderTest, ANameTakenInAFolderTheRunMadeIsJudgedLikeAnyOther) {
+    ArchiveBuilder b;
+    b.Add("new/a", "first");
+    b.Add("new/a", "second");
+    b.Add("new/b", "archive");
+    b.Add("new/c", "archive");
+    b.Add("new/d", "archive");
+    const std::string victim = tmp.write("victim", "precious");
+    for (const auto mode : {TUZOverwriteMode::Never, TUZOverwriteMode::Always}) {
+        const bool always = mode == TUZOverwriteMode::Always;
+        fs::remove_all(Out());
+        reader.OnStartUnZip = [&](TZipReader&, int index, std::string&, bool&) {
+            if (index == 2) {
+                tmp.write("out/new/b", "planted");
+                fs::create_directory(Out() + "/new/c");
+                fs::create_symlink(victim, Out() + "/new/d");
+            }
+        };
+        reader.OverwriteMode = mode;
+        skipped.clear();
+        EXPECT_EQ(Extract(b), always ? 4 : 1);
+        EXPECT_EQ(At("new/a"), always ? "second" : "first");
+        EXPECT_EQ(At("new/b"), always ? "archive" : "planted");
+        EXPECT_TRUE(fs::is_directory(Out() + "/new/c"));
+        EXPECT_NE(fs::is_symlink(Out() + "/new/d"), always);
+        EXPECT_EQ(ReadFile(victim), "precious");
+        using Refused = std::vector<std::pair<int, std::string>>;
+        Refused refused;
+        for (const auto& skip : skipped) {
+            refused.emplace_back(skip.reason, skip.name.substr(Out().size()));
+        }
+        const Refused expected = always ? Refused{{kSkipCannotCreate, "/new/c"}}
+                                        : Refused{{kSkipNotOverwritten, "/new/a"},
+                                                  {kSkipNotOverwritten, "/new/b"},
+                                                  {kSkipCannotCreate, "/new/c"},
+                                                  {kSkipNotOverwritten, "/new/d"}};
+        EXPECT_EQ(refused, expected) << (always ? "always" : "never");
+    }
+}
+
 TEST_F(ReaderTest, MsDosReadOnlyAttributeTakesTheWritePermissionAway) {
     ArchiveBuilder b;
     auto& e = b.Add("ro.txt", "x");
