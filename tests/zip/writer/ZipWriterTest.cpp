@@ -542,8 +542,10 @@ TEST_F(WriterTest, WhatIsSwappedInAfterTheListingIsNeitherWaitedOnNorFollowed) {
         }
     });
     const int result = Run({Src() + "*"});
-    ::close(::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)); // frees it when none did
+    // Held open until the writer has gone, however late it comes to the FIFO.
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     other.join();
+    ::close(reader);
     EXPECT_EQ(result, 1);
     EXPECT_EQ(skipped, (std::vector<std::pair<int, std::string>>{{kSkipCannotOpen, fifo}}));
     EXPECT_EQ(notListed, (std::vector<std::pair<std::string, int>>{{Src() + "sub", ENOTDIR}}));
