@@ -84,6 +84,8 @@ RestorePage::RestorePage(QWidget* parent)
         ui->StringGridZipfilename->setColumnWidth(column, int(archiveWidths[column] * scale));
         ui->StringGrid1->setColumnWidth(column, contentsWidths[column]);
     }
+    archiveNameWidth_ = ui->StringGridZipfilename->columnWidth(0);
+    ui->StringGridZipfilename->setTextElideMode(Qt::ElideMiddle);
     // Rows of 20 pixels hold the letters of the usual desktop fonts; a
     // larger font gets rows as high as its lines, or letters are cut off.
     for (QTableView* grid :
@@ -280,8 +282,25 @@ void RestorePage::FillArchiveGrid() {
         kind->setToolTip(kind->text());
         grid->setItem(r, 3, kind);
     }
+    FitArchiveNames(rows);
     grid->setCurrentCell(0, 0);
     ui->LabelZipNumber->setText(Text(list_->TotalText()));
+}
+
+// The names of one project differ in their dates, at their ends: the name
+// column widens for the longest, up to half the list, and a name longer
+// still loses letters in its middle.
+void RestorePage::FitArchiveNames(const std::vector<ArchiveRow>& rows) {
+    QTableWidget* grid = ui->StringGridZipfilename;
+    const QFontMetrics metrics = grid->fontMetrics();
+    int widest = 0;
+    for (const ArchiveRow& row : rows) {
+        widest = std::max(widest, metrics.horizontalAdvance(Text(row.Name)));
+    }
+    const int margin = 2 * metrics.averageCharWidth();
+    const int width = std::clamp(widest + margin, archiveNameWidth_,
+                                 std::max(archiveNameWidth_, grid->viewport()->width() / 2));
+    grid->setColumnWidth(0, width);
 }
 
 std::string RestorePage::TrimmedFolder() {

@@ -29,6 +29,7 @@ class ArchiveContents;
 class ArchiveSearchDialog;
 class ArchiveList;
 class ContentsTableModel;
+struct ArchiveRow;
 struct KindToRead;
 class TFormMain;
 
@@ -93,6 +94,7 @@ private:
     void BuildMenus();
     void ConnectHandlers();
     void FillArchiveGrid();
+    void FitArchiveNames(const std::vector<ArchiveRow>& rows);
     // Fills the Backup column as the kinds come from a thread of its own:
     // reading them opens every archive, which the list does not wait for.
     void ReadArchiveKinds();
@@ -108,6 +110,7 @@ private:
     TFormMain* form_ = nullptr;
     int sortField_ = 0;
     int sortOrder_ = 0;
+    int archiveNameWidth_ = 0; // the name column's width before any name widens it
     // Off while the program itself refills or reorders the archive list.
     bool notifyCellSelect_ = true;
 
