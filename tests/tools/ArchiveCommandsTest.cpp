@@ -88,6 +88,15 @@ TEST_F(ArchiveCommandsTest, EveryEntryHandledIsZeroAndAnyEntryLostIsOne) {
     EXPECT_TRUE(fs::is_empty(tmp_.path() / "elsewhere"));
     EXPECT_EQ(test::ReadFile(Out() + "/y.txt"), "y");
 
+    // A file that cannot be made is named with the system's reason.
+    fs::remove(Out() + "/sub");
+    fs::create_directories(Out() + "/sub/x.txt");
+    const CommandResult taken =
+        Mzb({"extract", Archive("linked.zip", linked), Out(), "-o", "always"});
+    EXPECT_EQ(taken.exitCode, 1);
+    EXPECT_EQ(taken.err,
+              "mzb: " + Out() + "/sub/x.txt: cannot create the output file (Is a directory)\n");
+
     // An AES entry whose data changed after it was written fails its
     // authentication code: named so by extract and by restore's report,
     // and nothing of it is left in the destination.

@@ -12,6 +12,7 @@
 #include "zip/reader/ZipReader.h"
 
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <unistd.h>
@@ -115,10 +116,15 @@ struct FailureReport {
             if (reason == kSkipNotOverwritten) {
                 return;
             }
-            const std::string why = reason == kSkipLinkInTheWay
-                                        ? "a link is in the way: " + PrintableName(r.LinkInTheWay())
-                                    : reason >= 0 && reason <= kSkipNotAuthentic ? kReasons[reason]
-                                                                                 : "skipped";
+            std::string why = reason == kSkipLinkInTheWay
+                                  ? "a link is in the way: " + PrintableName(r.LinkInTheWay())
+                              : reason >= 0 && reason <= kSkipNotAuthentic ? kReasons[reason]
+                                                                           : "skipped";
+            // A full disk and a folder without write permission look alike
+            // otherwise.
+            if (reason == kSkipCannotCreate && r.SkipErrorCode() != 0) {
+                why += std::string(" (") + std::strerror(r.SkipErrorCode()) + ")";
+            }
             if (progress) {
                 progress->Clear();
             }
