@@ -58,11 +58,12 @@ if [[ -n "$before" ]]; then
     xcmd[before-x]="$before extract made-mzb DEST -o always -q"
 fi
 # The tools take turns, round by round, so that what the machine does
-# meanwhile (write-back, other work) falls on all of them alike. An earlier
-# output is moved aside, not removed, until the last round: ext4 makes a
-# file slowly while many inodes near it were freed in the last minute (each
-# is looked at and passed over), which made a run up to ten times slower
-# when the output of the run before had just been removed.
+# meanwhile (write-back, other work) falls on all of them alike. On disk an
+# earlier output is moved aside, not removed, until the last round: ext4
+# makes a file slowly while many inodes near it were freed in the last
+# minute (each is looked at and passed over), which made a run up to ten
+# times slower when the output of the run before had just been removed.
+# tmpfs has no such delay, and no room for every output at once.
 moved=0
 for where in disk shm; do
     dest=$PWD/x
@@ -70,10 +71,12 @@ for where in disk shm; do
     trash=$dest.done
     rm -rf "$dest" "$trash"
     mkdir "$trash"
+    clear="mv $dest $trash/\$((++moved))"
+    [[ $where == shm ]] && clear="rm -rf $dest"
     for ((round = 0; round < runs; ++round)); do
         for name in "${xnames[@]}"; do
             [[ $name == unzip-x && $round -gt 0 ]] && continue
-            runs=1 measure "$where-$name" "[[ ! -e $dest ]] || mv $dest $trash/\$((++moved)); mkdir $dest && sync" \
+            runs=1 measure "$where-$name" "[[ ! -e $dest ]] || $clear; mkdir $dest && sync" \
                 ${xcmd[$name]//DEST/$dest}
             got=$(find "$dest" -type f | wc -l)
             [[ $got == 200000 ]] || { echo "$name into $where: $got files, not a full extraction" >&2; exit 1; }
