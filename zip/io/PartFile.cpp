@@ -128,17 +128,18 @@ int CreatePartFileAt(int dirFd, const std::string& prefix, std::string& name) {
 }
 
 // Older kernels let only a capability ordinary users lack link by the
-// descriptor itself, and refuse with ENOENT; its /proc link is allowed
-// everywhere, but looking that path up costs as much as writing a small
-// file. The descriptor is tried until the kernel is seen to refuse it where
-// the /proc link works (ENOENT alone may mean the folder is gone).
+// descriptor itself, and refuse with ENOENT (a security module may refuse
+// otherwise); its /proc link is allowed everywhere, but looking that path
+// up costs as much as writing a small file. The descriptor is tried until
+// the kernel is seen to refuse it where the /proc link works (a refusal
+// alone may mean the folder is gone).
 bool LinkUnnamedAt(int fd, int dirFd, const std::string& name) {
     static std::atomic<bool> byDescriptor{true};
     if (byDescriptor.load(std::memory_order_relaxed)) {
         if (::linkat(fd, "", dirFd, name.c_str(), AT_EMPTY_PATH) == 0) {
             return true;
         }
-        if (errno != ENOENT) {
+        if (errno == EEXIST) {
             return false;
         }
     }
