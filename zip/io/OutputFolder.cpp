@@ -185,8 +185,8 @@ TFolderReached TOutputTree::Reach(std::string_view relative, bool create) {
             return result;
         }
     }
+    const std::string key(relative);
     if (oneCall_ && !parts.empty()) {
-        std::string key(relative);
         const int fd = OpenBeneath(baseFd_, key);
         if (fd >= 0) {
             result.Folder = std::make_shared<TOutputFolder>(fd, shown);
@@ -204,9 +204,9 @@ TFolderReached TOutputTree::Reach(std::string_view relative, bool create) {
     }
     result.Folder = std::make_shared<TOutputFolder>(fd, shown);
     if (walk.madeLast && !parts.empty()) {
-        made_.emplace(relative);
+        made_.insert(key);
     }
-    result.Made = !parts.empty() && made_.contains(std::string(relative));
+    result.Made = !parts.empty() && made_.contains(key);
     return result;
 }
 
