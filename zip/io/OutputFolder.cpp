@@ -82,7 +82,8 @@ public:
     }
 
     TFolderReached failure;
-    bool madeLast = false; // the last folder stepped into was made here
+    // The paths, relative to the base, of the folders made on the way.
+    std::vector<std::string> made;
 
 private:
     int Fail(int error) {
@@ -91,23 +92,22 @@ private:
     }
 
     int Step(int fd, std::string& shown, const std::string& name, bool mayCreate) {
-        madeLast = false;
-        for (bool made = false;;) {
+        for (bool tried = false;;) {
             const int next = ::openat(fd, name.c_str(), kFolderFlags | O_NOFOLLOW);
             if (next >= 0) {
                 shown += name + "/";
                 return next;
             }
             const int error = errno;
-            if (error == ENOENT && mayCreate && !made) {
+            if (error == ENOENT && mayCreate && !tried) {
                 // Made here or by someone else meanwhile: either way it is
                 // opened, and judged, like any other.
                 if (::mkdirat(fd, name.c_str(), 0777) == 0) {
-                    madeLast = true;
+                    made.push_back(shown.substr(tree_.base_.size()) + name);
                 } else if (errno != EEXIST) {
                     return Fail(errno);
                 }
-                made = true;
+                tried = true;
                 continue;
             }
             struct stat st {};
@@ -178,19 +178,20 @@ TFolderReached TOutputTree::Reach(std::string_view relative, bool create) {
         }
         shown.append(part).push_back('/');
     }
-    if (baseFd_ < 0) {
-        baseFd_ = ::open(base_.empty() ? "." : base_.c_str(), kFolderFlags);
-        if (baseFd_ < 0) {
-            result.Error = errno;
-            return result;
-        }
+    if (BaseDescriptor() < 0) {
+        result.Error = errno;
+        return result;
     }
-    const std::string key(relative);
+    // Named as the walk names the folders it makes.
+    const std::string key =
+        parts.empty() ? std::string() : shown.substr(base_.size(), shown.size() - base_.size() - 1);
+    const bool ofBase = parts.empty() || made_.contains(std::string(parts.front()));
     if (oneCall_ && !parts.empty()) {
         const int fd = OpenBeneath(baseFd_, key);
         if (fd >= 0) {
             result.Folder = std::make_shared<TOutputFolder>(fd, shown);
             result.Made = made_.contains(key);
+            result.OfBase = ofBase;
             return result;
         }
         oneCall_ = errno != ENOSYS;
@@ -199,29 +200,39 @@ TFolderReached TOutputTree::Reach(std::string_view relative, bool create) {
     shown = base_;
     const int start = Duplicate(baseFd_);
     const int fd = start < 0 ? -1 : walk.Through(start, shown, parts, create);
+    const int error = errno;
+    made_.insert(walk.made.begin(), walk.made.end());
     if (fd < 0) {
-        return start < 0 ? TFolderReached{nullptr, {}, errno} : walk.failure;
+        return start < 0 ? TFolderReached{nullptr, {}, error} : walk.failure;
     }
     result.Folder = std::make_shared<TOutputFolder>(fd, shown);
-    if (walk.madeLast && !parts.empty()) {
-        made_.insert(key);
-    }
-    result.Made = !parts.empty() && made_.contains(key);
+    result.Made = made_.contains(key);
+    result.OfBase = ofBase || made_.contains(std::string(parts.front()));
     return result;
 }
 
+int TOutputTree::BaseDescriptor() {
+    if (baseFd_ < 0) {
+        baseFd_ = ::open(base_.empty() ? "." : base_.c_str(), kFolderFlags);
+    }
+    return baseFd_;
+}
+
+bool TOutputTree::MadeFromBase(std::string_view relative) const {
+    const std::vector<std::string_view> parts = Components(relative);
+    return parts.empty() || made_.contains(std::string(parts.front()));
+}
+
 int TPartInFolder::Create(const std::string& prefix, mode_t mode) {
-    // Without /proc an unnamed file could never be given its name.
-    static const bool canLink = ::access("/proc/self/fd", X_OK) == 0;
     const int folder = Folder->Descriptor();
     prefix_ = prefix;
-    if (canLink) {
-        unnamed_ = ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
-        if (unnamed_ >= 0) {
-            return unnamed_;
-        }
-    }
-    return CreatePartFileAt(folder, prefix, Part);
+    unnamed_ = CreateUnnamedAt(folder, mode);
+    return unnamed_ >= 0 ? unnamed_ : CreatePartFileAt(folder, prefix, Part);
+}
+
+void TPartInFolder::Adopt(int fd, const std::string& prefix) {
+    prefix_ = prefix;
+    unnamed_ = fd;
 }
 
 void TPartInFolder::Discard() const {

@@ -57,6 +57,9 @@ struct TFolderReached {
     // The folder was made by this tree: the names an extraction gives its
     // files there are expected to be free.
     bool Made = false;
+    // The base, or a folder reached through folders this tree made from the
+    // base down (TOutputTree::MadeFromBase).
+    bool OfBase = false;
 };
 
 class TOutputTree {
@@ -71,6 +74,13 @@ public:
     // with the missing folders on the way made when `create`. A ".."
     // component is refused.
     TFolderReached Reach(std::string_view relative, bool create);
+    // The base, opened on first need; -1 with errno when it cannot be.
+    int BaseDescriptor();
+    // `relative` is the base, or lies below a folder this tree made in the
+    // base: a file made without a name in the base can be linked there and
+    // has what it would have had if made there (file system, group, default
+    // permissions), since those folders took theirs from the base.
+    bool MadeFromBase(std::string_view relative) const;
 
 private:
     class TWalk;
@@ -103,6 +113,9 @@ struct TPartInFolder {
     // 0600 as a part file named `prefix` and random characters; -1 with
     // errno when neither can be made.
     int Create(const std::string& prefix, mode_t mode);
+    // Takes as the file to write `fd`, made without a name in the folder's
+    // file system and owned by its stream; `prefix` as for Create.
+    void Adopt(int fd, const std::string& prefix);
     bool Unnamed() const { return unnamed_ >= 0; }
     // Removes the part file; an unnamed file goes when it is closed.
     void Discard() const;

@@ -127,6 +127,17 @@ int CreatePartFileAt(int dirFd, const std::string& prefix, std::string& name) {
     return -1;
 }
 
+int CreateUnnamedAt(int dirFd, mode_t mode) {
+    // Without /proc an unnamed file could never be given its name on a
+    // kernel that refuses to link it by its descriptor.
+    static const bool canLink = ::access("/proc/self/fd", X_OK) == 0;
+    if (!canLink) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    return ::openat(dirFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+}
+
 // Older kernels let only a capability ordinary users lack link by the
 // descriptor itself, and refuse with ENOENT (a security module may refuse
 // otherwise); its /proc link is allowed everywhere, but looking that path

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <string>
+#include <sys/types.h>
 
 namespace mzb {
 
@@ -29,6 +30,11 @@ int CreatePartFile(const std::string& dir, const std::string& prefix, std::strin
 // The same in the folder open as dirFd; `name` is the file's name there.
 int CreatePartFileAt(int dirFd, const std::string& prefix, std::string& name);
 
+// A new file without a name (O_TMPFILE) in the file system of the folder
+// open as dirFd, with `mode` less the umask, open for reading and writing;
+// -1 with errno where the file system cannot make one or it could never be
+// given a name.
+int CreateUnnamedAt(int dirFd, mode_t mode);
 // Gives the open file `fd`, made without a name (O_TMPFILE), a part file's
 // name in the folder open as dirFd, under the lock it holds like any part
 // file. Returns false when no name could be given (errno set).

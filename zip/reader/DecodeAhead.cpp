@@ -2,6 +2,7 @@
 
 #include "zip/base/ZipError.h"
 #include "zip/io/FileStream.h"
+#include "zip/io/PartFile.h"
 #include "zip/reader/EntryDecoder.h"
 #include "zip/reader/EntryStreams.h"
 
@@ -12,9 +13,11 @@ namespace mzb {
 namespace {
 
 // Jobs waiting per worker: enough to keep it fed through a run of small
-// entries, few enough to bound what is decoded for nothing when the run
-// ends early.
-constexpr std::size_t kJobsPerThread = 8;
+// entries between two hand-offs, few enough to bound what is decoded for
+// nothing when the run ends early. Each may hold a file open, so there are
+// never more than a fraction of the descriptors a process may have.
+constexpr std::size_t kJobsPerThread = 32;
+constexpr std::size_t kMostJobs = 256;
 // Blocks decoded per worker for entries the run has not reached: 1 MiB.
 constexpr std::size_t kBlocksAheadPerThread = 32;
 // Blocks a worker may be ahead of the run's writes on the entry the run is
@@ -23,29 +26,34 @@ constexpr std::size_t kBlocksAheadOfWrites = 8;
 
 } // namespace
 
-// Each worker needs a decoder of its own; they are made on first need and
-// kept for the run.
-class TDecodeAhead::TDecoderShelf {
+// Each worker needs a decoder and a descriptor of the archive of its own;
+// they are made on first need and kept for the run.
+struct TDecodeAhead::TWorkerKit {
+    TEntryDecoder decoder;
+    TFileStream archive;
+};
+
+class TDecodeAhead::TKitShelf {
 public:
-    std::unique_ptr<TEntryDecoder> Acquire() {
+    std::unique_ptr<TWorkerKit> Acquire() {
         {
             std::lock_guard lock(mutex_);
             if (!shelf_.empty()) {
-                auto decoder = std::move(shelf_.back());
+                auto kit = std::move(shelf_.back());
                 shelf_.pop_back();
-                return decoder;
+                return kit;
             }
         }
-        return std::make_unique<TEntryDecoder>();
+        return std::make_unique<TWorkerKit>();
     }
-    void Release(std::unique_ptr<TEntryDecoder> decoder) {
+    void Release(std::unique_ptr<TWorkerKit> kit) {
         std::lock_guard lock(mutex_);
-        shelf_.push_back(std::move(decoder));
+        shelf_.push_back(std::move(kit));
     }
 
 private:
     std::mutex mutex_;
-    std::vector<std::unique_ptr<TEntryDecoder>> shelf_;
+    std::vector<std::unique_ptr<TWorkerKit>> shelf_;
 };
 
 // The decoder's blocks, checked against the declared size and summed into
@@ -69,9 +77,9 @@ private:
 };
 
 TDecodeAhead::TDecodeAhead(unsigned threads, int archiveFd)
-    : archiveFd_(archiveFd), limit_(std::max(1u, threads) * kJobsPerThread),
+    : archiveFd_(archiveFd), limit_(std::min(kMostJobs, std::max(1u, threads) * kJobsPerThread)),
       blockBudget_(std::max(1u, threads) * kBlocksAheadPerThread), threads_(threads),
-      shelf_(std::make_unique<TDecoderShelf>()) {}
+      shelf_(std::make_unique<TKitShelf>()) {}
 
 TDecodeAhead::~TDecodeAhead() {
     {
@@ -89,7 +97,34 @@ void TDecodeAhead::Submit(std::shared_ptr<TDecodeJob> job) {
         pool_ = std::make_unique<TWorkerPool>(threads_);
     }
     jobs_.push_back(job);
+    if (job->makeIn >= 0) {
+        toMake_.push_back(std::move(job));
+        return;
+    }
     pool_->Submit([this, job] { Decode(*job); });
+}
+
+// One task fewer than there are threads: the run's own thread has the
+// other half of each file's work (its events, its folder, its name), and a
+// task more would only take turns with it on a machine of as many cores.
+// Each task takes every n-th file, so that the workers stay just ahead of
+// the run together; a file the run reaches before its worker does, the run
+// makes itself (FileMade), so a task never holds the run up.
+void TDecodeAhead::Dispatch() {
+    const std::size_t workers = threads_ > 1 ? threads_ - 1 : 1;
+    const std::size_t tasks = std::min(workers, toMake_.size());
+    for (std::size_t t = 0; t < tasks; ++t) {
+        std::vector<std::shared_ptr<TDecodeJob>> share;
+        for (std::size_t i = t; i < toMake_.size(); i += tasks) {
+            share.push_back(toMake_[i]);
+        }
+        pool_->Submit([this, share = std::move(share)] {
+            for (const auto& job : share) {
+                Decode(*job);
+            }
+        });
+    }
+    toMake_.clear();
 }
 
 std::shared_ptr<TDecodeJob> TDecodeAhead::Take(int index) {
@@ -214,42 +249,96 @@ void TDecodeAhead::Push(TDecodeJob& job, const std::uint8_t* data, std::size_t s
     }
 }
 
-// Runs on a worker: touches only the job, its own archive descriptor and a
-// decoder of its own, and the queue under the mutex.
+// Runs on a worker: touches only the job, its own kit, and the queue under
+// the mutex.
 void TDecodeAhead::Decode(TDecodeJob& job) {
-    auto decoder = shelf_->Acquire();
+    {
+        std::lock_guard lock(mutex_);
+        if (job.stopped || ending_) {
+            job.finished = true;
+            return;
+        }
+        job.started = true;
+    }
+    auto kit = shelf_->Acquire();
+    TFileStream& archive = kit->archive;
     try {
-        TFileStream archive;
-        const int fd = ::dup(archiveFd_);
-        if (fd < 0 || !archive.Attach(fd) ||
-            !archive.Seek(job.checkPassword ? job.headerStart : job.dataStart)) {
+        if (!archive.IsOpen()) {
+            const int fd = ::dup(archiveFd_);
+            if (fd < 0 || !archive.Attach(fd)) {
+                throw EFatalUnzipError("Premature end of file reached");
+            }
+        }
+        if (!archive.Seek(job.checkPassword ? job.headerStart : job.dataStart)) {
             throw EFatalUnzipError("Premature end of file reached");
         }
         if (!job.checkPassword || CheckPassword(job, archive)) {
             TEntryInput input(archive, [this, &job] { Read(job); });
-            TQueueingOutput output(*this, job);
             input.Start(job.dataSize, job.cipher.get());
-            const TEntryCoding coding{job.work.DataMethod(), job.work.Flags, job.dataSize,
-                                      job.work.UncompressedSize};
-            try {
-                job.result = decoder->Decode(coding, input, output);
-            } catch (const EBiggerThanUncompressed&) {
-                job.tooLarge = true;
+            if (job.makeIn >= 0) {
+                MakeFile(job, kit->decoder, input);
+            } else {
+                TQueueingOutput output(*this, job);
+                DecodeInto(job, kit->decoder, input, output, output.Checked());
             }
-            job.authentic = input.Authenticate();
-            job.crc = output.Checked().Crc32();
-            job.size = output.Checked().Written();
         }
     } catch (const TStopped&) {
     } catch (...) {
         job.error = std::current_exception();
     }
-    shelf_->Release(std::move(decoder));
+    shelf_->Release(std::move(kit));
     {
         std::lock_guard lock(mutex_);
         job.finished = true;
     }
     callerWake_.notify_one();
+}
+
+void TDecodeAhead::DecodeInto(TDecodeJob& job, TEntryDecoder& decoder, TEntryInput& input,
+                              TDecoderOutput& output, const TEntryOutput& checked) {
+    const TEntryCoding coding{job.work.DataMethod(), job.work.Flags, job.dataSize,
+                              job.work.UncompressedSize};
+    try {
+        job.result = decoder.Decode(coding, input, output);
+    } catch (const EBiggerThanUncompressed&) {
+        job.tooLarge = true;
+    }
+    job.authentic = input.Authenticate();
+    job.crc = checked.Crc32();
+    job.size = checked.Written();
+}
+
+// Any failure leaves the job without a file: the run makes the entry itself
+// and reports what it meets in its turn.
+void TDecodeAhead::MakeFile(TDecodeJob& job, TEntryDecoder& decoder, TEntryInput& input) {
+    const int fd = CreateUnnamedAt(job.makeIn, job.mode);
+    if (fd < 0) {
+        return;
+    }
+    job.made.AttachCreated(fd);
+    TEntryOutput output([](int, int) {});
+    output.Start(&job.made, job.work.UncompressedSize);
+    try {
+        DecodeInto(job, decoder, input, output, output);
+    } catch (const ECantWriteUCF&) {
+    }
+    if (output.WriteError() != 0 || job.Verdict() != TEntryVerdict::Good || !job.made.Flush()) {
+        job.made.Close();
+    }
+}
+
+bool TDecodeAhead::FileMade(TDecodeJob& job, const std::function<void()>& serve) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!job.started) {
+            StopLocked(job);
+            return false;
+        }
+    }
+    std::vector<std::uint8_t> none;
+    while (NextBlock(job, none, serve)) {
+    }
+    return job.made.IsOpen();
 }
 
 // Worker side: the password check of a cipher that derives its keys, on

@@ -13,6 +13,12 @@
 // from the password (thousands of hash rounds) has the password checked on
 // the worker, before anything is decoded; every cipher's final check of the
 // data (AES's authentication code) is the worker's too.
+//
+// A small entry costs the kernel more to make as a file than to decode: a
+// worker may decode it straight into a file it makes without a name in the
+// destination's file system, which the run then links into its folder. A
+// file without a name is seen by nobody and goes when its descriptor is
+// closed; naming it, and every event, stay with the run.
 
 #include "zip/base/WorkerPool.h"
 #include "zip/codec/inflate/DecoderIO.h"
@@ -28,11 +34,13 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace mzb {
 
 class TDecodeAhead;
+class TEntryDecoder;
 
 struct TDecodeJob {
     // Set before the job is submitted.
@@ -45,6 +53,10 @@ struct TDecodeJob {
     std::unique_ptr<TEntryCipher> cipher;
     bool checkPassword = false;
     std::string password; // the cipher's
+    // Set for a file made here: decoded into a file without a name made with
+    // `mode` in the file system of the folder open as makeIn, not queued.
+    int makeIn = -1;
+    mode_t mode = 0;
 
     // The worker's findings, once TDecodeAhead::NextBlock has returned false.
     TDecodeResult result = TDecodeResult::DataError;
@@ -53,6 +65,8 @@ struct TDecodeJob {
     std::uint32_t crc = 0;
     std::uint64_t size = 0;
     std::exception_ptr error; // what ended the decoding and ends the run
+    // The file made, every byte written; open only when the entry verified.
+    TFileStream made;
 
     TEntryVerdict Verdict() const {
         return JudgeEntry(cipher.get(), authentic, !tooLarge && result == TDecodeResult::Complete,
@@ -64,6 +78,7 @@ private:
     // Guarded by the TDecodeAhead's mutex.
     std::deque<std::vector<std::uint8_t>> blocks; // decoded, not yet written
     bool taken = false;
+    bool started = false;
     bool stopped = false;
     bool finished = false;
     bool passwordChecked = false;
@@ -83,8 +98,15 @@ public:
 
     // As many jobs wait to be taken as the workers may hold ahead.
     bool Full() const { return jobs_.size() >= limit_; }
-    // Jobs come in the order the run takes their entries.
+    // Half the jobs it may hold ahead are taken: workers handed jobs in
+    // bursts sleep and wake once a burst, not once a job.
+    bool Wanting() const { return jobs_.size() <= limit_ / 2; }
+    // Jobs come in the order the run takes their entries. Files to make
+    // wait for Dispatch.
     void Submit(std::shared_ptr<TDecodeJob> job);
+    // Hands the files to make submitted since the last call to the workers,
+    // shared among them in a task each: one hand-off for many small files.
+    void Dispatch();
     // The job submitted for entry `index`, or nullptr; jobs of entries
     // before it are stopped.
     std::shared_ptr<TDecodeJob> Take(int index);
@@ -96,15 +118,24 @@ public:
     // For a taken job of an encrypted entry: waits for the worker's password
     // check when it has one; false when the password does not open the entry.
     bool PasswordOpens(TDecodeJob& job);
+    // For a taken job of a file a worker makes: false at once, the job
+    // stopped, when no worker has begun it (the run makes the file sooner
+    // itself than by waiting); otherwise waits for the worker, serving as
+    // NextBlock does, and is true when the file was made and verified.
+    bool FileMade(TDecodeJob& job, const std::function<void()>& serve);
     // Stops a job that will not be written to its end.
     void Stop(TDecodeJob& job);
 
 private:
     struct TStopped {};
     class TQueueingOutput;
-    class TDecoderShelf;
+    struct TWorkerKit;
+    class TKitShelf;
 
     void Decode(TDecodeJob& job);
+    void DecodeInto(TDecodeJob& job, TEntryDecoder& decoder, TEntryInput& input,
+                    TDecoderOutput& output, const TEntryOutput& checked);
+    void MakeFile(TDecodeJob& job, TEntryDecoder& decoder, TEntryInput& input);
     bool CheckPassword(TDecodeJob& job, TFileStream& archive);
     // Worker side: another piece of input read, another block decoded.
     void Read(TDecodeJob& job);
@@ -116,6 +147,7 @@ private:
     std::size_t limit_;       // jobs waiting to be taken
     std::size_t blockBudget_; // blocks decoded for jobs not yet taken
     std::deque<std::shared_ptr<TDecodeJob>> jobs_;
+    std::vector<std::shared_ptr<TDecodeJob>> toMake_; // not yet dispatched
 
     std::mutex mutex_;
     std::condition_variable callerWake_;
@@ -125,7 +157,7 @@ private:
     bool ending_ = false;
 
     unsigned threads_;
-    std::unique_ptr<TDecoderShelf> shelf_;
+    std::unique_ptr<TKitShelf> shelf_;
     // Last, so that it is the first to go: its workers finish before the
     // decoders and jobs they use.
     std::unique_ptr<TWorkerPool> pool_;

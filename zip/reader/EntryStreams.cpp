@@ -81,6 +81,10 @@ void TEntryOutput::Put(const std::uint8_t* data, std::size_t size) {
         writeError_ = file_->LastError() != 0 ? file_->LastError() : EIO;
         throw ECantWriteUCF("Cant write uncompressed file");
     }
+    Account(size);
+}
+
+void TEntryOutput::Account(std::uint64_t size) {
     written_ += size;
     runWritten_ += size;
     progress_(PercentOf(written_, limit_), PercentOf(runWritten_, runTotal_));

@@ -76,6 +76,8 @@ public:
     // A block decoded and checked elsewhere (on a worker, which keeps its
     // CRC-32): written, counted and reported only.
     void Put(const std::uint8_t* data, std::size_t size);
+    // Bytes a worker decoded, checked and wrote itself: counted and reported only.
+    void Account(std::uint64_t size);
 
     std::uint32_t Crc32() const { return crc_ ^ 0xFFFFFFFFu; }
     std::uint64_t Written() const { return written_; }

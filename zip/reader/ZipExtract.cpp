@@ -73,6 +73,8 @@ struct TExtractionRun {
     std::unique_ptr<TDecodeAhead> ahead;
     int nextAhead = 0;
     std::vector<std::uint8_t> block;
+    // The stored folder of the last entry found fit to be made ahead.
+    std::string madeAheadIn;
     // Folders already rid of part files a killed run left behind, by path.
     std::unordered_set<std::string> cleanedFolders;
     TFolderTimes folderTimes;
@@ -283,14 +285,22 @@ void TZipReader::Skip(int reason, const std::string& name, int index, TExtractio
 // wherever an OnStartUnZip handler moved the output, only trusted ones.
 TFolderReached TZipReader::ReachFolder(const std::string& path, TExtractionRun& run,
                                        bool create) const {
-    const std::string base = WithTrailingSeparator(destDir_.empty() ? OriginalRoot : destDir_);
+    const std::string base = TreeBase();
     if (path.starts_with(base)) {
         return run.tree->Reach(DirectoryPart(std::string_view(path).substr(base.size())), create);
     }
     const bool absolute = path.starts_with('/');
     TOutputTree elsewhere(absolute ? "/" : "", TLinkRule::FollowTrusted,
                           TrustedUser.value_or(::geteuid()));
-    return elsewhere.Reach(DirectoryPart(path), create);
+    TFolderReached reached = elsewhere.Reach(DirectoryPart(path), create);
+    // Files made ahead belong to the run's tree.
+    reached.OfBase = false;
+    return reached;
+}
+
+// Where the run's tree starts: the destination, or the root for the original places.
+std::string TZipReader::TreeBase() const {
+    return WithTrailingSeparator(destDir_.empty() ? OriginalRoot : destDir_);
 }
 
 // Each folder is reached again as its files were, so a folder swapped for a
@@ -331,19 +341,51 @@ bool DecodedHere(const TZipHeaderInfo& entry) {
 
 } // namespace
 
+// Making a small file costs the kernel more than decoding it: a worker may
+// do both, the file made without a name in the base, where a file of a
+// folder the run made below it would have been made alike. Judged by the
+// entry's stored path; the run checks the folder it reaches.
+bool TZipReader::MayMakeAhead(const TZipHeaderInfo& entry, TExtractionRun& run) const {
+    if (run.tree->BaseDescriptor() < 0) {
+        return false;
+    }
+    if (!run.madeAheadIn.empty() && entry.Directory() == run.madeAheadIn) {
+        return true;
+    }
+    const auto path = OutputPathOfEntry(entry);
+    const std::string base = TreeBase();
+    if (!path || !path->starts_with(base) ||
+        !run.tree->MadeFromBase(DirectoryPart(std::string_view(*path).substr(base.size())))) {
+        return false;
+    }
+    run.madeAheadIn = entry.Directory();
+    return true;
+}
+
 // Hands the chosen entries from the one at hand on to the workers, as many
 // as they may hold ahead: those whose data lies where it should, whose
-// method is known, which are not small enough to be decoded here at once
-// and which, when encrypted, open with the password in force. The others
-// wait for the run, which decodes them itself. A cipher whose keys take
-// thousands of hash rounds has its password checked on the worker; one
-// that checks cheaply, here.
+// method is known, which are small enough to be made ahead or too large to
+// be decoded here at once, and which, when encrypted, open with the password
+// in force. The others wait for the run, which decodes them itself. A cipher
+// whose keys take thousands of hash rounds has its password checked on the
+// worker; one that checks cheaply, here. Entries are looked at only a short
+// way ahead: whether a small one may be made ahead depends on the folders
+// the run has made by then.
 void TZipReader::DecodeAhead(TExtractionRun& run, int from) {
+    constexpr int kEntriesLookedAhead = 256;
     run.nextAhead = std::max(run.nextAhead, from);
-    for (; run.nextAhead < EntryCount() && !run.ahead->Full(); ++run.nextAhead) {
+    if (!run.ahead->Wanting()) {
+        return;
+    }
+    const int end = from + std::min(kEntriesLookedAhead, EntryCount() - from);
+    for (; run.nextAhead < end && !run.ahead->Full(); ++run.nextAhead) {
         const TZipHeaderInfo& entry = Entry(run.nextAhead);
         if ((!DoAll && !entry.Matched) || entry.FileName().empty() ||
-            !TEntryDecoder::IsKnownMethod(entry.DataMethod()) || DecodedHere(entry)) {
+            !TEntryDecoder::IsKnownMethod(entry.DataMethod())) {
+            continue;
+        }
+        const bool makeAhead = DecodedHere(entry);
+        if (makeAhead && !MayMakeAhead(entry, run)) {
             continue;
         }
         auto cipher = entry.IsEncrypted() ? CipherForReading(entry, ArchivePassword) : nullptr;
@@ -357,6 +399,10 @@ void TZipReader::DecodeAhead(TExtractionRun& run, int from) {
         job->headerStart = place->start;
         job->dataStart = place->start;
         job->dataSize = entry.CompressedSize;
+        if (makeAhead) {
+            job->makeIn = run.tree->BaseDescriptor();
+            job->mode = OutputMode(entry, run);
+        }
         if (cipher) {
             job->checkPassword = cipher->DerivesKeys();
             if (!job->checkPassword && !OpensWith(*cipher, place->start)) {
@@ -371,6 +417,7 @@ void TZipReader::DecodeAhead(TExtractionRun& run, int from) {
         // Each look ahead reads headers here: the host gets its turn between them.
         CheckForCancel();
     }
+    run.ahead->Dispatch();
 }
 
 std::optional<TZipReader::TDataPlace> TZipReader::PlaceOfData(const TZipHeaderInfo& work,
@@ -432,6 +479,11 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     }
 
     TTakenJob job(run.ahead.get(), index);
+    // A file made ahead that did not come out whole is made here again,
+    // where what failed is met and reported in its turn.
+    if (job && job->makeIn >= 0 && !run.ahead->FileMade(*job, [this] { CheckForCancel(); })) {
+        job.Drop();
+    }
     // Made for the place of the data; the password is checked below.
     run.cipher = !job && work.IsEncrypted() ? CipherForReading(work, ArchivePassword) : nullptr;
     const auto place = job ? std::optional<TDataPlace>({job->headerStart, false})
@@ -462,6 +514,9 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
         part.Folder = reached.Folder;
         part.Name = FileNamePart(fname);
         freshFolder = reached.Made;
+        if (job && job->makeIn >= 0 && !reached.OfBase) {
+            job.Drop();
+        }
     }
 
     if (work.IsEncrypted()) {
@@ -500,25 +555,30 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     if (!freshFolder && run.cleanedFolders.insert(part.Folder->Path()).second) {
         RemoveStalePartsAt(part.Folder->Descriptor(), kPartPrefix);
     }
-    const int fd = part.Create(kPartPrefix, OutputMode(work, run));
-    if (fd < 0) {
-        Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry, errno);
-        return false;
+    // The part file is kept open, and its time and mode are set through the
+    // descriptor: no name is looked up again before it takes its place.
+    TFileStream out;
+    if (job && job->makeIn >= 0) {
+        out = std::move(job->made);
+        part.Adopt(out.Descriptor(), kPartPrefix);
+    } else {
+        const int fd = part.Create(kPartPrefix, OutputMode(work, run));
+        if (fd < 0) {
+            Skip(kSkipCannotCreate, fname, index, run, work.UncompressedSize, retry, errno);
+            return false;
+        }
+        out.AttachCreated(fd);
     }
     // A part file takes the name by a rename that replaces what it finds.
     part.Judged = !freshFolder;
     if (!part.Judged && !part.Unnamed()) {
         if (!MayReplace(index, work, fname, part, run, work.UncompressedSize, retry)) {
-            ::close(fd);
+            out.Close();
             part.Discard();
             return false;
         }
         part.Judged = true;
     }
-    // The part file is kept open, and its time and mode are set through the
-    // descriptor: no name is looked up again before it takes its place.
-    TFileStream out;
-    out.AttachCreated(fd);
 
     TEntryVerdict verdict = TEntryVerdict::Damaged;
     try {
@@ -546,9 +606,14 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
 }
 
 // Writes the blocks a worker decodes for the entry as they come, each with
-// its progress events and the host's turn, and gives the worker's verdict.
+// its progress events and the host's turn (a file the worker made has its
+// bytes counted only), and gives the worker's verdict.
 TEntryVerdict TZipReader::WriteDecoded(TDecodeJob& job, TExtractionRun& run, TFileStream& out) {
     run.output.Start(&out, job.work.UncompressedSize);
+    if (job.makeIn >= 0) {
+        run.output.Account(job.size);
+        return job.Verdict();
+    }
     while (run.ahead->NextBlock(job, run.block, [this] { CheckForCancel(); })) {
         run.output.Put(run.block.data(), run.block.size());
     }

@@ -119,8 +119,9 @@ public:
     // Extracted files forced to the disk as each is closed. Archives the
     // writer finishes always are.
     bool FlushFilesOnClose = false;
-    // Threads that decode (and, in the writer, compress); the run itself,
-    // its events and every file put in place stay on the calling thread.
+    // Threads that decode (and, in the writer, compress), and make small
+    // files without a name; the run itself, its events and every file put
+    // in place (given its name) stay on the calling thread.
     // 1 does all the work there. A written archive is the same for any count.
     unsigned Threads = DefaultThreadCount();
     // Decode and check every chosen entry without creating any file.
@@ -254,12 +255,14 @@ private:
     int ExtractAll();
     int SelectEntries(std::uint64_t& totalBytes);
     void DecodeAhead(TExtractionRun& run, int from);
+    bool MayMakeAhead(const TZipHeaderInfo& entry, TExtractionRun& run) const;
     bool ExtractEntry(int index, TExtractionRun& run, bool& retry);
     bool TestEntry(int index, const TZipHeaderInfo& work, std::uint64_t dataStart,
                    std::uint64_t dataSize, TExtractionRun& run, bool& retry);
     unsigned OutputMode(const TZipHeaderInfo& work, const TExtractionRun& run) const;
     TEntryVerdict DecodeEntry(const TZipHeaderInfo& work, std::uint64_t dataStart,
                               std::uint64_t dataSize, TExtractionRun& run, TFileStream* out);
+    std::string TreeBase() const;
     TFolderReached ReachFolder(const std::string& path, TExtractionRun& run, bool create) const;
     void ApplyFolderTimes(TExtractionRun& run) const;
     bool SkipUnreached(const TFolderReached& reached, int index, const std::string& fname,

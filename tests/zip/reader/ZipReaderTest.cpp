@@ -1042,6 +1042,56 @@ TEST_F(ReaderTest, ThreadsRestoreWhatOneThreadRestores) {
     EXPECT_FALSE(fs::exists(tmp.dir() + "escape"));
 }
 
+// A restored file takes the group its folder gives (a shared folder's
+// set-group-ID bit), on any number of threads: a small file a worker makes
+// before the run reaches its folder must still end up with that group.
+TEST_F(ReaderTest, FilesTakeTheGroupTheirFolderGivesOnAnyThreadCount) {
+    std::optional<gid_t> other;
+    if (::geteuid() == 0) {
+        other = ::getegid() + 1;
+    } else {
+        std::vector<gid_t> groups(static_cast<std::size_t>(std::max(0, ::getgroups(0, nullptr))));
+        groups.resize(static_cast<std::size_t>(
+            std::max(0, ::getgroups(static_cast<int>(groups.size()), groups.data()))));
+        for (const gid_t g : groups) {
+            if (g != ::getegid()) {
+                other = g;
+            }
+        }
+    }
+    if (!other) {
+        GTEST_SKIP() << "needs a second group to give a folder";
+    }
+    ArchiveBuilder b;
+    for (int i = 0; i < 40; ++i) {
+        b.Add("shared/f" + std::to_string(i), "in the shared folder");
+        b.Add("made/f" + std::to_string(i), "in a folder the run makes");
+        b.Add("top" + std::to_string(i), "in the destination");
+    }
+    const std::string archive = Archive(b);
+    for (const unsigned threads : {1u, 4u}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        const std::string shared = Out() + "/shared";
+        fs::create_directories(shared);
+        ASSERT_EQ(::chown(shared.c_str(), static_cast<uid_t>(-1), *other), 0);
+        ASSERT_EQ(::chmod(shared.c_str(), 02775), 0);
+        reader.Threads = threads;
+        reader.SetZipName(archive);
+        reader.SetDestDir(Out());
+        reader.RecreateDirs = true;
+        reader.DoAll = true;
+        EXPECT_EQ(reader.RunUnZip(), 120);
+        for (int i = 0; i < 40; ++i) {
+            struct stat st {};
+            ASSERT_EQ(::stat((shared + "/f" + std::to_string(i)).c_str(), &st), 0);
+            EXPECT_EQ(st.st_gid, *other) << i;
+            ASSERT_EQ(::stat((Out() + "/made/f" + std::to_string(i)).c_str(), &st), 0);
+            EXPECT_EQ(st.st_gid, ::getegid()) << i;
+        }
+        fs::remove_all(Out());
+    }
+}
+
 // On one thread or four, extraction fires the same events in the same order
 // (each entry's start, its percentages block by block, its end) and gives
 // its host a turn at least every 32 KiB of its own reading and writing and
