@@ -185,13 +185,12 @@ TFolderReached TOutputTree::Reach(std::string_view relative, bool create) {
     // Named as the walk names the folders it makes.
     const std::string key =
         parts.empty() ? std::string() : shown.substr(base_.size(), shown.size() - base_.size() - 1);
-    const bool ofBase = parts.empty() || made_.contains(std::string(parts.front()));
     if (oneCall_ && !parts.empty()) {
         const int fd = OpenBeneath(baseFd_, key);
         if (fd >= 0) {
             result.Folder = std::make_shared<TOutputFolder>(fd, shown);
             result.Made = made_.contains(key);
-            result.OfBase = ofBase;
+            result.OfBase = MadeFromBase(parts);
             return result;
         }
         oneCall_ = errno != ENOSYS;
@@ -207,7 +206,7 @@ TFolderReached TOutputTree::Reach(std::string_view relative, bool create) {
     }
     result.Folder = std::make_shared<TOutputFolder>(fd, shown);
     result.Made = made_.contains(key);
-    result.OfBase = ofBase || made_.contains(std::string(parts.front()));
+    result.OfBase = MadeFromBase(parts);
     return result;
 }
 
@@ -219,7 +218,11 @@ int TOutputTree::BaseDescriptor() {
 }
 
 bool TOutputTree::MadeFromBase(std::string_view relative) const {
-    const std::vector<std::string_view> parts = Components(relative);
+    return MadeFromBase(Components(relative));
+}
+
+// Whatever lies below a folder this tree made was made by this run too.
+bool TOutputTree::MadeFromBase(const std::vector<std::string_view>& parts) const {
     return parts.empty() || made_.contains(std::string(parts.front()));
 }
 

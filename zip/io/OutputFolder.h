@@ -24,6 +24,7 @@
 #include <string_view>
 #include <sys/types.h>
 #include <unordered_set>
+#include <vector>
 
 namespace mzb {
 
@@ -84,6 +85,8 @@ public:
 
 private:
     class TWalk;
+
+    bool MadeFromBase(const std::vector<std::string_view>& parts) const;
 
     std::string base_;                     // ending in '/'
     std::unordered_set<std::string> made_; // relative paths of the folders it made

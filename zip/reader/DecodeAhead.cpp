@@ -97,7 +97,7 @@ void TDecodeAhead::Submit(std::shared_ptr<TDecodeJob> job) {
         pool_ = std::make_unique<TWorkerPool>(threads_);
     }
     jobs_.push_back(job);
-    if (job->makeIn >= 0) {
+    if (job->MakesFile()) {
         toMake_.push_back(std::move(job));
         return;
     }
@@ -275,7 +275,7 @@ void TDecodeAhead::Decode(TDecodeJob& job) {
         if (!job.checkPassword || CheckPassword(job, archive)) {
             TEntryInput input(archive, [this, &job] { Read(job); });
             input.Start(job.dataSize, job.cipher.get());
-            if (job.makeIn >= 0) {
+            if (job.MakesFile()) {
                 MakeFile(job, kit->decoder, input);
             } else {
                 TQueueingOutput output(*this, job);

@@ -68,6 +68,7 @@ struct TDecodeJob {
     // The file made, every byte written; open only when the entry verified.
     TFileStream made;
 
+    bool MakesFile() const { return makeIn >= 0; }
     TEntryVerdict Verdict() const {
         return JudgeEntry(cipher.get(), authentic, !tooLarge && result == TDecodeResult::Complete,
                           crc, work.Crc32, size, work.UncompressedSize);

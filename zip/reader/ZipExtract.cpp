@@ -481,7 +481,7 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     TTakenJob job(run.ahead.get(), index);
     // A file made ahead that did not come out whole is made here again,
     // where what failed is met and reported in its turn.
-    if (job && job->makeIn >= 0 && !run.ahead->FileMade(*job, [this] { CheckForCancel(); })) {
+    if (job && job->MakesFile() && !run.ahead->FileMade(*job, [this] { CheckForCancel(); })) {
         job.Drop();
     }
     // Made for the place of the data; the password is checked below.
@@ -514,7 +514,7 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
         part.Folder = reached.Folder;
         part.Name = FileNamePart(fname);
         freshFolder = reached.Made;
-        if (job && job->makeIn >= 0 && !reached.OfBase) {
+        if (job && job->MakesFile() && !reached.OfBase) {
             job.Drop();
         }
     }
@@ -558,7 +558,7 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
     // The part file is kept open, and its time and mode are set through the
     // descriptor: no name is looked up again before it takes its place.
     TFileStream out;
-    if (job && job->makeIn >= 0) {
+    if (job && job->MakesFile()) {
         out = std::move(job->made);
         part.Adopt(out.Descriptor(), kPartPrefix);
     } else {
@@ -610,7 +610,7 @@ bool TZipReader::ExtractEntry(int index, TExtractionRun& run, bool& retry) {
 // bytes counted only), and gives the worker's verdict.
 TEntryVerdict TZipReader::WriteDecoded(TDecodeJob& job, TExtractionRun& run, TFileStream& out) {
     run.output.Start(&out, job.work.UncompressedSize);
-    if (job.makeIn >= 0) {
+    if (job.MakesFile()) {
         run.output.Account(job.size);
         return job.Verdict();
     }
